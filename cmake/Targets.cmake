@@ -1,0 +1,30 @@
+# Helpers that turn a folder into a target. Sources are globbed so that a new
+# class pair needs no edit of a build file.
+
+# pellwood_library(NAME DIR [STATIC|SHARED] LINKS ...)
+function(pellwood_library name dir kind)
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.c)
+  if(NOT srcs)
+    set(srcs ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
+  endif()
+  add_library(${name} ${kind} ${srcs})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+  target_link_libraries(${name} PUBLIC ${ARGN})
+endfunction()
+
+# pellwood_test_suite(NAME DIR LINKS ...): one GoogleTest executable a folder.
+function(pellwood_test_suite name dir)
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(${name} ${srcs})
+  target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE
+    PELLWOOD_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
+    PELLWOOD_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    PELLWOOD_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    WORKING_DIRECTORY ${PROJECT_BINARY_DIR}
+    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy")
+endfunction()
