@@ -219,6 +219,7 @@ protected:
 
 private:
     std::uint32_t mouseKeyFlags() const;
+    WindowHandle pointerTarget(WindowHandle from, int x, int y, int& targetX, int& targetY) const;
     void translateWindowEvent(const SDL_WindowEvent& event);
     void translateKey(const SDL_KeyboardEvent& event);
     void pointerLeft(WindowHandle window);
@@ -233,6 +234,7 @@ private:
     WindowHandle pointerInside_ = 0; // window the pointer is over, 0 none
     std::vector<WindowHandle> leaveRequests_;
     std::vector<WindowHandle> leavesAfterCapture_;
+    std::vector<WindowHandle> destroying_;
     int pointerCounter_ = 0;
 };
 } // namespace TarnPlatform

@@ -323,6 +323,8 @@ TEST_F(ScriptedWindow, CaptureRoutesThePointerAndDefersTheLeaveNotice)
     const WindowHandle other = system.NewWindow(L"Other", 200, 100, WindowStyle::Bordered);
     Recorder otherRecorder(system);
     system.SetHandler(other, &otherRecorder);
+    system.SetClientPosition(window, 100, 100);
+    system.SetClientPosition(other, 1300, 90);
 
     system.MovePointer(window, 5, 5);
     pump();
@@ -341,6 +343,12 @@ TEST_F(ScriptedWindow, CaptureRoutesThePointerAndDefersTheLeaveNotice)
     ASSERT_EQ(recorder.received.size(), 2u);
     EXPECT_EQ(recorder.received[0].kind, MessageKind::MouseMove);
     EXPECT_EQ(recorder.received[1].kind, MessageKind::ButtonUp);
+    for (const WindowMessage& m : recorder.received)
+    {
+        // In the captor's own client coordinates.
+        EXPECT_EQ(m.x, 1250);
+        EXPECT_EQ(m.y, 50);
+    }
     EXPECT_TRUE(otherRecorder.received.empty());
 
     // The deferred leave arrives once the capture ends, and only once.
@@ -495,6 +503,35 @@ TEST_F(ScriptedWindow, DestroyingTheCaptorReleasesTheCapture)
     EXPECT_EQ(recorder.received[0].kind, MessageKind::Destroy);
     system.DestroyWindow(window); // already gone: nothing
     EXPECT_EQ(recorder.received.size(), 1u);
+}
+
+// A window procedure that destroys its window when told it is destroyed.
+class Destroyer : public MessageHandler
+{
+public:
+    explicit Destroyer(WindowSystem& system) : system_(system) {}
+    std::intptr_t OnMessage(const WindowMessage& message) override
+    {
+        if (message.kind == MessageKind::Destroy)
+        {
+            ++destroys;
+            system_.DestroyWindow(message.window);
+        }
+        return system_.DefaultHandling(message);
+    }
+    int destroys = 0;
+
+private:
+    WindowSystem& system_;
+};
+
+TEST_F(ScriptedWindow, DestroyingAgainFromTheDestroyMessageIsHarmless)
+{
+    Destroyer destroyer(system);
+    system.SetHandler(window, &destroyer);
+    system.DestroyWindow(window);
+    EXPECT_EQ(destroyer.destroys, 1);
+    EXPECT_FALSE(system.IsWindow(window));
 }
 
 TEST_F(ScriptedWindow, ClientPositionRoundTripsWhateverTheDecoration)
