@@ -1,11 +1,14 @@
 // The window layer on its scripted variant: message sequences for keys,
 // characters, the mouse, capture and leave notices; dispatch and default
 // handling; held keys; monitors; window placement and full screen; cursors.
+#include "platform/window/MessageBox.h"
 #include "platform/window/ScriptedWindowSystem.h"
 #include "platform/window/VirtualKeys.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace TarnPlatform
@@ -712,6 +715,28 @@ TEST_F(ScriptedWindow, WindowAttributes)
     EXPECT_EQ(taken[2].window, full);
     EXPECT_TRUE(system.HasFocus(full));
     EXPECT_FALSE(system.HasFocus(window));
+}
+} // namespace
+} // namespace TarnPlatform
+
+namespace TarnPlatform
+{
+namespace
+{
+TEST(WindowMessageBox, WithoutADisplayTheBoxGoesToStandardError)
+{
+    // Keep a developer's real display out of it: a box there would wait.
+    const char* previous = std::getenv("SDL_VIDEODRIVER");
+    const std::string saved = previous != nullptr ? previous : "";
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    testing::internal::CaptureStderr();
+    ShowSystemMessageBox(nullptr, L"Critical Error", L"Not enough \u00E9 memory.");
+    const std::string written = testing::internal::GetCapturedStderr();
+    if (previous != nullptr)
+        setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
+    else
+        unsetenv("SDL_VIDEODRIVER");
+    EXPECT_EQ(written, "Critical Error: Not enough \xC3\xA9 memory.\n");
 }
 } // namespace
 } // namespace TarnPlatform
