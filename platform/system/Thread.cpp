@@ -10,32 +10,46 @@ Thread::~Thread()
 
 bool Thread::Start(std::function<uint32_t()> body)
 {
-    if (started_ || !body)
+    if (attached_ || !body)
         return false;
-    body_ = std::move(body);
-    if (pthread_create(&thread_, nullptr, &Thread::entry, this) != 0)
+    auto state = std::make_shared<State>();
+    state->body = std::move(body);
+    // The thread owns a reference of its own, so it may outlive this object.
+    auto* threadReference = new std::shared_ptr<State>(state);
+    if (pthread_create(&thread_, nullptr, &Thread::entry, threadReference) != 0)
     {
-        body_ = nullptr;
+        delete threadReference;
         return false;
     }
-    started_ = true;
+    state_ = std::move(state);
+    attached_ = true;
     return true;
 }
 
 uint32_t Thread::Join()
 {
-    if (!started_)
+    if (!attached_)
         return 0;
     pthread_join(thread_, nullptr);
-    started_ = false;
-    body_ = nullptr;
-    return exitCode_;
+    attached_ = false;
+    const uint32_t exitCode = state_->exitCode;
+    state_.reset();
+    return exitCode;
 }
 
-void* Thread::entry(void* self)
+void Thread::Detach()
 {
-    auto* thread = static_cast<Thread*>(self);
-    thread->exitCode_ = thread->body_();
+    if (!attached_)
+        return;
+    pthread_detach(thread_);
+    attached_ = false;
+    state_.reset();
+}
+
+void* Thread::entry(void* reference)
+{
+    std::unique_ptr<std::shared_ptr<State>> state(static_cast<std::shared_ptr<State>*>(reference));
+    (*state)->exitCode = (*state)->body();
     return nullptr;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <pthread.h>
 
 namespace Platform
@@ -13,23 +14,29 @@ class Thread
 {
 public:
     Thread() = default;
-    ~Thread(); // joins a thread that is still running
+    ~Thread(); // joins a thread that is still attached
     Thread(const Thread&) = delete;
     Thread& operator=(const Thread&) = delete;
 
-    // False when the thread could not be created or one is already running.
+    // False when the thread could not be created or one is already attached.
     bool Start(std::function<uint32_t()> body);
-    // Waits for the thread and returns its exit code; 0 when none was started.
+    // Waits for the thread and returns its exit code; 0 when none is attached.
     uint32_t Join();
-    bool IsRunning() const { return started_; }
+    // Lets the thread run on by itself, independent of this object.
+    void Detach();
+    bool IsAttached() const { return attached_; }
 
 private:
-    static void* entry(void* self);
+    struct State
+    {
+        std::function<uint32_t()> body;
+        uint32_t exitCode = 0;
+    };
+    static void* entry(void* state);
 
-    std::function<uint32_t()> body_;
-    uint32_t exitCode_ = 0;
+    std::shared_ptr<State> state_;
     pthread_t thread_{};
-    bool started_ = false;
+    bool attached_ = false;
 };
 
 } // namespace Platform

@@ -1,6 +1,7 @@
 // Threads, events, critical sections, modules and the counter.
 #include <atomic>
 #include <gtest/gtest.h>
+#include <memory>
 
 #include "platform/system/Clock.h"
 #include "platform/system/CriticalSection.h"
@@ -23,6 +24,27 @@ TEST(SystemThreads, JoinReturnsTheExitCode)
     ASSERT_TRUE(thread.Start([] { return 7u; })); // reusable after a join
     EXPECT_EQ(thread.Join(), 7u);
     EXPECT_FALSE(thread.Start(nullptr));
+}
+
+TEST(SystemThreads, DetachedThreadRunsOnWithoutItsObject)
+{
+    auto go = std::make_shared<Event>(false, false);
+    auto finished = std::make_shared<Event>(false, false);
+    {
+        Platform::Thread thread;
+        ASSERT_TRUE(thread.Start(
+            [go, finished]
+            {
+                go->Wait();
+                finished->Set();
+                return 0u;
+            }));
+        thread.Detach();
+        EXPECT_FALSE(thread.IsAttached());
+        EXPECT_EQ(thread.Join(), 0u);
+    } // the object goes; the thread is still waiting
+    go->Set();
+    EXPECT_TRUE(finished->Wait());
 }
 
 TEST(SystemThreads, AutoResetEventReleasesOneWaitPerSet)
