@@ -85,6 +85,10 @@ const int kMaxDepth = 256;
 void convertElement(const TiXmlElement& source, XmlNode& target, int depth)
 {
     target.empty = true;
+    size_t elements = 0;
+    for (const TiXmlElement* e = source.FirstChildElement(); e; e = e->NextSiblingElement())
+        ++elements;
+    target.children.reserve(elements);
     for (const TiXmlNode* child = source.FirstChild(); child; child = child->NextSibling())
     {
         switch (child->Type())
@@ -111,9 +115,9 @@ void convertElement(const TiXmlElement& source, XmlNode& target, int depth)
     {
         std::wstring attributeName;
         appendAnsi(attributeName, a->NameTStr());
-        std::wstring& value = target.attributes[attributeName];
-        value.clear();
-        appendUtf8(value, a->ValueStr());
+        auto slot = target.attributes.try_emplace(std::move(attributeName)).first;
+        slot->second.clear();
+        appendUtf8(slot->second, a->ValueStr());
     }
 }
 
