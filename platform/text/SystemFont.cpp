@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cwctype>
+#include <unordered_map>
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -165,6 +166,21 @@ bool findFont(const SystemFontDesc& desc, int height, Match& match)
     return ok;
 }
 
+// One FreeType library for all system fonts, released with the last of them.
+std::shared_ptr<FT_LibraryRec_> sharedLibrary()
+{
+    static std::weak_ptr<FT_LibraryRec_> shared;
+    std::shared_ptr<FT_LibraryRec_> library = shared.lock();
+    if (library)
+        return library;
+    FT_Library handle = nullptr;
+    if (FT_Init_FreeType(&handle) != 0)
+        return nullptr;
+    library.reset(handle, [](FT_Library done) { FT_Done_FreeType(done); });
+    shared = library;
+    return library;
+}
+
 int roundToInt(double value)
 {
     return int(std::lround(std::clamp(value, double(INT_MIN), double(INT_MAX))));
@@ -204,7 +220,7 @@ void CoverageBitmap::Combine(int column, int rowFromTop, uint8_t coverage)
 
 struct SystemFont::Impl
 {
-    FT_Library library = nullptr;
+    std::shared_ptr<FT_LibraryRec_> library;
     FT_Face face = nullptr;
     bool faceBold = false;
     bool embolden = false;
@@ -214,8 +230,6 @@ struct SystemFont::Impl
     {
         if (face)
             FT_Done_Face(face);
-        if (library)
-            FT_Done_FreeType(library);
     }
 
     // Loads the glyph of a character as the line draws it, emboldened or
@@ -238,6 +252,23 @@ struct SystemFont::Impl
     }
 
     int64_t Advance() const { return (int64_t(face->glyph->advance.x) + 32) >> 6; }
+
+    // Lines are measured far more often than drawn (every frame for console
+    // text), so advances are kept once loaded.
+    int64_t CachedAdvance(wchar_t c) const
+    {
+        auto it = advances.find(uint32_t(c));
+        if (it != advances.end())
+            return it->second;
+        const int64_t advance = Load(c, false) ? Advance() : 0;
+        if (advances.size() >= kMaxCachedAdvances)
+            advances.clear();
+        advances.emplace(uint32_t(c), advance);
+        return advance;
+    }
+
+    static constexpr size_t kMaxCachedAdvances = 4096;
+    mutable std::unordered_map<uint32_t, int64_t> advances;
 };
 
 SystemFont::SystemFont(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
@@ -254,12 +285,10 @@ std::unique_ptr<SystemFont> SystemFont::Create(const SystemFontDesc& desc)
         return nullptr;
 
     auto impl = std::make_unique<Impl>();
-    if (FT_Init_FreeType(&impl->library) != 0)
-    {
-        impl->library = nullptr;
+    impl->library = sharedLibrary();
+    if (!impl->library)
         return nullptr;
-    }
-    if (FT_New_Face(impl->library, match.file.c_str(), match.index, &impl->face) != 0)
+    if (FT_New_Face(impl->library.get(), match.file.c_str(), match.index, &impl->face) != 0)
     {
         impl->face = nullptr;
         return nullptr;
@@ -325,10 +354,7 @@ TextExtent SystemFont::MeasureLine(std::wstring_view text) const
 {
     int64_t width = 0;
     for (wchar_t c : text)
-    {
-        if (m_impl->Load(c, false))
-            width += m_impl->Advance();
-    }
+        width += m_impl->CachedAdvance(c);
     return {int(std::min<int64_t>(width, INT_MAX)), m_metrics.height};
 }
 
