@@ -23,6 +23,7 @@ namespace
 constexpr uint32_t kStamp = 0xABCDDCBA;
 constexpr uint8_t kGoOn = 0xFF; // internal: the handler asks the marker loop to continue
 constexpr size_t kImageAlign = 64;
+constexpr int kFastAcBits = 10;
 
 std::atomic<bool> g_forceScalar{false};
 
@@ -42,6 +43,9 @@ struct HuffTable
     int32_t lastCode[17];     // by length; -1 for a length without codes
     int32_t symbolOffset[17]; // symbol index = code + offset, by length
     uint8_t symbols[256];
+    // AC tables only: for a prefix holding a whole code and its value bits,
+    // value * 256 + run * 16 + bits used; 0 otherwise.
+    int16_t fastAc[1 << kFastAcBits];
     bool defined;
 };
 
@@ -123,7 +127,9 @@ inline bool hasFF(uint64_t w)
     return ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0;
 }
 
-void fillSlow(BitReader& br)
+// Byte by byte near 0xFF bytes and at the end of the data. Takes and gives
+// the reader by value so that the hot loop keeps it in registers.
+__attribute__((noinline)) BitReader fillSlow(BitReader br)
 {
     while (br.bits <= 56)
     {
@@ -145,6 +151,7 @@ void fillSlow(BitReader& br)
         br.buf = (br.buf << 8) | byte;
         br.bits += 8;
     }
+    return br;
 }
 
 // Makes at least 32 bits (real or padding) available.
@@ -166,7 +173,7 @@ inline void fill(BitReader& br)
             return;
         }
     }
-    fillSlow(br);
+    br = fillSlow(br);
 }
 
 // Decodes one Huffman symbol; needs 16 bits available. -1 for a code that
@@ -206,7 +213,7 @@ inline int32_t receiveExtend(BitReader& br, int s)
 
 // ---------------------------------------------------------------- entropy decoding
 
-inline uint8_t decodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac, const float* q,
+__attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac, const float* q,
                            int32_t& predictor, float* coef, uint64_t& maskOut)
 {
     fill(br);
@@ -224,6 +231,17 @@ inline uint8_t decodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& 
     for (int k = 1; k < 64;)
     {
         fill(br);
+        const int fast = ac.fastAc[static_cast<uint32_t>(br.buf >> (br.bits - kFastAcBits)) & ((1 << kFastAcBits) - 1)];
+        if (fast)
+        {
+            k += (fast >> 4) & 15;
+            br.bits -= fast & 15;
+            const int z = kNatural[k];
+            coef[z] = static_cast<float>(fast >> 8) * q[z];
+            mask |= uint64_t(1) << z;
+            ++k;
+            continue;
+        }
         const int rs = decodeSymbol(br, ac);
         if (rs < 0)
             return eFastJpegBadData;
@@ -441,6 +459,38 @@ uint8_t quantTables(Decoder& d)
     return kGoOn;
 }
 
+// Fills the combined lookup of short AC codes with small values.
+void buildFastAc(HuffTable& t, bool isAc, const uint8_t* counts)
+{
+    std::memset(t.fastAc, 0, sizeof(t.fastAc));
+    if (!isAc)
+        return;
+    int32_t code = 0;
+    int32_t next = 0;
+    for (int length = 1; length <= kFastAcBits; ++length)
+    {
+        for (int32_t i = 0; i < counts[length - 1]; ++i, ++code, ++next)
+        {
+            const int rs = t.symbols[next];
+            const int size = rs & 15;
+            if (size == 0 || length + size > kFastAcBits)
+                continue;
+            const int spare = kFastAcBits - length - size;
+            for (int32_t bits = 0; bits < (1 << size); ++bits)
+            {
+                const int value = bits < (1 << (size - 1)) ? bits - ((1 << size) - 1) : bits;
+                if (value < -128 || value > 127)
+                    continue;
+                const int16_t entry = static_cast<int16_t>(value * 256 + (rs >> 4) * 16 + length + size);
+                const int32_t first = ((code << size) | bits) << spare;
+                for (int32_t j = 0; j < (1 << spare); ++j)
+                    t.fastAc[first + j] = entry;
+            }
+        }
+        code <<= 1;
+    }
+}
+
 uint8_t huffmanTables(Decoder& d)
 {
     const uint8_t* seg;
@@ -497,6 +547,7 @@ uint8_t huffmanTables(Decoder& d)
             }
             code <<= 1;
         }
+        buildFastAc(t, slot & 1, counts);
         t.defined = true;
         seg += 17 + total;
         len -= 17 + total;
