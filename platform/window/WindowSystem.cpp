@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace TarnPlatform
+namespace Platform
 {
 namespace
 {
@@ -438,4 +438,4 @@ void WindowSystem::translateKey(const SDL_KeyboardEvent& event)
         }
     }
 }
-} // namespace TarnPlatform
+} // namespace Platform

@@ -28,7 +28,7 @@
 
 struct SDL_Window;
 
-namespace TarnPlatform
+namespace Platform
 {
 // A window's handler: the window procedure. It answers a result of its own
 // choosing; for a message it does not handle it returns
@@ -237,4 +237,4 @@ private:
     std::vector<WindowHandle> destroying_;
     int pointerCounter_ = 0;
 };
-} // namespace TarnPlatform
+} // namespace Platform

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace TarnPlatform
+namespace Platform
 {
 namespace
 {
@@ -717,9 +717,9 @@ TEST_F(ScriptedWindow, WindowAttributes)
     EXPECT_FALSE(system.HasFocus(window));
 }
 } // namespace
-} // namespace TarnPlatform
+} // namespace Platform
 
-namespace TarnPlatform
+namespace Platform
 {
 namespace
 {
@@ -739,4 +739,4 @@ TEST(WindowMessageBox, WithoutADisplayTheBoxGoesToStandardError)
     EXPECT_EQ(written, "Critical Error: Not enough \xC3\xA9 memory.\n");
 }
 } // namespace
-} // namespace TarnPlatform
+} // namespace Platform

@@ -23,7 +23,7 @@
 
 extern char** environ;
 
-namespace TarnPlatform
+namespace Platform
 {
 namespace
 {
@@ -414,4 +414,4 @@ TEST(WindowXServerChild, Scenario)
     EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
 }
 } // namespace
-} // namespace TarnPlatform
+} // namespace Platform
