@@ -135,7 +135,9 @@ public:
     bool GetOuterRect(WindowHandle window, Rect& rect) const;
     virtual WindowStyle GetStyle(WindowHandle window) const = 0;
     // Full screen covers the window's display at the desktop mode; going back
-    // restores the client size and position that the window had before.
+    // restores the client size and position that the window had before. While
+    // in full screen, SetClientSize and SetClientPosition change only what
+    // going back will restore.
     virtual bool SetStyle(WindowHandle window, WindowStyle style) = 0;
     virtual bool Show(WindowHandle window) = 0;
     virtual bool Hide(WindowHandle window) = 0;

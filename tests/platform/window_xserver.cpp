@@ -102,7 +102,7 @@ public:
     // Starts on the first free display from :97; answers its name or empty.
     std::string Start(const std::string& program)
     {
-        for (int number = 97; number < 130; ++number)
+        for (int number = 97; number < 113; ++number)
         {
             const std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
             const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
