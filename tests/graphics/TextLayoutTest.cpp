@@ -4,6 +4,7 @@
 #include "engine/graphics/TextLayout.h"
 #include "tests/graphics/font_fixture.h"
 #include "tests/graphics/gpos_fixture.h"
+#include "tests/graphics/text_png.h"
 
 #include <gtest/gtest.h>
 
@@ -456,4 +457,28 @@ TEST_F(TextLayoutTest, SubPixelOrigins)
         FT_Done_Glyph(image);
         EXPECT_EQ(drawn.data, expected.data) << c.size << " at " << c.exactX;
     }
+}
+
+TEST_F(TextLayoutTest, ParagraphMatchesReference)
+{
+    // Wrapped, centred, coloured, hinted as fonts.xml leaves it by default:
+    // FreeType's output is exact for a given version, so the picture is too.
+    FontRenderOptions options = plainOptions();
+    options.loadFlags = FontRenderOptions::eNoBitmap;
+    options.offsetLeftAlign = {2, -3};
+    options.offsetCenterAlign = {0, -3};
+    options.offsetRightAlign = {-3, -3};
+    const std::wstring text =
+        L"The ferry to ^FFCC00Pellwood^^ leaves at dawn.\r\nBring the ^40A0FFlantern^FFFFFF, "
+        L"the map and the brass key; AV To We kerned.";
+    text_png::Block block;
+    block.width = 256;
+    block.height = 128;
+    block.bgra.assign(size_t(block.width) * block.height * 4, 0xAB);
+    TextPixels view{block.bgra.data(), int32_t(block.width * 4), block.width, block.height};
+    RenderTextBlock(
+        sans.get(), 17, options, 1.1,
+        TextRenderParams(text, 250, 128, eTextFormatWordBreak | eTextFormatCenter | eTextFormatVCenter, 0, 0),
+        view);
+    EXPECT_EQ(text_png::compareWithReference("paragraph", block), "");
 }
