@@ -101,7 +101,30 @@ bool emitInteger(Writer& w, const FormatSpec& s, const FormatArg& a)
     // Digits are written backwards from the end of the buffer.
     wchar_t buffer[24];
     wchar_t* digits = buffer + 24;
-    if (base == 10)
+    if (base == 10 && magnitude <= 0xFFFFFFFFu)
+    {
+        // Two digits a step, in 32-bit arithmetic: the common case and the hot one.
+        static constexpr char kPairs[] =
+            "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+            "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+            "8081828384858687888990919293949596979899";
+        uint32_t v = uint32_t(magnitude);
+        while (v >= 100)
+        {
+            const uint32_t pair = (v % 100) * 2;
+            v /= 100;
+            *--digits = wchar_t(kPairs[pair + 1]);
+            *--digits = wchar_t(kPairs[pair]);
+        }
+        if (v >= 10)
+        {
+            *--digits = wchar_t(kPairs[v * 2 + 1]);
+            *--digits = wchar_t(kPairs[v * 2]);
+        }
+        else if (v != 0)
+            *--digits = wchar_t(L'0' + v);
+    }
+    else if (base == 10)
         for (uint64_t v = magnitude; v != 0; v /= 10)
             *--digits = wchar_t(L'0' + v % 10);
     else
