@@ -35,6 +35,7 @@ int requestPipe[2] = {-1, -1};
 int donePipe[2] = {-1, -1};
 std::atomic<bool> boxThreadReady{false};
 std::atomic<bool> crashing{false};
+pid_t armedProcess = 0; // a forked child has no box thread of its own
 
 thread_local bool isBoxThread = false;
 thread_local bool inCursorHook = false;
@@ -121,7 +122,7 @@ void crashFilter(int)
         for (;;)
             pause();
     }
-    if (!boxThreadReady.load())
+    if (!boxThreadReady.load() || getpid() != armedProcess)
     {
         writeAll(STDERR_FILENO, plainReport.data(), plainReport.size());
         return;
@@ -145,8 +146,10 @@ bool InstallCrashHandler(const std::wstring& applicationName, CursorReleaseHook 
     cursorHook.store(cursorRelease);
     useDisplay = displayAvailable();
 
-    if (!boxThreadReady.load())
+    // A forked child that arms again gets a box thread of its own.
+    if (!boxThreadReady.load() || getpid() != armedProcess)
     {
+        boxThreadReady.store(false);
         if (pipe2(requestPipe, O_CLOEXEC) != 0)
             return false;
         if (pipe2(donePipe, O_CLOEXEC) != 0)
@@ -159,6 +162,7 @@ bool InstallCrashHandler(const std::wstring& applicationName, CursorReleaseHook 
         if (boxThread.Start(&boxThreadMain))
         {
             boxThread.Detach();
+            armedProcess = getpid();
             boxThreadReady.store(true);
         }
     }
