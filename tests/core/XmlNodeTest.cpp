@@ -297,13 +297,4 @@ TEST(XmlNode, AnyTextAndAttributeReadsBackIdentical)
     }
 }
 
-TEST(XmlNode, CaseHelpers)
-{
-    EXPECT_EQ(ToLower(L"AbC\u00C9"), L"abc\u00E9");
-    EXPECT_EQ(CompareNoCase(L"abc", L"ABC"), 0);
-    EXPECT_LT(CompareNoCase(L"abc", L"ABD"), 0);
-    EXPECT_TRUE(EqualsNoCase(L"Entry", L"eNTRY"));
-    EXPECT_FALSE(EqualsNoCase(L"Entry", L"Entries"));
-}
-
 } // namespace
