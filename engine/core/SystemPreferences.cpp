@@ -2,10 +2,13 @@
 #include "engine/core/SystemPreferences.h"
 
 #include "engine/core/CommandLine.h"
+#include "engine/core/FernlinkClient.h"
 #include "engine/core/ProtectedXmlFile.h"
 #include "engine/core/SettingsStore.h"
 #include "engine/core/TextHelpers.h"
 #include "engine/core/XmlDocumentCache.h"
+#include "platform/window/VirtualKeys.h"
+#include "platform/window/WindowSystem.h"
 
 namespace TarnEngine
 {
@@ -113,6 +116,17 @@ HeldKeys SampleHeldKeys()
     return source ? source() : HeldKeys();
 }
 
+HeldKeysSource HeldKeysOf(const Platform::WindowSystem& windows)
+{
+    return [&windows]
+    {
+        HeldKeys keys;
+        keys.ctrl = windows.IsKeyHeld(Platform::VirtualKey::Control);
+        keys.shift = windows.IsKeyHeld(Platform::VirtualKey::Shift);
+        return keys;
+    };
+}
+
 bool DecideFullscreen(const CommandLine& commandLine, const HeldKeys& keys, bool preference)
 {
     if (commandLine.HasOption(L"-windowed") || commandLine.HasOption(L"-window") ||
@@ -129,6 +143,19 @@ OptionsReport BuildOptionsReport(bool fullscreen, bool is16Bit)
     report.keys = {L"FullScreen", L"SoftwareMode", L"ForcedSoftware", L"16Bit"};
     report.values = {fullscreen ? L"1" : L"0", L"0", L"0", is16Bit ? L"1" : L"0"};
     return report;
+}
+
+void ReportOptions(bool fullscreen, bool is16Bit, double time)
+{
+    const OptionsReport report = BuildOptionsReport(fullscreen, is16Bit);
+    const wchar_t* keys[4];
+    const wchar_t* values[4];
+    for (size_t i = 0; i < 4; ++i)
+    {
+        keys[i] = report.keys[i].c_str();
+        values[i] = report.values[i].c_str();
+    }
+    ReportOptionsToFernlink(keys, values, time);
 }
 
 } // namespace TarnEngine

@@ -13,6 +13,11 @@
 
 #include "engine/core/XmlNode.h"
 
+namespace Platform
+{
+class WindowSystem;
+}
+
 namespace TarnEngine
 {
 
@@ -50,6 +55,8 @@ using HeldKeysSource = std::function<HeldKeys()>;
 // The window layer installs the real source; without one no key is held.
 void SetHeldKeysSource(HeldKeysSource source);
 HeldKeys SampleHeldKeys();
+// Ctrl and Shift as the window system holds them (works before any window).
+HeldKeysSource HeldKeysOf(const Platform::WindowSystem& windows);
 
 // Full screen or not: "-windowed"/"-window" or Shift alone give windowed;
 // "-fullscreen" or Shift with Ctrl give full screen; else the preference.
@@ -63,5 +70,7 @@ struct OptionsReport
     std::array<std::wstring, 4> values;
 };
 OptionsReport BuildOptionsReport(bool fullscreen, bool is16Bit);
+// Sends the report to the reporting module, at the given scheduled time.
+void ReportOptions(bool fullscreen, bool is16Bit, double time);
 
 } // namespace TarnEngine

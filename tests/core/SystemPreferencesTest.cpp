@@ -5,10 +5,12 @@
 
 #include "engine/core/ByteBuffer.h"
 #include "engine/core/CommandLine.h"
+#include "engine/core/FernlinkClient.h"
 #include "engine/core/ProtectedXmlFile.h"
 #include "engine/core/SettingsStore.h"
 #include "engine/core/SystemPreferences.h"
 #include "engine/core/XmlDocumentCache.h"
+#include "platform/window/ScriptedWindowSystem.h"
 #include "tests/core/TempFolder.h"
 
 using namespace TarnEngine;
@@ -264,6 +266,63 @@ TEST(SystemPreferences, HeldKeysComeFromTheInstalledSource)
     EXPECT_TRUE(SampleHeldKeys().shift);
     SetHeldKeysSource(nullptr);
     EXPECT_FALSE(SampleHeldKeys().ctrl);
+}
+
+TEST(SystemPreferences, HeldKeysOfTheWindowSystem)
+{
+    Platform::ScriptedWindowSystem windows;
+    HeldKeysSource source = HeldKeysOf(windows);
+    struct Case
+    {
+        uint16_t modifiers;
+        bool ctrl;
+        bool shift;
+    } cases[] = {{0, false, false},
+                 {KMOD_LSHIFT, false, true},
+                 {KMOD_RCTRL, true, false},
+                 {KMOD_LCTRL | KMOD_RSHIFT, true, true}};
+    for (const Case& c : cases)
+    {
+        windows.SetHeldModifiers(c.modifiers);
+        HeldKeys keys = source();
+        EXPECT_EQ(keys.ctrl, c.ctrl) << c.modifiers;
+        EXPECT_EQ(keys.shift, c.shift) << c.modifiers;
+    }
+}
+
+struct SentReport
+{
+    std::wstring category;
+    double time = 0;
+    std::vector<std::wstring> keys, values;
+    int count = 0, last = 0;
+};
+SentReport g_sent;
+
+TEST(SystemPreferences, OptionsReportGoesToTheReportingModule)
+{
+    fernlinkHooks.report = [](const wchar_t* category, double time, const wchar_t* const* keys,
+                              const wchar_t* const* values, int32_t count, int32_t last)
+    {
+        g_sent.category = category;
+        g_sent.time = time;
+        g_sent.count = count;
+        g_sent.last = last;
+        for (int i = 0; i < count; ++i)
+        {
+            g_sent.keys.push_back(keys[i]);
+            g_sent.values.push_back(values[i]);
+        }
+    };
+    ReportOptions(true, true, 12.5);
+    ResetFernlinkHooks();
+    EXPECT_EQ(g_sent.category, L"Options");
+    EXPECT_EQ(g_sent.time, 12.5);
+    EXPECT_EQ(g_sent.count, 4);
+    EXPECT_EQ(g_sent.last, -1);
+    EXPECT_EQ(g_sent.keys,
+              (std::vector<std::wstring>{L"FullScreen", L"SoftwareMode", L"ForcedSoftware", L"16Bit"}));
+    EXPECT_EQ(g_sent.values, (std::vector<std::wstring>{L"1", L"0", L"0", L"1"}));
 }
 
 TEST(SystemPreferences, OptionsReport)
