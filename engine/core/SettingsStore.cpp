@@ -16,6 +16,10 @@ namespace
 {
 SettingsStore* g_store = nullptr;
 
+// Settings and profile files are small; anything far larger is not one of
+// them and is not read into memory.
+const off_t kMaxSettingsFileSize = 64 * 1024 * 1024;
+
 // Settings files live directly in their folder: no drive, no parent, no root.
 bool isPlainRelativeName(const std::wstring& name)
 {
@@ -39,7 +43,7 @@ bool SettingsFileIo::ReadAll(const std::wstring& path, std::vector<uint8_t>& out
     if (file < 0)
         return false;
     struct stat info;
-    bool ok = ::fstat(file, &info) == 0 && S_ISREG(info.st_mode) && info.st_size < 0x7FFFFFFF;
+    bool ok = ::fstat(file, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxSettingsFileSize;
     if (ok)
     {
         out.resize(static_cast<size_t>(info.st_size));
