@@ -188,7 +188,8 @@ TEST(AppPaths, WildcardMatchCases)
         {L"\u00C9T\u00C9.TXT", L"\u00E9t\u00E9.*", false, true},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(WildcardMatch(c.text, c.pattern, c.caseSensitive), c.match) << c.text << L" ~ " << c.pattern;
+        EXPECT_EQ(WildcardMatch(c.text, c.pattern, c.caseSensitive), c.match)
+            << c.text << L" ~ " << c.pattern;
 }
 
 TEST(AppPaths, WildcardMatchAgreesWithTheRecursiveMatcher)
@@ -247,10 +248,8 @@ TEST(AppPaths, CaseBlindLookupOfOperatingSystemPaths)
         const char* asked;
         const char* found;
     } cases[] = {
-        {"audio/Audio.xml", "Audio/audio.xml"},
-        {"AUDIO\\AUDIO.XML", "Audio/audio.xml"},
-        {"Audio/audio.xml", "Audio/audio.xml"},
-        {"audio/missing.xml", "Audio/missing.xml"},
+        {"audio/Audio.xml", "Audio/audio.xml"},     {"AUDIO\\AUDIO.XML", "Audio/audio.xml"},
+        {"Audio/audio.xml", "Audio/audio.xml"},     {"audio/missing.xml", "Audio/missing.xml"},
         {"nothing/Audio.xml", "nothing/Audio.xml"},
     };
     for (const Case& c : cases)

@@ -134,16 +134,19 @@ TEST_F(FSCompressedSourceTest, DamagedMembersAreNotFound)
     const std::string deflated = FileTest::RawDeflate(text);
 
     std::vector<ZipMember> members;
-    auto add = [&](const char* name, auto change) {
+    auto add = [&](const char* name, auto change)
+    {
         ZipMember m{name, text};
         change(m);
         members.push_back(m);
     };
     add("crc.bin", [](ZipMember& m) { m.crc = FileTest::Crc32(m.data) ^ 1; });
-    add("storedcrc.bin", [](ZipMember& m) {
-        m.method = 0;
-        m.crc = 0;
-    });
+    add("storedcrc.bin",
+        [](ZipMember& m)
+        {
+            m.method = 0;
+            m.crc = 0;
+        });
     add("truncated.bin", [&](ZipMember& m) { m.storedBytes = deflated.substr(0, deflated.size() / 2); });
     add("sizeabove.bin", [&](ZipMember& m) { m.uncompressedSize = uint32_t(text.size() + 1); });
     add("sizebelow.bin", [&](ZipMember& m) { m.uncompressedSize = uint32_t(text.size() - 1); });
@@ -152,10 +155,12 @@ TEST_F(FSCompressedSourceTest, DamagedMembersAreNotFound)
     add("localoutside.bin", [](ZipMember& m) { m.localOffset = 0x7FFFFFFF; });
     add("localnearend.bin", [](ZipMember& m) { m.localOffset = 0xFFFFFFF0; });
     add("compressedoutside.bin", [](ZipMember& m) { m.compressedSize = 0xFFFFFF00; });
-    add("storedoutside.bin", [](ZipMember& m) {
-        m.method = 0;
-        m.uncompressedSize = 0xFFFFFF00;
-    });
+    add("storedoutside.bin",
+        [](ZipMember& m)
+        {
+            m.method = 0;
+            m.uncompressedSize = 0xFFFFFF00;
+        });
     add("hugeclaim.bin", [](ZipMember& m) { m.uncompressedSize = 0xF0000000; });
     add("bzip2.bin", [](ZipMember& m) { m.method = 12; });
     add("lzma.bin", [](ZipMember& m) { m.method = 14; });
