@@ -502,17 +502,25 @@ inline __m128i AlphaFailMask(const PipelineState& s, __m128i src)
     }
 }
 
+// s*fs + d*fd summed with unsigned saturation, then the rounded division; a sum at or above
+// 255*255 gives at least 255, which the final pack saturates to 255, as BlendColour does.
+inline __m128i Div255Saturated(__m128i x)
+{
+    return _mm_mulhi_epu16(_mm_adds_epu16(x, _mm_set1_epi16(128)), _mm_set1_epi16(257));
+}
+
 template <BlendMode Mode> inline __m128i BlendHalf(const PipelineState& s, __m128i src, __m128i dst)
 {
     const __m128i alpha = AlphaLanes(src);
     if constexpr (Mode == BlendMode::Over)
-        return _mm_add_epi16(Div255Lanes(_mm_mullo_epi16(src, alpha)),
-                             Div255Lanes(_mm_mullo_epi16(dst, _mm_xor_si128(alpha, _mm_set1_epi16(0xFF)))));
+        return Div255Lanes(_mm_add_epi16(_mm_mullo_epi16(src, alpha),
+                                         _mm_mullo_epi16(dst, _mm_xor_si128(alpha, _mm_set1_epi16(0xFF)))));
     else if constexpr (Mode == BlendMode::Add)
-        return _mm_add_epi16(Div255Lanes(_mm_mullo_epi16(src, alpha)), dst);
+        return Div255Saturated(
+            _mm_adds_epu16(_mm_mullo_epi16(src, alpha), _mm_mullo_epi16(dst, _mm_set1_epi16(255))));
     else
-        return _mm_add_epi16(Div255Lanes(_mm_mullo_epi16(src, FactorLanes(s.srcBlend, alpha))),
-                             Div255Lanes(_mm_mullo_epi16(dst, FactorLanes(s.destBlend, alpha))));
+        return Div255Saturated(_mm_adds_epu16(_mm_mullo_epi16(src, FactorLanes(s.srcBlend, alpha)),
+                                              _mm_mullo_epi16(dst, FactorLanes(s.destBlend, alpha))));
 }
 #endif
 
@@ -638,69 +646,79 @@ const uint32_t* GatherTexels(const Context& c, const TriangleSetup& t, int64_t u
         return out;
     }
 #if defined(__SSE2__)
-    if (dv == 0)
+    if (dv == 0 && du <= 2 * AttrOne && du >= -2 * AttrOne)
     {
-        // One pair of rows and one vertical weight for the whole run.
+        // One pair of rows and one vertical weight for the whole run: mix the two rows once over
+        // the texel columns the run touches, then each pixel only mixes two neighbouring columns.
+        // Same arithmetic, same order as BilinearMix.
         const int64_t vs = v - AttrHalf;
         const int64_t y0 = vs >> AttrShift;
         const uint32_t fy = uint32_t(vs >> (AttrShift - 8)) & 0xFF;
         const uint32_t* rowA = c.texels + size_t(ClampInt(y0, c.texHeight - 1)) * c.texWidth;
         const uint32_t* rowB = c.texels + size_t(ClampInt(y0 + 1, c.texHeight - 1)) * c.texWidth;
+        const int64_t firstU = u - AttrHalf;
+        const int64_t lastU = firstU + du * (count - 1);
+        const int64_t low = ClampInt(std::min(firstU, lastU) >> AttrShift, c.texWidth - 1);
+        const int64_t high = ClampInt((std::max(firstU, lastU) >> AttrShift) + 1, c.texWidth - 1);
+        alignas(16) uint32_t columns[2 * SpanChunk + 8];
+        const int columnCount = int(high - low + 1);
         const __m128i zero = _mm_setzero_si128();
-        const __m128i wy0 = _mm_set1_epi16(short(256 - fy));
-        const __m128i wy1 = _mm_set1_epi16(short(fy));
         const __m128i round = _mm_set1_epi16(128);
-        const int64_t lastPair = c.texWidth - 2;
-        int i = 0;
-        for (; i + 2 <= count; i += 2)
         {
-            __m128i top, bottom, wx;
-            int64_t us[2];
-            us[0] = u - AttrHalf;
-            us[1] = u + du - AttrHalf;
-            __m128i pairs[2][2];
-            short w[2];
-            for (int k = 0; k < 2; ++k)
+            const __m128i wy0 = _mm_set1_epi16(short(256 - fy));
+            const __m128i wy1 = _mm_set1_epi16(short(fy));
+            int k = 0;
+            for (; k + 4 <= columnCount; k += 4)
             {
-                const int64_t x0 = us[k] >> AttrShift;
-                w[k] = short(uint32_t(us[k] >> (AttrShift - 8)) & 0xFF);
-                if (x0 >= 0 && x0 <= lastPair)
-                {
-                    pairs[k][0] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(rowA + x0));
-                    pairs[k][1] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(rowB + x0));
-                }
-                else
-                {
-                    const uint32_t xa = ClampInt(x0, c.texWidth - 1);
-                    const uint32_t xb = ClampInt(x0 + 1, c.texWidth - 1);
-                    pairs[k][0] = _mm_set_epi32(0, 0, int(rowA[xb]), int(rowA[xa]));
-                    pairs[k][1] = _mm_set_epi32(0, 0, int(rowB[xb]), int(rowB[xa]));
-                }
+                const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rowA + low + k));
+                const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rowB + low + k));
+                __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(a, zero), wy0),
+                                           _mm_mullo_epi16(_mm_unpacklo_epi8(b, zero), wy1));
+                __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(a, zero), wy0),
+                                           _mm_mullo_epi16(_mm_unpackhi_epi8(b, zero), wy1));
+                lo = _mm_srli_epi16(_mm_add_epi16(lo, round), 8);
+                hi = _mm_srli_epi16(_mm_add_epi16(hi, round), 8);
+                _mm_store_si128(reinterpret_cast<__m128i*>(columns + k), _mm_packus_epi16(lo, hi));
             }
-            u += 2 * du;
-            // Lanes: pixel 0 (left, right) in the low half, pixel 1 in the high half after unpack.
-            const __m128i topBytes = _mm_unpacklo_epi64(pairs[0][0], pairs[1][0]);
-            const __m128i bottomBytes = _mm_unpacklo_epi64(pairs[0][1], pairs[1][1]);
-            __m128i result[2];
-            for (int half = 0; half < 2; ++half)
-            {
-                top = half == 0 ? _mm_unpacklo_epi8(topBytes, zero) : _mm_unpackhi_epi8(topBytes, zero);
-                bottom =
-                    half == 0 ? _mm_unpacklo_epi8(bottomBytes, zero) : _mm_unpackhi_epi8(bottomBytes, zero);
-                __m128i column = _mm_add_epi16(_mm_mullo_epi16(top, wy0), _mm_mullo_epi16(bottom, wy1));
-                column = _mm_srli_epi16(_mm_add_epi16(column, round), 8);
-                const short fx = w[half];
-                const short gx = short(256 - fx);
-                wx = _mm_set_epi16(fx, fx, fx, fx, gx, gx, gx, gx);
-                __m128i across = _mm_mullo_epi16(column, wx);
-                across = _mm_add_epi16(across, _mm_srli_si128(across, 8));
-                result[half] = _mm_srli_epi16(_mm_add_epi16(across, round), 8);
-            }
-            const __m128i packed = _mm_packus_epi16(_mm_unpacklo_epi64(result[0], result[1]), zero);
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), packed);
+            for (; k < columnCount; ++k)
+                columns[k] = BilinearMix(rowA[low + k], rowA[low + k], rowB[low + k], rowB[low + k], 0, fy);
         }
-        for (; i < count; ++i, u += du)
-            out[i] = SampleLinear(c, u, v);
+        auto pair = [&](int64_t us, __m128i& weights)
+        {
+            const int64_t x0 = us >> AttrShift;
+            const uint32_t fx = uint32_t(us >> (AttrShift - 8)) & 0xFF;
+            __m128i w = _mm_cvtsi32_si128(int((256 - fx) | (fx << 16)));
+            w = _mm_unpacklo_epi16(w, w);
+            weights = _mm_unpacklo_epi32(w, w);
+            if (x0 >= low && x0 + 1 <= high)
+                return _mm_unpacklo_epi8(
+                    _mm_loadl_epi64(reinterpret_cast<const __m128i*>(columns + (x0 - low))), zero);
+            const uint32_t left = columns[ClampInt(x0, c.texWidth - 1) - low];
+            const uint32_t right = columns[ClampInt(x0 + 1, c.texWidth - 1) - low];
+            return _mm_unpacklo_epi8(_mm_set_epi32(0, 0, int(right), int(left)), zero);
+        };
+        int i = 0;
+        int64_t us = firstU;
+        for (; i + 2 <= count; i += 2, us += 2 * du)
+        {
+            __m128i w0, w1;
+            const __m128i c0 = pair(us, w0);
+            const __m128i c1 = pair(us + du, w1);
+            const __m128i p0 = _mm_mullo_epi16(c0, w0);
+            const __m128i p1 = _mm_mullo_epi16(c1, w1);
+            __m128i sum = _mm_add_epi16(_mm_unpacklo_epi64(p0, p1), _mm_unpackhi_epi64(p0, p1));
+            sum = _mm_srli_epi16(_mm_add_epi16(sum, round), 8);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(sum, zero));
+        }
+        for (; i < count; ++i, us += du)
+        {
+            __m128i w;
+            const __m128i columnPair = pair(us, w);
+            __m128i p = _mm_mullo_epi16(columnPair, w);
+            p = _mm_add_epi16(p, _mm_srli_si128(p, 8));
+            p = _mm_srli_epi16(_mm_add_epi16(p, round), 8);
+            out[i] = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(p, zero)));
+        }
         return out;
     }
 #endif
@@ -788,7 +806,7 @@ void RasterizeFixed(const Context& c, FixedVertex v0, FixedVertex v1, FixedVerte
         t.ref[k] = v0.at[k] + RoundDiv128(numX * offX + numY * offY, det, ValueLimit);
     }
 
-    FastSetup fast;
+    FastSetup fast{};
     bool useFast = false;
     if (c.state->fastPaths && !c.depthActive && v0.at[AttrA] == v1.at[AttrA] &&
         v0.at[AttrA] == v2.at[AttrA] && v0.at[AttrR] == v1.at[AttrR] && v0.at[AttrR] == v2.at[AttrR] &&
@@ -800,21 +818,53 @@ void RasterizeFixed(const Context& c, FixedVertex v0, FixedVertex v1, FixedVerte
         useFast = MakeFastSetup(c, diffuse, fast);
     }
 
+    // Each edge's column bound on row y is floor((C(y) - bias) / k) with C growing by dx * SubOne a
+    // row; kept as quotient and remainder so every row costs additions only.
+    struct Bound
+    {
+        int64_t q, r, k, stepQ, stepR, constant, step;
+        int kind; // 1 upper bound, -1 lower bound, 0 horizontal edge
+    };
+    Bound bounds[3];
+    for (int e = 0; e < 3; ++e)
+    {
+        const Edge& edge = edges[e];
+        Bound& b = bounds[e];
+        b.constant = edge.dx * (rowFirst * SubOne - edge.y) + edge.dy * edge.x;
+        b.step = edge.dx * SubOne;
+        b.kind = edge.dy > 0 ? 1 : (edge.dy < 0 ? -1 : 0);
+        if (b.kind == 0)
+            continue;
+        b.k = (edge.dy > 0 ? edge.dy : -edge.dy) * SubOne;
+        b.q = FloorDiv(b.constant - edge.bias, b.k);
+        b.r = (b.constant - edge.bias) - b.q * b.k;
+        b.stepQ = FloorDiv(b.step, b.k);
+        b.stepR = b.step - b.stepQ * b.k;
+    }
     for (int64_t py = rowFirst; py <= rowLast; ++py)
     {
         int64_t lo = colFirst;
         int64_t hi = colLast;
-        const int64_t centreY = py * SubOne;
-        for (const Edge& e : edges)
+        for (int e = 0; e < 3; ++e)
         {
-            // Inside when dx*(Y - y) - dy*(X - x) >= bias, with X = px * SubOne.
-            const int64_t constant = e.dx * (centreY - e.y) + e.dy * e.x;
-            if (e.dy > 0)
-                hi = std::min(hi, FloorDiv(constant - e.bias, e.dy * SubOne));
-            else if (e.dy < 0)
-                lo = std::max(lo, -FloorDiv(constant - e.bias, -e.dy * SubOne));
-            else if (constant < e.bias)
+            Bound& b = bounds[e];
+            if (b.kind > 0)
+                hi = std::min(hi, b.q);
+            else if (b.kind < 0)
+                lo = std::max(lo, -b.q);
+            else if (b.constant < edges[e].bias)
                 lo = hi + 1;
+            b.constant += b.step;
+            if (b.kind != 0)
+            {
+                b.q += b.stepQ;
+                b.r += b.stepR;
+                if (b.r >= b.k)
+                {
+                    ++b.q;
+                    b.r -= b.k;
+                }
+            }
         }
         if (lo > hi)
             continue;

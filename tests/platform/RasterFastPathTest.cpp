@@ -119,8 +119,8 @@ TEST_F(RasterFastPathTest, RandomQuadsMatchTheGeneralPath)
         device->SetFastPaths(true);
         for (size_t i = 0; i < frames[0].pixels.size(); ++i)
             ASSERT_EQ(frames[0].pixels[i], frames[1].pixels[i])
-                << "round " << round << " pixel " << i % Width << "," << i / Width << " texture " << tw << "x"
-                << th;
+                << std::hex << frames[0].pixels[i] << " vs " << frames[1].pixels[i] << std::dec << " round "
+                << round << " pixel " << i % Width << "," << i / Width << " texture " << tw << "x" << th;
     }
 }
 
