@@ -446,7 +446,7 @@ bool AlphaPasses(const PipelineState& s, uint32_t colour)
     return !s.alphaTest || Compare(s.alphaFunc, colour >> 24, s.alphaRef);
 }
 
-uint32_t CombinePixel(const PipelineState& s, BlendMode mode, uint32_t src, uint32_t dst)
+[[maybe_unused]] uint32_t CombinePixel(const PipelineState& s, BlendMode mode, uint32_t src, uint32_t dst)
 {
     if (!AlphaPasses(s, src))
         return dst;
@@ -524,67 +524,116 @@ template <BlendMode Mode> inline __m128i BlendHalf(const PipelineState& s, __m12
 }
 #endif
 
+#if defined(__SSE2__)
+// Whether failing the alpha test changes nothing the blend would not already leave alone: a pixel
+// that fails "alpha >= 1" has alpha 0, and with these factors alpha 0 gives back the destination.
+bool AlphaTestIsVisible(const PipelineState& s, BlendMode mode)
+{
+    if (!s.alphaTest || s.alphaFunc == Value::CmpAlways)
+        return false;
+    if (s.alphaFunc != Value::CmpGreaterEqual || s.alphaRef > 1)
+        return true;
+    if (mode == BlendMode::Over || mode == BlendMode::Add)
+        return false;
+    if (mode == BlendMode::General)
+        return !((s.srcBlend == Value::BlendZero || s.srcBlend == Value::BlendSrcAlpha) &&
+                 (s.destBlend == Value::BlendOne || s.destBlend == Value::BlendInvSrcAlpha));
+    return true;
+}
+
+// Four pixels: modulate, blend, alpha test.
+template <BlendMode Mode, bool Modulate>
+inline __m128i CombineGroup(const PipelineState& s, __m128i in, __m128i old, __m128i factor, bool testMask)
+{
+    const __m128i zero = _mm_setzero_si128();
+    __m128i lo = _mm_unpacklo_epi8(in, zero);
+    __m128i hi = _mm_unpackhi_epi8(in, zero);
+    if constexpr (Modulate)
+    {
+        lo = Div255Lanes(_mm_mullo_epi16(lo, factor));
+        hi = Div255Lanes(_mm_mullo_epi16(hi, factor));
+        in = _mm_packus_epi16(lo, hi);
+    }
+    __m128i result;
+    if constexpr (Mode == BlendMode::Replace)
+        result = in;
+    else
+    {
+        const __m128i rl = BlendHalf<Mode>(s, lo, _mm_unpacklo_epi8(old, zero));
+        const __m128i rh = BlendHalf<Mode>(s, hi, _mm_unpackhi_epi8(old, zero));
+        result = _mm_packus_epi16(rl, rh);
+    }
+    if (testMask)
+    {
+        const __m128i fail = AlphaFailMask(s, in);
+        result = _mm_or_si128(_mm_and_si128(fail, old), _mm_andnot_si128(fail, result));
+    }
+    return result;
+}
+#endif
+
 // Modulates (when asked), tests and blends a run of source pixels into the target row.
 template <BlendMode Mode, bool Modulate>
 void CombineRun(const PipelineState& s, uint32_t* dst, const uint32_t* src, uint32_t constant, int count)
 {
-    int i = 0;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
+    const __m128i ones = _mm_set1_epi32(-1);
     const __m128i factor = _mm_unpacklo_epi8(_mm_set1_epi32(int(constant)), zero);
-    const bool simpleTest = !s.alphaTest || (s.alphaFunc == Value::CmpGreaterEqual && s.alphaRef <= 255);
+    const bool testMask = AlphaTestIsVisible(s, Mode);
+    // An opaque group passes "alpha >= ref" for every reference.
+    const bool opaqueCopy =
+        Mode == BlendMode::Over &&
+        (!s.alphaTest || s.alphaFunc == Value::CmpGreaterEqual || s.alphaFunc == Value::CmpAlways);
+    const bool clearSkip = (Mode == BlendMode::Over || Mode == BlendMode::Add) && !testMask;
+    int i = 0;
     for (; i + 4 <= count; i += 4)
     {
-        __m128i in =
-            src ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)) : _mm_set1_epi32(int(constant));
-        __m128i lo = _mm_unpacklo_epi8(in, zero);
-        __m128i hi = _mm_unpackhi_epi8(in, zero);
-        if constexpr (Modulate)
-        {
-            lo = Div255Lanes(_mm_mullo_epi16(lo, factor));
-            hi = Div255Lanes(_mm_mullo_epi16(hi, factor));
-            in = _mm_packus_epi16(lo, hi);
-        }
         __m128i* out = reinterpret_cast<__m128i*>(dst + i);
-        if constexpr (Mode == BlendMode::Over)
+        const __m128i raw =
+            src ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)) : _mm_set1_epi32(int(constant));
+        if constexpr (!Modulate)
         {
-            // Whole groups that are opaque or clear need no arithmetic; the result is the same.
-            const int alphaBits =
-                _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_srli_epi32(in, 24), _mm_set1_epi32(255)));
-            const int clearBits = _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_srli_epi32(in, 24), zero));
-            if (simpleTest && alphaBits == 0xFFFF)
+            // Whole groups that are clear or opaque need no arithmetic; the result is the same.
+            if (clearSkip && (_mm_movemask_epi8(_mm_cmpeq_epi8(raw, zero)) & 0x8888) == 0x8888)
+                continue;
+            if (opaqueCopy && (_mm_movemask_epi8(_mm_cmpeq_epi8(raw, ones)) & 0x8888) == 0x8888)
             {
-                _mm_storeu_si128(out, in);
+                _mm_storeu_si128(out, raw);
                 continue;
             }
-            if (simpleTest && clearBits == 0xFFFF)
-                continue;
         }
-        const __m128i old = _mm_loadu_si128(out);
-        __m128i result;
-        if constexpr (Mode == BlendMode::Replace)
-            result = in;
-        else
-        {
-            const __m128i rl = BlendHalf<Mode>(s, lo, _mm_unpacklo_epi8(old, zero));
-            const __m128i rh = BlendHalf<Mode>(s, hi, _mm_unpackhi_epi8(old, zero));
-            result = _mm_packus_epi16(rl, rh);
-        }
-        if (s.alphaTest)
-        {
-            const __m128i fail = AlphaFailMask(s, in);
-            result = _mm_or_si128(_mm_and_si128(fail, old), _mm_andnot_si128(fail, result));
-        }
-        _mm_storeu_si128(out, result);
+        else if (clearSkip && (_mm_movemask_epi8(_mm_cmpeq_epi8(raw, zero)) & 0x8888) == 0x8888)
+            continue; // modulating keeps alpha 0
+        _mm_storeu_si128(out, CombineGroup<Mode, Modulate>(s, raw, _mm_loadu_si128(out), factor, testMask));
     }
-#endif
-    for (; i < count; ++i)
+    if (i < count)
+    {
+        // The last one to three pixels go through the same group arithmetic.
+        alignas(16) uint32_t in[4] = {}, old[4] = {};
+        const int rest = count - i;
+        for (int k = 0; k < rest; ++k)
+        {
+            in[k] = src ? src[i + k] : constant;
+            old[k] = dst[i + k];
+        }
+        alignas(16) uint32_t result[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(result),
+                        CombineGroup<Mode, Modulate>(s, _mm_load_si128(reinterpret_cast<const __m128i*>(in)),
+                                                     _mm_load_si128(reinterpret_cast<const __m128i*>(old)),
+                                                     factor, testMask));
+        for (int k = 0; k < rest; ++k)
+            dst[i + k] = result[k];
+    }
+#else
+    for (int i = 0; i < count; ++i)
     {
         uint32_t in = src ? src[i] : constant;
         if constexpr (Modulate)
             in = ModulateColour(in, constant);
         dst[i] = CombinePixel(s, Mode, in, dst[i]);
     }
+#endif
 }
 
 template <BlendMode Mode>
@@ -755,22 +804,30 @@ struct Edge
     int64_t bias; // 0 on top and left edges, 1 elsewhere
 };
 
-void RasterizeFixed(const Context& c, FixedVertex v0, FixedVertex v1, FixedVertex v2)
+int64_t Cross(const FixedVertex& a, const FixedVertex& b, const FixedVertex& c)
 {
-    int64_t det = (v1.x - v0.x) * (v2.y - v0.y) - (v2.x - v0.x) * (v1.y - v0.y);
+    return (b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y);
+}
+
+// A convex polygon of three or four vertices whose attributes all lie on the plane of its first
+// three vertices (a quad made of two coplanar triangles covers exactly the union of their pixels).
+void RasterizePolygon(const Context& c, const FixedVertex* poly, int n)
+{
+    int64_t det = Cross(poly[0], poly[1], poly[2]);
     if (det == 0)
         return;
-    if (det < 0)
-    {
-        std::swap(v1, v2);
+    const bool reversed = det < 0;
+    if (reversed)
         det = -det;
-    }
-    const FixedVertex* v[3] = {&v0, &v1, &v2};
-    Edge edges[3];
-    for (int e = 0; e < 3; ++e)
+    const FixedVertex& v0 = poly[0];
+    const FixedVertex& v1 = reversed ? poly[2] : poly[1];
+    const FixedVertex& v2 = reversed ? poly[1] : poly[2];
+    Edge edges[4];
+    int64_t minX = v0.x, maxX = v0.x, minY = v0.y, maxY = v0.y;
+    for (int e = 0; e < n; ++e)
     {
-        const FixedVertex& a = *v[e];
-        const FixedVertex& b = *v[(e + 1) % 3];
+        const FixedVertex& a = reversed ? poly[(e + 1) % n] : poly[e];
+        const FixedVertex& b = reversed ? poly[e] : poly[(e + 1) % n];
         Edge& edge = edges[e];
         edge.dx = b.x - a.x;
         edge.dy = b.y - a.y;
@@ -778,11 +835,11 @@ void RasterizeFixed(const Context& c, FixedVertex v0, FixedVertex v1, FixedVerte
         edge.y = a.y;
         const bool topLeft = edge.dy < 0 || (edge.dy == 0 && edge.dx > 0);
         edge.bias = topLeft ? 0 : 1;
+        minX = std::min(minX, poly[e].x);
+        maxX = std::max(maxX, poly[e].x);
+        minY = std::min(minY, poly[e].y);
+        maxY = std::max(maxY, poly[e].y);
     }
-    const int64_t minX = std::min({v0.x, v1.x, v2.x});
-    const int64_t maxX = std::max({v0.x, v1.x, v2.x});
-    const int64_t minY = std::min({v0.y, v1.y, v2.y});
-    const int64_t maxY = std::max({v0.y, v1.y, v2.y});
     const int64_t rowFirst = std::max<int64_t>(0, FloorDiv(minY + SubOne - 1, SubOne));
     const int64_t rowLast = std::min<int64_t>(c.targetHeight - 1, FloorDiv(maxY, SubOne));
     const int64_t colFirst = std::max<int64_t>(0, FloorDiv(minX + SubOne - 1, SubOne));
@@ -825,8 +882,8 @@ void RasterizeFixed(const Context& c, FixedVertex v0, FixedVertex v1, FixedVerte
         int64_t q, r, k, stepQ, stepR, constant, step;
         int kind; // 1 upper bound, -1 lower bound, 0 horizontal edge
     };
-    Bound bounds[3];
-    for (int e = 0; e < 3; ++e)
+    Bound bounds[4];
+    for (int e = 0; e < n; ++e)
     {
         const Edge& edge = edges[e];
         Bound& b = bounds[e];
@@ -845,7 +902,7 @@ void RasterizeFixed(const Context& c, FixedVertex v0, FixedVertex v1, FixedVerte
     {
         int64_t lo = colFirst;
         int64_t hi = colLast;
-        for (int e = 0; e < 3; ++e)
+        for (int e = 0; e < n; ++e)
         {
             Bound& b = bounds[e];
             if (b.kind > 0)
@@ -873,6 +930,28 @@ void RasterizeFixed(const Context& c, FixedVertex v0, FixedVertex v1, FixedVerte
         else
             GeneralSpan(c, t, int(py), int(lo), int(hi + 1));
     }
+}
+
+void RasterizeFixed(const Context& c, const FixedVertex& v0, const FixedVertex& v1, const FixedVertex& v2)
+{
+    const FixedVertex poly[3] = {v0, v1, v2};
+    RasterizePolygon(c, poly, 3);
+}
+
+// Whether the fourth vertex's attributes lie exactly on the plane of the first three.
+bool OnPlane(const FixedVertex& v0, const FixedVertex& v1, const FixedVertex& v2, const FixedVertex& v3)
+{
+    const int64_t det = Cross(v0, v1, v2);
+    for (int k = 0; k < AttrCount; ++k)
+    {
+        const Wide d1 = Wide(v1.at[k] - v0.at[k]);
+        const Wide d2 = Wide(v2.at[k] - v0.at[k]);
+        const Wide numX = d1 * (v2.y - v0.y) - d2 * (v1.y - v0.y);
+        const Wide numY = d2 * (v1.x - v0.x) - d1 * (v2.x - v0.x);
+        if (Wide(v3.at[k] - v0.at[k]) * det != numX * (v3.x - v0.x) + numY * (v3.y - v0.y))
+            return false;
+    }
+    return true;
 }
 
 bool MakeContext(const PipelineState& state, Context& c)
@@ -928,6 +1007,43 @@ void DrawTriangle(const PipelineState& state, const SpriteVertex& a, const Sprit
     const FixedVertex first = ToFixed(bufferB[0]);
     for (int i = 1; i + 1 < count; ++i)
         RasterizeFixed(ctx, first, ToFixed(bufferB[i]), ToFixed(bufferB[i + 1]));
+}
+
+void DrawQuad(const PipelineState& state, const SpriteVertex& a, const SpriteVertex& b, const SpriteVertex& c,
+              const SpriteVertex& d)
+{
+    Context ctx;
+    if (!MakeContext(state, ctx))
+        return;
+    if (FinitePosition(a) && FinitePosition(b) && FinitePosition(c) && FinitePosition(d))
+    {
+        const ClipVertex clip[4] = {
+            ToClip(a, ctx.texWidth, ctx.texHeight), ToClip(b, ctx.texWidth, ctx.texHeight),
+            ToClip(c, ctx.texWidth, ctx.texHeight), ToClip(d, ctx.texWidth, ctx.texHeight)};
+        if (Inside(clip[0]) && Inside(clip[1]) && Inside(clip[2]) && Inside(clip[3]))
+        {
+            const FixedVertex f[4] = {ToFixed(clip[0]), ToFixed(clip[1]), ToFixed(clip[2]), ToFixed(clip[3])};
+            // One polygon covers what the two triangles cover when it is convex, the diagonal's ends are
+            // not pixel centres (where the fill rule would decide per triangle) and the attributes of
+            // both triangles lie on one plane (so both compute the same values).
+            const int64_t s0 = Cross(f[0], f[1], f[2]), s1 = Cross(f[1], f[2], f[3]);
+            const int64_t s2 = Cross(f[2], f[3], f[0]), s3 = Cross(f[3], f[0], f[1]);
+            const bool convex =
+                (s0 > 0 && s1 > 0 && s2 > 0 && s3 > 0) || (s0 < 0 && s1 < 0 && s2 < 0 && s3 < 0);
+            const bool centreOnDiagonalEnd =
+                ((f[0].x & 255) == 0 && (f[0].y & 255) == 0) || ((f[2].x & 255) == 0 && (f[2].y & 255) == 0);
+            if (convex && !centreOnDiagonalEnd && OnPlane(f[0], f[1], f[2], f[3]))
+                RasterizePolygon(ctx, f, 4);
+            else
+            {
+                RasterizeFixed(ctx, f[0], f[1], f[2]);
+                RasterizeFixed(ctx, f[0], f[2], f[3]);
+            }
+            return;
+        }
+    }
+    DrawTriangle(state, a, b, c);
+    DrawTriangle(state, a, c, d);
 }
 
 void DrawLine(const PipelineState& state, const SpriteVertex& a, const SpriteVertex& b)
