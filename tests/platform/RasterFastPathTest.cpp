@@ -51,7 +51,7 @@ protected:
 
     std::vector<SpriteVertex> RandomQuad(uint32_t texWidth, uint32_t texHeight)
     {
-        const uint32_t kind = Pick({0, 0, 1, 2});
+        const uint32_t kind = Pick({0, 0, 1, 2, 3, 4});
         const uint32_t colour = Pick({0xFFFFFFFF, 0xFFFFFFFF, Word(), Word() | 0xFF000000});
         std::vector<SpriteVertex> quad;
         if (kind == 0)
@@ -69,6 +69,23 @@ protected:
             const float w = Real(1, 150), h = Real(1, 110);
             quad = Quad(Real(-30, 150), Real(-30, 110), w, h, colour, Real(-0.2f, 0.5f), Real(-0.2f, 0.5f),
                         Real(0.5f, 1.2f), Real(0.5f, 1.2f));
+        }
+        else if (kind == 3)
+        {
+            // Corners on pixel centres and quarter pixels.
+            const float x = float(int(Word() % 180) - 10), y = float(int(Word() % 140) - 10);
+            const float w = float(Word() % 64) * 0.25f + 1, h = float(Word() % 64) * 0.25f + 1;
+            quad = Quad(x + 0.5f, y + 0.5f, w, h, colour, 0, 0, Real(0.2f, 1.5f), Real(0.2f, 1.5f));
+        }
+        else if (kind == 4)
+        {
+            // Any four points: concave and crossed quads too, with texture coordinates that follow the
+            // position exactly, so that only the shape decides whether the triangles may merge.
+            for (int k = 0; k < 4; ++k)
+            {
+                const float x = float(Word() % 200) - 19.75f, y = float(Word() % 160) - 19.75f;
+                quad.push_back(Vertex(x, y, colour, x / 256.0f, y / 256.0f));
+            }
         }
         else
         {
@@ -106,17 +123,28 @@ TEST_F(RasterFastPathTest, RandomQuadsMatchTheGeneralPath)
         const std::vector<SpriteVertex> quad = RandomQuad(tw, th);
         for (auto& b : background)
             b = Word();
-        Picture frames[2];
-        for (int pass = 0; pass < 2; ++pass)
+        // Fast paths; the general path; the two triangles drawn apart (no quad merging).
+        Picture frames[3];
+        for (int pass = 0; pass < 3; ++pass)
         {
             std::shared_ptr<RasterSurface> target;
             device->GetRenderTarget(0, target);
             std::copy(background.begin(), background.end(), target->Pixels());
-            device->SetFastPaths(pass == 0);
+            device->SetFastPaths(pass != 1);
             ASSERT_EQ(DrawQuads(quad), Result::Ok);
+            if (pass == 2)
+            {
+                std::copy(background.begin(), background.end(), target->Pixels());
+                ASSERT_EQ(device->DrawIndexedPrimitive(PrimitiveType::TriangleList, 0, 0, 4, 0, 1),
+                          Result::Ok);
+                ASSERT_EQ(device->DrawIndexedPrimitive(PrimitiveType::TriangleList, 0, 0, 4, 3, 1),
+                          Result::Ok);
+            }
             frames[pass] = Frame();
         }
         device->SetFastPaths(true);
+        for (size_t i = 0; i < frames[0].pixels.size(); ++i)
+            ASSERT_EQ(frames[0].pixels[i], frames[2].pixels[i]) << "quad merge, round " << round;
         for (size_t i = 0; i < frames[0].pixels.size(); ++i)
             ASSERT_EQ(frames[0].pixels[i], frames[1].pixels[i])
                 << std::hex << frames[0].pixels[i] << " vs " << frames[1].pixels[i] << std::dec << " round "
