@@ -62,10 +62,11 @@ struct Component
     FastJpegTransformFn kernel;
 };
 
-// Entropy-coded data reader: valid bits are the low `bits` bits of `buf`,
-// taken from the top. Once a marker or the end of the data is met, zero bits
-// are appended and counted in `padded`; consuming any of them means the
-// data ran out.
+// Entropy-coded data reader. The next bit to use is the top bit of `buf`;
+// `bits` counts the valid ones, and the bits below them are zero or already
+// the data that follows (a refill only ORs in the same bits again). Once a
+// marker or the end of the data is met, zero bits are appended and counted
+// in `padded`; consuming any of them means the data ran out.
 struct BitReader
 {
     uint64_t buf;
@@ -133,7 +134,7 @@ __attribute__((noinline)) BitReader fillSlow(BitReader br)
 {
     while (br.bits <= 56)
     {
-        uint32_t byte = 0;
+        uint64_t byte = 0;
         if (!br.stopped)
         {
             if (br.p < br.end && *br.p != 0xFF)
@@ -148,7 +149,7 @@ __attribute__((noinline)) BitReader fillSlow(BitReader br)
         }
         if (br.stopped)
             br.padded += 8;
-        br.buf = (br.buf << 8) | byte;
+        br.buf |= byte << (56 - br.bits);
         br.bits += 8;
     }
     return br;
@@ -165,11 +166,11 @@ inline void fill(BitReader& br)
         std::memcpy(&w, br.p, 8);
         if (!hasFF(w))
         {
-            w = __builtin_bswap64(w);
-            const int bytes = (63 - br.bits) >> 3;
-            br.buf = (br.buf << (bytes * 8)) | (w >> (64 - bytes * 8));
-            br.bits += bytes * 8;
-            br.p += bytes;
+            // Takes whole bytes up to 56 bits; the part of the next byte that
+            // also lands in the buffer is the same data the next refill adds.
+            br.buf |= __builtin_bswap64(w) >> br.bits;
+            br.p += (63 - br.bits) >> 3;
+            br.bits |= 56;
             return;
         }
     }
@@ -180,14 +181,14 @@ inline void fill(BitReader& br)
 // the table does not hold.
 inline int decodeSymbol(BitReader& br, const HuffTable& t)
 {
-    const uint32_t peek = static_cast<uint32_t>(br.buf >> (br.bits - 8)) & 0xFF;
-    const uint32_t entry = t.lookahead[peek];
+    const uint32_t entry = t.lookahead[br.buf >> 56];
     if (entry != 0xFFFF)
     {
+        br.buf <<= entry >> 8;
         br.bits -= entry >> 8;
         return entry & 0xFF;
     }
-    const int32_t code16 = static_cast<int32_t>(br.buf >> (br.bits - 16)) & 0xFFFF;
+    const int32_t code16 = static_cast<int32_t>(br.buf >> 48);
     for (int len = 9; len <= 16; ++len)
     {
         const int32_t code = code16 >> (16 - len);
@@ -196,6 +197,7 @@ inline int decodeSymbol(BitReader& br, const HuffTable& t)
             const uint32_t index = static_cast<uint32_t>(code + t.symbolOffset[len]);
             if (index >= sizeof(t.symbols))
                 return -1;
+            br.buf <<= len;
             br.bits -= len;
             return t.symbols[index];
         }
@@ -206,8 +208,9 @@ inline int decodeSymbol(BitReader& br, const HuffTable& t)
 // Takes s (1..16) bits and extends them to a signed value.
 inline int32_t receiveExtend(BitReader& br, int s)
 {
+    const int32_t v = static_cast<int32_t>(br.buf >> (64 - s));
+    br.buf <<= s;
     br.bits -= s;
-    const int32_t v = static_cast<int32_t>(br.buf >> br.bits) & ((1 << s) - 1);
     return v < (1 << (s - 1)) ? v - ((1 << s) - 1) : v;
 }
 
@@ -231,10 +234,11 @@ __attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const H
     for (int k = 1; k < 64;)
     {
         fill(br);
-        const int fast = ac.fastAc[static_cast<uint32_t>(br.buf >> (br.bits - kFastAcBits)) & ((1 << kFastAcBits) - 1)];
+        const int fast = ac.fastAc[br.buf >> (64 - kFastAcBits)];
         if (fast)
         {
             k += (fast >> 4) & 15;
+            br.buf <<= fast & 15;
             br.bits -= fast & 15;
             const int z = kNatural[k];
             coef[z] = static_cast<float>(fast >> 8) * q[z];
