@@ -60,6 +60,8 @@ struct Component
     uint32_t quantTable;
     int32_t predictor;
     FastJpegTransformFn kernel;
+    uint32_t kernelIndex;
+    uint8_t order[80]; // where the kernel wants each zig-zag index stored
 };
 
 // Entropy-coded data reader. The next bit to use is the top bit of `buf`;
@@ -110,6 +112,8 @@ struct Decoder : FastJpegState
 
     bool quantDefined[4];
     alignas(16) float quant[4][64]; // natural order
+    // Each component's quantisation table with its kernel's row scale folded in.
+    alignas(16) float dequant[3][64];
     HuffTable huffman[8];           // slot 2n: DC table n, slot 2n + 1: AC table n
     alignas(16) float planes[3][32 * 32];
     alignas(16) float coef[64];
@@ -216,9 +220,11 @@ inline int32_t receiveExtend(BitReader& br, int s)
 
 // ---------------------------------------------------------------- entropy decoding
 
-__attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac, const float* q,
-                           int32_t& predictor, float* coef, uint64_t& maskOut)
+__attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac,
+                                                          const float* q, const uint8_t* order, int32_t& predictor,
+                                                          float* coef, uint64_t& maskOut)
 {
+    std::memset(coef, 0, 64 * sizeof(float));
     fill(br);
     const int s = decodeSymbol(br, dc);
     if (s < 0 || s > 16)
@@ -240,7 +246,7 @@ __attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const H
             k += (fast >> 4) & 15;
             br.buf <<= fast & 15;
             br.bits -= fast & 15;
-            const int z = kNatural[k];
+            const int z = order[k];
             coef[z] = static_cast<float>(fast >> 8) * q[z];
             mask |= uint64_t(1) << z;
             ++k;
@@ -254,7 +260,7 @@ __attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const H
         if (size)
         {
             k += r;
-            const int z = kNatural[k];
+            const int z = order[k];
             coef[z] = static_cast<float>(receiveExtend(br, size)) * q[z];
             mask |= uint64_t(1) << z;
             ++k;
@@ -293,14 +299,14 @@ uint8_t decodeInterval(Decoder& d)
             Component& comp = d.components[c];
             const HuffTable& dc = d.huffman[comp.dcTable];
             const HuffTable& ac = d.huffman[comp.acTable];
-            const float* q = d.quant[comp.quantTable];
+            const float* q = d.dequant[c];
             for (uint32_t by = 0; by < comp.v && status == kGoOn; ++by)
             {
                 float* row = d.planes[c] + by * comp.blockHeight * planeStride;
                 for (uint32_t bx = 0; bx < comp.h; ++bx)
                 {
                     uint64_t mask = 0;
-                    status = decodeBlock(br, dc, ac, q, comp.predictor, d.coef, mask);
+                    status = decodeBlock(br, dc, ac, q, comp.order, comp.predictor, d.coef, mask);
                     if (status != kGoOn)
                         break;
                     comp.kernel(d.coef, mask, row + bx * comp.blockWidth, planeStride);
@@ -405,7 +411,11 @@ uint8_t frameHeader(Decoder& d)
             return eFastJpegBadData;
         comp.blockWidth = 8 * rx;
         comp.blockHeight = 8 * ry;
-        comp.kernel = d.kernels->transform[(rx - 1) + 2 * (ry - 1)];
+        comp.kernelIndex = (rx - 1) + 2 * (ry - 1);
+        comp.kernel = d.kernels->transform[comp.kernelIndex];
+        const FastJpegCoefficientLayout& layout = FastJpegLayout(comp.kernelIndex);
+        for (int k = 0; k < 80; ++k)
+            comp.order[k] = layout.position[kNatural[k]];
         comp.predictor = 0;
     }
 
@@ -595,6 +605,9 @@ uint8_t scanHeader(Decoder& d)
             !d.quantDefined[comp.quantTable])
             return eFastJpegBadData;
         comp.predictor = 0;
+        const FastJpegCoefficientLayout& layout = FastJpegLayout(comp.kernelIndex);
+        for (int z = 0; z < 64; ++z)
+            d.dequant[c][layout.position[z]] = d.quant[comp.quantTable][z] * layout.scale[z];
     }
     return decodeInterval(d);
 }
