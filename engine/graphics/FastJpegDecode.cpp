@@ -222,7 +222,7 @@ inline int32_t receiveExtend(BitReader& br, int s)
 
 __attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac,
                                                           const float* q, const uint8_t* order, int32_t& predictor,
-                                                          float* coef, uint64_t& maskOut)
+                                                          float* coef, bool& dcOnly)
 {
     std::memset(coef, 0, 64 * sizeof(float));
     fill(br);
@@ -236,8 +236,8 @@ __attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const H
                                          static_cast<uint32_t>(receiveExtend(br, s)));
     }
     coef[0] = static_cast<float>(predictor) * q[0];
-    uint64_t mask = 1;
-    for (int k = 1; k < 64;)
+    int k = 1;
+    while (k < 64)
     {
         fill(br);
         const int fast = ac.fastAc[br.buf >> (64 - kFastAcBits)];
@@ -248,7 +248,6 @@ __attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const H
             br.bits -= fast & 15;
             const int z = order[k];
             coef[z] = static_cast<float>(fast >> 8) * q[z];
-            mask |= uint64_t(1) << z;
             ++k;
             continue;
         }
@@ -262,7 +261,6 @@ __attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const H
             k += r;
             const int z = order[k];
             coef[z] = static_cast<float>(receiveExtend(br, size)) * q[z];
-            mask |= uint64_t(1) << z;
             ++k;
         }
         else if (r == 15)
@@ -272,7 +270,7 @@ __attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const H
     }
     if (br.bits < br.padded)
         return eFastJpegDataEnded;
-    maskOut = mask;
+    dcOnly = k == 1; // the first AC symbol ended the block
     return kGoOn;
 }
 
@@ -305,11 +303,11 @@ uint8_t decodeInterval(Decoder& d)
                 float* row = d.planes[c] + by * comp.blockHeight * planeStride;
                 for (uint32_t bx = 0; bx < comp.h; ++bx)
                 {
-                    uint64_t mask = 0;
-                    status = decodeBlock(br, dc, ac, q, comp.order, comp.predictor, d.coef, mask);
+                    bool dcOnly = false;
+                    status = decodeBlock(br, dc, ac, q, comp.order, comp.predictor, d.coef, dcOnly);
                     if (status != kGoOn)
                         break;
-                    comp.kernel(d.coef, mask, row + bx * comp.blockWidth, planeStride);
+                    comp.kernel(d.coef, dcOnly, row + bx * comp.blockWidth, planeStride);
                 }
             }
         }

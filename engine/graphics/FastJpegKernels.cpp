@@ -147,9 +147,9 @@ struct ScalarOps
 
 // Eight by eight output from coefficients stored transposed (column u, row v
 // at u * 8 + v): a butterfly along each row, then down each column.
-void transform8x8Scalar(const float* coef, uint64_t mask, float* out, size_t stride)
+void transform8x8Scalar(const float* coef, bool dcOnly, float* out, size_t stride)
 {
-    if (mask == 1)
+    if (dcOnly)
     {
         for (int y = 0; y < 8; ++y)
             for (int x = 0; x < 8; ++x)
@@ -175,11 +175,11 @@ void transform8x8Scalar(const float* coef, uint64_t mask, float* out, size_t str
     }
 }
 
-template <int NX, int NY> void transformScalar(const float* coef, uint64_t mask, float* out, size_t stride)
+template <int NX, int NY> void transformScalar(const float* coef, bool dcOnly, float* out, size_t stride)
 {
     constexpr int kHalf = NX / 2;
     const Basis& b = basis();
-    if (mask == 1)
+    if (dcOnly)
     {
         const float dc = NY == 8 ? coef[0] * b.b8[0][0] : (coef[0] * b.b8[0][0]) * b.b8[0][0];
         for (int y = 0; y < NY; ++y)
@@ -192,7 +192,9 @@ template <int NX, int NY> void transformScalar(const float* coef, uint64_t mask,
     RowLists rows;
     for (int v = 0; v < 8; ++v)
     {
-        unsigned m = static_cast<unsigned>(mask >> (8 * v)) & 0xFF;
+        unsigned m = 0;
+        for (int u = 0; u < 8; ++u)
+            m |= coef[8 * v + u] != 0.0f ? 1u << u : 0u;
         if (!m)
         {
             for (int x = 0; x < NX; ++x)
@@ -315,9 +317,9 @@ inline __m128 reversed(__m128 v)
     return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3));
 }
 
-void transform8x8Sse2(const float* coef, uint64_t mask, float* out, size_t stride)
+void transform8x8Sse2(const float* coef, bool dcOnly, float* out, size_t stride)
 {
-    if (mask == 1)
+    if (dcOnly)
     {
         const __m128 dc = _mm_set1_ps(coef[0]);
         for (int y = 0; y < 8; ++y)
@@ -357,12 +359,12 @@ void transform8x8Sse2(const float* coef, uint64_t mask, float* out, size_t strid
     }
 }
 
-template <int NX, int NY> void transformSse2(const float* coef, uint64_t mask, float* out, size_t stride)
+template <int NX, int NY> void transformSse2(const float* coef, bool dcOnly, float* out, size_t stride)
 {
     constexpr int kVec = NX / 4;
     constexpr int kHalfVec = NX / 8;
     const Basis& b = basis();
-    if (mask == 1)
+    if (dcOnly)
     {
         const __m128 dc = _mm_set1_ps(NY == 8 ? coef[0] * b.b8[0][0] : (coef[0] * b.b8[0][0]) * b.b8[0][0]);
         for (int y = 0; y < NY; ++y)
@@ -375,7 +377,9 @@ template <int NX, int NY> void transformSse2(const float* coef, uint64_t mask, f
     RowLists rows;
     for (int v = 0; v < 8; ++v)
     {
-        unsigned m = static_cast<unsigned>(mask >> (8 * v)) & 0xFF;
+        const __m128 zero = _mm_setzero_ps();
+        unsigned m = static_cast<unsigned>(_mm_movemask_ps(_mm_cmpneq_ps(_mm_load_ps(coef + 8 * v), zero))) |
+                     static_cast<unsigned>(_mm_movemask_ps(_mm_cmpneq_ps(_mm_load_ps(coef + 8 * v + 4), zero))) << 4;
         if (!m)
         {
             for (int i = 0; i < kVec; ++i)

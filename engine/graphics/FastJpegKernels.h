@@ -11,9 +11,10 @@ namespace TarnEngine
 
 // Transforms one block. `coef` holds the dequantised coefficients placed and
 // scaled as the kernel's FastJpegCoefficientLayout says, the others zero;
-// bit i of `mask` is set when entry i may be non-zero (bit 0 always is). Writes the block's samples, upsampled to the kernel's
-// output size, at `out` with `stride` floats between rows.
-using FastJpegTransformFn = void (*)(const float* coef, uint64_t mask, float* out, size_t stride);
+// `dcOnly` tells that all but the first are zero. Writes the block's samples,
+// upsampled to the kernel's output size, at `out` with `stride` floats
+// between rows.
+using FastJpegTransformFn = void (*)(const float* coef, bool dcOnly, float* out, size_t stride);
 
 // Converts one MCU of float planes (`planeStride` floats a row) to 32-bit
 // pixels, 8 pixels at a time; `out` and `pitch` are 16-byte aligned.
