@@ -57,7 +57,8 @@ std::vector<uint8_t> encode(int subsampling)
     tjhandle handle = tjInitCompress();
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
-    if (tjCompress2(handle, photo.data(), kWidth, 0, kHeight, TJPF_RGB, &buffer, &size, subsampling, 90, 0) != 0)
+    if (tjCompress2(handle, photo.data(), kWidth, 0, kHeight, TJPF_RGB, &buffer, &size, subsampling, 90, 0) !=
+        0)
     {
         std::fprintf(stderr, "encoding failed: %s\n", tjGetErrorStr2(handle));
         std::exit(1);
@@ -98,7 +99,8 @@ void turboDecode(benchmark::State& state, int subsampling)
     tjhandle handle = tjInitDecompress();
     for (auto _ : state)
     {
-        if (tjDecompress2(handle, jpeg.data(), jpeg.size(), bgra.data(), kWidth, 0, kHeight, TJPF_BGRA, 0) != 0)
+        if (tjDecompress2(handle, jpeg.data(), jpeg.size(), bgra.data(), kWidth, 0, kHeight, TJPF_BGRA, 0) !=
+            0)
         {
             state.SkipWithError("turbo decode failed");
             break;
@@ -166,10 +168,18 @@ std::map<std::string, double> turboWithoutSimd()
 int main(int argc, char** argv)
 {
     const bool child = std::getenv(kChildVariable) != nullptr;
-    benchmark::RegisterBenchmark("own/420", ownDecode, TJSAMP_420)->Unit(benchmark::kMillisecond)->Repetitions(5);
-    benchmark::RegisterBenchmark("turbo/420", turboDecode, TJSAMP_420)->Unit(benchmark::kMillisecond)->Repetitions(5);
-    benchmark::RegisterBenchmark("own/444", ownDecode, TJSAMP_444)->Unit(benchmark::kMillisecond)->Repetitions(5);
-    benchmark::RegisterBenchmark("turbo/444", turboDecode, TJSAMP_444)->Unit(benchmark::kMillisecond)->Repetitions(5);
+    benchmark::RegisterBenchmark("own/420", ownDecode, TJSAMP_420)
+        ->Unit(benchmark::kMillisecond)
+        ->Repetitions(5);
+    benchmark::RegisterBenchmark("turbo/420", turboDecode, TJSAMP_420)
+        ->Unit(benchmark::kMillisecond)
+        ->Repetitions(5);
+    benchmark::RegisterBenchmark("own/444", ownDecode, TJSAMP_444)
+        ->Unit(benchmark::kMillisecond)
+        ->Repetitions(5);
+    benchmark::RegisterBenchmark("turbo/444", turboDecode, TJSAMP_444)
+        ->Unit(benchmark::kMillisecond)
+        ->Repetitions(5);
     // Repetitions of the decoders alternate, so that a change in the machine's
     // load hits both sides alike.
     std::vector<char*> args(argv, argv + argc);

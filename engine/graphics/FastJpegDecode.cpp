@@ -114,7 +114,7 @@ struct Decoder : FastJpegState
     alignas(16) float quant[4][64]; // natural order
     // Each component's quantisation table with its kernel's row scale folded in.
     alignas(16) float dequant[3][64];
-    HuffTable huffman[8];           // slot 2n: DC table n, slot 2n + 1: AC table n
+    HuffTable huffman[8]; // slot 2n: DC table n, slot 2n + 1: AC table n
     alignas(16) float planes[3][32 * 32];
     alignas(16) float coef[64];
 };
@@ -220,8 +220,9 @@ inline int32_t receiveExtend(BitReader& br, int s)
 
 // ---------------------------------------------------------------- entropy decoding
 
-__attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac,
-                                                          const float* q, const uint8_t* order, int32_t& predictor,
+__attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const HuffTable& dc,
+                                                          const HuffTable& ac, const float* q,
+                                                          const uint8_t* order, int32_t& predictor,
                                                           float* coef, bool& dcOnly)
 {
     std::memset(coef, 0, 64 * sizeof(float));

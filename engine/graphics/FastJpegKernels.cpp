@@ -79,12 +79,13 @@ struct RowLists
 };
 
 constexpr float kSqrt2 = 1.414213562f;
-constexpr float kC2 = 1.847759065f;     // 2 cos(pi/8)
+constexpr float kC2 = 1.847759065f;        // 2 cos(pi/8)
 constexpr float kC2MinusC6 = 1.082392200f; // 2 (cos(pi/8) - cos(3pi/8))
 constexpr float kC2PlusC6 = 2.613125930f;  // 2 (cos(pi/8) + cos(3pi/8))
 
 // One 8-point butterfly; T is float or a vector type with the operators used.
-template <typename T, typename Ops> __attribute__((always_inline)) inline void butterfly(const T* in, T* out, const Ops& ops)
+template <typename T, typename Ops>
+__attribute__((always_inline)) inline void butterfly(const T* in, T* out, const Ops& ops)
 {
     T tmp10 = ops.add(in[0], in[4]);
     T tmp11 = ops.sub(in[0], in[4]);
@@ -241,10 +242,13 @@ template <int NX, int NY> void transformScalar(const float* coef, bool dcOnly, f
         float* bottom = out + (NY - 1 - y) * stride;
         for (int x = 0; x < NX; ++x)
         {
-            // Row 0 always holds the DC coefficient, so the even list is never empty.
-            float e = tmp[rows.even[0]][x] * by[rows.even[0] * NY + y];
-            for (int i = 1; i < rows.evenCount; ++i)
-                e = e + tmp[rows.even[i]][x] * by[rows.even[i] * NY + y];
+            float e = 0.0f;
+            if (rows.evenCount)
+            {
+                e = tmp[rows.even[0]][x] * by[rows.even[0] * NY + y];
+                for (int i = 1; i < rows.evenCount; ++i)
+                    e = e + tmp[rows.even[i]][x] * by[rows.even[i] * NY + y];
+            }
             float o = 0.0f;
             if (rows.oddCount)
             {
@@ -378,8 +382,9 @@ template <int NX, int NY> void transformSse2(const float* coef, bool dcOnly, flo
     for (int v = 0; v < 8; ++v)
     {
         const __m128 zero = _mm_setzero_ps();
-        unsigned m = static_cast<unsigned>(_mm_movemask_ps(_mm_cmpneq_ps(_mm_load_ps(coef + 8 * v), zero))) |
-                     static_cast<unsigned>(_mm_movemask_ps(_mm_cmpneq_ps(_mm_load_ps(coef + 8 * v + 4), zero))) << 4;
+        unsigned m =
+            static_cast<unsigned>(_mm_movemask_ps(_mm_cmpneq_ps(_mm_load_ps(coef + 8 * v), zero))) |
+            static_cast<unsigned>(_mm_movemask_ps(_mm_cmpneq_ps(_mm_load_ps(coef + 8 * v + 4), zero))) << 4;
         if (!m)
         {
             for (int i = 0; i < kVec; ++i)
@@ -425,14 +430,23 @@ template <int NX, int NY> void transformSse2(const float* coef, bool dcOnly, flo
     {
         __m128 e[kVec];
         __m128 o[kVec];
-        __m128 w = _mm_set1_ps(by[rows.even[0] * NY + y]);
-        for (int i = 0; i < kVec; ++i)
-            e[i] = _mm_mul_ps(tmp[rows.even[0]][i], w);
-        for (int k = 1; k < rows.evenCount; ++k)
+        __m128 w;
+        if (rows.evenCount)
         {
-            w = _mm_set1_ps(by[rows.even[k] * NY + y]);
+            w = _mm_set1_ps(by[rows.even[0] * NY + y]);
             for (int i = 0; i < kVec; ++i)
-                e[i] = _mm_add_ps(e[i], _mm_mul_ps(tmp[rows.even[k]][i], w));
+                e[i] = _mm_mul_ps(tmp[rows.even[0]][i], w);
+            for (int k = 1; k < rows.evenCount; ++k)
+            {
+                w = _mm_set1_ps(by[rows.even[k] * NY + y]);
+                for (int i = 0; i < kVec; ++i)
+                    e[i] = _mm_add_ps(e[i], _mm_mul_ps(tmp[rows.even[k]][i], w));
+            }
+        }
+        else
+        {
+            for (int i = 0; i < kVec; ++i)
+                e[i] = _mm_setzero_ps();
         }
         if (rows.oddCount)
         {
@@ -541,13 +555,15 @@ const FastJpegKernelSet kSse2Set = {
 
 const FastJpegCoefficientLayout& FastJpegLayout(int kernel)
 {
-    static const auto layouts = [] {
+    static const auto layouts = []
+    {
         struct Layouts
         {
             FastJpegCoefficientLayout kernel[4];
         } all{};
         const double pi = 3.14159265358979323846;
-        auto aan = [&](int k) { return (k == 0 ? 1.0 : std::cos(k * pi / 16.0) * std::sqrt(2.0)) / std::sqrt(8.0); };
+        auto aan = [&](int k)
+        { return (k == 0 ? 1.0 : std::cos(k * pi / 16.0) * std::sqrt(2.0)) / std::sqrt(8.0); };
         for (int index = 0; index < 4; ++index)
             for (int z = 0; z < 64; ++z)
             {

@@ -54,6 +54,23 @@ Bytes makePicture(int w, int h, uint32_t seed)
     return rgb;
 }
 
+// Grey with colour that cancels out within every 16 x 16 area: the chroma
+// blocks have a zero DC coefficient but non-zero AC ones.
+Bytes makeBalancedColour(int w, int h, uint32_t)
+{
+    Bytes rgb(size_t(w) * h * 3);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+        {
+            const int s = int(std::lround(30 * std::sin(2 * 3.14159265358979 * (x + 0.5) / 16)));
+            uint8_t* p = &rgb[(size_t(y) * w + x) * 3];
+            p[0] = uint8_t(128 + s);
+            p[1] = 128;
+            p[2] = uint8_t(128 - s);
+        }
+    return rgb;
+}
+
 struct EncodeOptions
 {
     int components = 3; // 1 grey, 3 colour, 4 CMYK
@@ -203,6 +220,7 @@ struct Case
     EncodeOptions options;
     uint32_t mcuWidth;
     uint32_t mcuHeight;
+    Bytes (*picture)(int, int, uint32_t) = makePicture;
 };
 
 EncodeOptions colour(int h, int v, int restart = 0, int quality = 90)
@@ -237,6 +255,8 @@ const Case kCases[] = {
     {"420_33x65", 33, 65, colour(2, 2), 16, 16},
     {"420_restart3", 100, 70, colour(2, 2, 3), 16, 16},
     {"420_q100", 48, 48, colour(2, 2, 0, 100), 16, 16},
+    {"420_chroma_dc_zero", 48, 32, colour(2, 2), 16, 16, makeBalancedColour},
+    {"422_chroma_dc_zero", 48, 32, colour(2, 1), 16, 8, makeBalancedColour},
     {"grey_1x1", 1, 1, grey(), 8, 8},
     {"grey_17x9", 17, 9, grey(), 8, 8},
     {"grey_33x65_restart2", 33, 65, grey(1, 1, 2), 8, 8},
@@ -251,7 +271,7 @@ class FastJpegDecodeCases : public ::testing::TestWithParam<Case>
 TEST_P(FastJpegDecodeCases, MatchesLibjpegTurbo)
 {
     const Case& c = GetParam();
-    const Bytes jpeg = encode(makePicture(c.width, c.height, 7), c.width, c.height, c.options);
+    const Bytes jpeg = encode(c.picture(c.width, c.height, 7), c.width, c.height, c.options);
     const Picture pic = decode(jpeg);
     ASSERT_TRUE(pic);
     EXPECT_EQ(uint32_t(c.width), pic->width);
@@ -282,7 +302,7 @@ TEST_P(FastJpegDecodeCases, MatchesLibjpegTurbo)
 TEST_P(FastJpegDecodeCases, PortableKernelsMatchVectorKernels)
 {
     const Case& c = GetParam();
-    const Bytes jpeg = encode(makePicture(c.width, c.height, 3), c.width, c.height, c.options);
+    const Bytes jpeg = encode(c.picture(c.width, c.height, 3), c.width, c.height, c.options);
     const Picture fast = decode(jpeg);
     FastJpegForceScalarKernels(true);
     const Picture portable = decode(jpeg);
