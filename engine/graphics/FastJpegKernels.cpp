@@ -6,13 +6,16 @@
 // coefficients land on the doubled grid, which upsamples half-resolution
 // chroma without a separate filter.
 //
-// The first pass runs over the coefficient rows and touches only the
-// coefficients that are non-zero; it uses the symmetry of the cosines (even
-// frequencies mirror, odd ones change sign) to compute half of each row. The
-// second pass runs down the columns: for 8 output rows it is the scaled
-// butterfly of Arai, Agui and Nakajima, whose input scale factors the
-// decoder folds into its dequantisation table (FastJpegRowScale); for 16
-// rows it sums the rows with the same mirror symmetry.
+// Full-resolution blocks (8 x 8 output) go through the scaled butterfly of
+// Arai, Agui and Nakajima along the rows and then down the columns, on a
+// block the decoder stores transposed so that only one transposition is
+// needed; the butterfly's input scale factors are folded into the decoder's
+// dequantisation (FastJpegLayout). The upsampling kernels run over the
+// coefficient rows first and touch only the non-zero coefficients, using the
+// symmetry of the cosines (even frequencies mirror, odd ones change sign) to
+// compute half of each row; down the columns, 8 output rows again use the
+// butterfly and 16 rows sum the rows with the same mirror symmetry. A block
+// with only its DC coefficient is a constant and skips the transform.
 //
 // Both kernel sets compute every output lane with the same float operations
 // in the same order, so their pictures are bit-identical.
