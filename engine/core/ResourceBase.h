@@ -20,7 +20,8 @@ public:
     virtual bool IsReloadable() { return false; }
     virtual bool IsLoaded() { return true; }
     virtual void Unload() {}
-    virtual void Load() = 0;
+    // Textures answer whether they could be filled; the result is theirs to use.
+    virtual bool Load() = 0;
     virtual bool ReleaseData() { return false; }
 
     const std::wstring& GetName() const { return m_name; }

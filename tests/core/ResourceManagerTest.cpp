@@ -18,7 +18,7 @@ struct Texture : ResourceBaseCounted
         loaded = false;
         ++unloads;
     }
-    void Load() override { loaded = true; }
+    bool Load() override { return loaded = true; }
 
     bool reloadable;
     bool loaded = true;
