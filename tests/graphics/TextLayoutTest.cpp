@@ -482,3 +482,31 @@ TEST_F(TextLayoutTest, ParagraphMatchesReference)
         view);
     EXPECT_EQ(text_png::compareWithReference("paragraph", block), "");
 }
+
+TEST_F(TextLayoutTest, UnusableGammaDrawsLinearly)
+{
+    // A gamma that is not a positive number (from content) would divide by
+    // zero; the coverage is then used as it is.
+    const auto draw = [&](double requested, double fontGamma, double defaultGamma)
+    {
+        FontRenderOptions options = plainOptions();
+        options.gamma = fontGamma;
+        Pixels pixels(48, 32);
+        TextPixels view = pixels.view();
+        RenderTextBlock(sans.get(), 20, options, defaultGamma,
+                        TextRenderParams(L"Og", 48, 32, 0, 0, requested), view);
+        return pixels.data;
+    };
+    const std::vector<uint8_t> linear = draw(1.0, 0, 0);
+    EXPECT_NE(linear, draw(2.2, 0, 0));
+    const struct
+    {
+        double requested, fontGamma, defaultGamma;
+    } cases[] = {{-1, 0, 0}, {0, 0, 0}, {0, -3, 7}, {0, 0, -0.5}, {std::nan(""), 0, 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(draw(c.requested, c.fontGamma, c.defaultGamma), linear)
+            << c.requested << " " << c.fontGamma;
+    // The font's own gamma stands behind the request's, the default behind both.
+    EXPECT_EQ(draw(0, 2.2, 1.0), draw(2.2, 0, 0));
+    EXPECT_EQ(draw(0, 0, 2.2), draw(2.2, 0, 0));
+}
