@@ -319,8 +319,7 @@ uint32_t FSCompressedSource::FindFiles(const std::wstring& pattern, std::vector<
         if (lastSlash != std::wstring::npos)
             reported = lastSlash + 1 <= candidate.size() ? candidate.substr(lastSlash + 1) : std::wstring();
         // Only direct children of the pattern's folder.
-        const size_t slash = reported.find(L'/', 1);
-        if (slash != std::wstring::npos)
+        if (reported.empty() || reported.find(L'/', 1) != std::wstring::npos)
             continue;
         if (std::find(list->begin(), list->end(), reported) != list->end())
             continue;
