@@ -27,11 +27,11 @@ std::string contentsOf(const RefPtr<StreamSourceCounted>& source)
     return out;
 }
 
-std::string repeated(const std::string& piece, int times)
+std::string repeated(const std::string& unit, int times)
 {
     std::string out;
     for (int i = 0; i < times; ++i)
-        out += piece;
+        out += unit;
     return out;
 }
 
