@@ -147,7 +147,7 @@ struct NoWindow : IRenderWindow
     void Invalidate() override {}
 };
 
-// The engine's pieces a font needs: the file system over a "fonts" folder
+// What a font needs of the engine: the file system over a "fonts" folder
 // with DejaVu Sans, the font manager, and a renderer on the software device.
 struct Engine
 {

@@ -1,4 +1,4 @@
-// The records that every piece of outline text passes around: the text style
+// The records that all outline text passes around: the text style
 // (FontDesc), one request to render a text block (TextRenderParams) and the
 // text-format flags, whose values are the DrawText ones the content uses.
 #pragma once

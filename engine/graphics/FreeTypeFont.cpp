@@ -26,7 +26,8 @@ void FreeTypeFont::MeasureLine(int32_t& width, int32_t& height, const std::wstri
         MeasureTextLine(m_face, m_size, m_options, text, width, height);
 }
 
-void FreeTypeFont::MeasureWrapped(int32_t& width, int32_t& height, const std::wstring& text, uint32_t wrapWidth)
+void FreeTypeFont::MeasureWrapped(int32_t& width, int32_t& height, const std::wstring& text,
+                                  uint32_t wrapWidth)
 {
     width = height = 0;
     if (m_face != nullptr)
