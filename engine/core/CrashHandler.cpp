@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "engine/core/TextHelpers.h"
 #include "platform/system/CrashSignals.h"
 #include "platform/system/Thread.h"
 
@@ -21,10 +22,8 @@ namespace
 // The formatted message is cut to this many wide characters, terminator included.
 constexpr size_t messageBufferSize = 1024;
 
-const wchar_t criticalErrorCaption[] = L"Critical Error"; // resource string 901
-const wchar_t crashMessageFormat[] =                      // resource string 906
-    L"We're sorry, but %s has encountered a critical error and must be shut down. If this persists, please "
-    L"contact technical support. We apologize for the inconvenience this has caused.";
+constexpr uint32_t criticalErrorCaptionId = 901;
+constexpr uint32_t crashMessageId = 906;
 
 // Prepared at arming time; only read while crashing.
 std::string boxText;
@@ -36,49 +35,16 @@ int requestPipe[2] = {-1, -1};
 int donePipe[2] = {-1, -1};
 std::atomic<bool> boxThreadReady{false};
 std::atomic<bool> crashing{false};
+pid_t armedProcess = 0; // a forked child has no box thread of its own
 
 thread_local bool isBoxThread = false;
 thread_local bool inCursorHook = false;
 sigjmp_buf cursorHookEscape;
 
-// Until the text helpers are in, a narrow copy of a wide text for output.
-std::string toUtf8(const std::wstring& text)
-{
-    std::string out;
-    for (wchar_t w : text)
-    {
-        auto c = static_cast<uint32_t>(w);
-        if (c > 0x10FFFF || (c >= 0xD800 && c < 0xE000))
-            c = 0xFFFD;
-        if (c < 0x80)
-            out += static_cast<char>(c);
-        else if (c < 0x800)
-        {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-        else if (c < 0x10000)
-        {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-        else
-        {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 std::wstring formatMessage(const std::wstring& applicationName)
 {
-    std::wstring text = crashMessageFormat;
-    const size_t at = text.find(L"%s");
-    text.replace(at, 2, applicationName);
+    std::wstring text;
+    StringPrintfChecked(text, LoadResourceString(crashMessageId), applicationName);
     if (text.size() > messageBufferSize - 1)
         text.resize(messageBufferSize - 1);
     return text;
@@ -156,7 +122,7 @@ void crashFilter(int)
         for (;;)
             pause();
     }
-    if (!boxThreadReady.load())
+    if (!boxThreadReady.load() || getpid() != armedProcess)
     {
         writeAll(STDERR_FILENO, plainReport.data(), plainReport.size());
         return;
@@ -174,14 +140,16 @@ bool InstallCrashHandler(const std::wstring& applicationName, CursorReleaseHook 
 {
     if (crashing.load())
         return false;
-    boxText = toUtf8(formatMessage(applicationName));
-    boxCaption = toUtf8(criticalErrorCaption);
+    boxText = WStringToUtf8(formatMessage(applicationName));
+    boxCaption = WStringToUtf8(LoadResourceString(criticalErrorCaptionId));
     plainReport = boxCaption + ": " + boxText + "\n";
     cursorHook.store(cursorRelease);
     useDisplay = displayAvailable();
 
-    if (!boxThreadReady.load())
+    // A forked child that arms again gets a box thread of its own.
+    if (!boxThreadReady.load() || getpid() != armedProcess)
     {
+        boxThreadReady.store(false);
         if (pipe2(requestPipe, O_CLOEXEC) != 0)
             return false;
         if (pipe2(donePipe, O_CLOEXEC) != 0)
@@ -194,6 +162,7 @@ bool InstallCrashHandler(const std::wstring& applicationName, CursorReleaseHook 
         if (boxThread.Start(&boxThreadMain))
         {
             boxThread.Detach();
+            armedProcess = getpid();
             boxThreadReady.store(true);
         }
     }

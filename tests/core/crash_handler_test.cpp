@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <sys/mman.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "engine/core/CrashHandler.h"
@@ -157,6 +158,25 @@ TEST_F(CrashHandlerDeathTest, CrashOnAnotherThreadStillShowsTheMessage)
             pthread_join(thread, nullptr);
         },
         testing::KilledBySignal(SIGSEGV), expectedReport);
+}
+
+TEST_F(CrashHandlerDeathTest, CrashOfAForkedChildLeavesTheParentsBoxAlone)
+{
+    // The child shares the parent's pipes but not its box thread: it must not
+    // take the parent's box, which the parent needs for its own crash.
+    EXPECT_EXIT(
+        {
+            armHeadless();
+            const pid_t child = fork();
+            if (child == 0)
+                writeToUnmappedPage();
+            int status = 0;
+            waitpid(child, &status, 0);
+            if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGSEGV)
+                _exit(1);
+            writeToUnmappedPage();
+        },
+        testing::KilledBySignal(SIGSEGV), std::string(expectedReport) + expectedReport);
 }
 
 } // namespace

@@ -114,4 +114,15 @@ TEST_F(FrameClockTest, SettingsReplaceTheDefaults)
     EXPECT_EQ(FrameClock::Get(), &clock);
 }
 
+TEST(FrameClockSlowCounter, CounterSlowerThanTheFrameRateStillSchedules)
+{
+    // 30 ticks a second would give 0 ticks a frame and a schedule that never moves.
+    Platform::FakeCounter slow(30, 0);
+    FrameClock clock(slow);
+    ASSERT_TRUE(clock.Init());
+    EXPECT_EQ(clock.GetTicksPerFrame(), 1);
+    slow.Advance(2);
+    EXPECT_TRUE(clock.CheckFrameDue());
+}
+
 } // namespace

@@ -232,6 +232,16 @@ TEST_F(TimeManagerTest, BadIntervalsAndClockIndicesAreRefusedOrClamped)
     EXPECT_TRUE(r.HasTimer(4));
 }
 
+TEST(TimeManagerSlowCounter, CounterBelowAKilohertzIsNotADivisionByZero)
+{
+    Platform::FakeCounter slow(500, 1000);
+    TimeManager time(slow);
+    EXPECT_EQ(time.GetMilliseconds(), 1000u); // one tick taken as one ms
+    slow.Advance(16);
+    time.UpdateFrameBase();
+    EXPECT_EQ(time.GetFrameBase().delta, 16u);
+}
+
 TEST_F(TimeManagerTest, TimersOutliveTheirListsSafely)
 {
     auto owner = std::make_unique<Recorder>(fired);
