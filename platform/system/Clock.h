@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace Platform
+namespace TarnPlatform
 {
 
 class CounterSource
@@ -37,4 +37,4 @@ private:
 
 void SleepMilliseconds(uint32_t ms);
 
-} // namespace Platform
+} // namespace TarnPlatform

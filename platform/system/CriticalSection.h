@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-namespace Platform
+namespace TarnPlatform
 {
 
 class CriticalSection
@@ -30,4 +30,4 @@ private:
     CriticalSection& section_;
 };
 
-} // namespace Platform
+} // namespace TarnPlatform

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <mutex>
 
-namespace Platform
+namespace TarnPlatform
 {
 
 class Event
@@ -28,4 +28,4 @@ private:
     bool set_;
 };
 
-} // namespace Platform
+} // namespace TarnPlatform

@@ -4,7 +4,7 @@
 
 #include "platform/system/Paths.h"
 
-namespace Platform
+namespace TarnPlatform
 {
 
 Module::~Module()
@@ -37,4 +37,4 @@ void* Module::Symbol(const char* symbol) const
     return dlsym(handle_, symbol);
 }
 
-} // namespace Platform
+} // namespace TarnPlatform

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-namespace Platform
+namespace TarnPlatform
 {
 
 class Module
@@ -30,4 +30,4 @@ private:
     void* handle_;
 };
 
-} // namespace Platform
+} // namespace TarnPlatform

@@ -6,7 +6,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace Platform
+namespace TarnPlatform
 {
 
 namespace
@@ -103,4 +103,4 @@ std::string LocalAppDataFolder()
     return xdgFolder("XDG_CONFIG_HOME", "/.config");
 }
 
-} // namespace Platform
+} // namespace TarnPlatform

@@ -5,7 +5,7 @@
 
 #include "Version.h"
 
-namespace Platform
+namespace TarnPlatform
 {
 
 struct ProgramVersion
@@ -26,4 +26,4 @@ constexpr const char* ProgramVersionString()
     return PELLWOOD_VERSION_STRING;
 }
 
-} // namespace Platform
+} // namespace TarnPlatform

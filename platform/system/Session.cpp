@@ -1,6 +1,6 @@
 #include "platform/system/Session.h"
 
-namespace Platform
+namespace TarnPlatform
 {
 
 namespace
@@ -18,4 +18,4 @@ uint32_t ActiveConsoleSessionId()
     return consoleSession;
 }
 
-} // namespace Platform
+} // namespace TarnPlatform

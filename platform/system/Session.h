@@ -5,10 +5,10 @@
 
 #include <cstdint>
 
-namespace Platform
+namespace TarnPlatform
 {
 
 uint32_t ProcessSessionId();
 uint32_t ActiveConsoleSessionId();
 
-} // namespace Platform
+} // namespace TarnPlatform

@@ -12,7 +12,7 @@
 
 #include "platform/system/Paths.h"
 
-namespace Platform
+namespace TarnPlatform
 {
 
 namespace
@@ -145,4 +145,4 @@ void SingleInstance::release()
     }
 }
 
-} // namespace Platform
+} // namespace TarnPlatform

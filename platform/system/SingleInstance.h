@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace Platform
+namespace TarnPlatform
 {
 
 class SingleInstance
@@ -41,4 +41,4 @@ private:
     std::string socketPath_;
 };
 
-} // namespace Platform
+} // namespace TarnPlatform

@@ -1,6 +1,6 @@
 #include "platform/system/Thread.h"
 
-namespace Platform
+namespace TarnPlatform
 {
 
 Thread::~Thread()
@@ -53,4 +53,4 @@ void* Thread::entry(void* reference)
     return nullptr;
 }
 
-} // namespace Platform
+} // namespace TarnPlatform

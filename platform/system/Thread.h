@@ -7,7 +7,7 @@
 #include <memory>
 #include <pthread.h>
 
-namespace Platform
+namespace TarnPlatform
 {
 
 class Thread
@@ -39,4 +39,4 @@ private:
     bool attached_ = false;
 };
 
-} // namespace Platform
+} // namespace TarnPlatform

@@ -11,7 +11,7 @@
 namespace
 {
 
-using Platform::SingleInstance;
+using TarnPlatform::SingleInstance;
 
 class SingleInstanceTest : public ::testing::Test
 {
