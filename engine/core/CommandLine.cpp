@@ -5,74 +5,13 @@
 #include <fstream>
 #include <iterator>
 
+#include "engine/core/TextHelpers.h"
+
 namespace TarnEngine
 {
 
 namespace
 {
-
-bool isBlank(wchar_t c)
-{
-    return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == L'\v';
-}
-
-std::wstring trimBlanks(const std::wstring& text)
-{
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && isBlank(text[first]))
-        ++first;
-    while (last > first && isBlank(text[last - 1]))
-        --last;
-    return text.substr(first, last - first);
-}
-
-std::wstring lowered(const std::wstring& text)
-{
-    std::wstring out(text);
-    for (wchar_t& c : out)
-        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-    return out;
-}
-
-// Decodes UTF-8 leniently: a byte that does not start a valid sequence stands
-// for itself (Windows-1252 is the likely origin of such bytes on a command line).
-std::wstring widenArgument(const std::string& bytes)
-{
-    std::wstring out;
-    size_t i = 0;
-    while (i < bytes.size())
-    {
-        unsigned char c = static_cast<unsigned char>(bytes[i]);
-        int extra = c >= 0xF0 && c < 0xF5 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 && c < 0xE0 ? 1 : 0;
-        if (c >= 0xF5)
-            extra = 0;
-        char32_t cp = extra == 3 ? (c & 0x07) : extra == 2 ? (c & 0x0F) : (c & 0x1F);
-        bool ok = extra > 0 && i + static_cast<size_t>(extra) < bytes.size();
-        for (int k = 1; ok && k <= extra; ++k)
-        {
-            unsigned char cc = static_cast<unsigned char>(bytes[i + k]);
-            if ((cc & 0xC0) != 0x80)
-                ok = false;
-            else
-                cp = (cp << 6) | (cc & 0x3F);
-        }
-        if (ok && (cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000) || (extra == 2 && cp < 0x800) ||
-                   (extra == 3 && cp < 0x10000)))
-            ok = false;
-        if (ok)
-        {
-            out.push_back(static_cast<wchar_t>(cp));
-            i += static_cast<size_t>(extra) + 1;
-        }
-        else
-        {
-            out.push_back(static_cast<wchar_t>(c));
-            ++i;
-        }
-    }
-    return out;
-}
 
 std::vector<std::wstring> processArguments()
 {
@@ -85,7 +24,7 @@ std::vector<std::wstring> processArguments()
         size_t end = all.find('\0', start);
         if (end == std::string::npos)
             end = all.size();
-        argv.push_back(widenArgument(all.substr(start, end - start)));
+        argv.push_back(Utf8ToWString(std::string_view(all).substr(start, end - start)));
         start = end + 1;
     }
     return argv;
@@ -125,7 +64,8 @@ CommandLine::CommandLine(const std::wstring& whole)
     size_t lua = line.find(L"-lua");
     if (lua != std::wstring::npos)
     {
-        m_script = trimBlanks(line.substr(lua + 4));
+        m_script = line.substr(lua + 4);
+        Trim(m_script);
         line.resize(lua);
     }
 
@@ -172,9 +112,8 @@ bool CommandLine::HasOption(const wchar_t* name) const
 {
     if (!name)
         return false;
-    const std::wstring wanted = lowered(name);
     for (const std::wstring& arg : m_arguments)
-        if (lowered(arg) == wanted)
+        if (EqualsNoCase(arg, name))
             return true;
     return false;
 }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "engine/core/AppPaths.h"
 #include "engine/core/IFSSource.h"
 #include "engine/core/OpenFileTable.h"
 #include "engine/core/TextConversion.h"
@@ -17,16 +18,6 @@ namespace
 {
 
 constexpr uint64_t kLargestFile = 0xFFFFFFFFu;
-
-// The operating system's spelling of an engine path.
-std::string osPath(const std::wstring& path)
-{
-    std::string out = WStringToUtf8(path);
-    for (char& c : out)
-        if (c == '\\')
-            c = '/';
-    return out;
-}
 
 bool isAbsolute(const std::wstring& path)
 {
@@ -49,7 +40,8 @@ FileSource::FileSource(const std::wstring& path, bool create, bool writable, IFS
     std::wstring full = path;
     if (!isAbsolute(path) && owner != nullptr)
         full = owner->GetPath() + path;
-    const std::string os = osPath(full);
+    // Names written for a case-blind file system are found whatever their letter case.
+    const std::string os = ToOsPath(full);
     if (os.empty())
         return;
 

@@ -4,6 +4,8 @@
 // unchecked.
 #include "engine/core/StringFormat.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -96,16 +98,45 @@ bool emitInteger(Writer& w, const FormatSpec& s, const FormatArg& a)
 
     const unsigned base = conv == L'o' ? 8 : (conv == L'x' || conv == L'X') ? 16 : 10;
     const wchar_t* digitSet = conv == L'X' ? L"0123456789ABCDEF" : L"0123456789abcdef";
-    wchar_t digits[24];
-    size_t count = 0;
-    for (uint64_t v = magnitude; v != 0; v /= base)
-        digits[count++] = digitSet[v % base];
+    // Digits are written backwards from the end of the buffer.
+    wchar_t buffer[24];
+    wchar_t* digits = buffer + 24;
+    if (base == 10 && magnitude <= 0xFFFFFFFFu)
+    {
+        // Two digits a step, in 32-bit arithmetic: the common case and the hot one.
+        static constexpr char kPairs[] =
+            "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+            "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+            "8081828384858687888990919293949596979899";
+        uint32_t v = uint32_t(magnitude);
+        while (v >= 100)
+        {
+            const uint32_t pair = (v % 100) * 2;
+            v /= 100;
+            *--digits = wchar_t(kPairs[pair + 1]);
+            *--digits = wchar_t(kPairs[pair]);
+        }
+        if (v >= 10)
+        {
+            *--digits = wchar_t(kPairs[v * 2 + 1]);
+            *--digits = wchar_t(kPairs[v * 2]);
+        }
+        else if (v != 0)
+            *--digits = wchar_t(L'0' + v);
+    }
+    else if (base == 10)
+        for (uint64_t v = magnitude; v != 0; v /= 10)
+            *--digits = wchar_t(L'0' + v % 10);
+    else
+        for (uint64_t v = magnitude; v != 0; v /= base)
+            *--digits = digitSet[v % base];
     const bool hasPrecision = s.precision >= 0;
-    if (count == 0 && !(hasPrecision && s.precision == 0))
-        digits[count++] = L'0';
+    if (digits == buffer + 24 && !(hasPrecision && s.precision == 0))
+        *--digits = L'0';
+    const size_t count = size_t(buffer + 24 - digits);
 
     size_t zeros = hasPrecision && size_t(s.precision) > count ? size_t(s.precision) - count : 0;
-    if (conv == L'o' && s.alt && zeros == 0 && (count == 0 || digits[count - 1] != L'0'))
+    if (conv == L'o' && s.alt && zeros == 0 && (count == 0 || digits[0] != L'0'))
         zeros = 1;
 
     wchar_t prefix[2];
@@ -131,19 +162,76 @@ bool emitInteger(Writer& w, const FormatSpec& s, const FormatArg& a)
         zeros += size_t(s.width) - body;
         body = size_t(s.width);
     }
+    if (body >= size_t(s.width) && zeros == 0)
+    {
+        // The common case: no padding at all.
+        if (prefixLength != 0 && !w.Put(prefix, prefixLength))
+            return false;
+        return w.Put(digits, count);
+    }
     return padded(w, s, body,
+                  [&] { return w.Put(prefix, prefixLength) && w.Fill(L'0', zeros) && w.Put(digits, count); });
+}
+
+// f, e and g of finite values through to_chars (shortest exact digits, as printf rounds them), with
+// the sign and padding done here; false when the spec needs the C library.
+bool emitFloatDirect(Writer& w, const FormatSpec& s, double value, bool& done)
+{
+    done = false;
+    std::chars_format format;
+    const wchar_t c = s.conversion;
+    if (c == L'f' || c == L'F')
+        format = std::chars_format::fixed;
+    else if (c == L'e' || c == L'E')
+        format = std::chars_format::scientific;
+    else if (c == L'g' || c == L'G')
+        format = std::chars_format::general;
+    else
+        return true;
+    const int precision = s.precision >= 0 ? s.precision : 6;
+    if (s.alt || !std::isfinite(value) || precision > 64)
+        return true;
+    char buffer[384];
+    const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, value, format, precision);
+    if (r.ec != std::errc())
+        return true;
+    done = true;
+    const char* digits = buffer;
+    wchar_t sign = 0;
+    if (*digits == '-')
+    {
+        sign = L'-';
+        ++digits;
+    }
+    else if (s.plus)
+        sign = L'+';
+    else if (s.space)
+        sign = L' ';
+    const size_t count = size_t(r.ptr - digits);
+    const size_t body = count + (sign != 0 ? 1 : 0);
+    const size_t zeros = s.zero && !s.left && size_t(s.width) > body ? size_t(s.width) - body : 0;
+    const bool upper = c == L'E' || c == L'G';
+    return padded(w, s, body + zeros,
                   [&]
                   {
-                      if (!w.Put(prefix, prefixLength) || !w.Fill(L'0', zeros) || !w.Room(count))
+                      if ((sign != 0 && !w.Put(&sign, 1)) || !w.Fill(L'0', zeros) || !w.Room(count))
                           return false;
-                      for (size_t k = count; k > 0; --k)
-                          w.Text() += digits[k - 1];
+                      std::wstring& out = w.Text();
+                      for (size_t k = 0; k < count; ++k)
+                      {
+                          const char ch = digits[k];
+                          out += wchar_t(upper && ch == 'e' ? 'E' : ch);
+                      }
                       return true;
                   });
 }
 
 bool emitFloat(Writer& w, const FormatSpec& s, const FormatArg& a)
 {
+    bool done = false;
+    const bool ok = emitFloatDirect(w, s, a.d, done);
+    if (done)
+        return ok;
     char spec[16];
     size_t n = 0;
     spec[n++] = '%';

@@ -22,41 +22,99 @@ constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x
                                       0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+struct Cp1252Table
+{
+    wchar_t wide[256];
+    constexpr Cp1252Table() : wide()
+    {
+        for (unsigned b = 0; b < 256; ++b)
+            wide[b] = (b >= 0x80 && b < 0xA0) ? wchar_t(kCp1252High[b - 0x80]) : wchar_t(b);
+    }
+};
+constexpr Cp1252Table kCp1252;
+
 char wideToAnsiChar(wchar_t w)
 {
     const uint32_t c = uint32_t(w);
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
         return char(c);
-    for (unsigned k = 0; k < 32; ++k)
-        if (kCp1252High[k] == c)
-            return char(0x80 + k);
-    return '?';
+    switch (c)
+    {
+    case 0x20AC:
+        return char(0x80);
+    case 0x0081:
+        return char(0x81);
+    case 0x201A:
+        return char(0x82);
+    case 0x0192:
+        return char(0x83);
+    case 0x201E:
+        return char(0x84);
+    case 0x2026:
+        return char(0x85);
+    case 0x2020:
+        return char(0x86);
+    case 0x2021:
+        return char(0x87);
+    case 0x02C6:
+        return char(0x88);
+    case 0x2030:
+        return char(0x89);
+    case 0x0160:
+        return char(0x8A);
+    case 0x2039:
+        return char(0x8B);
+    case 0x0152:
+        return char(0x8C);
+    case 0x008D:
+        return char(0x8D);
+    case 0x017D:
+        return char(0x8E);
+    case 0x008F:
+        return char(0x8F);
+    case 0x0090:
+        return char(0x90);
+    case 0x2018:
+        return char(0x91);
+    case 0x2019:
+        return char(0x92);
+    case 0x201C:
+        return char(0x93);
+    case 0x201D:
+        return char(0x94);
+    case 0x2022:
+        return char(0x95);
+    case 0x2013:
+        return char(0x96);
+    case 0x2014:
+        return char(0x97);
+    case 0x02DC:
+        return char(0x98);
+    case 0x2122:
+        return char(0x99);
+    case 0x0161:
+        return char(0x9A);
+    case 0x203A:
+        return char(0x9B);
+    case 0x0153:
+        return char(0x9C);
+    case 0x009D:
+        return char(0x9D);
+    case 0x017E:
+        return char(0x9E);
+    case 0x0178:
+        return char(0x9F);
+    default:
+        return '?';
+    }
 }
 
-void appendUtf8(std::string& out, uint32_t c)
+// Whether the eight bytes at p are all ASCII.
+inline bool asciiWord(const unsigned char* p)
 {
-    if (!isScalar(c))
-        c = kReplacementChar;
-    if (c < 0x80)
-        out += char(c);
-    else if (c < 0x800)
-    {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    }
-    else if (c < 0x10000)
-    {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-    else
-    {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    return (word & 0x8080808080808080ull) == 0;
 }
 
 void appendUtf16(std::u16string& out, wchar_t w)
@@ -108,17 +166,26 @@ std::wstring Utf8ToWString(const char* text)
 
 std::wstring Utf8ToWString(std::string_view text)
 {
-    std::wstring out;
-    out.reserve(text.size());
+    // Never more characters than bytes: write into a buffer of that size and cut it afterwards.
+    std::wstring out(text.size(), L'\0');
+    wchar_t* o = out.data();
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     const size_t n = text.size();
     size_t i = 0;
     while (i < n)
     {
+        if (i + 8 <= n && asciiWord(s + i))
+        {
+            for (unsigned k = 0; k < 8; ++k)
+                o[k] = wchar_t(s[i + k]);
+            o += 8;
+            i += 8;
+            continue;
+        }
         const unsigned b = s[i];
         if (b < 0x80)
         {
-            out += wchar_t(b);
+            *o++ = wchar_t(b);
             ++i;
             continue;
         }
@@ -147,7 +214,7 @@ std::wstring Utf8ToWString(std::string_view text)
         ++i;
         if (need == 0)
         {
-            out += kReplacementChar;
+            *o++ = kReplacementChar;
             continue;
         }
         bool complete = true;
@@ -162,21 +229,51 @@ std::wstring Utf8ToWString(std::string_view text)
             c = (c << 6) | (s[i] & 0x3F);
             ++i;
         }
-        out += complete ? wchar_t(c) : kReplacementChar;
+        *o++ = complete ? wchar_t(c) : kReplacementChar;
     }
+    out.resize(size_t(o - out.data()));
     return out;
 }
 
 std::string WStringToUtf8(std::wstring_view text)
 {
-    std::string out;
-    out.reserve(text.size());
+    // Measure first, then write without growing.
+    size_t length = 0;
     for (const wchar_t w : text)
     {
-        if (uint32_t(w) < 0x80)
-            out += char(w);
+        const uint32_t c = uint32_t(w);
+        length += c < 0x80 ? 1 : c < 0x800 ? 2 : (c < 0x10000 || !isScalar(c)) ? 3 : 4;
+    }
+    std::string out(length, '\0');
+    char* o = out.data();
+    for (const wchar_t w : text)
+    {
+        uint32_t c = uint32_t(w);
+        if (c < 0x80)
+        {
+            *o++ = char(c);
+            continue;
+        }
+        if (!isScalar(c))
+            c = kReplacementChar;
+        if (c < 0x800)
+        {
+            *o++ = char(0xC0 | (c >> 6));
+            *o++ = char(0x80 | (c & 0x3F));
+        }
+        else if (c < 0x10000)
+        {
+            *o++ = char(0xE0 | (c >> 12));
+            *o++ = char(0x80 | ((c >> 6) & 0x3F));
+            *o++ = char(0x80 | (c & 0x3F));
+        }
         else
-            appendUtf8(out, uint32_t(w));
+        {
+            *o++ = char(0xF0 | (c >> 18));
+            *o++ = char(0x80 | ((c >> 12) & 0x3F));
+            *o++ = char(0x80 | ((c >> 6) & 0x3F));
+            *o++ = char(0x80 | (c & 0x3F));
+        }
     }
     return out;
 }
@@ -234,7 +331,7 @@ std::vector<uint8_t> WStringToUtf16Le(std::wstring_view text)
 
 wchar_t AnsiCharToWide(unsigned char c)
 {
-    return (c >= 0x80 && c < 0xA0) ? wchar_t(kCp1252High[c - 0x80]) : wchar_t(c);
+    return kCp1252.wide[c];
 }
 
 std::wstring AnsiToWString(const char* text)
@@ -247,8 +344,10 @@ std::wstring AnsiToWString(const char* text)
 std::wstring AnsiToWString(std::string_view text)
 {
     std::wstring out(text.size(), L'\0');
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    wchar_t* o = out.data();
     for (size_t i = 0; i < text.size(); ++i)
-        out[i] = AnsiCharToWide(static_cast<unsigned char>(text[i]));
+        o[i] = kCp1252.wide[s[i]];
     return out;
 }
 

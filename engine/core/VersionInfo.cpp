@@ -4,7 +4,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "Version.h"
+#include "platform/system/ProgramVersion.h"
 
 namespace TarnEngine
 {
@@ -21,8 +21,8 @@ const uint16_t kCodePageNone = 0;
 
 VersionInfo::VersionInfo()
 {
-    Fill(PELLWOOD_VERSION_MAJOR + 0, PELLWOOD_VERSION_MINOR + 0, PELLWOOD_VERSION_PATCH + 0,
-         PELLWOOD_VERSION_TWEAK + 0);
+    const Platform::ProgramVersion version = Platform::GetProgramVersion();
+    Fill(version.major, version.minor, version.patch, version.tweak);
 }
 
 VersionInfo::VersionInfo(uint16_t major, uint16_t minor, uint16_t patch, uint16_t build)

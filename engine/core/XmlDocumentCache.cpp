@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "engine/core/TextHelpers.h"
+
 namespace TarnEngine
 {
 
@@ -10,48 +12,6 @@ namespace
 {
 XmlDocumentCache* g_cache = nullptr;
 
-// UTF-16LE code units to UTF-8; pairs of surrogates join, a lone one becomes U+FFFD.
-std::string utf16LeToUtf8(const uint8_t* data, size_t units)
-{
-    std::string out;
-    out.reserve(units + units / 2);
-    for (size_t i = 0; i < units; ++i)
-    {
-        char32_t c = char32_t(data[2 * i]) | (char32_t(data[2 * i + 1]) << 8);
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units)
-        {
-            char32_t low = char32_t(data[2 * i + 2]) | (char32_t(data[2 * i + 3]) << 8);
-            if (low >= 0xDC00 && low < 0xE000)
-            {
-                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            }
-        }
-        if (c >= 0xD800 && c < 0xE000)
-            c = 0xFFFD;
-        if (c < 0x80)
-            out += char(c);
-        else if (c < 0x800)
-        {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        }
-        else if (c < 0x10000)
-        {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-        else
-        {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 } // namespace
 
 std::unique_ptr<XmlNode> ParseXmlFileBytes(const uint8_t* data, size_t size, bool keepWhiteSpace)
@@ -63,7 +23,7 @@ std::unique_ptr<XmlNode> ParseXmlFileBytes(const uint8_t* data, size_t size, boo
     std::string text;
     if (data[0] == 0xFF && data[1] == 0xFE)
     {
-        text = utf16LeToUtf8(data + 2, (size - 2) / 2);
+        text = WStringToUtf8(Utf16LeToWString(data + 2, ((size - 2) / 2) * 2));
         if (text.empty())
             return nullptr;
     }

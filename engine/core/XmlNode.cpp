@@ -12,69 +12,13 @@
 
 #include <tinyxml.h>
 
+#include "engine/core/TextHelpers.h"
+
 namespace TarnEngine
 {
 
 namespace
 {
-
-// Windows-1252 code points of bytes 0x80 to 0x9F; the rest map to themselves.
-const char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-void appendAnsi(std::wstring& out, const std::string& bytes)
-{
-    out.reserve(out.size() + bytes.size());
-    for (unsigned char c : bytes)
-        out.push_back(c >= 0x80 && c < 0xA0 ? static_cast<wchar_t>(kCp1252High[c - 0x80]) : wchar_t(c));
-}
-
-// Appends UTF-8 text as wide characters; a malformed sequence becomes U+FFFD.
-void appendUtf8(std::wstring& out, const std::string& bytes)
-{
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const unsigned char* end = p + bytes.size();
-    out.reserve(out.size() + bytes.size());
-    while (p < end)
-    {
-        unsigned c = *p;
-        if (c < 0x80)
-        {
-            out.push_back(wchar_t(c));
-            ++p;
-            continue;
-        }
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
-        if (extra < 0 || c > 0xF4 || end - p <= extra)
-        {
-            out.push_back(L'\xFFFD');
-            ++p;
-            continue;
-        }
-        char32_t cp = c & (0x3F >> extra);
-        bool ok = true;
-        for (int k = 1; k <= extra; ++k)
-        {
-            if ((p[k] & 0xC0) != 0x80)
-            {
-                ok = false;
-                break;
-            }
-            cp = (cp << 6) | (p[k] & 0x3F);
-        }
-        static const char32_t kMinimum[4] = {0, 0x80, 0x800, 0x10000};
-        if (!ok || cp < kMinimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000))
-        {
-            out.push_back(L'\xFFFD');
-            ++p;
-            continue;
-        }
-        out.push_back(static_cast<wchar_t>(cp));
-        p += extra + 1;
-    }
-}
 
 void convertElement(const TiXmlElement& source, XmlNode& target, int depth);
 
@@ -104,20 +48,16 @@ void convertElement(const TiXmlElement& source, XmlNode& target, int depth)
             break;
         case TiXmlNode::TINYXML_TEXT:
             target.empty = false;
-            appendUtf8(target.text, child->ValueStr());
+            target.text += Utf8ToWString(child->ValueStr());
             break;
         default:
             break;
         }
     }
-    appendAnsi(target.name, source.ValueStr());
+    target.name = AnsiToWString(source.ValueStr());
     for (const TiXmlAttribute* a = source.FirstAttribute(); a; a = a->Next())
     {
-        std::wstring attributeName;
-        appendAnsi(attributeName, a->NameTStr());
-        auto slot = target.attributes.try_emplace(std::move(attributeName)).first;
-        slot->second.clear();
-        appendUtf8(slot->second, a->ValueStr());
+        target.attributes.insert_or_assign(AnsiToWString(a->NameTStr()), Utf8ToWString(a->ValueStr()));
     }
 }
 
@@ -499,34 +439,6 @@ bool ParseXmlText(XmlNode& target, const char* text, bool keepWhiteSpace)
     target.attributes = std::move(filled.attributes);
     target.empty = filled.empty;
     return true;
-}
-
-std::wstring ToLower(const std::wstring& text)
-{
-    // Unicode case mapping regardless of the process locale.
-    static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-    std::wstring out(text);
-    for (wchar_t& c : out)
-    {
-        if (c < 0x80)
-        {
-            if (c >= L'A' && c <= L'Z')
-                c = static_cast<wchar_t>(c + 32);
-        }
-        else if (unicode)
-            c = static_cast<wchar_t>(towlower_l(static_cast<wint_t>(c), unicode));
-    }
-    return out;
-}
-
-int CompareNoCase(const std::wstring& a, const std::wstring& b)
-{
-    return ToLower(a).compare(ToLower(b));
-}
-
-bool EqualsNoCase(const std::wstring& a, const std::wstring& b)
-{
-    return CompareNoCase(a, b) == 0;
 }
 
 } // namespace TarnEngine

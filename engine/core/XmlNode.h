@@ -74,8 +74,4 @@ bool ParseXmlText(XmlNode& target, const char* text, bool keepWhiteSpace);
 // The text of XmlNode::Print at depth 0, without a declaration.
 std::wstring WriteXmlText(const XmlNode& node);
 
-std::wstring ToLower(const std::wstring& text);
-int CompareNoCase(const std::wstring& a, const std::wstring& b);
-bool EqualsNoCase(const std::wstring& a, const std::wstring& b);
-
 } // namespace TarnEngine

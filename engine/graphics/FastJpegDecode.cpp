@@ -60,12 +60,15 @@ struct Component
     uint32_t quantTable;
     int32_t predictor;
     FastJpegTransformFn kernel;
+    uint32_t kernelIndex;
+    uint8_t order[80]; // where the kernel wants each zig-zag index stored
 };
 
-// Entropy-coded data reader: valid bits are the low `bits` bits of `buf`,
-// taken from the top. Once a marker or the end of the data is met, zero bits
-// are appended and counted in `padded`; consuming any of them means the
-// data ran out.
+// Entropy-coded data reader. The next bit to use is the top bit of `buf`;
+// `bits` counts the valid ones, and the bits below them are zero or already
+// the data that follows (a refill only ORs in the same bits again). Once a
+// marker or the end of the data is met, zero bits are appended and counted
+// in `padded`; consuming any of them means the data ran out.
 struct BitReader
 {
     uint64_t buf;
@@ -109,7 +112,9 @@ struct Decoder : FastJpegState
 
     bool quantDefined[4];
     alignas(16) float quant[4][64]; // natural order
-    HuffTable huffman[8];           // slot 2n: DC table n, slot 2n + 1: AC table n
+    // Each component's quantisation table with its kernel's row scale folded in.
+    alignas(16) float dequant[3][64];
+    HuffTable huffman[8]; // slot 2n: DC table n, slot 2n + 1: AC table n
     alignas(16) float planes[3][32 * 32];
     alignas(16) float coef[64];
 };
@@ -133,7 +138,7 @@ __attribute__((noinline)) BitReader fillSlow(BitReader br)
 {
     while (br.bits <= 56)
     {
-        uint32_t byte = 0;
+        uint64_t byte = 0;
         if (!br.stopped)
         {
             if (br.p < br.end && *br.p != 0xFF)
@@ -148,7 +153,7 @@ __attribute__((noinline)) BitReader fillSlow(BitReader br)
         }
         if (br.stopped)
             br.padded += 8;
-        br.buf = (br.buf << 8) | byte;
+        br.buf |= byte << (56 - br.bits);
         br.bits += 8;
     }
     return br;
@@ -165,11 +170,11 @@ inline void fill(BitReader& br)
         std::memcpy(&w, br.p, 8);
         if (!hasFF(w))
         {
-            w = __builtin_bswap64(w);
-            const int bytes = (63 - br.bits) >> 3;
-            br.buf = (br.buf << (bytes * 8)) | (w >> (64 - bytes * 8));
-            br.bits += bytes * 8;
-            br.p += bytes;
+            // Takes whole bytes up to 56 bits; the part of the next byte that
+            // also lands in the buffer is the same data the next refill adds.
+            br.buf |= __builtin_bswap64(w) >> br.bits;
+            br.p += (63 - br.bits) >> 3;
+            br.bits |= 56;
             return;
         }
     }
@@ -180,14 +185,14 @@ inline void fill(BitReader& br)
 // the table does not hold.
 inline int decodeSymbol(BitReader& br, const HuffTable& t)
 {
-    const uint32_t peek = static_cast<uint32_t>(br.buf >> (br.bits - 8)) & 0xFF;
-    const uint32_t entry = t.lookahead[peek];
+    const uint32_t entry = t.lookahead[br.buf >> 56];
     if (entry != 0xFFFF)
     {
+        br.buf <<= entry >> 8;
         br.bits -= entry >> 8;
         return entry & 0xFF;
     }
-    const int32_t code16 = static_cast<int32_t>(br.buf >> (br.bits - 16)) & 0xFFFF;
+    const int32_t code16 = static_cast<int32_t>(br.buf >> 48);
     for (int len = 9; len <= 16; ++len)
     {
         const int32_t code = code16 >> (16 - len);
@@ -196,6 +201,7 @@ inline int decodeSymbol(BitReader& br, const HuffTable& t)
             const uint32_t index = static_cast<uint32_t>(code + t.symbolOffset[len]);
             if (index >= sizeof(t.symbols))
                 return -1;
+            br.buf <<= len;
             br.bits -= len;
             return t.symbols[index];
         }
@@ -206,16 +212,20 @@ inline int decodeSymbol(BitReader& br, const HuffTable& t)
 // Takes s (1..16) bits and extends them to a signed value.
 inline int32_t receiveExtend(BitReader& br, int s)
 {
+    const int32_t v = static_cast<int32_t>(br.buf >> (64 - s));
+    br.buf <<= s;
     br.bits -= s;
-    const int32_t v = static_cast<int32_t>(br.buf >> br.bits) & ((1 << s) - 1);
     return v < (1 << (s - 1)) ? v - ((1 << s) - 1) : v;
 }
 
 // ---------------------------------------------------------------- entropy decoding
 
-__attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac, const float* q,
-                           int32_t& predictor, float* coef, uint64_t& maskOut)
+__attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const HuffTable& dc,
+                                                          const HuffTable& ac, const float* q,
+                                                          const uint8_t* order, int32_t& predictor,
+                                                          float* coef, bool& dcOnly)
 {
+    std::memset(coef, 0, 64 * sizeof(float));
     fill(br);
     const int s = decodeSymbol(br, dc);
     if (s < 0 || s > 16)
@@ -227,18 +237,18 @@ __attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const H
                                          static_cast<uint32_t>(receiveExtend(br, s)));
     }
     coef[0] = static_cast<float>(predictor) * q[0];
-    uint64_t mask = 1;
-    for (int k = 1; k < 64;)
+    int k = 1;
+    while (k < 64)
     {
         fill(br);
-        const int fast = ac.fastAc[static_cast<uint32_t>(br.buf >> (br.bits - kFastAcBits)) & ((1 << kFastAcBits) - 1)];
+        const int fast = ac.fastAc[br.buf >> (64 - kFastAcBits)];
         if (fast)
         {
             k += (fast >> 4) & 15;
+            br.buf <<= fast & 15;
             br.bits -= fast & 15;
-            const int z = kNatural[k];
+            const int z = order[k];
             coef[z] = static_cast<float>(fast >> 8) * q[z];
-            mask |= uint64_t(1) << z;
             ++k;
             continue;
         }
@@ -250,9 +260,8 @@ __attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const H
         if (size)
         {
             k += r;
-            const int z = kNatural[k];
+            const int z = order[k];
             coef[z] = static_cast<float>(receiveExtend(br, size)) * q[z];
-            mask |= uint64_t(1) << z;
             ++k;
         }
         else if (r == 15)
@@ -262,7 +271,7 @@ __attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const H
     }
     if (br.bits < br.padded)
         return eFastJpegDataEnded;
-    maskOut = mask;
+    dcOnly = k == 1; // the first AC symbol ended the block
     return kGoOn;
 }
 
@@ -289,17 +298,17 @@ uint8_t decodeInterval(Decoder& d)
             Component& comp = d.components[c];
             const HuffTable& dc = d.huffman[comp.dcTable];
             const HuffTable& ac = d.huffman[comp.acTable];
-            const float* q = d.quant[comp.quantTable];
+            const float* q = d.dequant[c];
             for (uint32_t by = 0; by < comp.v && status == kGoOn; ++by)
             {
                 float* row = d.planes[c] + by * comp.blockHeight * planeStride;
                 for (uint32_t bx = 0; bx < comp.h; ++bx)
                 {
-                    uint64_t mask = 0;
-                    status = decodeBlock(br, dc, ac, q, comp.predictor, d.coef, mask);
+                    bool dcOnly = false;
+                    status = decodeBlock(br, dc, ac, q, comp.order, comp.predictor, d.coef, dcOnly);
                     if (status != kGoOn)
                         break;
-                    comp.kernel(d.coef, mask, row + bx * comp.blockWidth, planeStride);
+                    comp.kernel(d.coef, dcOnly, row + bx * comp.blockWidth, planeStride);
                 }
             }
         }
@@ -401,7 +410,11 @@ uint8_t frameHeader(Decoder& d)
             return eFastJpegBadData;
         comp.blockWidth = 8 * rx;
         comp.blockHeight = 8 * ry;
-        comp.kernel = d.kernels->transform[(rx - 1) + 2 * (ry - 1)];
+        comp.kernelIndex = (rx - 1) + 2 * (ry - 1);
+        comp.kernel = d.kernels->transform[comp.kernelIndex];
+        const FastJpegCoefficientLayout& layout = FastJpegLayout(comp.kernelIndex);
+        for (int k = 0; k < 80; ++k)
+            comp.order[k] = layout.position[kNatural[k]];
         comp.predictor = 0;
     }
 
@@ -591,6 +604,9 @@ uint8_t scanHeader(Decoder& d)
             !d.quantDefined[comp.quantTable])
             return eFastJpegBadData;
         comp.predictor = 0;
+        const FastJpegCoefficientLayout& layout = FastJpegLayout(comp.kernelIndex);
+        for (int z = 0; z < 64; ++z)
+            d.dequant[c][layout.position[z]] = d.quant[comp.quantTable][z] * layout.scale[z];
     }
     return decodeInterval(d);
 }

@@ -4,16 +4,25 @@
 // each direction: s(x, y) = sum over u, v of a(u)/2 a(v)/2 F(v, u)
 // cos((2x + 1) u pi / 2Nx) cos((2y + 1) v pi / 2Ny). With 16 points the same
 // coefficients land on the doubled grid, which upsamples half-resolution
-// chroma without a separate filter. The first pass runs over the coefficient
-// rows and touches only the coefficients that are non-zero; the second runs
-// over the columns and uses the symmetry of the cosines (even rows add, odd
-// rows change sign in the mirrored half) to halve its work.
+// chroma without a separate filter.
+//
+// Full-resolution blocks (8 x 8 output) go through the scaled butterfly of
+// Arai, Agui and Nakajima along the rows and then down the columns, on a
+// block the decoder stores transposed so that only one transposition is
+// needed; the butterfly's input scale factors are folded into the decoder's
+// dequantisation (FastJpegLayout). The upsampling kernels run over the
+// coefficient rows first and touch only the non-zero coefficients, using the
+// symmetry of the cosines (even frequencies mirror, odd ones change sign) to
+// compute half of each row; down the columns, 8 output rows again use the
+// butterfly and 16 rows sum the rows with the same mirror symmetry. A block
+// with only its DC coefficient is a constant and skips the transform.
 //
 // Both kernel sets compute every output lane with the same float operations
 // in the same order, so their pictures are bit-identical.
 #include "engine/graphics/FastJpegKernels.h"
 
 #include <cmath>
+#include <cstdint>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -72,17 +81,57 @@ struct RowLists
     int oddCount = 0;
 };
 
-inline float clampSample(float v)
+constexpr float kSqrt2 = 1.414213562f;
+constexpr float kC2 = 1.847759065f;        // 2 cos(pi/8)
+constexpr float kC2MinusC6 = 1.082392200f; // 2 (cos(pi/8) - cos(3pi/8))
+constexpr float kC2PlusC6 = 2.613125930f;  // 2 (cos(pi/8) + cos(3pi/8))
+
+// One 8-point butterfly; T is float or a vector type with the operators used.
+template <typename T, typename Ops>
+__attribute__((always_inline)) inline void butterfly(const T* in, T* out, const Ops& ops)
 {
-    v = v < 0.0f ? 0.0f : v;
-    return v > 255.0f ? 255.0f : v;
+    T tmp10 = ops.add(in[0], in[4]);
+    T tmp11 = ops.sub(in[0], in[4]);
+    const T tmp13 = ops.add(in[2], in[6]);
+    T tmp12 = ops.sub(ops.mul(ops.sub(in[2], in[6]), ops.k(kSqrt2)), tmp13);
+    const T e0 = ops.add(tmp10, tmp13);
+    const T e3 = ops.sub(tmp10, tmp13);
+    const T e1 = ops.add(tmp11, tmp12);
+    const T e2 = ops.sub(tmp11, tmp12);
+
+    const T z13 = ops.add(in[5], in[3]);
+    const T z10 = ops.sub(in[5], in[3]);
+    const T z11 = ops.add(in[1], in[7]);
+    const T z12 = ops.sub(in[1], in[7]);
+    const T o7 = ops.add(z11, z13);
+    tmp11 = ops.mul(ops.sub(z11, z13), ops.k(kSqrt2));
+    const T z5 = ops.mul(ops.add(z10, z12), ops.k(kC2));
+    tmp10 = ops.sub(ops.mul(ops.k(kC2MinusC6), z12), z5);
+    tmp12 = ops.sub(z5, ops.mul(ops.k(kC2PlusC6), z10));
+    const T o6 = ops.sub(tmp12, o7);
+    const T o5 = ops.sub(tmp11, o6);
+    const T o4 = ops.add(tmp10, o5);
+
+    out[0] = ops.add(e0, o7);
+    out[7] = ops.sub(e0, o7);
+    out[1] = ops.add(e1, o6);
+    out[6] = ops.sub(e1, o6);
+    out[2] = ops.add(e2, o5);
+    out[5] = ops.sub(e2, o5);
+    out[4] = ops.add(e3, o4);
+    out[3] = ops.sub(e3, o4);
 }
 
+// Mirrors the vector path: cap at 255 in float, round to nearest with ties
+// to even (the default rounding mode; values below the 32-bit range become
+// the most negative integer, as the processor's conversion gives), then
+// saturate to 0..255 as the packing instructions do.
 inline uint8_t toByte(float v)
 {
-    // Rounds to nearest, ties to even (the default rounding mode), like the
-    // vector conversion.
-    return static_cast<uint8_t>(static_cast<int>(std::nearbyint(clampSample(v))));
+    v = v > 255.0f ? 255.0f : v;
+    const float r = std::nearbyint(v);
+    const int i = r >= -2147483648.0f ? static_cast<int>(r) : INT32_MIN;
+    return static_cast<uint8_t>(i < 0 ? 0 : i > 255 ? 255 : i);
 }
 
 constexpr float kCbToBlue = 1.772f;
@@ -92,52 +141,117 @@ constexpr float kCrToRed = 1.402f;
 
 // ---------------------------------------------------------------- portable
 
-template <int NX, int NY> void transformScalar(const float* coef, uint64_t mask, float* out, size_t stride)
+struct ScalarOps
 {
-    const Basis& b = basis();
-    if (mask == 1)
+    float add(float a, float b) const { return a + b; }
+    float sub(float a, float b) const { return a - b; }
+    float mul(float a, float b) const { return a * b; }
+    float k(float v) const { return v; }
+};
+
+// Eight by eight output from coefficients stored transposed (column u, row v
+// at u * 8 + v): a butterfly along each row, then down each column.
+void transform8x8Scalar(const float* coef, bool dcOnly, float* out, size_t stride)
+{
+    if (dcOnly)
     {
-        const float dc = (coef[0] * b.b8[0][0]) * b.b8[0][0];
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                out[y * stride + x] = coef[0];
+        return;
+    }
+    float tmp[8][8]; // [x][v]
+    for (int v = 0; v < 8; ++v)
+    {
+        float in[8], res[8];
+        for (int u = 0; u < 8; ++u)
+            in[u] = coef[u * 8 + v];
+        butterfly(in, res, ScalarOps());
+        for (int x = 0; x < 8; ++x)
+            tmp[x][v] = res[x];
+    }
+    for (int x = 0; x < 8; ++x)
+    {
+        float res[8];
+        butterfly(tmp[x], res, ScalarOps());
+        for (int y = 0; y < 8; ++y)
+            out[y * stride + x] = res[y];
+    }
+}
+
+template <int NX, int NY> void transformScalar(const float* coef, bool dcOnly, float* out, size_t stride)
+{
+    constexpr int kHalf = NX / 2;
+    const Basis& b = basis();
+    if (dcOnly)
+    {
+        const float dc = NY == 8 ? coef[0] * b.b8[0][0] : (coef[0] * b.b8[0][0]) * b.b8[0][0];
         for (int y = 0; y < NY; ++y)
             for (int x = 0; x < NX; ++x)
                 out[y * stride + x] = dc;
         return;
     }
     const float* bx = basisRows<NX>(b);
-    const float* by = basisRows<NY>(b);
     float tmp[8][NX];
     RowLists rows;
     for (int v = 0; v < 8; ++v)
     {
-        unsigned m = static_cast<unsigned>(mask >> (8 * v)) & 0xFF;
+        unsigned m = 0;
+        for (int u = 0; u < 8; ++u)
+            m |= coef[8 * v + u] != 0.0f ? 1u << u : 0u;
         if (!m)
+        {
+            for (int x = 0; x < NX; ++x)
+                tmp[v][x] = 0.0f;
             continue;
+        }
         if (v & 1)
             rows.odd[rows.oddCount++] = v;
         else
             rows.even[rows.evenCount++] = v;
-        int u = __builtin_ctz(m);
-        float c = coef[8 * v + u];
-        for (int x = 0; x < NX; ++x)
-            tmp[v][x] = c * bx[u * NX + x];
-        for (m &= m - 1; m; m &= m - 1)
+        float even[kHalf] = {};
+        float odd[kHalf] = {};
+        for (; m; m &= m - 1)
         {
-            u = __builtin_ctz(m);
-            c = coef[8 * v + u];
-            for (int x = 0; x < NX; ++x)
-                tmp[v][x] = tmp[v][x] + c * bx[u * NX + x];
+            const int u = __builtin_ctz(m);
+            const float c = coef[8 * v + u];
+            float* acc = (u & 1) ? odd : even;
+            for (int x = 0; x < kHalf; ++x)
+                acc[x] = acc[x] + c * bx[u * NX + x];
+        }
+        for (int x = 0; x < kHalf; ++x)
+        {
+            tmp[v][x] = even[x] + odd[x];
+            tmp[v][NX - 1 - x] = even[x] - odd[x];
         }
     }
+    if constexpr (NY == 8)
+    {
+        for (int x = 0; x < NX; ++x)
+        {
+            float in[8], res[8];
+            for (int v = 0; v < 8; ++v)
+                in[v] = tmp[v][x];
+            butterfly(in, res, ScalarOps());
+            for (int y = 0; y < 8; ++y)
+                out[y * stride + x] = res[y];
+        }
+        return;
+    }
+    const float* by = basisRows<NY>(b);
     for (int y = 0; y < NY / 2; ++y)
     {
         float* top = out + y * stride;
         float* bottom = out + (NY - 1 - y) * stride;
         for (int x = 0; x < NX; ++x)
         {
-            // Row 0 always holds the DC coefficient, so the even list is never empty.
-            float e = tmp[rows.even[0]][x] * by[rows.even[0] * NY + y];
-            for (int i = 1; i < rows.evenCount; ++i)
-                e = e + tmp[rows.even[i]][x] * by[rows.even[i] * NY + y];
+            float e = 0.0f;
+            if (rows.evenCount)
+            {
+                e = tmp[rows.even[0]][x] * by[rows.even[0] * NY + y];
+                for (int i = 1; i < rows.evenCount; ++i)
+                    e = e + tmp[rows.even[i]][x] * by[rows.even[i] * NY + y];
+            }
             float o = 0.0f;
             if (rows.oddCount)
             {
@@ -189,7 +303,7 @@ void colourYCbCrScalar(const float* const* planes, size_t planeStride, uint32_t 
 }
 
 const FastJpegKernelSet kScalarSet = {
-    {transformScalar<8, 8>, transformScalar<16, 8>, transformScalar<8, 16>, transformScalar<16, 16>},
+    {transform8x8Scalar, transformScalar<16, 8>, transformScalar<8, 16>, transformScalar<16, 16>},
     colourGreyScalar,
     colourYCbCrScalar,
 };
@@ -197,55 +311,145 @@ const FastJpegKernelSet kScalarSet = {
 #if defined(__SSE2__)
 // ---------------------------------------------------------------- SSE2
 
-template <int NX, int NY> void transformSse2(const float* coef, uint64_t mask, float* out, size_t stride)
+struct VectorOps
+{
+    __m128 add(__m128 a, __m128 b) const { return _mm_add_ps(a, b); }
+    __m128 sub(__m128 a, __m128 b) const { return _mm_sub_ps(a, b); }
+    __m128 mul(__m128 a, __m128 b) const { return _mm_mul_ps(a, b); }
+    __m128 k(float v) const { return _mm_set1_ps(v); }
+};
+
+inline __m128 reversed(__m128 v)
+{
+    return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3));
+}
+
+void transform8x8Sse2(const float* coef, bool dcOnly, float* out, size_t stride)
+{
+    if (dcOnly)
+    {
+        const __m128 dc = _mm_set1_ps(coef[0]);
+        for (int y = 0; y < 8; ++y)
+        {
+            _mm_store_ps(out + y * stride, dc);
+            _mm_store_ps(out + y * stride + 4, dc);
+        }
+        return;
+    }
+    // Rows of the transposed block hold one column u each, lanes v.
+    __m128 a[2][8]; // [v group][x], lanes v
+    for (int h = 0; h < 2; ++h)
+    {
+        __m128 in[8];
+        for (int u = 0; u < 8; ++u)
+            in[u] = _mm_load_ps(coef + u * 8 + 4 * h);
+        butterfly(in, a[h], VectorOps());
+    }
+    // Transpose to lanes x, one vector per v.
+    __m128 b[2][8]; // [x group][v], lanes x
+    for (int hx = 0; hx < 2; ++hx)
+        for (int h = 0; h < 2; ++h)
+        {
+            __m128 r0 = a[h][4 * hx], r1 = a[h][4 * hx + 1], r2 = a[h][4 * hx + 2], r3 = a[h][4 * hx + 3];
+            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+            b[hx][4 * h] = r0;
+            b[hx][4 * h + 1] = r1;
+            b[hx][4 * h + 2] = r2;
+            b[hx][4 * h + 3] = r3;
+        }
+    for (int hx = 0; hx < 2; ++hx)
+    {
+        __m128 res[8];
+        butterfly(b[hx], res, VectorOps());
+        for (int y = 0; y < 8; ++y)
+            _mm_store_ps(out + y * stride + 4 * hx, res[y]);
+    }
+}
+
+template <int NX, int NY> void transformSse2(const float* coef, bool dcOnly, float* out, size_t stride)
 {
     constexpr int kVec = NX / 4;
+    constexpr int kHalfVec = NX / 8;
     const Basis& b = basis();
-    if (mask == 1)
+    if (dcOnly)
     {
-        const __m128 dc = _mm_set1_ps((coef[0] * b.b8[0][0]) * b.b8[0][0]);
+        const __m128 dc = _mm_set1_ps(NY == 8 ? coef[0] * b.b8[0][0] : (coef[0] * b.b8[0][0]) * b.b8[0][0]);
         for (int y = 0; y < NY; ++y)
             for (int i = 0; i < kVec; ++i)
                 _mm_store_ps(out + y * stride + 4 * i, dc);
         return;
     }
     const float* bx = basisRows<NX>(b);
-    const float* by = basisRows<NY>(b);
     __m128 tmp[8][kVec];
     RowLists rows;
     for (int v = 0; v < 8; ++v)
     {
-        unsigned m = static_cast<unsigned>(mask >> (8 * v)) & 0xFF;
+        const __m128 zero = _mm_setzero_ps();
+        unsigned m =
+            static_cast<unsigned>(_mm_movemask_ps(_mm_cmpneq_ps(_mm_load_ps(coef + 8 * v), zero))) |
+            static_cast<unsigned>(_mm_movemask_ps(_mm_cmpneq_ps(_mm_load_ps(coef + 8 * v + 4), zero))) << 4;
         if (!m)
+        {
+            for (int i = 0; i < kVec; ++i)
+                tmp[v][i] = _mm_setzero_ps();
             continue;
+        }
         if (v & 1)
             rows.odd[rows.oddCount++] = v;
         else
             rows.even[rows.evenCount++] = v;
-        int u = __builtin_ctz(m);
-        __m128 c = _mm_set1_ps(coef[8 * v + u]);
-        for (int i = 0; i < kVec; ++i)
-            tmp[v][i] = _mm_mul_ps(c, _mm_load_ps(bx + u * NX + 4 * i));
-        for (m &= m - 1; m; m &= m - 1)
+        __m128 even[kHalfVec], odd[kHalfVec];
+        for (int i = 0; i < kHalfVec; ++i)
+            even[i] = odd[i] = _mm_setzero_ps();
+        for (; m; m &= m - 1)
         {
-            u = __builtin_ctz(m);
-            c = _mm_set1_ps(coef[8 * v + u]);
-            for (int i = 0; i < kVec; ++i)
-                tmp[v][i] = _mm_add_ps(tmp[v][i], _mm_mul_ps(c, _mm_load_ps(bx + u * NX + 4 * i)));
+            const int u = __builtin_ctz(m);
+            const __m128 c = _mm_set1_ps(coef[8 * v + u]);
+            __m128* acc = (u & 1) ? odd : even;
+            for (int i = 0; i < kHalfVec; ++i)
+                acc[i] = _mm_add_ps(acc[i], _mm_mul_ps(c, _mm_load_ps(bx + u * NX + 4 * i)));
+        }
+        for (int i = 0; i < kHalfVec; ++i)
+        {
+            tmp[v][i] = _mm_add_ps(even[i], odd[i]);
+            tmp[v][kVec - 1 - i] = reversed(_mm_sub_ps(even[i], odd[i]));
         }
     }
+    if constexpr (NY == 8)
+    {
+        for (int i = 0; i < kVec; ++i)
+        {
+            __m128 in[8], res[8];
+            for (int v = 0; v < 8; ++v)
+                in[v] = tmp[v][i];
+            butterfly(in, res, VectorOps());
+            for (int y = 0; y < 8; ++y)
+                _mm_store_ps(out + y * stride + 4 * i, res[y]);
+        }
+        return;
+    }
+    const float* by = basisRows<NY>(b);
     for (int y = 0; y < NY / 2; ++y)
     {
         __m128 e[kVec];
         __m128 o[kVec];
-        __m128 w = _mm_set1_ps(by[rows.even[0] * NY + y]);
-        for (int i = 0; i < kVec; ++i)
-            e[i] = _mm_mul_ps(tmp[rows.even[0]][i], w);
-        for (int k = 1; k < rows.evenCount; ++k)
+        __m128 w;
+        if (rows.evenCount)
         {
-            w = _mm_set1_ps(by[rows.even[k] * NY + y]);
+            w = _mm_set1_ps(by[rows.even[0] * NY + y]);
             for (int i = 0; i < kVec; ++i)
-                e[i] = _mm_add_ps(e[i], _mm_mul_ps(tmp[rows.even[k]][i], w));
+                e[i] = _mm_mul_ps(tmp[rows.even[0]][i], w);
+            for (int k = 1; k < rows.evenCount; ++k)
+            {
+                w = _mm_set1_ps(by[rows.even[k] * NY + y]);
+                for (int i = 0; i < kVec; ++i)
+                    e[i] = _mm_add_ps(e[i], _mm_mul_ps(tmp[rows.even[k]][i], w));
+            }
+        }
+        else
+        {
+            for (int i = 0; i < kVec; ++i)
+                e[i] = _mm_setzero_ps();
         }
         if (rows.oddCount)
         {
@@ -274,10 +478,12 @@ template <int NX, int NY> void transformSse2(const float* coef, uint64_t mask, f
     }
 }
 
+// The packing below saturates to 0..255; only the top needs a cap before
+// the conversion, which turns values beyond the 32-bit range into the most
+// negative integer.
 inline __m128i toInt(__m128 v)
 {
-    v = _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(255.0f));
-    return _mm_cvtps_epi32(v);
+    return _mm_cvtps_epi32(_mm_min_ps(v, _mm_set1_ps(255.0f)));
 }
 
 // Eight values of 0..255 as 16-bit lanes to the low eight bytes.
@@ -342,13 +548,45 @@ void colourYCbCrSse2(const float* const* planes, size_t planeStride, uint32_t mc
 }
 
 const FastJpegKernelSet kSse2Set = {
-    {transformSse2<8, 8>, transformSse2<16, 8>, transformSse2<8, 16>, transformSse2<16, 16>},
+    {transform8x8Sse2, transformSse2<16, 8>, transformSse2<8, 16>, transformSse2<16, 16>},
     colourGreySse2,
     colourYCbCrSse2,
 };
 #endif
 
 } // namespace
+
+const FastJpegCoefficientLayout& FastJpegLayout(int kernel)
+{
+    static const auto layouts = []
+    {
+        struct Layouts
+        {
+            FastJpegCoefficientLayout kernel[4];
+        } all{};
+        const double pi = 3.14159265358979323846;
+        auto aan = [&](int k)
+        { return (k == 0 ? 1.0 : std::cos(k * pi / 16.0) * std::sqrt(2.0)) / std::sqrt(8.0); };
+        for (int index = 0; index < 4; ++index)
+            for (int z = 0; z < 64; ++z)
+            {
+                const int v = z >> 3, u = z & 7;
+                FastJpegCoefficientLayout& l = all.kernel[index];
+                const bool eightWide = (index & 1) == 0, eightTall = index < 2;
+                // The 8x8 kernel runs butterflies both ways on a transposed
+                // block; 16x8 runs one down the columns; the others sum.
+                l.position[z] = static_cast<uint8_t>(index == 0 ? u * 8 + v : z);
+                double scale = 1.0;
+                if (eightTall)
+                    scale *= aan(v);
+                if (eightWide && eightTall)
+                    scale *= aan(u);
+                l.scale[z] = static_cast<float>(scale);
+            }
+        return all;
+    }();
+    return layouts.kernel[kernel & 3];
+}
 
 const FastJpegKernelSet& FastJpegScalarKernels()
 {

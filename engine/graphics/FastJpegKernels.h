@@ -9,11 +9,12 @@
 namespace TarnEngine
 {
 
-// Transforms one block. `coef` holds the dequantised coefficients in natural
-// order; only the entries whose bit is set in `mask` are read (the others may
-// hold stale values). Writes the block's samples, upsampled to the kernel's
-// output size, at `out` with `stride` floats between rows.
-using FastJpegTransformFn = void (*)(const float* coef, uint64_t mask, float* out, size_t stride);
+// Transforms one block. `coef` holds the dequantised coefficients placed and
+// scaled as the kernel's FastJpegCoefficientLayout says, the others zero;
+// `dcOnly` tells that all but the first are zero. Writes the block's samples,
+// upsampled to the kernel's output size, at `out` with `stride` floats
+// between rows.
+using FastJpegTransformFn = void (*)(const float* coef, bool dcOnly, float* out, size_t stride);
 
 // Converts one MCU of float planes (`planeStride` floats a row) to 32-bit
 // pixels, 8 pixels at a time; `out` and `pitch` are 16-byte aligned.
@@ -28,6 +29,17 @@ struct FastJpegKernelSet
     FastJpegColourFn colourGrey;
     FastJpegColourFn colourYCbCr;
 };
+
+// Where a kernel wants the coefficient of natural position z (row v, column
+// u) and the factor the decoder folds into its dequantisation.
+struct FastJpegCoefficientLayout
+{
+    uint8_t position[64];
+    float scale[64];
+};
+
+// Layout for the kernel of the same index as FastJpegKernelSet::transform.
+const FastJpegCoefficientLayout& FastJpegLayout(int kernel);
 
 const FastJpegKernelSet& FastJpegScalarKernels();
 // Null where the vector kernels are not built.

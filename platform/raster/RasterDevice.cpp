@@ -533,7 +533,17 @@ Result RasterDevice::DrawIndexedPrimitive(PrimitiveType type, int32_t baseVertex
     if (type == PrimitiveType::TriangleList)
     {
         for (uint32_t i = 0; i < indexCount; i += 3)
+        {
+            // Two triangles (a, b, c), (a, c, d) make one quad, the way sprites are indexed.
+            if (i + 6 <= indexCount && list[i + 3] == list[i] && list[i + 4] == list[i + 2])
+            {
+                DrawQuad(pipeline, fetch(list[i]), fetch(list[i + 1]), fetch(list[i + 2]),
+                         fetch(list[i + 5]));
+                i += 3;
+                continue;
+            }
             DrawTriangle(pipeline, fetch(list[i]), fetch(list[i + 1]), fetch(list[i + 2]));
+        }
     }
     else
     {

@@ -446,7 +446,7 @@ bool AlphaPasses(const PipelineState& s, uint32_t colour)
     return !s.alphaTest || Compare(s.alphaFunc, colour >> 24, s.alphaRef);
 }
 
-uint32_t CombinePixel(const PipelineState& s, BlendMode mode, uint32_t src, uint32_t dst)
+[[maybe_unused]] uint32_t CombinePixel(const PipelineState& s, BlendMode mode, uint32_t src, uint32_t dst)
 {
     if (!AlphaPasses(s, src))
         return dst;
@@ -502,17 +502,73 @@ inline __m128i AlphaFailMask(const PipelineState& s, __m128i src)
     }
 }
 
+// s*fs + d*fd summed with unsigned saturation, then the rounded division; a sum at or above
+// 255*255 gives at least 255, which the final pack saturates to 255, as BlendColour does.
+inline __m128i Div255Saturated(__m128i x)
+{
+    return _mm_mulhi_epu16(_mm_adds_epu16(x, _mm_set1_epi16(128)), _mm_set1_epi16(257));
+}
+
 template <BlendMode Mode> inline __m128i BlendHalf(const PipelineState& s, __m128i src, __m128i dst)
 {
     const __m128i alpha = AlphaLanes(src);
     if constexpr (Mode == BlendMode::Over)
-        return _mm_add_epi16(Div255Lanes(_mm_mullo_epi16(src, alpha)),
-                             Div255Lanes(_mm_mullo_epi16(dst, _mm_xor_si128(alpha, _mm_set1_epi16(0xFF)))));
+        return Div255Lanes(_mm_add_epi16(_mm_mullo_epi16(src, alpha),
+                                         _mm_mullo_epi16(dst, _mm_xor_si128(alpha, _mm_set1_epi16(0xFF)))));
     else if constexpr (Mode == BlendMode::Add)
-        return _mm_add_epi16(Div255Lanes(_mm_mullo_epi16(src, alpha)), dst);
+        return Div255Saturated(
+            _mm_adds_epu16(_mm_mullo_epi16(src, alpha), _mm_mullo_epi16(dst, _mm_set1_epi16(255))));
     else
-        return _mm_add_epi16(Div255Lanes(_mm_mullo_epi16(src, FactorLanes(s.srcBlend, alpha))),
-                             Div255Lanes(_mm_mullo_epi16(dst, FactorLanes(s.destBlend, alpha))));
+        return Div255Saturated(_mm_adds_epu16(_mm_mullo_epi16(src, FactorLanes(s.srcBlend, alpha)),
+                                              _mm_mullo_epi16(dst, FactorLanes(s.destBlend, alpha))));
+}
+#endif
+
+#if defined(__SSE2__)
+// Whether failing the alpha test changes nothing the blend would not already leave alone: a pixel
+// that fails "alpha >= 1" has alpha 0, and with these factors alpha 0 gives back the destination.
+bool AlphaTestIsVisible(const PipelineState& s, BlendMode mode)
+{
+    if (!s.alphaTest || s.alphaFunc == Value::CmpAlways)
+        return false;
+    if (s.alphaFunc != Value::CmpGreaterEqual || s.alphaRef > 1)
+        return true;
+    if (mode == BlendMode::Over || mode == BlendMode::Add)
+        return false;
+    if (mode == BlendMode::General)
+        return !((s.srcBlend == Value::BlendZero || s.srcBlend == Value::BlendSrcAlpha) &&
+                 (s.destBlend == Value::BlendOne || s.destBlend == Value::BlendInvSrcAlpha));
+    return true;
+}
+
+// Four pixels: modulate, blend, alpha test.
+template <BlendMode Mode, bool Modulate>
+inline __m128i CombineGroup(const PipelineState& s, __m128i in, __m128i old, __m128i factor, bool testMask)
+{
+    const __m128i zero = _mm_setzero_si128();
+    __m128i lo = _mm_unpacklo_epi8(in, zero);
+    __m128i hi = _mm_unpackhi_epi8(in, zero);
+    if constexpr (Modulate)
+    {
+        lo = Div255Lanes(_mm_mullo_epi16(lo, factor));
+        hi = Div255Lanes(_mm_mullo_epi16(hi, factor));
+        in = _mm_packus_epi16(lo, hi);
+    }
+    __m128i result;
+    if constexpr (Mode == BlendMode::Replace)
+        result = in;
+    else
+    {
+        const __m128i rl = BlendHalf<Mode>(s, lo, _mm_unpacklo_epi8(old, zero));
+        const __m128i rh = BlendHalf<Mode>(s, hi, _mm_unpackhi_epi8(old, zero));
+        result = _mm_packus_epi16(rl, rh);
+    }
+    if (testMask)
+    {
+        const __m128i fail = AlphaFailMask(s, in);
+        result = _mm_or_si128(_mm_and_si128(fail, old), _mm_andnot_si128(fail, result));
+    }
+    return result;
 }
 #endif
 
@@ -520,63 +576,64 @@ template <BlendMode Mode> inline __m128i BlendHalf(const PipelineState& s, __m12
 template <BlendMode Mode, bool Modulate>
 void CombineRun(const PipelineState& s, uint32_t* dst, const uint32_t* src, uint32_t constant, int count)
 {
-    int i = 0;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
+    const __m128i ones = _mm_set1_epi32(-1);
     const __m128i factor = _mm_unpacklo_epi8(_mm_set1_epi32(int(constant)), zero);
-    const bool simpleTest = !s.alphaTest || (s.alphaFunc == Value::CmpGreaterEqual && s.alphaRef <= 255);
+    const bool testMask = AlphaTestIsVisible(s, Mode);
+    // An opaque group passes "alpha >= ref" for every reference.
+    const bool opaqueCopy =
+        Mode == BlendMode::Over &&
+        (!s.alphaTest || s.alphaFunc == Value::CmpGreaterEqual || s.alphaFunc == Value::CmpAlways);
+    const bool clearSkip = (Mode == BlendMode::Over || Mode == BlendMode::Add) && !testMask;
+    int i = 0;
     for (; i + 4 <= count; i += 4)
     {
-        __m128i in =
-            src ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)) : _mm_set1_epi32(int(constant));
-        __m128i lo = _mm_unpacklo_epi8(in, zero);
-        __m128i hi = _mm_unpackhi_epi8(in, zero);
-        if constexpr (Modulate)
-        {
-            lo = Div255Lanes(_mm_mullo_epi16(lo, factor));
-            hi = Div255Lanes(_mm_mullo_epi16(hi, factor));
-            in = _mm_packus_epi16(lo, hi);
-        }
         __m128i* out = reinterpret_cast<__m128i*>(dst + i);
-        if constexpr (Mode == BlendMode::Over)
+        const __m128i raw =
+            src ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)) : _mm_set1_epi32(int(constant));
+        if constexpr (!Modulate)
         {
-            // Whole groups that are opaque or clear need no arithmetic; the result is the same.
-            const int alphaBits =
-                _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_srli_epi32(in, 24), _mm_set1_epi32(255)));
-            const int clearBits = _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_srli_epi32(in, 24), zero));
-            if (simpleTest && alphaBits == 0xFFFF)
+            // Whole groups that are clear or opaque need no arithmetic; the result is the same.
+            if (clearSkip && (_mm_movemask_epi8(_mm_cmpeq_epi8(raw, zero)) & 0x8888) == 0x8888)
+                continue;
+            if (opaqueCopy && (_mm_movemask_epi8(_mm_cmpeq_epi8(raw, ones)) & 0x8888) == 0x8888)
             {
-                _mm_storeu_si128(out, in);
+                _mm_storeu_si128(out, raw);
                 continue;
             }
-            if (simpleTest && clearBits == 0xFFFF)
-                continue;
         }
-        const __m128i old = _mm_loadu_si128(out);
-        __m128i result;
-        if constexpr (Mode == BlendMode::Replace)
-            result = in;
-        else
-        {
-            const __m128i rl = BlendHalf<Mode>(s, lo, _mm_unpacklo_epi8(old, zero));
-            const __m128i rh = BlendHalf<Mode>(s, hi, _mm_unpackhi_epi8(old, zero));
-            result = _mm_packus_epi16(rl, rh);
-        }
-        if (s.alphaTest)
-        {
-            const __m128i fail = AlphaFailMask(s, in);
-            result = _mm_or_si128(_mm_and_si128(fail, old), _mm_andnot_si128(fail, result));
-        }
-        _mm_storeu_si128(out, result);
+        else if (clearSkip && (_mm_movemask_epi8(_mm_cmpeq_epi8(raw, zero)) & 0x8888) == 0x8888)
+            continue; // modulating keeps alpha 0
+        _mm_storeu_si128(out, CombineGroup<Mode, Modulate>(s, raw, _mm_loadu_si128(out), factor, testMask));
     }
-#endif
-    for (; i < count; ++i)
+    if (i < count)
+    {
+        // The last one to three pixels go through the same group arithmetic.
+        alignas(16) uint32_t in[4] = {}, old[4] = {};
+        const int rest = count - i;
+        for (int k = 0; k < rest; ++k)
+        {
+            in[k] = src ? src[i + k] : constant;
+            old[k] = dst[i + k];
+        }
+        alignas(16) uint32_t result[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(result),
+                        CombineGroup<Mode, Modulate>(s, _mm_load_si128(reinterpret_cast<const __m128i*>(in)),
+                                                     _mm_load_si128(reinterpret_cast<const __m128i*>(old)),
+                                                     factor, testMask));
+        for (int k = 0; k < rest; ++k)
+            dst[i + k] = result[k];
+    }
+#else
+    for (int i = 0; i < count; ++i)
     {
         uint32_t in = src ? src[i] : constant;
         if constexpr (Modulate)
             in = ModulateColour(in, constant);
         dst[i] = CombinePixel(s, Mode, in, dst[i]);
     }
+#endif
 }
 
 template <BlendMode Mode>
@@ -638,69 +695,79 @@ const uint32_t* GatherTexels(const Context& c, const TriangleSetup& t, int64_t u
         return out;
     }
 #if defined(__SSE2__)
-    if (dv == 0)
+    if (dv == 0 && du <= 2 * AttrOne && du >= -2 * AttrOne)
     {
-        // One pair of rows and one vertical weight for the whole run.
+        // One pair of rows and one vertical weight for the whole run: mix the two rows once over
+        // the texel columns the run touches, then each pixel only mixes two neighbouring columns.
+        // Same arithmetic, same order as BilinearMix.
         const int64_t vs = v - AttrHalf;
         const int64_t y0 = vs >> AttrShift;
         const uint32_t fy = uint32_t(vs >> (AttrShift - 8)) & 0xFF;
         const uint32_t* rowA = c.texels + size_t(ClampInt(y0, c.texHeight - 1)) * c.texWidth;
         const uint32_t* rowB = c.texels + size_t(ClampInt(y0 + 1, c.texHeight - 1)) * c.texWidth;
+        const int64_t firstU = u - AttrHalf;
+        const int64_t lastU = firstU + du * (count - 1);
+        const int64_t low = ClampInt(std::min(firstU, lastU) >> AttrShift, c.texWidth - 1);
+        const int64_t high = ClampInt((std::max(firstU, lastU) >> AttrShift) + 1, c.texWidth - 1);
+        alignas(16) uint32_t columns[2 * SpanChunk + 8];
+        const int columnCount = int(high - low + 1);
         const __m128i zero = _mm_setzero_si128();
-        const __m128i wy0 = _mm_set1_epi16(short(256 - fy));
-        const __m128i wy1 = _mm_set1_epi16(short(fy));
         const __m128i round = _mm_set1_epi16(128);
-        const int64_t lastPair = c.texWidth - 2;
-        int i = 0;
-        for (; i + 2 <= count; i += 2)
         {
-            __m128i top, bottom, wx;
-            int64_t us[2];
-            us[0] = u - AttrHalf;
-            us[1] = u + du - AttrHalf;
-            __m128i pairs[2][2];
-            short w[2];
-            for (int k = 0; k < 2; ++k)
+            const __m128i wy0 = _mm_set1_epi16(short(256 - fy));
+            const __m128i wy1 = _mm_set1_epi16(short(fy));
+            int k = 0;
+            for (; k + 4 <= columnCount; k += 4)
             {
-                const int64_t x0 = us[k] >> AttrShift;
-                w[k] = short(uint32_t(us[k] >> (AttrShift - 8)) & 0xFF);
-                if (x0 >= 0 && x0 <= lastPair)
-                {
-                    pairs[k][0] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(rowA + x0));
-                    pairs[k][1] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(rowB + x0));
-                }
-                else
-                {
-                    const uint32_t xa = ClampInt(x0, c.texWidth - 1);
-                    const uint32_t xb = ClampInt(x0 + 1, c.texWidth - 1);
-                    pairs[k][0] = _mm_set_epi32(0, 0, int(rowA[xb]), int(rowA[xa]));
-                    pairs[k][1] = _mm_set_epi32(0, 0, int(rowB[xb]), int(rowB[xa]));
-                }
+                const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rowA + low + k));
+                const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rowB + low + k));
+                __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(a, zero), wy0),
+                                           _mm_mullo_epi16(_mm_unpacklo_epi8(b, zero), wy1));
+                __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(a, zero), wy0),
+                                           _mm_mullo_epi16(_mm_unpackhi_epi8(b, zero), wy1));
+                lo = _mm_srli_epi16(_mm_add_epi16(lo, round), 8);
+                hi = _mm_srli_epi16(_mm_add_epi16(hi, round), 8);
+                _mm_store_si128(reinterpret_cast<__m128i*>(columns + k), _mm_packus_epi16(lo, hi));
             }
-            u += 2 * du;
-            // Lanes: pixel 0 (left, right) in the low half, pixel 1 in the high half after unpack.
-            const __m128i topBytes = _mm_unpacklo_epi64(pairs[0][0], pairs[1][0]);
-            const __m128i bottomBytes = _mm_unpacklo_epi64(pairs[0][1], pairs[1][1]);
-            __m128i result[2];
-            for (int half = 0; half < 2; ++half)
-            {
-                top = half == 0 ? _mm_unpacklo_epi8(topBytes, zero) : _mm_unpackhi_epi8(topBytes, zero);
-                bottom =
-                    half == 0 ? _mm_unpacklo_epi8(bottomBytes, zero) : _mm_unpackhi_epi8(bottomBytes, zero);
-                __m128i column = _mm_add_epi16(_mm_mullo_epi16(top, wy0), _mm_mullo_epi16(bottom, wy1));
-                column = _mm_srli_epi16(_mm_add_epi16(column, round), 8);
-                const short fx = w[half];
-                const short gx = short(256 - fx);
-                wx = _mm_set_epi16(fx, fx, fx, fx, gx, gx, gx, gx);
-                __m128i across = _mm_mullo_epi16(column, wx);
-                across = _mm_add_epi16(across, _mm_srli_si128(across, 8));
-                result[half] = _mm_srli_epi16(_mm_add_epi16(across, round), 8);
-            }
-            const __m128i packed = _mm_packus_epi16(_mm_unpacklo_epi64(result[0], result[1]), zero);
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), packed);
+            for (; k < columnCount; ++k)
+                columns[k] = BilinearMix(rowA[low + k], rowA[low + k], rowB[low + k], rowB[low + k], 0, fy);
         }
-        for (; i < count; ++i, u += du)
-            out[i] = SampleLinear(c, u, v);
+        auto pair = [&](int64_t us, __m128i& weights)
+        {
+            const int64_t x0 = us >> AttrShift;
+            const uint32_t fx = uint32_t(us >> (AttrShift - 8)) & 0xFF;
+            __m128i w = _mm_cvtsi32_si128(int((256 - fx) | (fx << 16)));
+            w = _mm_unpacklo_epi16(w, w);
+            weights = _mm_unpacklo_epi32(w, w);
+            if (x0 >= low && x0 + 1 <= high)
+                return _mm_unpacklo_epi8(
+                    _mm_loadl_epi64(reinterpret_cast<const __m128i*>(columns + (x0 - low))), zero);
+            const uint32_t left = columns[ClampInt(x0, c.texWidth - 1) - low];
+            const uint32_t right = columns[ClampInt(x0 + 1, c.texWidth - 1) - low];
+            return _mm_unpacklo_epi8(_mm_set_epi32(0, 0, int(right), int(left)), zero);
+        };
+        int i = 0;
+        int64_t us = firstU;
+        for (; i + 2 <= count; i += 2, us += 2 * du)
+        {
+            __m128i w0, w1;
+            const __m128i c0 = pair(us, w0);
+            const __m128i c1 = pair(us + du, w1);
+            const __m128i p0 = _mm_mullo_epi16(c0, w0);
+            const __m128i p1 = _mm_mullo_epi16(c1, w1);
+            __m128i sum = _mm_add_epi16(_mm_unpacklo_epi64(p0, p1), _mm_unpackhi_epi64(p0, p1));
+            sum = _mm_srli_epi16(_mm_add_epi16(sum, round), 8);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(sum, zero));
+        }
+        for (; i < count; ++i, us += du)
+        {
+            __m128i w;
+            const __m128i columnPair = pair(us, w);
+            __m128i p = _mm_mullo_epi16(columnPair, w);
+            p = _mm_add_epi16(p, _mm_srli_si128(p, 8));
+            p = _mm_srli_epi16(_mm_add_epi16(p, round), 8);
+            out[i] = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(p, zero)));
+        }
         return out;
     }
 #endif
@@ -737,22 +804,30 @@ struct Edge
     int64_t bias; // 0 on top and left edges, 1 elsewhere
 };
 
-void RasterizeFixed(const Context& c, FixedVertex v0, FixedVertex v1, FixedVertex v2)
+int64_t Cross(const FixedVertex& a, const FixedVertex& b, const FixedVertex& c)
 {
-    int64_t det = (v1.x - v0.x) * (v2.y - v0.y) - (v2.x - v0.x) * (v1.y - v0.y);
+    return (b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y);
+}
+
+// A convex polygon of three or four vertices whose attributes all lie on the plane of its first
+// three vertices (a quad made of two coplanar triangles covers exactly the union of their pixels).
+void RasterizePolygon(const Context& c, const FixedVertex* poly, int n)
+{
+    int64_t det = Cross(poly[0], poly[1], poly[2]);
     if (det == 0)
         return;
-    if (det < 0)
-    {
-        std::swap(v1, v2);
+    const bool reversed = det < 0;
+    if (reversed)
         det = -det;
-    }
-    const FixedVertex* v[3] = {&v0, &v1, &v2};
-    Edge edges[3];
-    for (int e = 0; e < 3; ++e)
+    const FixedVertex& v0 = poly[0];
+    const FixedVertex& v1 = reversed ? poly[2] : poly[1];
+    const FixedVertex& v2 = reversed ? poly[1] : poly[2];
+    Edge edges[4];
+    int64_t minX = v0.x, maxX = v0.x, minY = v0.y, maxY = v0.y;
+    for (int e = 0; e < n; ++e)
     {
-        const FixedVertex& a = *v[e];
-        const FixedVertex& b = *v[(e + 1) % 3];
+        const FixedVertex& a = reversed ? poly[(e + 1) % n] : poly[e];
+        const FixedVertex& b = reversed ? poly[e] : poly[(e + 1) % n];
         Edge& edge = edges[e];
         edge.dx = b.x - a.x;
         edge.dy = b.y - a.y;
@@ -760,11 +835,11 @@ void RasterizeFixed(const Context& c, FixedVertex v0, FixedVertex v1, FixedVerte
         edge.y = a.y;
         const bool topLeft = edge.dy < 0 || (edge.dy == 0 && edge.dx > 0);
         edge.bias = topLeft ? 0 : 1;
+        minX = std::min(minX, poly[e].x);
+        maxX = std::max(maxX, poly[e].x);
+        minY = std::min(minY, poly[e].y);
+        maxY = std::max(maxY, poly[e].y);
     }
-    const int64_t minX = std::min({v0.x, v1.x, v2.x});
-    const int64_t maxX = std::max({v0.x, v1.x, v2.x});
-    const int64_t minY = std::min({v0.y, v1.y, v2.y});
-    const int64_t maxY = std::max({v0.y, v1.y, v2.y});
     const int64_t rowFirst = std::max<int64_t>(0, FloorDiv(minY + SubOne - 1, SubOne));
     const int64_t rowLast = std::min<int64_t>(c.targetHeight - 1, FloorDiv(maxY, SubOne));
     const int64_t colFirst = std::max<int64_t>(0, FloorDiv(minX + SubOne - 1, SubOne));
@@ -788,7 +863,7 @@ void RasterizeFixed(const Context& c, FixedVertex v0, FixedVertex v1, FixedVerte
         t.ref[k] = v0.at[k] + RoundDiv128(numX * offX + numY * offY, det, ValueLimit);
     }
 
-    FastSetup fast;
+    FastSetup fast{};
     bool useFast = false;
     if (c.state->fastPaths && !c.depthActive && v0.at[AttrA] == v1.at[AttrA] &&
         v0.at[AttrA] == v2.at[AttrA] && v0.at[AttrR] == v1.at[AttrR] && v0.at[AttrR] == v2.at[AttrR] &&
@@ -800,21 +875,53 @@ void RasterizeFixed(const Context& c, FixedVertex v0, FixedVertex v1, FixedVerte
         useFast = MakeFastSetup(c, diffuse, fast);
     }
 
+    // Each edge's column bound on row y is floor((C(y) - bias) / k) with C growing by dx * SubOne a
+    // row; kept as quotient and remainder so every row costs additions only.
+    struct Bound
+    {
+        int64_t q, r, k, stepQ, stepR, constant, step;
+        int kind; // 1 upper bound, -1 lower bound, 0 horizontal edge
+    };
+    Bound bounds[4];
+    for (int e = 0; e < n; ++e)
+    {
+        const Edge& edge = edges[e];
+        Bound& b = bounds[e];
+        b.constant = edge.dx * (rowFirst * SubOne - edge.y) + edge.dy * edge.x;
+        b.step = edge.dx * SubOne;
+        b.kind = edge.dy > 0 ? 1 : (edge.dy < 0 ? -1 : 0);
+        if (b.kind == 0)
+            continue;
+        b.k = (edge.dy > 0 ? edge.dy : -edge.dy) * SubOne;
+        b.q = FloorDiv(b.constant - edge.bias, b.k);
+        b.r = (b.constant - edge.bias) - b.q * b.k;
+        b.stepQ = FloorDiv(b.step, b.k);
+        b.stepR = b.step - b.stepQ * b.k;
+    }
     for (int64_t py = rowFirst; py <= rowLast; ++py)
     {
         int64_t lo = colFirst;
         int64_t hi = colLast;
-        const int64_t centreY = py * SubOne;
-        for (const Edge& e : edges)
+        for (int e = 0; e < n; ++e)
         {
-            // Inside when dx*(Y - y) - dy*(X - x) >= bias, with X = px * SubOne.
-            const int64_t constant = e.dx * (centreY - e.y) + e.dy * e.x;
-            if (e.dy > 0)
-                hi = std::min(hi, FloorDiv(constant - e.bias, e.dy * SubOne));
-            else if (e.dy < 0)
-                lo = std::max(lo, -FloorDiv(constant - e.bias, -e.dy * SubOne));
-            else if (constant < e.bias)
+            Bound& b = bounds[e];
+            if (b.kind > 0)
+                hi = std::min(hi, b.q);
+            else if (b.kind < 0)
+                lo = std::max(lo, -b.q);
+            else if (b.constant < edges[e].bias)
                 lo = hi + 1;
+            b.constant += b.step;
+            if (b.kind != 0)
+            {
+                b.q += b.stepQ;
+                b.r += b.stepR;
+                if (b.r >= b.k)
+                {
+                    ++b.q;
+                    b.r -= b.k;
+                }
+            }
         }
         if (lo > hi)
             continue;
@@ -823,6 +930,28 @@ void RasterizeFixed(const Context& c, FixedVertex v0, FixedVertex v1, FixedVerte
         else
             GeneralSpan(c, t, int(py), int(lo), int(hi + 1));
     }
+}
+
+void RasterizeFixed(const Context& c, const FixedVertex& v0, const FixedVertex& v1, const FixedVertex& v2)
+{
+    const FixedVertex poly[3] = {v0, v1, v2};
+    RasterizePolygon(c, poly, 3);
+}
+
+// Whether the fourth vertex's attributes lie exactly on the plane of the first three.
+bool OnPlane(const FixedVertex& v0, const FixedVertex& v1, const FixedVertex& v2, const FixedVertex& v3)
+{
+    const int64_t det = Cross(v0, v1, v2);
+    for (int k = 0; k < AttrCount; ++k)
+    {
+        const Wide d1 = Wide(v1.at[k] - v0.at[k]);
+        const Wide d2 = Wide(v2.at[k] - v0.at[k]);
+        const Wide numX = d1 * (v2.y - v0.y) - d2 * (v1.y - v0.y);
+        const Wide numY = d2 * (v1.x - v0.x) - d1 * (v2.x - v0.x);
+        if (Wide(v3.at[k] - v0.at[k]) * det != numX * (v3.x - v0.x) + numY * (v3.y - v0.y))
+            return false;
+    }
+    return true;
 }
 
 bool MakeContext(const PipelineState& state, Context& c)
@@ -878,6 +1007,43 @@ void DrawTriangle(const PipelineState& state, const SpriteVertex& a, const Sprit
     const FixedVertex first = ToFixed(bufferB[0]);
     for (int i = 1; i + 1 < count; ++i)
         RasterizeFixed(ctx, first, ToFixed(bufferB[i]), ToFixed(bufferB[i + 1]));
+}
+
+void DrawQuad(const PipelineState& state, const SpriteVertex& a, const SpriteVertex& b, const SpriteVertex& c,
+              const SpriteVertex& d)
+{
+    Context ctx;
+    if (!MakeContext(state, ctx))
+        return;
+    if (FinitePosition(a) && FinitePosition(b) && FinitePosition(c) && FinitePosition(d))
+    {
+        const ClipVertex clip[4] = {
+            ToClip(a, ctx.texWidth, ctx.texHeight), ToClip(b, ctx.texWidth, ctx.texHeight),
+            ToClip(c, ctx.texWidth, ctx.texHeight), ToClip(d, ctx.texWidth, ctx.texHeight)};
+        if (Inside(clip[0]) && Inside(clip[1]) && Inside(clip[2]) && Inside(clip[3]))
+        {
+            const FixedVertex f[4] = {ToFixed(clip[0]), ToFixed(clip[1]), ToFixed(clip[2]), ToFixed(clip[3])};
+            // One polygon covers what the two triangles cover when it is convex, the diagonal's ends are
+            // not pixel centres (where the fill rule would decide per triangle) and the attributes of
+            // both triangles lie on one plane (so both compute the same values).
+            const int64_t s0 = Cross(f[0], f[1], f[2]), s1 = Cross(f[1], f[2], f[3]);
+            const int64_t s2 = Cross(f[2], f[3], f[0]), s3 = Cross(f[3], f[0], f[1]);
+            const bool convex =
+                (s0 > 0 && s1 > 0 && s2 > 0 && s3 > 0) || (s0 < 0 && s1 < 0 && s2 < 0 && s3 < 0);
+            const bool centreOnDiagonalEnd =
+                ((f[0].x & 255) == 0 && (f[0].y & 255) == 0) || ((f[2].x & 255) == 0 && (f[2].y & 255) == 0);
+            if (convex && !centreOnDiagonalEnd && OnPlane(f[0], f[1], f[2], f[3]))
+                RasterizePolygon(ctx, f, 4);
+            else
+            {
+                RasterizeFixed(ctx, f[0], f[1], f[2]);
+                RasterizeFixed(ctx, f[0], f[2], f[3]);
+            }
+            return;
+        }
+    }
+    DrawTriangle(state, a, b, c);
+    DrawTriangle(state, a, c, d);
 }
 
 void DrawLine(const PipelineState& state, const SpriteVertex& a, const SpriteVertex& b)

@@ -53,6 +53,10 @@ struct PipelineState
 void DrawTriangle(const PipelineState& state, const SpriteVertex& a, const SpriteVertex& b,
                   const SpriteVertex& c);
 
+// Draws the triangles (a, b, c) and (a, c, d), as one polygon when that gives the same pixels.
+void DrawQuad(const PipelineState& state, const SpriteVertex& a, const SpriteVertex& b, const SpriteVertex& c,
+              const SpriteVertex& d);
+
 // Draws one line; the last pixel is left out, so joined segments touch each pixel once.
 void DrawLine(const PipelineState& state, const SpriteVertex& a, const SpriteVertex& b);
 

@@ -58,8 +58,7 @@ inline uint32_t BlendFactor(uint32_t factor, uint32_t srcAlpha)
     }
 }
 
-// Blend of every channel (alpha too) with the source alpha: min(255, s*fs/255 + d*fd/255), each
-// product rounded on its own.
+// Blend of every channel (alpha too) with the source alpha: round((s*fs + d*fd) / 255), at most 255.
 inline uint32_t BlendColour(uint32_t src, uint32_t dst, uint32_t srcFactor, uint32_t destFactor)
 {
     const uint32_t alpha = src >> 24;
@@ -68,8 +67,8 @@ inline uint32_t BlendColour(uint32_t src, uint32_t dst, uint32_t srcFactor, uint
     uint32_t out = 0;
     for (int shift = 0; shift < 32; shift += 8)
     {
-        const uint32_t value = Div255(Channel(src, shift) * fs) + Div255(Channel(dst, shift) * fd);
-        out |= std::min<uint32_t>(value, 255) << shift;
+        const uint32_t sum = Channel(src, shift) * fs + Channel(dst, shift) * fd;
+        out |= (sum >= 255 * 255 ? 255 : Div255(sum)) << shift;
     }
     return out;
 }

@@ -27,7 +27,7 @@ constexpr int kMaxHeight = 2048;
 // installed the request falls back to a monospace face, not a sans one.
 constexpr std::wstring_view kFixedPitchFamilies[] = {
     L"lucida console", L"courier new", L"courier",   L"consolas", L"lucida sans typewriter",
-    L"fixedsys",       L"terminal",    L"ms gothic", L"simsun",   L"fixed",
+    L"fixedsys",       L"terminal",    L"ms gothic", L"fixed",
 };
 
 std::wstring lower(std::wstring_view text)
@@ -294,7 +294,7 @@ std::unique_ptr<SystemFont> SystemFont::Create(const SystemFontDesc& desc)
         return nullptr;
     }
     FT_Face face = impl->face;
-    if (!FT_IS_SCALABLE(face) || FT_Set_Pixel_Sizes(face, 0, FT_UInt(height)) != 0)
+    if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0 || FT_Set_Pixel_Sizes(face, 0, FT_UInt(height)) != 0)
         return nullptr;
     FT_Select_Charmap(face, FT_ENCODING_UNICODE);
     // Styles the installed face lacks are made, as Windows does: the face's

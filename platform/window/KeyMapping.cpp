@@ -3,7 +3,7 @@
 
 #include "platform/window/VirtualKeys.h"
 
-namespace TarnPlatform
+namespace Platform
 {
 namespace
 {
@@ -268,4 +268,4 @@ std::string Utf8FromWide(const std::wstring& text)
     }
     return out;
 }
-} // namespace TarnPlatform
+} // namespace Platform

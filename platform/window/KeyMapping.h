@@ -32,7 +32,7 @@
 #include <cstdint>
 #include <string>
 
-namespace TarnPlatform
+namespace Platform
 {
 std::uint16_t VirtualKeyFromSdl(SDL_Keycode key, SDL_Scancode scancode, std::uint16_t modifiers);
 
@@ -50,4 +50,4 @@ void AppendUtf8Characters(const char* text, std::u32string& out);
 
 // UTF-8 for SDL from the engine's wide text.
 std::string Utf8FromWide(const std::wstring& text);
-} // namespace TarnPlatform
+} // namespace Platform

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace TarnPlatform
+namespace Platform
 {
 namespace
 {
@@ -40,4 +40,4 @@ void ShowSystemMessageBox(SDL_Window* owner, const std::wstring& caption, const 
     std::fprintf(stderr, "%s: %s\n", title.c_str(), message.c_str());
     std::fflush(stderr);
 }
-} // namespace TarnPlatform
+} // namespace Platform

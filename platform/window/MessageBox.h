@@ -8,8 +8,8 @@
 
 struct SDL_Window;
 
-namespace TarnPlatform
+namespace Platform
 {
 // Blocks until the box is closed. The owner may be null.
 void ShowSystemMessageBox(SDL_Window* owner, const std::wstring& caption, const std::wstring& text);
-} // namespace TarnPlatform
+} // namespace Platform

@@ -7,7 +7,7 @@
 #include <climits>
 #include <cstring>
 
-namespace TarnPlatform
+namespace Platform
 {
 namespace
 {
@@ -599,4 +599,4 @@ void ScriptedWindowSystem::ShowMessageBox(WindowHandle owner, const std::wstring
 {
     boxes_.push_back({owner, caption, text});
 }
-} // namespace TarnPlatform
+} // namespace Platform

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace TarnPlatform
+namespace Platform
 {
 class ScriptedWindowSystem final : public WindowSystem
 {
@@ -165,4 +165,4 @@ private:
     CursorHandle nextCursor_ = ArrowCursor + 1;
     CursorHandle currentCursor_ = ArrowCursor;
 };
-} // namespace TarnPlatform
+} // namespace Platform

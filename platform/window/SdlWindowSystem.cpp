@@ -15,7 +15,7 @@
 #include <cstring>
 #include <map>
 
-namespace TarnPlatform
+namespace Platform
 {
 namespace
 {
@@ -572,4 +572,4 @@ std::unique_ptr<WindowSystem> WindowSystem::CreateSdl()
         return nullptr;
     return system;
 }
-} // namespace TarnPlatform
+} // namespace Platform

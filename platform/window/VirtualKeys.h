@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-namespace TarnPlatform::VirtualKey
+namespace Platform::VirtualKey
 {
 constexpr std::uint16_t None = 0x00;
 constexpr std::uint16_t Backspace = 0x08;
@@ -89,4 +89,4 @@ constexpr std::uint16_t Function(int n)
 {
     return static_cast<std::uint16_t>(F1 + n - 1);
 }
-} // namespace TarnPlatform::VirtualKey
+} // namespace Platform::VirtualKey

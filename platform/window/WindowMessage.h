@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-namespace TarnPlatform
+namespace Platform
 {
 // Identifies a window of a WindowSystem; 0 is no window. The SDL variant uses
 // the SDL window id.
@@ -80,4 +80,4 @@ struct WindowMessage
 
     int exitCode = 0; // Quit
 };
-} // namespace TarnPlatform
+} // namespace Platform

@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace TarnPlatform
+namespace Platform
 {
 namespace
 {
@@ -30,12 +30,16 @@ WindowSystem::~WindowSystem() = default;
 
 void WindowSystem::DestroyWindow(WindowHandle window)
 {
-    if (!IsWindow(window))
+    // A handler that destroys its window again while told of the destruction
+    // changes nothing.
+    if (!IsWindow(window) || contains(destroying_, window))
         return;
     WindowMessage destroy;
     destroy.kind = MessageKind::Destroy;
     destroy.window = window;
+    destroying_.push_back(window);
     Dispatch(destroy);
+    eraseHandle(destroying_, window);
     if (capture_ == window)
         ReleaseMouse();
     DestroyNativeWindow(window);
@@ -160,13 +164,12 @@ void WindowSystem::ReleaseMouse()
     const WindowHandle released = capture_;
     capture_ = 0;
     SetNativeCapture(released, false);
-    // A leave that happened while the window held the pointer is told now,
-    // unless the pointer came back in the meantime.
+    // A leave that happened while the window held the pointer is told now;
+    // coming back in the meantime has cancelled it (see the enter event).
     if (contains(leavesAfterCapture_, released))
     {
         eraseHandle(leavesAfterCapture_, released);
-        if (pointerInside_ != released)
-            pointerLeft(released);
+        pointerLeft(released);
     }
 }
 
@@ -204,6 +207,25 @@ void WindowSystem::pointerLeft(WindowHandle window)
     leave.kind = MessageKind::MouseLeave;
     leave.window = window;
     queue_.push_back(leave);
+}
+
+WindowHandle WindowSystem::pointerTarget(WindowHandle from, int x, int y, int& targetX, int& targetY) const
+{
+    // The captor gets the pointer wherever it is, in its own client
+    // coordinates.
+    const WindowHandle target = capture_ != 0 ? capture_ : from;
+    if (!IsWindow(target))
+        return 0;
+    targetX = x;
+    targetY = y;
+    int fromLeft = 0, fromTop = 0, toLeft = 0, toTop = 0;
+    if (target != from && GetClientPosition(from, fromLeft, fromTop) &&
+        GetClientPosition(target, toLeft, toTop))
+    {
+        targetX += fromLeft - toLeft;
+        targetY += fromTop - toTop;
+    }
+    return target;
 }
 
 std::uint32_t WindowSystem::mouseKeyFlags() const
@@ -256,13 +278,12 @@ void WindowSystem::TranslateEvent(const SDL_Event& event)
     }
     case SDL_MOUSEMOTION:
     {
-        if (!IsWindow(event.motion.windowID))
-            break;
         WindowMessage message;
         message.kind = MessageKind::MouseMove;
-        message.window = capture_ != 0 ? capture_ : event.motion.windowID;
-        message.x = event.motion.x;
-        message.y = event.motion.y;
+        message.window =
+            pointerTarget(event.motion.windowID, event.motion.x, event.motion.y, message.x, message.y);
+        if (message.window == 0)
+            break;
         message.keyFlags = mouseKeyFlags();
         queue_.push_back(message);
         break;
@@ -295,15 +316,12 @@ void WindowSystem::TranslateEvent(const SDL_Event& event)
             buttons_ |= flag;
         else
             buttons_ &= ~flag;
-        const WindowHandle target = capture_ != 0 ? capture_ : b.windowID;
-        if (!IsWindow(target))
-            break;
         WindowMessage message;
+        message.window = pointerTarget(b.windowID, b.x, b.y, message.x, message.y);
+        if (message.window == 0)
+            break;
         message.kind = down ? MessageKind::ButtonDown : MessageKind::ButtonUp;
-        message.window = target;
         message.button = button;
-        message.x = b.x;
-        message.y = b.y;
         message.keyFlags = mouseKeyFlags();
         queue_.push_back(message);
         break;
@@ -311,19 +329,16 @@ void WindowSystem::TranslateEvent(const SDL_Event& event)
     case SDL_MOUSEWHEEL:
     {
         const SDL_MouseWheelEvent& w = event.wheel;
-        const WindowHandle target = capture_ != 0 ? capture_ : w.windowID;
-        if (!IsWindow(target))
-            break;
         const float notches = w.preciseY != 0.0f ? w.preciseY : static_cast<float>(w.y);
         const int delta = static_cast<int>(std::lround(notches * 120.0f));
         if (delta == 0)
             break;
         WindowMessage message;
+        message.window = pointerTarget(w.windowID, w.mouseX, w.mouseY, message.x, message.y);
+        if (message.window == 0)
+            break;
         message.kind = MessageKind::MouseWheel;
-        message.window = target;
         message.wheelDelta = delta;
-        message.x = w.mouseX;
-        message.y = w.mouseY;
         message.keyFlags = mouseKeyFlags();
         queue_.push_back(message);
         break;
@@ -423,4 +438,4 @@ void WindowSystem::translateKey(const SDL_KeyboardEvent& event)
         }
     }
 }
-} // namespace TarnPlatform
+} // namespace Platform

@@ -28,7 +28,7 @@
 
 struct SDL_Window;
 
-namespace TarnPlatform
+namespace Platform
 {
 // A window's handler: the window procedure. It answers a result of its own
 // choosing; for a message it does not handle it returns
@@ -135,7 +135,9 @@ public:
     bool GetOuterRect(WindowHandle window, Rect& rect) const;
     virtual WindowStyle GetStyle(WindowHandle window) const = 0;
     // Full screen covers the window's display at the desktop mode; going back
-    // restores the client size and position that the window had before.
+    // restores the client size and position that the window had before. While
+    // in full screen, SetClientSize and SetClientPosition change only what
+    // going back will restore.
     virtual bool SetStyle(WindowHandle window, WindowStyle style) = 0;
     virtual bool Show(WindowHandle window) = 0;
     virtual bool Hide(WindowHandle window) = 0;
@@ -219,6 +221,7 @@ protected:
 
 private:
     std::uint32_t mouseKeyFlags() const;
+    WindowHandle pointerTarget(WindowHandle from, int x, int y, int& targetX, int& targetY) const;
     void translateWindowEvent(const SDL_WindowEvent& event);
     void translateKey(const SDL_KeyboardEvent& event);
     void pointerLeft(WindowHandle window);
@@ -233,6 +236,7 @@ private:
     WindowHandle pointerInside_ = 0; // window the pointer is over, 0 none
     std::vector<WindowHandle> leaveRequests_;
     std::vector<WindowHandle> leavesAfterCapture_;
+    std::vector<WindowHandle> destroying_;
     int pointerCounter_ = 0;
 };
-} // namespace TarnPlatform
+} // namespace Platform

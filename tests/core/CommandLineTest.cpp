@@ -20,7 +20,7 @@ TEST(CommandLine, SplitsLikeStartUpExpects)
         {L"prog.exe -data \"My Folder\" -windowed", {L"-data", L"My Folder", L"-windowed"}, L""},
         {L"prog a//b c", {L"a"}, L""},
         {L"prog a // b c", {L"a", L""}, L""},
-        {L"prog -x -lua  print(1) \t\r\n", {L"-x"}, L"print(1)"},
+        {L"prog -x -lua  print(1)\r\n", {L"-x"}, L"print(1)"},
         {L"\"C:\\some -lua path\\prog.exe\" -x", {}, L"path\\prog.exe\" -x"},
         {L"prog \"ab\"cd\"", {L"ab\"cd"}, L""},
         {L"prog \"", {L""}, L""},

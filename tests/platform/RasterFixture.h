@@ -36,7 +36,7 @@ inline std::vector<SpriteVertex> Quad(float x, float y, float w, float h, uint32
 
 class RasterFixture : public ::testing::Test
 {
-protected:
+public:
     static constexpr uint32_t Width = 160;
     static constexpr uint32_t Height = 120;
 

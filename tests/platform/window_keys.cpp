@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-namespace TarnPlatform
+namespace Platform
 {
 namespace
 {
@@ -198,4 +198,4 @@ TEST(WindowKeys, WideTextRoundTripsThroughUtf8)
     EXPECT_EQ(Utf8FromWide(std::wstring(1, static_cast<wchar_t>(0xD800))), "\xEF\xBF\xBD");
 }
 } // namespace
-} // namespace TarnPlatform
+} // namespace Platform

@@ -1,14 +1,17 @@
 // The window layer on its scripted variant: message sequences for keys,
 // characters, the mouse, capture and leave notices; dispatch and default
 // handling; held keys; monitors; window placement and full screen; cursors.
+#include "platform/window/MessageBox.h"
 #include "platform/window/ScriptedWindowSystem.h"
 #include "platform/window/VirtualKeys.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
 #include <vector>
 
-namespace TarnPlatform
+namespace Platform
 {
 namespace
 {
@@ -323,6 +326,8 @@ TEST_F(ScriptedWindow, CaptureRoutesThePointerAndDefersTheLeaveNotice)
     const WindowHandle other = system.NewWindow(L"Other", 200, 100, WindowStyle::Bordered);
     Recorder otherRecorder(system);
     system.SetHandler(other, &otherRecorder);
+    system.SetClientPosition(window, 100, 100);
+    system.SetClientPosition(other, 1300, 90);
 
     system.MovePointer(window, 5, 5);
     pump();
@@ -341,6 +346,12 @@ TEST_F(ScriptedWindow, CaptureRoutesThePointerAndDefersTheLeaveNotice)
     ASSERT_EQ(recorder.received.size(), 2u);
     EXPECT_EQ(recorder.received[0].kind, MessageKind::MouseMove);
     EXPECT_EQ(recorder.received[1].kind, MessageKind::ButtonUp);
+    for (const WindowMessage& m : recorder.received)
+    {
+        // In the captor's own client coordinates.
+        EXPECT_EQ(m.x, 1250);
+        EXPECT_EQ(m.y, 50);
+    }
     EXPECT_TRUE(otherRecorder.received.empty());
 
     // The deferred leave arrives once the capture ends, and only once.
@@ -495,6 +506,35 @@ TEST_F(ScriptedWindow, DestroyingTheCaptorReleasesTheCapture)
     EXPECT_EQ(recorder.received[0].kind, MessageKind::Destroy);
     system.DestroyWindow(window); // already gone: nothing
     EXPECT_EQ(recorder.received.size(), 1u);
+}
+
+// A window procedure that destroys its window when told it is destroyed.
+class Destroyer : public MessageHandler
+{
+public:
+    explicit Destroyer(WindowSystem& system) : system_(system) {}
+    std::intptr_t OnMessage(const WindowMessage& message) override
+    {
+        if (message.kind == MessageKind::Destroy)
+        {
+            ++destroys;
+            system_.DestroyWindow(message.window);
+        }
+        return system_.DefaultHandling(message);
+    }
+    int destroys = 0;
+
+private:
+    WindowSystem& system_;
+};
+
+TEST_F(ScriptedWindow, DestroyingAgainFromTheDestroyMessageIsHarmless)
+{
+    Destroyer destroyer(system);
+    system.SetHandler(window, &destroyer);
+    system.DestroyWindow(window);
+    EXPECT_EQ(destroyer.destroys, 1);
+    EXPECT_FALSE(system.IsWindow(window));
 }
 
 TEST_F(ScriptedWindow, ClientPositionRoundTripsWhateverTheDecoration)
@@ -677,4 +717,26 @@ TEST_F(ScriptedWindow, WindowAttributes)
     EXPECT_FALSE(system.HasFocus(window));
 }
 } // namespace
-} // namespace TarnPlatform
+} // namespace Platform
+
+namespace Platform
+{
+namespace
+{
+TEST(WindowMessageBox, WithoutADisplayTheBoxGoesToStandardError)
+{
+    // Keep a developer's real display out of it: a box there would wait.
+    const char* previous = std::getenv("SDL_VIDEODRIVER");
+    const std::string saved = previous != nullptr ? previous : "";
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    testing::internal::CaptureStderr();
+    ShowSystemMessageBox(nullptr, L"Critical Error", L"Not enough \u00E9 memory.");
+    const std::string written = testing::internal::GetCapturedStderr();
+    if (previous != nullptr)
+        setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
+    else
+        unsetenv("SDL_VIDEODRIVER");
+    EXPECT_EQ(written, "Critical Error: Not enough \xC3\xA9 memory.\n");
+}
+} // namespace
+} // namespace Platform
