@@ -76,7 +76,7 @@ void showBox()
     // Without a display the prepared text is written as it is: no allocation
     // and no stdio lock, either of which the crashed thread may hold.
     if (useDisplay)
-        TarnPlatform::ShowSystemMessageBox(nullptr, boxCaptionWide, boxTextWide);
+        Platform::ShowSystemMessageBox(nullptr, boxCaptionWide, boxTextWide);
     else
         writeAll(STDERR_FILENO, plainReport.data(), plainReport.size());
 }
@@ -84,7 +84,7 @@ void showBox()
 uint32_t boxThreadMain()
 {
     isBoxThread = true;
-    TarnPlatform::GiveThreadCrashStack();
+    Platform::GiveThreadCrashStack();
     char request = 0;
     ssize_t n;
     while ((n = read(requestPipe[0], &request, 1)) < 0 && errno == EINTR)
@@ -157,7 +157,7 @@ bool InstallCrashHandler(const std::wstring& applicationName, CursorReleaseHook 
             close(requestPipe[1]);
             return false;
         }
-        TarnPlatform::Thread boxThread;
+        Platform::Thread boxThread;
         if (boxThread.Start(&boxThreadMain))
         {
             boxThread.Detach();
@@ -165,7 +165,7 @@ bool InstallCrashHandler(const std::wstring& applicationName, CursorReleaseHook 
             boxThreadReady.store(true);
         }
     }
-    return TarnPlatform::InstallCrashSignals(&crashFilter) && boxThreadReady.load();
+    return Platform::InstallCrashSignals(&crashFilter) && boxThreadReady.load();
 }
 
 } // namespace TarnEngine

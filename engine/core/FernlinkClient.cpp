@@ -46,7 +46,7 @@ const FernlinkHooks defaultHooks = {
     [] {},
 };
 
-template <class F> void bind(F& hook, const TarnPlatform::Module& module, int ordinal)
+template <class F> void bind(F& hook, const Platform::Module& module, int ordinal)
 {
     char name[16];
     std::snprintf(name, sizeof name, "ordinal_%d", ordinal);
@@ -54,7 +54,7 @@ template <class F> void bind(F& hook, const TarnPlatform::Module& module, int or
         hook = reinterpret_cast<F>(address);
 }
 
-void bindAll(FernlinkHooks& h, const TarnPlatform::Module& m)
+void bindAll(FernlinkHooks& h, const Platform::Module& m)
 {
     bind(h.start, m, 1);
     bind(h.ordinal2, m, 2);
@@ -120,7 +120,7 @@ bool LoadFernlinkClient(const FernlinkStartupRecord* record, std::span<const cha
     for (const char* name : moduleNames)
     {
         // Kept mapped after the Module object goes: the hooks point into it.
-        std::unique_ptr<TarnPlatform::Module> module = TarnPlatform::Module::Load(name, true);
+        std::unique_ptr<Platform::Module> module = Platform::Module::Load(name, true);
         if (!module)
             continue;
         bindAll(fernlinkHooks, *module);

@@ -8,7 +8,7 @@ namespace
 FrameClock* runningFrameClock = nullptr;
 }
 
-FrameClock::FrameClock(const TarnPlatform::CounterSource& counter) : counter_(counter)
+FrameClock::FrameClock(const Platform::CounterSource& counter) : counter_(counter)
 {
     runningFrameClock = this;
 }

@@ -22,7 +22,7 @@ public:
     static constexpr int64_t BacklogFrames = 600;
     static constexpr std::size_t HistorySize = 30;
 
-    explicit FrameClock(const TarnPlatform::CounterSource& counter = TarnPlatform::SystemCounter());
+    explicit FrameClock(const Platform::CounterSource& counter = Platform::SystemCounter());
     ~FrameClock();
     FrameClock(const FrameClock&) = delete;
     FrameClock& operator=(const FrameClock&) = delete;
@@ -51,7 +51,7 @@ public:
     int64_t GetTicksPerFrame() const { return ticksPerFrame_; }
 
 private:
-    const TarnPlatform::CounterSource& counter_;
+    const Platform::CounterSource& counter_;
     int64_t ticksPerFrame_ = 1;
     bool frameDue_ = false;
     int64_t lastFrameTick_ = 0;

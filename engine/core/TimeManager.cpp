@@ -24,7 +24,7 @@ uint32_t scaledStep(uint32_t delta, float globalScale, float clockScale)
 
 } // namespace
 
-TimeManager::TimeManager(const TarnPlatform::CounterSource& counter) : counter_(counter)
+TimeManager::TimeManager(const Platform::CounterSource& counter) : counter_(counter)
 {
     // A counter slower than 1 kHz would make every millisecond a division by zero.
     ticksPerMs_ = counter_.Frequency() / 1000;

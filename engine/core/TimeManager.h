@@ -37,7 +37,7 @@ public:
     // The largest step a clock takes at once, so that due times stay comparable.
     static constexpr uint32_t MaxStepMs = 0x7FFFFFFF;
 
-    explicit TimeManager(const TarnPlatform::CounterSource& counter = TarnPlatform::SystemCounter());
+    explicit TimeManager(const Platform::CounterSource& counter = Platform::SystemCounter());
     virtual ~TimeManager();
     TimeManager(const TimeManager&) = delete;
     TimeManager& operator=(const TimeManager&) = delete;
@@ -60,7 +60,7 @@ public:
     void SetMaxDeltaMs(uint32_t ms) { maxDeltaMs_ = ms; }
 
 private:
-    const TarnPlatform::CounterSource& counter_;
+    const Platform::CounterSource& counter_;
     TimeClock clocks_[ClockCount];
     TimeClock real_;
     TimeClock frame_;

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <ctime>
 
-namespace TarnPlatform
+namespace Platform
 {
 
 namespace
@@ -37,4 +37,4 @@ void SleepMilliseconds(uint32_t ms)
     }
 }
 
-} // namespace TarnPlatform
+} // namespace Platform

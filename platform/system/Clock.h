@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace TarnPlatform
+namespace Platform
 {
 
 class CounterSource
@@ -37,4 +37,4 @@ private:
 
 void SleepMilliseconds(uint32_t ms);
 
-} // namespace TarnPlatform
+} // namespace Platform

@@ -8,7 +8,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-namespace TarnPlatform
+namespace Platform
 {
 
 namespace
@@ -98,4 +98,4 @@ bool InstallCrashSignals(CrashCallback callback)
     return ok;
 }
 
-} // namespace TarnPlatform
+} // namespace Platform

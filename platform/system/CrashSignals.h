@@ -5,7 +5,7 @@
 // is restored and the signal raised again: the process always dies by it.
 #pragma once
 
-namespace TarnPlatform
+namespace Platform
 {
 
 using CrashCallback = void (*)(int signalNumber);
@@ -18,4 +18,4 @@ bool InstallCrashSignals(CrashCallback callback);
 // stack overflow on it still reaches the handler.
 bool GiveThreadCrashStack();
 
-} // namespace TarnPlatform
+} // namespace Platform

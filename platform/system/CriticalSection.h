@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-namespace TarnPlatform
+namespace Platform
 {
 
 class CriticalSection
@@ -30,4 +30,4 @@ private:
     CriticalSection& section_;
 };
 
-} // namespace TarnPlatform
+} // namespace Platform

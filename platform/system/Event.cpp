@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-namespace TarnPlatform
+namespace Platform
 {
 
 void Event::Set()
@@ -36,4 +36,4 @@ bool Event::Wait(uint32_t timeoutMs)
     return true;
 }
 
-} // namespace TarnPlatform
+} // namespace Platform

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <mutex>
 
-namespace TarnPlatform
+namespace Platform
 {
 
 class Event
@@ -28,4 +28,4 @@ private:
     bool set_;
 };
 
-} // namespace TarnPlatform
+} // namespace Platform

@@ -4,7 +4,7 @@
 
 #include "platform/system/Paths.h"
 
-namespace TarnPlatform
+namespace Platform
 {
 
 Module::~Module()
@@ -37,4 +37,4 @@ void* Module::Symbol(const char* symbol) const
     return dlsym(handle_, symbol);
 }
 
-} // namespace TarnPlatform
+} // namespace Platform

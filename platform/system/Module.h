@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-namespace TarnPlatform
+namespace Platform
 {
 
 class Module
@@ -30,4 +30,4 @@ private:
     void* handle_;
 };
 
-} // namespace TarnPlatform
+} // namespace Platform

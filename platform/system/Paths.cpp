@@ -6,7 +6,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace TarnPlatform
+namespace Platform
 {
 
 namespace
@@ -103,4 +103,4 @@ std::string LocalAppDataFolder()
     return xdgFolder("XDG_CONFIG_HOME", "/.config");
 }
 
-} // namespace TarnPlatform
+} // namespace Platform

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace TarnPlatform
+namespace Platform
 {
 
 std::string CurrentFolder(); // empty on failure
@@ -18,4 +18,4 @@ std::string UserProfileFolder();  // $HOME, else the password database
 std::string SavedGamesFolder();   // $XDG_DATA_HOME, else ~/.local/share
 std::string LocalAppDataFolder(); // $XDG_CONFIG_HOME, else ~/.config
 
-} // namespace TarnPlatform
+} // namespace Platform

@@ -5,7 +5,7 @@
 
 #include "Version.h"
 
-namespace TarnPlatform
+namespace Platform
 {
 
 struct ProgramVersion
@@ -26,4 +26,4 @@ constexpr const char* ProgramVersionString()
     return PELLWOOD_VERSION_STRING;
 }
 
-} // namespace TarnPlatform
+} // namespace Platform

@@ -1,6 +1,6 @@
 #include "platform/system/Session.h"
 
-namespace TarnPlatform
+namespace Platform
 {
 
 namespace
@@ -18,4 +18,4 @@ uint32_t ActiveConsoleSessionId()
     return consoleSession;
 }
 
-} // namespace TarnPlatform
+} // namespace Platform

@@ -5,10 +5,10 @@
 
 #include <cstdint>
 
-namespace TarnPlatform
+namespace Platform
 {
 
 uint32_t ProcessSessionId();
 uint32_t ActiveConsoleSessionId();
 
-} // namespace TarnPlatform
+} // namespace Platform

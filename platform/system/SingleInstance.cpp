@@ -12,7 +12,7 @@
 
 #include "platform/system/Paths.h"
 
-namespace TarnPlatform
+namespace Platform
 {
 
 namespace
@@ -145,4 +145,4 @@ void SingleInstance::release()
     }
 }
 
-} // namespace TarnPlatform
+} // namespace Platform

@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace TarnPlatform
+namespace Platform
 {
 
 class SingleInstance
@@ -41,4 +41,4 @@ private:
     std::string socketPath_;
 };
 
-} // namespace TarnPlatform
+} // namespace Platform

@@ -1,6 +1,6 @@
 #include "platform/system/Thread.h"
 
-namespace TarnPlatform
+namespace Platform
 {
 
 Thread::~Thread()
@@ -53,4 +53,4 @@ void* Thread::entry(void* reference)
     return nullptr;
 }
 
-} // namespace TarnPlatform
+} // namespace Platform

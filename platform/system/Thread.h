@@ -7,7 +7,7 @@
 #include <memory>
 #include <pthread.h>
 
-namespace TarnPlatform
+namespace Platform
 {
 
 class Thread
@@ -39,4 +39,4 @@ private:
     bool attached_ = false;
 };
 
-} // namespace TarnPlatform
+} // namespace Platform

@@ -18,7 +18,7 @@ protected:
     void SetUp() override
     {
         ResetFernlinkHooks();
-        module = TarnPlatform::Module::Load("fernlink_test_module");
+        module = Platform::Module::Load("fernlink_test_module");
         ASSERT_NE(module, nullptr) << "the test module is built beside the tests";
         reinterpret_cast<void (*)()>(module->Symbol("test_clear"))();
         reinterpret_cast<void (*)(int)>(module->Symbol("test_set_start_answer"))(1);
@@ -42,7 +42,7 @@ protected:
     }
     int startCalls() { return reinterpret_cast<int (*)()>(module->Symbol("test_start_calls"))(); }
 
-    std::unique_ptr<TarnPlatform::Module> module;
+    std::unique_ptr<Platform::Module> module;
 };
 
 TEST_F(FernlinkClientTest, WithoutAModuleEveryHookDoesNothing)
@@ -124,7 +124,7 @@ TEST_F(FernlinkClientTest, InputHandlerForwardsMouseAndKeys)
 {
     const FernlinkStartupRecord record = MakeFernlinkStartupRecord(1);
     ASSERT_TRUE(bindTestModule(record));
-    TarnPlatform::FakeCounter counter(60000, 0);
+    Platform::FakeCounter counter(60000, 0);
     FrameClock clock(counter);
     clock.Init();
     counter.Advance(1001);

@@ -23,7 +23,7 @@ protected:
         return due;
     }
 
-    TarnPlatform::FakeCounter counter{frequency, 777};
+    Platform::FakeCounter counter{frequency, 777};
     FrameClock clock{counter};
 };
 
@@ -117,7 +117,7 @@ TEST_F(FrameClockTest, SettingsReplaceTheDefaults)
 TEST(FrameClockSlowCounter, CounterSlowerThanTheFrameRateStillSchedules)
 {
     // 30 ticks a second would give 0 ticks a frame and a schedule that never moves.
-    TarnPlatform::FakeCounter slow(30, 0);
+    Platform::FakeCounter slow(30, 0);
     FrameClock clock(slow);
     ASSERT_TRUE(clock.Init());
     EXPECT_EQ(clock.GetTicksPerFrame(), 1);

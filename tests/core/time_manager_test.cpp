@@ -56,7 +56,7 @@ protected:
             time.StepTimerList(lists, 1);
     }
 
-    TarnPlatform::FakeCounter counter{frequency, 12345 * frequency};
+    Platform::FakeCounter counter{frequency, 12345 * frequency};
     TimeManager time{counter};
     TimerLists lists;
     std::vector<std::string> fired;
@@ -234,7 +234,7 @@ TEST_F(TimeManagerTest, BadIntervalsAndClockIndicesAreRefusedOrClamped)
 
 TEST(TimeManagerSlowCounter, CounterBelowAKilohertzIsNotADivisionByZero)
 {
-    TarnPlatform::FakeCounter slow(500, 1000);
+    Platform::FakeCounter slow(500, 1000);
     TimeManager time(slow);
     EXPECT_EQ(time.GetMilliseconds(), 1000u); // one tick taken as one ms
     slow.Advance(16);

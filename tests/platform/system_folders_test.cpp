@@ -65,9 +65,9 @@ TEST(SystemFolders, FollowXdgVariablesAndFallBackToHome)
         env.Set("XDG_DATA_HOME", c.dataHome);
         env.Set("XDG_CONFIG_HOME", c.configHome);
         SCOPED_TRACE(std::string("HOME=") + c.home);
-        EXPECT_EQ(TarnPlatform::SavedGamesFolder(), c.savedGames);
-        EXPECT_EQ(TarnPlatform::LocalAppDataFolder(), c.localData);
-        EXPECT_EQ(TarnPlatform::UserProfileFolder(), c.profile);
+        EXPECT_EQ(Platform::SavedGamesFolder(), c.savedGames);
+        EXPECT_EQ(Platform::LocalAppDataFolder(), c.localData);
+        EXPECT_EQ(Platform::UserProfileFolder(), c.profile);
     }
 }
 
@@ -76,34 +76,34 @@ TEST(SystemFolders, WithoutHomeThePasswordDatabaseGivesTheProfile)
     ScopedEnvironment env;
     env.Set("HOME", nullptr);
     env.Set("XDG_CONFIG_HOME", nullptr);
-    const std::string profile = TarnPlatform::UserProfileFolder();
+    const std::string profile = Platform::UserProfileFolder();
     ASSERT_FALSE(profile.empty());
     EXPECT_EQ(profile[0], '/');
-    EXPECT_EQ(TarnPlatform::LocalAppDataFolder(), (profile == "/" ? "" : profile) + "/.config");
+    EXPECT_EQ(Platform::LocalAppDataFolder(), (profile == "/" ? "" : profile) + "/.config");
 }
 
 TEST(SystemFolders, CurrentFolderRoundTrips)
 {
-    const std::string before = TarnPlatform::CurrentFolder();
+    const std::string before = Platform::CurrentFolder();
     ASSERT_FALSE(before.empty());
     char pattern[] = "/tmp/pellwood-folders-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
-    ASSERT_TRUE(TarnPlatform::SetCurrentFolder(pattern));
-    EXPECT_EQ(TarnPlatform::CurrentFolder(), pattern);
-    EXPECT_FALSE(TarnPlatform::SetCurrentFolder(std::string(pattern) + "/missing"));
-    EXPECT_FALSE(TarnPlatform::SetCurrentFolder(""));
-    EXPECT_EQ(TarnPlatform::CurrentFolder(), pattern);
-    ASSERT_TRUE(TarnPlatform::SetCurrentFolder(before));
+    ASSERT_TRUE(Platform::SetCurrentFolder(pattern));
+    EXPECT_EQ(Platform::CurrentFolder(), pattern);
+    EXPECT_FALSE(Platform::SetCurrentFolder(std::string(pattern) + "/missing"));
+    EXPECT_FALSE(Platform::SetCurrentFolder(""));
+    EXPECT_EQ(Platform::CurrentFolder(), pattern);
+    ASSERT_TRUE(Platform::SetCurrentFolder(before));
     rmdir(pattern);
 }
 
 TEST(SystemFolders, ProgramPathNamesThisProgram)
 {
-    const std::string path = TarnPlatform::ProgramPath();
+    const std::string path = Platform::ProgramPath();
     ASSERT_FALSE(path.empty());
     EXPECT_EQ(path[0], '/');
     EXPECT_EQ(path.substr(path.rfind('/') + 1), "test_platform");
-    EXPECT_EQ(TarnPlatform::ProgramFolder(), path.substr(0, path.rfind('/')));
+    EXPECT_EQ(Platform::ProgramFolder(), path.substr(0, path.rfind('/')));
     EXPECT_EQ(access(path.c_str(), X_OK), 0);
 }
 

@@ -11,7 +11,7 @@
 namespace
 {
 
-using TarnPlatform::SingleInstance;
+using Platform::SingleInstance;
 
 class SingleInstanceTest : public ::testing::Test
 {

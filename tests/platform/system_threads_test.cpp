@@ -12,11 +12,11 @@
 namespace
 {
 
-using TarnPlatform::Event;
+using Platform::Event;
 
 TEST(SystemThreads, JoinReturnsTheExitCode)
 {
-    TarnPlatform::Thread thread;
+    Platform::Thread thread;
     EXPECT_EQ(thread.Join(), 0u); // nothing started
     ASSERT_TRUE(thread.Start([] { return 0xC0FFEEu; }));
     EXPECT_FALSE(thread.Start([] { return 1u; })); // one at a time
@@ -31,7 +31,7 @@ TEST(SystemThreads, DetachedThreadRunsOnWithoutItsObject)
     auto go = std::make_shared<Event>(false, false);
     auto finished = std::make_shared<Event>(false, false);
     {
-        TarnPlatform::Thread thread;
+        Platform::Thread thread;
         ASSERT_TRUE(thread.Start(
             [go, finished]
             {
@@ -78,7 +78,7 @@ TEST(SystemThreads, EventsHandOverBetweenThreads)
     Event request(false, false);
     Event answer(false, false);
     std::atomic<int> served{0};
-    TarnPlatform::Thread worker;
+    Platform::Thread worker;
     ASSERT_TRUE(worker.Start(
         [&]
         {
@@ -102,7 +102,7 @@ TEST(SystemThreads, EventsHandOverBetweenThreads)
 TEST(SystemThreads, ManualResetEventReleasesEveryWaiter)
 {
     Event gate(true, false);
-    TarnPlatform::Thread a, b;
+    Platform::Thread a, b;
     ASSERT_TRUE(a.Start([&] { return gate.Wait() ? 1u : 0u; }));
     ASSERT_TRUE(b.Start([&] { return gate.Wait() ? 2u : 0u; }));
     gate.Set();
@@ -112,10 +112,10 @@ TEST(SystemThreads, ManualResetEventReleasesEveryWaiter)
 
 TEST(SystemThreads, CriticalSectionIsReentrantAndExcludesOthers)
 {
-    TarnPlatform::CriticalSection section;
+    Platform::CriticalSection section;
     section.Enter();
     EXPECT_TRUE(section.TryEnter()); // the owner may take it again
-    TarnPlatform::Thread other;
+    Platform::Thread other;
     ASSERT_TRUE(other.Start(
         [&]
         {
@@ -139,7 +139,7 @@ TEST(SystemThreads, CriticalSectionIsReentrantAndExcludesOthers)
     ASSERT_TRUE(other.Start(
         [&]
         {
-            TarnPlatform::ScopedLock lock(section);
+            Platform::ScopedLock lock(section);
             return 3u;
         }));
     EXPECT_EQ(other.Join(), 3u);
@@ -147,11 +147,11 @@ TEST(SystemThreads, CriticalSectionIsReentrantAndExcludesOthers)
 
 TEST(SystemModules, LoadsByNameAndResolvesSymbols)
 {
-    EXPECT_EQ(TarnPlatform::Module::FileName("linkwell"), "liblinkwell.so");
-    EXPECT_EQ(TarnPlatform::Module::Load("no_such_module_here"), nullptr);
-    EXPECT_EQ(TarnPlatform::Module::Load(""), nullptr);
+    EXPECT_EQ(Platform::Module::FileName("linkwell"), "liblinkwell.so");
+    EXPECT_EQ(Platform::Module::Load("no_such_module_here"), nullptr);
+    EXPECT_EQ(Platform::Module::Load(""), nullptr);
     // libSDL2.so comes with the development package the build needs.
-    auto sdl = TarnPlatform::Module::Load("SDL2");
+    auto sdl = Platform::Module::Load("SDL2");
     ASSERT_NE(sdl, nullptr);
     EXPECT_NE(sdl->Symbol("SDL_GetVersion"), nullptr);
     EXPECT_EQ(sdl->Symbol("NoSuchSymbolAnywhere"), nullptr);
@@ -160,11 +160,11 @@ TEST(SystemModules, LoadsByNameAndResolvesSymbols)
 
 TEST(SystemClock, CounterNeverGoesBack)
 {
-    TarnPlatform::CounterSource& counter = TarnPlatform::SystemCounter();
+    Platform::CounterSource& counter = Platform::SystemCounter();
     EXPECT_GE(counter.Frequency(), 1000);
     const int64_t first = counter.Counter();
     EXPECT_GE(counter.Counter(), first);
-    TarnPlatform::SleepMilliseconds(0);
+    Platform::SleepMilliseconds(0);
 }
 
 } // namespace
