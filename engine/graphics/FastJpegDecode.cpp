@@ -114,9 +114,11 @@ struct Decoder : FastJpegState
     alignas(16) float quant[4][64]; // natural order
     // Each component's quantisation table with its kernel's row scale folded in.
     alignas(16) float dequant[3][64];
+    // The block being decoded, next to the tables the entropy loop reads, so
+    // that its stores never alias their loads in the low address bits.
+    alignas(16) float coef[64];
     HuffTable huffman[8]; // slot 2n: DC table n, slot 2n + 1: AC table n
     alignas(16) float planes[3][32 * 32];
-    alignas(16) float coef[64];
 };
 
 inline uint32_t be16(const uint8_t* p)
@@ -225,7 +227,7 @@ __attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const H
                                                           const uint8_t* order, int32_t& predictor,
                                                           float* coef, bool& dcOnly)
 {
-    std::memset(coef, 0, 64 * sizeof(float));
+    // The kernels leave `coef` all zero after each block.
     fill(br);
     const int s = decodeSymbol(br, dc);
     if (s < 0 || s > 16)

@@ -23,6 +23,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -151,13 +152,14 @@ struct ScalarOps
 
 // Eight by eight output from coefficients stored transposed (column u, row v
 // at u * 8 + v): a butterfly along each row, then down each column.
-void transform8x8Scalar(const float* coef, bool dcOnly, float* out, size_t stride)
+void transform8x8Scalar(float* coef, bool dcOnly, float* out, size_t stride)
 {
     if (dcOnly)
     {
         for (int y = 0; y < 8; ++y)
             for (int x = 0; x < 8; ++x)
                 out[y * stride + x] = coef[0];
+        coef[0] = 0.0f;
         return;
     }
     float tmp[8][8]; // [x][v]
@@ -170,6 +172,7 @@ void transform8x8Scalar(const float* coef, bool dcOnly, float* out, size_t strid
         for (int x = 0; x < 8; ++x)
             tmp[x][v] = res[x];
     }
+    std::memset(coef, 0, 64 * sizeof(float));
     for (int x = 0; x < 8; ++x)
     {
         float res[8];
@@ -179,7 +182,7 @@ void transform8x8Scalar(const float* coef, bool dcOnly, float* out, size_t strid
     }
 }
 
-template <int NX, int NY> void transformScalar(const float* coef, bool dcOnly, float* out, size_t stride)
+template <int NX, int NY> void transformScalar(float* coef, bool dcOnly, float* out, size_t stride)
 {
     constexpr int kHalf = NX / 2;
     const Basis& b = basis();
@@ -189,6 +192,7 @@ template <int NX, int NY> void transformScalar(const float* coef, bool dcOnly, f
         for (int y = 0; y < NY; ++y)
             for (int x = 0; x < NX; ++x)
                 out[y * stride + x] = dc;
+        coef[0] = 0.0f;
         return;
     }
     const float* bx = basisRows<NX>(b);
@@ -225,6 +229,7 @@ template <int NX, int NY> void transformScalar(const float* coef, bool dcOnly, f
             tmp[v][NX - 1 - x] = even[x] - odd[x];
         }
     }
+    std::memset(coef, 0, 64 * sizeof(float));
     if constexpr (NY == 8)
     {
         for (int x = 0; x < NX; ++x)
@@ -324,7 +329,7 @@ inline __m128 reversed(__m128 v)
     return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3));
 }
 
-void transform8x8Sse2(const float* coef, bool dcOnly, float* out, size_t stride)
+void transform8x8Sse2(float* coef, bool dcOnly, float* out, size_t stride)
 {
     if (dcOnly)
     {
@@ -334,6 +339,7 @@ void transform8x8Sse2(const float* coef, bool dcOnly, float* out, size_t stride)
             _mm_store_ps(out + y * stride, dc);
             _mm_store_ps(out + y * stride + 4, dc);
         }
+        coef[0] = 0.0f;
         return;
     }
     // Rows of the transposed block hold one column u each, lanes v.
@@ -342,7 +348,10 @@ void transform8x8Sse2(const float* coef, bool dcOnly, float* out, size_t stride)
     {
         __m128 in[8];
         for (int u = 0; u < 8; ++u)
+        {
             in[u] = _mm_load_ps(coef + u * 8 + 4 * h);
+            _mm_store_ps(coef + u * 8 + 4 * h, _mm_setzero_ps());
+        }
         butterfly(in, a[h], VectorOps());
     }
     // Transpose to lanes x, one vector per v.
@@ -366,7 +375,7 @@ void transform8x8Sse2(const float* coef, bool dcOnly, float* out, size_t stride)
     }
 }
 
-template <int NX, int NY> void transformSse2(const float* coef, bool dcOnly, float* out, size_t stride)
+template <int NX, int NY> void transformSse2(float* coef, bool dcOnly, float* out, size_t stride)
 {
     constexpr int kVec = NX / 4;
     constexpr int kHalfVec = NX / 8;
@@ -377,6 +386,7 @@ template <int NX, int NY> void transformSse2(const float* coef, bool dcOnly, flo
         for (int y = 0; y < NY; ++y)
             for (int i = 0; i < kVec; ++i)
                 _mm_store_ps(out + y * stride + 4 * i, dc);
+        coef[0] = 0.0f;
         return;
     }
     const float* bx = basisRows<NX>(b);
@@ -414,6 +424,8 @@ template <int NX, int NY> void transformSse2(const float* coef, bool dcOnly, flo
             tmp[v][i] = _mm_add_ps(even[i], odd[i]);
             tmp[v][kVec - 1 - i] = reversed(_mm_sub_ps(even[i], odd[i]));
         }
+        _mm_store_ps(coef + 8 * v, zero);
+        _mm_store_ps(coef + 8 * v + 4, zero);
     }
     if constexpr (NY == 8)
     {

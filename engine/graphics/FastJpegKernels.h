@@ -13,8 +13,8 @@ namespace TarnEngine
 // scaled as the kernel's FastJpegCoefficientLayout says, the others zero;
 // `dcOnly` tells that all but the first are zero. Writes the block's samples,
 // upsampled to the kernel's output size, at `out` with `stride` floats
-// between rows.
-using FastJpegTransformFn = void (*)(const float* coef, bool dcOnly, float* out, size_t stride);
+// between rows, and leaves `coef` all zero for the next block.
+using FastJpegTransformFn = void (*)(float* coef, bool dcOnly, float* out, size_t stride);
 
 // Converts one MCU of float planes (`planeStride` floats a row) to 32-bit
 // pixels, 8 pixels at a time; `out` and `pitch` are 16-byte aligned.
