@@ -116,7 +116,7 @@ struct Decoder : FastJpegState
     alignas(16) float dequant[3][64];
     // The block being decoded, next to the tables the entropy loop reads, so
     // that its stores never alias their loads in the low address bits.
-    alignas(16) float coef[64];
+    alignas(16) int32_t coef[64];
     HuffTable huffman[8]; // slot 2n: DC table n, slot 2n + 1: AC table n
     alignas(16) float planes[3][32 * 32];
 };
@@ -223,9 +223,8 @@ inline int32_t receiveExtend(BitReader& br, int s)
 // ---------------------------------------------------------------- entropy decoding
 
 __attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const HuffTable& dc,
-                                                          const HuffTable& ac, const float* q,
-                                                          const uint8_t* order, int32_t& predictor,
-                                                          float* coef, bool& dcOnly)
+                                                          const HuffTable& ac, const uint8_t* order,
+                                                          int32_t& predictor, int32_t* coef, bool& dcOnly)
 {
     // The kernels leave `coef` all zero after each block.
     fill(br);
@@ -238,7 +237,7 @@ __attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const H
         predictor = static_cast<int32_t>(static_cast<uint32_t>(predictor) +
                                          static_cast<uint32_t>(receiveExtend(br, s)));
     }
-    coef[0] = static_cast<float>(predictor) * q[0];
+    coef[0] = predictor;
     int k = 1;
     while (k < 64)
     {
@@ -250,7 +249,7 @@ __attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const H
             br.buf <<= fast & 15;
             br.bits -= fast & 15;
             const int z = order[k];
-            coef[z] = static_cast<float>(fast >> 8) * q[z];
+            coef[z] = fast >> 8;
             ++k;
             continue;
         }
@@ -263,7 +262,7 @@ __attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const H
         {
             k += r;
             const int z = order[k];
-            coef[z] = static_cast<float>(receiveExtend(br, size)) * q[z];
+            coef[z] = receiveExtend(br, size);
             ++k;
         }
         else if (r == 15)
@@ -307,10 +306,10 @@ uint8_t decodeInterval(Decoder& d)
                 for (uint32_t bx = 0; bx < comp.h; ++bx)
                 {
                     bool dcOnly = false;
-                    status = decodeBlock(br, dc, ac, q, comp.order, comp.predictor, d.coef, dcOnly);
+                    status = decodeBlock(br, dc, ac, comp.order, comp.predictor, d.coef, dcOnly);
                     if (status != kGoOn)
                         break;
-                    comp.kernel(d.coef, dcOnly, row + bx * comp.blockWidth, planeStride);
+                    comp.kernel(d.coef, q, dcOnly, row + bx * comp.blockWidth, planeStride);
                 }
             }
         }
