@@ -217,13 +217,19 @@ void transformScalar(int32_t* coef, const float* dq, bool dcOnly, float* out, si
             rows.even[rows.evenCount++] = v;
         float even[kHalf] = {};
         float odd[kHalf] = {};
-        for (; m; m &= m - 1)
+        for (unsigned e = m & 0x55; e; e &= e - 1)
         {
-            const int u = __builtin_ctz(m);
+            const int u = __builtin_ctz(e);
             const float c = static_cast<float>(coef[8 * v + u]) * dq[8 * v + u];
-            float* acc = (u & 1) ? odd : even;
             for (int x = 0; x < kHalf; ++x)
-                acc[x] = acc[x] + c * bx[u * NX + x];
+                even[x] = even[x] + c * bx[u * NX + x];
+        }
+        for (unsigned o = m & 0xAA; o; o &= o - 1)
+        {
+            const int u = __builtin_ctz(o);
+            const float c = static_cast<float>(coef[8 * v + u]) * dq[8 * v + u];
+            for (int x = 0; x < kHalf; ++x)
+                odd[x] = odd[x] + c * bx[u * NX + x];
         }
         for (int x = 0; x < kHalf; ++x)
         {
@@ -422,13 +428,20 @@ void transformSse2(int32_t* coef, const float* dq, bool dcOnly, float* out, size
         __m128 even[kHalfVec], odd[kHalfVec];
         for (int i = 0; i < kHalfVec; ++i)
             even[i] = odd[i] = _mm_setzero_ps();
-        for (; m; m &= m - 1)
+        // Separate loops keep each sum in registers.
+        for (unsigned e = m & 0x55; e; e &= e - 1)
         {
-            const int u = __builtin_ctz(m);
+            const int u = __builtin_ctz(e);
             const __m128 c = _mm_set1_ps(static_cast<float>(coef[8 * v + u]) * dq[8 * v + u]);
-            __m128* acc = (u & 1) ? odd : even;
             for (int i = 0; i < kHalfVec; ++i)
-                acc[i] = _mm_add_ps(acc[i], _mm_mul_ps(c, _mm_load_ps(bx + u * NX + 4 * i)));
+                even[i] = _mm_add_ps(even[i], _mm_mul_ps(c, _mm_load_ps(bx + u * NX + 4 * i)));
+        }
+        for (unsigned o = m & 0xAA; o; o &= o - 1)
+        {
+            const int u = __builtin_ctz(o);
+            const __m128 c = _mm_set1_ps(static_cast<float>(coef[8 * v + u]) * dq[8 * v + u]);
+            for (int i = 0; i < kHalfVec; ++i)
+                odd[i] = _mm_add_ps(odd[i], _mm_mul_ps(c, _mm_load_ps(bx + u * NX + 4 * i)));
         }
         for (int i = 0; i < kHalfVec; ++i)
         {
