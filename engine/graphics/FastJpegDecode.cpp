@@ -112,10 +112,11 @@ struct Decoder : FastJpegState
 
     bool quantDefined[4];
     alignas(16) float quant[4][64]; // natural order
-    // Each component's quantisation table with its kernel's row scale folded in.
+    // Each component's quantisation table, placed and scaled as its kernel's
+    // coefficient layout says.
     alignas(16) float dequant[3][64];
-    // The block being decoded, next to the tables the entropy loop reads, so
-    // that its stores never alias their loads in the low address bits.
+    // The block being decoded, quantised values in the kernel's layout; the
+    // kernels leave it all zero.
     alignas(16) int32_t coef[64];
     HuffTable huffman[8]; // slot 2n: DC table n, slot 2n + 1: AC table n
     alignas(16) float planes[3][32 * 32];

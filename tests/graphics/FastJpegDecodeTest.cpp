@@ -691,9 +691,12 @@ TEST(FastJpegDecode, AcRunPastTheLastCoefficientLandsOnIt)
     EXPECT_LE(worst, 1);
 }
 
-TEST(FastJpegDecode, FreeIgnoresNull)
+TEST(FastJpegDecode, FreeIgnoresNullAndTrapsOnAForeignBlock)
 {
     FastJpegFree(nullptr);
+    // Large enough for the decoder's whole state, all zero: no stamp.
+    std::vector<uint64_t> foreign(1 << 14);
+    EXPECT_DEATH(FastJpegFree(reinterpret_cast<FastJpegState*>(foreign.data())), "");
 }
 
 } // namespace
