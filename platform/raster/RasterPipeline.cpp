@@ -1,0 +1,1119 @@
+// Triangle and line rasterization of the software device, with the general per-pixel path and the
+// fast span routines. Positions become 24.8 fixed point and attributes 40.24 fixed point once, after
+// clipping to a guard band in double precision; from then on everything is integer arithmetic.
+#include "platform/raster/RasterPipeline.h"
+
+#include "platform/raster/RasterPixel.h"
+
+#include <cmath>
+#include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace Raster
+{
+namespace
+{
+
+constexpr int64_t SubOne = 256; // sub-pixel steps per pixel
+constexpr int AttrShift = 24;   // fraction bits of attributes
+constexpr int64_t AttrOne = int64_t(1) << AttrShift;
+constexpr int64_t AttrHalf = AttrOne / 2;
+constexpr double GuardBand = 16384.0;   // positions are clipped to +-GuardBand pixels
+constexpr double TexelLimit = 524288.0; // texture coordinates clamp to +-2^19 texels
+constexpr int64_t GradientLimit = int64_t(1) << 44;
+constexpr int64_t ValueLimit = int64_t(1) << 46;
+constexpr int SpanChunk = 256;
+
+enum Attr
+{
+    AttrA,
+    AttrR,
+    AttrG,
+    AttrB,
+    AttrU,
+    AttrV,
+    AttrZ,
+    AttrCount
+};
+
+// A vertex before fixed-point conversion: attributes in their own units (colour 0-255, texels, depth
+// 0-65535).
+struct ClipVertex
+{
+    double x, y;
+    double at[AttrCount];
+};
+
+struct FixedVertex
+{
+    int64_t x, y;
+    int64_t at[AttrCount];
+};
+
+using Wide = __int128;
+
+int64_t FloorDiv(int64_t n, int64_t d)
+{
+    int64_t q = n / d;
+    if ((n % d != 0) && ((n < 0) != (d < 0)))
+        --q;
+    return q;
+}
+
+Wide FloorDiv128(Wide n, Wide d)
+{
+    Wide q = n / d;
+    if ((n % d != 0) && ((n < 0) != (d < 0)))
+        --q;
+    return q;
+}
+
+// Nearest integer of n / d for d > 0, halves rounded up.
+int64_t RoundDiv128(Wide n, Wide d, int64_t limit)
+{
+    Wide q = FloorDiv128(2 * n + d, 2 * d);
+    if (q > limit)
+        q = limit;
+    if (q < -limit)
+        q = -limit;
+    return static_cast<int64_t>(q);
+}
+
+double Sanitize(double value, double limit)
+{
+    if (std::isnan(value))
+        return 0.0;
+    return std::clamp(value, -limit, limit);
+}
+
+ClipVertex ToClip(const SpriteVertex& v, uint32_t texWidth, uint32_t texHeight)
+{
+    ClipVertex c;
+    c.x = v.x;
+    c.y = v.y;
+    c.at[AttrA] = double((v.colour >> 24) & 0xFF);
+    c.at[AttrR] = double((v.colour >> 16) & 0xFF);
+    c.at[AttrG] = double((v.colour >> 8) & 0xFF);
+    c.at[AttrB] = double(v.colour & 0xFF);
+    const double u = double(v.u) * double(texWidth);
+    const double t = double(v.v) * double(texHeight);
+    c.at[AttrU] = Sanitize(u, TexelLimit);
+    c.at[AttrV] = Sanitize(t, TexelLimit);
+    double z = std::isnan(v.z) ? 0.0 : std::clamp(double(v.z), 0.0, 1.0);
+    c.at[AttrZ] = z * 65535.0;
+    return c;
+}
+
+FixedVertex ToFixed(const ClipVertex& c)
+{
+    FixedVertex f;
+    const double x = c.x * 256.0;
+    const double y = c.y * 256.0;
+    f.x = static_cast<int64_t>(std::nearbyint(x));
+    f.y = static_cast<int64_t>(std::nearbyint(y));
+    for (int k = 0; k < AttrCount; ++k)
+    {
+        const double scaled = c.at[k] * double(AttrOne);
+        f.at[k] = static_cast<int64_t>(std::nearbyint(scaled));
+    }
+    return f;
+}
+
+bool Inside(const ClipVertex& v)
+{
+    return v.x >= -GuardBand && v.x <= GuardBand && v.y >= -GuardBand && v.y <= GuardBand;
+}
+
+// Point on a->b where the coordinate `axis` (0 x, 1 y) equals `bound`. Separate statements keep
+// the compiler from fusing multiply and add, so every machine rounds alike.
+ClipVertex Intersect(const ClipVertex& a, const ClipVertex& b, int axis, double bound)
+{
+    const double pa = axis == 0 ? a.x : a.y;
+    const double pb = axis == 0 ? b.x : b.y;
+    const double t = (bound - pa) / (pb - pa);
+    ClipVertex out;
+    for (int k = 0; k < AttrCount; ++k)
+    {
+        const double delta = (b.at[k] - a.at[k]) * t;
+        out.at[k] = a.at[k] + delta;
+    }
+    const double dx = (b.x - a.x) * t;
+    const double dy = (b.y - a.y) * t;
+    out.x = a.x + dx;
+    out.y = a.y + dy;
+    if (axis == 0)
+        out.x = bound;
+    else
+        out.y = bound;
+    return out;
+}
+
+// Clips a convex polygon against one side of the guard band; returns the new vertex count.
+int ClipSide(const ClipVertex* in, int count, ClipVertex* out, int axis, double bound, bool keepBelow)
+{
+    int n = 0;
+    for (int i = 0; i < count; ++i)
+    {
+        const ClipVertex& a = in[i];
+        const ClipVertex& b = in[(i + 1) % count];
+        const double pa = axis == 0 ? a.x : a.y;
+        const double pb = axis == 0 ? b.x : b.y;
+        const bool aIn = keepBelow ? pa <= bound : pa >= bound;
+        const bool bIn = keepBelow ? pb <= bound : pb >= bound;
+        if (aIn)
+            out[n++] = a;
+        if (aIn != bIn)
+            out[n++] = Intersect(a, b, axis, bound);
+    }
+    return n;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Per-draw context
+
+struct TriangleSetup
+{
+    int64_t ref[AttrCount]; // attribute values at the reference pixel
+    int64_t dx[AttrCount];  // change per pixel to the right
+    int64_t dy[AttrCount];  // change per pixel down
+    int64_t refX, refY;
+
+    int64_t At(int k, int64_t px, int64_t py) const
+    {
+        return ref[k] + (px - refX) * dx[k] + (py - refY) * dy[k];
+    }
+};
+
+struct Context
+{
+    const PipelineState* state;
+    uint32_t* target;
+    int targetWidth, targetHeight;
+    uint16_t* depth;
+    int depthWidth;
+    const uint32_t* texels;
+    int texWidth, texHeight;
+    bool depthActive;
+    bool usesTexture; // texture coordinates matter
+};
+
+uint32_t ClampInt(int64_t value, int64_t high)
+{
+    return static_cast<uint32_t>(value < 0 ? 0 : (value > high ? high : value));
+}
+
+uint32_t AttrByte(int64_t value)
+{
+    return ClampInt((value + AttrHalf) >> AttrShift, 255);
+}
+
+uint32_t SamplePoint(const Context& c, int64_t u, int64_t v)
+{
+    const uint32_t x = ClampInt(u >> AttrShift, c.texWidth - 1);
+    const uint32_t y = ClampInt(v >> AttrShift, c.texHeight - 1);
+    return c.texels[size_t(y) * c.texWidth + x];
+}
+
+uint32_t SampleLinearScalar(const Context& c, int64_t u, int64_t v)
+{
+    const int64_t us = u - AttrHalf;
+    const int64_t vs = v - AttrHalf;
+    const int64_t x0 = us >> AttrShift;
+    const int64_t y0 = vs >> AttrShift;
+    const uint32_t fx = uint32_t(us >> (AttrShift - 8)) & 0xFF;
+    const uint32_t fy = uint32_t(vs >> (AttrShift - 8)) & 0xFF;
+    const uint32_t xa = ClampInt(x0, c.texWidth - 1);
+    const uint32_t xb = ClampInt(x0 + 1, c.texWidth - 1);
+    const uint32_t ya = ClampInt(y0, c.texHeight - 1);
+    const uint32_t yb = ClampInt(y0 + 1, c.texHeight - 1);
+    const uint32_t* rowA = c.texels + size_t(ya) * c.texWidth;
+    const uint32_t* rowB = c.texels + size_t(yb) * c.texWidth;
+    return BilinearMix(rowA[xa], rowA[xb], rowB[xa], rowB[xb], fx, fy);
+}
+
+#if defined(__SSE2__)
+// The same filter as BilinearMix on one pixel in 16-bit lanes.
+inline __m128i BilinearLanes(uint32_t c00, uint32_t c10, uint32_t c01, uint32_t c11, uint32_t fx, uint32_t fy)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i top = _mm_unpacklo_epi8(_mm_set_epi32(0, 0, int(c10), int(c00)), zero);
+    const __m128i bottom = _mm_unpacklo_epi8(_mm_set_epi32(0, 0, int(c11), int(c01)), zero);
+    const __m128i wy0 = _mm_set1_epi16(short(256 - fy));
+    const __m128i wy1 = _mm_set1_epi16(short(fy));
+    const __m128i round = _mm_set1_epi16(128);
+    __m128i column = _mm_add_epi16(_mm_mullo_epi16(top, wy0), _mm_mullo_epi16(bottom, wy1));
+    column = _mm_srli_epi16(_mm_add_epi16(column, round), 8);
+    const __m128i wx = _mm_set_epi16(short(fx), short(fx), short(fx), short(fx), short(256 - fx),
+                                     short(256 - fx), short(256 - fx), short(256 - fx));
+    __m128i across = _mm_mullo_epi16(column, wx);
+    across = _mm_add_epi16(across, _mm_srli_si128(across, 8));
+    return _mm_srli_epi16(_mm_add_epi16(across, round), 8);
+}
+#endif
+
+uint32_t SampleLinear(const Context& c, int64_t u, int64_t v)
+{
+#if defined(__SSE2__)
+    const int64_t us = u - AttrHalf;
+    const int64_t vs = v - AttrHalf;
+    const int64_t x0 = us >> AttrShift;
+    const int64_t y0 = vs >> AttrShift;
+    const uint32_t fx = uint32_t(us >> (AttrShift - 8)) & 0xFF;
+    const uint32_t fy = uint32_t(vs >> (AttrShift - 8)) & 0xFF;
+    const uint32_t xa = ClampInt(x0, c.texWidth - 1);
+    const uint32_t xb = ClampInt(x0 + 1, c.texWidth - 1);
+    const uint32_t ya = ClampInt(y0, c.texHeight - 1);
+    const uint32_t yb = ClampInt(y0 + 1, c.texHeight - 1);
+    const uint32_t* rowA = c.texels + size_t(ya) * c.texWidth;
+    const uint32_t* rowB = c.texels + size_t(yb) * c.texWidth;
+    const __m128i lanes = BilinearLanes(rowA[xa], rowA[xb], rowB[xa], rowB[xb], fx, fy);
+    return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(lanes, lanes)));
+#else
+    return SampleLinearScalar(c, u, v);
+#endif
+}
+
+uint32_t Argument(uint32_t arg, uint32_t texel, uint32_t diffuse, uint32_t factor)
+{
+    switch (arg)
+    {
+    case Value::ArgTexture:
+        return texel;
+    case Value::ArgTextureFactor:
+        return factor;
+    default:
+        return diffuse;
+    }
+}
+
+uint32_t Operation(uint32_t op, uint32_t a1, uint32_t a2, uint32_t diffuse)
+{
+    switch (op)
+    {
+    case Value::OpSelectArg1:
+        return a1;
+    case Value::OpSelectArg2:
+        return a2;
+    case Value::OpModulate:
+        return ModulateColour(a1, a2);
+    default:
+        return diffuse;
+    }
+}
+
+// The stage-0 result for one pixel.
+uint32_t StageColour(const PipelineState& s, uint32_t texel, uint32_t diffuse)
+{
+    const uint32_t f = s.textureFactor;
+    const uint32_t colour = Operation(s.colorOp, Argument(s.colorArg1, texel, diffuse, f),
+                                      Argument(s.colorArg2, texel, diffuse, f), diffuse);
+    const uint32_t alpha = Operation(s.alphaOp, Argument(s.alphaArg1, texel, diffuse, f),
+                                     Argument(s.alphaArg2, texel, diffuse, f), diffuse);
+    return (colour & 0x00FFFFFF) | (alpha & 0xFF000000);
+}
+
+// The general path: one pixel with every attribute interpolated.
+void ShadePixel(const Context& c, int px, int py, const int64_t* at)
+{
+    const PipelineState& s = *c.state;
+    const uint32_t diffuse = (AttrByte(at[AttrA]) << 24) | (AttrByte(at[AttrR]) << 16) |
+                             (AttrByte(at[AttrG]) << 8) | AttrByte(at[AttrB]);
+    uint32_t texel = 0xFFFFFFFF;
+    if (c.texels)
+        texel = s.linear ? SampleLinearScalar(c, at[AttrU], at[AttrV]) : SamplePoint(c, at[AttrU], at[AttrV]);
+    const uint32_t src = StageColour(s, texel, diffuse);
+    if (s.alphaTest && !Compare(s.alphaFunc, src >> 24, s.alphaRef))
+        return;
+    if (c.depthActive)
+    {
+        uint16_t& stored = c.depth[size_t(py) * c.depthWidth + px];
+        const uint32_t z = ClampInt((at[AttrZ] + AttrHalf) >> AttrShift, 65535);
+        if (!Compare(s.zFunc, z, stored))
+            return;
+        if (s.zWrite)
+            stored = uint16_t(z);
+    }
+    uint32_t& dst = c.target[size_t(py) * c.targetWidth + px];
+    dst = s.blend ? BlendColour(src, dst, s.srcBlend, s.destBlend) : src;
+}
+
+void GeneralSpan(const Context& c, const TriangleSetup& t, int py, int x0, int x1)
+{
+    int64_t at[AttrCount];
+    for (int k = 0; k < AttrCount; ++k)
+        at[k] = t.At(k, x0, py);
+    for (int px = x0; px < x1; ++px)
+    {
+        ShadePixel(c, px, py, at);
+        for (int k = 0; k < AttrCount; ++k)
+            at[k] += t.dx[k];
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Fast spans: the stage output is either a constant or texel x constant for the whole triangle,
+// and no depth is involved. Sampling fills a run of texels, the combine step modulates, tests and
+// blends the run.
+
+enum class BlendMode
+{
+    Replace,
+    Over, // source alpha, inverse source alpha
+    Add,  // source alpha, one
+    General,
+};
+
+struct FastSetup
+{
+    bool fromTexture;  // texel x constant, else the constant alone
+    uint32_t constant; // per-channel factor (or the colour itself)
+    BlendMode mode;
+};
+
+// Reduces one operation to "texel x constant" or "constant"; false when it needs more.
+bool ReduceOperation(uint32_t op, uint32_t arg1, uint32_t arg2, bool textured, uint32_t diffuse,
+                     uint32_t factor, bool& fromTexture, uint32_t& constant)
+{
+    auto argument = [&](uint32_t arg, bool& isTexel, uint32_t& value)
+    {
+        isTexel = false;
+        if (arg == Value::ArgTexture)
+        {
+            isTexel = textured;
+            value = 0xFFFFFFFF;
+        }
+        else
+            value = arg == Value::ArgTextureFactor ? factor : diffuse;
+    };
+    bool t1, t2;
+    uint32_t v1, v2;
+    argument(arg1, t1, v1);
+    argument(arg2, t2, v2);
+    switch (op)
+    {
+    case Value::OpSelectArg1:
+        fromTexture = t1;
+        constant = v1;
+        return true;
+    case Value::OpSelectArg2:
+        fromTexture = t2;
+        constant = v2;
+        return true;
+    case Value::OpModulate:
+        if (t1 && t2)
+            return false;
+        fromTexture = t1 || t2;
+        constant = ModulateColour(v1, v2);
+        return true;
+    default:
+        fromTexture = false;
+        constant = diffuse;
+        return true;
+    }
+}
+
+bool MakeFastSetup(const Context& c, uint32_t diffuse, FastSetup& out)
+{
+    const PipelineState& s = *c.state;
+    bool colourTex, alphaTex;
+    uint32_t colourConst, alphaConst;
+    const bool textured = c.texels != nullptr;
+    if (!ReduceOperation(s.colorOp, s.colorArg1, s.colorArg2, textured, diffuse, s.textureFactor, colourTex,
+                         colourConst) ||
+        !ReduceOperation(s.alphaOp, s.alphaArg1, s.alphaArg2, textured, diffuse, s.textureFactor, alphaTex,
+                         alphaConst))
+        return false;
+    if (colourTex != alphaTex)
+        return false;
+    out.fromTexture = colourTex;
+    out.constant = (colourConst & 0x00FFFFFF) | (alphaConst & 0xFF000000);
+    if (!s.blend)
+        out.mode = BlendMode::Replace;
+    else if (s.srcBlend == Value::BlendSrcAlpha && s.destBlend == Value::BlendInvSrcAlpha)
+        out.mode = BlendMode::Over;
+    else if (s.srcBlend == Value::BlendSrcAlpha && s.destBlend == Value::BlendOne)
+        out.mode = BlendMode::Add;
+    else
+        out.mode = BlendMode::General;
+    return true;
+}
+
+bool AlphaPasses(const PipelineState& s, uint32_t colour)
+{
+    return !s.alphaTest || Compare(s.alphaFunc, colour >> 24, s.alphaRef);
+}
+
+[[maybe_unused]] uint32_t CombinePixel(const PipelineState& s, BlendMode mode, uint32_t src, uint32_t dst)
+{
+    if (!AlphaPasses(s, src))
+        return dst;
+    return mode == BlendMode::Replace ? src : BlendColour(src, dst, s.srcBlend, s.destBlend);
+}
+
+#if defined(__SSE2__)
+inline __m128i Div255Lanes(__m128i x)
+{
+    return _mm_mulhi_epu16(_mm_add_epi16(x, _mm_set1_epi16(128)), _mm_set1_epi16(257));
+}
+
+inline __m128i AlphaLanes(__m128i lanes)
+{
+    return _mm_shufflehi_epi16(_mm_shufflelo_epi16(lanes, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
+}
+
+inline __m128i FactorLanes(uint32_t factor, __m128i alpha)
+{
+    switch (factor)
+    {
+    case Value::BlendZero:
+        return _mm_setzero_si128();
+    case Value::BlendSrcAlpha:
+        return alpha;
+    case Value::BlendInvSrcAlpha:
+        return _mm_xor_si128(alpha, _mm_set1_epi16(0xFF));
+    default:
+        return _mm_set1_epi16(255);
+    }
+}
+
+// Mask of the pixels whose alpha fails the test (all ones per failing pixel).
+inline __m128i AlphaFailMask(const PipelineState& s, __m128i src)
+{
+    if (!s.alphaTest)
+        return _mm_setzero_si128();
+    const __m128i alpha = _mm_srli_epi32(src, 24);
+    const __m128i ref = _mm_set1_epi32(int(s.alphaRef));
+    const __m128i ones = _mm_set1_epi32(-1);
+    switch (s.alphaFunc)
+    {
+    case Value::CmpLess:
+        return _mm_xor_si128(_mm_cmplt_epi32(alpha, ref), ones);
+    case Value::CmpGreater:
+        return _mm_xor_si128(_mm_cmpgt_epi32(alpha, ref), ones);
+    case Value::CmpGreaterEqual:
+        return _mm_cmplt_epi32(alpha, ref);
+    case Value::CmpAlways:
+        return _mm_setzero_si128();
+    default:
+        return ones;
+    }
+}
+
+// s*fs + d*fd summed with unsigned saturation, then the rounded division; a sum at or above
+// 255*255 gives at least 255, which the final pack saturates to 255, as BlendColour does.
+inline __m128i Div255Saturated(__m128i x)
+{
+    return _mm_mulhi_epu16(_mm_adds_epu16(x, _mm_set1_epi16(128)), _mm_set1_epi16(257));
+}
+
+template <BlendMode Mode> inline __m128i BlendHalf(const PipelineState& s, __m128i src, __m128i dst)
+{
+    const __m128i alpha = AlphaLanes(src);
+    if constexpr (Mode == BlendMode::Over)
+        return Div255Lanes(_mm_add_epi16(_mm_mullo_epi16(src, alpha),
+                                         _mm_mullo_epi16(dst, _mm_xor_si128(alpha, _mm_set1_epi16(0xFF)))));
+    else if constexpr (Mode == BlendMode::Add)
+        return Div255Saturated(
+            _mm_adds_epu16(_mm_mullo_epi16(src, alpha), _mm_mullo_epi16(dst, _mm_set1_epi16(255))));
+    else
+        return Div255Saturated(_mm_adds_epu16(_mm_mullo_epi16(src, FactorLanes(s.srcBlend, alpha)),
+                                              _mm_mullo_epi16(dst, FactorLanes(s.destBlend, alpha))));
+}
+#endif
+
+#if defined(__SSE2__)
+// Whether failing the alpha test changes nothing the blend would not already leave alone: a pixel
+// that fails "alpha >= 1" has alpha 0, and with these factors alpha 0 gives back the destination.
+bool AlphaTestIsVisible(const PipelineState& s, BlendMode mode)
+{
+    if (!s.alphaTest || s.alphaFunc == Value::CmpAlways)
+        return false;
+    if (s.alphaFunc != Value::CmpGreaterEqual || s.alphaRef > 1)
+        return true;
+    if (mode == BlendMode::Over || mode == BlendMode::Add)
+        return false;
+    if (mode == BlendMode::General)
+        return !((s.srcBlend == Value::BlendZero || s.srcBlend == Value::BlendSrcAlpha) &&
+                 (s.destBlend == Value::BlendOne || s.destBlend == Value::BlendInvSrcAlpha));
+    return true;
+}
+
+// Four pixels: modulate, blend, alpha test.
+template <BlendMode Mode, bool Modulate>
+inline __m128i CombineGroup(const PipelineState& s, __m128i in, __m128i old, __m128i factor, bool testMask)
+{
+    const __m128i zero = _mm_setzero_si128();
+    __m128i lo = _mm_unpacklo_epi8(in, zero);
+    __m128i hi = _mm_unpackhi_epi8(in, zero);
+    if constexpr (Modulate)
+    {
+        lo = Div255Lanes(_mm_mullo_epi16(lo, factor));
+        hi = Div255Lanes(_mm_mullo_epi16(hi, factor));
+        in = _mm_packus_epi16(lo, hi);
+    }
+    __m128i result;
+    if constexpr (Mode == BlendMode::Replace)
+        result = in;
+    else
+    {
+        const __m128i rl = BlendHalf<Mode>(s, lo, _mm_unpacklo_epi8(old, zero));
+        const __m128i rh = BlendHalf<Mode>(s, hi, _mm_unpackhi_epi8(old, zero));
+        result = _mm_packus_epi16(rl, rh);
+    }
+    if (testMask)
+    {
+        const __m128i fail = AlphaFailMask(s, in);
+        result = _mm_or_si128(_mm_and_si128(fail, old), _mm_andnot_si128(fail, result));
+    }
+    return result;
+}
+#endif
+
+// Modulates (when asked), tests and blends a run of source pixels into the target row.
+template <BlendMode Mode, bool Modulate>
+void CombineRun(const PipelineState& s, uint32_t* dst, const uint32_t* src, uint32_t constant, int count)
+{
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i ones = _mm_set1_epi32(-1);
+    const __m128i factor = _mm_unpacklo_epi8(_mm_set1_epi32(int(constant)), zero);
+    const bool testMask = AlphaTestIsVisible(s, Mode);
+    // An opaque group passes "alpha >= ref" for every reference.
+    const bool opaqueCopy =
+        Mode == BlendMode::Over &&
+        (!s.alphaTest || s.alphaFunc == Value::CmpGreaterEqual || s.alphaFunc == Value::CmpAlways);
+    const bool clearSkip = (Mode == BlendMode::Over || Mode == BlendMode::Add) && !testMask;
+    int i = 0;
+    for (; i + 4 <= count; i += 4)
+    {
+        __m128i* out = reinterpret_cast<__m128i*>(dst + i);
+        const __m128i raw =
+            src ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)) : _mm_set1_epi32(int(constant));
+        if constexpr (!Modulate)
+        {
+            // Whole groups that are clear or opaque need no arithmetic; the result is the same.
+            if (clearSkip && (_mm_movemask_epi8(_mm_cmpeq_epi8(raw, zero)) & 0x8888) == 0x8888)
+                continue;
+            if (opaqueCopy && (_mm_movemask_epi8(_mm_cmpeq_epi8(raw, ones)) & 0x8888) == 0x8888)
+            {
+                _mm_storeu_si128(out, raw);
+                continue;
+            }
+        }
+        else if (clearSkip && (_mm_movemask_epi8(_mm_cmpeq_epi8(raw, zero)) & 0x8888) == 0x8888)
+            continue; // modulating keeps alpha 0
+        _mm_storeu_si128(out, CombineGroup<Mode, Modulate>(s, raw, _mm_loadu_si128(out), factor, testMask));
+    }
+    if (i < count)
+    {
+        // The last one to three pixels go through the same group arithmetic.
+        alignas(16) uint32_t in[4] = {}, old[4] = {};
+        const int rest = count - i;
+        for (int k = 0; k < rest; ++k)
+        {
+            in[k] = src ? src[i + k] : constant;
+            old[k] = dst[i + k];
+        }
+        alignas(16) uint32_t result[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(result),
+                        CombineGroup<Mode, Modulate>(s, _mm_load_si128(reinterpret_cast<const __m128i*>(in)),
+                                                     _mm_load_si128(reinterpret_cast<const __m128i*>(old)),
+                                                     factor, testMask));
+        for (int k = 0; k < rest; ++k)
+            dst[i + k] = result[k];
+    }
+#else
+    for (int i = 0; i < count; ++i)
+    {
+        uint32_t in = src ? src[i] : constant;
+        if constexpr (Modulate)
+            in = ModulateColour(in, constant);
+        dst[i] = CombinePixel(s, Mode, in, dst[i]);
+    }
+#endif
+}
+
+template <BlendMode Mode>
+void CombineMode(const PipelineState& s, uint32_t* dst, const uint32_t* src, uint32_t constant, int count)
+{
+    if (src && constant != 0xFFFFFFFF)
+        CombineRun<Mode, true>(s, dst, src, constant, count);
+    else
+        CombineRun<Mode, false>(s, dst, src, constant, count);
+}
+
+void Combine(const PipelineState& s, BlendMode mode, uint32_t* dst, const uint32_t* src, uint32_t constant,
+             int count)
+{
+    switch (mode)
+    {
+    case BlendMode::Replace:
+        CombineMode<BlendMode::Replace>(s, dst, src, constant, count);
+        break;
+    case BlendMode::Over:
+        CombineMode<BlendMode::Over>(s, dst, src, constant, count);
+        break;
+    case BlendMode::Add:
+        CombineMode<BlendMode::Add>(s, dst, src, constant, count);
+        break;
+    case BlendMode::General:
+        CombineMode<BlendMode::General>(s, dst, src, constant, count);
+        break;
+    }
+}
+
+// Fills `out` with the stage-0 texels of `count` pixels starting at texture position (u, v).
+// Returns a pointer straight into the texture when the run is an in-range 1:1 copy.
+const uint32_t* GatherTexels(const Context& c, const TriangleSetup& t, int64_t u, int64_t v, int count,
+                             uint32_t* out)
+{
+    const int64_t du = t.dx[AttrU];
+    const int64_t dv = t.dx[AttrV];
+    if (!c.state->linear)
+    {
+        if (dv == 0)
+        {
+            const uint32_t* row = c.texels + size_t(ClampInt(v >> AttrShift, c.texHeight - 1)) * c.texWidth;
+            if (du == AttrOne)
+            {
+                const int64_t first = u >> AttrShift;
+                if (first >= 0 && first + count <= c.texWidth)
+                    return row + first;
+                for (int i = 0; i < count; ++i)
+                    out[i] = row[ClampInt(first + i, c.texWidth - 1)];
+                return out;
+            }
+            for (int i = 0; i < count; ++i, u += du)
+                out[i] = row[ClampInt(u >> AttrShift, c.texWidth - 1)];
+            return out;
+        }
+        for (int i = 0; i < count; ++i, u += du, v += dv)
+            out[i] = SamplePoint(c, u, v);
+        return out;
+    }
+#if defined(__SSE2__)
+    if (dv == 0 && du <= 2 * AttrOne && du >= -2 * AttrOne)
+    {
+        // One pair of rows and one vertical weight for the whole run: mix the two rows once over
+        // the texel columns the run touches, then each pixel only mixes two neighbouring columns.
+        // Same arithmetic, same order as BilinearMix.
+        const int64_t vs = v - AttrHalf;
+        const int64_t y0 = vs >> AttrShift;
+        const uint32_t fy = uint32_t(vs >> (AttrShift - 8)) & 0xFF;
+        const uint32_t* rowA = c.texels + size_t(ClampInt(y0, c.texHeight - 1)) * c.texWidth;
+        const uint32_t* rowB = c.texels + size_t(ClampInt(y0 + 1, c.texHeight - 1)) * c.texWidth;
+        const int64_t firstU = u - AttrHalf;
+        const int64_t lastU = firstU + du * (count - 1);
+        const int64_t low = ClampInt(std::min(firstU, lastU) >> AttrShift, c.texWidth - 1);
+        const int64_t high = ClampInt((std::max(firstU, lastU) >> AttrShift) + 1, c.texWidth - 1);
+        alignas(16) uint32_t columns[2 * SpanChunk + 8];
+        const int columnCount = int(high - low + 1);
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i round = _mm_set1_epi16(128);
+        {
+            const __m128i wy0 = _mm_set1_epi16(short(256 - fy));
+            const __m128i wy1 = _mm_set1_epi16(short(fy));
+            int k = 0;
+            for (; k + 4 <= columnCount; k += 4)
+            {
+                const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rowA + low + k));
+                const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rowB + low + k));
+                __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(a, zero), wy0),
+                                           _mm_mullo_epi16(_mm_unpacklo_epi8(b, zero), wy1));
+                __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(a, zero), wy0),
+                                           _mm_mullo_epi16(_mm_unpackhi_epi8(b, zero), wy1));
+                lo = _mm_srli_epi16(_mm_add_epi16(lo, round), 8);
+                hi = _mm_srli_epi16(_mm_add_epi16(hi, round), 8);
+                _mm_store_si128(reinterpret_cast<__m128i*>(columns + k), _mm_packus_epi16(lo, hi));
+            }
+            for (; k < columnCount; ++k)
+                columns[k] = BilinearMix(rowA[low + k], rowA[low + k], rowB[low + k], rowB[low + k], 0, fy);
+        }
+        auto pair = [&](int64_t us, __m128i& weights)
+        {
+            const int64_t x0 = us >> AttrShift;
+            const uint32_t fx = uint32_t(us >> (AttrShift - 8)) & 0xFF;
+            __m128i w = _mm_cvtsi32_si128(int((256 - fx) | (fx << 16)));
+            w = _mm_unpacklo_epi16(w, w);
+            weights = _mm_unpacklo_epi32(w, w);
+            if (x0 >= low && x0 + 1 <= high)
+                return _mm_unpacklo_epi8(
+                    _mm_loadl_epi64(reinterpret_cast<const __m128i*>(columns + (x0 - low))), zero);
+            const uint32_t left = columns[ClampInt(x0, c.texWidth - 1) - low];
+            const uint32_t right = columns[ClampInt(x0 + 1, c.texWidth - 1) - low];
+            return _mm_unpacklo_epi8(_mm_set_epi32(0, 0, int(right), int(left)), zero);
+        };
+        int i = 0;
+        int64_t us = firstU;
+        for (; i + 2 <= count; i += 2, us += 2 * du)
+        {
+            __m128i w0, w1;
+            const __m128i c0 = pair(us, w0);
+            const __m128i c1 = pair(us + du, w1);
+            const __m128i p0 = _mm_mullo_epi16(c0, w0);
+            const __m128i p1 = _mm_mullo_epi16(c1, w1);
+            __m128i sum = _mm_add_epi16(_mm_unpacklo_epi64(p0, p1), _mm_unpackhi_epi64(p0, p1));
+            sum = _mm_srli_epi16(_mm_add_epi16(sum, round), 8);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(sum, zero));
+        }
+        for (; i < count; ++i, us += du)
+        {
+            __m128i w;
+            const __m128i columnPair = pair(us, w);
+            __m128i p = _mm_mullo_epi16(columnPair, w);
+            p = _mm_add_epi16(p, _mm_srli_si128(p, 8));
+            p = _mm_srli_epi16(_mm_add_epi16(p, round), 8);
+            out[i] = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(p, zero)));
+        }
+        return out;
+    }
+#endif
+    for (int i = 0; i < count; ++i, u += du, v += dv)
+        out[i] = SampleLinear(c, u, v);
+    return out;
+}
+
+void FastSpan(const Context& c, const TriangleSetup& t, const FastSetup& f, int py, int x0, int x1)
+{
+    uint32_t* row = c.target + size_t(py) * c.targetWidth;
+    if (!f.fromTexture)
+    {
+        Combine(*c.state, f.mode, row + x0, nullptr, f.constant, x1 - x0);
+        return;
+    }
+    uint32_t buffer[SpanChunk];
+    for (int start = x0; start < x1; start += SpanChunk)
+    {
+        const int count = std::min(SpanChunk, x1 - start);
+        const int64_t u = t.At(AttrU, start, py);
+        const int64_t v = t.At(AttrV, start, py);
+        const uint32_t* texels = GatherTexels(c, t, u, v, count, buffer);
+        Combine(*c.state, f.mode, row + start, texels, f.constant, count);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Triangle setup and traversal
+
+struct Edge
+{
+    int64_t dx, dy, x, y;
+    int64_t bias; // 0 on top and left edges, 1 elsewhere
+};
+
+int64_t Cross(const FixedVertex& a, const FixedVertex& b, const FixedVertex& c)
+{
+    return (b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y);
+}
+
+// A convex polygon of three or four vertices whose attributes all lie on the plane of its first
+// three vertices (a quad made of two coplanar triangles covers exactly the union of their pixels).
+void RasterizePolygon(const Context& c, const FixedVertex* poly, int n)
+{
+    int64_t det = Cross(poly[0], poly[1], poly[2]);
+    if (det == 0)
+        return;
+    const bool reversed = det < 0;
+    if (reversed)
+        det = -det;
+    const FixedVertex& v0 = poly[0];
+    const FixedVertex& v1 = reversed ? poly[2] : poly[1];
+    const FixedVertex& v2 = reversed ? poly[1] : poly[2];
+    Edge edges[4];
+    int64_t minX = v0.x, maxX = v0.x, minY = v0.y, maxY = v0.y;
+    for (int e = 0; e < n; ++e)
+    {
+        const FixedVertex& a = reversed ? poly[(e + 1) % n] : poly[e];
+        const FixedVertex& b = reversed ? poly[e] : poly[(e + 1) % n];
+        Edge& edge = edges[e];
+        edge.dx = b.x - a.x;
+        edge.dy = b.y - a.y;
+        edge.x = a.x;
+        edge.y = a.y;
+        const bool topLeft = edge.dy < 0 || (edge.dy == 0 && edge.dx > 0);
+        edge.bias = topLeft ? 0 : 1;
+        minX = std::min(minX, poly[e].x);
+        maxX = std::max(maxX, poly[e].x);
+        minY = std::min(minY, poly[e].y);
+        maxY = std::max(maxY, poly[e].y);
+    }
+    const int64_t rowFirst = std::max<int64_t>(0, FloorDiv(minY + SubOne - 1, SubOne));
+    const int64_t rowLast = std::min<int64_t>(c.targetHeight - 1, FloorDiv(maxY, SubOne));
+    const int64_t colFirst = std::max<int64_t>(0, FloorDiv(minX + SubOne - 1, SubOne));
+    const int64_t colLast = std::min<int64_t>(c.targetWidth - 1, FloorDiv(maxX, SubOne));
+    if (rowFirst > rowLast || colFirst > colLast)
+        return;
+
+    TriangleSetup t;
+    t.refX = FloorDiv(v0.x, SubOne);
+    t.refY = FloorDiv(v0.y, SubOne);
+    const int64_t offX = t.refX * SubOne - v0.x;
+    const int64_t offY = t.refY * SubOne - v0.y;
+    for (int k = 0; k < AttrCount; ++k)
+    {
+        const Wide d1 = Wide(v1.at[k] - v0.at[k]);
+        const Wide d2 = Wide(v2.at[k] - v0.at[k]);
+        const Wide numX = d1 * (v2.y - v0.y) - d2 * (v1.y - v0.y);
+        const Wide numY = d2 * (v1.x - v0.x) - d1 * (v2.x - v0.x);
+        t.dx[k] = RoundDiv128(numX * SubOne, det, GradientLimit);
+        t.dy[k] = RoundDiv128(numY * SubOne, det, GradientLimit);
+        t.ref[k] = v0.at[k] + RoundDiv128(numX * offX + numY * offY, det, ValueLimit);
+    }
+
+    FastSetup fast{};
+    bool useFast = false;
+    if (c.state->fastPaths && !c.depthActive && v0.at[AttrA] == v1.at[AttrA] &&
+        v0.at[AttrA] == v2.at[AttrA] && v0.at[AttrR] == v1.at[AttrR] && v0.at[AttrR] == v2.at[AttrR] &&
+        v0.at[AttrG] == v1.at[AttrG] && v0.at[AttrG] == v2.at[AttrG] && v0.at[AttrB] == v1.at[AttrB] &&
+        v0.at[AttrB] == v2.at[AttrB])
+    {
+        const uint32_t diffuse = (AttrByte(v0.at[AttrA]) << 24) | (AttrByte(v0.at[AttrR]) << 16) |
+                                 (AttrByte(v0.at[AttrG]) << 8) | AttrByte(v0.at[AttrB]);
+        useFast = MakeFastSetup(c, diffuse, fast);
+    }
+
+    // Each edge's column bound on row y is floor((C(y) - bias) / k) with C growing by dx * SubOne a
+    // row; kept as quotient and remainder so every row costs additions only.
+    struct Bound
+    {
+        int64_t q, r, k, stepQ, stepR, constant, step;
+        int kind; // 1 upper bound, -1 lower bound, 0 horizontal edge
+    };
+    Bound bounds[4];
+    for (int e = 0; e < n; ++e)
+    {
+        const Edge& edge = edges[e];
+        Bound& b = bounds[e];
+        b.constant = edge.dx * (rowFirst * SubOne - edge.y) + edge.dy * edge.x;
+        b.step = edge.dx * SubOne;
+        b.kind = edge.dy > 0 ? 1 : (edge.dy < 0 ? -1 : 0);
+        if (b.kind == 0)
+            continue;
+        b.k = (edge.dy > 0 ? edge.dy : -edge.dy) * SubOne;
+        b.q = FloorDiv(b.constant - edge.bias, b.k);
+        b.r = (b.constant - edge.bias) - b.q * b.k;
+        b.stepQ = FloorDiv(b.step, b.k);
+        b.stepR = b.step - b.stepQ * b.k;
+    }
+    for (int64_t py = rowFirst; py <= rowLast; ++py)
+    {
+        int64_t lo = colFirst;
+        int64_t hi = colLast;
+        for (int e = 0; e < n; ++e)
+        {
+            Bound& b = bounds[e];
+            if (b.kind > 0)
+                hi = std::min(hi, b.q);
+            else if (b.kind < 0)
+                lo = std::max(lo, -b.q);
+            else if (b.constant < edges[e].bias)
+                lo = hi + 1;
+            b.constant += b.step;
+            if (b.kind != 0)
+            {
+                b.q += b.stepQ;
+                b.r += b.stepR;
+                if (b.r >= b.k)
+                {
+                    ++b.q;
+                    b.r -= b.k;
+                }
+            }
+        }
+        if (lo > hi)
+            continue;
+        if (useFast)
+            FastSpan(c, t, fast, int(py), int(lo), int(hi + 1));
+        else
+            GeneralSpan(c, t, int(py), int(lo), int(hi + 1));
+    }
+}
+
+void RasterizeFixed(const Context& c, const FixedVertex& v0, const FixedVertex& v1, const FixedVertex& v2)
+{
+    const FixedVertex poly[3] = {v0, v1, v2};
+    RasterizePolygon(c, poly, 3);
+}
+
+// Whether the fourth vertex's attributes lie exactly on the plane of the first three.
+bool OnPlane(const FixedVertex& v0, const FixedVertex& v1, const FixedVertex& v2, const FixedVertex& v3)
+{
+    const int64_t det = Cross(v0, v1, v2);
+    for (int k = 0; k < AttrCount; ++k)
+    {
+        const Wide d1 = Wide(v1.at[k] - v0.at[k]);
+        const Wide d2 = Wide(v2.at[k] - v0.at[k]);
+        const Wide numX = d1 * (v2.y - v0.y) - d2 * (v1.y - v0.y);
+        const Wide numY = d2 * (v1.x - v0.x) - d1 * (v2.x - v0.x);
+        if (Wide(v3.at[k] - v0.at[k]) * det != numX * (v3.x - v0.x) + numY * (v3.y - v0.y))
+            return false;
+    }
+    return true;
+}
+
+bool MakeContext(const PipelineState& state, Context& c)
+{
+    if (!state.target)
+        return false;
+    c.state = &state;
+    c.target = state.target->Pixels();
+    c.targetWidth = int(state.target->Width());
+    c.targetHeight = int(state.target->Height());
+    c.depthActive = state.zEnable && state.depth && state.depth->Width() >= state.target->Width() &&
+                    state.depth->Height() >= state.target->Height();
+    c.depth = c.depthActive ? state.depth->Depths() : nullptr;
+    c.depthWidth = c.depthActive ? int(state.depth->Width()) : 0;
+    c.texels = state.texture ? state.texture->Pixels() : nullptr;
+    c.texWidth = state.texture ? int(state.texture->Width()) : 1;
+    c.texHeight = state.texture ? int(state.texture->Height()) : 1;
+    c.usesTexture = c.texels != nullptr;
+    return true;
+}
+
+bool FinitePosition(const SpriteVertex& v)
+{
+    return std::isfinite(v.x) && std::isfinite(v.y);
+}
+
+} // namespace
+
+void DrawTriangle(const PipelineState& state, const SpriteVertex& a, const SpriteVertex& b,
+                  const SpriteVertex& c)
+{
+    Context ctx;
+    if (!MakeContext(state, ctx))
+        return;
+    // Positions that are not numbers cannot be clipped; such a triangle is dropped whole.
+    if (!FinitePosition(a) || !FinitePosition(b) || !FinitePosition(c))
+        return;
+    ClipVertex poly[3] = {ToClip(a, ctx.texWidth, ctx.texHeight), ToClip(b, ctx.texWidth, ctx.texHeight),
+                          ToClip(c, ctx.texWidth, ctx.texHeight)};
+    if (Inside(poly[0]) && Inside(poly[1]) && Inside(poly[2]))
+    {
+        RasterizeFixed(ctx, ToFixed(poly[0]), ToFixed(poly[1]), ToFixed(poly[2]));
+        return;
+    }
+    // Each side can add one vertex: 3 + 4 at most.
+    ClipVertex bufferA[8], bufferB[8];
+    int count = ClipSide(poly, 3, bufferA, 0, -GuardBand, false);
+    count = ClipSide(bufferA, count, bufferB, 0, GuardBand, true);
+    count = ClipSide(bufferB, count, bufferA, 1, -GuardBand, false);
+    count = ClipSide(bufferA, count, bufferB, 1, GuardBand, true);
+    if (count < 3)
+        return;
+    const FixedVertex first = ToFixed(bufferB[0]);
+    for (int i = 1; i + 1 < count; ++i)
+        RasterizeFixed(ctx, first, ToFixed(bufferB[i]), ToFixed(bufferB[i + 1]));
+}
+
+void DrawQuad(const PipelineState& state, const SpriteVertex& a, const SpriteVertex& b, const SpriteVertex& c,
+              const SpriteVertex& d)
+{
+    Context ctx;
+    if (!MakeContext(state, ctx))
+        return;
+    if (FinitePosition(a) && FinitePosition(b) && FinitePosition(c) && FinitePosition(d))
+    {
+        const ClipVertex clip[4] = {
+            ToClip(a, ctx.texWidth, ctx.texHeight), ToClip(b, ctx.texWidth, ctx.texHeight),
+            ToClip(c, ctx.texWidth, ctx.texHeight), ToClip(d, ctx.texWidth, ctx.texHeight)};
+        if (Inside(clip[0]) && Inside(clip[1]) && Inside(clip[2]) && Inside(clip[3]))
+        {
+            const FixedVertex f[4] = {ToFixed(clip[0]), ToFixed(clip[1]), ToFixed(clip[2]), ToFixed(clip[3])};
+            // One polygon covers what the two triangles cover when it is convex, the diagonal's ends are
+            // not pixel centres (where the fill rule would decide per triangle) and the attributes of
+            // both triangles lie on one plane (so both compute the same values).
+            const int64_t s0 = Cross(f[0], f[1], f[2]), s1 = Cross(f[1], f[2], f[3]);
+            const int64_t s2 = Cross(f[2], f[3], f[0]), s3 = Cross(f[3], f[0], f[1]);
+            const bool convex =
+                (s0 > 0 && s1 > 0 && s2 > 0 && s3 > 0) || (s0 < 0 && s1 < 0 && s2 < 0 && s3 < 0);
+            const bool centreOnDiagonalEnd =
+                ((f[0].x & 255) == 0 && (f[0].y & 255) == 0) || ((f[2].x & 255) == 0 && (f[2].y & 255) == 0);
+            if (convex && !centreOnDiagonalEnd && OnPlane(f[0], f[1], f[2], f[3]))
+                RasterizePolygon(ctx, f, 4);
+            else
+            {
+                RasterizeFixed(ctx, f[0], f[1], f[2]);
+                RasterizeFixed(ctx, f[0], f[2], f[3]);
+            }
+            return;
+        }
+    }
+    DrawTriangle(state, a, b, c);
+    DrawTriangle(state, a, c, d);
+}
+
+void DrawLine(const PipelineState& state, const SpriteVertex& a, const SpriteVertex& b)
+{
+    Context ctx;
+    if (!MakeContext(state, ctx))
+        return;
+    if (!FinitePosition(a) || !FinitePosition(b))
+        return;
+    ClipVertex ends[2] = {ToClip(a, ctx.texWidth, ctx.texHeight), ToClip(b, ctx.texWidth, ctx.texHeight)};
+    // Clip the segment to the guard band, side by side.
+    for (int axis = 0; axis < 2; ++axis)
+    {
+        for (int side = 0; side < 2; ++side)
+        {
+            const double bound = side == 0 ? -GuardBand : GuardBand;
+            auto coord = [&](const ClipVertex& v) { return axis == 0 ? v.x : v.y; };
+            auto in = [&](const ClipVertex& v) { return side == 0 ? coord(v) >= bound : coord(v) <= bound; };
+            const bool in0 = in(ends[0]);
+            const bool in1 = in(ends[1]);
+            if (!in0 && !in1)
+                return;
+            if (!in0)
+                ends[0] = Intersect(ends[0], ends[1], axis, bound);
+            else if (!in1)
+                ends[1] = Intersect(ends[0], ends[1], axis, bound);
+        }
+    }
+    const FixedVertex p = ToFixed(ends[0]);
+    const FixedVertex q = ToFixed(ends[1]);
+    const int64_t dx = q.x - p.x;
+    const int64_t dy = q.y - p.y;
+    if (dx == 0 && dy == 0)
+        return;
+    // Steps along the major axis: pixels whose centre lies in [start, end) after rounding both ends
+    // to the nearest pixel; the other coordinate is rounded at each centre.
+    const bool xMajor = (dx < 0 ? -dx : dx) >= (dy < 0 ? -dy : dy);
+    const int64_t majorStart = xMajor ? p.x : p.y;
+    const int64_t majorDelta = xMajor ? dx : dy;
+    const int64_t minorStart = xMajor ? p.y : p.x;
+    const int64_t minorDelta = xMajor ? dy : dx;
+    const int64_t first = FloorDiv(majorStart + SubOne / 2, SubOne);
+    const int64_t last = FloorDiv(majorStart + majorDelta + SubOne / 2, SubOne);
+    const int64_t step = majorDelta > 0 ? 1 : -1;
+    const int limitMajor = xMajor ? ctx.targetWidth : ctx.targetHeight;
+    const int limitMinor = xMajor ? ctx.targetHeight : ctx.targetWidth;
+    for (int64_t m = first; m != last; m += step)
+    {
+        if (m < 0 || m >= limitMajor)
+            continue;
+        const Wide along = Wide(m * SubOne - majorStart);
+        const int64_t minor =
+            minorStart +
+            RoundDiv128(along * minorDelta, majorDelta > 0 ? majorDelta : -majorDelta, ValueLimit) *
+                (majorDelta > 0 ? 1 : -1);
+        const int64_t n = FloorDiv(minor + SubOne / 2, SubOne);
+        if (n < 0 || n >= limitMinor)
+            continue;
+        int64_t at[AttrCount];
+        for (int k = 0; k < AttrCount; ++k)
+        {
+            const Wide delta = Wide(q.at[k] - p.at[k]);
+            at[k] =
+                p.at[k] + RoundDiv128(delta * along, majorDelta > 0 ? majorDelta : -majorDelta, ValueLimit) *
+                              (majorDelta > 0 ? 1 : -1);
+        }
+        const int px = int(xMajor ? m : n);
+        const int py = int(xMajor ? n : m);
+        ShadePixel(ctx, px, py, at);
+    }
+}
+
+} // namespace Raster

@@ -1,0 +1,116 @@
+// The null and SDL presenters of the software device.
+#include "platform/raster/RasterPresenter.h"
+
+#include <SDL.h>
+
+#include <cstring>
+
+namespace Raster
+{
+
+bool NullPresenter::Configure(uint32_t w, uint32_t h, bool isWindowed)
+{
+    width = w;
+    height = h;
+    windowed = isWindowed;
+    return true;
+}
+
+Result NullPresenter::Show(const uint32_t* pixels, uint32_t w, uint32_t h)
+{
+    last.assign(pixels, pixels + size_t(w) * h);
+    width = w;
+    height = h;
+    ++frames;
+    return Result::Ok;
+}
+
+SdlPresenter::SdlPresenter(SDL_Window* existing, const char* windowTitle)
+    : window(existing), title(windowTitle ? windowTitle : "")
+{
+}
+
+SdlPresenter::~SdlPresenter()
+{
+    DropTexture();
+    if (renderer)
+        SDL_DestroyRenderer(renderer);
+    if (ownsWindow && window)
+        SDL_DestroyWindow(window);
+    if (videoStarted)
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+void SdlPresenter::DropTexture()
+{
+    if (texture)
+        SDL_DestroyTexture(texture);
+    texture = nullptr;
+}
+
+bool SdlPresenter::Configure(uint32_t w, uint32_t h, bool windowed)
+{
+    if (w == 0 || h == 0)
+        return false;
+    if (!videoStarted)
+    {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+            return false;
+        videoStarted = true;
+    }
+    if (!window)
+    {
+        window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, int(w), int(h), 0);
+        if (!window)
+            return false;
+        ownsWindow = true;
+    }
+    // Full screen keeps the desktop mode and lets SDL scale the back buffer into it.
+    SDL_SetWindowFullscreen(window, windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (windowed && ownsWindow)
+        SDL_SetWindowSize(window, int(w), int(h));
+    if (!renderer)
+    {
+        renderer = SDL_CreateRenderer(window, -1, 0);
+        if (!renderer)
+            renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+        if (!renderer)
+            return false;
+    }
+    DropTexture();
+    texture =
+        SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, int(w), int(h));
+    if (!texture)
+        return false;
+    SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
+    SDL_RenderSetLogicalSize(renderer, int(w), int(h));
+    width = w;
+    height = h;
+    return true;
+}
+
+Result SdlPresenter::Show(const uint32_t* pixels, uint32_t w, uint32_t h)
+{
+    if (!texture || w != width || h != height)
+    {
+        if (!Configure(w, h, !(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN)))
+            return Result::DeviceLost;
+    }
+    void* bits = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(texture, nullptr, &bits, &pitch) != 0)
+        return Result::DeviceLost;
+    for (uint32_t y = 0; y < h; ++y)
+        std::memcpy(static_cast<uint8_t*>(bits) + size_t(y) * pitch, pixels + size_t(y) * w, size_t(w) * 4);
+    SDL_UnlockTexture(texture);
+    SDL_RenderClear(renderer);
+    if (SDL_RenderCopy(renderer, texture, nullptr, nullptr) != 0)
+    {
+        DropTexture();
+        return Result::DeviceLost;
+    }
+    SDL_RenderPresent(renderer);
+    return Result::Ok;
+}
+
+} // namespace Raster

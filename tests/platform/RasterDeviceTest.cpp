@@ -1,0 +1,489 @@
+// The software device's contract apart from pictures: fault injection on every call, call counts,
+// the texture-memory budget, refusal of bad calls without writing out of bounds, adapters and
+// caps, reset, and the presenters.
+#include "RasterFixture.h"
+
+#include <SDL.h>
+
+#include <cmath>
+#include <limits>
+
+namespace RasterTest
+{
+namespace
+{
+
+class RasterDeviceTest : public RasterFixture
+{
+};
+
+struct CallCase
+{
+    const char* name;
+    Call call;
+    std::function<Result(RasterDeviceTest&)> run;
+};
+
+TEST_F(RasterDeviceTest, EveryCallAnswersTheInjectedResult)
+{
+    auto texture = MakeTexture(4, 4, [](int, int) { return 0xFFFFFFFFu; });
+    const std::vector<CallCase> cases = {
+        {"test cooperative level", Call::TestCooperativeLevel,
+         [](auto& t) { return t.device->TestCooperativeLevel(); }},
+        {"present", Call::Present, [](auto& t) { return t.device->Present(); }},
+        {"reset", Call::Reset,
+         [](auto& t)
+         {
+             PresentParams p = t.device->GetPresentParams();
+             return t.device->Reset(p);
+         }},
+        {"end scene", Call::EndScene, [](auto& t) { return t.device->EndScene(); }},
+        {"clear", Call::Clear, [](auto& t) { return t.device->Clear(Value::ClearTarget, 0, 1.0f); }},
+        {"render state", Call::SetRenderState,
+         [](auto& t) { return t.device->SetRenderState(RenderState::AlphaRef, 3); }},
+        {"sampler state", Call::SetSamplerState,
+         [](auto& t) { return t.device->SetSamplerState(0, SamplerState::MagFilter, Value::FilterLinear); }},
+        {"stage state", Call::SetTextureStageState,
+         [](auto& t) { return t.device->SetTextureStageState(0, StageState::ColorOp, Value::OpModulate); }},
+        {"texture", Call::SetTexture, [](auto& t) { return t.device->SetTexture(0, nullptr); }},
+        {"vertex format", Call::SetFVF, [](auto& t) { return t.device->SetFVF(Value::VertexFormatSprite); }},
+        {"stream", Call::SetStreamSource,
+         [](auto& t) { return t.device->SetStreamSource(0, t.vertices, 0, 28); }},
+        {"indices", Call::SetIndices, [](auto& t) { return t.device->SetIndices(t.indices); }},
+        {"transform", Call::SetTransform,
+         [](auto& t) { return t.device->SetTransform(TransformKind::World, {}); }},
+        {"get target", Call::GetRenderTarget,
+         [](auto& t)
+         {
+             std::shared_ptr<RasterSurface> s;
+             return t.device->GetRenderTarget(0, s);
+         }},
+        {"get depth", Call::GetDepthStencilSurface,
+         [](auto& t)
+         {
+             std::shared_ptr<RasterSurface> s;
+             return t.device->GetDepthStencilSurface(s);
+         }},
+        {"draw", Call::DrawIndexedPrimitive,
+         [](auto& t) { return t.DrawQuads(Quad(0, 0, 4, 4, 0xFFFFFFFF)); }},
+        {"create texture", Call::CreateTexture,
+         [](auto& t)
+         {
+             std::shared_ptr<RasterTexture> x;
+             return t.device->CreateTexture(8, 8, 1, 0, Format::A8R8G8B8, Pool::Managed, x);
+         }},
+        {"create vertex buffer", Call::CreateVertexBuffer,
+         [](auto& t)
+         {
+             std::shared_ptr<RasterBuffer> x;
+             return t.device->CreateVertexBuffer(280, Value::UsageDynamic, Value::VertexFormatSprite,
+                                                 Pool::Default, x);
+         }},
+        {"create index buffer", Call::CreateIndexBuffer,
+         [](auto& t)
+         {
+             std::shared_ptr<RasterBuffer> x;
+             return t.device->CreateIndexBuffer(12, Value::UsageDynamic, Format::Index16, Pool::Default, x);
+         }},
+        {"create depth surface", Call::CreateDepthStencilSurface,
+         [](auto& t)
+         {
+             std::shared_ptr<RasterSurface> x;
+             return t.device->CreateDepthStencilSurface(8, 8, Format::D16, true, x);
+         }},
+        {"create off-screen surface", Call::CreateOffscreenPlainSurface,
+         [](auto& t)
+         {
+             std::shared_ptr<RasterSurface> x;
+             return t.device->CreateOffscreenPlainSurface(8, 8, Format::X8R8G8B8, Pool::SystemMem, x);
+         }},
+        {"lock buffer", Call::LockBuffer,
+         [](auto& t)
+         {
+             void* data = nullptr;
+             const Result r = t.vertices->Lock(0, 28, &data, 0);
+             if (r == Result::Ok)
+                 t.vertices->Unlock();
+             return r;
+         }},
+        {"system caps", Call::GetDeviceCaps,
+         [](auto& t)
+         {
+             DeviceCaps caps;
+             return t.system->GetDeviceCaps(0, DeviceType::Hal, caps);
+         }},
+        {"format check", Call::CheckDeviceFormat,
+         [](auto& t)
+         {
+             return t.system->CheckDeviceFormat(0, DeviceType::Hal, Format::X8R8G8B8, 0,
+                                                ResourceType::Texture, Format::A8R8G8B8);
+         }},
+        {"create device", Call::CreateDevice,
+         [](auto& t)
+         {
+             PresentParams p;
+             p.backBufferWidth = 8;
+             p.backBufferHeight = 8;
+             std::unique_ptr<RasterDevice> other;
+             return t.system->CreateDevice(0, DeviceType::Hal, nullptr, Value::CreateHardwareVertexProcessing,
+                                           p, other);
+         }},
+    };
+    const Result faults[] = {Result::DeviceLost,       Result::DeviceNotReset,      Result::NotAvailable,
+                             Result::OutOfVideoMemory, Result::DriverInternalError, Result::InvalidCall};
+    RasterControl& control = *system->Control();
+    device->SetTexture(0, texture);
+    for (const CallCase& c : cases)
+    {
+        for (Result fault : faults)
+        {
+            control.Inject(c.call, fault);
+            const uint64_t before = control.Count(c.call);
+            EXPECT_EQ(c.run(*this), fault) << c.name << ": " << ResultName(fault);
+            EXPECT_EQ(control.Count(c.call), before + 1) << c.name;
+        }
+        // The injection is used up: the call works again.
+        if (c.call != Call::EndScene)
+            EXPECT_EQ(c.run(*this), Result::Ok) << c.name;
+        if (c.call == Call::Reset)
+            ASSERT_EQ(device->BeginScene(), Result::Ok);
+        ApplyEngineDefaults();
+    }
+}
+
+TEST_F(RasterDeviceTest, InjectionsRepeatAndQueue)
+{
+    RasterControl& control = *system->Control();
+    control.Inject(Call::Present, Result::DeviceLost, 2);
+    control.Inject(Call::Present, Result::DriverInternalError);
+    EXPECT_EQ(device->Present(), Result::DeviceLost);
+    EXPECT_EQ(device->Present(), Result::DeviceLost);
+    EXPECT_EQ(device->Present(), Result::DriverInternalError);
+    EXPECT_EQ(device->Present(), Result::Ok);
+    control.Inject(Call::TestCooperativeLevel, Result::DeviceNotReset, 0);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(device->TestCooperativeLevel(), Result::DeviceNotReset);
+    control.ClearInjections();
+    EXPECT_EQ(device->TestCooperativeLevel(), Result::Ok);
+    EXPECT_EQ(control.Count(Call::Present), 4u);
+    control.ResetCounts();
+    EXPECT_EQ(control.Count(Call::Present), 0u);
+}
+
+TEST_F(RasterDeviceTest, TextureBudget)
+{
+    RasterControl& control = *system->Control();
+    control.SetTextureBudget(control.UsedMemory() + 512 * 512 * 4);
+    const uint32_t before = device->GetAvailableTextureMem();
+    EXPECT_EQ(before, 512u * 512 * 4);
+    std::shared_ptr<RasterTexture> big, small;
+    ASSERT_EQ(device->CreateTexture(512, 256, 1, 0, Format::A8R8G8B8, Pool::Managed, big), Result::Ok);
+    EXPECT_EQ(device->GetAvailableTextureMem(), 512u * 256 * 4);
+    ASSERT_EQ(device->CreateTexture(512, 256, 1, 0, Format::A8R8G8B8, Pool::Managed, small), Result::Ok);
+    EXPECT_EQ(device->GetAvailableTextureMem(), 0u);
+    std::shared_ptr<RasterTexture> refused;
+    EXPECT_EQ(device->CreateTexture(1, 1, 1, 0, Format::A8R8G8B8, Pool::Managed, refused),
+              Result::OutOfVideoMemory);
+    EXPECT_EQ(refused, nullptr);
+    std::shared_ptr<RasterSurface> depth;
+    EXPECT_EQ(device->CreateDepthStencilSurface(16, 16, Format::D16, true, depth), Result::OutOfVideoMemory);
+    // A texture that is still referenced through its surface keeps its memory.
+    std::shared_ptr<RasterSurface> level;
+    ASSERT_EQ(big->GetSurfaceLevel(0, level), Result::Ok);
+    big.reset();
+    EXPECT_EQ(device->GetAvailableTextureMem(), 0u);
+    level.reset();
+    EXPECT_EQ(device->GetAvailableTextureMem(), 512u * 256 * 4);
+}
+
+TEST_F(RasterDeviceTest, BadCallsAreRefused)
+{
+    auto texture = MakeTexture(8, 8, [](int, int) { return 0xFFFFFFFFu; });
+    LockedRect rect;
+    void* data = nullptr;
+    std::shared_ptr<RasterTexture> tex;
+    std::shared_ptr<RasterBuffer> buffer;
+    struct Case
+    {
+        const char* name;
+        std::function<Result()> run;
+    };
+    const std::vector<Case> cases = {
+        {"unlock without lock", [&] { return texture->UnlockRect(0); }},
+        {"lock level 1", [&] { return texture->LockRect(1, rect, 0); }},
+        {"buffer unlock without lock", [&] { return vertices->Unlock(); }},
+        {"buffer lock past the end", [&] { return vertices->Lock(4096 * 28 - 10, 28, &data, 0); }},
+        {"buffer lock offset past the end", [&] { return vertices->Lock(4096 * 28 + 1, 0, &data, 0); }},
+        {"texture above the caps",
+         [&] { return device->CreateTexture(8192, 8, 1, 0, Format::A8R8G8B8, Pool::Managed, tex); }},
+        {"texture of size 0",
+         [&] { return device->CreateTexture(0, 8, 1, 0, Format::A8R8G8B8, Pool::Managed, tex); }},
+        {"texture with mip levels",
+         [&] { return device->CreateTexture(8, 8, 3, 0, Format::A8R8G8B8, Pool::Managed, tex); }},
+        {"managed render target",
+         [&] {
+             return device->CreateTexture(8, 8, 1, Value::UsageRenderTarget, Format::A8R8G8B8, Pool::Managed,
+                                          tex);
+         }},
+        {"index buffer of 32-bit indices",
+         [&] { return device->CreateIndexBuffer(64, 0, Format::A8R8G8B8, Pool::Default, buffer); }},
+        {"empty vertex buffer", [&] { return device->CreateVertexBuffer(0, 0, 0, Pool::Default, buffer); }},
+        {"second begin scene", [&] { return device->BeginScene(); }},
+        {"unknown compare", [&] { return device->SetRenderState(RenderState::ZFunc, 99); }},
+        {"unknown blend factor", [&] { return device->SetRenderState(RenderState::SrcBlend, 3); }},
+        {"alpha reference above 255", [&] { return device->SetRenderState(RenderState::AlphaRef, 256); }},
+        {"culling", [&] { return device->SetRenderState(RenderState::CullMode, 3); }},
+        {"wrap addressing", [&] { return device->SetSamplerState(0, SamplerState::AddressU, 1); }},
+        {"sampler 1",
+         [&] { return device->SetSamplerState(1, SamplerState::MagFilter, Value::FilterPoint); }},
+        {"stage 1 enabled",
+         [&] { return device->SetTextureStageState(1, StageState::ColorOp, Value::OpModulate); }},
+        {"unknown stage argument", [&] { return device->SetTextureStageState(0, StageState::ColorArg1, 7); }},
+        {"stage 8", [&] { return device->SetTexture(8, texture); }},
+        {"other vertex format", [&] { return device->SetFVF(0x42); }},
+        {"stride below the vertex", [&] { return device->SetStreamSource(0, vertices, 0, 16); }},
+        {"depth surface as target",
+         [&]
+         {
+             std::shared_ptr<RasterSurface> depth;
+             device->GetDepthStencilSurface(depth);
+             return device->SetRenderTarget(0, depth);
+         }},
+        {"clear depth out of range", [&] { return device->Clear(Value::ClearZBuffer, 0, 2.0f); }},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.run(), Result::InvalidCall) << c.name;
+
+    // Nested locks.
+    ASSERT_EQ(texture->LockRect(0, rect, 0), Result::Ok);
+    EXPECT_EQ(texture->LockRect(0, rect, 0), Result::InvalidCall);
+    EXPECT_EQ(rect.bits, nullptr);
+    EXPECT_EQ(texture->UnlockRect(0), Result::Ok);
+    ASSERT_EQ(vertices->Lock(0, 0, &data, 0), Result::Ok);
+    EXPECT_EQ(vertices->Lock(0, 28, &data, 0), Result::InvalidCall);
+    // Drawing from a locked buffer is refused.
+    EXPECT_EQ(device->DrawIndexedPrimitive(PrimitiveType::TriangleList, 0, 0, 4, 0, 2), Result::InvalidCall);
+    vertices->Unlock();
+}
+
+TEST_F(RasterDeviceTest, BadDrawsDrawNothing)
+{
+    const Picture before = Frame();
+    DrawQuads(Quad(0, 0, 4, 4, 0xFFFFFFFF)); // fills the buffers with one quad's indices 0-3
+    device->Clear(Value::ClearTarget, 0xFF203040, 1.0f);
+    struct Case
+    {
+        const char* name;
+        PrimitiveType type;
+        int32_t base;
+        uint32_t minVertex, count, start, primitives;
+    };
+    const Case cases[] = {
+        {"index below the declared range", PrimitiveType::TriangleList, 0, 1, 3, 0, 2},
+        {"index above the declared range", PrimitiveType::TriangleList, 0, 0, 3, 0, 2},
+        {"base vertex past the buffer", PrimitiveType::TriangleList, 4094, 0, 4, 0, 2},
+        {"negative base vertex", PrimitiveType::TriangleList, -1, 0, 4, 0, 2},
+        {"indices past the index buffer", PrimitiveType::TriangleList, 0, 0, 4, 6142, 2},
+        {"no primitives", PrimitiveType::TriangleList, 0, 0, 4, 0, 0},
+        {"unknown primitive type", PrimitiveType(5), 0, 0, 4, 0, 2},
+        {"huge primitive count", PrimitiveType::TriangleList, 0, 0, 4, 0, 0x7FFFFFFF},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(device->DrawIndexedPrimitive(c.type, c.base, c.minVertex, c.count, c.start, c.primitives),
+                  Result::InvalidCall)
+            << c.name;
+    EXPECT_EQ(Frame().pixels, before.pixels);
+    // Outside a scene.
+    ASSERT_EQ(device->EndScene(), Result::Ok);
+    EXPECT_EQ(device->EndScene(), Result::InvalidCall);
+    EXPECT_EQ(device->DrawIndexedPrimitive(PrimitiveType::TriangleList, 0, 0, 4, 0, 2), Result::InvalidCall);
+    EXPECT_EQ(Frame().pixels, before.pixels);
+}
+
+TEST_F(RasterDeviceTest, NonFiniteAndHugeCoordinates)
+{
+    Material(3, false);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const Picture before = Frame();
+    // Triangles with a position that is not a number are dropped.
+    ASSERT_EQ(DrawQuads({Vertex(nan, 10, 0xFFFFFFFF, 0, 0), Vertex(100, 10, 0xFFFFFFFF, 0, 0),
+                         Vertex(100, 100, 0xFFFFFFFF, 0, 0), Vertex(inf, 100, 0xFFFFFFFF, 0, 0)}),
+              Result::Ok);
+    ASSERT_EQ(DrawLines({Vertex(nan, nan, 0xFFFFFFFF, 0, 0), Vertex(10, 10, 0xFFFFFFFF, 0, 0)}), Result::Ok);
+    EXPECT_EQ(Frame().pixels, before.pixels);
+    // A huge triangle is clipped, not wrapped: it covers the whole target exactly once.
+    const float big = 3e30f;
+    ASSERT_EQ(DrawQuads({Vertex(-big, -big, 0xFF00FF00, nan, inf), Vertex(3 * big, -big, 0xFF00FF00, 0, 0),
+                         Vertex(-big, 3 * big, 0xFF00FF00, 0, 0), Vertex(-big, 3 * big, 0xFF00FF00, 0, 0)}),
+              Result::Ok);
+    for (uint32_t p : Frame().pixels)
+        ASSERT_EQ(p, 0xFF00FF00u);
+    // A quad reaching far off the target on every side, textured with wild coordinates.
+    auto texture = MakeTexture(
+        16, 16, [](int x, int y) { return 0xFF000000u | uint32_t(x * 16) << 8 | uint32_t(y * 16); });
+    device->SetTexture(0, texture);
+    Material(1, true, true);
+    ASSERT_EQ(
+        DrawQuads({Vertex(-1e7f, 5e6f, 0xFFFFFFFF, -1e20f, 1e20f),
+                   Vertex(2e7f, 5e6f, 0xFFFFFFFF, 1e20f, 1e20f),
+                   Vertex(3e5f, -4e8f, 0xFFFFFFFF, 1e20f, -1e20f), Vertex(-3e9f, -2e6f, 0xFFFFFFFF, nan, 0)}),
+        Result::Ok);
+    Material(3, false);
+    ASSERT_EQ(DrawLines({Vertex(-1e9f, 60, 0xFFFF0000, 0, 0), Vertex(1e9f, 60, 0xFFFF0000, 0, 0)}),
+              Result::Ok);
+    EXPECT_EQ(Pixel(0, 60) & 0x00FFFFFF, 0xFF0000u);
+    EXPECT_EQ(Pixel(Width - 1, 60) & 0x00FFFFFF, 0xFF0000u);
+}
+
+TEST_F(RasterDeviceTest, AdaptersCapsAndFormats)
+{
+    AdapterInfo square;
+    square.caps.textureCaps = Value::TextureCapsSquareOnly;
+    square.caps.maxTextureWidth = square.caps.maxTextureHeight = 512;
+    square.hasHal = false;
+    square.hasReference = true;
+    square.argbTextures = false;
+    square.monitor = 2;
+    square.identifier.deviceIdentifier[0] = 7;
+    SystemOptions options;
+    options.adapters = {AdapterInfo(), square};
+    RasterSystem two(options);
+    EXPECT_EQ(two.GetAdapterCount(), 2u);
+    EXPECT_EQ(two.GetAdapterMonitor(1), 2u);
+    EXPECT_EQ(two.GetAdapterMonitor(2), 0u);
+    DeviceCaps caps;
+    EXPECT_EQ(two.GetDeviceCaps(1, DeviceType::Hal, caps), Result::NotAvailable);
+    ASSERT_EQ(two.GetDeviceCaps(1, DeviceType::Reference, caps), Result::Ok);
+    EXPECT_EQ(caps.deviceType, DeviceType::Reference);
+    EXPECT_EQ(caps.adapterOrdinal, 1u);
+    EXPECT_EQ(two.GetDeviceCaps(2, DeviceType::Hal, caps), Result::InvalidCall);
+    EXPECT_EQ(two.CheckDeviceFormat(0, DeviceType::Hal, Format::X8R8G8B8, 0, ResourceType::Texture,
+                                    Format::A8R8G8B8),
+              Result::Ok);
+    EXPECT_EQ(two.CheckDeviceFormat(1, DeviceType::Reference, Format::X8R8G8B8, 0, ResourceType::Texture,
+                                    Format::A8R8G8B8),
+              Result::NotAvailable);
+    EXPECT_EQ(two.CheckDeviceFormat(1, DeviceType::Reference, Format::R5G6B5, 0, ResourceType::Texture,
+                                    Format::R5G6B5),
+              Result::Ok);
+    AdapterIdentifier id;
+    ASSERT_EQ(two.GetAdapterIdentifier(1, 0, id), Result::Ok);
+    EXPECT_EQ(id.deviceIdentifier[0], 7);
+    DisplayMode mode;
+    ASSERT_EQ(two.GetAdapterDisplayMode(0, mode), Result::Ok);
+    EXPECT_EQ(mode.width, 1024u);
+
+    PresentParams params;
+    params.backBufferWidth = 64;
+    params.backBufferHeight = 32;
+    params.backBufferFormat = Format::R5G6B5;
+    std::unique_ptr<RasterDevice> squareDevice;
+    ASSERT_EQ(two.CreateDevice(1, DeviceType::Reference, nullptr, Value::CreateSoftwareVertexProcessing,
+                               params, squareDevice),
+              Result::Ok);
+    std::shared_ptr<RasterTexture> texture;
+    EXPECT_EQ(squareDevice->CreateTexture(64, 32, 1, 0, Format::A8R8G8B8, Pool::Managed, texture),
+              Result::InvalidCall);
+    EXPECT_EQ(squareDevice->CreateTexture(1024, 1024, 1, 0, Format::A8R8G8B8, Pool::Managed, texture),
+              Result::InvalidCall);
+    EXPECT_EQ(squareDevice->CreateTexture(512, 512, 1, 0, Format::A8R8G8B8, Pool::Managed, texture),
+              Result::Ok);
+    // Creation refuses what the device cannot do.
+    std::unique_ptr<RasterDevice> refused;
+    EXPECT_EQ(
+        two.CreateDevice(1, DeviceType::Hal, nullptr, Value::CreateSoftwareVertexProcessing, params, refused),
+        Result::NotAvailable);
+    EXPECT_EQ(two.CreateDevice(0, DeviceType::Hal, nullptr, 0, params, refused), Result::InvalidCall);
+    params.backBufferWidth = 100000;
+    EXPECT_EQ(
+        two.CreateDevice(0, DeviceType::Hal, nullptr, Value::CreateSoftwareVertexProcessing, params, refused),
+        Result::InvalidCall);
+    params.backBufferWidth = 0;
+    EXPECT_EQ(
+        two.CreateDevice(0, DeviceType::Hal, nullptr, Value::CreateSoftwareVertexProcessing, params, refused),
+        Result::InvalidCall);
+    EXPECT_EQ(refused, nullptr);
+}
+
+TEST_F(RasterDeviceTest, ResetMakesNewBuffersAndDefaultStates)
+{
+    device->SetRenderState(RenderState::AlphaRef, 77);
+    std::shared_ptr<RasterSurface> oldBack;
+    device->GetBackBuffer(0, oldBack);
+    PresentParams params = device->GetPresentParams();
+    params.backBufferWidth = 320;
+    params.backBufferHeight = 200;
+    params.windowed = false;
+    ASSERT_EQ(device->Reset(params), Result::Ok);
+    EXPECT_FALSE(device->InScene());
+    EXPECT_EQ(device->GetRenderState(RenderState::AlphaRef), 0u);
+    std::shared_ptr<RasterSurface> back, target, depth;
+    ASSERT_EQ(device->GetBackBuffer(0, back), Result::Ok);
+    ASSERT_EQ(device->GetRenderTarget(0, target), Result::Ok);
+    ASSERT_EQ(device->GetDepthStencilSurface(depth), Result::Ok);
+    EXPECT_EQ(back, target);
+    EXPECT_NE(back, oldBack);
+    EXPECT_EQ(back->Width(), 320u);
+    EXPECT_EQ(depth->Width(), 320u);
+    auto& presenter = static_cast<NullPresenter&>(device->Presenter());
+    EXPECT_FALSE(presenter.IsWindowed());
+    // A failed reset keeps the device as it was.
+    params.autoDepthStencilFormat = Format::A8R8G8B8;
+    EXPECT_EQ(device->Reset(params), Result::InvalidCall);
+    EXPECT_EQ(device->GetPresentParams().backBufferWidth, 320u);
+    // Present hands the back buffer to the presenter.
+    ASSERT_EQ(device->BeginScene(), Result::Ok);
+    ApplyEngineDefaults();
+    ASSERT_EQ(device->Clear(Value::ClearTarget, 0xFF112233, 1.0f), Result::Ok);
+    ASSERT_EQ(device->EndScene(), Result::Ok);
+    ASSERT_EQ(device->Present(), Result::Ok);
+    EXPECT_EQ(presenter.FrameCount(), 1u);
+    EXPECT_EQ(presenter.LastFrame().size(), 320u * 200);
+    EXPECT_EQ(presenter.LastFrame()[0], 0xFF112233u);
+}
+
+TEST(RasterPresenterTest, SdlWindowShowsFrames)
+{
+    // The offscreen video driver gives a real window and renderer without a display.
+    // The dummy driver and the software renderer keep the test free of GL drivers (the offscreen
+    // driver's EGL libraries leak on unload).
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    SystemOptions options;
+    options.adapters = {AdapterInfo()};
+    RasterSystem system(options);
+    SDL_Window* window = SDL_CreateWindow("raster", 0, 0, 64, 48, SDL_WINDOW_HIDDEN);
+    ASSERT_NE(window, nullptr) << SDL_GetError();
+    PresentParams params;
+    params.deviceWindow = window;
+    std::unique_ptr<RasterDevice> device;
+    ASSERT_EQ(system.CreateDevice(0, DeviceType::Hal, window, Value::CreateHardwareVertexProcessing, params,
+                                  device),
+              Result::Ok);
+    // No size given: the window's client size.
+    EXPECT_EQ(device->GetPresentParams().backBufferWidth, 64u);
+    EXPECT_EQ(device->Presenter().Window(), window);
+    ASSERT_EQ(device->Clear(Value::ClearTarget, 0xFF00FF00, 1.0f), Result::Ok);
+    EXPECT_EQ(device->Present(), Result::Ok);
+    params.backBufferWidth = 128;
+    params.backBufferHeight = 96;
+    params.windowed = false;
+    ASSERT_EQ(device->Reset(params), Result::Ok);
+    EXPECT_EQ(device->Present(), Result::Ok);
+    device.reset();
+    SDL_DestroyWindow(window);
+    // Without a window the presenter makes and owns one.
+    SdlPresenter own(nullptr, "raster");
+    ASSERT_TRUE(own.Configure(32, 16, true));
+    ASSERT_NE(own.Window(), nullptr);
+    std::vector<uint32_t> frame(32 * 16, 0xFF0000FF);
+    EXPECT_EQ(own.Show(frame.data(), 32, 16), Result::Ok);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+    SDL_ResetHint(SDL_HINT_RENDER_DRIVER);
+}
+
+} // namespace
+} // namespace RasterTest
