@@ -264,6 +264,11 @@ const Case kCases[] = {
     {"grey_sampled2x2", 33, 20, grey(2, 2), 8, 8},
 };
 
+void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class FastJpegDecodeCases : public ::testing::TestWithParam<Case>
 {
 };
@@ -469,6 +474,11 @@ const Damage kDamages[] = {
      eFastJpegBadData},
     {"no_eoi", [](Bytes& j) { j.resize(j.size() - 2); }, eFastJpegDataEnded},
 };
+
+void PrintTo(const Damage& d, std::ostream* os)
+{
+    *os << d.name;
+}
 
 class FastJpegDamage : public ::testing::TestWithParam<Damage>
 {
