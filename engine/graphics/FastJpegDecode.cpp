@@ -711,22 +711,41 @@ void destroy(Decoder* d)
     delete d;
 }
 
-const FastJpegKernelSet* chooseKernels(uint32_t& level)
+// Processor level as the decoder records it: 4 with SSE3, 3 with SSE2, 2 with
+// SSE only, 0 otherwise (or on processors of other families, where the
+// portable kernels serve).
+uint32_t processorLevel()
 {
-    level = 0;
 #if defined(__x86_64__) || defined(__i386__)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("sse3"))
-        level = 4;
-    else if (__builtin_cpu_supports("sse2"))
-        level = 3;
-    else if (__builtin_cpu_supports("sse"))
-        level = 2;
+    // Queried once: the feature query itself is not safe to run on two
+    // threads at once.
+    static const uint32_t level = []
+    {
+        __builtin_cpu_init();
+        if (__builtin_cpu_supports("sse3"))
+            return 4u;
+        if (__builtin_cpu_supports("sse2"))
+            return 3u;
+        if (__builtin_cpu_supports("sse"))
+            return 2u;
+        return 0u;
+    }();
+    return level;
+#else
+    return 0;
+#endif
+}
+
+const FastJpegKernelSet* chooseKernels(uint32_t level)
+{
+#if defined(__x86_64__) || defined(__i386__)
     if (level < 2)
         return nullptr;
     const FastJpegKernelSet* sse2 = FastJpegSse2Kernels();
     if (level >= 3 && sse2 && !g_forceScalar.load(std::memory_order_relaxed))
         return sse2;
+#else
+    (void)level;
 #endif
     return &FastJpegScalarKernels();
 }
@@ -745,6 +764,7 @@ uint8_t FastJpegDecode(const uint8_t* data, size_t length, FastJpegState** out, 
     d->stamp = kStamp;
     d->mode = mode;
     d->maxSide = maxSide;
+    d->processorLevel = processorLevel();
     d->kernels = chooseKernels(d->processorLevel);
     if (!d->kernels)
     {
