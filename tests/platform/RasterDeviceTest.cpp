@@ -443,6 +443,27 @@ TEST_F(RasterDeviceTest, ResetMakesNewBuffersAndDefaultStates)
     EXPECT_EQ(presenter.LastFrame()[0], 0xFF112233u);
 }
 
+TEST(RasterSystemTest, AdaptersOfTheDisplays)
+{
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
+    {
+        RasterSystem system;
+        ASSERT_GE(system.GetAdapterCount(), 1u);
+        DisplayMode mode;
+        ASSERT_EQ(system.GetAdapterDisplayMode(0, mode), Result::Ok);
+        EXPECT_GT(mode.width, 0u);
+        EXPECT_LE(mode.width, RasterSystem::DesktopWidthCap);
+        EXPECT_LE(mode.height, RasterSystem::DesktopHeightCap);
+        EXPECT_EQ(mode.format, Format::X8R8G8B8);
+        EXPECT_EQ(system.MonitorOfWindow(nullptr), system.GetAdapterMonitor(0));
+        DeviceCaps caps;
+        ASSERT_EQ(system.GetDeviceCaps(0, DeviceType::Hal, caps), Result::Ok);
+        EXPECT_GE(caps.maxTextureWidth, 1024u);
+        EXPECT_TRUE(caps.devCaps & Value::DevCapsHwTransformAndLight);
+    }
+    SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+}
+
 TEST(RasterPresenterTest, SdlWindowShowsFrames)
 {
     // The offscreen video driver gives a real window and renderer without a display.
