@@ -293,6 +293,15 @@ TEST_F(RasterDeviceTest, BadDrawsDrawNothing)
                   Result::InvalidCall)
             << c.name;
     EXPECT_EQ(Frame().pixels, before.pixels);
+    // A depth test against a depth surface smaller than the target.
+    std::shared_ptr<RasterSurface> small;
+    ASSERT_EQ(device->CreateDepthStencilSurface(16, 16, Format::D16, true, small), Result::Ok);
+    ASSERT_EQ(device->SetDepthStencilSurface(small), Result::Ok);
+    device->SetRenderState(RenderState::ZEnable, 1);
+    EXPECT_EQ(device->DrawIndexedPrimitive(PrimitiveType::TriangleList, 0, 0, 4, 0, 2), Result::InvalidCall);
+    device->SetRenderState(RenderState::ZEnable, 0);
+    EXPECT_EQ(device->DrawIndexedPrimitive(PrimitiveType::TriangleList, 0, 0, 4, 0, 2), Result::Ok);
+    device->Clear(Value::ClearTarget, 0xFF203040, 1.0f);
     // Outside a scene.
     ASSERT_EQ(device->EndScene(), Result::Ok);
     EXPECT_EQ(device->EndScene(), Result::InvalidCall);
