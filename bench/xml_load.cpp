@@ -1,0 +1,100 @@
+// Loading a large definitions-style XML file into the engine's XmlNode tree,
+// against its anchor: TinyXML parsing the same text into its own tree alone.
+// The ratio shows what the conversion to XmlNode costs on top of the parser.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include <tinyxml.h>
+
+#include "engine/core/XmlDocumentCache.h"
+
+namespace
+{
+
+// Libraries of definitions: many elements with a handful of attributes,
+// some nested, some with text, as the content files are written.
+const std::string& definitionsText()
+{
+    static const std::string text = []
+    {
+        std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Library name=\"Main\">\n";
+        char line[512];
+        for (int i = 0; i < 4000; ++i)
+        {
+            std::snprintf(
+                line, sizeof line,
+                "  <Sprite name=\"spr_item_%d\" image=\"images\\items\\item_%d.png\" pos=\"%d,%d\" "
+                "size=\"%d,%d\" visible=\"true\" alpha=\"0.75\" layer=\"%d\">\n"
+                "    <Animation name=\"idle\" frames=\"%d\" fps=\"12.5\" loop=\"yes\"/>\n"
+                "    <Text font=\"Arial\" size=\"14\">Caf\xC3\xA9 item number %d &amp; more</Text>\n"
+                "    <Hint>|T|HINT_%d</Hint>\n"
+                "  </Sprite>\n",
+                i, i, i % 1024, i % 768, 32 + i % 64, 32 + i % 48, i % 8, 1 + i % 24, i, i);
+            s += line;
+        }
+        s += "</Library>\n";
+        return s;
+    }();
+    return text;
+}
+
+void TinyXmlAlone(benchmark::State& state)
+{
+    const std::string& text = definitionsText();
+    for (auto _ : state)
+    {
+        TiXmlDocument document;
+        document.Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
+        benchmark::DoNotOptimize(document.RootElement());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
+}
+
+void XmlNodeLoad(benchmark::State& state)
+{
+    const std::string& text = definitionsText();
+    for (auto _ : state)
+    {
+        auto root =
+            TarnEngine::ParseXmlFileBytes(reinterpret_cast<const uint8_t*>(text.data()), text.size(), false);
+        benchmark::DoNotOptimize(root.get());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
+}
+
+// Medians of several runs: the machine is shared, single runs wander.
+BENCHMARK(TinyXmlAlone)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly();
+BENCHMARK(XmlNodeLoad)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly();
+
+// Collects the time per iteration of each run so that main can print the ratio.
+class RatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    std::map<std::string, double> seconds;
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs)
+            if (run.aggregate_name == "median")
+                seconds[run.run_name.function_name] = run.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    auto anchor = reporter.seconds.find("TinyXmlAlone");
+    auto ours = reporter.seconds.find("XmlNodeLoad");
+    if (anchor != reporter.seconds.end() && ours != reporter.seconds.end() && anchor->second > 0)
+        std::printf("XmlNode load / TinyXML parse alone: %.2fx (goal <= 1.5x) on %zu bytes\n",
+                    ours->second / anchor->second, definitionsText().size());
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,137 @@
+// Command-line splitting; see CommandLine.h.
+#include "engine/core/CommandLine.h"
+
+#include <cwctype>
+#include <fstream>
+#include <iterator>
+
+#include "engine/core/TextHelpers.h"
+
+namespace TarnEngine
+{
+
+namespace
+{
+
+std::vector<std::wstring> processArguments()
+{
+    std::vector<std::wstring> argv;
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t start = 0;
+    while (start < all.size())
+    {
+        size_t end = all.find('\0', start);
+        if (end == std::string::npos)
+            end = all.size();
+        argv.push_back(Utf8ToWString(std::string_view(all).substr(start, end - start)));
+        start = end + 1;
+    }
+    return argv;
+}
+
+} // namespace
+
+CommandLine& CommandLine::Get()
+{
+    static CommandLine line(JoinArguments(processArguments()));
+    return line;
+}
+
+std::wstring CommandLine::JoinArguments(const std::vector<std::wstring>& argv)
+{
+    std::wstring line;
+    for (size_t i = 0; i < argv.size(); ++i)
+    {
+        if (i > 0)
+            line += L' ';
+        const std::wstring& arg = argv[i];
+        bool quote = arg.empty();
+        for (wchar_t c : arg)
+            if (std::iswspace(static_cast<wint_t>(c)))
+                quote = true;
+        if (quote)
+            line += L'"' + arg + L'"';
+        else
+            line += arg;
+    }
+    return line;
+}
+
+CommandLine::CommandLine(const std::wstring& whole)
+{
+    std::wstring line = whole;
+    size_t lua = line.find(L"-lua");
+    if (lua != std::wstring::npos)
+    {
+        m_script = line.substr(lua + 4);
+        Trim(m_script);
+        line.resize(lua);
+    }
+
+    std::vector<std::wstring> tokens;
+    size_t pos = 0;
+    const size_t size = line.size();
+    bool ended = false;
+    while (!ended)
+    {
+        while (pos < size && std::iswspace(static_cast<wint_t>(line[pos])))
+            ++pos;
+        if (pos >= size)
+            break;
+        std::wstring token;
+        bool quoted = false;
+        while (pos < size)
+        {
+            wchar_t c = line[pos];
+            if (!quoted && c == L'/' && pos + 1 < size && line[pos + 1] == L'/')
+            {
+                // The rest of the line is a comment.
+                ended = true;
+                break;
+            }
+            if (!quoted && std::iswspace(static_cast<wint_t>(c)))
+                break;
+            if (c == L'"')
+                quoted = !quoted;
+            token += c;
+            ++pos;
+        }
+        if (!token.empty() && token.front() == L'"')
+            token.erase(0, 1);
+        if (!token.empty() && token.back() == L'"')
+            token.pop_back();
+        tokens.push_back(token);
+    }
+    if (!tokens.empty())
+        tokens.erase(tokens.begin());
+    m_arguments = std::move(tokens);
+}
+
+bool CommandLine::HasOption(const wchar_t* name) const
+{
+    if (!name)
+        return false;
+    for (const std::wstring& arg : m_arguments)
+        if (EqualsNoCase(arg, name))
+            return true;
+    return false;
+}
+
+std::wstring CommandLine::GetDataFolderOption() const
+{
+    for (size_t i = 0; i < m_arguments.size(); ++i)
+    {
+        if (m_arguments[i] != L"-data")
+            continue;
+        if (i + 1 >= m_arguments.size())
+            return std::wstring();
+        const std::wstring& value = m_arguments[i + 1];
+        if (!value.empty() && value.front() == L'-')
+            return std::wstring();
+        return value;
+    }
+    return std::wstring();
+}
+
+} // namespace TarnEngine

@@ -1,0 +1,36 @@
+// Implementation of Referenced.h.
+#include "engine/core/Referenced.h"
+
+namespace TarnEngine
+{
+
+Referenced::~Referenced()
+{
+    if (m_weak != nullptr)
+    {
+        m_weak->object = nullptr;
+        if (m_weak->count == 0)
+            delete m_weak;
+        m_weak = nullptr;
+    }
+}
+
+bool Referenced::ReleaseCheck()
+{
+    if (m_count != 0)
+        return false;
+    delete this;
+    return true;
+}
+
+WeakBlock* Referenced::GetWeakBlock()
+{
+    if (m_weak == nullptr)
+    {
+        m_weak = new WeakBlock;
+        m_weak->object = this;
+    }
+    return m_weak;
+}
+
+} // namespace TarnEngine

@@ -1,0 +1,153 @@
+// Dynamic vertex and index buffers: storage made on demand, given up on device loss.
+#include "engine/graphics/DynamicBuffers.h"
+
+#include "engine/graphics/DirectXDevice.h"
+
+#include "platform/raster/RasterDevice.h"
+
+namespace TarnEngine
+{
+
+using Raster::Result;
+namespace V = Raster::Value;
+
+namespace
+{
+uint32_t usageOf(bool readable)
+{
+    return V::UsageDynamic | (readable ? 0u : V::UsageWriteOnly);
+}
+uint32_t lockFlags(bool readOnly)
+{
+    return readOnly ? V::LockReadOnly : V::LockDiscard;
+}
+} // namespace
+
+DynamicVertexBuffer::DynamicVertexBuffer(DirectXDevice* ownerDevice, IBufferFiller* bufferFiller,
+                                         uint32_t vertexCount, uint32_t vertexStride, uint32_t vertexFormat,
+                                         bool isReadable)
+    : owner(ownerDevice), filler(bufferFiller), count(vertexCount), stride(vertexStride), fvf(vertexFormat),
+      readable(isReadable)
+{
+    owner->AddEventSubscriber(this);
+}
+
+DynamicVertexBuffer::~DynamicVertexBuffer()
+{
+    owner->RemoveEventSubscriber(this);
+    buffer.reset();
+}
+
+bool DynamicVertexBuffer::Create()
+{
+    Raster::RasterDevice* device = owner->GetRasterDevice();
+    if (count == 0 || !device)
+        return false;
+    std::shared_ptr<Raster::RasterBuffer> made;
+    if (device->CreateVertexBuffer(count * stride, usageOf(readable), fvf, Raster::Pool::Default, made) !=
+        Result::Ok)
+        return false;
+    buffer = std::move(made);
+    if (filler)
+        filler->OnVertexBufferCreated(this);
+    return true;
+}
+
+bool DynamicVertexBuffer::Bind(uint32_t stream, bool force)
+{
+    if (!buffer && !Create())
+        return false;
+    DeviceStateCache& cache = owner->GetStateCache();
+    const bool a = cache.SetFVF(fvf, force);
+    const bool b = cache.SetStreamSource(stream, buffer, stride, force);
+    return a && b;
+}
+
+bool DynamicVertexBuffer::Lock(void** data, uint32_t lockCount, uint32_t offset, bool readOnly)
+{
+    if (data)
+        *data = nullptr;
+    if (!data || (!buffer && !Create()))
+        return false;
+    return buffer->Lock(offset * stride, lockCount * stride, data, lockFlags(readOnly)) == Result::Ok;
+}
+
+void DynamicVertexBuffer::Unlock()
+{
+    if (buffer)
+        buffer->Unlock();
+}
+
+void DynamicVertexBuffer::OnDeviceLost()
+{
+    if (owner->GetRasterDevice() && buffer)
+        buffer.reset();
+}
+
+bool DynamicVertexBuffer::OnDeviceReset()
+{
+    return buffer ? true : Create();
+}
+
+DynamicIndexBuffer::DynamicIndexBuffer(DirectXDevice* ownerDevice, IBufferFiller* bufferFiller,
+                                       uint32_t indexCount, bool isReadable)
+    : owner(ownerDevice), filler(bufferFiller), count(indexCount), readable(isReadable)
+{
+    owner->AddEventSubscriber(this);
+}
+
+DynamicIndexBuffer::~DynamicIndexBuffer()
+{
+    owner->RemoveEventSubscriber(this);
+    buffer.reset();
+}
+
+bool DynamicIndexBuffer::Create()
+{
+    Raster::RasterDevice* device = owner->GetRasterDevice();
+    if (count == 0 || !device)
+        return false;
+    std::shared_ptr<Raster::RasterBuffer> made;
+    if (device->CreateIndexBuffer(count * 2, usageOf(readable), Raster::Format::Index16,
+                                  Raster::Pool::Default, made) != Result::Ok)
+        return false;
+    buffer = std::move(made);
+    if (filler)
+        filler->OnIndexBufferCreated(this);
+    return true;
+}
+
+bool DynamicIndexBuffer::Bind(bool force)
+{
+    if (!buffer && !Create())
+        return false;
+    return owner->GetStateCache().SetIndices(buffer, force);
+}
+
+bool DynamicIndexBuffer::Lock(void** data, uint32_t lockCount, uint32_t offset, bool readOnly)
+{
+    if (data)
+        *data = nullptr;
+    if (!data || (!buffer && !Create()))
+        return false;
+    return buffer->Lock(offset * 2, lockCount * 2, data, lockFlags(readOnly)) == Result::Ok;
+}
+
+void DynamicIndexBuffer::Unlock()
+{
+    if (buffer)
+        buffer->Unlock();
+}
+
+void DynamicIndexBuffer::OnDeviceLost()
+{
+    if (owner->GetRasterDevice() && buffer)
+        buffer.reset();
+}
+
+bool DynamicIndexBuffer::OnDeviceReset()
+{
+    return buffer ? true : Create();
+}
+
+} // namespace TarnEngine

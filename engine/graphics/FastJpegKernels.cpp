@@ -1,0 +1,607 @@
+// Inverse transforms and colour conversion of the fast JPEG decoder.
+//
+// A block of eight by eight coefficients is evaluated at 8 or 16 points in
+// each direction: s(x, y) = sum over u, v of a(u)/2 a(v)/2 F(v, u)
+// cos((2x + 1) u pi / 2Nx) cos((2y + 1) v pi / 2Ny). With 16 points the same
+// coefficients land on the doubled grid, which upsamples half-resolution
+// chroma without a separate filter.
+//
+// Full-resolution blocks (8 x 8 output) go through the scaled butterfly of
+// Arai, Agui and Nakajima along the rows and then down the columns, on a
+// block the decoder stores transposed so that only one transposition is
+// needed; the butterfly's input scale factors are folded into the decoder's
+// dequantisation (FastJpegLayout). The upsampling kernels run over the
+// coefficient rows first and touch only the non-zero coefficients, using the
+// symmetry of the cosines (even frequencies mirror, odd ones change sign) to
+// compute half of each row; down the columns, 8 output rows again use the
+// butterfly and 16 rows sum the rows with the same mirror symmetry. A block
+// with only its DC coefficient is a constant and skips the transform.
+//
+// Both kernel sets compute every output lane with the same float operations
+// in the same order, so their pictures are bit-identical.
+#include "engine/graphics/FastJpegKernels.h"
+
+#include <cmath>
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+// A fused multiply-add would round differently from the vector kernels.
+#if defined(__clang__)
+#pragma clang fp contract(off)
+#endif
+
+namespace TarnEngine
+{
+namespace
+{
+
+struct Basis
+{
+    // b8[u][x] = a(u)/2 cos((2x + 1) u pi / 16); b16 the same on 16 points.
+    alignas(16) float b8[8][8];
+    alignas(16) float b16[8][16];
+};
+
+const Basis& basis()
+{
+    static const Basis table = []
+    {
+        Basis b{};
+        const double pi = 3.14159265358979323846;
+        for (int u = 0; u < 8; ++u)
+        {
+            const double scale = u == 0 ? 0.5 / std::sqrt(2.0) : 0.5;
+            for (int x = 0; x < 8; ++x)
+                b.b8[u][x] = static_cast<float>(scale * std::cos((2 * x + 1) * u * pi / 16.0));
+            for (int x = 0; x < 16; ++x)
+                b.b16[u][x] = static_cast<float>(scale * std::cos((2 * x + 1) * u * pi / 32.0));
+        }
+        return b;
+    }();
+    return table;
+}
+
+template <int N> const float* basisRows(const Basis& b)
+{
+    if constexpr (N == 8)
+        return &b.b8[0][0];
+    else
+        return &b.b16[0][0];
+}
+
+// Splits the non-zero coefficient rows into even and odd ones.
+struct RowLists
+{
+    int even[4];
+    int odd[4];
+    int evenCount = 0;
+    int oddCount = 0;
+};
+
+constexpr float kSqrt2 = 1.414213562f;
+constexpr float kC2 = 1.847759065f;        // 2 cos(pi/8)
+constexpr float kC2MinusC6 = 1.082392200f; // 2 (cos(pi/8) - cos(3pi/8))
+constexpr float kC2PlusC6 = 2.613125930f;  // 2 (cos(pi/8) + cos(3pi/8))
+
+// One 8-point butterfly; T is float or a vector type with the operators used.
+template <typename T, typename Ops>
+__attribute__((always_inline)) inline void butterfly(const T* in, T* out, const Ops& ops)
+{
+    T tmp10 = ops.add(in[0], in[4]);
+    T tmp11 = ops.sub(in[0], in[4]);
+    const T tmp13 = ops.add(in[2], in[6]);
+    T tmp12 = ops.sub(ops.mul(ops.sub(in[2], in[6]), ops.k(kSqrt2)), tmp13);
+    const T e0 = ops.add(tmp10, tmp13);
+    const T e3 = ops.sub(tmp10, tmp13);
+    const T e1 = ops.add(tmp11, tmp12);
+    const T e2 = ops.sub(tmp11, tmp12);
+
+    const T z13 = ops.add(in[5], in[3]);
+    const T z10 = ops.sub(in[5], in[3]);
+    const T z11 = ops.add(in[1], in[7]);
+    const T z12 = ops.sub(in[1], in[7]);
+    const T o7 = ops.add(z11, z13);
+    tmp11 = ops.mul(ops.sub(z11, z13), ops.k(kSqrt2));
+    const T z5 = ops.mul(ops.add(z10, z12), ops.k(kC2));
+    tmp10 = ops.sub(ops.mul(ops.k(kC2MinusC6), z12), z5);
+    tmp12 = ops.sub(z5, ops.mul(ops.k(kC2PlusC6), z10));
+    const T o6 = ops.sub(tmp12, o7);
+    const T o5 = ops.sub(tmp11, o6);
+    const T o4 = ops.add(tmp10, o5);
+
+    out[0] = ops.add(e0, o7);
+    out[7] = ops.sub(e0, o7);
+    out[1] = ops.add(e1, o6);
+    out[6] = ops.sub(e1, o6);
+    out[2] = ops.add(e2, o5);
+    out[5] = ops.sub(e2, o5);
+    out[4] = ops.add(e3, o4);
+    out[3] = ops.sub(e3, o4);
+}
+
+// Mirrors the vector path: cap at 255 in float, round to nearest with ties
+// to even (the default rounding mode; values below the 32-bit range become
+// the most negative integer, as the processor's conversion gives), then
+// saturate to 0..255 as the packing instructions do.
+inline uint8_t toByte(float v)
+{
+    v = v > 255.0f ? 255.0f : v;
+    const float r = std::nearbyint(v);
+    const int i = r >= -2147483648.0f ? static_cast<int>(r) : INT32_MIN;
+    return static_cast<uint8_t>(i < 0 ? 0 : i > 255 ? 255 : i);
+}
+
+constexpr float kCbToBlue = 1.772f;
+constexpr float kCbToGreen = 0.34414f;
+constexpr float kCrToGreen = 0.71414f;
+constexpr float kCrToRed = 1.402f;
+
+// ---------------------------------------------------------------- portable
+
+struct ScalarOps
+{
+    float add(float a, float b) const { return a + b; }
+    float sub(float a, float b) const { return a - b; }
+    float mul(float a, float b) const { return a * b; }
+    float k(float v) const { return v; }
+};
+
+// Eight by eight output from coefficients stored transposed (column u, row v
+// at u * 8 + v): a butterfly along each row, then down each column.
+void transform8x8Scalar(const float* coef, bool dcOnly, float* out, size_t stride)
+{
+    if (dcOnly)
+    {
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                out[y * stride + x] = coef[0];
+        return;
+    }
+    float tmp[8][8]; // [x][v]
+    for (int v = 0; v < 8; ++v)
+    {
+        float in[8], res[8];
+        for (int u = 0; u < 8; ++u)
+            in[u] = coef[u * 8 + v];
+        butterfly(in, res, ScalarOps());
+        for (int x = 0; x < 8; ++x)
+            tmp[x][v] = res[x];
+    }
+    for (int x = 0; x < 8; ++x)
+    {
+        float res[8];
+        butterfly(tmp[x], res, ScalarOps());
+        for (int y = 0; y < 8; ++y)
+            out[y * stride + x] = res[y];
+    }
+}
+
+template <int NX, int NY> void transformScalar(const float* coef, bool dcOnly, float* out, size_t stride)
+{
+    constexpr int kHalf = NX / 2;
+    const Basis& b = basis();
+    if (dcOnly)
+    {
+        const float dc = NY == 8 ? coef[0] * b.b8[0][0] : (coef[0] * b.b8[0][0]) * b.b8[0][0];
+        for (int y = 0; y < NY; ++y)
+            for (int x = 0; x < NX; ++x)
+                out[y * stride + x] = dc;
+        return;
+    }
+    const float* bx = basisRows<NX>(b);
+    float tmp[8][NX];
+    RowLists rows;
+    for (int v = 0; v < 8; ++v)
+    {
+        unsigned m = 0;
+        for (int u = 0; u < 8; ++u)
+            m |= coef[8 * v + u] != 0.0f ? 1u << u : 0u;
+        if (!m)
+        {
+            for (int x = 0; x < NX; ++x)
+                tmp[v][x] = 0.0f;
+            continue;
+        }
+        if (v & 1)
+            rows.odd[rows.oddCount++] = v;
+        else
+            rows.even[rows.evenCount++] = v;
+        float even[kHalf] = {};
+        float odd[kHalf] = {};
+        for (; m; m &= m - 1)
+        {
+            const int u = __builtin_ctz(m);
+            const float c = coef[8 * v + u];
+            float* acc = (u & 1) ? odd : even;
+            for (int x = 0; x < kHalf; ++x)
+                acc[x] = acc[x] + c * bx[u * NX + x];
+        }
+        for (int x = 0; x < kHalf; ++x)
+        {
+            tmp[v][x] = even[x] + odd[x];
+            tmp[v][NX - 1 - x] = even[x] - odd[x];
+        }
+    }
+    if constexpr (NY == 8)
+    {
+        for (int x = 0; x < NX; ++x)
+        {
+            float in[8], res[8];
+            for (int v = 0; v < 8; ++v)
+                in[v] = tmp[v][x];
+            butterfly(in, res, ScalarOps());
+            for (int y = 0; y < 8; ++y)
+                out[y * stride + x] = res[y];
+        }
+        return;
+    }
+    const float* by = basisRows<NY>(b);
+    for (int y = 0; y < NY / 2; ++y)
+    {
+        float* top = out + y * stride;
+        float* bottom = out + (NY - 1 - y) * stride;
+        for (int x = 0; x < NX; ++x)
+        {
+            float e = 0.0f;
+            if (rows.evenCount)
+            {
+                e = tmp[rows.even[0]][x] * by[rows.even[0] * NY + y];
+                for (int i = 1; i < rows.evenCount; ++i)
+                    e = e + tmp[rows.even[i]][x] * by[rows.even[i] * NY + y];
+            }
+            float o = 0.0f;
+            if (rows.oddCount)
+            {
+                o = tmp[rows.odd[0]][x] * by[rows.odd[0] * NY + y];
+                for (int i = 1; i < rows.oddCount; ++i)
+                    o = o + tmp[rows.odd[i]][x] * by[rows.odd[i] * NY + y];
+            }
+            top[x] = e + o;
+            bottom[x] = e - o;
+        }
+    }
+}
+
+void colourGreyScalar(const float* const* planes, size_t planeStride, uint32_t mcuWidth, uint32_t mcuHeight,
+                      uint8_t* out, size_t pitch, float levelShift)
+{
+    for (uint32_t r = 0; r < mcuHeight; ++r)
+    {
+        const float* y = planes[0] + r * planeStride;
+        uint8_t* px = out + r * pitch;
+        for (uint32_t x = 0; x < mcuWidth; ++x, px += 4)
+        {
+            const uint8_t v = toByte(y[x] + levelShift);
+            px[0] = px[1] = px[2] = px[3] = v;
+        }
+    }
+}
+
+void colourYCbCrScalar(const float* const* planes, size_t planeStride, uint32_t mcuWidth, uint32_t mcuHeight,
+                       uint8_t* out, size_t pitch, float levelShift)
+{
+    for (uint32_t r = 0; r < mcuHeight; ++r)
+    {
+        const float* yp = planes[0] + r * planeStride;
+        const float* cbp = planes[1] + r * planeStride;
+        const float* crp = planes[2] + r * planeStride;
+        uint8_t* px = out + r * pitch;
+        for (uint32_t x = 0; x < mcuWidth; ++x, px += 4)
+        {
+            const float y = yp[x] + levelShift;
+            const float cb = cbp[x];
+            const float cr = crp[x];
+            px[0] = toByte(y + kCbToBlue * cb);
+            px[1] = toByte((y - kCbToGreen * cb) - kCrToGreen * cr);
+            px[2] = toByte(y + kCrToRed * cr);
+            px[3] = toByte(y);
+        }
+    }
+}
+
+const FastJpegKernelSet kScalarSet = {
+    {transform8x8Scalar, transformScalar<16, 8>, transformScalar<8, 16>, transformScalar<16, 16>},
+    colourGreyScalar,
+    colourYCbCrScalar,
+};
+
+#if defined(__SSE2__)
+// ---------------------------------------------------------------- SSE2
+
+struct VectorOps
+{
+    __m128 add(__m128 a, __m128 b) const { return _mm_add_ps(a, b); }
+    __m128 sub(__m128 a, __m128 b) const { return _mm_sub_ps(a, b); }
+    __m128 mul(__m128 a, __m128 b) const { return _mm_mul_ps(a, b); }
+    __m128 k(float v) const { return _mm_set1_ps(v); }
+};
+
+inline __m128 reversed(__m128 v)
+{
+    return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3));
+}
+
+void transform8x8Sse2(const float* coef, bool dcOnly, float* out, size_t stride)
+{
+    if (dcOnly)
+    {
+        const __m128 dc = _mm_set1_ps(coef[0]);
+        for (int y = 0; y < 8; ++y)
+        {
+            _mm_store_ps(out + y * stride, dc);
+            _mm_store_ps(out + y * stride + 4, dc);
+        }
+        return;
+    }
+    // Rows of the transposed block hold one column u each, lanes v.
+    __m128 a[2][8]; // [v group][x], lanes v
+    for (int h = 0; h < 2; ++h)
+    {
+        __m128 in[8];
+        for (int u = 0; u < 8; ++u)
+            in[u] = _mm_load_ps(coef + u * 8 + 4 * h);
+        butterfly(in, a[h], VectorOps());
+    }
+    // Transpose to lanes x, one vector per v.
+    __m128 b[2][8]; // [x group][v], lanes x
+    for (int hx = 0; hx < 2; ++hx)
+        for (int h = 0; h < 2; ++h)
+        {
+            __m128 r0 = a[h][4 * hx], r1 = a[h][4 * hx + 1], r2 = a[h][4 * hx + 2], r3 = a[h][4 * hx + 3];
+            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+            b[hx][4 * h] = r0;
+            b[hx][4 * h + 1] = r1;
+            b[hx][4 * h + 2] = r2;
+            b[hx][4 * h + 3] = r3;
+        }
+    for (int hx = 0; hx < 2; ++hx)
+    {
+        __m128 res[8];
+        butterfly(b[hx], res, VectorOps());
+        for (int y = 0; y < 8; ++y)
+            _mm_store_ps(out + y * stride + 4 * hx, res[y]);
+    }
+}
+
+template <int NX, int NY> void transformSse2(const float* coef, bool dcOnly, float* out, size_t stride)
+{
+    constexpr int kVec = NX / 4;
+    constexpr int kHalfVec = NX / 8;
+    const Basis& b = basis();
+    if (dcOnly)
+    {
+        const __m128 dc = _mm_set1_ps(NY == 8 ? coef[0] * b.b8[0][0] : (coef[0] * b.b8[0][0]) * b.b8[0][0]);
+        for (int y = 0; y < NY; ++y)
+            for (int i = 0; i < kVec; ++i)
+                _mm_store_ps(out + y * stride + 4 * i, dc);
+        return;
+    }
+    const float* bx = basisRows<NX>(b);
+    __m128 tmp[8][kVec];
+    RowLists rows;
+    for (int v = 0; v < 8; ++v)
+    {
+        const __m128 zero = _mm_setzero_ps();
+        unsigned m =
+            static_cast<unsigned>(_mm_movemask_ps(_mm_cmpneq_ps(_mm_load_ps(coef + 8 * v), zero))) |
+            static_cast<unsigned>(_mm_movemask_ps(_mm_cmpneq_ps(_mm_load_ps(coef + 8 * v + 4), zero))) << 4;
+        if (!m)
+        {
+            for (int i = 0; i < kVec; ++i)
+                tmp[v][i] = _mm_setzero_ps();
+            continue;
+        }
+        if (v & 1)
+            rows.odd[rows.oddCount++] = v;
+        else
+            rows.even[rows.evenCount++] = v;
+        __m128 even[kHalfVec], odd[kHalfVec];
+        for (int i = 0; i < kHalfVec; ++i)
+            even[i] = odd[i] = _mm_setzero_ps();
+        for (; m; m &= m - 1)
+        {
+            const int u = __builtin_ctz(m);
+            const __m128 c = _mm_set1_ps(coef[8 * v + u]);
+            __m128* acc = (u & 1) ? odd : even;
+            for (int i = 0; i < kHalfVec; ++i)
+                acc[i] = _mm_add_ps(acc[i], _mm_mul_ps(c, _mm_load_ps(bx + u * NX + 4 * i)));
+        }
+        for (int i = 0; i < kHalfVec; ++i)
+        {
+            tmp[v][i] = _mm_add_ps(even[i], odd[i]);
+            tmp[v][kVec - 1 - i] = reversed(_mm_sub_ps(even[i], odd[i]));
+        }
+    }
+    if constexpr (NY == 8)
+    {
+        for (int i = 0; i < kVec; ++i)
+        {
+            __m128 in[8], res[8];
+            for (int v = 0; v < 8; ++v)
+                in[v] = tmp[v][i];
+            butterfly(in, res, VectorOps());
+            for (int y = 0; y < 8; ++y)
+                _mm_store_ps(out + y * stride + 4 * i, res[y]);
+        }
+        return;
+    }
+    const float* by = basisRows<NY>(b);
+    for (int y = 0; y < NY / 2; ++y)
+    {
+        __m128 e[kVec];
+        __m128 o[kVec];
+        __m128 w;
+        if (rows.evenCount)
+        {
+            w = _mm_set1_ps(by[rows.even[0] * NY + y]);
+            for (int i = 0; i < kVec; ++i)
+                e[i] = _mm_mul_ps(tmp[rows.even[0]][i], w);
+            for (int k = 1; k < rows.evenCount; ++k)
+            {
+                w = _mm_set1_ps(by[rows.even[k] * NY + y]);
+                for (int i = 0; i < kVec; ++i)
+                    e[i] = _mm_add_ps(e[i], _mm_mul_ps(tmp[rows.even[k]][i], w));
+            }
+        }
+        else
+        {
+            for (int i = 0; i < kVec; ++i)
+                e[i] = _mm_setzero_ps();
+        }
+        if (rows.oddCount)
+        {
+            w = _mm_set1_ps(by[rows.odd[0] * NY + y]);
+            for (int i = 0; i < kVec; ++i)
+                o[i] = _mm_mul_ps(tmp[rows.odd[0]][i], w);
+            for (int k = 1; k < rows.oddCount; ++k)
+            {
+                w = _mm_set1_ps(by[rows.odd[k] * NY + y]);
+                for (int i = 0; i < kVec; ++i)
+                    o[i] = _mm_add_ps(o[i], _mm_mul_ps(tmp[rows.odd[k]][i], w));
+            }
+        }
+        else
+        {
+            for (int i = 0; i < kVec; ++i)
+                o[i] = _mm_setzero_ps();
+        }
+        float* top = out + y * stride;
+        float* bottom = out + (NY - 1 - y) * stride;
+        for (int i = 0; i < kVec; ++i)
+        {
+            _mm_store_ps(top + 4 * i, _mm_add_ps(e[i], o[i]));
+            _mm_store_ps(bottom + 4 * i, _mm_sub_ps(e[i], o[i]));
+        }
+    }
+}
+
+// The packing below saturates to 0..255; only the top needs a cap before
+// the conversion, which turns values beyond the 32-bit range into the most
+// negative integer.
+inline __m128i toInt(__m128 v)
+{
+    return _mm_cvtps_epi32(_mm_min_ps(v, _mm_set1_ps(255.0f)));
+}
+
+// Eight values of 0..255 as 16-bit lanes to the low eight bytes.
+inline __m128i toBytes(__m128 lo, __m128 hi)
+{
+    const __m128i words = _mm_packs_epi32(toInt(lo), toInt(hi));
+    return _mm_packus_epi16(words, words);
+}
+
+void colourGreySse2(const float* const* planes, size_t planeStride, uint32_t mcuWidth, uint32_t mcuHeight,
+                    uint8_t* out, size_t pitch, float levelShift)
+{
+    const __m128 shift = _mm_set1_ps(levelShift);
+    for (uint32_t r = 0; r < mcuHeight; ++r)
+    {
+        const float* y = planes[0] + r * planeStride;
+        uint8_t* px = out + r * pitch;
+        for (uint32_t x = 0; x < mcuWidth; x += 8, px += 32)
+        {
+            const __m128i v =
+                toBytes(_mm_add_ps(_mm_load_ps(y + x), shift), _mm_add_ps(_mm_load_ps(y + x + 4), shift));
+            const __m128i vv = _mm_unpacklo_epi8(v, v);
+            _mm_store_si128(reinterpret_cast<__m128i*>(px), _mm_unpacklo_epi16(vv, vv));
+            _mm_store_si128(reinterpret_cast<__m128i*>(px + 16), _mm_unpackhi_epi16(vv, vv));
+        }
+    }
+}
+
+void colourYCbCrSse2(const float* const* planes, size_t planeStride, uint32_t mcuWidth, uint32_t mcuHeight,
+                     uint8_t* out, size_t pitch, float levelShift)
+{
+    const __m128 shift = _mm_set1_ps(levelShift);
+    const __m128 cbToBlue = _mm_set1_ps(kCbToBlue);
+    const __m128 cbToGreen = _mm_set1_ps(kCbToGreen);
+    const __m128 crToGreen = _mm_set1_ps(kCrToGreen);
+    const __m128 crToRed = _mm_set1_ps(kCrToRed);
+    for (uint32_t r = 0; r < mcuHeight; ++r)
+    {
+        const float* yp = planes[0] + r * planeStride;
+        const float* cbp = planes[1] + r * planeStride;
+        const float* crp = planes[2] + r * planeStride;
+        uint8_t* px = out + r * pitch;
+        for (uint32_t x = 0; x < mcuWidth; x += 8, px += 32)
+        {
+            __m128 blue[2], green[2], red[2], luma[2];
+            for (int h = 0; h < 2; ++h)
+            {
+                const __m128 y = _mm_add_ps(_mm_load_ps(yp + x + 4 * h), shift);
+                const __m128 cb = _mm_load_ps(cbp + x + 4 * h);
+                const __m128 cr = _mm_load_ps(crp + x + 4 * h);
+                blue[h] = _mm_add_ps(y, _mm_mul_ps(cbToBlue, cb));
+                green[h] = _mm_sub_ps(_mm_sub_ps(y, _mm_mul_ps(cbToGreen, cb)), _mm_mul_ps(crToGreen, cr));
+                red[h] = _mm_add_ps(y, _mm_mul_ps(crToRed, cr));
+                luma[h] = y;
+            }
+            const __m128i bg = _mm_unpacklo_epi8(toBytes(blue[0], blue[1]), toBytes(green[0], green[1]));
+            const __m128i ra = _mm_unpacklo_epi8(toBytes(red[0], red[1]), toBytes(luma[0], luma[1]));
+            _mm_store_si128(reinterpret_cast<__m128i*>(px), _mm_unpacklo_epi16(bg, ra));
+            _mm_store_si128(reinterpret_cast<__m128i*>(px + 16), _mm_unpackhi_epi16(bg, ra));
+        }
+    }
+}
+
+const FastJpegKernelSet kSse2Set = {
+    {transform8x8Sse2, transformSse2<16, 8>, transformSse2<8, 16>, transformSse2<16, 16>},
+    colourGreySse2,
+    colourYCbCrSse2,
+};
+#endif
+
+} // namespace
+
+const FastJpegCoefficientLayout& FastJpegLayout(int kernel)
+{
+    static const auto layouts = []
+    {
+        struct Layouts
+        {
+            FastJpegCoefficientLayout kernel[4];
+        } all{};
+        const double pi = 3.14159265358979323846;
+        auto aan = [&](int k)
+        { return (k == 0 ? 1.0 : std::cos(k * pi / 16.0) * std::sqrt(2.0)) / std::sqrt(8.0); };
+        for (int index = 0; index < 4; ++index)
+            for (int z = 0; z < 64; ++z)
+            {
+                const int v = z >> 3, u = z & 7;
+                FastJpegCoefficientLayout& l = all.kernel[index];
+                const bool eightWide = (index & 1) == 0, eightTall = index < 2;
+                // The 8x8 kernel runs butterflies both ways on a transposed
+                // block; 16x8 runs one down the columns; the others sum.
+                l.position[z] = static_cast<uint8_t>(index == 0 ? u * 8 + v : z);
+                double scale = 1.0;
+                if (eightTall)
+                    scale *= aan(v);
+                if (eightWide && eightTall)
+                    scale *= aan(u);
+                l.scale[z] = static_cast<float>(scale);
+            }
+        return all;
+    }();
+    return layouts.kernel[kernel & 3];
+}
+
+const FastJpegKernelSet& FastJpegScalarKernels()
+{
+    basis();
+    return kScalarSet;
+}
+
+const FastJpegKernelSet* FastJpegSse2Kernels()
+{
+#if defined(__SSE2__)
+    basis();
+    return &kSse2Set;
+#else
+    return nullptr;
+#endif
+}
+
+} // namespace TarnEngine

@@ -1,0 +1,48 @@
+// Inverse transforms and colour conversion of the fast JPEG decoder, in a
+// portable version and (on x86-64) an SSE2 version that give identical
+// results: both evaluate the same float expressions in the same order.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace TarnEngine
+{
+
+// Transforms one block. `coef` holds the dequantised coefficients placed and
+// scaled as the kernel's FastJpegCoefficientLayout says, the others zero;
+// `dcOnly` tells that all but the first are zero. Writes the block's samples,
+// upsampled to the kernel's output size, at `out` with `stride` floats
+// between rows.
+using FastJpegTransformFn = void (*)(const float* coef, bool dcOnly, float* out, size_t stride);
+
+// Converts one MCU of float planes (`planeStride` floats a row) to 32-bit
+// pixels, 8 pixels at a time; `out` and `pitch` are 16-byte aligned.
+using FastJpegColourFn = void (*)(const float* const* planes, size_t planeStride, uint32_t mcuWidth,
+                                  uint32_t mcuHeight, uint8_t* out, size_t pitch, float levelShift);
+
+struct FastJpegKernelSet
+{
+    // Indexed by (horizontal ratio - 1) + 2 * (vertical ratio - 1):
+    // 8x8, 16x8, 8x16 and 16x16 output.
+    FastJpegTransformFn transform[4];
+    FastJpegColourFn colourGrey;
+    FastJpegColourFn colourYCbCr;
+};
+
+// Where a kernel wants the coefficient of natural position z (row v, column
+// u) and the factor the decoder folds into its dequantisation.
+struct FastJpegCoefficientLayout
+{
+    uint8_t position[64];
+    float scale[64];
+};
+
+// Layout for the kernel of the same index as FastJpegKernelSet::transform.
+const FastJpegCoefficientLayout& FastJpegLayout(int kernel);
+
+const FastJpegKernelSet& FastJpegScalarKernels();
+// Null where the vector kernels are not built.
+const FastJpegKernelSet* FastJpegSse2Kernels();
+
+} // namespace TarnEngine

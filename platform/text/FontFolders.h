@@ -1,0 +1,20 @@
+// The system's fonts folders, as fontconfig knows them (its configured font
+// directories and every folder below them), and the lookup of a font file by
+// its bare name there. Content written for a case-blind file system names
+// font files in any letter case, so names are matched ignoring ASCII case.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace Platform
+{
+
+// UTF-8 paths without a trailing separator; empty when fontconfig has none.
+std::vector<std::string> SystemFontFolders();
+
+// The path of the first file named fileName (a bare name, ASCII case
+// ignored) in those folders, in fontconfig's order; empty when none.
+std::string FindSystemFontFile(const std::string& fileName);
+
+} // namespace Platform
