@@ -572,40 +572,77 @@ inline __m128i CombineGroup(const PipelineState& s, __m128i in, __m128i old, __m
 }
 #endif
 
-// Modulates (when asked), tests and blends a run of source pixels into the target row.
-template <BlendMode Mode, bool Modulate>
+// Modulates (when asked), tests and blends a run of source pixels (or one constant colour) into the
+// target row. The choices that hold for the whole run are template arguments.
+template <BlendMode Mode, bool Modulate, bool TestMask, bool HasSource>
 void CombineRun(const PipelineState& s, uint32_t* dst, const uint32_t* src, uint32_t constant, int count)
 {
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
     const __m128i ones = _mm_set1_epi32(-1);
     const __m128i factor = _mm_unpacklo_epi8(_mm_set1_epi32(int(constant)), zero);
-    const bool testMask = AlphaTestIsVisible(s, Mode);
-    // An opaque group passes "alpha >= ref" for every reference.
-    const bool opaqueCopy =
-        Mode == BlendMode::Over &&
-        (!s.alphaTest || s.alphaFunc == Value::CmpGreaterEqual || s.alphaFunc == Value::CmpAlways);
-    const bool clearSkip = (Mode == BlendMode::Over || Mode == BlendMode::Add) && !testMask;
+    const __m128i fill = _mm_set1_epi32(int(constant));
+    // Without a visible alpha test, clear groups keep the destination (over and add) and opaque groups
+    // replace it (over).
+    constexpr bool clearSkip = (Mode == BlendMode::Over || Mode == BlendMode::Add) && !TestMask;
+    constexpr bool opaqueCopy = Mode == BlendMode::Over && !TestMask && !Modulate;
+    auto load = [&](int at)
+    {
+        if constexpr (HasSource)
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + at));
+        else
+            return fill;
+    };
     int i = 0;
+    if constexpr (opaqueCopy || clearSkip)
+    {
+        // Eight at a time first: sprites are mostly wide runs of opaque or clear texels.
+        for (; i + 8 <= count; i += 8)
+        {
+            __m128i* out = reinterpret_cast<__m128i*>(dst + i);
+            const __m128i raw0 = load(i);
+            const __m128i raw1 = load(i + 4);
+            if constexpr (opaqueCopy)
+            {
+                const __m128i both = _mm_and_si128(_mm_cmpeq_epi8(raw0, ones), _mm_cmpeq_epi8(raw1, ones));
+                if ((_mm_movemask_epi8(both) & 0x8888) == 0x8888)
+                {
+                    _mm_storeu_si128(out, raw0);
+                    _mm_storeu_si128(out + 1, raw1);
+                    continue;
+                }
+            }
+            if ((_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(raw0, raw1), zero)) & 0x8888) == 0x8888)
+                continue;
+            for (int half = 0; half < 2; ++half)
+            {
+                const __m128i raw = half == 0 ? raw0 : raw1;
+                if (opaqueCopy && (_mm_movemask_epi8(_mm_cmpeq_epi8(raw, ones)) & 0x8888) == 0x8888)
+                    _mm_storeu_si128(out + half, raw);
+                else if ((_mm_movemask_epi8(_mm_cmpeq_epi8(raw, zero)) & 0x8888) != 0x8888)
+                    _mm_storeu_si128(out + half, CombineGroup<Mode, Modulate>(
+                                                     s, raw, _mm_loadu_si128(out + half), factor, TestMask));
+            }
+        }
+    }
     for (; i + 4 <= count; i += 4)
     {
         __m128i* out = reinterpret_cast<__m128i*>(dst + i);
-        const __m128i raw =
-            src ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)) : _mm_set1_epi32(int(constant));
-        if constexpr (!Modulate)
+        const __m128i raw = load(i);
+        if constexpr (opaqueCopy)
         {
-            // Whole groups that are clear or opaque need no arithmetic; the result is the same.
-            if (clearSkip && (_mm_movemask_epi8(_mm_cmpeq_epi8(raw, zero)) & 0x8888) == 0x8888)
-                continue;
-            if (opaqueCopy && (_mm_movemask_epi8(_mm_cmpeq_epi8(raw, ones)) & 0x8888) == 0x8888)
+            if ((_mm_movemask_epi8(_mm_cmpeq_epi8(raw, ones)) & 0x8888) == 0x8888)
             {
                 _mm_storeu_si128(out, raw);
                 continue;
             }
         }
-        else if (clearSkip && (_mm_movemask_epi8(_mm_cmpeq_epi8(raw, zero)) & 0x8888) == 0x8888)
-            continue; // modulating keeps alpha 0
-        _mm_storeu_si128(out, CombineGroup<Mode, Modulate>(s, raw, _mm_loadu_si128(out), factor, testMask));
+        if constexpr (clearSkip) // modulating keeps alpha 0
+        {
+            if ((_mm_movemask_epi8(_mm_cmpeq_epi8(raw, zero)) & 0x8888) == 0x8888)
+                continue;
+        }
+        _mm_storeu_si128(out, CombineGroup<Mode, Modulate>(s, raw, _mm_loadu_si128(out), factor, TestMask));
     }
     if (i < count)
     {
@@ -614,21 +651,21 @@ void CombineRun(const PipelineState& s, uint32_t* dst, const uint32_t* src, uint
         const int rest = count - i;
         for (int k = 0; k < rest; ++k)
         {
-            in[k] = src ? src[i + k] : constant;
+            in[k] = HasSource ? src[i + k] : constant;
             old[k] = dst[i + k];
         }
         alignas(16) uint32_t result[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(result),
                         CombineGroup<Mode, Modulate>(s, _mm_load_si128(reinterpret_cast<const __m128i*>(in)),
                                                      _mm_load_si128(reinterpret_cast<const __m128i*>(old)),
-                                                     factor, testMask));
+                                                     factor, TestMask));
         for (int k = 0; k < rest; ++k)
             dst[i + k] = result[k];
     }
 #else
     for (int i = 0; i < count; ++i)
     {
-        uint32_t in = src ? src[i] : constant;
+        uint32_t in = HasSource ? src[i] : constant;
         if constexpr (Modulate)
             in = ModulateColour(in, constant);
         dst[i] = CombinePixel(s, Mode, in, dst[i]);
@@ -636,13 +673,26 @@ void CombineRun(const PipelineState& s, uint32_t* dst, const uint32_t* src, uint
 #endif
 }
 
+template <BlendMode Mode, bool TestMask>
+void CombineTested(const PipelineState& s, uint32_t* dst, const uint32_t* src, uint32_t constant, int count)
+{
+    if (!src)
+        CombineRun<Mode, false, TestMask, false>(s, dst, src, constant, count);
+    else if (constant != 0xFFFFFFFF)
+        CombineRun<Mode, true, TestMask, true>(s, dst, src, constant, count);
+    else
+        CombineRun<Mode, false, TestMask, true>(s, dst, src, constant, count);
+}
+
 template <BlendMode Mode>
 void CombineMode(const PipelineState& s, uint32_t* dst, const uint32_t* src, uint32_t constant, int count)
 {
-    if (src && constant != 0xFFFFFFFF)
-        CombineRun<Mode, true>(s, dst, src, constant, count);
+#if defined(__SSE2__)
+    if (AlphaTestIsVisible(s, Mode))
+        CombineTested<Mode, true>(s, dst, src, constant, count);
     else
-        CombineRun<Mode, false>(s, dst, src, constant, count);
+#endif
+        CombineTested<Mode, false>(s, dst, src, constant, count);
 }
 
 void Combine(const PipelineState& s, BlendMode mode, uint32_t* dst, const uint32_t* src, uint32_t constant,
