@@ -197,7 +197,6 @@ struct Context
     const uint32_t* texels;
     int texWidth, texHeight;
     bool depthActive;
-    bool usesTexture; // texture coordinates matter
 };
 
 uint32_t ClampInt(int64_t value, int64_t high)
@@ -1120,7 +1119,6 @@ bool MakeContext(const PipelineState& state, Context& c)
     c.texels = state.texture ? state.texture->Pixels() : nullptr;
     c.texWidth = state.texture ? int(state.texture->Width()) : 1;
     c.texHeight = state.texture ? int(state.texture->Height()) : 1;
-    c.usesTexture = c.texels != nullptr;
     return true;
 }
 
