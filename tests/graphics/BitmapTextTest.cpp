@@ -7,6 +7,7 @@
 
 #include "engine/core/XmlDocumentCache.h"
 #include "engine/graphics/BitmapText.h"
+#include "engine/graphics/FileTextureRecreater.h"
 #include "tests/graphics/bitmap_font_fixture.h"
 
 #include <png.h>
@@ -182,7 +183,7 @@ TEST_F(BitmapTextLayout, GuardedCases)
 }
 
 // A small two-page font served through an XML document cache, with page
-// textures drawn in code: each glyph a framed pattern of its own.
+// pictures made in code: each glyph a framed pattern of its own.
 constexpr uint32_t kPageSide = 64;
 const std::wstring kTinyLetters = L"ABHWdelorw!";
 
@@ -226,28 +227,24 @@ uint32_t tinyTexel(bool secondPage, uint32_t x, uint32_t y)
     return 0;
 }
 
-struct PageMaker : Recreater
+// Writes a page as a PNG file into the "fonts" folder, where the texture
+// loaders find it.
+bool writePage(const std::filesystem::path& path, bool secondPage)
 {
-    bool Recreate(IResourceTexture* texture) override
-    {
-        const std::wstring& name = texture->GetName();
-        const bool second = name == L"fonts\\tiny_1.png";
-        if (!second && name != L"fonts\\tiny_0.png")
-            return false;
-        if (!texture->Allocate({kPageSide, kPageSide}))
-            return false;
-        void* bits = nullptr;
-        int32_t pitch = 0;
-        if (!texture->Lock(&bits, &pitch, false))
-            return false;
-        for (uint32_t y = 0; y < kPageSide; ++y)
-            for (uint32_t x = 0; x < kPageSide; ++x)
-                reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(bits) + int64_t(y) * pitch)[x] =
-                    tinyTexel(second, x, y);
-        texture->Unlock();
-        return true;
-    }
-};
+    std::vector<uint8_t> rgba;
+    for (uint32_t y = 0; y < kPageSide; ++y)
+        for (uint32_t x = 0; x < kPageSide; ++x)
+        {
+            const uint32_t p = tinyTexel(secondPage, x, y);
+            rgba.insert(rgba.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), uint8_t(p >> 24)});
+        }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = kPageSide;
+    image.height = kPageSide;
+    image.format = PNG_FORMAT_RGBA;
+    return png_image_write_to_file(&image, path.string().c_str(), 0, rgba.data(), 0, nullptr) != 0;
+}
 
 class BitmapTextTest : public TextRenderFixture
 {
@@ -269,6 +266,8 @@ protected:
             });
         SetFileTextureRecreater(&pages);
         TextRenderFixture::SetUp();
+        ASSERT_TRUE(writePage(root / "fonts" / "tiny_0.png", false));
+        ASSERT_TRUE(writePage(root / "fonts" / "tiny_1.png", true));
     }
 
     void TearDown() override
@@ -306,7 +305,7 @@ protected:
     std::map<std::string, std::string> documents;
     std::map<std::string, int> reads;
     std::unique_ptr<XmlDocumentCache> xml;
-    PageMaker pages;
+    FileTextureRecreater pages;
 };
 
 TEST_F(BitmapTextTest, FontsAreTakenByNameAndShared)
