@@ -4,7 +4,9 @@
 #include <iterator>
 #include <unistd.h>
 
+#include "engine/core/AppPaths.h"
 #include "engine/core/ByteBuffer.h"
+#include "engine/core/ProtectedXmlFile.h"
 #include "engine/core/SettingsStore.h"
 #include "tests/core/FileTestSupport.h"
 
@@ -185,6 +187,31 @@ TEST(SettingsStore, EnginePathsBecomeSystemPaths)
     EXPECT_EQ(SettingsFileIo::ToSystemPath(L"\\home\\p\\Halcyra Games\\Pellwood\\brq.xml"),
               "/home/p/Halcyra Games/Pellwood/brq.xml");
     EXPECT_EQ(SettingsFileIo::ToSystemPath(L"\\tmp\\caf\u00E9"), "/tmp/caf\xC3\xA9");
+}
+
+std::wstring pellwoodName()
+{
+    return L"Pellwood";
+}
+
+TEST(SettingsStore, DefaultFoldersAreThePlayersUserFolders)
+{
+    FileTest::TempFolder temp;
+    FileTest::ScopedEnv home("HOME", temp.Os("home"));
+    FileTest::ScopedEnv data("XDG_DATA_HOME", temp.Os("data"));
+    FileTest::ScopedEnv config("XDG_CONFIG_HOME", temp.Os("config"));
+    SetApplicationNameProvider(&pellwoodName);
+    {
+        SettingsStore store;
+        XmlNode root(L"Root");
+        ASSERT_TRUE(SaveProtectedXml(root, store, L"brq.xml", SettingsStore::SavedGames));
+        ASSERT_TRUE(SaveProtectedXml(root, store, L"Window.prefs", SettingsStore::LocalData));
+        EXPECT_TRUE(std::filesystem::exists(temp.Os("data/Halcyra Games/Pellwood/brq.xml")));
+        EXPECT_TRUE(std::filesystem::exists(temp.Os("config/Halcyra Games/Pellwood/Window.prefs")));
+        EXPECT_EQ(store.localFolder, temp.Engine("config") + L"\\Halcyra Games\\Pellwood\\");
+        EXPECT_TRUE(LoadProtectedXml(store, L"Window.prefs", SettingsStore::LocalData));
+    }
+    SetApplicationNameProvider(nullptr);
 }
 
 } // namespace
