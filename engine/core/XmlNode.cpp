@@ -48,7 +48,10 @@ void convertElement(const TiXmlElement& source, XmlNode& target, int depth)
             break;
         case TiXmlNode::TINYXML_TEXT:
             target.empty = false;
-            target.text += Utf8ToWString(child->ValueStr());
+            if (target.text.empty())
+                target.text = Utf8ToWString(child->ValueStr());
+            else
+                target.text += Utf8ToWString(child->ValueStr());
             break;
         default:
             break;
