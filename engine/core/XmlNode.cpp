@@ -383,7 +383,9 @@ void XmlNode::Print(std::wstring& out, int depth) const
         appendEscaped(out, value, true);
         out += L'"';
     }
-    if (empty)
+    // A node given text or children without clearing `empty` still prints
+    // them: dropping them would lose what the caller meant to save.
+    if (empty && text.empty() && children.empty())
         out += L'/';
     else
     {

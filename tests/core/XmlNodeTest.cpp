@@ -224,6 +224,8 @@ TEST(XmlNode, PrintForms)
                                   L"</Root>\n");
     XmlNode leaf(L"Leaf");
     EXPECT_EQ(WriteXmlText(leaf), L"<Leaf/>\n");
+    leaf.text = L"set without clearing empty";
+    EXPECT_EQ(WriteXmlText(leaf), L"<Leaf>set without clearing empty</Leaf>\n");
     EXPECT_TRUE(root.RemoveChild(0));
     EXPECT_FALSE(root.RemoveChild(1));
     EXPECT_EQ(root.children.size(), 1u);
