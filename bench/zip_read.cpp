@@ -182,9 +182,10 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
+        // With repetitions the median stands for the benchmark; otherwise its one run.
         for (const Run& run : runs)
-            if (!run.error_occurred)
-                nanoseconds[run.benchmark_name()] = run.GetAdjustedRealTime();
+            if (!run.error_occurred && (run.run_type == Run::RT_Iteration || run.aggregate_name == "median"))
+                nanoseconds[run.run_name.function_name] = run.GetAdjustedRealTime();
     }
 };
 
@@ -196,7 +197,15 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("zlib/deflated", zlibRead, uint16_t(8))->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("pack/stored", ownRead, uint16_t(0))->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("zlib/stored", zlibRead, uint16_t(0))->Unit(benchmark::kMillisecond);
-    benchmark::Initialize(&argc, argv);
+    // The machine is shared: repeat, interleaved, and compare medians unless told otherwise.
+    std::vector<char*> args(argv, argv + argc);
+    char repetitions[] = "--benchmark_repetitions=7";
+    char interleave[] = "--benchmark_enable_random_interleaving=true";
+    char aggregates[] = "--benchmark_report_aggregates_only=true";
+    if (argc == 1)
+        args.insert(args.end(), {repetitions, interleave, aggregates});
+    int count = int(args.size());
+    benchmark::Initialize(&count, args.data());
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     for (const char* kind : {"deflated", "stored"})

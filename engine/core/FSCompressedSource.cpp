@@ -116,10 +116,19 @@ std::wstring normaliseSeparators(std::wstring name)
     return name;
 }
 
+void endInflater(z_stream* stream)
+{
+    inflateEnd(stream);
+    delete stream;
+}
+
+// Deflated bytes up to this size keep their block for the next member.
+constexpr size_t kKeptInput = 1024 * 1024;
+
 } // namespace
 
 FSCompressedSource::FSCompressedSource(const std::wstring& path, const std::wstring& name)
-    : m_path(path), m_name(name)
+    : m_path(path), m_name(name), m_inflater(nullptr, &endInflater)
 {
 }
 
@@ -248,28 +257,42 @@ RefPtr<StreamSourceCounted> FSCompressedSource::OpenFile(const std::wstring& nam
         if (!readAt(m_fd, dataOffset, out.get(), m.uncompressedSize))
             return nullptr;
     }
-    else
-    {
-        ByteBlock in = AllocateBlock(m.compressedSize);
-        if (m.compressedSize != 0 && (!in || !readAt(m_fd, dataOffset, in.get(), m.compressedSize)))
-            return nullptr;
-        z_stream zs{};
-        if (inflateInit2(&zs, -MAX_WBITS) != Z_OK)
-            return nullptr;
-        zs.next_in = in.get();
-        zs.avail_in = m.compressedSize;
-        zs.next_out = out.get();
-        zs.avail_out = m.uncompressedSize;
-        // The whole member in one call: it must end its stream exactly at the declared size.
-        const int result = inflate(&zs, Z_FINISH);
-        const bool complete = result == Z_STREAM_END && zs.total_out == m.uncompressedSize;
-        inflateEnd(&zs);
-        if (!complete)
-            return nullptr;
-    }
+    else if (!inflateMember(dataOffset, m, out.get()))
+        return nullptr;
     if (uint32_t(crc32(0, out.get(), m.uncompressedSize)) != m.crc)
         return nullptr;
     return RefPtr<StreamSourceCounted>(new MemorySource(std::move(out), m.uncompressedSize, name, this));
+}
+
+bool FSCompressedSource::inflateMember(uint64_t offset, const Member& m, uint8_t* out)
+{
+    if (!m_inflater)
+    {
+        auto* stream = new z_stream{};
+        if (inflateInit2(stream, -MAX_WBITS) != Z_OK)
+        {
+            delete stream;
+            return false;
+        }
+        m_inflater.reset(stream);
+    }
+    else if (inflateReset(m_inflater.get()) != Z_OK)
+        return false;
+
+    std::vector<uint8_t> large;
+    std::vector<uint8_t>& input = m.compressedSize <= kKeptInput ? m_input : large;
+    if (input.size() < m.compressedSize)
+        input.resize(m.compressedSize);
+    if (!readAt(m_fd, offset, input.data(), m.compressedSize))
+        return false;
+    z_stream& zs = *m_inflater;
+    zs.next_in = input.data();
+    zs.avail_in = m.compressedSize;
+    zs.next_out = out;
+    zs.avail_out = m.uncompressedSize;
+    // The whole member in one call: it must end its stream exactly at the declared size.
+    const int result = inflate(&zs, Z_FINISH);
+    return result == Z_STREAM_END && zs.total_out == m.uncompressedSize;
 }
 
 bool FSCompressedSource::FileExists(const std::wstring& name)
@@ -296,8 +319,7 @@ uint32_t FSCompressedSource::FindFiles(const std::wstring& pattern, std::vector<
         if (lastSlash != std::wstring::npos)
             reported = lastSlash + 1 <= candidate.size() ? candidate.substr(lastSlash + 1) : std::wstring();
         // Only direct children of the pattern's folder.
-        const size_t slash = reported.find(L'/', 1);
-        if (slash != std::wstring::npos)
+        if (reported.empty() || reported.find(L'/', 1) != std::wstring::npos)
             continue;
         if (std::find(list->begin(), list->end(), reported) != list->end())
             continue;

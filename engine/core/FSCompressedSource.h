@@ -11,9 +11,13 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/core/IFSSource.h"
+
+struct z_stream_s;
 
 namespace TarnEngine
 {
@@ -62,12 +66,17 @@ public:
 
 private:
     bool readDirectory(uint64_t offset, uint64_t end, uint32_t records);
+    bool inflateMember(uint64_t offset, const Member& member, uint8_t* out);
 
     std::wstring m_path;
     std::wstring m_name;
     int m_fd = -1;
     uint64_t m_fileSize = 0;
     std::map<std::wstring, Member> m_members;
+    // Kept between extractions so that opening many small members does not set up zlib and its
+    // window, or a block for the deflated bytes, every time.
+    std::unique_ptr<z_stream_s, void (*)(z_stream_s*)> m_inflater;
+    std::vector<uint8_t> m_input;
 };
 
 } // namespace TarnEngine

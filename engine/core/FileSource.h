@@ -18,6 +18,7 @@ public:
     // A path with a drive colon or a leading separator is used as it stands; any other path is taken
     // relative to the owner's path (when there is an owner) and then to the current folder.
     // A missing file is created only with create; an existing file opened writable starts empty.
+    // A path that does not exist as spelled is looked up ignoring letter case (see ToOsPath).
     FileSource(const std::wstring& path, bool create, bool writable, IFSSource* owner);
     ~FileSource() override;
 

@@ -27,11 +27,11 @@ std::string contentsOf(const RefPtr<StreamSourceCounted>& source)
     return out;
 }
 
-std::string repeated(const std::string& piece, int times)
+std::string repeated(const std::string& unit, int times)
 {
     std::string out;
     for (int i = 0; i < times; ++i)
-        out += piece;
+        out += unit;
     return out;
 }
 
@@ -231,4 +231,23 @@ TEST_F(FSCompressedSourceTest, UnmountClosesThePack)
     EXPECT_FALSE(pack->IsMounted());
     EXPECT_FALSE(pack->OpenFile(L"a.txt"));
     EXPECT_TRUE(pack->FileExists(L"a.txt"));
+}
+
+TEST_F(FSCompressedSourceTest, PacksOfFourGibibytesAreRefused)
+{
+    // Sparse files ending in an end record of an empty pack: one byte short of 4 GiB mounts, 4 GiB not.
+    const std::string end = BuildZip({}, ZipLayout{});
+    for (const uint64_t size : {(uint64_t(1) << 32) - 1, uint64_t(1) << 32})
+    {
+        const std::string path = temp.Os("sparse.dat");
+        {
+            std::ofstream out(path, std::ios::binary | std::ios::trunc);
+            out.seekp(std::streamoff(size - end.size()));
+            out.write(end.data(), std::streamsize(end.size()));
+        }
+        ASSERT_EQ(std::filesystem::file_size(path), size);
+        FSCompressedSource pack(temp.Engine("sparse.dat"), L"System");
+        EXPECT_EQ(pack.Mount(), size < (uint64_t(1) << 32)) << size;
+        std::filesystem::remove(path);
+    }
 }
