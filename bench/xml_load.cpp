@@ -89,7 +89,7 @@ public:
     {
         for (const Run& run : runs)
             if (run.aggregate_name == "median")
-                seconds[run.run_name.function_name] = run.GetAdjustedRealTime();
+                seconds[run.run_name.function_name] = run.GetAdjustedCPUTime();
         ConsoleReporter::ReportRuns(runs);
     }
 };
