@@ -4,6 +4,7 @@
 #include "engine/core/Logger.h"
 #include "engine/graphics/Font.h"
 #include "engine/graphics/FontDesc.h"
+#include "engine/graphics/TextRenderer.h"
 #include "engine/graphics/TextTexture.h"
 
 #include <algorithm>
@@ -27,13 +28,13 @@ namespace
 constexpr float Pi = 3.1415925f;
 constexpr float Rhw = 0.5f;
 constexpr uint32_t MaxIndexedVertices = 65536; // what a 16-bit index can reach
-const wchar_t* const ConsoleFontName = L"Lucida Console";
 
 using Raster::PrimitiveType;
 
-Font* noConsoleFont(uint32_t)
+Font* textRendererConsoleFont(uint32_t size)
 {
-    return nullptr;
+    TextRenderer* text = TextRenderer::Get();
+    return text ? text->GetConsoleFont(int32_t(size)) : nullptr;
 }
 
 } // namespace
@@ -49,7 +50,7 @@ std::unique_ptr<CRenderCanvas> CRenderCanvas::Create()
     return canvas;
 }
 
-CRenderCanvas::CRenderCanvas(IGIL* owner) : device(owner), consoleFonts(noConsoleFont)
+CRenderCanvas::CRenderCanvas(IGIL* owner) : device(owner), consoleFonts(textRendererConsoleFont)
 {
     device->AddEventSubscriber(this);
 }
@@ -376,9 +377,10 @@ void CRenderCanvas::DrawPie(const SpritePoint& centre, float radius, const std::
 
 Font* CRenderCanvas::ConsoleFont(uint32_t size)
 {
-    if (size >= ConsoleFontSizes)
+    if (size >= uint32_t(TextRenderer::ConsoleFontCount))
     {
-        CANVAS_LOG(L"Canvas text of size %u: console fonts go up to %u", size, ConsoleFontSizes - 1);
+        CANVAS_LOG(L"Canvas text of size %u: console fonts go up to %d", size,
+                   TextRenderer::ConsoleFontCount - 1);
         return nullptr;
     }
     return consoleFonts ? consoleFonts(size) : nullptr;
@@ -399,7 +401,7 @@ void CRenderCanvas::DrawPlainTextLine(const SpritePoint& position, uint32_t size
     if (width <= 0 || height <= 0)
         return;
     TextTexture image;
-    font->RenderText(image, FontDesc(ConsoleFontName, int32_t(size), false, false),
+    font->RenderText(image, TextRenderer::ConsoleFontDesc(int32_t(size)),
                      TextRenderParams(line, uint32_t(width), uint32_t(height), 0, 0.0, 0.0));
     // A font that cannot render draws nothing rather than an untextured box.
     if (!image.texture)

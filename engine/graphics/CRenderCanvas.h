@@ -31,7 +31,6 @@ public:
     static constexpr uint32_t BufferCount = 16384;
     static constexpr uint32_t PieSteps = 100;
     static constexpr size_t TextLineLimit = 1022;
-    static constexpr uint32_t ConsoleFontSizes = 128;
     static constexpr float DepthMask = 0.4f;
     static constexpr float DepthDefault = 0.51f;
 
@@ -89,7 +88,8 @@ public:
     void OnDeviceLost() override { Clear(); }
     bool OnDeviceReset() override { return true; }
 
-    // Replaces where text lines find their fonts (the text renderer's console fonts by default).
+    // Replaces where text lines find their fonts (the text renderer's console fonts by default;
+    // null finds none).
     void SetConsoleFontLookup(ConsoleFontLookup lookup) { consoleFonts = std::move(lookup); }
 
     // What a pass holds, for inspection.

@@ -843,6 +843,8 @@ TEST_F(CanvasTest, TextLineQuadCoversTheMeasuredBox)
 
 TEST_F(CanvasTest, FrameWithEveryPrimitiveMatchesItsReference)
 {
+    canvas = CRenderCanvas::Create(); // text lines in the text renderer's console font
+    ASSERT_TRUE(canvas);
     canvas->SetRenderPass(0);
     canvas->DrawRect(4, 4, 70, 50, 0xFF203040, true);
     canvas->DrawTexturedRect(P(8, 8), P(24, 24), 0xFFFFFFFF, texture.Get(), nullptr);
