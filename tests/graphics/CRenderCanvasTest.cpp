@@ -3,7 +3,7 @@
 // through a console font, and a reference frame with every kind of primitive.
 #include "GraphicsFixture.h"
 
-#include "engine/core/WeakPtr.h"
+#include "engine/core/Logger.h"
 #include "engine/graphics/CRenderCanvas.h"
 #include "engine/graphics/Font.h"
 
@@ -60,6 +60,21 @@ public:
     }
 
     std::vector<std::wstring> measured;
+};
+
+// Keeps the lines written on the rendering channel.
+class RecordingLogger : public ILogger
+{
+public:
+    void LogString(uint32_t channel, const char*, int, std::wstring_view text) override
+    {
+        if (channel == LogRendering)
+            lines.emplace_back(text);
+    }
+    void EnableChannels(uint32_t) override {}
+    void DisableChannels(uint32_t) override {}
+
+    std::vector<std::wstring> lines;
 };
 
 class CanvasTest : public DeviceFixture
@@ -674,6 +689,7 @@ TEST_F(CanvasTest, APassNeverOutgrowsTheDeviceBuffers)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
+        RecordingLogger logger;
         canvas->Clear();
         c.fill();
         const std::vector<BatchShape> before = Shapes(1);
@@ -683,6 +699,9 @@ TEST_F(CanvasTest, APassNeverOutgrowsTheDeviceBuffers)
         EXPECT_EQ(canvas->GetIndices(1).size(), c.indices);
         for (uint16_t index : canvas->GetIndices(1))
             ASSERT_LT(index, canvas->GetVertices(1).size());
+        // Refusals are told once per filling, not once per primitive of a script's frame.
+        c.more();
+        EXPECT_EQ(logger.lines.size(), 1u);
         // The other pass has room of its own.
         canvas->SetRenderPass(0);
         canvas->DrawLine(P(0, 0), P(1, 1), Red);
