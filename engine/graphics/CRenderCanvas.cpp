@@ -14,9 +14,6 @@
 namespace TarnEngine
 {
 
-namespace
-{
-
 // A line on the rendering channel when there is a logger.
 #define CANVAS_LOG(...)                                                                                      \
     do                                                                                                       \
@@ -24,6 +21,9 @@ namespace
         if (ILogger* logger = ILogger::Get())                                                                \
             logger->Log(LogRendering, __FILE__, __LINE__, __VA_ARGS__);                                      \
     } while (0)
+
+namespace
+{
 
 constexpr float Pi = 3.1415925f;
 constexpr float Rhw = 0.5f;
