@@ -323,7 +323,9 @@ TEST_F(RendererTest, HundredDeviceLossesGiveIdenticalFramesAfterRecovery)
             break;
         }
         if (loss % 5 != 4)
+        {
             ASSERT_TRUE(frame()) << "the losing frame itself was drawn";
+        }
         int skipped = 0;
         while (!frame())
             ASSERT_LT(++skipped, 5);
