@@ -277,7 +277,7 @@ TEST_F(RendererTest, FrameOfSpritesMatchesItsReference)
     ASSERT_TRUE(BeginFrame());
     DrawScene();
     EndFrame();
-    EXPECT_EQ(CompareWithReference("sprites", ShownFrame()), "");
+    EXPECT_EQ(CompareWithGraphicsReference("sprites", ShownFrame()), "");
 }
 
 TEST_F(RendererTest, HundredDeviceLossesGiveIdenticalFramesAfterRecovery)
