@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "engine/core/FileSystem.h"
+#include "engine/core/MemoryRegion.h"
 #include "engine/core/TextHelpers.h"
 
 namespace TarnEngine
@@ -55,10 +57,23 @@ XmlDocumentCache* XmlDocumentCache::Get()
 std::unique_ptr<XmlNode> XmlDocumentCache::LoadXmlFromFileSystem(const std::wstring& fileName,
                                                                  bool keepWhiteSpace)
 {
-    std::vector<uint8_t> bytes;
-    if (!m_reader || !m_reader(fileName, bytes))
+    if (m_reader)
+    {
+        std::vector<uint8_t> bytes;
+        if (!m_reader(fileName, bytes))
+            return nullptr;
+        return ParseXmlFileBytes(bytes.data(), bytes.size(), keepWhiteSpace);
+    }
+    FileSystem* files = FileSystem::Get();
+    if (!files)
         return nullptr;
-    return ParseXmlFileBytes(bytes.data(), bytes.size(), keepWhiteSpace);
+    RefPtr<StreamSourceCounted> source = files->Open(fileName);
+    if (!source || !source->IsValid() || source->GetSize() < 3)
+        return nullptr;
+    RefPtr<MemoryRegionCounted> region = source->GetMemoryRegion();
+    if (!region || !region->GetData())
+        return nullptr;
+    return ParseXmlFileBytes(region->GetData(), region->GetSize(), keepWhiteSpace);
 }
 
 XmlNode* XmlDocumentCache::Load(const std::wstring& fileName, bool keepWhiteSpace)
