@@ -10,9 +10,6 @@
 #include "engine/graphics/FileTextureRecreater.h"
 #include "tests/graphics/bitmap_font_fixture.h"
 
-#include <png.h>
-
-#include <cstdlib>
 #include <map>
 
 namespace GraphicsTest
@@ -231,19 +228,11 @@ uint32_t tinyTexel(bool secondPage, uint32_t x, uint32_t y)
 // loaders find it.
 bool writePage(const std::filesystem::path& path, bool secondPage)
 {
-    std::vector<uint8_t> rgba;
+    Picture page{kPageSide, kPageSide, {}};
     for (uint32_t y = 0; y < kPageSide; ++y)
         for (uint32_t x = 0; x < kPageSide; ++x)
-        {
-            const uint32_t p = tinyTexel(secondPage, x, y);
-            rgba.insert(rgba.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), uint8_t(p >> 24)});
-        }
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = kPageSide;
-    image.height = kPageSide;
-    image.format = PNG_FORMAT_RGBA;
-    return png_image_write_to_file(&image, path.string().c_str(), 0, rgba.data(), 0, nullptr) != 0;
+            page.pixels.push_back(tinyTexel(secondPage, x, y));
+    return RasterTest::WritePng(path.string(), page);
 }
 
 class BitmapTextTest : public TextRenderFixture
@@ -426,41 +415,6 @@ TEST_F(BitmapTextTest, DrawQueuesGlyphsBetweenTheCanvasPasses)
     endFrame();
 }
 
-// Empty when the frame equals tests/data/textrender/NAME.png; with
-// PELLWOOD_WRITE_TEXTRENDER_REFERENCES=1 the frame becomes the reference.
-std::string compareWithReference(const std::string& name, const Picture& picture)
-{
-    const std::string path = std::string(PELLWOOD_TEST_DATA) + "/textrender/" + name + ".png";
-    std::vector<uint8_t> rgba;
-    for (uint32_t p : picture.pixels)
-        rgba.insert(rgba.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), uint8_t(p >> 24)});
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    const char* write = std::getenv("PELLWOOD_WRITE_TEXTRENDER_REFERENCES");
-    if (write && std::string(write) == "1")
-    {
-        image.width = picture.width;
-        image.height = picture.height;
-        image.format = PNG_FORMAT_RGBA;
-        return png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr)
-                   ? ""
-                   : "cannot write " + path;
-    }
-    if (!png_image_begin_read_from_file(&image, path.c_str()))
-        return "cannot read " + path;
-    image.format = PNG_FORMAT_RGBA;
-    std::vector<uint8_t> reference(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, reference.data(), 0, nullptr))
-        return "cannot read " + path;
-    if (image.width != picture.width || image.height != picture.height)
-        return "size differs from " + path;
-    for (size_t i = 0; i < rgba.size(); ++i)
-        if (rgba[i] != reference[i])
-            return "pixel (" + std::to_string(i / 4 % picture.width) + ", " +
-                   std::to_string(i / 4 / picture.width) + ") differs from " + path;
-    return "";
-}
-
 TEST_F(BitmapTextTest, FrameMatchesItsReference)
 {
     dx().SetClearParams(true, 0xFF203040);
@@ -497,7 +451,9 @@ TEST_F(BitmapTextTest, FrameMatchesItsReference)
     corner.Draw(Matrix3(), 0.8f);
     turned.Draw(Matrix3(), 1.0f);
     endFrame();
-    EXPECT_EQ(compareWithReference("bitmap_text", shownFrame()), "");
+    EXPECT_EQ(RasterTest::CompareWithReferenceIn("textrender", "PELLWOOD_WRITE_TEXTRENDER_REFERENCES",
+                                                 "bitmap_text", shownFrame()),
+              "");
 }
 
 } // namespace
