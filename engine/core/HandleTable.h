@@ -7,23 +7,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/core/InstanceHandle.h"
+
 namespace TarnEngine
 {
-
-class HandleTable;
-
-// {serial, index, table}; all zero is the empty handle. Copied freely by value.
-struct InstanceHandle
-{
-    uint32_t serial = 0;
-    uint32_t index = 0;
-    HandleTable* table = nullptr;
-
-    // False without a table, else the table's validity test.
-    bool IsValid() const;
-    // The stored object, or null when the handle is not valid.
-    void* Get() const;
-};
 
 class HandleTable
 {

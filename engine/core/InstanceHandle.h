@@ -15,6 +15,11 @@ struct InstanceHandle
     uint32_t serial = 0;
     uint32_t index = 0;
     HandleTable* table = nullptr;
+
+    // False without a table, else the table's validity test.
+    bool IsValid() const;
+    // The stored object, or null when the handle is not valid.
+    void* Get() const;
 };
 
 } // namespace TarnEngine

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "engine/core/AppPaths.h"
 #include "engine/core/ByteBuffer.h"
 #include "engine/core/TextHelpers.h"
 
@@ -20,13 +21,6 @@ SettingsStore* g_store = nullptr;
 // them and is not read into memory.
 const off_t kMaxSettingsFileSize = 64 * 1024 * 1024;
 
-// Settings files live directly in their folder: no drive, no parent, no root.
-bool isPlainRelativeName(const std::wstring& name)
-{
-    if (name.find(L':') != std::wstring::npos)
-        return false;
-    return name.empty() || (name[0] != L'.' && name[0] != L'/' && name[0] != L'\\');
-}
 } // namespace
 
 std::string SettingsFileIo::ToSystemPath(const std::wstring& path)
@@ -115,7 +109,7 @@ bool SettingsFileIo::Remove(const std::wstring& path)
     return ::unlink(ToSystemPath(path).c_str()) == 0;
 }
 
-SettingsStore::SettingsStore() : SettingsStore(FolderLookup(), FolderLookup()) {}
+SettingsStore::SettingsStore() : SettingsStore(&GetSavedGamesFolder, &GetLocalDataFolder) {}
 
 SettingsStore::SettingsStore(FolderLookup saveLookup, FolderLookup localLookup,
                              std::unique_ptr<SettingsFileIo> io)
@@ -164,7 +158,7 @@ bool SettingsStore::GetFolder(int location, bool create, std::wstring& folder)
 bool SettingsStore::ReadFile(int location, const std::wstring& fileName, ByteBuffer& out)
 {
     std::wstring folder;
-    if (!isPlainRelativeName(fileName) || !GetFolder(location, true, folder))
+    if (!IsPlainRelativeName(fileName) || !GetFolder(location, true, folder))
         return false;
     std::vector<uint8_t> bytes;
     if (!m_io->ReadAll(folder + fileName, bytes))
@@ -178,7 +172,7 @@ bool WriteFileViaTemp(SettingsStore& store, const std::wstring& fileName, int lo
                       const ByteBuffer& bytes)
 {
     std::wstring folder;
-    if (!isPlainRelativeName(fileName) || fileName.empty() || !store.GetFolder(location, true, folder))
+    if (!IsPlainRelativeName(fileName) || !store.GetFolder(location, true, folder))
         return false;
     const std::wstring target = folder + fileName;
     const std::wstring temporary = target + L".tmp";

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "engine/core/FileSystem.h"
 #include "engine/core/TextHelpers.h"
 
 namespace TarnEngine
@@ -35,8 +36,27 @@ std::unique_ptr<XmlNode> ParseXmlFileBytes(const uint8_t* data, size_t size, boo
     return root;
 }
 
+// The default reader: the whole file through the engine file system.
+static bool readThroughFileSystem(const std::wstring& fileName, std::vector<uint8_t>& bytes)
+{
+    FileSystem* files = FileSystem::Get();
+    if (!files)
+        return false;
+    Stream stream = files->OpenStream(fileName);
+    if (!stream.IsValid())
+        return false;
+    bytes.resize(stream.GetSize());
+    uint32_t read = 0;
+    if (!bytes.empty() &&
+        (!stream.Read(bytes.data(), static_cast<uint32_t>(bytes.size()), &read) || read != bytes.size()))
+        return false;
+    return true;
+}
+
 XmlDocumentCache::XmlDocumentCache(FileReader reader) : m_reader(std::move(reader))
 {
+    if (!m_reader)
+        m_reader = &readThroughFileSystem;
     g_cache = this;
 }
 
