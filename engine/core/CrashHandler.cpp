@@ -1,6 +1,5 @@
 #include "engine/core/CrashHandler.h"
 
-#include <SDL.h>
 #include <atomic>
 #include <cerrno>
 #include <csetjmp>
@@ -12,6 +11,7 @@
 #include "engine/core/TextHelpers.h"
 #include "platform/system/CrashSignals.h"
 #include "platform/system/Thread.h"
+#include "platform/window/MessageBox.h"
 
 namespace TarnEngine
 {
@@ -26,8 +26,8 @@ constexpr uint32_t criticalErrorCaptionId = 901;
 constexpr uint32_t crashMessageId = 906;
 
 // Prepared at arming time; only read while crashing.
-std::string boxText;
-std::string boxCaption;
+std::wstring boxTextWide;
+std::wstring boxCaptionWide;
 std::string plainReport; // "caption: text\n" for the terminal
 std::atomic<CursorReleaseHook> cursorHook{nullptr};
 bool useDisplay = false;
@@ -64,22 +64,21 @@ void writeAll(int fd, const char* data, size_t size)
     }
 }
 
-bool displayAvailable()
+bool displayMayExist()
 {
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if (!(x11 && *x11) && !(wayland && *wayland))
-        return false;
-    const char* driver = std::getenv("SDL_VIDEODRIVER");
-    return !(driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0));
+    return (x11 && *x11) || (wayland && *wayland);
 }
 
 void showBox()
 {
-    if (useDisplay &&
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, boxCaption.c_str(), boxText.c_str(), nullptr) == 0)
-        return;
-    writeAll(STDERR_FILENO, plainReport.data(), plainReport.size());
+    // Without a display the prepared text is written as it is: no allocation
+    // and no stdio lock, either of which the crashed thread may hold.
+    if (useDisplay)
+        Platform::ShowSystemMessageBox(nullptr, boxCaptionWide, boxTextWide);
+    else
+        writeAll(STDERR_FILENO, plainReport.data(), plainReport.size());
 }
 
 uint32_t boxThreadMain()
@@ -140,11 +139,11 @@ bool InstallCrashHandler(const std::wstring& applicationName, CursorReleaseHook 
 {
     if (crashing.load())
         return false;
-    boxText = WStringToUtf8(formatMessage(applicationName));
-    boxCaption = WStringToUtf8(LoadResourceString(criticalErrorCaptionId));
-    plainReport = boxCaption + ": " + boxText + "\n";
+    boxTextWide = formatMessage(applicationName);
+    boxCaptionWide = LoadResourceString(criticalErrorCaptionId);
+    plainReport = WStringToUtf8(boxCaptionWide) + ": " + WStringToUtf8(boxTextWide) + "\n";
     cursorHook.store(cursorRelease);
-    useDisplay = displayAvailable();
+    useDisplay = displayMayExist();
 
     // A forked child that arms again gets a box thread of its own.
     if (!boxThreadReady.load() || getpid() != armedProcess)

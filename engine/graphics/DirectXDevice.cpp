@@ -1,6 +1,7 @@
 // Adapter choice, creation, frames, present and recovery of the graphics device.
 #include "engine/graphics/DirectXDevice.h"
 
+#include "engine/core/Logger.h"
 #include "engine/core/ResourceManager.h"
 #include "engine/graphics/DynamicBuffers.h"
 #include "engine/graphics/RenderStats.h"
@@ -28,6 +29,14 @@ const wchar_t* const DeviceMessageOutOfVideoMemory =
     L"are running to free up memory, and then try running this game again.";
 
 using Raster::Result;
+
+// A line on the rendering channel when there is a logger.
+#define DEVICE_LOG(...)                                                                                      \
+    do                                                                                                       \
+    {                                                                                                        \
+        if (ILogger* logger = ILogger::Get())                                                                \
+            logger->Log(LogRendering, __FILE__, __LINE__, __VA_ARGS__);                                      \
+    } while (0)
 
 namespace
 {
@@ -225,11 +234,14 @@ bool DirectXDevice::CreateDevice()
             continue;
         }
         adapterMonitor = system->GetAdapterMonitor(adapter);
+        DEVICE_LOG(L"Graphics device on adapter %u, back buffer %ux%u", adapter,
+                   presentParams.backBufferWidth, presentParams.backBufferHeight);
         if (services.markDeviceCreated)
             services.markDeviceCreated();
         inScene = false;
         return Restore();
     }
+    DEVICE_LOG(L"No graphics adapter can show the window");
     services.showMessage(DeviceCaptionCriticalError, DeviceMessageNoAdapter);
     return false;
 }
@@ -290,6 +302,7 @@ bool DirectXDevice::ResetDevice()
             break;
         }
         Invalidate();
+        DEVICE_LOG(L"Device reset failed (%S), state 0x%x", Raster::ResultName(result), state);
         return false;
     }
     stateCache.ApplyDefaults();
@@ -336,6 +349,7 @@ void DirectXDevice::FatalVideoMemory()
     if (fatalShown)
         return;
     fatalShown = true;
+    DEVICE_LOG(L"Video memory exhausted");
     services.fatalExit(DeviceCaptionCriticalError, DeviceMessageOutOfVideoMemory);
 }
 
@@ -520,7 +534,10 @@ bool DirectXDevice::BeginFrame()
                 NotifyRecreateFinished();
             }
             else
+            {
+                DEVICE_LOG(L"Device re-creation failed, state 0x%x", state);
                 services.sleep(1000);
+            }
             break;
         default:
             break;
@@ -552,6 +569,7 @@ void DirectXDevice::Present()
     const Result result = device->Present();
     if (result == Result::DeviceLost)
     {
+        DEVICE_LOG(L"Device lost at present");
         services.sleep(100);
         state = StateLost;
         Invalidate();

@@ -112,11 +112,14 @@ struct Decoder : FastJpegState
 
     bool quantDefined[4];
     alignas(16) float quant[4][64]; // natural order
-    // Each component's quantisation table with its kernel's row scale folded in.
+    // Each component's quantisation table, placed and scaled as its kernel's
+    // coefficient layout says.
     alignas(16) float dequant[3][64];
+    // The block being decoded, quantised values in the kernel's layout; the
+    // kernels leave it all zero.
+    alignas(16) int32_t coef[64];
     HuffTable huffman[8]; // slot 2n: DC table n, slot 2n + 1: AC table n
     alignas(16) float planes[3][32 * 32];
-    alignas(16) float coef[64];
 };
 
 inline uint32_t be16(const uint8_t* p)
@@ -221,11 +224,10 @@ inline int32_t receiveExtend(BitReader& br, int s)
 // ---------------------------------------------------------------- entropy decoding
 
 __attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const HuffTable& dc,
-                                                          const HuffTable& ac, const float* q,
-                                                          const uint8_t* order, int32_t& predictor,
-                                                          float* coef, bool& dcOnly)
+                                                          const HuffTable& ac, const uint8_t* order,
+                                                          int32_t& predictor, int32_t* coef, bool& dcOnly)
 {
-    std::memset(coef, 0, 64 * sizeof(float));
+    // The kernels leave `coef` all zero after each block.
     fill(br);
     const int s = decodeSymbol(br, dc);
     if (s < 0 || s > 16)
@@ -236,7 +238,7 @@ __attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const H
         predictor = static_cast<int32_t>(static_cast<uint32_t>(predictor) +
                                          static_cast<uint32_t>(receiveExtend(br, s)));
     }
-    coef[0] = static_cast<float>(predictor) * q[0];
+    coef[0] = predictor;
     int k = 1;
     while (k < 64)
     {
@@ -248,7 +250,7 @@ __attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const H
             br.buf <<= fast & 15;
             br.bits -= fast & 15;
             const int z = order[k];
-            coef[z] = static_cast<float>(fast >> 8) * q[z];
+            coef[z] = fast >> 8;
             ++k;
             continue;
         }
@@ -261,7 +263,7 @@ __attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const H
         {
             k += r;
             const int z = order[k];
-            coef[z] = static_cast<float>(receiveExtend(br, size)) * q[z];
+            coef[z] = receiveExtend(br, size);
             ++k;
         }
         else if (r == 15)
@@ -305,10 +307,10 @@ uint8_t decodeInterval(Decoder& d)
                 for (uint32_t bx = 0; bx < comp.h; ++bx)
                 {
                     bool dcOnly = false;
-                    status = decodeBlock(br, dc, ac, q, comp.order, comp.predictor, d.coef, dcOnly);
+                    status = decodeBlock(br, dc, ac, comp.order, comp.predictor, d.coef, dcOnly);
                     if (status != kGoOn)
                         break;
-                    comp.kernel(d.coef, dcOnly, row + bx * comp.blockWidth, planeStride);
+                    comp.kernel(d.coef, q, dcOnly, row + bx * comp.blockWidth, planeStride);
                 }
             }
         }
@@ -709,22 +711,41 @@ void destroy(Decoder* d)
     delete d;
 }
 
-const FastJpegKernelSet* chooseKernels(uint32_t& level)
+// Processor level as the decoder records it: 4 with SSE3, 3 with SSE2, 2 with
+// SSE only, 0 otherwise (or on processors of other families, where the
+// portable kernels serve).
+uint32_t processorLevel()
 {
-    level = 0;
 #if defined(__x86_64__) || defined(__i386__)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("sse3"))
-        level = 4;
-    else if (__builtin_cpu_supports("sse2"))
-        level = 3;
-    else if (__builtin_cpu_supports("sse"))
-        level = 2;
+    // Queried once: the feature query itself is not safe to run on two
+    // threads at once.
+    static const uint32_t level = []
+    {
+        __builtin_cpu_init();
+        if (__builtin_cpu_supports("sse3"))
+            return 4u;
+        if (__builtin_cpu_supports("sse2"))
+            return 3u;
+        if (__builtin_cpu_supports("sse"))
+            return 2u;
+        return 0u;
+    }();
+    return level;
+#else
+    return 0;
+#endif
+}
+
+const FastJpegKernelSet* chooseKernels(uint32_t level)
+{
+#if defined(__x86_64__) || defined(__i386__)
     if (level < 2)
         return nullptr;
     const FastJpegKernelSet* sse2 = FastJpegSse2Kernels();
     if (level >= 3 && sse2 && !g_forceScalar.load(std::memory_order_relaxed))
         return sse2;
+#else
+    (void)level;
 #endif
     return &FastJpegScalarKernels();
 }
@@ -743,6 +764,7 @@ uint8_t FastJpegDecode(const uint8_t* data, size_t length, FastJpegState** out, 
     d->stamp = kStamp;
     d->mode = mode;
     d->maxSide = maxSide;
+    d->processorLevel = processorLevel();
     d->kernels = chooseKernels(d->processorLevel);
     if (!d->kernels)
     {

@@ -23,6 +23,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -151,13 +152,14 @@ struct ScalarOps
 
 // Eight by eight output from coefficients stored transposed (column u, row v
 // at u * 8 + v): a butterfly along each row, then down each column.
-void transform8x8Scalar(const float* coef, bool dcOnly, float* out, size_t stride)
+void transform8x8Scalar(int32_t* coef, const float* dq, bool dcOnly, float* out, size_t stride)
 {
     if (dcOnly)
     {
         for (int y = 0; y < 8; ++y)
             for (int x = 0; x < 8; ++x)
-                out[y * stride + x] = coef[0];
+                out[y * stride + x] = static_cast<float>(coef[0]) * dq[0];
+        coef[0] = 0;
         return;
     }
     float tmp[8][8]; // [x][v]
@@ -165,11 +167,12 @@ void transform8x8Scalar(const float* coef, bool dcOnly, float* out, size_t strid
     {
         float in[8], res[8];
         for (int u = 0; u < 8; ++u)
-            in[u] = coef[u * 8 + v];
+            in[u] = static_cast<float>(coef[u * 8 + v]) * dq[u * 8 + v];
         butterfly(in, res, ScalarOps());
         for (int x = 0; x < 8; ++x)
             tmp[x][v] = res[x];
     }
+    std::memset(coef, 0, 64 * sizeof(int32_t));
     for (int x = 0; x < 8; ++x)
     {
         float res[8];
@@ -179,16 +182,19 @@ void transform8x8Scalar(const float* coef, bool dcOnly, float* out, size_t strid
     }
 }
 
-template <int NX, int NY> void transformScalar(const float* coef, bool dcOnly, float* out, size_t stride)
+template <int NX, int NY>
+void transformScalar(int32_t* coef, const float* dq, bool dcOnly, float* out, size_t stride)
 {
     constexpr int kHalf = NX / 2;
     const Basis& b = basis();
     if (dcOnly)
     {
-        const float dc = NY == 8 ? coef[0] * b.b8[0][0] : (coef[0] * b.b8[0][0]) * b.b8[0][0];
+        const float c = static_cast<float>(coef[0]) * dq[0];
+        const float dc = NY == 8 ? c * b.b8[0][0] : (c * b.b8[0][0]) * b.b8[0][0];
         for (int y = 0; y < NY; ++y)
             for (int x = 0; x < NX; ++x)
                 out[y * stride + x] = dc;
+        coef[0] = 0;
         return;
     }
     const float* bx = basisRows<NX>(b);
@@ -198,7 +204,7 @@ template <int NX, int NY> void transformScalar(const float* coef, bool dcOnly, f
     {
         unsigned m = 0;
         for (int u = 0; u < 8; ++u)
-            m |= coef[8 * v + u] != 0.0f ? 1u << u : 0u;
+            m |= coef[8 * v + u] != 0 ? 1u << u : 0u;
         if (!m)
         {
             for (int x = 0; x < NX; ++x)
@@ -211,13 +217,19 @@ template <int NX, int NY> void transformScalar(const float* coef, bool dcOnly, f
             rows.even[rows.evenCount++] = v;
         float even[kHalf] = {};
         float odd[kHalf] = {};
-        for (; m; m &= m - 1)
+        for (unsigned e = m & 0x55; e; e &= e - 1)
         {
-            const int u = __builtin_ctz(m);
-            const float c = coef[8 * v + u];
-            float* acc = (u & 1) ? odd : even;
+            const int u = __builtin_ctz(e);
+            const float c = static_cast<float>(coef[8 * v + u]) * dq[8 * v + u];
             for (int x = 0; x < kHalf; ++x)
-                acc[x] = acc[x] + c * bx[u * NX + x];
+                even[x] = even[x] + c * bx[u * NX + x];
+        }
+        for (unsigned o = m & 0xAA; o; o &= o - 1)
+        {
+            const int u = __builtin_ctz(o);
+            const float c = static_cast<float>(coef[8 * v + u]) * dq[8 * v + u];
+            for (int x = 0; x < kHalf; ++x)
+                odd[x] = odd[x] + c * bx[u * NX + x];
         }
         for (int x = 0; x < kHalf; ++x)
         {
@@ -225,6 +237,7 @@ template <int NX, int NY> void transformScalar(const float* coef, bool dcOnly, f
             tmp[v][NX - 1 - x] = even[x] - odd[x];
         }
     }
+    std::memset(coef, 0, 64 * sizeof(int32_t));
     if constexpr (NY == 8)
     {
         for (int x = 0; x < NX; ++x)
@@ -324,16 +337,17 @@ inline __m128 reversed(__m128 v)
     return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3));
 }
 
-void transform8x8Sse2(const float* coef, bool dcOnly, float* out, size_t stride)
+void transform8x8Sse2(int32_t* coef, const float* dq, bool dcOnly, float* out, size_t stride)
 {
     if (dcOnly)
     {
-        const __m128 dc = _mm_set1_ps(coef[0]);
+        const __m128 dc = _mm_set1_ps(static_cast<float>(coef[0]) * dq[0]);
         for (int y = 0; y < 8; ++y)
         {
             _mm_store_ps(out + y * stride, dc);
             _mm_store_ps(out + y * stride + 4, dc);
         }
+        coef[0] = 0;
         return;
     }
     // Rows of the transposed block hold one column u each, lanes v.
@@ -342,7 +356,11 @@ void transform8x8Sse2(const float* coef, bool dcOnly, float* out, size_t stride)
     {
         __m128 in[8];
         for (int u = 0; u < 8; ++u)
-            in[u] = _mm_load_ps(coef + u * 8 + 4 * h);
+        {
+            __m128i* at = reinterpret_cast<__m128i*>(coef + u * 8 + 4 * h);
+            in[u] = _mm_mul_ps(_mm_cvtepi32_ps(_mm_load_si128(at)), _mm_load_ps(dq + u * 8 + 4 * h));
+            _mm_store_si128(at, _mm_setzero_si128());
+        }
         butterfly(in, a[h], VectorOps());
     }
     // Transpose to lanes x, one vector per v.
@@ -366,17 +384,20 @@ void transform8x8Sse2(const float* coef, bool dcOnly, float* out, size_t stride)
     }
 }
 
-template <int NX, int NY> void transformSse2(const float* coef, bool dcOnly, float* out, size_t stride)
+template <int NX, int NY>
+void transformSse2(int32_t* coef, const float* dq, bool dcOnly, float* out, size_t stride)
 {
     constexpr int kVec = NX / 4;
     constexpr int kHalfVec = NX / 8;
     const Basis& b = basis();
     if (dcOnly)
     {
-        const __m128 dc = _mm_set1_ps(NY == 8 ? coef[0] * b.b8[0][0] : (coef[0] * b.b8[0][0]) * b.b8[0][0]);
+        const float c = static_cast<float>(coef[0]) * dq[0];
+        const __m128 dc = _mm_set1_ps(NY == 8 ? c * b.b8[0][0] : (c * b.b8[0][0]) * b.b8[0][0]);
         for (int y = 0; y < NY; ++y)
             for (int i = 0; i < kVec; ++i)
                 _mm_store_ps(out + y * stride + 4 * i, dc);
+        coef[0] = 0;
         return;
     }
     const float* bx = basisRows<NX>(b);
@@ -384,10 +405,16 @@ template <int NX, int NY> void transformSse2(const float* coef, bool dcOnly, flo
     RowLists rows;
     for (int v = 0; v < 8; ++v)
     {
-        const __m128 zero = _mm_setzero_ps();
-        unsigned m =
-            static_cast<unsigned>(_mm_movemask_ps(_mm_cmpneq_ps(_mm_load_ps(coef + 8 * v), zero))) |
-            static_cast<unsigned>(_mm_movemask_ps(_mm_cmpneq_ps(_mm_load_ps(coef + 8 * v + 4), zero))) << 4;
+        const __m128i zero = _mm_setzero_si128();
+        __m128i* lo = reinterpret_cast<__m128i*>(coef + 8 * v);
+        __m128i* hi = reinterpret_cast<__m128i*>(coef + 8 * v + 4);
+        const unsigned zeros =
+            static_cast<unsigned>(
+                _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(_mm_load_si128(lo), zero)))) |
+            static_cast<unsigned>(
+                _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(_mm_load_si128(hi), zero))))
+                << 4;
+        unsigned m = ~zeros & 0xFF;
         if (!m)
         {
             for (int i = 0; i < kVec; ++i)
@@ -401,19 +428,28 @@ template <int NX, int NY> void transformSse2(const float* coef, bool dcOnly, flo
         __m128 even[kHalfVec], odd[kHalfVec];
         for (int i = 0; i < kHalfVec; ++i)
             even[i] = odd[i] = _mm_setzero_ps();
-        for (; m; m &= m - 1)
+        // Separate loops keep each sum in registers.
+        for (unsigned e = m & 0x55; e; e &= e - 1)
         {
-            const int u = __builtin_ctz(m);
-            const __m128 c = _mm_set1_ps(coef[8 * v + u]);
-            __m128* acc = (u & 1) ? odd : even;
+            const int u = __builtin_ctz(e);
+            const __m128 c = _mm_set1_ps(static_cast<float>(coef[8 * v + u]) * dq[8 * v + u]);
             for (int i = 0; i < kHalfVec; ++i)
-                acc[i] = _mm_add_ps(acc[i], _mm_mul_ps(c, _mm_load_ps(bx + u * NX + 4 * i)));
+                even[i] = _mm_add_ps(even[i], _mm_mul_ps(c, _mm_load_ps(bx + u * NX + 4 * i)));
+        }
+        for (unsigned o = m & 0xAA; o; o &= o - 1)
+        {
+            const int u = __builtin_ctz(o);
+            const __m128 c = _mm_set1_ps(static_cast<float>(coef[8 * v + u]) * dq[8 * v + u]);
+            for (int i = 0; i < kHalfVec; ++i)
+                odd[i] = _mm_add_ps(odd[i], _mm_mul_ps(c, _mm_load_ps(bx + u * NX + 4 * i)));
         }
         for (int i = 0; i < kHalfVec; ++i)
         {
             tmp[v][i] = _mm_add_ps(even[i], odd[i]);
             tmp[v][kVec - 1 - i] = reversed(_mm_sub_ps(even[i], odd[i]));
         }
+        _mm_store_si128(lo, zero);
+        _mm_store_si128(hi, zero);
     }
     if constexpr (NY == 8)
     {

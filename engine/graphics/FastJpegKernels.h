@@ -9,12 +9,14 @@
 namespace TarnEngine
 {
 
-// Transforms one block. `coef` holds the dequantised coefficients placed and
-// scaled as the kernel's FastJpegCoefficientLayout says, the others zero;
-// `dcOnly` tells that all but the first are zero. Writes the block's samples,
-// upsampled to the kernel's output size, at `out` with `stride` floats
-// between rows.
-using FastJpegTransformFn = void (*)(const float* coef, bool dcOnly, float* out, size_t stride);
+// Transforms one block. `coef` holds the quantised coefficients placed as the
+// kernel's FastJpegCoefficientLayout says, the others zero, and `dequant` the
+// matching factors (quantisation times the layout's scale); `dcOnly` tells
+// that all but the first are zero. Writes the block's samples, upsampled to
+// the kernel's output size, at `out` with `stride` floats between rows, and
+// leaves `coef` all zero for the next block. Both arrays are 16-byte aligned.
+using FastJpegTransformFn = void (*)(int32_t* coef, const float* dequant, bool dcOnly, float* out,
+                                     size_t stride);
 
 // Converts one MCU of float planes (`planeStride` floats a row) to 32-bit
 // pixels, 8 pixels at a time; `out` and `pitch` are 16-byte aligned.

@@ -1,17 +1,14 @@
 // Font manager and "fonts\fonts.xml"; see FontManager.h.
 #include "engine/graphics/FontManager.h"
 
+#include <algorithm>
 #include <cstdio>
 
+#include "engine/core/FileSystem.h"
 #include "engine/core/TextHelpers.h"
 #include "engine/core/XmlDocumentCache.h"
 #include "engine/core/XmlNode.h"
 #include "platform/text/FontFolders.h"
-
-#if __has_include("engine/core/FileSystem.h")
-#include "engine/core/FileSystem.h"
-#define TARN_FONTS_HAVE_FILE_SYSTEM 1
-#endif
 
 namespace TarnEngine
 {
@@ -32,13 +29,7 @@ bool endsWithNoCase(const std::wstring& text, const wchar_t* suffix)
     return text.size() >= tail.size() && EqualsNoCase(text.substr(text.size() - tail.size()), tail);
 }
 
-#if TARN_FONTS_HAVE_FILE_SYSTEM
-void listEngineFontFolder(std::vector<std::wstring>& names)
-{
-    if (FileSystem* files = FileSystem::Get())
-        files->FindFiles(L"fonts/*", &names);
-}
-
+// The whole file from the engine file system, or null.
 RefPtr<MemoryRegionCounted> readEngineFile(const std::wstring& name)
 {
     FileSystem* files = FileSystem::Get();
@@ -58,7 +49,6 @@ RefPtr<MemoryRegionCounted> readEngineFile(const std::wstring& name)
         return nullptr;
     return block;
 }
-#endif
 
 RefPtr<MemoryRegionCounted> readPhysicalFile(const std::string& path)
 {
@@ -97,15 +87,9 @@ bool FontStyle::Matches(const FontDesc& desc) const
     return EqualsNoCase(name, desc.name) && bold == (desc.bold != 0) && italic == (desc.italic != 0);
 }
 
-FontManager::FontManager(FontFileAccess access) : m_access(std::move(access))
+FontManager::FontManager()
 {
     g_fontManager = this;
-#if TARN_FONTS_HAVE_FILE_SYSTEM
-    if (!m_access.listFontFolder)
-        m_access.listFontFolder = listEngineFontFolder;
-    if (!m_access.readFile)
-        m_access.readFile = readEngineFile;
-#endif
 
     m_defaults.gamma = 1.1;
     m_defaults.heightMultiplier = 1.07;
@@ -120,8 +104,12 @@ FontManager::FontManager(FontFileAccess access) : m_access(std::move(access))
     }
 
     std::vector<std::wstring> names;
-    if (m_access.listFontFolder)
-        m_access.listFontFolder(names);
+    if (FileSystem* files = FileSystem::Get())
+        files->FindFiles(L"fonts/*", &names);
+    // Faces are searched in load order; sorted names make that order the
+    // same on every machine, whatever order the folder lists them in.
+    std::sort(names.begin(), names.end(),
+              [](const std::wstring& a, const std::wstring& b) { return CompareNoCase(a, b) < 0; });
     for (const std::wstring& name : names)
         if (endsWithNoCase(name, L".ttf") || endsWithNoCase(name, L".otf"))
             LoadFontFile(name);
@@ -274,9 +262,9 @@ FT_Face FontManager::LoadFontFile(const std::wstring& fileName)
 {
     if (FT_Face loaded = findLoaded(fileName))
         return loaded;
-    if (m_library == nullptr || !m_access.readFile)
+    if (m_library == nullptr)
         return nullptr;
-    return openFace(fileName, m_access.readFile(L"fonts\\" + fileName));
+    return openFace(fileName, readEngineFile(L"fonts\\" + fileName));
 }
 
 FT_Face FontManager::LoadSystemFontFile(const std::wstring& fileName)

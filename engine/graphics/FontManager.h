@@ -11,7 +11,6 @@
 // face's generic slot where the layout finds it.
 #pragma once
 
-#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -49,20 +48,12 @@ struct FontFaceInfo
     FontRenderOptions options;
 };
 
-// How the manager reaches the engine's "fonts" folder. Left empty, the
-// engine file system serves both.
-struct FontFileAccess
-{
-    // Appends the bare names of the files of the "fonts" folder.
-    std::function<void(std::vector<std::wstring>& names)> listFontFolder;
-    // The whole content of a file of the engine file system, or null.
-    std::function<RefPtr<MemoryRegionCounted>(const std::wstring& name)> readFile;
-};
-
 class FontManager
 {
 public:
-    explicit FontManager(FontFileAccess access = FontFileAccess());
+    // Reads the "fonts" folder and "fonts\\fonts.xml" through the engine
+    // file system and its XML document cache.
+    FontManager();
     ~FontManager();
     FontManager(const FontManager&) = delete;
     FontManager& operator=(const FontManager&) = delete;
@@ -111,7 +102,6 @@ private:
     FT_Face AddFace(FT_Face face, const std::wstring& fileName, RefPtr<MemoryRegionCounted> block);
     FontRenderOptions MatchRenderRule(const FontDesc& desc) const;
 
-    FontFileAccess m_access;
     FT_Library m_library = nullptr;
     std::vector<FaceEntry> m_faces;
     std::vector<std::pair<FontStyle, FontStyle>> m_aliases;

@@ -49,7 +49,8 @@ struct DeviceRect
     int32_t bottom = 0;
 };
 
-// What the device needs of the render window. Monitor handles are those of the raster adapters.
+// What the device needs of the render window. Monitor handles are those of the raster adapters
+// (for adapters made from the displays: the display index + 1).
 class IRenderWindow
 {
 public:

@@ -33,7 +33,8 @@ public:
     }
 };
 
-// The process-wide recreater of textures made from files; null until the texture loaders set it.
+// The process-wide recreater of textures made from files: the texture loaders' own unless another
+// was set (null goes back to the loaders').
 Recreater* GetFileTextureRecreater();
 void SetFileTextureRecreater(Recreater* recreater);
 

@@ -2,6 +2,7 @@
 #include "engine/graphics/ResourceTextureD3D.h"
 
 #include "engine/graphics/DirectXDevice.h"
+#include "engine/graphics/ITextureLoader.h"
 #include "engine/graphics/RenderStats.h"
 #include "engine/graphics/Surface.h"
 
@@ -22,7 +23,7 @@ Recreater* fileTextureRecreater = nullptr;
 
 Recreater* GetFileTextureRecreater()
 {
-    return fileTextureRecreater;
+    return fileTextureRecreater ? fileTextureRecreater : ITextureLoader::GetRecreater();
 }
 
 void SetFileTextureRecreater(Recreater* recreater)

@@ -459,6 +459,11 @@ Result RasterDevice::CheckDraw(PrimitiveType type, int32_t baseVertex, uint32_t 
         return Result::InvalidCall;
     if (primitiveCount == 0 || primitiveCount > caps.maxPrimitiveCount)
         return Result::InvalidCall;
+    // A depth test needs a depth surface at least as large as the target.
+    if (renderStates[size_t(RenderState::ZEnable)] && depthSurface &&
+        (depthSurface->IsLocked() || depthSurface->Width() < renderTarget->Width() ||
+         depthSurface->Height() < renderTarget->Height()))
+        return Result::InvalidCall;
     if (type == PrimitiveType::TriangleList)
         indexCount = primitiveCount * 3;
     else if (type == PrimitiveType::LineList)

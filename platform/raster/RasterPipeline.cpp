@@ -197,7 +197,6 @@ struct Context
     const uint32_t* texels;
     int texWidth, texHeight;
     bool depthActive;
-    bool usesTexture; // texture coordinates matter
 };
 
 uint32_t ClampInt(int64_t value, int64_t high)
@@ -572,40 +571,77 @@ inline __m128i CombineGroup(const PipelineState& s, __m128i in, __m128i old, __m
 }
 #endif
 
-// Modulates (when asked), tests and blends a run of source pixels into the target row.
-template <BlendMode Mode, bool Modulate>
+// Modulates (when asked), tests and blends a run of source pixels (or one constant colour) into the
+// target row. The choices that hold for the whole run are template arguments.
+template <BlendMode Mode, bool Modulate, bool TestMask, bool HasSource>
 void CombineRun(const PipelineState& s, uint32_t* dst, const uint32_t* src, uint32_t constant, int count)
 {
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
     const __m128i ones = _mm_set1_epi32(-1);
     const __m128i factor = _mm_unpacklo_epi8(_mm_set1_epi32(int(constant)), zero);
-    const bool testMask = AlphaTestIsVisible(s, Mode);
-    // An opaque group passes "alpha >= ref" for every reference.
-    const bool opaqueCopy =
-        Mode == BlendMode::Over &&
-        (!s.alphaTest || s.alphaFunc == Value::CmpGreaterEqual || s.alphaFunc == Value::CmpAlways);
-    const bool clearSkip = (Mode == BlendMode::Over || Mode == BlendMode::Add) && !testMask;
+    const __m128i fill = _mm_set1_epi32(int(constant));
+    // Without a visible alpha test, clear groups keep the destination (over and add) and opaque groups
+    // replace it (over).
+    constexpr bool clearSkip = (Mode == BlendMode::Over || Mode == BlendMode::Add) && !TestMask;
+    constexpr bool opaqueCopy = Mode == BlendMode::Over && !TestMask && !Modulate;
+    auto load = [&](int at)
+    {
+        if constexpr (HasSource)
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + at));
+        else
+            return fill;
+    };
     int i = 0;
+    if constexpr (opaqueCopy || clearSkip)
+    {
+        // Eight at a time first: sprites are mostly wide runs of opaque or clear texels.
+        for (; i + 8 <= count; i += 8)
+        {
+            __m128i* out = reinterpret_cast<__m128i*>(dst + i);
+            const __m128i raw0 = load(i);
+            const __m128i raw1 = load(i + 4);
+            if constexpr (opaqueCopy)
+            {
+                const __m128i both = _mm_and_si128(_mm_cmpeq_epi8(raw0, ones), _mm_cmpeq_epi8(raw1, ones));
+                if ((_mm_movemask_epi8(both) & 0x8888) == 0x8888)
+                {
+                    _mm_storeu_si128(out, raw0);
+                    _mm_storeu_si128(out + 1, raw1);
+                    continue;
+                }
+            }
+            if ((_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(raw0, raw1), zero)) & 0x8888) == 0x8888)
+                continue;
+            for (int half = 0; half < 2; ++half)
+            {
+                const __m128i raw = half == 0 ? raw0 : raw1;
+                if (opaqueCopy && (_mm_movemask_epi8(_mm_cmpeq_epi8(raw, ones)) & 0x8888) == 0x8888)
+                    _mm_storeu_si128(out + half, raw);
+                else if ((_mm_movemask_epi8(_mm_cmpeq_epi8(raw, zero)) & 0x8888) != 0x8888)
+                    _mm_storeu_si128(out + half, CombineGroup<Mode, Modulate>(
+                                                     s, raw, _mm_loadu_si128(out + half), factor, TestMask));
+            }
+        }
+    }
     for (; i + 4 <= count; i += 4)
     {
         __m128i* out = reinterpret_cast<__m128i*>(dst + i);
-        const __m128i raw =
-            src ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)) : _mm_set1_epi32(int(constant));
-        if constexpr (!Modulate)
+        const __m128i raw = load(i);
+        if constexpr (opaqueCopy)
         {
-            // Whole groups that are clear or opaque need no arithmetic; the result is the same.
-            if (clearSkip && (_mm_movemask_epi8(_mm_cmpeq_epi8(raw, zero)) & 0x8888) == 0x8888)
-                continue;
-            if (opaqueCopy && (_mm_movemask_epi8(_mm_cmpeq_epi8(raw, ones)) & 0x8888) == 0x8888)
+            if ((_mm_movemask_epi8(_mm_cmpeq_epi8(raw, ones)) & 0x8888) == 0x8888)
             {
                 _mm_storeu_si128(out, raw);
                 continue;
             }
         }
-        else if (clearSkip && (_mm_movemask_epi8(_mm_cmpeq_epi8(raw, zero)) & 0x8888) == 0x8888)
-            continue; // modulating keeps alpha 0
-        _mm_storeu_si128(out, CombineGroup<Mode, Modulate>(s, raw, _mm_loadu_si128(out), factor, testMask));
+        if constexpr (clearSkip) // modulating keeps alpha 0
+        {
+            if ((_mm_movemask_epi8(_mm_cmpeq_epi8(raw, zero)) & 0x8888) == 0x8888)
+                continue;
+        }
+        _mm_storeu_si128(out, CombineGroup<Mode, Modulate>(s, raw, _mm_loadu_si128(out), factor, TestMask));
     }
     if (i < count)
     {
@@ -614,21 +650,21 @@ void CombineRun(const PipelineState& s, uint32_t* dst, const uint32_t* src, uint
         const int rest = count - i;
         for (int k = 0; k < rest; ++k)
         {
-            in[k] = src ? src[i + k] : constant;
+            in[k] = HasSource ? src[i + k] : constant;
             old[k] = dst[i + k];
         }
         alignas(16) uint32_t result[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(result),
                         CombineGroup<Mode, Modulate>(s, _mm_load_si128(reinterpret_cast<const __m128i*>(in)),
                                                      _mm_load_si128(reinterpret_cast<const __m128i*>(old)),
-                                                     factor, testMask));
+                                                     factor, TestMask));
         for (int k = 0; k < rest; ++k)
             dst[i + k] = result[k];
     }
 #else
     for (int i = 0; i < count; ++i)
     {
-        uint32_t in = src ? src[i] : constant;
+        uint32_t in = HasSource ? src[i] : constant;
         if constexpr (Modulate)
             in = ModulateColour(in, constant);
         dst[i] = CombinePixel(s, Mode, in, dst[i]);
@@ -636,13 +672,26 @@ void CombineRun(const PipelineState& s, uint32_t* dst, const uint32_t* src, uint
 #endif
 }
 
+template <BlendMode Mode, bool TestMask>
+void CombineTested(const PipelineState& s, uint32_t* dst, const uint32_t* src, uint32_t constant, int count)
+{
+    if (!src)
+        CombineRun<Mode, false, TestMask, false>(s, dst, src, constant, count);
+    else if (constant != 0xFFFFFFFF)
+        CombineRun<Mode, true, TestMask, true>(s, dst, src, constant, count);
+    else
+        CombineRun<Mode, false, TestMask, true>(s, dst, src, constant, count);
+}
+
 template <BlendMode Mode>
 void CombineMode(const PipelineState& s, uint32_t* dst, const uint32_t* src, uint32_t constant, int count)
 {
-    if (src && constant != 0xFFFFFFFF)
-        CombineRun<Mode, true>(s, dst, src, constant, count);
+#if defined(__SSE2__)
+    if (AlphaTestIsVisible(s, Mode))
+        CombineTested<Mode, true>(s, dst, src, constant, count);
     else
-        CombineRun<Mode, false>(s, dst, src, constant, count);
+#endif
+        CombineTested<Mode, false>(s, dst, src, constant, count);
 }
 
 void Combine(const PipelineState& s, BlendMode mode, uint32_t* dst, const uint32_t* src, uint32_t constant,
@@ -776,22 +825,122 @@ const uint32_t* GatherTexels(const Context& c, const TriangleSetup& t, int64_t u
     return out;
 }
 
+// The combine step with a depth test against one depth for the whole run (sprites are flat): the
+// alpha test, then the depth test, then the depth write and the blend, as in ShadePixel.
+template <BlendMode Mode, bool Modulate>
+void CombineDepthRun(const PipelineState& s, uint32_t* dst, uint16_t* depth, const uint32_t* src,
+                     uint32_t constant, uint32_t z, int count)
+{
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i ones = _mm_set1_epi32(-1);
+    const __m128i factor = _mm_unpacklo_epi8(_mm_set1_epi32(int(constant)), zero);
+    const __m128i zValue = _mm_set1_epi32(int(z));
+    const __m128i bias = _mm_set1_epi32(32768);
+    for (; i + 4 <= count; i += 4)
+    {
+        __m128i* out = reinterpret_cast<__m128i*>(dst + i);
+        const __m128i old = _mm_loadu_si128(out);
+        __m128i in =
+            src ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)) : _mm_set1_epi32(int(constant));
+        if constexpr (Modulate)
+            in = _mm_packus_epi16(Div255Lanes(_mm_mullo_epi16(_mm_unpacklo_epi8(in, zero), factor)),
+                                  Div255Lanes(_mm_mullo_epi16(_mm_unpackhi_epi8(in, zero), factor)));
+        const __m128i result = CombineGroup<Mode, false>(s, in, old, factor, false);
+        const __m128i stored =
+            _mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(depth + i)), zero);
+        __m128i pass;
+        switch (s.zFunc)
+        {
+        case Value::CmpLess:
+            pass = _mm_cmpgt_epi32(stored, zValue);
+            break;
+        case Value::CmpGreater:
+            pass = _mm_cmpgt_epi32(zValue, stored);
+            break;
+        case Value::CmpGreaterEqual:
+            pass = _mm_xor_si128(_mm_cmpgt_epi32(stored, zValue), ones);
+            break;
+        default:
+            pass = ones;
+            break;
+        }
+        if (s.alphaTest)
+            pass = _mm_andnot_si128(AlphaFailMask(s, in), pass);
+        _mm_storeu_si128(out, _mm_or_si128(_mm_and_si128(pass, result), _mm_andnot_si128(pass, old)));
+        if (s.zWrite)
+        {
+            // Unsigned 16-bit pack through the signed one.
+            const __m128i written = _mm_or_si128(_mm_and_si128(pass, zValue), _mm_andnot_si128(pass, stored));
+            const __m128i packed = _mm_xor_si128(_mm_packs_epi32(_mm_sub_epi32(written, bias), zero),
+                                                 _mm_set1_epi16(short(0x8000)));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(depth + i), packed);
+        }
+    }
+#endif
+    for (; i < count; ++i)
+    {
+        uint32_t in = src ? src[i] : constant;
+        if constexpr (Modulate)
+            in = ModulateColour(in, constant);
+        if (s.alphaTest && !Compare(s.alphaFunc, in >> 24, s.alphaRef))
+            continue;
+        if (!Compare(s.zFunc, z, depth[i]))
+            continue;
+        if (s.zWrite)
+            depth[i] = uint16_t(z);
+        dst[i] = Mode == BlendMode::Replace ? in : BlendColour(in, dst[i], s.srcBlend, s.destBlend);
+    }
+}
+
+template <BlendMode Mode>
+void CombineDepthMode(const PipelineState& s, uint32_t* dst, uint16_t* depth, const uint32_t* src,
+                      uint32_t constant, uint32_t z, int count)
+{
+    if (src && constant != 0xFFFFFFFF)
+        CombineDepthRun<Mode, true>(s, dst, depth, src, constant, z, count);
+    else
+        CombineDepthRun<Mode, false>(s, dst, depth, src, constant, z, count);
+}
+
+void CombineDepth(const PipelineState& s, BlendMode mode, uint32_t* dst, uint16_t* depth, const uint32_t* src,
+                  uint32_t constant, uint32_t z, int count)
+{
+    switch (mode)
+    {
+    case BlendMode::Replace:
+        CombineDepthMode<BlendMode::Replace>(s, dst, depth, src, constant, z, count);
+        break;
+    case BlendMode::Over:
+        CombineDepthMode<BlendMode::Over>(s, dst, depth, src, constant, z, count);
+        break;
+    case BlendMode::Add:
+        CombineDepthMode<BlendMode::Add>(s, dst, depth, src, constant, z, count);
+        break;
+    case BlendMode::General:
+        CombineDepthMode<BlendMode::General>(s, dst, depth, src, constant, z, count);
+        break;
+    }
+}
+
 void FastSpan(const Context& c, const TriangleSetup& t, const FastSetup& f, int py, int x0, int x1)
 {
     uint32_t* row = c.target + size_t(py) * c.targetWidth;
-    if (!f.fromTexture)
-    {
-        Combine(*c.state, f.mode, row + x0, nullptr, f.constant, x1 - x0);
-        return;
-    }
+    uint16_t* depthRow = c.depthActive ? c.depth + size_t(py) * c.depthWidth : nullptr;
+    // Flat triangles only reach here with depth; the depth of the reference pixel is everyone's.
+    const uint32_t z = ClampInt((t.ref[AttrZ] + AttrHalf) >> AttrShift, 65535);
     uint32_t buffer[SpanChunk];
     for (int start = x0; start < x1; start += SpanChunk)
     {
         const int count = std::min(SpanChunk, x1 - start);
-        const int64_t u = t.At(AttrU, start, py);
-        const int64_t v = t.At(AttrV, start, py);
-        const uint32_t* texels = GatherTexels(c, t, u, v, count, buffer);
-        Combine(*c.state, f.mode, row + start, texels, f.constant, count);
+        const uint32_t* texels = nullptr;
+        if (f.fromTexture)
+            texels = GatherTexels(c, t, t.At(AttrU, start, py), t.At(AttrV, start, py), count, buffer);
+        if (depthRow)
+            CombineDepth(*c.state, f.mode, row + start, depthRow + start, texels, f.constant, z, count);
+        else
+            Combine(*c.state, f.mode, row + start, texels, f.constant, count);
     }
 }
 
@@ -865,7 +1014,8 @@ void RasterizePolygon(const Context& c, const FixedVertex* poly, int n)
 
     FastSetup fast{};
     bool useFast = false;
-    if (c.state->fastPaths && !c.depthActive && v0.at[AttrA] == v1.at[AttrA] &&
+    const bool flat = t.dx[AttrZ] == 0 && t.dy[AttrZ] == 0;
+    if (c.state->fastPaths && (!c.depthActive || flat) && v0.at[AttrA] == v1.at[AttrA] &&
         v0.at[AttrA] == v2.at[AttrA] && v0.at[AttrR] == v1.at[AttrR] && v0.at[AttrR] == v2.at[AttrR] &&
         v0.at[AttrG] == v1.at[AttrG] && v0.at[AttrG] == v2.at[AttrG] && v0.at[AttrB] == v1.at[AttrB] &&
         v0.at[AttrB] == v2.at[AttrB])
@@ -969,7 +1119,6 @@ bool MakeContext(const PipelineState& state, Context& c)
     c.texels = state.texture ? state.texture->Pixels() : nullptr;
     c.texWidth = state.texture ? int(state.texture->Width()) : 1;
     c.texHeight = state.texture ? int(state.texture->Height()) : 1;
-    c.usesTexture = c.texels != nullptr;
     return true;
 }
 

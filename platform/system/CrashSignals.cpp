@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <exception>
 #include <sys/mman.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace Platform
@@ -20,7 +21,10 @@ constexpr size_t crashStackSize = 256 * 1024;
 std::atomic<CrashCallback> crashCallback{nullptr};
 std::atomic<bool> installed{false};
 
-[[noreturn]] void dieBy(int signalNumber)
+// Deliberately not declared noreturn: sanitizers put a stack-unpoisoning call,
+// which may allocate, before every call of a noreturn function, and a crashed
+// process may hold the allocator's lock.
+void dieBy(int signalNumber)
 {
     struct sigaction standard
     {
@@ -35,7 +39,7 @@ std::atomic<bool> installed{false};
     raise(signalNumber);
     // A signal whose default action did not end us (it cannot happen for
     // these five): still never return into the faulting code.
-    _exit(128 + signalNumber);
+    syscall(SYS_exit_group, 128 + signalNumber);
 }
 
 void onSignal(int signalNumber, siginfo_t*, void*)
@@ -46,12 +50,13 @@ void onSignal(int signalNumber, siginfo_t*, void*)
     dieBy(signalNumber);
 }
 
-[[noreturn]] void onTerminate()
+void onTerminate()
 {
     const CrashCallback callback = crashCallback.load();
     if (callback)
         callback(SIGABRT);
     dieBy(SIGABRT);
+    std::abort(); // not reached
 }
 
 } // namespace

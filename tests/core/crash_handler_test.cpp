@@ -169,7 +169,10 @@ TEST_F(CrashHandlerDeathTest, CrashOfAForkedChildLeavesTheParentsBoxAlone)
             armHeadless();
             const pid_t child = fork();
             if (child == 0)
+            {
+                alarm(5); // a timer is not inherited
                 writeToUnmappedPage();
+            }
             int status = 0;
             waitpid(child, &status, 0);
             if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGSEGV)

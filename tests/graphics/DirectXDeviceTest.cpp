@@ -379,6 +379,48 @@ TEST_F(DirectXDeviceTest, FullScreenSwitchResetsAndTellsEveryone)
     EXPECT_FALSE(device->IsChangingMode());
 }
 
+TEST_F(DirectXDeviceTest, LockableBackBufferAroundADialog)
+{
+    ASSERT_TRUE(MakeDevice());
+    Subscribe();
+    ASSERT_TRUE(device->BeginFrame());
+    EXPECT_FALSE(device->SetLockableBackBuffer(true)) << "not inside a scene";
+    device->EndFrame();
+    const uint64_t resets = Count(Call::Reset);
+    EXPECT_TRUE(device->SetLockableBackBuffer(true));
+    EXPECT_EQ(Count(Call::Reset), resets + 1);
+    EXPECT_EQ(device->GetRasterDevice()->GetPresentParams().flags,
+              Raster::Value::PresentFlagLockableBackBuffer);
+    ASSERT_EQ(events.size(), 2u) << "only told lost";
+    EXPECT_EQ(events[0].rfind("lost", 0), 0u);
+    EXPECT_EQ(events[1].rfind("lost", 0), 0u);
+    EXPECT_EQ(listener.notices, 0);
+    events.clear();
+    EXPECT_TRUE(device->SetLockableBackBuffer(false));
+    EXPECT_EQ(device->GetRasterDevice()->GetPresentParams().flags, 0u);
+    EXPECT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].rfind("reset", 0), 0u);
+    EXPECT_EQ(listener.notices, 1);
+    EXPECT_TRUE(Frame());
+}
+
+TEST_F(DirectXDeviceTest, CanRenderOnlyWhileRunningAndCooperative)
+{
+    ASSERT_TRUE(MakeDevice());
+    EXPECT_TRUE(device->CanRender());
+    Control().Inject(Call::TestCooperativeLevel, Result::DeviceLost);
+    EXPECT_FALSE(device->CanRender());
+    device->SetLost(false);
+    EXPECT_FALSE(device->CanRender());
+    EXPECT_TRUE(device->IsLost());
+    EXPECT_FALSE(device->IsRunning());
+    device->Shutdown();
+    EXPECT_FALSE(device->IsCreated());
+    EXPECT_FALSE(device->CanRender());
+    EXPECT_FALSE(device->BeginFrame());
+    EXPECT_EQ(device->GetAvailableTextureMemory(), 0u);
+}
+
 TEST_F(DirectXDeviceTest, RecreateFinishListenersKeepDuplicatesAndOrder)
 {
     ASSERT_TRUE(MakeDevice());

@@ -264,6 +264,11 @@ const Case kCases[] = {
     {"grey_sampled2x2", 33, 20, grey(2, 2), 8, 8},
 };
 
+void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class FastJpegDecodeCases : public ::testing::TestWithParam<Case>
 {
 };
@@ -468,13 +473,20 @@ const Damage kDamages[] = {
      },
      eFastJpegBadData},
     {"no_eoi", [](Bytes& j) { j.resize(j.size() - 2); }, eFastJpegDataEnded},
+    // Not damage: an extended sequential frame header with 8-bit Huffman data decodes alike.
+    {"sof1_is_accepted", [](Bytes& j) { j[findSegment(j, 0xC0) + 1] = 0xC1; }, eFastJpegSuccess},
 };
+
+void PrintTo(const Damage& d, std::ostream* os)
+{
+    *os << d.name;
+}
 
 class FastJpegDamage : public ::testing::TestWithParam<Damage>
 {
 };
 
-TEST_P(FastJpegDamage, GivesItsStatusWithoutPicture)
+TEST_P(FastJpegDamage, GivesItsStatus)
 {
     const Bytes rgb = makePicture(40, 40, 11);
     Bytes jpeg = encode(rgb, 40, 40, colour(2, 2, 2));
@@ -691,9 +703,12 @@ TEST(FastJpegDecode, AcRunPastTheLastCoefficientLandsOnIt)
     EXPECT_LE(worst, 1);
 }
 
-TEST(FastJpegDecode, FreeIgnoresNull)
+TEST(FastJpegDecode, FreeIgnoresNullAndTrapsOnAForeignBlock)
 {
     FastJpegFree(nullptr);
+    // Large enough for the decoder's whole state, all zero: no stamp.
+    std::vector<uint64_t> foreign(1 << 14);
+    EXPECT_DEATH(FastJpegFree(reinterpret_cast<FastJpegState*>(foreign.data())), "");
 }
 
 } // namespace

@@ -2,6 +2,9 @@
 // the scan, "file" elements with fallbacks, aliases, render rules and their
 // options, bitmap aliases, system fonts and the GPOS reader of OpenType faces.
 #include "engine/graphics/FontManager.h"
+#include "engine/core/AppPaths.h"
+#include "engine/core/FSLooseFiles.h"
+#include "engine/core/FileSystem.h"
 #include "engine/core/TextConversion.h"
 #include "engine/core/XmlDocumentCache.h"
 #include "tests/graphics/font_fixture.h"
@@ -37,6 +40,7 @@ protected:
     {
         m_manager.reset();
         m_xml.reset();
+        m_files.reset();
         fs::remove_all(m_root);
     }
 
@@ -51,36 +55,23 @@ protected:
     }
     void writeXml(const std::string& text) { std::ofstream(m_root / "fonts" / "fonts.xml") << text; }
 
-    fs::path hostPath(std::wstring name) const
-    {
-        std::replace(name.begin(), name.end(), L'\\', L'/');
-        return m_root / WStringToUtf8(name);
-    }
-
+    // The engine's file system over the test folder, the XML cache reading
+    // through it, and the manager on top.
     FontManager& start()
     {
+        m_files = std::make_unique<FileSystem>();
+        EXPECT_TRUE(
+            m_files->AddSource(std::make_unique<FSLooseFiles>(FromOsPath(m_root.string() + "/"), L"Test")));
         m_xml = std::make_unique<XmlDocumentCache>(
-            [this](const std::wstring& name, std::vector<uint8_t>& bytes)
+            [](const std::wstring& name, std::vector<uint8_t>& bytes)
             {
-                bytes = font_fixture::readFile(hostPath(name).string());
-                return !bytes.empty();
+                Stream stream = FileSystem::Get()->OpenStream(name);
+                if (!stream.IsValid())
+                    return false;
+                bytes.resize(stream.GetSize());
+                return stream.Read(bytes.data(), uint32_t(bytes.size()));
             });
-        FontFileAccess access;
-        access.listFontFolder = [this](std::vector<std::wstring>& names)
-        {
-            for (const auto& entry : fs::directory_iterator(m_root / "fonts"))
-                names.push_back(Utf8ToWString(entry.path().filename().string()));
-            std::sort(names.begin(), names.end());
-        };
-        access.readFile = [this](const std::wstring& name) -> RefPtr<MemoryRegionCounted>
-        {
-            ++reads;
-            const std::vector<uint8_t> bytes = font_fixture::readFile(hostPath(name).string());
-            if (bytes.empty())
-                return nullptr;
-            return RefPtr<MemoryRegionCounted>(new MemoryRegionCounted(bytes.data(), uint32_t(bytes.size())));
-        };
-        m_manager = std::make_unique<FontManager>(std::move(access));
+        m_manager = std::make_unique<FontManager>();
         return *m_manager;
     }
 
@@ -106,8 +97,8 @@ protected:
         return out;
     }
 
-    int reads = 0;
     fs::path m_root;
+    std::unique_ptr<FileSystem> m_files;
     std::unique_ptr<XmlDocumentCache> m_xml;
     std::unique_ptr<FontManager> m_manager;
 };
@@ -119,7 +110,7 @@ TEST_F(FontManagerTest, ScanWithoutFontsXmlKeepsTheDefaults)
     FontManager& manager = start();
     EXPECT_EQ(FontManager::Get(), &manager);
     // Upper-case TTF is scanned; .ttc and other names are not.
-    EXPECT_EQ(fileNames(), (std::vector<std::wstring>{L"Sans.TTF", L"sansbold.ttf"}));
+    EXPECT_EQ(fileNames(), (std::vector<std::wstring>{L"sans.ttf", L"sansbold.ttf"}));
     EXPECT_EQ(manager.GetFaceStyle(0).name, L"DejaVu Sans");
     EXPECT_FALSE(manager.GetFaceStyle(0).bold);
     EXPECT_TRUE(manager.GetFaceStyle(1).bold);
@@ -165,7 +156,7 @@ TEST_F(FontManagerTest, FileElementsAndFallbacks)
     // The scan first, then the .ttc through its element; the already-loaded
     // SANS.ttf counts as loaded; of the fallbacks only the first that loads.
     EXPECT_EQ(fileNames(),
-              (std::vector<std::wstring>{L"Sans.TTF", L"sansbold.ttf", L"serif.ttc", L"serifbold.dat"}));
+              (std::vector<std::wstring>{L"sans.ttf", L"sansbold.ttf", L"serif.ttc", L"serifbold.dat"}));
     EXPECT_EQ(found(L"Never", 20, false), "none");
     EXPECT_EQ(found(L"First", 20, false), "none");
     EXPECT_EQ(found(L"Second", 20, false), "DejaVu Serif b");
@@ -296,7 +287,7 @@ TEST_F(FontManagerTest, SystemFonts)
     start();
     // Names found ignoring case in fontconfig's folders; a name the system
     // flag does not allow is not looked up.
-    EXPECT_EQ(fileNames(), (std::vector<std::wstring>{L"Sans.TTF", L"sansbold.ttf", L"DEJAVUSANSMONO.TTF",
+    EXPECT_EQ(fileNames(), (std::vector<std::wstring>{L"sans.ttf", L"sansbold.ttf", L"DEJAVUSANSMONO.TTF",
                                                       L"DejaVuSerif.ttf", L"DejaVuSerif-Bold.ttf"}));
     EXPECT_EQ(found(L"DejaVu Sans Mono", 20, false), "DejaVu Sans Mono");
     EXPECT_EQ(found(L"DejaVu Serif", 20, true), "DejaVu Serif b");
@@ -319,7 +310,7 @@ TEST_F(FontManagerTest, OpenTypeFacesWithoutKernTableGetTheGposReader)
         const FT_Face face = manager.LoadFontFile(manager.GetFaceFileName(i));
         readers[manager.GetFaceFileName(i)] = face->generic.data != nullptr;
     }
-    EXPECT_EQ(readers, (std::map<std::wstring, bool>{{L"Sans.TTF", false},
+    EXPECT_EQ(readers, (std::map<std::wstring, bool>{{L"sans.ttf", false},
                                                      {L"kerned.otf", false},
                                                      {L"mono.otf", false},
                                                      {L"plain.otf", true},
@@ -331,12 +322,10 @@ TEST_F(FontManagerTest, LoadingTwiceReturnsTheSameFace)
 {
     writeXml("<fonts/>");
     FontManager& manager = start();
-    const int before = reads;
     const FT_Face face = manager.LoadFontFile(L"sans.ttf");
     EXPECT_NE(face, nullptr);
     EXPECT_EQ(manager.LoadFontFile(L"SANS.TTF"), face);
     EXPECT_EQ(manager.LoadSystemFontFile(L"Sans.ttf"), face);
-    EXPECT_EQ(reads, before);
     EXPECT_EQ(manager.LoadFontFile(L"nothing.ttf"), nullptr);
     EXPECT_EQ(manager.LoadFontFile(L"fonts.xml"), nullptr); // not a font
     EXPECT_EQ(manager.GetFaceCount(), 2u);

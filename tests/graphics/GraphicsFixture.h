@@ -6,7 +6,9 @@
 
 #include "engine/graphics/DirectXDevice.h"
 #include "engine/graphics/DynamicBuffers.h"
+#include "engine/graphics/RenderTarget.h"
 #include "engine/graphics/Renderer.h"
+#include "engine/graphics/ResourceTextureD3D.h"
 
 #include "platform/raster/RasterDevice.h"
 #include "platform/raster/RasterSystem.h"

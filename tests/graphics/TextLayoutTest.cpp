@@ -4,6 +4,7 @@
 #include "engine/graphics/TextLayout.h"
 #include "tests/graphics/font_fixture.h"
 #include "tests/graphics/gpos_fixture.h"
+#include "tests/graphics/text_png.h"
 
 #include <gtest/gtest.h>
 
@@ -456,4 +457,56 @@ TEST_F(TextLayoutTest, SubPixelOrigins)
         FT_Done_Glyph(image);
         EXPECT_EQ(drawn.data, expected.data) << c.size << " at " << c.exactX;
     }
+}
+
+TEST_F(TextLayoutTest, ParagraphMatchesReference)
+{
+    // Wrapped, centred, coloured, hinted as fonts.xml leaves it by default:
+    // FreeType's output is exact for a given version, so the picture is too.
+    FontRenderOptions options = plainOptions();
+    options.loadFlags = FontRenderOptions::eNoBitmap;
+    options.offsetLeftAlign = {2, -3};
+    options.offsetCenterAlign = {0, -3};
+    options.offsetRightAlign = {-3, -3};
+    const std::wstring text =
+        L"The ferry to ^FFCC00Pellwood^^ leaves at dawn.\r\nBring the ^40A0FFlantern^FFFFFF, "
+        L"the map and the brass key; AV To We kerned.";
+    text_png::Block block;
+    block.width = 256;
+    block.height = 128;
+    block.bgra.assign(size_t(block.width) * block.height * 4, 0xAB);
+    TextPixels view{block.bgra.data(), int32_t(block.width * 4), block.width, block.height};
+    RenderTextBlock(
+        sans.get(), 17, options, 1.1,
+        TextRenderParams(text, 250, 128, eTextFormatWordBreak | eTextFormatCenter | eTextFormatVCenter, 0, 0),
+        view);
+    EXPECT_EQ(text_png::compareWithReference("paragraph", block), "");
+}
+
+TEST_F(TextLayoutTest, UnusableGammaDrawsLinearly)
+{
+    // A gamma that is not a positive number (from content) would divide by
+    // zero; the coverage is then used as it is.
+    const auto draw = [&](double requested, double fontGamma, double defaultGamma)
+    {
+        FontRenderOptions options = plainOptions();
+        options.gamma = fontGamma;
+        Pixels pixels(48, 32);
+        TextPixels view = pixels.view();
+        RenderTextBlock(sans.get(), 20, options, defaultGamma,
+                        TextRenderParams(L"Og", 48, 32, 0, 0, requested), view);
+        return pixels.data;
+    };
+    const std::vector<uint8_t> linear = draw(1.0, 0, 0);
+    EXPECT_NE(linear, draw(2.2, 0, 0));
+    const struct
+    {
+        double requested, fontGamma, defaultGamma;
+    } cases[] = {{-1, 0, 0}, {0, 0, 0}, {0, -3, 7}, {0, 0, -0.5}, {std::nan(""), 0, 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(draw(c.requested, c.fontGamma, c.defaultGamma), linear)
+            << c.requested << " " << c.fontGamma;
+    // The font's own gamma stands behind the request's, the default behind both.
+    EXPECT_EQ(draw(0, 2.2, 1.0), draw(2.2, 0, 0));
+    EXPECT_EQ(draw(0, 0, 2.2), draw(2.2, 0, 0));
 }

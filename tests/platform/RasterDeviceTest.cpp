@@ -293,6 +293,15 @@ TEST_F(RasterDeviceTest, BadDrawsDrawNothing)
                   Result::InvalidCall)
             << c.name;
     EXPECT_EQ(Frame().pixels, before.pixels);
+    // A depth test against a depth surface smaller than the target.
+    std::shared_ptr<RasterSurface> small;
+    ASSERT_EQ(device->CreateDepthStencilSurface(16, 16, Format::D16, true, small), Result::Ok);
+    ASSERT_EQ(device->SetDepthStencilSurface(small), Result::Ok);
+    device->SetRenderState(RenderState::ZEnable, 1);
+    EXPECT_EQ(device->DrawIndexedPrimitive(PrimitiveType::TriangleList, 0, 0, 4, 0, 2), Result::InvalidCall);
+    device->SetRenderState(RenderState::ZEnable, 0);
+    EXPECT_EQ(device->DrawIndexedPrimitive(PrimitiveType::TriangleList, 0, 0, 4, 0, 2), Result::Ok);
+    device->Clear(Value::ClearTarget, 0xFF203040, 1.0f);
     // Outside a scene.
     ASSERT_EQ(device->EndScene(), Result::Ok);
     EXPECT_EQ(device->EndScene(), Result::InvalidCall);
@@ -441,6 +450,27 @@ TEST_F(RasterDeviceTest, ResetMakesNewBuffersAndDefaultStates)
     EXPECT_EQ(presenter.FrameCount(), 1u);
     EXPECT_EQ(presenter.LastFrame().size(), 320u * 200);
     EXPECT_EQ(presenter.LastFrame()[0], 0xFF112233u);
+}
+
+TEST(RasterSystemTest, AdaptersOfTheDisplays)
+{
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
+    {
+        RasterSystem system;
+        ASSERT_GE(system.GetAdapterCount(), 1u);
+        DisplayMode mode;
+        ASSERT_EQ(system.GetAdapterDisplayMode(0, mode), Result::Ok);
+        EXPECT_GT(mode.width, 0u);
+        EXPECT_LE(mode.width, RasterSystem::DesktopWidthCap);
+        EXPECT_LE(mode.height, RasterSystem::DesktopHeightCap);
+        EXPECT_EQ(mode.format, Format::X8R8G8B8);
+        EXPECT_EQ(system.MonitorOfWindow(nullptr), system.GetAdapterMonitor(0));
+        DeviceCaps caps;
+        ASSERT_EQ(system.GetDeviceCaps(0, DeviceType::Hal, caps), Result::Ok);
+        EXPECT_GE(caps.maxTextureWidth, 1024u);
+        EXPECT_TRUE(caps.devCaps & Value::DevCapsHwTransformAndLight);
+    }
+    SDL_ResetHint(SDL_HINT_VIDEODRIVER);
 }
 
 TEST(RasterPresenterTest, SdlWindowShowsFrames)

@@ -24,6 +24,10 @@ protected:
 
     void RandomState()
     {
+        device->SetRenderState(RenderState::ZEnable, Pick({0, 0, 1}));
+        device->SetRenderState(RenderState::ZWriteEnable, Pick({0, 1}));
+        device->SetRenderState(RenderState::ZFunc, Pick({Value::CmpLess, Value::CmpGreater,
+                                                         Value::CmpGreaterEqual, Value::CmpAlways}));
         device->SetRenderState(RenderState::AlphaBlendEnable, Pick({0, 1, 1, 1}));
         const uint32_t pair = Pick({0, 0, 1, 2, 3});
         const uint32_t factors[4][2] = {{Value::BlendSrcAlpha, Value::BlendInvSrcAlpha},
@@ -102,6 +106,11 @@ protected:
         if (Pick({0, 0, 0, 1}) == 1)
             for (auto& v : quad)
                 v.colour = Word();
+        // Flat depths (those of the engine's sprites and masks, or any), sometimes sloped.
+        const float z = Pick({0, 1, 2}) == 0 ? 0.4f : (Pick({0, 1}) ? 0.51f : Real(0, 1));
+        const bool sloped = Pick({0, 0, 0, 1}) == 1;
+        for (auto& v : quad)
+            v.z = sloped ? Real(0, 1) : z;
         return quad;
     }
 
@@ -123,6 +132,12 @@ TEST_F(RasterFastPathTest, RandomQuadsMatchTheGeneralPath)
         const std::vector<SpriteVertex> quad = RandomQuad(tw, th);
         for (auto& b : background)
             b = Word();
+        std::vector<uint16_t> depths(Width * Height);
+        for (auto& d : depths)
+            d = uint16_t(Pick({26214, 33423, 65535, Word() & 0xFFFF}));
+        std::shared_ptr<RasterSurface> depth;
+        ASSERT_EQ(device->GetDepthStencilSurface(depth), Result::Ok);
+        std::vector<uint16_t> depthResults[3];
         // Fast paths; the general path; the two triangles drawn apart (no quad merging).
         Picture frames[3];
         for (int pass = 0; pass < 3; ++pass)
@@ -130,18 +145,23 @@ TEST_F(RasterFastPathTest, RandomQuadsMatchTheGeneralPath)
             std::shared_ptr<RasterSurface> target;
             device->GetRenderTarget(0, target);
             std::copy(background.begin(), background.end(), target->Pixels());
+            std::copy(depths.begin(), depths.end(), depth->Depths());
             device->SetFastPaths(pass != 1);
             ASSERT_EQ(DrawQuads(quad), Result::Ok);
             if (pass == 2)
             {
                 std::copy(background.begin(), background.end(), target->Pixels());
+                std::copy(depths.begin(), depths.end(), depth->Depths());
                 ASSERT_EQ(device->DrawIndexedPrimitive(PrimitiveType::TriangleList, 0, 0, 4, 0, 1),
                           Result::Ok);
                 ASSERT_EQ(device->DrawIndexedPrimitive(PrimitiveType::TriangleList, 0, 0, 4, 3, 1),
                           Result::Ok);
             }
             frames[pass] = Frame();
+            depthResults[pass].assign(depth->Depths(), depth->Depths() + depths.size());
         }
+        ASSERT_EQ(depthResults[0], depthResults[1]) << "depth, round " << round;
+        ASSERT_EQ(depthResults[0], depthResults[2]) << "depth after quad merge, round " << round;
         device->SetFastPaths(true);
         for (size_t i = 0; i < frames[0].pixels.size(); ++i)
             ASSERT_EQ(frames[0].pixels[i], frames[2].pixels[i]) << "quad merge, round " << round;

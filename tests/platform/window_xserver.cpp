@@ -5,23 +5,14 @@
 // on SDL's offscreen driver.
 #include "platform/window/VirtualKeys.h"
 #include "platform/window/WindowSystem.h"
+#include "tests/platform/XServer.h"
 
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace Platform
 {
@@ -29,226 +20,14 @@ namespace
 {
 constexpr const char* childVariable = "PELLWOOD_WINDOW_X_CHILD";
 
-std::string findProgram(const char* name)
-{
-    const char* path = std::getenv("PATH");
-    std::string folders = path != nullptr ? path : "/usr/bin:/bin";
-    std::size_t start = 0;
-    while (start <= folders.size())
-    {
-        std::size_t end = folders.find(':', start);
-        if (end == std::string::npos)
-            end = folders.size();
-        const std::string candidate = folders.substr(start, end - start) + "/" + name;
-        if (access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-        start = end + 1;
-    }
-    return {};
-}
-
-pid_t spawn(const std::string& program, const std::vector<std::string>& arguments,
-            const std::vector<std::string>& environment, posix_spawn_file_actions_t* actions)
-{
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& a : arguments)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (const std::string& e : environment)
-        envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), actions, nullptr, argv.data(), envp.data()) != 0)
-        return -1;
-    return pid;
-}
-
-std::vector<std::string> currentEnvironment()
-{
-    std::vector<std::string> list;
-    for (char** e = environ; *e != nullptr; ++e)
-        list.emplace_back(*e);
-    return list;
-}
-
-void setVariable(std::vector<std::string>& environment, const std::string& name, const std::string& value)
-{
-    for (std::string& e : environment)
-    {
-        if (e.compare(0, name.size() + 1, name + "=") == 0)
-        {
-            e = name + "=" + value;
-            return;
-        }
-    }
-    environment.push_back(name + "=" + value);
-}
-
-// An Xvfb of our own, stopped when the object goes.
-class XServer
-{
-public:
-    ~XServer()
-    {
-        if (pid_ > 0)
-        {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-
-    // Starts on the first free display from :97; answers its name or empty.
-    std::string Start(const std::string& program)
-    {
-        for (int number = 97; number < 113; ++number)
-        {
-            const std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
-            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
-            struct stat info;
-            if (stat(lock.c_str(), &info) == 0 || stat(socket.c_str(), &info) == 0)
-                continue;
-            if (tryStart(program, number))
-                return ":" + std::to_string(number);
-        }
-        return {};
-    }
-
-private:
-    bool tryStart(const std::string& program, int number)
-    {
-        int ready[2];
-        if (pipe(ready) != 0)
-            return false;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addclose(&actions, ready[0]);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        // Xvfb writes its display number to the descriptor once it accepts
-        // connections, so no waiting by time is needed.
-        const pid_t pid = spawn(program,
-                                {":" + std::to_string(number), "-nolisten", "tcp", "-screen", "0",
-                                 "1280x1024x24", "-displayfd", std::to_string(ready[1])},
-                                currentEnvironment(), &actions);
-        posix_spawn_file_actions_destroy(&actions);
-        close(ready[1]);
-        std::string answer;
-        char c = 0;
-        while (pid > 0 && read(ready[0], &c, 1) == 1 && c != '\n')
-            answer.push_back(c);
-        close(ready[0]);
-        if (pid <= 0)
-            return false;
-        if (answer != std::to_string(number))
-        {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-            return false;
-        }
-        pid_ = pid;
-        return true;
-    }
-
-    pid_t pid_ = -1;
-};
-
 TEST(WindowXServer, RealWindowOpensPlacesSwitchesAndCloses)
 {
     if (std::getenv(childVariable) != nullptr)
         GTEST_SKIP() << "inside the child run";
-    XServer server;
-    const char* current = std::getenv("DISPLAY");
-    std::string display = current != nullptr ? current : "";
-    if (display.empty())
-    {
-        const std::string xvfb = findProgram("Xvfb");
-        if (xvfb.empty())
-            GTEST_SKIP() << "no display and no Xvfb";
-        display = server.Start(xvfb);
-        ASSERT_FALSE(display.empty()) << "Xvfb did not start";
-    }
-
-    // libdbus, which SDL's X11 driver opens, keeps a buffer past the end of
-    // the process; that is not ours to fix.
-    char suppressions[] = "/tmp/pellwood-window-lsan-XXXXXX";
-    const int file = mkstemp(suppressions);
-    ASSERT_GE(file, 0);
-    const std::string rule = "leak:libdbus-1.so\n";
-    ASSERT_EQ(write(file, rule.data(), rule.size()), static_cast<ssize_t>(rule.size()));
-    close(file);
-    const char* lsan = std::getenv("LSAN_OPTIONS");
-    std::string lsanOptions = lsan != nullptr && *lsan != 0 ? std::string(lsan) + ":" : std::string();
-    lsanOptions += std::string("suppressions=") + suppressions + ":print_suppressions=0";
-
-    std::vector<std::string> environment = currentEnvironment();
-    setVariable(environment, "LSAN_OPTIONS", lsanOptions);
-    setVariable(environment, "DISPLAY", display);
-    setVariable(environment, "SDL_VIDEODRIVER", "x11");
-    setVariable(environment, childVariable, "1");
-    const pid_t child = spawn("/proc/self/exe", {"--gtest_filter=WindowXServerChild.*", "--gtest_brief=1"},
-                              environment, nullptr);
-    ASSERT_GT(child, 0);
-    int status = 0;
-    const pid_t waited = waitpid(child, &status, 0);
-    unlink(suppressions);
-    ASSERT_EQ(waited, child);
-    ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the window scenario failed; its output is above";
+    XServerSupport::RunOnXServer(childVariable, "WindowXServerChild.*");
 }
 
-// Presses keys on the X server through its test extension, when libXtst is
-// installed; Available() is false otherwise.
-class FakeKeyboard
-{
-public:
-    FakeKeyboard()
-    {
-        x11_ = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
-        xtst_ = dlopen("libXtst.so.6", RTLD_LAZY | RTLD_LOCAL);
-        if (x11_ == nullptr || xtst_ == nullptr)
-            return;
-        openDisplay_ = reinterpret_cast<OpenDisplayFn>(dlsym(x11_, "XOpenDisplay"));
-        closeDisplay_ = reinterpret_cast<CloseDisplayFn>(dlsym(x11_, "XCloseDisplay"));
-        keycode_ = reinterpret_cast<KeycodeFn>(dlsym(x11_, "XKeysymToKeycode"));
-        sync_ = reinterpret_cast<SyncFn>(dlsym(x11_, "XSync"));
-        fake_ = reinterpret_cast<FakeKeyFn>(dlsym(xtst_, "XTestFakeKeyEvent"));
-        if (openDisplay_ && closeDisplay_ && keycode_ && sync_ && fake_)
-            display_ = openDisplay_(nullptr);
-    }
-    ~FakeKeyboard()
-    {
-        if (display_ != nullptr)
-            closeDisplay_(display_);
-        if (xtst_ != nullptr)
-            dlclose(xtst_);
-        if (x11_ != nullptr)
-            dlclose(x11_);
-    }
-    bool Available() const { return display_ != nullptr; }
-    // Key symbols: Shift_L 0xFFE1, Control_L 0xFFE3, Alt_L 0xFFE9.
-    void Key(unsigned long keysym, bool down)
-    {
-        fake_(display_, keycode_(display_, keysym), down ? 1 : 0, 0);
-        sync_(display_, 0); // the server has the key once it has answered
-    }
-
-private:
-    using OpenDisplayFn = void* (*)(const char*);
-    using CloseDisplayFn = int (*)(void*);
-    using KeycodeFn = unsigned char (*)(void*, unsigned long);
-    using SyncFn = int (*)(void*, int);
-    using FakeKeyFn = int (*)(void*, unsigned int, int, unsigned long);
-    void* x11_ = nullptr;
-    void* xtst_ = nullptr;
-    void* display_ = nullptr;
-    OpenDisplayFn openDisplay_ = nullptr;
-    CloseDisplayFn closeDisplay_ = nullptr;
-    KeycodeFn keycode_ = nullptr;
-    SyncFn sync_ = nullptr;
-    FakeKeyFn fake_ = nullptr;
-};
+using XServerSupport::FakeKeyboard;
 
 class Recorder : public MessageHandler
 {

@@ -1,0 +1,24 @@
+// A rendered text block as its users hold it: the texture-coordinate
+// rectangle of the text inside the device texture, a counted reference to
+// the texture, and the font that rendered it.
+#pragma once
+
+#include "engine/core/RefPtr.h"
+#include "engine/graphics/IResourceTexture.h"
+
+namespace TarnEngine
+{
+
+class Font;
+
+struct TextTexture
+{
+    float leftU = 0;
+    float topV = 0;
+    float rightU = 0;
+    float bottomV = 0;
+    RefPtr<IResourceTexture> texture;
+    Font* font = nullptr; // not owned; the text renderer keeps its fonts
+};
+
+} // namespace TarnEngine
