@@ -551,4 +551,49 @@ TEST_F(EngineFixture, ATerminalSessionIsRefusedBeforeAnyService)
     EXPECT_EQ(boxes, std::vector<std::wstring>{LoadResourceString(903)});
 }
 
+TEST_F(EngineFixture, FullScreenSwitchKeepsTheWindowedPlaceAndIsRefusedWhenForced)
+{
+    ASSERT_TRUE(Start());
+    const Platform::WindowHandle handle = engine->GetWindow()->GetHandle();
+    ASSERT_FALSE(engine->IsFullscreen());
+    windows.SetClientPosition(handle, 200, 150);
+    engine->SetFullscreen(true);
+    EXPECT_EQ(windows.GetStyle(handle), Platform::WindowStyle::FullScreen);
+    EXPECT_FALSE(engine->GetDevice()->IsWindowed());
+    engine->SetFullscreen(true); // already full screen: nothing changes
+    engine->SetFullscreen(false);
+    EXPECT_EQ(windows.GetStyle(handle), Platform::WindowStyle::Bordered);
+    EXPECT_TRUE(engine->GetDevice()->IsWindowed());
+    int x = 0;
+    int y = 0;
+    ASSERT_TRUE(windows.GetClientPosition(handle, x, y));
+    EXPECT_EQ(x, 200);
+    EXPECT_EQ(y, 150);
+
+    // A work area exactly as wide as the window forces full screen for good.
+    engine.reset();
+    Platform::MonitorInfo small;
+    small.bounds = {0, 0, 1024, 800};
+    small.workArea = {0, 0, 1024, 800};
+    small.primary = true;
+    windows.SetMonitors({small});
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(engine->IsForcedFullscreen());
+    EXPECT_TRUE(engine->IsFullscreen());
+    engine->SetFullscreen(false);
+    EXPECT_TRUE(engine->IsFullscreen());
+}
+
+TEST_F(EngineFixture, ACloseRequestGoesThroughTheWindowOnlyWhileItLives)
+{
+    ASSERT_TRUE(Start());
+    engine->RequestClose();
+    Platform::WindowMessage message;
+    ASSERT_TRUE(windows.TakeMessage(message));
+    EXPECT_EQ(message.kind, Platform::MessageKind::Close);
+    engine->GetWindow()->Destroy();
+    engine->RequestClose();
+    EXPECT_FALSE(windows.TakeMessage(message));
+}
+
 } // namespace
