@@ -531,6 +531,11 @@ TEST_F(EngineFixture, ActivationChecksTheSessionAndEndsWithItsOwnCode)
     engine->OnActivate();
     EXPECT_EQ(boxes.back(), LoadResourceString(903));
     EXPECT_EQ(exitCodes, std::vector<int>{ExitTerminalSession});
+
+    // Exhausted video memory ends the process with a code of its own, never 0.
+    dynamic_cast<DirectXDevice*>(engine->GetDevice())->OnCreationFailure(Raster::Result::OutOfVideoMemory);
+    EXPECT_EQ(boxes.back(), LoadResourceString(904));
+    EXPECT_EQ(exitCodes, (std::vector<int>{ExitTerminalSession, ExitOutOfVideoMemory}));
 }
 
 TEST_F(EngineFixture, ATerminalSessionIsRefusedBeforeAnyService)
