@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "engine/graphics/Renderer.h"
+#include "engine/graphics/TextRenderer.h"
 
 namespace TarnEngine
 {
@@ -33,8 +34,22 @@ void fillOut(TextTexture& out, const Font::CacheEntry& entry, RefPtr<IResourceTe
 
 } // namespace
 
+// The font the text renderer keeps for the style; the rendering font itself
+// when it keeps none (a console font, or no text renderer), so that a block
+// found in the cache is always taken and not rendered anew.
+Font* Font::FontForStyle(const FontDesc& desc)
+{
+    TextRenderer* textRenderer = TextRenderer::Get();
+    Font* font = textRenderer ? textRenderer->GetFont(desc) : nullptr;
+    return font ? font : this;
+}
+
 Font::~Font()
 {
+    // Textures that outlive the font must not call back into it.
+    for (auto& [desc, entry] : m_cache)
+        if (IResourceTexture* texture = entry->texture.Get())
+            texture->DetachRecreater(this);
     m_cache.clear();
 }
 
@@ -55,7 +70,7 @@ void Font::RenderText(TextTexture& out, const FontDesc& desc, const TextRenderPa
             entry.renderHeight == params.renderHeight && entry.format == params.format &&
             entry.heightMultiplier == params.heightMultiplier && entry.gamma == params.gamma)
         {
-            fillOut(out, entry, std::move(texture), this);
+            fillOut(out, entry, std::move(texture), FontForStyle(desc));
             return;
         }
         ++it;
@@ -98,7 +113,7 @@ void Font::RenderText(TextTexture& out, const FontDesc& desc, const TextRenderPa
         entry->topV = float(params.renderHeight) / float(textureHeight) - 0.5f / float(textureHeight);
     }
     m_cache.emplace(desc, entry);
-    fillOut(out, *entry, std::move(texture), this);
+    fillOut(out, *entry, std::move(texture), FontForStyle(desc));
 }
 
 bool Font::Recreate(IResourceTexture* texture)

@@ -68,6 +68,8 @@ public:
     size_t GetCacheSize() const { return m_cache.size(); }
 
 private:
+    Font* FontForStyle(const FontDesc& desc);
+
     std::multimap<FontDesc, RefPtr<CacheEntry>> m_cache;
 };
 

@@ -72,6 +72,9 @@ public:
     virtual void GetImageSize(uint32_t* width, uint32_t* height) = 0;
     virtual RefPtr<ISurface> GetSurface() = 0;
     virtual uint32_t GetMemorySize() = 0;
+    // The recreater is going away: a texture that uses it forgets it, keeps
+    // what it holds now and cannot be filled again.
+    virtual void DetachRecreater(const Recreater* recreater) { (void)recreater; }
 };
 
 class IRenderTarget : public IResourceTexture

@@ -3,6 +3,7 @@
 
 #include "engine/graphics/DynamicBuffers.h"
 #include "engine/graphics/RenderStats.h"
+#include "engine/graphics/TextRenderer.h"
 
 #include "platform/raster/RasterTypes.h"
 
@@ -48,6 +49,7 @@ Renderer::~Renderer()
     if (device)
         device->RemoveEventSubscriber(this);
     textureKeeper.reset();
+    textRenderer.reset();
     batches.clear();
     indexBuffer.reset();
     vertexBuffer.reset();
@@ -78,6 +80,7 @@ bool Renderer::Init(std::unique_ptr<IGIL> graphicsDevice, IRenderWindow* renderW
     if (!FillIndexBuffer())
         return false;
     vertices.reserve(VertexCapacity);
+    textRenderer = std::make_unique<TextRenderer>();
     textureKeeper = std::make_unique<TextureKeeper>(KeepPresents);
     return true;
 }
@@ -105,7 +108,7 @@ bool Renderer::FillIndexBuffer()
 
 bool Renderer::IsReady() const
 {
-    return device && vertexBuffer && indexBuffer && textureKeeper && device->IsCreated();
+    return device && vertexBuffer && indexBuffer && textRenderer && textureKeeper && device->IsCreated();
 }
 
 bool Renderer::CanRender() const

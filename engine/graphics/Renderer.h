@@ -25,6 +25,7 @@ namespace TarnEngine
 
 class IDynamicVertexBuffer;
 class IDynamicIndexBuffer;
+class TextRenderer;
 
 // Pre-transformed position with rhw, diffuse colour, one texture coordinate set (format 0x144).
 struct SpriteVertex
@@ -156,6 +157,7 @@ public:
     void SetInstanceServices(InstanceServices services) { instances = std::move(services); }
 
     IGIL* GetDevice() const { return device.get(); }
+    TextRenderer* GetTextRenderer() const { return textRenderer.get(); }
     IRenderWindow* GetWindow() const { return window; }
     size_t GetQueuedVertexCount() const { return vertices.size(); }
     const std::vector<SpriteBatch>& GetBatches() const { return batches; }
@@ -170,6 +172,7 @@ private:
 
     std::unique_ptr<IGIL> device;
     IRenderWindow* window = nullptr;
+    std::unique_ptr<TextRenderer> textRenderer;
     std::unique_ptr<IDynamicVertexBuffer> vertexBuffer;
     std::unique_ptr<IDynamicIndexBuffer> indexBuffer;
     std::vector<SpriteVertex> vertices;

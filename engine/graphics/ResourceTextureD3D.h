@@ -46,6 +46,11 @@ public:
     void GetImageSize(uint32_t* width, uint32_t* height) override;
     RefPtr<ISurface> GetSurface() override;
     uint32_t GetMemorySize() override { return textureWidth * textureHeight * 4; }
+    void DetachRecreater(const Recreater* gone) override
+    {
+        if (recreater == gone)
+            recreater = nullptr;
+    }
 
     void OnDeviceLost() override;
     bool OnDeviceReset() override;

@@ -10,9 +10,15 @@ namespace TarnEngine
 {
 
 class Font;
+struct FontDesc;
+struct TextRenderParams;
 
 struct TextTexture
 {
+    // The text rendered in the style by the text renderer's font for it;
+    // empty (no texture, zero rectangle) when there is no such font.
+    static TextTexture Build(const FontDesc& desc, const TextRenderParams& params);
+
     float leftU = 0;
     float topV = 0;
     float rightU = 0;
