@@ -405,6 +405,24 @@ TEST_F(EngineFixture, PausedTicksMuteAndDoNotCatchUpAfterwards)
     }
 }
 
+TEST_F(EngineFixture, ASuspendedSessionOnlySleeps)
+{
+    ASSERT_TRUE(Start());
+    CountingCommand command;
+    ASSERT_TRUE(engine->GetUserInterface()->GetConsole()->RegisterFunction(L"test.count", &command, 1));
+    engine->QueueConsoleCommand(L"test.count x");
+    engine->SetSuspended(true);
+    AdvanceFrames(5);
+    engine->Tick(true);
+    EXPECT_EQ(sleeps, std::vector<uint32_t>{200});
+    EXPECT_EQ(game.updates, 0);
+    EXPECT_TRUE(command.calls.empty());
+    engine->OnActivate(); // activation ends the suspension
+    EXPECT_FALSE(engine->IsSuspended());
+    engine->Tick(true);
+    EXPECT_EQ(command.calls.size(), 1u);
+}
+
 TEST_F(EngineFixture, AQueuedConsoleLineRunsOnTheNextTickEvenWithoutAFrame)
 {
     ASSERT_TRUE(Start());
