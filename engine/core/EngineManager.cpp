@@ -366,7 +366,10 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
 
     // 19.
     if (!windows || !createWindow())
+    {
+        logEngine(L"the render window cannot be made");
         return fail();
+    }
 
     // 20.
     frameClock = std::make_unique<FrameClock>(*platform.counter);
