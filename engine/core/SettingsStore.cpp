@@ -25,9 +25,7 @@ const off_t kMaxSettingsFileSize = 64 * 1024 * 1024;
 
 std::string SettingsFileIo::ToSystemPath(const std::wstring& path)
 {
-    std::wstring slashed = path;
-    ReplaceChar(slashed, L'\\', L'/');
-    return WStringToUtf8(slashed);
+    return ToOsPath(path);
 }
 
 bool SettingsFileIo::ReadAll(const std::wstring& path, std::vector<uint8_t>& out)
@@ -109,7 +107,7 @@ bool SettingsFileIo::Remove(const std::wstring& path)
     return ::unlink(ToSystemPath(path).c_str()) == 0;
 }
 
-SettingsStore::SettingsStore() : SettingsStore(&GetSavedGamesFolder, &GetLocalDataFolder) {}
+SettingsStore::SettingsStore() : SettingsStore(GetSavedGamesFolder, GetLocalDataFolder) {}
 
 SettingsStore::SettingsStore(FolderLookup saveLookup, FolderLookup localLookup,
                              std::unique_ptr<SettingsFileIo> io)
@@ -172,7 +170,7 @@ bool WriteFileViaTemp(SettingsStore& store, const std::wstring& fileName, int lo
                       const ByteBuffer& bytes)
 {
     std::wstring folder;
-    if (!IsPlainRelativeName(fileName) || !store.GetFolder(location, true, folder))
+    if (!IsPlainRelativeName(fileName) || fileName.empty() || !store.GetFolder(location, true, folder))
         return false;
     const std::wstring target = folder + fileName;
     const std::wstring temporary = target + L".tmp";

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/core/FileSystem.h"
+#include "engine/core/MemoryRegion.h"
 #include "engine/core/TextHelpers.h"
 
 namespace TarnEngine
@@ -36,27 +37,8 @@ std::unique_ptr<XmlNode> ParseXmlFileBytes(const uint8_t* data, size_t size, boo
     return root;
 }
 
-// The default reader: the whole file through the engine file system.
-static bool readThroughFileSystem(const std::wstring& fileName, std::vector<uint8_t>& bytes)
-{
-    FileSystem* files = FileSystem::Get();
-    if (!files)
-        return false;
-    Stream stream = files->OpenStream(fileName);
-    if (!stream.IsValid())
-        return false;
-    bytes.resize(stream.GetSize());
-    uint32_t read = 0;
-    if (!bytes.empty() &&
-        (!stream.Read(bytes.data(), static_cast<uint32_t>(bytes.size()), &read) || read != bytes.size()))
-        return false;
-    return true;
-}
-
 XmlDocumentCache::XmlDocumentCache(FileReader reader) : m_reader(std::move(reader))
 {
-    if (!m_reader)
-        m_reader = &readThroughFileSystem;
     g_cache = this;
 }
 
@@ -75,10 +57,23 @@ XmlDocumentCache* XmlDocumentCache::Get()
 std::unique_ptr<XmlNode> XmlDocumentCache::LoadXmlFromFileSystem(const std::wstring& fileName,
                                                                  bool keepWhiteSpace)
 {
-    std::vector<uint8_t> bytes;
-    if (!m_reader || !m_reader(fileName, bytes))
+    if (m_reader)
+    {
+        std::vector<uint8_t> bytes;
+        if (!m_reader(fileName, bytes))
+            return nullptr;
+        return ParseXmlFileBytes(bytes.data(), bytes.size(), keepWhiteSpace);
+    }
+    FileSystem* files = FileSystem::Get();
+    if (!files)
         return nullptr;
-    return ParseXmlFileBytes(bytes.data(), bytes.size(), keepWhiteSpace);
+    RefPtr<StreamSourceCounted> source = files->Open(fileName);
+    if (!source || !source->IsValid() || source->GetSize() < 3)
+        return nullptr;
+    RefPtr<MemoryRegionCounted> region = source->GetMemoryRegion();
+    if (!region || !region->GetData())
+        return nullptr;
+    return ParseXmlFileBytes(region->GetData(), region->GetSize(), keepWhiteSpace);
 }
 
 XmlNode* XmlDocumentCache::Load(const std::wstring& fileName, bool keepWhiteSpace)

@@ -48,7 +48,10 @@ void convertElement(const TiXmlElement& source, XmlNode& target, int depth)
             break;
         case TiXmlNode::TINYXML_TEXT:
             target.empty = false;
-            target.text += Utf8ToWString(child->ValueStr());
+            if (target.text.empty())
+                target.text = Utf8ToWString(child->ValueStr());
+            else
+                target.text += Utf8ToWString(child->ValueStr());
             break;
         default:
             break;
@@ -380,7 +383,9 @@ void XmlNode::Print(std::wstring& out, int depth) const
         appendEscaped(out, value, true);
         out += L'"';
     }
-    if (empty)
+    // A node given text or children without clearing `empty` still prints
+    // them: dropping them would lose what the caller meant to save.
+    if (empty && text.empty() && children.empty())
         out += L'/';
     else
     {

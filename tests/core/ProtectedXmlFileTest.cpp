@@ -9,7 +9,7 @@
 #include "engine/core/SettingsStore.h"
 #include "engine/core/TextHelpers.h"
 #include "engine/core/Xxtea.h"
-#include "tests/core/TempFolder.h"
+#include "tests/core/FileTestSupport.h"
 
 using namespace TarnEngine;
 
@@ -43,10 +43,11 @@ void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& by
 
 struct StoreInFolder
 {
-    TempFolder folder;
+    FileTest::TempFolder folder;
     SettingsStore store;
     StoreInFolder()
-        : store([this](bool) { return folder.EnginePath(); }, [this](bool) { return folder.EnginePath(); })
+        : store([this](bool) { return TarnEngine::FromOsPath(folder.Os() + "/"); },
+                [this](bool) { return TarnEngine::FromOsPath(folder.Os() + "/"); })
     {
     }
 };
@@ -63,7 +64,7 @@ TEST(ProtectedXmlFile, SaveAndLoadRoundTripIncludingNonAscii)
         EXPECT_EQ(WriteXmlText(*back), WriteXmlText(*root));
         EXPECT_EQ(back->GetChild(L"Player")->attributes[L"name"], name);
     }
-    EXPECT_FALSE(std::filesystem::exists(fixture.folder.path / "brq.xml.tmp"));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(fixture.folder.Os("brq.xml.tmp"))));
 }
 
 TEST(ProtectedXmlFile, LayoutIsChecksumThenEncipheredMarkTextAndPadding)
@@ -160,7 +161,7 @@ TEST(ProtectedXmlFile, PlainXmlInPlaceOfAProtectedFileIsRead)
     };
     for (const Case& c : cases)
     {
-        writeFile(fixture.folder.path / "System.prefs", c.bytes);
+        writeFile(std::filesystem::path(fixture.folder.Os("System.prefs")), c.bytes);
         auto root = LoadProtectedXml(fixture.store, L"System.prefs", SettingsStore::LocalData);
         ASSERT_TRUE(root) << c.what;
         EXPECT_EQ(root->GetChildText(L"Name"), c.name) << c.what;
@@ -182,7 +183,7 @@ TEST(ProtectedXmlFile, ShortMissingAndForeignFilesGiveNothing)
     };
     for (const Case& c : cases)
     {
-        writeFile(fixture.folder.path / "f.xml", c.bytes);
+        writeFile(std::filesystem::path(fixture.folder.Os("f.xml")), c.bytes);
         EXPECT_EQ(LoadProtectedXml(fixture.store, L"f.xml", SettingsStore::LocalData), nullptr) << c.what;
     }
     EXPECT_EQ(LoadProtectedXml(fixture.store, L"missing.xml", SettingsStore::LocalData), nullptr);
@@ -192,7 +193,7 @@ TEST(ProtectedXmlFile, NamesOutsideTheFolderAreRefused)
 {
     StoreInFolder fixture;
     auto root = profile(L"x");
-    writeFile(fixture.folder.path / ".hidden", imageOf(*root));
+    writeFile(std::filesystem::path(fixture.folder.Os(".hidden")), imageOf(*root));
     for (const wchar_t* name : {L".hidden", L"..\\x.xml", L"/etc/x.xml", L"\\x.xml", L"c:x.xml", L"a:b"})
     {
         EXPECT_FALSE(SaveProtectedXml(*root, fixture.store, name, SettingsStore::LocalData)) << name;

@@ -4,9 +4,11 @@
 #include <iterator>
 #include <unistd.h>
 
+#include "engine/core/AppPaths.h"
 #include "engine/core/ByteBuffer.h"
+#include "engine/core/ProtectedXmlFile.h"
 #include "engine/core/SettingsStore.h"
-#include "tests/core/TempFolder.h"
+#include "tests/core/FileTestSupport.h"
 
 using namespace TarnEngine;
 
@@ -79,40 +81,40 @@ bool onlyTheTargetIsLeft(const std::filesystem::path& folder)
 
 TEST(SettingsStore, SaveFlushesBeforeReplacingAndFlushesTheFolderAfter)
 {
-    TempFolder folder;
+    FileTest::TempFolder folder;
     auto io = std::make_unique<ScriptedIo>();
     ScriptedIo* calls = io.get();
-    SettingsStore store([&](bool) { return folder.EnginePath(); }, [&](bool) { return folder.EnginePath(); },
-                        std::move(io));
+    SettingsStore store([&](bool) { return TarnEngine::FromOsPath(folder.Os() + "/"); },
+                        [&](bool) { return TarnEngine::FromOsPath(folder.Os() + "/"); }, std::move(io));
     ByteBuffer bytes;
     fill(bytes, "new contents");
     ASSERT_TRUE(WriteFileViaTemp(store, L"brq.xml", SettingsStore::SavedGames, bytes));
     EXPECT_EQ(calls->calls,
               (std::vector<std::string>{"create", "write", "sync", "close", "rename", "syncfolder"}));
-    const std::vector<uint8_t> written = readFile(folder.path / "brq.xml");
+    const std::vector<uint8_t> written = readFile(std::filesystem::path(folder.Os("brq.xml")));
     EXPECT_EQ(std::string(written.begin(), written.end()), "new contents");
-    EXPECT_TRUE(onlyTheTargetIsLeft(folder.path));
+    EXPECT_TRUE(onlyTheTargetIsLeft(std::filesystem::path(folder.Os())));
 }
 
 TEST(SettingsStore, FailedSaveKeepsTheOldFileAndLeavesNoTemporaryFile)
 {
     for (const char* step : {"create", "write", "sync", "close", "rename"})
     {
-        TempFolder folder;
+        FileTest::TempFolder folder;
         {
-            std::ofstream old(folder.path / "brq.xml", std::ios::binary);
+            std::ofstream old(std::filesystem::path(folder.Os("brq.xml")), std::ios::binary);
             old << "old player data";
         }
-        const std::vector<uint8_t> before = readFile(folder.path / "brq.xml");
+        const std::vector<uint8_t> before = readFile(std::filesystem::path(folder.Os("brq.xml")));
         auto io = std::make_unique<ScriptedIo>();
         io->failAt = step;
-        SettingsStore store([&](bool) { return folder.EnginePath(); },
-                            [&](bool) { return folder.EnginePath(); }, std::move(io));
+        SettingsStore store([&](bool) { return TarnEngine::FromOsPath(folder.Os() + "/"); },
+                            [&](bool) { return TarnEngine::FromOsPath(folder.Os() + "/"); }, std::move(io));
         ByteBuffer bytes;
         fill(bytes, std::string(100000, 'n'));
         EXPECT_FALSE(WriteFileViaTemp(store, L"brq.xml", SettingsStore::SavedGames, bytes)) << step;
-        EXPECT_EQ(readFile(folder.path / "brq.xml"), before) << step;
-        EXPECT_TRUE(onlyTheTargetIsLeft(folder.path)) << step;
+        EXPECT_EQ(readFile(std::filesystem::path(folder.Os("brq.xml"))), before) << step;
+        EXPECT_TRUE(onlyTheTargetIsLeft(std::filesystem::path(folder.Os()))) << step;
     }
 }
 
@@ -120,20 +122,21 @@ TEST(SettingsStore, ReadOnlyFolderRefusesTheSaveAndKeepsTheOldFile)
 {
     if (geteuid() == 0)
         GTEST_SKIP() << "permission bits do not stop the superuser; the scripted failures cover this";
-    TempFolder folder;
+    FileTest::TempFolder folder;
     {
-        std::ofstream old(folder.path / "brq.xml", std::ios::binary);
+        std::ofstream old(std::filesystem::path(folder.Os("brq.xml")), std::ios::binary);
         old << "old player data";
     }
-    std::filesystem::permissions(folder.path,
+    std::filesystem::permissions(std::filesystem::path(folder.Os()),
                                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    SettingsStore store([&](bool) { return folder.EnginePath(); }, [&](bool) { return folder.EnginePath(); });
+    SettingsStore store([&](bool) { return TarnEngine::FromOsPath(folder.Os() + "/"); },
+                        [&](bool) { return TarnEngine::FromOsPath(folder.Os() + "/"); });
     ByteBuffer bytes;
     fill(bytes, "new");
     EXPECT_FALSE(WriteFileViaTemp(store, L"brq.xml", SettingsStore::SavedGames, bytes));
-    const std::vector<uint8_t> after = readFile(folder.path / "brq.xml");
+    const std::vector<uint8_t> after = readFile(std::filesystem::path(folder.Os("brq.xml")));
     EXPECT_EQ(std::string(after.begin(), after.end()), "old player data");
-    EXPECT_TRUE(onlyTheTargetIsLeft(folder.path));
+    EXPECT_TRUE(onlyTheTargetIsLeft(std::filesystem::path(folder.Os())));
 }
 
 TEST(SettingsStore, FoldersAreLookedUpOnceUnlessEmpty)
@@ -184,6 +187,31 @@ TEST(SettingsStore, EnginePathsBecomeSystemPaths)
     EXPECT_EQ(SettingsFileIo::ToSystemPath(L"\\home\\p\\Halcyra Games\\Pellwood\\brq.xml"),
               "/home/p/Halcyra Games/Pellwood/brq.xml");
     EXPECT_EQ(SettingsFileIo::ToSystemPath(L"\\tmp\\caf\u00E9"), "/tmp/caf\xC3\xA9");
+}
+
+std::wstring pellwoodName()
+{
+    return L"Pellwood";
+}
+
+TEST(SettingsStore, DefaultFoldersAreThePlayersUserFolders)
+{
+    FileTest::TempFolder temp;
+    FileTest::ScopedEnv home("HOME", temp.Os("home"));
+    FileTest::ScopedEnv data("XDG_DATA_HOME", temp.Os("data"));
+    FileTest::ScopedEnv config("XDG_CONFIG_HOME", temp.Os("config"));
+    SetApplicationNameProvider(&pellwoodName);
+    {
+        SettingsStore store;
+        XmlNode root(L"Root");
+        ASSERT_TRUE(SaveProtectedXml(root, store, L"brq.xml", SettingsStore::SavedGames));
+        ASSERT_TRUE(SaveProtectedXml(root, store, L"Window.prefs", SettingsStore::LocalData));
+        EXPECT_TRUE(std::filesystem::exists(temp.Os("data/Halcyra Games/Pellwood/brq.xml")));
+        EXPECT_TRUE(std::filesystem::exists(temp.Os("config/Halcyra Games/Pellwood/Window.prefs")));
+        EXPECT_EQ(store.localFolder, temp.Engine("config") + L"\\Halcyra Games\\Pellwood\\");
+        EXPECT_TRUE(LoadProtectedXml(store, L"Window.prefs", SettingsStore::LocalData));
+    }
+    SetApplicationNameProvider(nullptr);
 }
 
 } // namespace

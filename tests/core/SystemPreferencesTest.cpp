@@ -11,7 +11,7 @@
 #include "engine/core/SystemPreferences.h"
 #include "engine/core/XmlDocumentCache.h"
 #include "platform/window/ScriptedWindowSystem.h"
-#include "tests/core/TempFolder.h"
+#include "tests/core/FileTestSupport.h"
 
 using namespace TarnEngine;
 
@@ -88,9 +88,9 @@ TEST(SystemPreferences, WritePrefsLeavesAutoDetectOut)
 // A local-data folder on disk and the shipped files in memory.
 struct Start
 {
-    TempFolder folder;
-    SettingsStore store{[this](bool) { return folder.EnginePath(); },
-                        [this](bool) { return folder.EnginePath(); }};
+    FileTest::TempFolder folder;
+    SettingsStore store{[this](bool) { return TarnEngine::FromOsPath(folder.Os() + "/"); },
+                        [this](bool) { return TarnEngine::FromOsPath(folder.Os() + "/"); }};
     std::map<std::wstring, std::string> shipped;
     int shippedReads = 0;
     XmlDocumentCache cache{[this](const std::wstring& name, std::vector<uint8_t>& out)
@@ -105,7 +105,7 @@ struct Start
 
     void WriteRaw(const std::string& bytes)
     {
-        std::ofstream(folder.path / "System.prefs", std::ios::binary) << bytes;
+        std::ofstream(std::filesystem::path(folder.Os("System.prefs")), std::ios::binary) << bytes;
     }
     void WriteProtected(const char* xml)
     {
@@ -113,7 +113,10 @@ struct Start
         ASSERT_TRUE(ParseXmlText(*root, xml, false));
         ASSERT_TRUE(SaveProtectedXml(*root, store, L"System.prefs", SettingsStore::LocalData));
     }
-    bool PrefsExist() const { return std::filesystem::exists(folder.path / "System.prefs"); }
+    bool PrefsExist() const
+    {
+        return std::filesystem::exists(std::filesystem::path(folder.Os("System.prefs")));
+    }
 };
 
 const char kWindowed[] =
@@ -202,26 +205,27 @@ TEST(SystemPreferences, WrittenAtExitAndReadAtNextStart)
 
 TEST(SystemPreferences, DeleteOnlyWhenBothFoldersExist)
 {
-    TempFolder folder;
-    std::ofstream(folder.path / "System.prefs") << "x";
-    SettingsStore noSaves([](bool) { return std::wstring(); }, [&](bool) { return folder.EnginePath(); });
+    FileTest::TempFolder folder;
+    std::ofstream(std::filesystem::path(folder.Os("System.prefs"))) << "x";
+    SettingsStore noSaves([](bool) { return std::wstring(); },
+                          [&](bool) { return TarnEngine::FromOsPath(folder.Os() + "/"); });
     DeleteSettingsFile(noSaves, L"System.prefs");
-    EXPECT_TRUE(std::filesystem::exists(folder.path / "System.prefs"));
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(folder.Os("System.prefs"))));
 
     bool created = false;
     SettingsStore both(
         [&](bool create)
         {
             created = created || create;
-            return folder.EnginePath();
+            return TarnEngine::FromOsPath(folder.Os() + "/");
         },
         [&](bool create)
         {
             created = created || create;
-            return folder.EnginePath();
+            return TarnEngine::FromOsPath(folder.Os() + "/");
         });
     DeleteSettingsFile(both, L"System.prefs");
-    EXPECT_FALSE(std::filesystem::exists(folder.path / "System.prefs"));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(folder.Os("System.prefs"))));
     EXPECT_FALSE(created);
 }
 

@@ -2,7 +2,10 @@
 
 #include <map>
 
+#include "engine/core/FSLooseFiles.h"
+#include "engine/core/FileSystem.h"
 #include "engine/core/XmlDocumentCache.h"
+#include "tests/core/FileTestSupport.h"
 
 using namespace TarnEngine;
 
@@ -127,6 +130,37 @@ TEST(XmlDocumentCache, GlobalPointerEndsWithTheCache)
     }
     EXPECT_EQ(XmlDocumentCache::Get(), nullptr);
     EXPECT_EQ(LoadXmlDocument(L"any.xml"), nullptr);
+}
+
+TEST(XmlDocumentCache, ReadsThroughTheEngineFileSystem)
+{
+    FileTest::TempFolder temp;
+    const std::vector<uint8_t> wide = utf16Le(kUtf16Doc);
+    temp.Write("input/wide.xml", std::string(wide.begin(), wide.end()));
+    temp.Write("input/narrow.xml", kUtf8Doc);
+    temp.Write("input/tiny.xml", "<a");
+    temp.Write("input/bad.xml", "<a><b></a>");
+    FileSystem files;
+    ASSERT_TRUE(files.AddSource(std::make_unique<FSLooseFiles>(temp.Engine("input/"), L"System")));
+    XmlDocumentCache cache;
+
+    XmlNode* fromWide = LoadXmlDocument(L"wide.xml", true);
+    XmlNode* fromNarrow = LoadXmlDocument(L"narrow.xml", true);
+    ASSERT_TRUE(fromWide && fromNarrow);
+    EXPECT_EQ(WriteXmlText(*fromWide), WriteXmlText(*fromNarrow));
+    EXPECT_EQ(fromWide->GetChildText(L"Entry/Text"), L"caf\u00E9 \U0001F600");
+    EXPECT_EQ(LoadXmlDocument(L"tiny.xml"), nullptr);
+    EXPECT_EQ(LoadXmlDocument(L"bad.xml"), nullptr);
+    EXPECT_EQ(LoadXmlDocument(L"missing.xml"), nullptr);
+
+    // A fixed file is read again: nothing was cached for it.
+    temp.Write("input/bad.xml", "<a><b/></a>");
+    EXPECT_NE(LoadXmlDocument(L"bad.xml"), nullptr);
+    // A cached document is served from memory until it is unloaded.
+    temp.Write("input/narrow.xml", "<Other/>");
+    EXPECT_EQ(LoadXmlDocument(L"narrow.xml"), fromNarrow);
+    UnloadXmlDocument(L"narrow.xml");
+    EXPECT_EQ(LoadXmlDocument(L"narrow.xml")->name, L"Other");
 }
 
 } // namespace
