@@ -96,8 +96,15 @@ bool ResourceTextureD3D::Load()
 {
     if (!recreater)
         return false;
+    // The fill starts from nothing, so the memory is counted once whatever was there before.
+    ReleaseData();
     if (!recreater->Recreate(this))
+    {
+        // Storage made before the fill failed holds no picture: the texture stays unloaded, binds
+        // as nothing and is tried again on its next use.
+        texture.reset();
         return false;
+    }
     RenderStats::Add(statsCounter, GetMemorySize());
     return true;
 }

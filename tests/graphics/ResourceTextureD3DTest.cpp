@@ -119,6 +119,47 @@ TEST_F(ResourceTextureD3DTest, TextureThatFailsToLoadBindsNothing)
     EXPECT_FALSE(broken->IsLoaded());
 }
 
+// Makes the storage, then fails the fill (a picture found damaged after its size was read).
+struct FailAfterAllocate : Recreater
+{
+    bool Recreate(IResourceTexture* texture) override
+    {
+        ++calls;
+        return texture->Allocate({32, 16}) && !fail;
+    }
+    bool fail = true;
+    int calls = 0;
+};
+
+TEST_F(ResourceTextureD3DTest, FillThatFailsAfterAllocatingLeavesTheTextureUnloaded)
+{
+    FunctionRecreater good;
+    FailAfterAllocate bad;
+    RefPtr<IResourceTexture> shown = MakeTexture(&good);
+    RefPtr<IResourceTexture> broken = MakeTexture(&bad);
+    shown->Bind(0, false);
+    ASSERT_NE(device->GetStateCache().GetTexture(0), nullptr);
+    const uint64_t before = Control().UsedMemory();
+    const uint32_t counted = RenderStats::Get().counters[RenderStats::CounterDynamicTextures];
+
+    EXPECT_FALSE(broken->Load());
+    EXPECT_FALSE(broken->IsLoaded());
+    EXPECT_EQ(Control().UsedMemory(), before) << "the half-made storage is given back";
+    broken->Bind(0, false);
+    EXPECT_EQ(device->GetStateCache().GetTexture(0), nullptr) << "nothing half-filled is drawn";
+    EXPECT_EQ(bad.calls, 2) << "each use tries the fill again";
+    void* bits = reinterpret_cast<void*>(uintptr_t(1));
+    int32_t pitch = 0;
+    EXPECT_FALSE(broken->Lock(&bits, &pitch, true));
+    EXPECT_EQ(bits, nullptr);
+    EXPECT_EQ(RenderStats::Get().counters[RenderStats::CounterDynamicTextures], counted);
+
+    bad.fail = false;
+    EXPECT_TRUE(broken->Load());
+    EXPECT_TRUE(broken->Load()) << "loading again counts the memory once";
+    EXPECT_EQ(RenderStats::Get().counters[RenderStats::CounterDynamicTextures], counted + 32u * 16u * 4u);
+}
+
 TEST_F(ResourceTextureD3DTest, CreateTextureFindsTheCachedTextureByName)
 {
     ResourceManager manager;
