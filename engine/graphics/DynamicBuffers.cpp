@@ -34,13 +34,14 @@ DynamicVertexBuffer::DynamicVertexBuffer(DirectXDevice* ownerDevice, IBufferFill
 
 DynamicVertexBuffer::~DynamicVertexBuffer()
 {
-    owner->RemoveEventSubscriber(this);
+    if (owner)
+        owner->RemoveEventSubscriber(this);
     buffer.reset();
 }
 
 bool DynamicVertexBuffer::Create()
 {
-    Raster::RasterDevice* device = owner->GetRasterDevice();
+    Raster::RasterDevice* device = owner ? owner->GetRasterDevice() : nullptr;
     if (count == 0 || !device)
         return false;
     std::shared_ptr<Raster::RasterBuffer> made;
@@ -80,8 +81,14 @@ void DynamicVertexBuffer::Unlock()
 
 void DynamicVertexBuffer::OnDeviceLost()
 {
-    if (owner->GetRasterDevice() && buffer)
+    if (owner && owner->GetRasterDevice() && buffer)
         buffer.reset();
+}
+
+void DynamicVertexBuffer::OnDeviceDestroyed()
+{
+    buffer.reset();
+    owner = nullptr;
 }
 
 bool DynamicVertexBuffer::OnDeviceReset()
@@ -98,13 +105,14 @@ DynamicIndexBuffer::DynamicIndexBuffer(DirectXDevice* ownerDevice, IBufferFiller
 
 DynamicIndexBuffer::~DynamicIndexBuffer()
 {
-    owner->RemoveEventSubscriber(this);
+    if (owner)
+        owner->RemoveEventSubscriber(this);
     buffer.reset();
 }
 
 bool DynamicIndexBuffer::Create()
 {
-    Raster::RasterDevice* device = owner->GetRasterDevice();
+    Raster::RasterDevice* device = owner ? owner->GetRasterDevice() : nullptr;
     if (count == 0 || !device)
         return false;
     std::shared_ptr<Raster::RasterBuffer> made;
@@ -141,8 +149,14 @@ void DynamicIndexBuffer::Unlock()
 
 void DynamicIndexBuffer::OnDeviceLost()
 {
-    if (owner->GetRasterDevice() && buffer)
+    if (owner && owner->GetRasterDevice() && buffer)
         buffer.reset();
+}
+
+void DynamicIndexBuffer::OnDeviceDestroyed()
+{
+    buffer.reset();
+    owner = nullptr;
 }
 
 bool DynamicIndexBuffer::OnDeviceReset()

@@ -46,6 +46,7 @@ public:
 
     void OnDeviceLost() override { ReleaseAll(); }
     bool OnDeviceReset() override;
+    void OnDeviceDestroyed() override;
 
     bool HasStorage() const { return texture != nullptr; }
 

@@ -83,13 +83,14 @@ ResourceTextureD3D::ResourceTextureD3D(DirectXDevice* ownerDevice, Recreater* te
 
 ResourceTextureD3D::~ResourceTextureD3D()
 {
-    owner->RemoveEventSubscriber(this);
+    if (owner)
+        owner->RemoveEventSubscriber(this);
     ReleaseData();
 }
 
 bool ResourceTextureD3D::HasStorage() const
 {
-    return texture && owner->GetRasterDevice();
+    return texture && owner && owner->GetRasterDevice();
 }
 
 bool ResourceTextureD3D::Load()
@@ -124,6 +125,8 @@ bool ResourceTextureD3D::ReleaseData()
 
 bool ResourceTextureD3D::Allocate(ImageSize size)
 {
+    if (!owner)
+        return false;
     if (HasStorage() && (size.width != width || size.height != height))
         ReleaseData();
     width = size.width;
@@ -139,6 +142,8 @@ bool ResourceTextureD3D::Allocate(ImageSize size)
 
 void ResourceTextureD3D::Bind(uint32_t stage, bool force)
 {
+    if (!owner)
+        return;
     // A texture that cannot be loaded binds as nothing rather than leaving the last one in place.
     if (!EnsureLoaded() || !texture)
     {
@@ -204,6 +209,12 @@ void ResourceTextureD3D::OnDeviceLost()
 {
     if (HasStorage())
         ReleaseData();
+}
+
+void ResourceTextureD3D::OnDeviceDestroyed()
+{
+    ReleaseData();
+    owner = nullptr;
 }
 
 bool ResourceTextureD3D::OnDeviceReset()

@@ -54,6 +54,7 @@ public:
 
     void OnDeviceLost() override;
     bool OnDeviceReset() override;
+    void OnDeviceDestroyed() override;
 
     const std::shared_ptr<Raster::RasterTexture>& GetRasterTexture() const { return texture; }
     uint32_t GetStatsCounter() const { return statsCounter; }

@@ -285,5 +285,50 @@ TEST_F(ResourceTextureD3DTest, DynamicBuffersComeBackEmptyAfterReset)
     EXPECT_FALSE(device->CreateDynamicIndexBuffer(nullptr, 6, false));
 }
 
+TEST_F(ResourceTextureD3DTest, ResourcesThatOutliveTheDeviceNeverReachItAgain)
+{
+    FunctionRecreater recreater;
+    RefPtr<IResourceTexture> texture = MakeTexture(&recreater);
+    texture->Bind(0, false);
+    ASSERT_TRUE(texture->IsLoaded());
+    RefPtr<ISurface> surface = texture->GetSurface();
+    RefPtr<IRenderTarget> target = device->CreateRenderTarget(nullptr, {16, 16});
+    auto vertices =
+        device->CreateDynamicVertexBuffer(nullptr, 8, 28, Raster::Value::VertexFormatSprite, false);
+    auto indices = device->CreateDynamicIndexBuffer(nullptr, 6, false);
+    ASSERT_TRUE(surface && target && vertices && indices);
+
+    device.reset();
+    const RenderStats& stats = RenderStats::Get();
+    EXPECT_EQ(stats.counters[RenderStats::CounterDynamicTextures], 0u) << "the storage was given up";
+    EXPECT_EQ(stats.counters[RenderStats::CounterRenderTargets], 0u);
+    EXPECT_FALSE(texture->IsLoaded());
+
+    // Every use now fails quietly instead of reaching the deleted device.
+    texture->Bind(0, true);
+    void* data = reinterpret_cast<void*>(uintptr_t(1));
+    int32_t pitch = 0;
+    EXPECT_FALSE(texture->Lock(&data, &pitch, false));
+    EXPECT_FALSE(texture->Load());
+    EXPECT_FALSE(texture->GetSurface());
+    EXPECT_EQ(surface->GetDC(), nullptr);
+    target->Bind(0, false);
+    target->BeginRender();
+    target->EndRender();
+    EXPECT_FALSE(target->CopyToTexture(texture.Get()));
+    EXPECT_FALSE(target->Load());
+    EXPECT_FALSE(vertices->Bind(0, true));
+    EXPECT_FALSE(vertices->Lock(&data, 8, 0, false));
+    EXPECT_FALSE(indices->Bind(true));
+    EXPECT_FALSE(indices->Lock(&data, 6, 0, false));
+
+    // Nor does deleting them.
+    surface.Release();
+    texture.Release();
+    target.Release();
+    vertices.reset();
+    indices.reset();
+}
+
 } // namespace
 } // namespace GraphicsTest
