@@ -21,6 +21,11 @@ uint32_t lockFlags(bool readOnly)
 {
     return readOnly ? V::LockReadOnly : V::LockDiscard;
 }
+// The range lies within the buffer; the byte sizes derived from it cannot wrap.
+bool withinBuffer(uint32_t lockCount, uint32_t offset, uint32_t count)
+{
+    return uint64_t(offset) + lockCount <= count;
+}
 } // namespace
 
 DynamicVertexBuffer::DynamicVertexBuffer(DirectXDevice* ownerDevice, IBufferFiller* bufferFiller,
@@ -68,7 +73,7 @@ bool DynamicVertexBuffer::Lock(void** data, uint32_t lockCount, uint32_t offset,
 {
     if (data)
         *data = nullptr;
-    if (!data || (!buffer && !Create()))
+    if (!data || !withinBuffer(lockCount, offset, count) || (!buffer && !Create()))
         return false;
     return buffer->Lock(offset * stride, lockCount * stride, data, lockFlags(readOnly)) == Result::Ok;
 }
@@ -136,7 +141,7 @@ bool DynamicIndexBuffer::Lock(void** data, uint32_t lockCount, uint32_t offset, 
 {
     if (data)
         *data = nullptr;
-    if (!data || (!buffer && !Create()))
+    if (!data || !withinBuffer(lockCount, offset, count) || (!buffer && !Create()))
         return false;
     return buffer->Lock(offset * 2, lockCount * 2, data, lockFlags(readOnly)) == Result::Ok;
 }

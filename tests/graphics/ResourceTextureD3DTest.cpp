@@ -280,6 +280,31 @@ TEST_F(ResourceTextureD3DTest, DynamicBuffersComeBackEmptyAfterReset)
     EXPECT_EQ(static_cast<uint8_t*>(data)[0], 0) << "the content is not kept";
     vertices->Unlock();
 
+    // Ranges past the buffer are refused, also those whose byte sizes would wrap around.
+    auto indices = device->CreateDynamicIndexBuffer(nullptr, 6, false);
+    ASSERT_TRUE(indices);
+    const struct
+    {
+        uint32_t count, offset;
+        bool locks;
+    } ranges[] = {
+        {8, 0, true},  {4, 4, true},          {0, 0, true},           {9, 0, false},
+        {1, 8, false}, {153391690, 0, false}, {2, 0xFFFFFFFF, false}, {0x80000000, 0x80000000, false},
+    };
+    for (const auto& r : ranges)
+    {
+        SCOPED_TRACE(testing::Message() << r.count << " from " << r.offset);
+        EXPECT_EQ(vertices->Lock(&data, r.count, r.offset, false), r.locks);
+        if (r.locks)
+            vertices->Unlock();
+        else
+            EXPECT_EQ(data, nullptr);
+        const bool indicesLock = uint64_t(r.count) + r.offset <= 6;
+        EXPECT_EQ(indices->Lock(&data, r.count, r.offset, false), indicesLock);
+        if (indicesLock)
+            indices->Unlock();
+    }
+
     EXPECT_FALSE(device->CreateDynamicVertexBuffer(nullptr, 0, 28, Raster::Value::VertexFormatSprite, false));
     Control().Inject(Call::CreateIndexBuffer, Result::OutOfVideoMemory);
     EXPECT_FALSE(device->CreateDynamicIndexBuffer(nullptr, 6, false));
