@@ -5,42 +5,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "engine/core/TextConversion.h"
 #include "engine/core/XmlDocumentCache.h"
 #include "engine/core/XmlNode.h"
 
 namespace
 {
-std::string toUtf8(const std::wstring& text)
-{
-    std::string out;
-    for (wchar_t w : text)
-    {
-        char32_t c = static_cast<char32_t>(w);
-        if (c >= 0xD800 && c < 0xE000)
-            c = 0xFFFD;
-        if (c < 0x80)
-            out += char(c);
-        else if (c < 0x800)
-        {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        }
-        else if (c < 0x10000)
-        {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-        else
-        {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 bool namesAreAscii(const TarnEngine::XmlNode& node)
 {
     for (wchar_t c : node.name)
@@ -69,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // the same bytes; every value and text must survive whatever it holds.
     if (namesAreAscii(*root))
     {
-        if (!ParseXmlText(again, toUtf8(printed).c_str(), true) || WriteXmlText(again) != printed)
+        if (!ParseXmlText(again, WStringToUtf8(printed).c_str(), true) || WriteXmlText(again) != printed)
             std::abort();
     }
     (void)root->GetChild(L"a/b");

@@ -15,6 +15,12 @@ Referenced::~Referenced()
     }
 }
 
+void WeakBlock::Drop(WeakBlock* block)
+{
+    if (block != nullptr && --block->count == 0 && block->object == nullptr)
+        delete block;
+}
+
 bool Referenced::ReleaseCheck()
 {
     if (m_count != 0)

@@ -17,6 +17,10 @@ struct WeakBlock
 {
     Referenced* object = nullptr;
     int32_t count = 0;
+
+    // One observer lets go; frees the block when it was the last one of a dead object. Kept out of
+    // line beside the destructor that frees it otherwise.
+    static void Drop(WeakBlock* block);
 };
 
 class Referenced

@@ -64,12 +64,7 @@ public:
     }
 
     // Stops observing; the control block goes with the last observer of a dead object.
-    void Release()
-    {
-        WeakBlock* block = std::exchange(m_block, nullptr);
-        if (block != nullptr && --block->count == 0 && block->object == nullptr)
-            delete block;
-    }
+    void Release() { WeakBlock::Drop(std::exchange(m_block, nullptr)); }
 
     // The object, or null when there is none or it is gone.
     T* Get() const

@@ -1,6 +1,8 @@
 // System fonts through fontconfig and FreeType; see SystemFont.h.
 #include "platform/text/SystemFont.h"
 
+#include "platform/system/Utf8.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -49,59 +51,6 @@ bool isFixedPitchFamily(std::wstring_view family)
     return name.find(L"mono") != std::wstring::npos || name.find(L"courier") != std::wstring::npos;
 }
 
-void appendUtf8(std::string& out, char32_t c)
-{
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-        c = 0xFFFD;
-    if (c < 0x80)
-        out += char(c);
-    else if (c < 0x800)
-    {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    }
-    else if (c < 0x10000)
-    {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-    else
-    {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
-std::string toUtf8(std::wstring_view text)
-{
-    std::string out;
-    for (wchar_t c : text)
-        appendUtf8(out, char32_t(uint32_t(c)));
-    return out;
-}
-
-// fontconfig hands out well-formed UTF-8.
-std::wstring fromUtf8(const char* text)
-{
-    std::wstring out;
-    const auto* p = reinterpret_cast<const unsigned char*>(text);
-    while (p && *p)
-    {
-        char32_t c = *p;
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        if (extra)
-            c &= (0x3F >> extra);
-        ++p;
-        for (; extra > 0 && (*p & 0xC0) == 0x80; --extra, ++p)
-            c = (c << 6) | (*p & 0x3F);
-        out += wchar_t(c);
-    }
-    return out;
-}
-
 // Our own configuration rather than the library's global one: that one is
 // never fully released, and leak checks would report it.
 FcConfig* fontConfig()
@@ -136,7 +85,7 @@ bool findFont(const SystemFontDesc& desc, int height, Match& match)
         return false;
     if (!desc.family.empty())
     {
-        const std::string family = toUtf8(desc.family);
+        const std::string family = Utf8FromWide(desc.family);
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
     }
     const char* generic = isFixedPitchFamily(desc.family) ? "monospace" : "sans-serif";
@@ -159,7 +108,7 @@ bool findFont(const SystemFontDesc& desc, int height, Match& match)
     {
         match.file = reinterpret_cast<const char*>(file);
         if (FcPatternGetString(found, FC_FAMILY, 0, &family) == FcResultMatch && family)
-            match.family = fromUtf8(reinterpret_cast<const char*>(family));
+            match.family = WideFromUtf8(reinterpret_cast<const char*>(family));
         FcPatternGetInteger(found, FC_INDEX, 0, &match.index);
     }
     FcPatternDestroy(found);

@@ -1,6 +1,6 @@
 // Turns SDL keyboard input into what the engine's window procedure expects:
-// virtual-key codes, the control characters that Backspace, Tab, Enter and
-// Escape type, and characters decoded from SDL's UTF-8 text input.
+// virtual-key codes and the control characters that Backspace, Tab, Enter and
+// Escape type (typed text is decoded by platform/system/Utf8.h).
 //
 // SDL key to virtual key, first rule that applies:
 //   1. Keypad keys, by scan code: with Num Lock on the digits give Keypad0..9
@@ -30,7 +30,6 @@
 #include <SDL2/SDL_keyboard.h>
 
 #include <cstdint>
-#include <string>
 
 namespace Platform
 {
@@ -43,11 +42,4 @@ char32_t ControlCharacterForKey(std::uint16_t virtualKey);
 // Whether the SDL modifier state holds Shift, Control or Alt (either side).
 // Any other virtual key answers false.
 bool ModifiersHoldKey(std::uint16_t modifiers, std::uint16_t virtualKey);
-
-// Appends the characters of a UTF-8 text; malformed sequences, overlong
-// forms, surrogates and values above U+10FFFF are skipped.
-void AppendUtf8Characters(const char* text, std::u32string& out);
-
-// UTF-8 for SDL from the engine's wide text.
-std::string Utf8FromWide(const std::wstring& text);
 } // namespace Platform

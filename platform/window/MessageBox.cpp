@@ -2,7 +2,7 @@
 // display can show them (headless runs, tests, a broken X connection).
 #include "platform/window/MessageBox.h"
 
-#include "platform/window/KeyMapping.h"
+#include "platform/system/Utf8.h"
 
 #include <SDL2/SDL.h>
 

@@ -3,6 +3,7 @@
 // asked of the X server directly (libX11, loaded at run time), because SDL
 // only learns the keyboard state from a focused window and start-up samples
 // Shift and Ctrl before the window exists.
+#include "platform/system/Utf8.h"
 #include "platform/window/KeyMapping.h"
 #include "platform/window/MessageBox.h"
 #include "platform/window/VirtualKeys.h"

@@ -3,6 +3,7 @@
 // pointer counter, and the translation from SDL events to messages.
 #include "platform/window/WindowSystem.h"
 
+#include "platform/system/Utf8.h"
 #include "platform/window/KeyMapping.h"
 #include "platform/window/VirtualKeys.h"
 

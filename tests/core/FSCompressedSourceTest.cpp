@@ -173,7 +173,9 @@ TEST_F(FSCompressedSourceTest, DamagedMembersAreNotFound)
         const std::wstring name = Utf8ToWString(m.name);
         EXPECT_TRUE(pack->FileExists(name)) << m.name;
         if (m.name != "good.bin")
+        {
             EXPECT_FALSE(pack->OpenFile(name)) << m.name;
+        }
     }
     RefPtr<StreamSourceCounted> good = pack->OpenFile(L"good.bin");
     ASSERT_TRUE(good);

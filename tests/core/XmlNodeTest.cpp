@@ -3,6 +3,7 @@
 #include <random>
 #include <string>
 
+#include "engine/core/TextConversion.h"
 #include "engine/core/TextHelpers.h"
 #include "engine/core/XmlNode.h"
 
@@ -10,36 +11,6 @@ using namespace TarnEngine;
 
 namespace
 {
-
-std::string toUtf8(const std::wstring& text)
-{
-    std::string out;
-    for (wchar_t w : text)
-    {
-        char32_t c = static_cast<char32_t>(w);
-        if (c < 0x80)
-            out += char(c);
-        else if (c < 0x800)
-        {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        }
-        else if (c < 0x10000)
-        {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-        else
-        {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 std::unique_ptr<XmlNode> parse(const char* text, bool keep = true)
 {
@@ -287,7 +258,7 @@ TEST(XmlNode, AnyTextAndAttributeReadsBackIdentical)
             child->text = values.back();
             child->empty = child->text.empty();
         }
-        const std::string utf8 = toUtf8(WriteXmlText(root));
+        const std::string utf8 = WStringToUtf8(WriteXmlText(root));
         XmlNode back;
         ASSERT_TRUE(ParseXmlText(back, utf8.c_str(), true)) << utf8;
         ASSERT_EQ(back.children.size(), 4u);
@@ -312,7 +283,7 @@ TEST(XmlNode, UnsignedValuesRoundTripThroughStoredText)
         XmlNode* state = root.AddNewChild(L"m_state");
         state->SetAttribute(L"value", SerializeUIntValue(value, type));
         state->SetAttribute(L"type", type);
-        const std::string text = toUtf8(WriteXmlText(root));
+        const std::string text = WStringToUtf8(WriteXmlText(root));
         XmlNode back;
         ASSERT_TRUE(ParseXmlText(back, text.c_str(), false));
         const XmlNode* read = back.FindChild(L"M_STATE");

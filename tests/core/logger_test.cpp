@@ -238,7 +238,9 @@ TEST(Logger, EnvironmentOpensTheLogFileInTheLogFolder)
         }
         EXPECT_EQ(access(file.c_str(), F_OK) == 0, c.opened);
         if (c.opened)
+        {
             EXPECT_EQ(CapturedOutput::ReadFile(file), std::string("\xFF\xFEx\0\r\0\n\0", 8));
+        }
     }
     if (old)
         setenv("PELLWOOD_LOG", saved.c_str(), 1);

@@ -414,7 +414,9 @@ TEST_F(CanvasTest, CircleRingsAndFans)
             EXPECT_EQ(v[base + k].colour, Blue);
         }
         if (c.segments == 4)
+        {
             EXPECT_GT(v[base + 1].y, 40.0f) << "the second ring vertex is below the centre";
+        }
     }
 }
 

@@ -140,7 +140,9 @@ TEST_F(DeviceStateCacheTest, MaterialTable)
     auto check = [&](RenderState state, int expected)
     {
         if (expected != any)
+        {
             EXPECT_EQ(State(state), uint32_t(expected)) << "render state " << uint32_t(state);
+        }
     };
     for (const Row& row : rows)
     {

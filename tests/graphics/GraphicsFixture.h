@@ -12,6 +12,7 @@
 
 #include "platform/raster/RasterDevice.h"
 #include "platform/raster/RasterSystem.h"
+#include "tests/platform/RasterImages.h"
 
 #include <gtest/gtest.h>
 
@@ -131,17 +132,16 @@ struct FunctionRecreater : Recreater
     int calls = 0;
 };
 
-struct Picture
-{
-    uint32_t width = 0;
-    uint32_t height = 0;
-    std::vector<uint32_t> pixels;
-    bool operator==(const Picture&) const = default;
-};
+using RasterTest::Picture;
 
 // Empty when the picture equals tests/data/graphics/NAME.png; with PELLWOOD_WRITE_GRAPHICS_REFERENCES=1
-// the picture is written as the new reference instead.
-std::string CompareWithReference(const std::string& name, const Picture& picture);
+// the picture is written as the new reference instead. Named apart from the raster tests' own, which
+// argument-dependent lookup finds through Picture.
+inline std::string CompareWithGraphicsReference(const std::string& name, const Picture& picture)
+{
+    return RasterTest::CompareWithReferenceIn("graphics", "PELLWOOD_WRITE_GRAPHICS_REFERENCES", name,
+                                              picture);
+}
 
 class DeviceFixture : public ::testing::Test
 {

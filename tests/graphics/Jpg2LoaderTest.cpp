@@ -146,7 +146,9 @@ TEST_F(Jpg2LoaderTest, ReaderSeeksAndReadsWithinTheFile)
         EXPECT_EQ(reader.Tell(), s.reads ? s.position + s.count : s.position)
             << "a failed read moves nothing";
         if (s.reads && s.count > 0)
+        {
             EXPECT_EQ(bytes[0], uint8_t(s.position));
+        }
     }
     reader.Close();
     EXPECT_EQ(reader.Tell(), 0);

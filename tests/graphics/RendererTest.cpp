@@ -277,7 +277,7 @@ TEST_F(RendererTest, FrameOfSpritesMatchesItsReference)
     ASSERT_TRUE(BeginFrame());
     DrawScene();
     EndFrame();
-    EXPECT_EQ(CompareWithReference("sprites", ShownFrame()), "");
+    EXPECT_EQ(CompareWithGraphicsReference("sprites", ShownFrame()), "");
 }
 
 TEST_F(RendererTest, HundredDeviceLossesGiveIdenticalFramesAfterRecovery)
@@ -323,7 +323,9 @@ TEST_F(RendererTest, HundredDeviceLossesGiveIdenticalFramesAfterRecovery)
             break;
         }
         if (loss % 5 != 4)
+        {
             ASSERT_TRUE(frame()) << "the losing frame itself was drawn";
+        }
         int skipped = 0;
         while (!frame())
             ASSERT_LT(++skipped, 5);

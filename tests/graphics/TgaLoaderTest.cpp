@@ -75,7 +75,9 @@ TEST_F(TgaLoaderTest, HeaderRefusals)
         MemoryTexture texture;
         EXPECT_EQ(LoadFile(c.file, texture), c.failedStep);
         if (c.failedStep == 1)
+        {
             EXPECT_EQ(texture.allocations, 0);
+        }
     }
 }
 

@@ -144,9 +144,13 @@ TEST_F(RasterDeviceTest, EveryCallAnswersTheInjectedResult)
         }
         // The injection is used up: the call works again.
         if (c.call != Call::EndScene)
+        {
             EXPECT_EQ(c.run(*this), Result::Ok) << c.name;
+        }
         if (c.call == Call::Reset)
+        {
             ASSERT_EQ(device->BeginScene(), Result::Ok);
+        }
         ApplyEngineDefaults();
     }
 }

@@ -84,10 +84,11 @@ bool ReadPng(const std::string& path, Picture& picture)
     return true;
 }
 
-std::string CompareWithReference(const std::string& name, const Picture& frame)
+std::string CompareWithReferenceIn(const std::string& folder, const char* writeVariable,
+                                   const std::string& name, const Picture& frame)
 {
-    const std::string path = std::string(PELLWOOD_TEST_DATA) + "/raster/" + name + ".png";
-    const char* write = std::getenv("PELLWOOD_WRITE_RASTER_REFERENCES");
+    const std::string path = std::string(PELLWOOD_TEST_DATA) + "/" + folder + "/" + name + ".png";
+    const char* write = std::getenv(writeVariable);
     if (write && std::string(write) == "1")
         return WritePng(path, frame) ? std::string() : "cannot write " + path;
     Picture reference;
@@ -106,6 +107,11 @@ std::string CompareWithReference(const std::string& name, const Picture& frame)
         }
     }
     return {};
+}
+
+std::string CompareWithReference(const std::string& name, const Picture& frame)
+{
+    return CompareWithReferenceIn("raster", "PELLWOOD_WRITE_RASTER_REFERENCES", name, frame);
 }
 
 } // namespace RasterTest

@@ -82,6 +82,15 @@ inline void setVariable(std::vector<std::string>& environment, const std::string
     environment.push_back(name + "=" + value);
 }
 
+// ":<number>". Built by appending: gcc 12 misreads `":" + std::string` as an
+// overlapping copy (-Wrestrict).
+inline std::string displayName(int number)
+{
+    std::string name = ":";
+    name += std::to_string(number);
+    return name;
+}
+
 // An Xvfb of our own, stopped when the object goes.
 class XServer
 {
@@ -106,7 +115,7 @@ public:
             if (stat(lock.c_str(), &info) == 0 || stat(socket.c_str(), &info) == 0)
                 continue;
             if (tryStart(program, number))
-                return ":" + std::to_string(number);
+                return displayName(number);
         }
         return {};
     }
@@ -125,8 +134,8 @@ private:
         // Xvfb writes its display number to the descriptor once it accepts
         // connections, so no waiting by time is needed.
         const pid_t pid = spawn(program,
-                                {":" + std::to_string(number), "-nolisten", "tcp", "-screen", "0",
-                                 "1280x1024x24", "-displayfd", std::to_string(ready[1])},
+                                {displayName(number), "-nolisten", "tcp", "-screen", "0", "1280x1024x24",
+                                 "-displayfd", std::to_string(ready[1])},
                                 currentEnvironment(), &actions);
         posix_spawn_file_actions_destroy(&actions);
         close(ready[1]);

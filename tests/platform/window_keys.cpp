@@ -1,5 +1,6 @@
 // Key tables of the window layer: SDL keys to virtual keys, the control
 // characters of key presses, held modifiers, and the UTF-8 decoding of text.
+#include "platform/system/Utf8.h"
 #include "platform/window/KeyMapping.h"
 #include "platform/window/VirtualKeys.h"
 
@@ -194,6 +195,9 @@ TEST(WindowKeys, WideTextRoundTripsThroughUtf8)
     ASSERT_EQ(decoded.size(), title.size());
     for (std::size_t i = 0; i < title.size(); ++i)
         EXPECT_EQ(decoded[i], static_cast<char32_t>(title[i]));
+    EXPECT_EQ(WideFromUtf8(Utf8FromWide(title).c_str()), title);
+    EXPECT_EQ(WideFromUtf8("a\xC0\xAF\xE2\x82"), L"a");
+    EXPECT_EQ(WideFromUtf8(nullptr), L"");
     // Values that are no characters become the replacement character.
     EXPECT_EQ(Utf8FromWide(std::wstring(1, static_cast<wchar_t>(0xD800))), "\xEF\xBF\xBD");
 }

@@ -307,7 +307,9 @@ TEST_F(ScriptedWindow, MouseMessagesCarryButtonsAndKeys)
         EXPECT_EQ(mouse[i].kind, expected[i].kind) << i;
         EXPECT_EQ(mouse[i].window, window) << i;
         if (expected[i].kind == MessageKind::ButtonDown || expected[i].kind == MessageKind::ButtonUp)
+        {
             EXPECT_EQ(mouse[i].button, expected[i].button) << i;
+        }
         EXPECT_EQ(mouse[i].keyFlags, expected[i].flags) << i;
         EXPECT_EQ(mouse[i].x, expected[i].x) << i;
         EXPECT_EQ(mouse[i].y, expected[i].y) << i;
