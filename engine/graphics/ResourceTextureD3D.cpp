@@ -107,6 +107,7 @@ bool ResourceTextureD3D::Load()
         return false;
     }
     RenderStats::Add(statsCounter, GetMemorySize());
+    accounted = true;
     return true;
 }
 
@@ -117,8 +118,11 @@ bool ResourceTextureD3D::EnsureLoaded()
 
 bool ResourceTextureD3D::ReleaseData()
 {
-    if (texture)
+    // Only memory that a load counted is taken off: storage the program made and filled itself
+    // through Allocate was never added.
+    if (texture && accounted)
         RenderStats::Subtract(statsCounter, GetMemorySize());
+    accounted = false;
     texture.reset();
     return true;
 }

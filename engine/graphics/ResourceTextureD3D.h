@@ -72,6 +72,8 @@ private:
     uint32_t textureWidth = 0;
     uint32_t textureHeight = 0;
     uint32_t statsCounter;
+    // The memory of the storage is in the statistics counter (added by a successful load).
+    bool accounted = false;
 };
 
 } // namespace TarnEngine

@@ -85,6 +85,40 @@ TEST_F(ResourceTextureD3DTest, LoadAccountsMemoryAndLossGivesItBack)
     EXPECT_EQ(RenderStats::Get().counters[RenderStats::CounterDynamicTextures], 0u);
 }
 
+TEST_F(ResourceTextureD3DTest, StorageMadeWithoutALoadIsNeverTakenOffTheCounter)
+{
+    const uint32_t counter = RenderStats::CounterDynamicTextures;
+    FunctionRecreater recreater;
+    RefPtr<IResourceTexture> loaded = MakeTexture(&recreater);
+    ASSERT_TRUE(loaded->Load());
+    const uint32_t counted = RenderStats::Get().counters[counter];
+    ASSERT_EQ(counted, 16u * 16u * 4u);
+
+    // Filled by the program: Allocate does not count, so nothing may be subtracted either.
+    const std::function<void(IResourceTexture&)> releases[] = {
+        [](IResourceTexture& t) { t.Unload(); },
+        [](IResourceTexture& t) { t.ReleaseData(); },
+        [](IResourceTexture& t) {
+            t.Allocate({64, 64});
+        },
+        [this](IResourceTexture&)
+        {
+            device->SetLost(true);
+            device->BeginFrame();
+        },
+    };
+    for (const auto& release : releases)
+    {
+        RefPtr<IResourceTexture> made = MakeTexture(nullptr);
+        ASSERT_TRUE(made->Allocate({32, 32}));
+        release(*made);
+        made.Release();
+        EXPECT_EQ(RenderStats::Get().counters[counter], counted);
+    }
+    loaded.Release();
+    EXPECT_EQ(RenderStats::Get().counters[counter], 0u);
+}
+
 TEST_F(ResourceTextureD3DTest, LockFailureIsReported)
 {
     FunctionRecreater recreater;
