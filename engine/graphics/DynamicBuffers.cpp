@@ -5,6 +5,8 @@
 
 #include "platform/raster/RasterDevice.h"
 
+#include <cstdint>
+
 namespace TarnEngine
 {
 
@@ -47,7 +49,8 @@ DynamicVertexBuffer::~DynamicVertexBuffer()
 bool DynamicVertexBuffer::Create()
 {
     Raster::RasterDevice* device = owner ? owner->GetRasterDevice() : nullptr;
-    if (count == 0 || !device)
+    // A byte size past 32 bits would wrap into a small buffer that locks of `count` overrun.
+    if (count == 0 || uint64_t(count) * stride > UINT32_MAX || !device)
         return false;
     std::shared_ptr<Raster::RasterBuffer> made;
     if (device->CreateVertexBuffer(count * stride, usageOf(readable), fvf, Raster::Pool::Default, made) !=
@@ -118,7 +121,7 @@ DynamicIndexBuffer::~DynamicIndexBuffer()
 bool DynamicIndexBuffer::Create()
 {
     Raster::RasterDevice* device = owner ? owner->GetRasterDevice() : nullptr;
-    if (count == 0 || !device)
+    if (count == 0 || count > UINT32_MAX / 2 || !device)
         return false;
     std::shared_ptr<Raster::RasterBuffer> made;
     if (device->CreateIndexBuffer(count * 2, usageOf(readable), Raster::Format::Index16,

@@ -340,6 +340,10 @@ TEST_F(ResourceTextureD3DTest, DynamicBuffersComeBackEmptyAfterReset)
     }
 
     EXPECT_FALSE(device->CreateDynamicVertexBuffer(nullptr, 0, 28, Raster::Value::VertexFormatSprite, false));
+    // Sizes whose bytes do not fit 32 bits would wrap into a small buffer.
+    EXPECT_FALSE(
+        device->CreateDynamicVertexBuffer(nullptr, 153391690, 28, Raster::Value::VertexFormatSprite, false));
+    EXPECT_FALSE(device->CreateDynamicIndexBuffer(nullptr, 0x80000004u, false));
     Control().Inject(Call::CreateIndexBuffer, Result::OutOfVideoMemory);
     EXPECT_FALSE(device->CreateDynamicIndexBuffer(nullptr, 6, false));
 }
