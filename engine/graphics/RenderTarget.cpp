@@ -109,18 +109,18 @@ void RenderTarget::GetImageSize(uint32_t* outWidth, uint32_t* outHeight)
         *outHeight = height;
 }
 
-void RenderTarget::BeginRender()
+bool RenderTarget::BeginRender()
 {
     Raster::RasterDevice* device = owner ? owner->GetRasterDevice() : nullptr;
     if (!device || !texture)
-        return;
+        return false;
     device->GetRenderTarget(0, savedRenderTarget);
     device->GetDepthStencilSurface(savedDepthSurface);
-    if (texture->GetSurfaceLevel(0, targetSurface) == Result::Ok)
-    {
-        owner->GetStateCache().SetRenderTarget(targetSurface);
-        owner->GetStateCache().SetDepthStencilSurface(depthSurface);
-    }
+    if (texture->GetSurfaceLevel(0, targetSurface) != Result::Ok ||
+        !owner->GetStateCache().SetRenderTarget(targetSurface))
+        return false;
+    owner->GetStateCache().SetDepthStencilSurface(depthSurface);
+    return true;
 }
 
 void RenderTarget::EndRender()

@@ -40,7 +40,7 @@ public:
     RefPtr<ISurface> GetSurface() override { return nullptr; }
     uint32_t GetMemorySize() override { return textureWidth * textureHeight * 12; }
 
-    void BeginRender() override;
+    bool BeginRender() override;
     void EndRender() override;
     bool CopyToTexture(IResourceTexture* destination) override;
 

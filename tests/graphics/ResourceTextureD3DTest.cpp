@@ -256,7 +256,7 @@ TEST_F(ResourceTextureD3DTest, RenderTargetDrawsAndCopiesIntoATexture)
     RefPtr<IResourceTexture> texture = MakeTexture(&recreater);
     ASSERT_TRUE(target && device->BeginFrame());
     device->Clear(true, true, 0xFF111111);
-    target->BeginRender();
+    ASSERT_TRUE(target->BeginRender());
     device->Clear(true, true, 0x80402010);
     EXPECT_EQ(Pixel(0, 0), 0x80402010u);
     target->EndRender();
@@ -376,7 +376,7 @@ TEST_F(ResourceTextureD3DTest, ResourcesThatOutliveTheDeviceNeverReachItAgain)
     EXPECT_FALSE(texture->GetSurface());
     EXPECT_EQ(surface->GetDC(), nullptr);
     target->Bind(0, false);
-    target->BeginRender();
+    EXPECT_FALSE(target->BeginRender());
     target->EndRender();
     EXPECT_FALSE(target->CopyToTexture(texture.Get()));
     EXPECT_FALSE(target->Load());
