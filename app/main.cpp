@@ -1,48 +1,22 @@
 // Program entry of pellwood: fills the start-up record, starts the engine
 // with the game object, runs the loop and ends with the engine's exit code.
-// The game itself is not here yet: a minimal game object stands in for it and
-// only lets the engine draw cleared frames.
+// The game itself is not here yet: the sample game object stands in for it and
+// shows what the engine draws so far.
+#include "app/SampleGame.h"
 #include "engine/core/EngineManager.h"
-#include "engine/graphics/IGIL.h"
 
 #include <unistd.h>
-
-namespace
-{
-
-using namespace TarnEngine;
-
-// Colour of the cleared frame (ARGB), so that a running window can be told from an empty one.
-constexpr uint32_t kClearColour = 0xFF203048;
-
-class MinimalGame final : public ITarnGame
-{
-public:
-    bool Initialize() override
-    {
-        if (EngineManager* engine = EngineManager::Get())
-            if (IGIL* device = engine->GetDevice())
-                device->SetClearParams(true, kClearColour);
-        return true;
-    }
-    bool CanClose() override { return true; }
-    void OnActivate() override {}
-    void OnDeactivate() override {}
-    void Reserved(uintptr_t, uintptr_t) override {}
-    void Shutdown() override {}
-    void Update() override {}
-};
-
-} // namespace
 
 // A pure virtual call ends the program with its own exit code.
 extern "C" void __cxa_pure_virtual()
 {
-    _exit(ExitPureVirtualCall);
+    _exit(TarnEngine::ExitPureVirtualCall);
 }
 
 int main()
 {
+    using namespace TarnEngine;
+
     STarnGameInitParams params;
     params.applicationName = L"Pellwood";
     params.windowTitle = L"The Pellwood";
@@ -53,7 +27,7 @@ int main()
     params.fullscreenAllowed = 1;
     params.startFullscreen = 1;
 
-    MinimalGame game;
+    SampleGame game;
     int exitCode = ExitStartupFailed;
     {
         EngineManager engine;
