@@ -145,7 +145,7 @@ void SampleGame::drawShapes(Renderer& renderer, float seconds)
         SpritePoint{side * 0.5f, side * 0.42f},
         SpritePoint{side * 0.5f + 90.0f * std::sin(angle), side * 0.42f - 90.0f * std::cos(angle)},
         0xFFFFFFFF, 0x00FFFFFF);
-    canvas->DrawPlainTextLine(SpritePoint{92.0f, side - 40.0f}, 14, 0xFFE0E0E0, L"CRenderCanvas");
+    canvas->DrawPlainTextLine(SpritePoint{92.0f, side - 40.0f}, 14, 0xFFE0E0E0, L"render canvas");
 
     if (!device->BeginFrame())
         return;
