@@ -163,8 +163,10 @@ bool nestingWithinLimit(const char* p)
     {
         if (p[i] != '<')
         {
-            ++i;
-            continue;
+            const char* open = std::strchr(p + i, '<');
+            if (!open)
+                break;
+            i = static_cast<size_t>(open - p);
         }
         const char next = p[i + 1];
         if (next == '!')
@@ -192,24 +194,30 @@ bool nestingWithinLimit(const char* p)
         if (++depth > kMaxParseDepth)
             return false;
         ++i;
-        bool afterEquals = false;
-        while (p[i] && p[i] != '>')
+        for (;;)
         {
-            const char c = p[i];
-            if (afterEquals && (c == '"' || c == '\''))
+            const char* mark = std::strpbrk(p + i, "=/>");
+            if (!mark)
+                return true;
+            i = static_cast<size_t>(mark - p);
+            if (*mark == '>')
+                break;
+            ++i;
+            if (*mark == '/')
             {
-                const char* close = std::strchr(p + i + 1, c);
-                i = close ? static_cast<size_t>(close - p) + 1 : std::strlen(p);
-                afterEquals = false;
+                if (p[i] == '>' && depth > 0)
+                    --depth;
                 continue;
             }
-            if (c == '=')
-                afterEquals = true;
-            else if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
-                afterEquals = false;
-            if (c == '/' && p[i + 1] == '>' && depth > 0)
-                --depth;
-            ++i;
+            while (p[i] == ' ' || p[i] == '\t' || p[i] == '\n' || p[i] == '\r')
+                ++i;
+            if (p[i] == '"' || p[i] == '\'')
+            {
+                const char* close = std::strchr(p + i + 1, p[i]);
+                if (!close)
+                    return true;
+                i = static_cast<size_t>(close - p) + 1;
+            }
         }
         if (p[i])
             ++i;

@@ -180,6 +180,31 @@ TEST(XmlNode, DeepNestingIsRefused)
     EXPECT_EQ(target.children.size(), 10000u);
 }
 
+TEST(XmlNode, NestingLimitCountsOnlyOpenElements)
+{
+    // Quoted '>' and "/>", blanks around '=', empty elements and comments
+    // between the levels must not move the count.
+    auto nested = [](int depth)
+    {
+        std::string text;
+        for (int i = 0; i < depth; ++i)
+            text += "<e/><!-- <c> --><a x = '>' y=\"/>\">";
+        for (int i = 0; i < depth; ++i)
+            text += "</a>";
+        return text;
+    };
+    struct Case
+    {
+        int depth;
+        bool parses;
+    } cases[] = {{1, true}, {512, true}, {513, false}};
+    for (const Case& c : cases)
+    {
+        XmlNode target;
+        EXPECT_EQ(ParseXmlText(target, nested(c.depth).c_str(), true), c.parses) << c.depth;
+    }
+}
+
 TEST(XmlNode, PrintForms)
 {
     XmlNode root(L"Root");
