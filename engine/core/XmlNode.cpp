@@ -337,7 +337,8 @@ double XmlNode::GetDoubleAttribute(const std::wstring& attributeName, double def
     const std::wstring* value = FindAttribute(attributeName);
     if (!value)
         return defaultValue;
-    return std::wcstod(value->c_str(), nullptr);
+    // The files write a decimal point whatever the player's locale.
+    return WStringToDouble(*value);
 }
 
 float XmlNode::GetFloatAttribute(const std::wstring& attributeName, float defaultValue) const

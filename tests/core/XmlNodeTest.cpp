@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <random>
 #include <string>
 
@@ -134,6 +135,23 @@ TEST(XmlNode, TypedAttributeReaders)
     EXPECT_FALSE(node->GetAttribute(L"absent", out));
     EXPECT_EQ(out, L"");
     EXPECT_EQ(node->FindAttribute(L"T1"), nullptr); // names are case-sensitive
+}
+
+TEST(XmlNode, NumbersReadTheSameInEveryLocale)
+{
+    XmlNode node;
+    node.SetAttribute(L"alpha", L" 0.75");
+    // A locale with a decimal comma, when the machine has one, must not change the reading.
+    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = previous ? previous : "C";
+    for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8", "C"})
+    {
+        if (std::setlocale(LC_NUMERIC, name) == nullptr)
+            continue;
+        EXPECT_DOUBLE_EQ(node.GetDoubleAttribute(L"alpha", 1.0), 0.75) << name;
+        EXPECT_FLOAT_EQ(node.GetFloatAttribute(L"alpha", 1.0f), 0.75f) << name;
+    }
+    std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
 TEST(XmlNode, ConversionMergesTextAndNamesAreAnsi)
