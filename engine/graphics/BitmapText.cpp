@@ -85,7 +85,6 @@ void BitmapText::Layout(const std::wstring& text, const BitmapFontData* font, ui
     int64_t penY = 0;
     std::vector<size_t> lineEnds;
     size_t lastBreak = 0;
-    float minX = 1.0f, minY = 1.0f, maxX = -1.0f, maxY = -1.0f;
 
     for (size_t i = 0; i < units.size(); ++i)
     {
@@ -134,16 +133,21 @@ void BitmapText::Layout(const std::wstring& text, const BitmapFontData* font, ui
             // there rather than moving down again with every further glyph.
             lastBreak = 0;
         }
-
-        const GlyphQuad& placed = quads.back();
-        minX = std::min(minX, placed.corners[0].x);
-        maxX = std::max(maxX, placed.corners[2].x);
-        minY = std::min(minY, placed.corners[0].y);
-        maxY = std::max(maxY, placed.corners[2].y);
     }
     lineEnds.push_back(quads.size());
     if (quads.empty())
         return;
+
+    // The bounds of the glyphs where the wrapping left them (not where they
+    // stood before a word moved down), before alignment.
+    float minX = 1.0f, minY = 1.0f, maxX = -1.0f, maxY = -1.0f;
+    for (const GlyphQuad& quad : quads)
+    {
+        minX = std::min(minX, quad.corners[0].x);
+        maxX = std::max(maxX, quad.corners[2].x);
+        minY = std::min(minY, quad.corners[0].y);
+        maxY = std::max(maxY, quad.corners[2].y);
+    }
     size.width = clampToInt32(std::trunc(double(maxX) - double(minX)));
     size.height = clampToInt32(std::trunc(double(maxY) - double(minY)));
 

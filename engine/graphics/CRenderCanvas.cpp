@@ -57,7 +57,8 @@ CRenderCanvas::CRenderCanvas(IGIL* owner) : device(owner), consoleFonts(textRend
 
 CRenderCanvas::~CRenderCanvas()
 {
-    device->RemoveEventSubscriber(this);
+    if (device)
+        device->RemoveEventSubscriber(this);
     Clear();
     for (Pass& pass : passes)
     {

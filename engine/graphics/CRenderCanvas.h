@@ -87,6 +87,11 @@ public:
 
     void OnDeviceLost() override { Clear(); }
     bool OnDeviceReset() override { return true; }
+    void OnDeviceDestroyed() override
+    {
+        Clear();
+        device = nullptr;
+    }
 
     // Replaces where text lines find their fonts (the text renderer's console fonts by default;
     // null finds none).

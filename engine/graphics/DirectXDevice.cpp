@@ -101,6 +101,15 @@ DirectXDevice::DirectXDevice(DeviceServices deviceServices)
 
 DirectXDevice::~DirectXDevice()
 {
+    // Resources still held elsewhere give their storage up and forget the device, so that they can
+    // be used or deleted later without reaching it.
+    NotifyLost();
+    while (!subscribers.empty())
+    {
+        RenderEventSubscriber* subscriber = *subscribers.begin();
+        subscribers.erase(subscribers.begin());
+        subscriber->OnDeviceDestroyed();
+    }
     Shutdown();
     system.reset();
     subscribers.clear();

@@ -5,6 +5,8 @@
 
 #include "platform/raster/RasterDevice.h"
 
+#include <cstdint>
+
 namespace TarnEngine
 {
 
@@ -21,6 +23,11 @@ uint32_t lockFlags(bool readOnly)
 {
     return readOnly ? V::LockReadOnly : V::LockDiscard;
 }
+// The range lies within the buffer; the byte sizes derived from it cannot wrap.
+bool withinBuffer(uint32_t lockCount, uint32_t offset, uint32_t count)
+{
+    return uint64_t(offset) + lockCount <= count;
+}
 } // namespace
 
 DynamicVertexBuffer::DynamicVertexBuffer(DirectXDevice* ownerDevice, IBufferFiller* bufferFiller,
@@ -34,14 +41,16 @@ DynamicVertexBuffer::DynamicVertexBuffer(DirectXDevice* ownerDevice, IBufferFill
 
 DynamicVertexBuffer::~DynamicVertexBuffer()
 {
-    owner->RemoveEventSubscriber(this);
+    if (owner)
+        owner->RemoveEventSubscriber(this);
     buffer.reset();
 }
 
 bool DynamicVertexBuffer::Create()
 {
-    Raster::RasterDevice* device = owner->GetRasterDevice();
-    if (count == 0 || !device)
+    Raster::RasterDevice* device = owner ? owner->GetRasterDevice() : nullptr;
+    // A byte size past 32 bits would wrap into a small buffer that locks of `count` overrun.
+    if (count == 0 || uint64_t(count) * stride > UINT32_MAX || !device)
         return false;
     std::shared_ptr<Raster::RasterBuffer> made;
     if (device->CreateVertexBuffer(count * stride, usageOf(readable), fvf, Raster::Pool::Default, made) !=
@@ -67,7 +76,7 @@ bool DynamicVertexBuffer::Lock(void** data, uint32_t lockCount, uint32_t offset,
 {
     if (data)
         *data = nullptr;
-    if (!data || (!buffer && !Create()))
+    if (!data || !withinBuffer(lockCount, offset, count) || (!buffer && !Create()))
         return false;
     return buffer->Lock(offset * stride, lockCount * stride, data, lockFlags(readOnly)) == Result::Ok;
 }
@@ -80,8 +89,14 @@ void DynamicVertexBuffer::Unlock()
 
 void DynamicVertexBuffer::OnDeviceLost()
 {
-    if (owner->GetRasterDevice() && buffer)
+    if (owner && owner->GetRasterDevice() && buffer)
         buffer.reset();
+}
+
+void DynamicVertexBuffer::OnDeviceDestroyed()
+{
+    buffer.reset();
+    owner = nullptr;
 }
 
 bool DynamicVertexBuffer::OnDeviceReset()
@@ -98,14 +113,15 @@ DynamicIndexBuffer::DynamicIndexBuffer(DirectXDevice* ownerDevice, IBufferFiller
 
 DynamicIndexBuffer::~DynamicIndexBuffer()
 {
-    owner->RemoveEventSubscriber(this);
+    if (owner)
+        owner->RemoveEventSubscriber(this);
     buffer.reset();
 }
 
 bool DynamicIndexBuffer::Create()
 {
-    Raster::RasterDevice* device = owner->GetRasterDevice();
-    if (count == 0 || !device)
+    Raster::RasterDevice* device = owner ? owner->GetRasterDevice() : nullptr;
+    if (count == 0 || count > UINT32_MAX / 2 || !device)
         return false;
     std::shared_ptr<Raster::RasterBuffer> made;
     if (device->CreateIndexBuffer(count * 2, usageOf(readable), Raster::Format::Index16,
@@ -128,7 +144,7 @@ bool DynamicIndexBuffer::Lock(void** data, uint32_t lockCount, uint32_t offset, 
 {
     if (data)
         *data = nullptr;
-    if (!data || (!buffer && !Create()))
+    if (!data || !withinBuffer(lockCount, offset, count) || (!buffer && !Create()))
         return false;
     return buffer->Lock(offset * 2, lockCount * 2, data, lockFlags(readOnly)) == Result::Ok;
 }
@@ -141,8 +157,14 @@ void DynamicIndexBuffer::Unlock()
 
 void DynamicIndexBuffer::OnDeviceLost()
 {
-    if (owner->GetRasterDevice() && buffer)
+    if (owner && owner->GetRasterDevice() && buffer)
         buffer.reset();
+}
+
+void DynamicIndexBuffer::OnDeviceDestroyed()
+{
+    buffer.reset();
+    owner = nullptr;
 }
 
 bool DynamicIndexBuffer::OnDeviceReset()

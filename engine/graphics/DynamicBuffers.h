@@ -65,6 +65,7 @@ public:
 
     void OnDeviceLost() override;
     bool OnDeviceReset() override;
+    void OnDeviceDestroyed() override;
 
     // Makes the storage; false when the device refuses.
     bool Create();
@@ -95,6 +96,7 @@ public:
 
     void OnDeviceLost() override;
     bool OnDeviceReset() override;
+    void OnDeviceDestroyed() override;
 
     bool Create();
     bool HasStorage() const { return buffer != nullptr; }

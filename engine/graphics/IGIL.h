@@ -32,6 +32,9 @@ public:
     virtual void OnDeviceLost() {}
     // The device ignores the result.
     virtual bool OnDeviceReset() { return true; }
+    // The device is being deleted while this object still lives (after OnDeviceLost): the object
+    // must never reach the device again.
+    virtual void OnDeviceDestroyed() {}
 };
 
 class IRecreateFinishListener

@@ -82,7 +82,9 @@ class IRenderTarget : public IResourceTexture
 public:
     explicit IRenderTarget(const std::wstring& name) : IResourceTexture(name) {}
 
-    virtual void BeginRender() = 0;
+    // False when the target cannot be drawn into (no storage): drawing still goes to the current
+    // target, so the caller draws nothing.
+    virtual bool BeginRender() = 0;
     virtual void EndRender() = 0;
     // The destination must be a device texture; false when the copy could not be made.
     virtual bool CopyToTexture(IResourceTexture* destination) = 0;

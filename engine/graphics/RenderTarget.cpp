@@ -22,13 +22,14 @@ RenderTarget::RenderTarget(DirectXDevice* ownerDevice, IRenderTargetListener* li
 
 RenderTarget::~RenderTarget()
 {
-    owner->RemoveEventSubscriber(this);
+    if (owner)
+        owner->RemoveEventSubscriber(this);
     ReleaseAll();
 }
 
 bool RenderTarget::Load()
 {
-    if (width == 0 || height == 0)
+    if (width == 0 || height == 0 || !owner)
         return false;
     ReleaseAll();
     const uint32_t w = PowerOfTwoAtLeast(width);
@@ -66,7 +67,8 @@ void RenderTarget::ReleaseAll()
 
 void RenderTarget::Bind(uint32_t stage, bool force)
 {
-    owner->GetStateCache().SetTexture(stage, texture, force);
+    if (owner)
+        owner->GetStateCache().SetTexture(stage, texture, force);
 }
 
 bool RenderTarget::Lock(void** bits, int32_t* pitch, bool readOnly)
@@ -107,22 +109,24 @@ void RenderTarget::GetImageSize(uint32_t* outWidth, uint32_t* outHeight)
         *outHeight = height;
 }
 
-void RenderTarget::BeginRender()
+bool RenderTarget::BeginRender()
 {
-    Raster::RasterDevice* device = owner->GetRasterDevice();
+    Raster::RasterDevice* device = owner ? owner->GetRasterDevice() : nullptr;
     if (!device || !texture)
-        return;
+        return false;
     device->GetRenderTarget(0, savedRenderTarget);
     device->GetDepthStencilSurface(savedDepthSurface);
-    if (texture->GetSurfaceLevel(0, targetSurface) == Result::Ok)
-    {
-        owner->GetStateCache().SetRenderTarget(targetSurface);
-        owner->GetStateCache().SetDepthStencilSurface(depthSurface);
-    }
+    if (texture->GetSurfaceLevel(0, targetSurface) != Result::Ok ||
+        !owner->GetStateCache().SetRenderTarget(targetSurface))
+        return false;
+    owner->GetStateCache().SetDepthStencilSurface(depthSurface);
+    return true;
 }
 
 void RenderTarget::EndRender()
 {
+    if (!owner)
+        return;
     if (savedRenderTarget)
         owner->GetStateCache().SetRenderTarget(savedRenderTarget);
     if (savedRenderTarget || savedDepthSurface)
@@ -135,7 +139,7 @@ void RenderTarget::EndRender()
 bool RenderTarget::CopyToTexture(IResourceTexture* destination)
 {
     auto* target = dynamic_cast<ResourceTextureD3D*>(destination);
-    Raster::RasterDevice* device = owner->GetRasterDevice();
+    Raster::RasterDevice* device = owner ? owner->GetRasterDevice() : nullptr;
     if (!target || !device || !texture || !readbackSurface)
         return false;
     target->GetTextureSize(nullptr, nullptr);
@@ -149,6 +153,12 @@ bool RenderTarget::CopyToTexture(IResourceTexture* destination)
     if (device->GetRenderTargetData(own, readbackSurface) != Result::Ok)
         return false;
     return CopySurface(*readbackSurface, *other);
+}
+
+void RenderTarget::OnDeviceDestroyed()
+{
+    ReleaseAll();
+    owner = nullptr;
 }
 
 bool RenderTarget::OnDeviceReset()

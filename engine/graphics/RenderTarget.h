@@ -40,12 +40,13 @@ public:
     RefPtr<ISurface> GetSurface() override { return nullptr; }
     uint32_t GetMemorySize() override { return textureWidth * textureHeight * 12; }
 
-    void BeginRender() override;
+    bool BeginRender() override;
     void EndRender() override;
     bool CopyToTexture(IResourceTexture* destination) override;
 
     void OnDeviceLost() override { ReleaseAll(); }
     bool OnDeviceReset() override;
+    void OnDeviceDestroyed() override;
 
     bool HasStorage() const { return texture != nullptr; }
 

@@ -266,7 +266,14 @@ bool Renderer::RenderToTarget(IRenderTarget* target, const InstanceHandle& insta
         Flush();
     else if (!device->BeginFrame())
         return false;
-    target->BeginRender();
+    if (!target->BeginRender())
+    {
+        // The clear and the drawing would land on the frame being built.
+        target->EndRender();
+        if (!inFrame)
+            device->EndFrame();
+        return false;
+    }
     device->Clear(true, true, ClearRenderToTarget);
     const Matrix3 identity;
     instances.draw(instance, matrix ? *matrix : identity, 1.0f);
@@ -297,7 +304,13 @@ void Renderer::RenderItemsToTarget(const Matrix4* world, const Matrix4* view, co
         Flush();
     else if (!device->BeginFrame())
         return;
-    target->BeginRender();
+    if (!target->BeginRender())
+    {
+        target->EndRender();
+        if (!inFrame)
+            device->EndFrame();
+        return;
+    }
     device->Clear(true, true, ClearItemsToTarget);
     device->SetTransforms(world, view, projection);
     for (const DrawCall& item : items)

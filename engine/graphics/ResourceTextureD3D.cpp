@@ -83,22 +83,31 @@ ResourceTextureD3D::ResourceTextureD3D(DirectXDevice* ownerDevice, Recreater* te
 
 ResourceTextureD3D::~ResourceTextureD3D()
 {
-    owner->RemoveEventSubscriber(this);
+    if (owner)
+        owner->RemoveEventSubscriber(this);
     ReleaseData();
 }
 
 bool ResourceTextureD3D::HasStorage() const
 {
-    return texture && owner->GetRasterDevice();
+    return texture && owner && owner->GetRasterDevice();
 }
 
 bool ResourceTextureD3D::Load()
 {
     if (!recreater)
         return false;
+    // The fill starts from nothing, so the memory is counted once whatever was there before.
+    ReleaseData();
     if (!recreater->Recreate(this))
+    {
+        // Storage made before the fill failed holds no picture: the texture stays unloaded, binds
+        // as nothing and is tried again on its next use.
+        texture.reset();
         return false;
+    }
     RenderStats::Add(statsCounter, GetMemorySize());
+    accounted = true;
     return true;
 }
 
@@ -109,14 +118,19 @@ bool ResourceTextureD3D::EnsureLoaded()
 
 bool ResourceTextureD3D::ReleaseData()
 {
-    if (texture)
+    // Only memory that a load counted is taken off: storage the program made and filled itself
+    // through Allocate was never added.
+    if (texture && accounted)
         RenderStats::Subtract(statsCounter, GetMemorySize());
+    accounted = false;
     texture.reset();
     return true;
 }
 
 bool ResourceTextureD3D::Allocate(ImageSize size)
 {
+    if (!owner)
+        return false;
     if (HasStorage() && (size.width != width || size.height != height))
         ReleaseData();
     width = size.width;
@@ -132,6 +146,8 @@ bool ResourceTextureD3D::Allocate(ImageSize size)
 
 void ResourceTextureD3D::Bind(uint32_t stage, bool force)
 {
+    if (!owner)
+        return;
     // A texture that cannot be loaded binds as nothing rather than leaving the last one in place.
     if (!EnsureLoaded() || !texture)
     {
@@ -197,6 +213,12 @@ void ResourceTextureD3D::OnDeviceLost()
 {
     if (HasStorage())
         ReleaseData();
+}
+
+void ResourceTextureD3D::OnDeviceDestroyed()
+{
+    ReleaseData();
+    owner = nullptr;
 }
 
 bool ResourceTextureD3D::OnDeviceReset()

@@ -54,6 +54,7 @@ public:
 
     void OnDeviceLost() override;
     bool OnDeviceReset() override;
+    void OnDeviceDestroyed() override;
 
     const std::shared_ptr<Raster::RasterTexture>& GetRasterTexture() const { return texture; }
     uint32_t GetStatsCounter() const { return statsCounter; }
@@ -71,6 +72,8 @@ private:
     uint32_t textureWidth = 0;
     uint32_t textureHeight = 0;
     uint32_t statsCounter;
+    // The memory of the storage is in the statistics counter (added by a successful load).
+    bool accounted = false;
 };
 
 } // namespace TarnEngine

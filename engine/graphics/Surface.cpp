@@ -17,10 +17,14 @@ using Raster::Result;
 Surface::Surface(DirectXDevice* ownerDevice, std::shared_ptr<Raster::RasterSurface> levelSurface)
     : owner(ownerDevice), surface(std::move(levelSurface))
 {
+    if (owner)
+        owner->AddEventSubscriber(this);
 }
 
 Surface::~Surface()
 {
+    if (owner)
+        owner->RemoveEventSubscriber(this);
     if (dcOut && gdiCopy)
         gdiCopy->UnlockRect();
     gdiCopy.reset();
@@ -64,6 +68,8 @@ SurfaceDC* Surface::GetDC()
     if (dcOut)
         return &dc;
     if (!surface)
+        return nullptr;
+    if (!gdiCopy && !owner)
         return nullptr;
     if (!gdiCopy)
     {

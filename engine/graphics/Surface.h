@@ -2,7 +2,7 @@
 // into pictures: the copy is made on the first GetDC and written back by ReleaseDC.
 #pragma once
 
-#include "engine/graphics/IResourceTexture.h"
+#include "engine/graphics/IGIL.h"
 
 #include <memory>
 
@@ -16,7 +16,8 @@ namespace TarnEngine
 
 class DirectXDevice;
 
-class Surface : public ISurface
+// Listens to the device only to learn that it is gone: the drawing-context copy is made through it.
+class Surface : public ISurface, public RenderEventSubscriber
 {
 public:
     Surface(DirectXDevice* owner, std::shared_ptr<Raster::RasterSurface> surface);
@@ -27,6 +28,8 @@ public:
     void GetSize(uint32_t* width, uint32_t* height) override;
     SurfaceDC* GetDC() override;
     void ReleaseDC() override;
+
+    void OnDeviceDestroyed() override { owner = nullptr; }
 
 private:
     DirectXDevice* owner;

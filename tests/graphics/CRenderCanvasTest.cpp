@@ -781,6 +781,17 @@ TEST_F(CanvasTest, CreationFailsCleanlyWhenABufferIsRefused)
     EXPECT_EQ(CRenderCanvas::Create(), nullptr) << "no renderer, no canvas";
 }
 
+TEST_F(CanvasTest, ACanvasThatOutlivesTheRendererLetsGoOfTheDevice)
+{
+    canvas->DrawRect(10, 10, 10, 10, Red, true);
+    texture.Release();
+    renderer.reset();
+    EXPECT_TRUE(canvas->IsClear()) << "the device's end is a loss";
+    canvas->DrawRect(10, 10, 10, 10, Red, true);
+    canvas->Render(Matrix3(), 1);
+    canvas.reset();
+}
+
 TEST_F(CanvasTest, TextLinesTakeTheTextAsItIs)
 {
     struct Case

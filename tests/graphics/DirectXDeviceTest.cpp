@@ -38,6 +38,13 @@ struct CountingListener : IRecreateFinishListener
 class DirectXDeviceTest : public DeviceFixture
 {
 protected:
+    // The device goes before the subscribers it still tells.
+    void TearDown() override
+    {
+        device.reset();
+        DeviceFixture::TearDown();
+    }
+
     // Opens, closes and presents one frame; answers what BeginFrame said.
     bool Frame()
     {

@@ -234,6 +234,24 @@ TEST_F(FontTest, FailedDrawingLeavesTheTextureUnloaded)
     EXPECT_EQ(RenderStats::Get().counters[RenderStats::CounterDynamicTextures], 0u);
 }
 
+TEST_F(FontTest, BlocksThatOutliveTheirFontAreNeverDrawnByItAgain)
+{
+    TextTexture out;
+    {
+        RecordingFont font;
+        font.RenderText(out, desc, TextRenderParams(L"Hello", 100, 20, 0, 0, 0));
+        ASSERT_TRUE(out.texture);
+        out.texture->Bind(0, false);
+        ASSERT_EQ(font.drawn.size(), 1u);
+    }
+    EXPECT_TRUE(out.texture->IsLoaded()) << "what the block holds stays while the device does";
+    // The reset would otherwise ask the deleted font to draw the block again.
+    resetDevice();
+    EXPECT_FALSE(out.texture->IsLoaded());
+    out.texture->Bind(0, false);
+    EXPECT_EQ(static_cast<DirectXDevice&>(gil()).GetStateCache().GetTexture(0), nullptr);
+}
+
 // FreeType fonts over a "fonts" folder holding DejaVu Sans.
 class FreeTypeFontTest : public FontTest
 {

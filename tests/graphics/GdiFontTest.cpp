@@ -252,7 +252,9 @@ TEST_F(GdiFontTest, StylesAndRefusals)
     TextTexture out;
     font.RenderText(out, desc, TextRenderParams(L"x", 0, 10, 0, 0, 0));
     if (out.texture)
+    {
         EXPECT_FALSE(out.texture->IsLoaded());
+    }
 }
 
 } // namespace

@@ -380,6 +380,50 @@ TEST_F(RendererTest, RenderToTargetDrawsTheInstanceAndCopiesItOut)
     EXPECT_EQ(draws, 2);
 }
 
+TEST_F(RendererTest, TargetWithoutStorageDrawsNothingOverTheFrame)
+{
+    HandleTable table;
+    int instanceObject = 0;
+    InstanceHandle handle;
+    table.Add(handle, &instanceObject, 1);
+    int draws = 0;
+    renderer->SetInstanceServices(
+        {[&](const InstanceHandle&, const Matrix3& m, float)
+         {
+             ++draws;
+             renderer->DrawQuad({eMaterialNoTexture, nullptr, false}, m, SpriteRect{}, 0xFF0000FF, true);
+             return true;
+         },
+         nullptr});
+    RefPtr<IRenderTarget> target = renderer->CreateRenderTarget({16, 16});
+    ASSERT_TRUE(target);
+    // The target's storage cannot be made again after the reset.
+    dx->SetLost(true);
+    Control().Inject(Call::CreateDepthStencilSurface, Result::InvalidCall);
+    int skipped = 0;
+    while (!BeginFrame())
+        ASSERT_LT(++skipped, 5);
+    ASSERT_FALSE(static_cast<RenderTarget*>(target.Get())->HasStorage());
+
+    Quad(eMaterialNoTexture, nullptr, 0, 0, 8, 8, 0xFF00C000);
+    EXPECT_FALSE(renderer->RenderToTarget(target.Get(), handle, nullptr));
+    auto vertices = renderer->CreateCanvasVertexBuffer();
+    auto indices = dx->CreateDynamicIndexBuffer(nullptr, 6, false);
+    ASSERT_TRUE(vertices && indices);
+    renderer->RenderItemsToTarget(nullptr, nullptr, nullptr, target, {DrawCall{}}, vertices.get(),
+                                  indices.get());
+    renderer->Flush();
+    EXPECT_EQ(PixelAt(4, 4), 0xFF00C000u) << "the frame is neither cleared nor drawn over";
+    EXPECT_EQ(PixelAt(12, 12), 0u) << "the frame's own clear";
+    EXPECT_TRUE(dx->GetRasterDevice()->InScene());
+    EndFrame();
+    EXPECT_EQ(draws, 0);
+
+    EXPECT_FALSE(renderer->RenderToTarget(target.Get(), handle, nullptr));
+    EXPECT_FALSE(dx->GetRasterDevice()->InScene()) << "the frame it opened is closed again";
+    table.Release(handle);
+}
+
 TEST_F(RendererTest, RenderItemsToTargetClearsAndDrawsEachItem)
 {
     auto vertices = renderer->CreateCanvasVertexBuffer();

@@ -85,6 +85,40 @@ TEST_F(ResourceTextureD3DTest, LoadAccountsMemoryAndLossGivesItBack)
     EXPECT_EQ(RenderStats::Get().counters[RenderStats::CounterDynamicTextures], 0u);
 }
 
+TEST_F(ResourceTextureD3DTest, StorageMadeWithoutALoadIsNeverTakenOffTheCounter)
+{
+    const uint32_t counter = RenderStats::CounterDynamicTextures;
+    FunctionRecreater recreater;
+    RefPtr<IResourceTexture> loaded = MakeTexture(&recreater);
+    ASSERT_TRUE(loaded->Load());
+    const uint32_t counted = RenderStats::Get().counters[counter];
+    ASSERT_EQ(counted, 16u * 16u * 4u);
+
+    // Filled by the program: Allocate does not count, so nothing may be subtracted either.
+    const std::function<void(IResourceTexture&)> releases[] = {
+        [](IResourceTexture& t) { t.Unload(); },
+        [](IResourceTexture& t) { t.ReleaseData(); },
+        [](IResourceTexture& t) {
+            t.Allocate({64, 64});
+        },
+        [this](IResourceTexture&)
+        {
+            device->SetLost(true);
+            device->BeginFrame();
+        },
+    };
+    for (const auto& release : releases)
+    {
+        RefPtr<IResourceTexture> made = MakeTexture(nullptr);
+        ASSERT_TRUE(made->Allocate({32, 32}));
+        release(*made);
+        made.Release();
+        EXPECT_EQ(RenderStats::Get().counters[counter], counted);
+    }
+    loaded.Release();
+    EXPECT_EQ(RenderStats::Get().counters[counter], 0u);
+}
+
 TEST_F(ResourceTextureD3DTest, LockFailureIsReported)
 {
     FunctionRecreater recreater;
@@ -117,6 +151,47 @@ TEST_F(ResourceTextureD3DTest, TextureThatFailsToLoadBindsNothing)
     broken->Bind(0, false);
     EXPECT_EQ(device->GetStateCache().GetTexture(0), nullptr);
     EXPECT_FALSE(broken->IsLoaded());
+}
+
+// Makes the storage, then fails the fill (a picture found damaged after its size was read).
+struct FailAfterAllocate : Recreater
+{
+    bool Recreate(IResourceTexture* texture) override
+    {
+        ++calls;
+        return texture->Allocate({32, 16}) && !fail;
+    }
+    bool fail = true;
+    int calls = 0;
+};
+
+TEST_F(ResourceTextureD3DTest, FillThatFailsAfterAllocatingLeavesTheTextureUnloaded)
+{
+    FunctionRecreater good;
+    FailAfterAllocate bad;
+    RefPtr<IResourceTexture> shown = MakeTexture(&good);
+    RefPtr<IResourceTexture> broken = MakeTexture(&bad);
+    shown->Bind(0, false);
+    ASSERT_NE(device->GetStateCache().GetTexture(0), nullptr);
+    const uint64_t before = Control().UsedMemory();
+    const uint32_t counted = RenderStats::Get().counters[RenderStats::CounterDynamicTextures];
+
+    EXPECT_FALSE(broken->Load());
+    EXPECT_FALSE(broken->IsLoaded());
+    EXPECT_EQ(Control().UsedMemory(), before) << "the half-made storage is given back";
+    broken->Bind(0, false);
+    EXPECT_EQ(device->GetStateCache().GetTexture(0), nullptr) << "nothing half-filled is drawn";
+    EXPECT_EQ(bad.calls, 2) << "each use tries the fill again";
+    void* bits = reinterpret_cast<void*>(uintptr_t(1));
+    int32_t pitch = 0;
+    EXPECT_FALSE(broken->Lock(&bits, &pitch, true));
+    EXPECT_EQ(bits, nullptr);
+    EXPECT_EQ(RenderStats::Get().counters[RenderStats::CounterDynamicTextures], counted);
+
+    bad.fail = false;
+    EXPECT_TRUE(broken->Load());
+    EXPECT_TRUE(broken->Load()) << "loading again counts the memory once";
+    EXPECT_EQ(RenderStats::Get().counters[RenderStats::CounterDynamicTextures], counted + 32u * 16u * 4u);
 }
 
 TEST_F(ResourceTextureD3DTest, CreateTextureFindsTheCachedTextureByName)
@@ -181,7 +256,7 @@ TEST_F(ResourceTextureD3DTest, RenderTargetDrawsAndCopiesIntoATexture)
     RefPtr<IResourceTexture> texture = MakeTexture(&recreater);
     ASSERT_TRUE(target && device->BeginFrame());
     device->Clear(true, true, 0xFF111111);
-    target->BeginRender();
+    ASSERT_TRUE(target->BeginRender());
     device->Clear(true, true, 0x80402010);
     EXPECT_EQ(Pixel(0, 0), 0x80402010u);
     target->EndRender();
@@ -239,9 +314,83 @@ TEST_F(ResourceTextureD3DTest, DynamicBuffersComeBackEmptyAfterReset)
     EXPECT_EQ(static_cast<uint8_t*>(data)[0], 0) << "the content is not kept";
     vertices->Unlock();
 
+    // Ranges past the buffer are refused, also those whose byte sizes would wrap around.
+    auto indices = device->CreateDynamicIndexBuffer(nullptr, 6, false);
+    ASSERT_TRUE(indices);
+    const struct
+    {
+        uint32_t count, offset;
+        bool locks;
+    } ranges[] = {
+        {8, 0, true},  {4, 4, true},          {0, 0, true},           {9, 0, false},
+        {1, 8, false}, {153391690, 0, false}, {2, 0xFFFFFFFF, false}, {0x80000000, 0x80000000, false},
+    };
+    for (const auto& r : ranges)
+    {
+        SCOPED_TRACE(testing::Message() << r.count << " from " << r.offset);
+        EXPECT_EQ(vertices->Lock(&data, r.count, r.offset, false), r.locks);
+        if (r.locks)
+            vertices->Unlock();
+        else
+            EXPECT_EQ(data, nullptr);
+        const bool indicesLock = uint64_t(r.count) + r.offset <= 6;
+        EXPECT_EQ(indices->Lock(&data, r.count, r.offset, false), indicesLock);
+        if (indicesLock)
+            indices->Unlock();
+    }
+
     EXPECT_FALSE(device->CreateDynamicVertexBuffer(nullptr, 0, 28, Raster::Value::VertexFormatSprite, false));
+    // Sizes whose bytes do not fit 32 bits would wrap into a small buffer.
+    EXPECT_FALSE(
+        device->CreateDynamicVertexBuffer(nullptr, 153391690, 28, Raster::Value::VertexFormatSprite, false));
+    EXPECT_FALSE(device->CreateDynamicIndexBuffer(nullptr, 0x80000004u, false));
     Control().Inject(Call::CreateIndexBuffer, Result::OutOfVideoMemory);
     EXPECT_FALSE(device->CreateDynamicIndexBuffer(nullptr, 6, false));
+}
+
+TEST_F(ResourceTextureD3DTest, ResourcesThatOutliveTheDeviceNeverReachItAgain)
+{
+    FunctionRecreater recreater;
+    RefPtr<IResourceTexture> texture = MakeTexture(&recreater);
+    texture->Bind(0, false);
+    ASSERT_TRUE(texture->IsLoaded());
+    RefPtr<ISurface> surface = texture->GetSurface();
+    RefPtr<IRenderTarget> target = device->CreateRenderTarget(nullptr, {16, 16});
+    auto vertices =
+        device->CreateDynamicVertexBuffer(nullptr, 8, 28, Raster::Value::VertexFormatSprite, false);
+    auto indices = device->CreateDynamicIndexBuffer(nullptr, 6, false);
+    ASSERT_TRUE(surface && target && vertices && indices);
+
+    device.reset();
+    const RenderStats& stats = RenderStats::Get();
+    EXPECT_EQ(stats.counters[RenderStats::CounterDynamicTextures], 0u) << "the storage was given up";
+    EXPECT_EQ(stats.counters[RenderStats::CounterRenderTargets], 0u);
+    EXPECT_FALSE(texture->IsLoaded());
+
+    // Every use now fails quietly instead of reaching the deleted device.
+    texture->Bind(0, true);
+    void* data = reinterpret_cast<void*>(uintptr_t(1));
+    int32_t pitch = 0;
+    EXPECT_FALSE(texture->Lock(&data, &pitch, false));
+    EXPECT_FALSE(texture->Load());
+    EXPECT_FALSE(texture->GetSurface());
+    EXPECT_EQ(surface->GetDC(), nullptr);
+    target->Bind(0, false);
+    EXPECT_FALSE(target->BeginRender());
+    target->EndRender();
+    EXPECT_FALSE(target->CopyToTexture(texture.Get()));
+    EXPECT_FALSE(target->Load());
+    EXPECT_FALSE(vertices->Bind(0, true));
+    EXPECT_FALSE(vertices->Lock(&data, 8, 0, false));
+    EXPECT_FALSE(indices->Bind(true));
+    EXPECT_FALSE(indices->Lock(&data, 6, 0, false));
+
+    // Nor does deleting them.
+    surface.Release();
+    texture.Release();
+    target.Release();
+    vertices.reset();
+    indices.reset();
 }
 
 } // namespace
