@@ -20,13 +20,13 @@ namespace TarnEngine
 namespace
 {
 
-void convertElement(const TiXmlElement& source, XmlNode& target, int depth);
+// TinyXML parses nested elements recursively without a limit; a document is
+// measured first so that hostile nesting cannot exhaust the stack.
+const int kMaxParseDepth = 512;
 
-// TinyXML itself recurses without bound; the converter at least stays within
-// what a definitions file can sensibly nest.
-const int kMaxDepth = 256;
-
-void convertElement(const TiXmlElement& source, XmlNode& target, int depth)
+// False when the elements nest deeper than kMaxParseDepth (the root is level
+// 1): such a document is refused whole rather than cut short.
+bool convertElement(const TiXmlElement& source, XmlNode& target, int depth)
 {
     target.empty = true;
     size_t elements = 0;
@@ -38,14 +38,16 @@ void convertElement(const TiXmlElement& source, XmlNode& target, int depth)
         switch (child->Type())
         {
         case TiXmlNode::TINYXML_ELEMENT:
+        {
             target.empty = false;
-            if (depth < kMaxDepth)
-            {
-                auto node = std::make_unique<XmlNode>();
-                convertElement(*child->ToElement(), *node, depth + 1);
-                target.children.push_back(std::move(node));
-            }
+            if (depth >= kMaxParseDepth)
+                return false;
+            auto node = std::make_unique<XmlNode>();
+            if (!convertElement(*child->ToElement(), *node, depth + 1))
+                return false;
+            target.children.push_back(std::move(node));
             break;
+        }
         case TiXmlNode::TINYXML_TEXT:
             target.empty = false;
             if (target.text.empty())
@@ -62,6 +64,7 @@ void convertElement(const TiXmlElement& source, XmlNode& target, int depth)
     {
         target.attributes.insert_or_assign(AnsiToWString(a->NameTStr()), Utf8ToWString(a->ValueStr()));
     }
+    return true;
 }
 
 // Walks a path as SplitString with trimming splits it on '/': blanks around
@@ -144,10 +147,6 @@ bool isParserBlank(const std::wstring& value)
             return false;
     return true;
 }
-
-// TinyXML parses nested elements recursively without a limit; a document is
-// measured first so that hostile nesting cannot exhaust the stack.
-const int kMaxParseDepth = 512;
 
 size_t skipPast(const char* p, size_t i, const char* terminator)
 {
@@ -446,7 +445,8 @@ bool ParseXmlText(XmlNode& target, const char* text, bool keepWhiteSpace)
     if (!root)
         return false;
     XmlNode filled;
-    convertElement(*root, filled, 0);
+    if (!convertElement(*root, filled, 1))
+        return false;
     target.children = std::move(filled.children);
     target.name = std::move(filled.name);
     target.text = std::move(filled.text);

@@ -201,12 +201,17 @@ TEST(XmlNode, DeepNestingIsRefused)
 TEST(XmlNode, NestingLimitCountsOnlyOpenElements)
 {
     // Quoted '>' and "/>", blanks around '=', empty elements and comments
-    // between the levels must not move the count.
+    // between the levels must not move the count; a document within the limit
+    // keeps every level, one beyond it is refused whole.
     auto nested = [](int depth)
     {
         std::string text;
         for (int i = 0; i < depth; ++i)
-            text += "<e/><!-- <c> --><a x = '>' y=\"/>\">";
+        {
+            text += "<a x = '>' y=\"/>\">";
+            if (i < depth - 1)
+                text += "<e/><!-- <c> -->";
+        }
         for (int i = 0; i < depth; ++i)
             text += "</a>";
         return text;
@@ -215,11 +220,17 @@ TEST(XmlNode, NestingLimitCountsOnlyOpenElements)
     {
         int depth;
         bool parses;
-    } cases[] = {{1, true}, {512, true}, {513, false}};
+    } cases[] = {{1, true}, {300, true}, {512, true}, {513, false}};
     for (const Case& c : cases)
     {
         XmlNode target;
-        EXPECT_EQ(ParseXmlText(target, nested(c.depth).c_str(), true), c.parses) << c.depth;
+        ASSERT_EQ(ParseXmlText(target, nested(c.depth).c_str(), true), c.parses) << c.depth;
+        if (!c.parses)
+            continue;
+        int levels = 1;
+        for (const XmlNode* node = &target; (node = node->GetChild(L"a")) != nullptr;)
+            ++levels;
+        EXPECT_EQ(levels, c.depth);
     }
 }
 
