@@ -7,6 +7,7 @@
 #include <cwchar>
 #include <cwctype>
 #include <locale.h>
+#include <string>
 #include <string_view>
 #include <wctype.h>
 
@@ -435,6 +436,22 @@ bool ParseXmlText(XmlNode& target, const char* text, bool keepWhiteSpace)
         return false;
     if (!nestingWithinLimit(text))
         return false;
+    // TinyXML steps over a whole UTF-8 sequence at once, so a text cut inside
+    // its last character would be read past its terminator: such a text is
+    // parsed from a copy with room to spare.
+    std::string padded;
+    const size_t length = std::strlen(text);
+    for (size_t back = 1; back <= 3 && back <= length; ++back)
+    {
+        if (static_cast<unsigned char>(text[length - back]) >= 0xC0)
+        {
+            padded.reserve(length + 4);
+            padded.assign(text, length);
+            padded.append(4, '\0');
+            text = padded.c_str();
+            break;
+        }
+    }
     if (keepWhiteSpace)
         TiXmlBase::SetCondenseWhiteSpace(false);
     TiXmlDocument document;

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstring>
 #include <random>
 #include <string>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "engine/core/TextConversion.h"
 #include "engine/core/TextHelpers.h"
@@ -232,6 +235,34 @@ TEST(XmlNode, NestingLimitCountsOnlyOpenElements)
             ++levels;
         EXPECT_EQ(levels, c.depth);
     }
+}
+
+TEST(XmlNode, TextCutInsideACharacterIsNotReadPastItsEnd)
+{
+    // Each text ends right before an unreadable page: reading one byte past
+    // its terminator faults.
+    const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    void* pages = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(pages, MAP_FAILED);
+    ASSERT_EQ(mprotect(static_cast<char*>(pages) + page, page, PROT_NONE), 0);
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string cases[] = {
+        bom + "<S><Text>caf\xC3",
+        bom + "<S><Text>\xE2\x82",
+        bom + "<S><Text>\xF0\x9F\x98",
+        bom + "<S a=\"\xF0",
+        bom + "<S\xE2",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><S>\xC3",
+        bom + "<S>\xC3\xA9</S>\xF0",
+    };
+    for (const std::string& text : cases)
+    {
+        char* at = static_cast<char*>(pages) + page - (text.size() + 1);
+        std::memcpy(at, text.c_str(), text.size() + 1);
+        XmlNode target;
+        ParseXmlText(target, at, true); // parsed or refused; it must not fault
+    }
+    munmap(pages, 2 * page);
 }
 
 TEST(XmlNode, PrintForms)
