@@ -4,7 +4,6 @@
 #include "engine/core/AppPaths.h"
 #include "engine/core/CommandLine.h"
 #include "engine/core/CrashHandler.h"
-#include "engine/core/EngineWindow.h"
 #include "engine/core/FSCompressedSource.h"
 #include "engine/core/FSLooseFiles.h"
 #include "engine/core/FernlinkClient.h"
@@ -18,6 +17,7 @@
 #include "engine/core/TimeManager.h"
 #include "engine/core/TimerList.h"
 #include "engine/core/VersionInfo.h"
+#include "engine/core/Window.h"
 #include "engine/core/XmlDocumentCache.h"
 #include "engine/core/XmlNode.h"
 #include "engine/graphics/DirectXDevice.h"
@@ -84,6 +84,61 @@ std::string lockName(const std::wstring& applicationName)
             c = L'_';
     return WStringToUtf8(name);
 }
+
+// The render window as the graphics device sees it: where frames are shown,
+// the monitor it is on, its size, and the repaint request.
+class DeviceWindow final : public IRenderWindow
+{
+public:
+    explicit DeviceWindow(Window& window) : window(window) {}
+
+    SDL_Window* GetSdlWindow() override
+    {
+        const Platform::WindowHandle handle = window.GetHandle();
+        return handle ? window.GetSystem().GetSdlWindow(handle) : nullptr;
+    }
+    // Monitors are numbered from 1 so that 0 stays "none".
+    uintptr_t GetMonitor() override
+    {
+        const Platform::WindowHandle handle = window.GetHandle();
+        const int index = handle ? window.GetSystem().GetWindowMonitor(handle) : -1;
+        return index < 0 ? 1 : uintptr_t(index) + 1;
+    }
+    bool GetMonitorRect(uintptr_t monitor, DeviceRect& rect) override
+    {
+        for (const Platform::MonitorInfo& info : window.GetSystem().GetMonitors())
+            if (uintptr_t(info.index) + 1 == monitor)
+            {
+                rect = {info.bounds.left, info.bounds.top, info.bounds.right, info.bounds.bottom};
+                return true;
+            }
+        return false;
+    }
+    bool GetWindowRect(DeviceRect& rect) override
+    {
+        Platform::Rect outer;
+        if (!window.GetRect(outer))
+            return false;
+        rect = {outer.left, outer.top, outer.right, outer.bottom};
+        return true;
+    }
+    void SetClientSize(uint32_t width, uint32_t height, bool redraw) override
+    {
+        window.SetClientSize(int(width), int(height), redraw);
+    }
+    void Invalidate() override
+    {
+        if (window.GetHandle() == 0)
+            return;
+        Platform::WindowMessage paint;
+        paint.kind = Platform::MessageKind::Paint;
+        paint.window = window.GetHandle();
+        window.GetSystem().Post(paint);
+    }
+
+private:
+    Window& window;
+};
 
 constexpr uint32_t kCaptionCriticalError = 901;
 constexpr uint32_t kMessageTerminalSession = 903;
@@ -191,30 +246,44 @@ void EngineManager::readEngineXml()
 bool EngineManager::createWindow()
 {
     // There is no window class to register here; the step keeps its failure for the seam.
-    if (params.externalWindow == 0 && stepFails(StartupStep::WindowClass))
+    const bool external = params.externalWindow != 0;
+    if (!external && stepFails(StartupStep::WindowClass))
         return false;
-    window = std::make_unique<EngineWindow>(this, *windows);
+    // 2. Creating the window places it (Window.prefs, or centred) and shows it.
+    window = std::make_unique<Window>(*windows, *this, userInterface.get());
     traceEvent("create", L"Window");
-    if (stepFails(StartupStep::Window) ||
-        !window->Create(params.windowTitle, int(params.width), int(params.height)))
+    const int width = int(params.width);
+    const int height = int(params.height);
+    if (stepFails(StartupStep::Window))
         return false;
+    if (external ? !window->Adopt(Platform::WindowHandle(params.externalWindow))
+                 : !window->Create(params.windowTitle, Platform::Rect{0, 0, width, height}))
+        return false;
+    deviceWindow = std::make_unique<DeviceWindow>(*window);
     const Platform::WindowHandle handle = window->GetHandle();
-    windows->SetClientSize(handle, int(params.width), int(params.height));
+
+    // 3. There are no session notices to register for.
+    // 4.
+    window->SetClientSize(width, height, false);
     windows->Show(handle);
 
-    Platform::Rect outer;
+    // 5. A window that does not fit the work area of its monitor runs full screen for good.
+    int outerWidth = 0;
+    int outerHeight = 0;
+    window->GetOuterSizeForClient(width, height, outerWidth, outerHeight);
     const int monitor = windows->GetWindowMonitor(handle);
-    if (windows->GetOuterRect(handle, outer))
-        for (const Platform::MonitorInfo& info : windows->GetMonitors())
-            if (info.index == monitor &&
-                (outer.Width() >= info.workArea.Width() || outer.Height() >= info.workArea.Height()))
-            {
-                forcedFullscreen = 1;
-                systemPreferences.fullscreen = 1;
-                fullscreen = 1;
-                windows->SetClientSize(handle, int(params.width), int(params.height));
-                windows->Raise(handle);
-            }
+    for (const Platform::MonitorInfo& info : windows->GetMonitors())
+        if (info.index == monitor &&
+            (outerWidth >= info.workArea.Width() || outerHeight >= info.workArea.Height()))
+        {
+            forcedFullscreen = 1;
+            systemPreferences.fullscreen = 1;
+            fullscreen = 1;
+            window->SetClientSize(width, height, false);
+            windows->Raise(handle);
+        }
+
+    // 6. Places are client positions, as the window layer keeps them.
     int x = 0;
     int y = 0;
     if (windows->GetClientPosition(handle, x, y))
@@ -222,7 +291,16 @@ bool EngineManager::createWindow()
         windowedLeft = x;
         windowedTop = y;
     }
+    // 7. The program carries no icon pictures; the window keeps the desktop's default.
     return true;
+}
+
+bool EngineManager::windowLives() const
+{
+    if (!window || !windows)
+        return false;
+    const Platform::WindowHandle handle = window->GetHandle();
+    return handle != 0 && windows->IsWindow(handle) && Window::FromHandle(handle) == window.get();
 }
 
 bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* gameIn)
@@ -427,22 +505,32 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
         height = userInterface ? uint32_t(userInterface->screenHeight) : params.height;
     };
     auto device = std::make_unique<DirectXDevice>(std::move(services));
-    if (stepFails(StartupStep::Device) || !device->Init(window.get(), systemPreferences.fullscreen != 0))
+    if (stepFails(StartupStep::Device) ||
+        !device->Init(deviceWindow.get(), systemPreferences.fullscreen != 0))
     {
         logEngine(L"the graphics device cannot be made");
+        // The device holds the window; it goes before shutdown deletes the window.
+        device.reset();
         return fail();
     }
 
     // 25.
     renderer = std::make_unique<Renderer>();
     traceEvent("create", L"Renderer");
-    if (!renderer->Init(std::move(device), window.get()) || stepFails(StartupStep::Renderer))
+    if (!renderer->Init(std::move(device), deviceWindow.get()) || stepFails(StartupStep::Renderer))
         return fail();
     renderer->GetDevice()->SetClearParams(true, params.backgroundColour);
     windows->Show(window->GetHandle());
     active = 1;
     if (fullscreen)
-        windows->SetStyle(window->GetHandle(), Platform::WindowStyle::FullScreen);
+    {
+        window->ModifyStyle(kWindowStyleFrame, kWindowStylePopup);
+        if (!renderer->GetDevice()->IsWidescreenMode())
+        {
+            window->SetClientSize(int(params.width), int(params.height), false);
+            windows->Raise(window->GetHandle());
+        }
+    }
 
     // 26.
     logger->OpenOutputs(2);
@@ -517,7 +605,7 @@ bool EngineManager::ShowSplashScreens()
 
 void EngineManager::pollRaiseRequests()
 {
-    if (!instanceMutex || !window || !window->IsAlive())
+    if (!instanceMutex || !windowLives())
         return;
     if (instanceMutex->PollRaiseRequests() > 0)
     {
@@ -559,7 +647,7 @@ void EngineManager::Tick(bool full)
     if (device && !device->IsRunning())
         DrawFrame();
     // 3.
-    const bool minimised = window && window->IsAlive() && windows->IsMinimised(window->GetHandle());
+    const bool minimised = windowLives() && windows->IsMinimised(window->GetHandle());
     if (minimised || (pauseOnLostFocus && !active))
     {
         if (soundManager)
@@ -678,7 +766,7 @@ void EngineManager::OnActivate()
     {
         int x = 0;
         int y = 0;
-        if (userInterface && window && windows->GetCursorClientPosition(window->GetHandle(), x, y))
+        if (userInterface && windowLives() && windows->GetCursorClientPosition(window->GetHandle(), x, y))
             userInterface->OnMouseMove(x, y);
         renderer->GetDevice()->Invalidate();
         DrawFrame();
@@ -696,6 +784,7 @@ void EngineManager::OnDeactivate()
 {
     if (active)
     {
+        releaseCursorClip();
         if (renderer && renderer->IsReady() && game)
             game->OnDeactivate();
         if (userInterface)
@@ -708,7 +797,7 @@ void EngineManager::OnDeactivate()
 
 void EngineManager::SetFullscreen(bool full)
 {
-    if (forcedFullscreen || full == (fullscreen != 0) || !window || !window->IsAlive())
+    if (forcedFullscreen || full == (fullscreen != 0) || !windowLives())
         return;
     IGIL* device = GetDevice();
     const Platform::WindowHandle handle = window->GetHandle();
@@ -719,10 +808,11 @@ void EngineManager::SetFullscreen(bool full)
     {
         if (device)
             device->SetFullscreen(false);
-        windows->SetStyle(handle, Platform::WindowStyle::Bordered);
+        window->ModifyStyle(kWindowStylePopup, kWindowStyleFrame);
         windows->SetClientPosition(handle, windowedLeft, windowedTop);
-        windows->SetClientSize(handle, width, height);
+        window->SetClientSize(width, height, false);
         windows->Raise(handle);
+        releaseCursorClip();
     }
     else
     {
@@ -733,11 +823,14 @@ void EngineManager::SetFullscreen(bool full)
             windowedLeft = x;
             windowedTop = y;
         }
-        windows->SetStyle(handle, Platform::WindowStyle::FullScreen);
+        window->ModifyStyle(kWindowStyleFrame, kWindowStylePopup);
         if (device)
             device->SetFullscreen(true);
         if (!device || !device->IsWidescreenMode())
+        {
+            window->SetClientSize(width, height, false);
             windows->Raise(handle);
+        }
     }
     if (frameClock)
         frameClock->RestartSchedule();
@@ -745,7 +838,7 @@ void EngineManager::SetFullscreen(bool full)
 
 void EngineManager::RequestClose()
 {
-    if (!window || !window->IsAlive())
+    if (!windowLives())
         return;
     Platform::WindowMessage close;
     close.kind = Platform::MessageKind::Close;
@@ -757,6 +850,35 @@ void EngineManager::InvalidateDevice()
 {
     if (IGIL* device = GetDevice())
         device->Invalidate();
+}
+
+bool EngineManager::CanClose()
+{
+    return !game || game->CanClose();
+}
+
+bool EngineManager::IsDeviceReady() const
+{
+    IGIL* device = GetDevice();
+    return device && device->IsRunning() && !device->IsChangingMode();
+}
+
+bool EngineManager::IsWindowed() const
+{
+    IGIL* device = GetDevice();
+    return device && device->IsWindowed();
+}
+
+void EngineManager::CheckMonitor()
+{
+    if (IGIL* device = GetDevice())
+        device->CheckMonitor();
+}
+
+void EngineManager::PresentAgain()
+{
+    if (renderer)
+        renderer->Present();
 }
 
 void EngineManager::QueueConsoleCommand(const std::wstring& line)
@@ -793,6 +915,9 @@ void EngineManager::Shutdown()
 {
     deleteService(translations, L"Translations");
     deleteService(stringTable, L"StringTable");
+    // The window delivers no input once the user interface is gone.
+    if (window)
+        window->SetInput(nullptr);
     deleteService(userInterface, L"UserInterface");
     deleteService(screenManager, L"_ScreenMgr");
     deleteService(luaManager, L"LuaMgr");
@@ -810,11 +935,19 @@ void EngineManager::Shutdown()
     deleteService(settingsStore, L"SettingsStore");
     deleteService(timerLists, L"TimerLists");
     deleteService(timeManager, L"TimeManager");
-    if (window && window->IsAlive())
+    if (windowLives())
         windows->Hide(window->GetHandle());
     fernlinkHooks.shutdown(L"ui");
+    // A bordered window is destroyed here, an adopted full-screen one given
+    // back; deleting the Window destroys whatever it still holds.
     if (window)
-        window->Destroy();
+    {
+        if ((window->GetStyle() & kWindowStyleOverlapped) != 0)
+            window->Destroy();
+        else if (window->IsAdopted())
+            window->ReleaseAdopted();
+    }
+    deviceWindow.reset();
     deleteService(window, L"Window");
     game = nullptr;
     deleteService(logger, L"Logger");

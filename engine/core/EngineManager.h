@@ -4,6 +4,9 @@
 // the full-screen switch and close requests from the render window, and at
 // the end saves the system preferences and deletes the services in a fixed
 // order. One instance per process, reachable through EngineManager::Get.
+// It owns the render window (Window) and is the window's owner
+// (IWindowOwner): activation, the Alt+Enter switch and the close request come
+// back here from the window procedure.
 //
 // What belongs to the machine (the window system, the raster device system,
 // the clock, sleeping, the session queries, message boxes, ending the
@@ -16,6 +19,7 @@
 
 #include "engine/core/Console.h"
 #include "engine/core/ITarnGame.h"
+#include "engine/core/IWindowOwner.h"
 #include "engine/core/STarnGameInitParams.h"
 #include "engine/core/SystemPreferences.h"
 
@@ -43,11 +47,11 @@ namespace TarnEngine
 
 class CommandLine;
 class EffectLibrary;
-class EngineWindow;
 class FileSystem;
 class FrameClock;
 class IGIL;
 class ILogger;
+class IRenderWindow;
 class ISoundManager;
 class LuaMgr;
 class ParticleManager;
@@ -59,6 +63,7 @@ class TimeManager;
 class TimerLists;
 class TimerService;
 class UserInterface;
+class Window;
 class XmlDocumentCache;
 class _ScreenMgr;
 
@@ -121,7 +126,7 @@ struct EnginePlatform
     std::function<bool(StartupStep step)> failStep;
 };
 
-class EngineManager : public IConsoleHost
+class EngineManager : public IConsoleHost, public IWindowOwner
 {
 public:
     explicit EngineManager(EnginePlatform platform = {});
@@ -138,9 +143,9 @@ public:
     // One tick; full is clear for the splash screens (no game update, game timers or screens).
     void Tick(bool full);
     void DrawFrame();
-    void OnActivate();
-    void OnDeactivate();
-    void SetFullscreen(bool full);
+    void OnActivate() override;
+    void OnDeactivate() override;
+    void SetFullscreen(bool full) override;
     // Posts a close request to the window; the window asks the game.
     void RequestClose() override;
     void InvalidateDevice() override;
@@ -157,11 +162,11 @@ public:
 
     const std::wstring& GetApplicationName() const { return applicationName; }
     ITarnGame* GetGame() const { return game; }
-    bool IsStarted() const { return started != 0; }
-    bool IsInSplash() const { return inSplash != 0; }
+    bool IsStarted() const override { return started != 0; }
+    bool IsInSplash() const override { return inSplash != 0; }
     bool IsSuspended() const { return suspended != 0; }
     void SetSuspended(bool on) { suspended = on ? 1 : 0; }
-    bool IsFullscreen() const { return fullscreen != 0; }
+    bool IsFullscreen() const override { return fullscreen != 0; }
     bool IsForcedFullscreen() const { return forcedFullscreen != 0; }
     bool IsActive() const { return active != 0; }
     bool PausesOnLostFocus() const { return pauseOnLostFocus != 0; }
@@ -171,8 +176,15 @@ public:
     const STarnGameInitParams& GetParams() const { return params; }
     void RequestQuit() { quitRequested = 1; }
 
+    // IWindowOwner: what the render window asks of the game and the device.
+    bool CanClose() override;
+    bool IsDeviceReady() const override;
+    bool IsWindowed() const override;
+    void CheckMonitor() override;
+    void PresentAgain() override;
+
     Platform::WindowSystem* GetWindowSystem() const { return windows; }
-    EngineWindow* GetWindow() const { return window.get(); }
+    Window* GetWindow() const { return window.get(); }
     Renderer* GetRenderer() const { return renderer.get(); }
     IGIL* GetDevice() const;
     UserInterface* GetUserInterface() const { return userInterface.get(); }
@@ -186,6 +198,8 @@ private:
     void setWorkingFolder();
     void readEngineXml();
     bool createWindow();
+    // The render window exists and is still the live window of its handle.
+    bool windowLives() const;
     void fatalBox(uint32_t textId, int exitCode);
     void pollRaiseRequests();
     template <class T> void deleteService(std::unique_ptr<T>& service, const wchar_t* name);
@@ -213,7 +227,9 @@ private:
     std::unique_ptr<TimerLists> timerLists;
     std::unique_ptr<StringTable> stringTable;
     std::unique_ptr<StringTable> translations;
-    std::unique_ptr<EngineWindow> window;
+    std::unique_ptr<Window> window;
+    // The window as the graphics device sees it; lives as long as the window.
+    std::unique_ptr<IRenderWindow> deviceWindow;
     std::unique_ptr<Platform::SingleInstance> instanceMutex;
     uint8_t pauseOnLostFocus = 0;
     uint8_t useSystemCursor = 1;

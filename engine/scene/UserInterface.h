@@ -2,12 +2,13 @@
 // display tree's root, the default definition library and the console. One
 // instance, created by engine start-up with the engine and an optional
 // default library, deleted by shutdown; it publishes itself while it exists.
-// Key and mouse input reaches it from the render window; every event goes to
-// the registered event listeners. The display tree, hit testing and the
+// Key and mouse input reaches it from the render window (IWindowInput); every
+// event goes to the registered event listeners. The display tree, hit testing and the
 // global input handlers join it with the scene model.
 #pragma once
 
 #include "engine/core/Console.h"
+#include "engine/core/IWindowInput.h"
 #include "engine/core/InputEvent.h"
 #include "engine/core/InstanceHandle.h"
 #include "engine/scene/DefinitionMap.h"
@@ -22,7 +23,7 @@ namespace TarnEngine
 
 class EngineManager;
 
-class UserInterface
+class UserInterface final : public IWindowInput
 {
 public:
     // defaultLibrary null: the user interface makes and owns its own.
@@ -44,14 +45,17 @@ public:
     // Spawns the custom-cursor effect again when it is no longer alive.
     void UpdateEffect();
 
-    void OnKeyDown(uint32_t virtualKey);
-    void OnKeyUp(uint32_t virtualKey);
-    void OnChar(uint32_t character);
+    // IWindowInput
+    void OnKeyDown(uint32_t virtualKey) override;
+    void OnKeyUp(uint32_t virtualKey) override;
+    void OnChar(uint32_t character) override;
     // button 0 left, 1 right, 2 middle; keyFlags as the mouse messages carry them.
-    void OnMouseDown(int button, uint32_t keyFlags, int unused);
-    void OnMouseUp(int button, uint32_t keyFlags, int unused);
-    void OnMouseMove(int x, int y);
-    void UpdateHitList(bool pointerLeft);
+    void OnMouseDown(int button, uint32_t keyFlags, int unused) override;
+    void OnMouseUp(int button, uint32_t keyFlags, int unused) override;
+    void OnMouseMove(int x, int y) override;
+    void UpdateHitList(bool pointerLeft) override;
+    void SetPointerInside(bool inside) override { pointerInside = inside; }
+    void SetCursorCount(int count) override { cursorCount = count; }
 
     Console* GetConsole() const { return console.get(); }
     DefinitionMap* GetDefaultLibrary() const { return defaultLibrary; }

@@ -8,6 +8,47 @@
 namespace Raster
 {
 
+namespace
+{
+// Whether the renderer draws through a GL that runs on the processor (no GPU).
+bool glRunsInSoftware(SDL_Renderer* renderer)
+{
+    SDL_RendererInfo info;
+    if (SDL_GetRendererInfo(renderer, &info) != 0 || info.name == nullptr ||
+        std::strncmp(info.name, "opengl", 6) != 0)
+        return false;
+    using GetString = const unsigned char* (*)(unsigned int);
+    constexpr unsigned int kGlRenderer = 0x1F01;
+    const auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    const unsigned char* name = getString ? getString(kGlRenderer) : nullptr;
+    if (name == nullptr)
+        return false;
+    const char* text = reinterpret_cast<const char*>(name);
+    for (const char* software : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast"})
+        if (std::strstr(text, software) != nullptr)
+            return true;
+    return false;
+}
+
+// The GPU's renderer when there is a GPU. Without one, SDL's own software
+// renderer copying into the window's framebuffer shows the same pixels for a
+// fraction of the work of a processor-run GL. A renderer the user chose
+// (SDL_RENDER_DRIVER) is kept.
+SDL_Renderer* createRenderer(SDL_Window* window)
+{
+    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
+    if (renderer && SDL_GetHint(SDL_HINT_RENDER_DRIVER) == nullptr && glRunsInSoftware(renderer))
+    {
+        SDL_DestroyRenderer(renderer);
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        renderer = nullptr;
+    }
+    if (!renderer)
+        renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    return renderer;
+}
+} // namespace
+
 bool NullPresenter::Configure(uint32_t w, uint32_t h, bool isWindowed)
 {
     width = w;
@@ -71,11 +112,16 @@ bool SdlPresenter::Configure(uint32_t w, uint32_t h, bool windowed)
         SDL_SetWindowSize(window, int(w), int(h));
     if (!renderer)
     {
-        renderer = SDL_CreateRenderer(window, -1, 0);
-        if (!renderer)
-            renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+        // A GL renderer makes SDL re-create the window, which puts it back
+        // where it was first made; it keeps the place it has now.
+        int x = 0;
+        int y = 0;
+        SDL_GetWindowPosition(window, &x, &y);
+        renderer = createRenderer(window);
         if (!renderer)
             return false;
+        if (windowed)
+            SDL_SetWindowPosition(window, x, y);
     }
     DropTexture();
     texture =

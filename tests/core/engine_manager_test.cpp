@@ -2,13 +2,13 @@
 // window system, raster devices with null presenters and a fake clock.
 #include "engine/core/CommandLine.h"
 #include "engine/core/EngineManager.h"
-#include "engine/core/EngineWindow.h"
 #include "engine/core/FileSystem.h"
 #include "engine/core/FrameClock.h"
 #include "engine/core/Logger.h"
 #include "engine/core/SettingsStore.h"
 #include "engine/core/StringTable.h"
 #include "engine/core/TextHelpers.h"
+#include "engine/core/Window.h"
 #include "engine/core/XmlDocumentCache.h"
 #include "engine/graphics/DirectXDevice.h"
 #include "engine/graphics/Renderer.h"
@@ -23,6 +23,7 @@
 #include "platform/system/Clock.h"
 #include "platform/system/Paths.h"
 #include "platform/window/ScriptedWindowSystem.h"
+#include "platform/window/VirtualKeys.h"
 
 #include "TempFolder.h"
 
@@ -58,7 +59,7 @@ struct FakeGame : ITarnGame
         trace->push_back(L"game Initialize");
         return initializeResult;
     }
-    bool CanClose() override { return true; }
+    bool CanClose() override { return allowClose; }
     void OnActivate() override { ++activations; }
     void OnDeactivate() override { ++deactivations; }
     void Reserved(uintptr_t, uintptr_t) override {}
@@ -67,6 +68,7 @@ struct FakeGame : ITarnGame
 
     std::vector<std::wstring>* trace = nullptr;
     bool initializeResult = true;
+    bool allowClose = true;
     int updates = 0;
     int activations = 0;
     int deactivations = 0;
@@ -194,6 +196,45 @@ public:
         Platform::WindowMessage message;
         while (windows.TakeMessage(message))
             windows.Dispatch(message);
+    }
+
+    // Closes the window as the player does and runs the loop until it ends.
+    void CloseThroughTheWindow()
+    {
+        Pump(); // what earlier windows left behind
+        engine->RequestClose();
+        engine->Run();
+    }
+
+    std::filesystem::path PlacementFile() const
+    {
+        return temp.path / "config" / "Halcyra Games" / "EngineTestGame" / "Window.prefs";
+    }
+
+    void ExpectWindowAt(int expectedX, int expectedY)
+    {
+        int x = 0;
+        int y = 0;
+        ASSERT_TRUE(windows.GetClientPosition(engine->GetWindow()->GetHandle(), x, y));
+        EXPECT_EQ(x, expectedX);
+        EXPECT_EQ(y, expectedY);
+    }
+
+    // Presses Alt+Enter in the window and hands the messages to it.
+    void AltEnter()
+    {
+        const Platform::WindowHandle handle = engine->GetWindow()->GetHandle();
+        windows.PressKey(handle, SDLK_LALT, SDL_SCANCODE_LALT);
+        windows.PressKey(handle, SDLK_RETURN, SDL_SCANCODE_RETURN);
+        windows.ReleaseKey(handle, SDLK_RETURN, SDL_SCANCODE_RETURN);
+        windows.ReleaseKey(handle, SDLK_LALT, SDL_SCANCODE_LALT);
+        Pump();
+    }
+
+    uint64_t DeviceResets() const
+    {
+        auto* device = dynamic_cast<DirectXDevice*>(engine->GetDevice());
+        return device->GetRasterDevice()->Control().Count(Raster::Call::Reset);
     }
 
     TempFolder temp;
@@ -366,6 +407,19 @@ TEST_F(EngineFixture, PausedTicksMuteAndDoNotCatchUpAfterwards)
     };
     const Case cases[] = {
         {"focus lost", [&] { engine->OnDeactivate(); }, [&] { engine->OnActivate(); }},
+        {"focus lost by the window",
+         [&]
+         {
+             windows.SendWindowEvent(handle, SDL_WINDOWEVENT_FOCUS_LOST);
+             Pump();
+             EXPECT_FALSE(engine->IsActive());
+         },
+         [&]
+         {
+             windows.SendWindowEvent(handle, SDL_WINDOWEVENT_FOCUS_GAINED);
+             Pump();
+             EXPECT_TRUE(engine->IsActive());
+         }},
         {"minimised",
          [&]
          {
@@ -610,13 +664,148 @@ TEST_F(EngineFixture, FullScreenSwitchKeepsTheWindowedPlaceAndIsRefusedWhenForce
 TEST_F(EngineFixture, ACloseRequestGoesThroughTheWindowOnlyWhileItLives)
 {
     ASSERT_TRUE(Start());
+    Pump(); // the repaint that start-up asked for
     engine->RequestClose();
     Platform::WindowMessage message;
     ASSERT_TRUE(windows.TakeMessage(message));
     EXPECT_EQ(message.kind, Platform::MessageKind::Close);
     engine->GetWindow()->Destroy();
+    Pump(); // the destruction's own messages
     engine->RequestClose();
     EXPECT_FALSE(windows.TakeMessage(message));
+}
+
+TEST_F(EngineFixture, AWindowedCloseStoresThePlaceTheNextStartOpensAt)
+{
+    // First start: no stored place, the window is centred on the work area.
+    constexpr int centredX = (1920 / 2 - 1032 / 2) + 4;
+    constexpr int centredY = (1040 / 2 - 802 / 2) + 30;
+    ASSERT_TRUE(Start());
+    ExpectWindowAt(centredX, centredY);
+    windows.SetClientPosition(engine->GetWindow()->GetHandle(), 300, 200);
+    CloseThroughTheWindow();
+    engine->Exit();
+    EXPECT_TRUE(std::filesystem::exists(PlacementFile()));
+    engine.reset();
+
+    struct Case
+    {
+        const char* name;
+        uint16_t heldModifiers;
+        int x;
+        int y;
+    };
+    const Case cases[] = {
+        {"stored place", 0, 300, 200},
+        {"Shift held centres", KMOD_LSHIFT, centredX, centredY},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        windows.SetHeldModifiers(c.heldModifiers);
+        ASSERT_TRUE(Start());
+        ExpectWindowAt(c.x, c.y);
+        windows.SetHeldModifiers(0);
+        engine.reset();
+    }
+}
+
+TEST_F(EngineFixture, ACloseInFullScreenOrRefusedByTheGameKeepsTheStoredPlace)
+{
+    ASSERT_TRUE(Start());
+    windows.SetClientPosition(engine->GetWindow()->GetHandle(), 320, 240);
+    CloseThroughTheWindow();
+    engine->Exit();
+    engine.reset();
+
+    ASSERT_TRUE(Start());
+    const Platform::WindowHandle handle = engine->GetWindow()->GetHandle();
+    windows.SetClientPosition(handle, 10, 20);
+    game.allowClose = false;
+    Pump();
+    engine->RequestClose();
+    Pump();
+    EXPECT_TRUE(windows.IsWindow(handle)) << "the game keeps the window open";
+    game.allowClose = true;
+    engine->SetFullscreen(true);
+    CloseThroughTheWindow();
+    engine->Exit();
+    engine.reset();
+
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(engine->IsFullscreen()) << "System.prefs keeps the mode";
+    engine->SetFullscreen(false);
+    ExpectWindowAt(320, 240);
+}
+
+TEST_F(EngineFixture, AltEnterSwitchesTheDisplayModeThroughTheEngine)
+{
+    ASSERT_TRUE(Start());
+    const Platform::WindowHandle handle = engine->GetWindow()->GetHandle();
+    windows.SetClientPosition(handle, 120, 90);
+    Pump();
+    const uint64_t resets = DeviceResets();
+
+    AltEnter();
+    EXPECT_TRUE(engine->IsFullscreen());
+    EXPECT_FALSE(engine->GetDevice()->IsWindowed());
+    EXPECT_EQ(windows.GetStyle(handle), Platform::WindowStyle::FullScreen);
+    EXPECT_EQ(DeviceResets(), resets + 1) << "the device is reset to the new mode";
+
+    AltEnter();
+    EXPECT_FALSE(engine->IsFullscreen());
+    EXPECT_TRUE(engine->GetDevice()->IsWindowed());
+    EXPECT_EQ(windows.GetStyle(handle), Platform::WindowStyle::Bordered);
+    EXPECT_EQ(DeviceResets(), resets + 2);
+    ExpectWindowAt(120, 90);
+
+    // F10 reaches nobody and switches nothing.
+    windows.PressKey(handle, SDLK_F10, SDL_SCANCODE_F10);
+    Pump();
+    EXPECT_FALSE(engine->IsFullscreen());
+    EXPECT_EQ(DeviceResets(), resets + 2);
+}
+
+// The player's keys and buttons reach the user interface through the window,
+// and losing the focus lets go of the buttons still held.
+TEST_F(EngineFixture, InputReachesTheUserInterfaceAndDeactivationReleasesHeldButtons)
+{
+    struct Recorder : IEventListener
+    {
+        void OnEvent(const Event_Base& event) override
+        {
+            if (const auto* mouse = dynamic_cast<const Event_Mouse*>(&event))
+                events.push_back((event.type == Event_Base::MouseDown ? "down " : "up ") +
+                                 std::to_string(mouse->button));
+            else if (const auto* key = dynamic_cast<const Event_Key*>(&event))
+                events.push_back((event.type == Event_Base::KeyDown ? "key down " : "key up ") +
+                                 std::to_string(key->key));
+        }
+        std::vector<std::string> events;
+    } recorder;
+    ASSERT_TRUE(Start());
+    UserInterface* ui = engine->GetUserInterface();
+    ui->AddEventListener(&recorder);
+    const Platform::WindowHandle handle = engine->GetWindow()->GetHandle();
+    windows.SendWindowEvent(handle, SDL_WINDOWEVENT_FOCUS_GAINED);
+    windows.MovePointer(handle, 40, 30);
+    windows.PressKey(handle, SDLK_a, SDL_SCANCODE_A);
+    windows.PressButton(handle, SDL_BUTTON_LEFT);
+    windows.PressButton(handle, SDL_BUTTON_MIDDLE);
+    Pump();
+    EXPECT_EQ(ui->pointerX, 40);
+    EXPECT_EQ(ui->pointerY, 30);
+    EXPECT_TRUE(ui->mouseHeld[0]);
+    EXPECT_TRUE(ui->mouseHeld[2]);
+    EXPECT_EQ(recorder.events, (std::vector<std::string>{"key down 65", "down 0", "down 2"}));
+
+    recorder.events.clear();
+    windows.SendWindowEvent(handle, SDL_WINDOWEVENT_FOCUS_LOST);
+    Pump();
+    EXPECT_EQ(recorder.events, (std::vector<std::string>{"up 0", "up 2"}));
+    EXPECT_FALSE(ui->mouseHeld[0] || ui->mouseHeld[1] || ui->mouseHeld[2]);
+    EXPECT_EQ(game.deactivations, 1);
+    ui->RemoveEventListener(&recorder);
 }
 
 } // namespace
