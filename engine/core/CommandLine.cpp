@@ -46,7 +46,9 @@ std::wstring CommandLine::JoinArguments(const std::vector<std::wstring>& argv)
         if (i > 0)
             line += L' ';
         const std::wstring& arg = argv[i];
-        bool quote = arg.empty();
+        // Outside quotation marks white space would split the argument and
+        // two slashes (a path such as "/srv//games") would end the line.
+        bool quote = arg.empty() || arg.find(L"//") != std::wstring::npos;
         for (wchar_t c : arg)
             if (std::iswspace(static_cast<wint_t>(c)))
                 quote = true;

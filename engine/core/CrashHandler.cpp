@@ -10,6 +10,7 @@
 
 #include "engine/core/TextHelpers.h"
 #include "platform/system/CrashSignals.h"
+#include "platform/system/Event.h"
 #include "platform/system/Thread.h"
 #include "platform/window/MessageBox.h"
 
@@ -36,6 +37,8 @@ int donePipe[2] = {-1, -1};
 std::atomic<bool> boxThreadReady{false};
 std::atomic<bool> crashing{false};
 pid_t armedProcess = 0; // a forked child has no box thread of its own
+// Set once the box thread has its crash stack and waits for a request.
+Platform::Event boxThreadStarted(false, false);
 
 thread_local bool isBoxThread = false;
 thread_local bool inCursorHook = false;
@@ -85,6 +88,7 @@ uint32_t boxThreadMain()
 {
     isBoxThread = true;
     Platform::GiveThreadCrashStack();
+    boxThreadStarted.Set();
     char request = 0;
     ssize_t n;
     while ((n = read(requestPipe[0], &request, 1)) < 0 && errno == EINTR)
@@ -160,6 +164,8 @@ bool InstallCrashHandler(const std::wstring& applicationName, CursorReleaseHook 
         Platform::Thread boxThread;
         if (boxThread.Start(&boxThreadMain))
         {
+            // Armed means ready: no crash or fork finds the thread half started.
+            boxThreadStarted.Wait();
             boxThread.Detach();
             armedProcess = getpid();
             boxThreadReady.store(true);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <locale.h>
 
 #include "engine/core/TextConversion.h"
 
@@ -253,18 +254,24 @@ bool emitFloat(Writer& w, const FormatSpec& s, const FormatArg& a)
     // A missing precision is the library's own default (6 for f, e, g; exact for a).
     const int precision = s.precision >= 0 ? s.precision : -1;
 
+    // A decimal point whatever the process locale: these numbers are written
+    // into files that are read back in the "C" locale.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    const locale_t previous = cLocale ? uselocale(cLocale) : locale_t(0);
     char local[128];
     const int needed = std::snprintf(local, sizeof local, spec, s.width, precision, a.d);
-    if (needed < 0 || !w.Room(size_t(needed)))
-        return false;
     const char* text = local;
     std::string big;
-    if (size_t(needed) >= sizeof local)
+    if (needed >= 0 && size_t(needed) >= sizeof local && w.Room(size_t(needed)))
     {
         big.resize(size_t(needed) + 1);
         std::snprintf(big.data(), big.size(), spec, s.width, precision, a.d);
         text = big.data();
     }
+    if (previous)
+        uselocale(previous);
+    if (needed < 0 || !w.Room(size_t(needed)))
+        return false;
     std::wstring& out = w.Text();
     const size_t at = out.size();
     out.resize(at + size_t(needed));

@@ -7,6 +7,7 @@
 #include <cwchar>
 #include <cwctype>
 #include <locale.h>
+#include <string>
 #include <string_view>
 #include <wctype.h>
 
@@ -20,13 +21,13 @@ namespace TarnEngine
 namespace
 {
 
-void convertElement(const TiXmlElement& source, XmlNode& target, int depth);
+// TinyXML parses nested elements recursively without a limit; a document is
+// measured first so that hostile nesting cannot exhaust the stack.
+const int kMaxParseDepth = 512;
 
-// TinyXML itself recurses without bound; the converter at least stays within
-// what a definitions file can sensibly nest.
-const int kMaxDepth = 256;
-
-void convertElement(const TiXmlElement& source, XmlNode& target, int depth)
+// False when the elements nest deeper than kMaxParseDepth (the root is level
+// 1): such a document is refused whole rather than cut short.
+bool convertElement(const TiXmlElement& source, XmlNode& target, int depth)
 {
     target.empty = true;
     size_t elements = 0;
@@ -38,14 +39,16 @@ void convertElement(const TiXmlElement& source, XmlNode& target, int depth)
         switch (child->Type())
         {
         case TiXmlNode::TINYXML_ELEMENT:
+        {
             target.empty = false;
-            if (depth < kMaxDepth)
-            {
-                auto node = std::make_unique<XmlNode>();
-                convertElement(*child->ToElement(), *node, depth + 1);
-                target.children.push_back(std::move(node));
-            }
+            if (depth >= kMaxParseDepth)
+                return false;
+            auto node = std::make_unique<XmlNode>();
+            if (!convertElement(*child->ToElement(), *node, depth + 1))
+                return false;
+            target.children.push_back(std::move(node));
             break;
+        }
         case TiXmlNode::TINYXML_TEXT:
             target.empty = false;
             if (target.text.empty())
@@ -62,6 +65,7 @@ void convertElement(const TiXmlElement& source, XmlNode& target, int depth)
     {
         target.attributes.insert_or_assign(AnsiToWString(a->NameTStr()), Utf8ToWString(a->ValueStr()));
     }
+    return true;
 }
 
 // Walks a path as SplitString with trimming splits it on '/': blanks around
@@ -145,10 +149,6 @@ bool isParserBlank(const std::wstring& value)
     return true;
 }
 
-// TinyXML parses nested elements recursively without a limit; a document is
-// measured first so that hostile nesting cannot exhaust the stack.
-const int kMaxParseDepth = 512;
-
 size_t skipPast(const char* p, size_t i, const char* terminator)
 {
     const char* found = std::strstr(p + i, terminator);
@@ -163,8 +163,10 @@ bool nestingWithinLimit(const char* p)
     {
         if (p[i] != '<')
         {
-            ++i;
-            continue;
+            const char* open = std::strchr(p + i, '<');
+            if (!open)
+                break;
+            i = static_cast<size_t>(open - p);
         }
         const char next = p[i + 1];
         if (next == '!')
@@ -192,24 +194,30 @@ bool nestingWithinLimit(const char* p)
         if (++depth > kMaxParseDepth)
             return false;
         ++i;
-        bool afterEquals = false;
-        while (p[i] && p[i] != '>')
+        for (;;)
         {
-            const char c = p[i];
-            if (afterEquals && (c == '"' || c == '\''))
+            const char* mark = std::strpbrk(p + i, "=/>");
+            if (!mark)
+                return true;
+            i = static_cast<size_t>(mark - p);
+            if (*mark == '>')
+                break;
+            ++i;
+            if (*mark == '/')
             {
-                const char* close = std::strchr(p + i + 1, c);
-                i = close ? static_cast<size_t>(close - p) + 1 : std::strlen(p);
-                afterEquals = false;
+                if (p[i] == '>' && depth > 0)
+                    --depth;
                 continue;
             }
-            if (c == '=')
-                afterEquals = true;
-            else if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
-                afterEquals = false;
-            if (c == '/' && p[i + 1] == '>' && depth > 0)
-                --depth;
-            ++i;
+            while (p[i] == ' ' || p[i] == '\t' || p[i] == '\n' || p[i] == '\r')
+                ++i;
+            if (p[i] == '"' || p[i] == '\'')
+            {
+                const char* close = std::strchr(p + i + 1, p[i]);
+                if (!close)
+                    return true;
+                i = static_cast<size_t>(close - p) + 1;
+            }
         }
         if (p[i])
             ++i;
@@ -329,7 +337,8 @@ double XmlNode::GetDoubleAttribute(const std::wstring& attributeName, double def
     const std::wstring* value = FindAttribute(attributeName);
     if (!value)
         return defaultValue;
-    return std::wcstod(value->c_str(), nullptr);
+    // The files write a decimal point whatever the player's locale.
+    return WStringToDouble(*value);
 }
 
 float XmlNode::GetFloatAttribute(const std::wstring& attributeName, float defaultValue) const
@@ -427,6 +436,22 @@ bool ParseXmlText(XmlNode& target, const char* text, bool keepWhiteSpace)
         return false;
     if (!nestingWithinLimit(text))
         return false;
+    // TinyXML steps over a whole UTF-8 sequence at once, so a text cut inside
+    // its last character would be read past its terminator: such a text is
+    // parsed from a copy with room to spare.
+    std::string padded;
+    const size_t length = std::strlen(text);
+    for (size_t back = 1; back <= 3 && back <= length; ++back)
+    {
+        if (static_cast<unsigned char>(text[length - back]) >= 0xC0)
+        {
+            padded.reserve(length + 4);
+            padded.assign(text, length);
+            padded.append(4, '\0');
+            text = padded.c_str();
+            break;
+        }
+    }
     if (keepWhiteSpace)
         TiXmlBase::SetCondenseWhiteSpace(false);
     TiXmlDocument document;
@@ -437,7 +462,8 @@ bool ParseXmlText(XmlNode& target, const char* text, bool keepWhiteSpace)
     if (!root)
         return false;
     XmlNode filled;
-    convertElement(*root, filled, 0);
+    if (!convertElement(*root, filled, 1))
+        return false;
     target.children = std::move(filled.children);
     target.name = std::move(filled.name);
     target.text = std::move(filled.text);

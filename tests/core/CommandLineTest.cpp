@@ -62,7 +62,8 @@ TEST(CommandLine, OptionsIgnoreCaseButDataValueDoesNot)
 
 TEST(CommandLine, JoinedArgumentsSplitBackIntoTheSameArguments)
 {
-    std::vector<std::wstring> argv = {L"/usr/bin/pellwood", L"-data", L"My Games/x", L"", L"-window"};
+    std::vector<std::wstring> argv = {L"/usr/bin/pellwood", L"-data",  L"My Games/x", L"",
+                                      L"//server/share//x", L"-window"};
     CommandLine line(CommandLine::JoinArguments(argv));
     EXPECT_EQ(line.GetArguments(), std::vector<std::wstring>(argv.begin() + 1, argv.end()));
 }

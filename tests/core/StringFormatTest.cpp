@@ -2,6 +2,7 @@
 // arguments that do not fit, and results of any length.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -81,6 +82,22 @@ TEST(StringFormat, FloatsAgreeWithTheCLibrary)
             EXPECT_EQ(out, libc(libcFormat.c_str(), v)) << f << L" " << v;
         }
     EXPECT_EQ(StringPrintf(L"%f", 1.0f), L"1.000000");
+}
+
+TEST(StringFormat, FloatsKeepTheDecimalPointInEveryLocale)
+{
+    // A locale with a decimal comma, when the machine has one, must not change the text.
+    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = previous ? previous : "C";
+    for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8", "C"})
+    {
+        if (std::setlocale(LC_NUMERIC, name) == nullptr)
+            continue;
+        EXPECT_EQ(StringPrintf(L"%.2f %g %e %#.0f %a", 0.75, 2.5, 1.5, 2.0, 1.5),
+                  L"0.75 2.5 1.500000e+00 2. 0x1.8p+0")
+            << name;
+    }
+    std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
 TEST(StringFormat, TextAndCharactersFollowTheWindowsMeaning)

@@ -35,6 +35,10 @@ TEST(TextHelpers, SplitString)
         {L"", L',', false, 1, {L""}},
         {L"one/two/three", L'/', true, -1, {L"one", L"two", L"three"}},
         {L"\t/ Entry /x", L'/', true, -1, {L"Entry", L"x"}},
+        // The white space skipped after a separator may hold further separators: runs of blanks
+        // separate like one (console lines), and so do runs of line breaks.
+        {L"echo   a  b ", L' ', true, 2, {L"echo", L"a  b"}},
+        {L"a\n\n b\n", L'\n', true, -1, {L"a", L"b", L""}},
     };
     for (const Case& c : cases)
     {

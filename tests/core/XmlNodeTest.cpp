@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstring>
 #include <random>
 #include <string>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "engine/core/TextConversion.h"
 #include "engine/core/TextHelpers.h"
@@ -136,6 +140,23 @@ TEST(XmlNode, TypedAttributeReaders)
     EXPECT_EQ(node->FindAttribute(L"T1"), nullptr); // names are case-sensitive
 }
 
+TEST(XmlNode, NumbersReadTheSameInEveryLocale)
+{
+    XmlNode node;
+    node.SetAttribute(L"alpha", L" 0.75");
+    // A locale with a decimal comma, when the machine has one, must not change the reading.
+    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = previous ? previous : "C";
+    for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8", "C"})
+    {
+        if (std::setlocale(LC_NUMERIC, name) == nullptr)
+            continue;
+        EXPECT_DOUBLE_EQ(node.GetDoubleAttribute(L"alpha", 1.0), 0.75) << name;
+        EXPECT_FLOAT_EQ(node.GetFloatAttribute(L"alpha", 1.0f), 0.75f) << name;
+    }
+    std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
 TEST(XmlNode, ConversionMergesTextAndNamesAreAnsi)
 {
     auto node = parse("<r a=\"1\" a2=\"caf\xC3\xA9\">one<![CDATA[<two>]]><!-- x -->three<k/></r>");
@@ -178,6 +199,70 @@ TEST(XmlNode, DeepNestingIsRefused)
     wide += "</r>";
     EXPECT_TRUE(ParseXmlText(target, wide.c_str(), true));
     EXPECT_EQ(target.children.size(), 10000u);
+}
+
+TEST(XmlNode, NestingLimitCountsOnlyOpenElements)
+{
+    // Quoted '>' and "/>", blanks around '=', empty elements and comments
+    // between the levels must not move the count; a document within the limit
+    // keeps every level, one beyond it is refused whole.
+    auto nested = [](int depth)
+    {
+        std::string text;
+        for (int i = 0; i < depth; ++i)
+        {
+            text += "<a x = '>' y=\"/>\">";
+            if (i < depth - 1)
+                text += "<e/><!-- <c> -->";
+        }
+        for (int i = 0; i < depth; ++i)
+            text += "</a>";
+        return text;
+    };
+    struct Case
+    {
+        int depth;
+        bool parses;
+    } cases[] = {{1, true}, {300, true}, {512, true}, {513, false}};
+    for (const Case& c : cases)
+    {
+        XmlNode target;
+        ASSERT_EQ(ParseXmlText(target, nested(c.depth).c_str(), true), c.parses) << c.depth;
+        if (!c.parses)
+            continue;
+        int levels = 1;
+        for (const XmlNode* node = &target; (node = node->GetChild(L"a")) != nullptr;)
+            ++levels;
+        EXPECT_EQ(levels, c.depth);
+    }
+}
+
+TEST(XmlNode, TextCutInsideACharacterIsNotReadPastItsEnd)
+{
+    // Each text ends right before an unreadable page: reading one byte past
+    // its terminator faults.
+    const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    void* pages = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(pages, MAP_FAILED);
+    ASSERT_EQ(mprotect(static_cast<char*>(pages) + page, page, PROT_NONE), 0);
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string cases[] = {
+        bom + "<S><Text>caf\xC3",
+        bom + "<S><Text>\xE2\x82",
+        bom + "<S><Text>\xF0\x9F\x98",
+        bom + "<S a=\"\xF0",
+        bom + "<S\xE2",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><S>\xC3",
+        bom + "<S>\xC3\xA9</S>\xF0",
+    };
+    for (const std::string& text : cases)
+    {
+        char* at = static_cast<char*>(pages) + page - (text.size() + 1);
+        std::memcpy(at, text.c_str(), text.size() + 1);
+        XmlNode target;
+        ParseXmlText(target, at, true); // parsed or refused; it must not fault
+    }
+    munmap(pages, 2 * page);
 }
 
 TEST(XmlNode, PrintForms)

@@ -1,6 +1,8 @@
 // The critical-error message of a crashing process. Each case runs in a child
 // process that arms the handler, crashes, and must die by the signal; alarm(5)
-// turns a hang into a different signal, so a hang fails the test.
+// turns a hang into a different signal, so a hang fails the test. The alarm's
+// default action is restored and the signal unblocked first: a process started
+// directly from a shell or runner may inherit either one changed.
 #include <csignal>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -21,8 +23,28 @@ const char* const expectedReport =
     "this persists, please contact technical support\\. We apologize for the inconvenience this has "
     "caused\\.\n";
 
+void setAlarmAction(void (*action)(int))
+{
+    struct sigaction alarmAction
+    {
+    };
+    alarmAction.sa_handler = action;
+    sigemptyset(&alarmAction.sa_mask);
+    sigaction(SIGALRM, &alarmAction, nullptr);
+}
+
+void setAlarmBlocked(bool blocked)
+{
+    sigset_t alarmOnly;
+    sigemptyset(&alarmOnly);
+    sigaddset(&alarmOnly, SIGALRM);
+    sigprocmask(blocked ? SIG_BLOCK : SIG_UNBLOCK, &alarmOnly, nullptr);
+}
+
 void armHeadless(TarnEngine::CursorReleaseHook hook = nullptr, const std::wstring& name = L"Pellwood")
 {
+    setAlarmAction(SIG_DFL);
+    setAlarmBlocked(false);
     alarm(5);
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
@@ -73,6 +95,19 @@ void cursorHook()
 void faultingCursorHook()
 {
     writeToUnmappedPage();
+}
+
+// A forked child that never gets as far as its own alarm (stuck inside fork,
+// say) would keep the test's output pipe open for ever: the parent's alarm
+// takes it down first.
+volatile sig_atomic_t forkedChild = 0;
+
+void killForkedChildAndDie(int)
+{
+    if (forkedChild > 0)
+        kill(forkedChild, SIGKILL);
+    setAlarmAction(SIG_DFL);
+    raise(SIGALRM);
 }
 
 class CrashHandlerDeathTest : public ::testing::Test
@@ -167,15 +202,22 @@ TEST_F(CrashHandlerDeathTest, CrashOfAForkedChildLeavesTheParentsBoxAlone)
     EXPECT_EXIT(
         {
             armHeadless();
+            setAlarmAction(&killForkedChildAndDie);
+            setAlarmBlocked(true); // until the child's id is known
             const pid_t child = fork();
             if (child == 0)
             {
+                setAlarmAction(SIG_DFL);
+                setAlarmBlocked(false);
                 alarm(5); // a timer is not inherited
                 writeToUnmappedPage();
             }
+            forkedChild = child;
+            setAlarmBlocked(false);
             int status = 0;
-            waitpid(child, &status, 0);
-            if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGSEGV)
+            const bool reaped = child > 0 && waitpid(child, &status, 0) == child;
+            forkedChild = 0; // its id may be reused from here on
+            if (!reaped || !WIFSIGNALED(status) || WTERMSIG(status) != SIGSEGV)
                 _exit(1);
             writeToUnmappedPage();
         },
