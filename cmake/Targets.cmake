@@ -18,7 +18,7 @@ function(pellwood_test_suite name dir)
   if(NOT srcs)
     return()
   endif()
-  add_executable(${name} ${srcs})
+  add_executable(${name} ${srcs} ${PROJECT_SOURCE_DIR}/tests/common/FixedFonts.cpp)
   target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gmock GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
     PELLWOOD_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"

@@ -1,100 +1,19 @@
 // Fuzz target: an alpha mask over a picture. The first two bytes give the picture's size (1 to 64 on
 // each side), the rest is the BMP. Applying it must stay inside the file and the picture's texels.
-#include "engine/core/FileSystem.h"
-#include "engine/core/MemorySource.h"
+#include "LoaderFuzzSupport.h"
 #include "engine/graphics/AlphaMask.h"
 
-#include <cstring>
-#include <vector>
-
 using namespace TarnEngine;
-
-namespace
-{
-
-const wchar_t* const kName = L"mask.bmp";
-
-// The one file of the run, replaced by each input.
-class OneFile : public IFSSource
-{
-public:
-    bool Mount() override { return true; }
-    bool Unmount() override { return true; }
-    bool IsMounted() override { return true; }
-    RefPtr<StreamSourceCounted> OpenFile(const std::wstring& name) override
-    {
-        if (name != kName || data.empty())
-            return nullptr;
-        ByteBlock block = AllocateBlock(data.size());
-        std::memcpy(block.get(), data.data(), data.size());
-        return new MemorySource(std::move(block), uint32_t(data.size()), name, this);
-    }
-    std::wstring GetPath() override { return L""; }
-    bool FileExists(const std::wstring& name) override { return name == kName; }
-    std::wstring GetName() override { return L"Fuzz"; }
-    uint32_t FindFiles(const std::wstring&, std::vector<std::wstring>*, std::vector<std::wstring>*) override
-    {
-        return 0;
-    }
-    std::vector<uint8_t> data;
-};
-
-// Storage exactly as large as the picture, so any write past it is caught.
-class PictureTexture : public IResourceTexture
-{
-public:
-    PictureTexture() : IResourceTexture(kName) {}
-    bool Load() override { return false; }
-    bool Allocate(ImageSize size) override
-    {
-        image = size;
-        texels.assign(size_t(size.width) * size.height * 4, 0);
-        return true;
-    }
-    void Bind(uint32_t, bool) override {}
-    bool Lock(void** bits, int32_t* pitch, bool) override
-    {
-        *bits = texels.data();
-        *pitch = int32_t(image.width * 4);
-        return true;
-    }
-    void Unlock() override {}
-    void GetTextureSize(uint32_t* w, uint32_t* h) override { GetImageSize(w, h); }
-    void GetImageSize(uint32_t* w, uint32_t* h) override
-    {
-        *w = image.width;
-        *h = image.height;
-    }
-    RefPtr<ISurface> GetSurface() override { return nullptr; }
-    uint32_t GetMemorySize() override { return uint32_t(texels.size()); }
-    ImageSize image;
-    std::vector<uint8_t> texels;
-};
-
-OneFile* mounted()
-{
-    static FileSystem* files = new FileSystem;
-    static OneFile* file = []
-    {
-        auto source = std::make_unique<OneFile>();
-        OneFile* raw = source.get();
-        files->AddSource(std::move(source));
-        return raw;
-    }();
-    return file;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 2)
         return 0;
-    OneFile* file = mounted();
-    file->data.assign(data + 2, data + size);
+    const wchar_t* const name = L"mask.bmp";
+    MountOneFile(name, data + 2, size - 2);
     const ImageSize picture{1u + data[0] % 64u, 1u + data[1] % 64u};
     PictureTexture texture;
     texture.Allocate(picture);
-    ApplyAlphaMask(kName, picture, &texture);
+    ApplyAlphaMask(name, picture, &texture);
     return 0;
 }
