@@ -87,6 +87,7 @@ bool Renderer::Init(std::unique_ptr<IGIL> graphicsDevice, IRenderWindow* renderW
 
 bool Renderer::FillIndexBuffer()
 {
+    indicesFilled = false;
     void* data = nullptr;
     if (!indexBuffer || !indexBuffer->Lock(&data, IndexCount, 0, false) || !data)
         return false;
@@ -103,6 +104,7 @@ bool Renderer::FillIndexBuffer()
         out += 6;
     }
     indexBuffer->Unlock();
+    indicesFilled = true;
     return true;
 }
 
@@ -202,7 +204,9 @@ void Renderer::Flush()
 {
     if (batches.empty())
         return;
-    if (!device || !vertexBuffer || !indexBuffer)
+    // A refill that failed after a reset left the index buffer empty: every quad would vanish until
+    // the next reset, so it is tried again before drawing.
+    if (!device || !vertexBuffer || !indexBuffer || (!indicesFilled && !FillIndexBuffer()))
     {
         DropQueue();
         return;
@@ -276,12 +280,13 @@ bool Renderer::RenderToTarget(IRenderTarget* target, const InstanceHandle& insta
     }
     device->Clear(true, true, ClearRenderToTarget);
     const Matrix3 identity;
-    instances.draw(instance, matrix ? *matrix : identity, 1.0f);
+    // An instance that cannot draw itself leaves only the clear colour behind: not a rendering.
+    const bool drawn = instances.draw(instance, matrix ? *matrix : identity, 1.0f);
     Flush();
     target->EndRender();
     if (!inFrame)
         device->EndFrame();
-    return true;
+    return drawn;
 }
 
 bool Renderer::DrawInstanceToTexture(IRenderTarget* target, const InstanceHandle& instance)

@@ -132,7 +132,8 @@ public:
     void Present();
     void DrawItem(const DrawCall& call, IDynamicVertexBuffer* vertices, IDynamicIndexBuffer* indices);
 
-    // False when the instance handle is stale, the device cannot render or no frame can be opened.
+    // False when the instance handle is stale, the device cannot render, no frame can be opened or
+    // the instance cannot draw itself.
     bool RenderToTarget(IRenderTarget* target, const InstanceHandle& instance, const Matrix3* matrix);
     // Copies the target's pixels into the texture of an image instance; true when copied.
     bool DrawInstanceToTexture(IRenderTarget* target, const InstanceHandle& instance);
@@ -178,6 +179,8 @@ private:
     std::vector<SpriteVertex> vertices;
     std::vector<SpriteBatch> batches;
     bool inFrame = false;
+    // The index buffer holds the quad pattern (false after a refill failed).
+    bool indicesFilled = false;
     std::unique_ptr<TextureKeeper> textureKeeper;
     InstanceServices instances;
 };

@@ -271,6 +271,25 @@ TEST_F(RendererTest, FailedVertexUploadDrawsNothingAndDropsTheQueue)
     EndFrame();
 }
 
+TEST_F(RendererTest, FailedIndexRefillAfterAResetIsTriedAgainBeforeDrawing)
+{
+    dx->SetClearParams(true, 0xFF000000);
+    ASSERT_TRUE(BeginFrame());
+    DrawScene();
+    EndFrame();
+    const Picture reference = ShownFrame();
+    dx->SetLost(true);
+    // The only buffer lock of the recovery is the renderer's refill of the quad indices.
+    const uint64_t locks = Count(Call::LockBuffer);
+    Control().Inject(Call::LockBuffer, Result::InvalidCall);
+    EXPECT_FALSE(BeginFrame());
+    EXPECT_EQ(Count(Call::LockBuffer), locks + 1);
+    ASSERT_TRUE(BeginFrame());
+    DrawScene();
+    EndFrame();
+    EXPECT_EQ(ShownFrame(), reference) << "the new index buffer holds the quad pattern";
+}
+
 TEST_F(RendererTest, FrameOfSpritesMatchesItsReference)
 {
     dx->SetClearParams(true, 0xFF000000);
@@ -342,14 +361,16 @@ TEST_F(RendererTest, RenderToTargetDrawsTheInstanceAndCopiesItOut)
     InstanceHandle handle;
     table.Add(handle, &instanceObject, 1);
     int draws = 0;
+    bool drawable = true;
     renderer->SetInstanceServices(
         {[&](const InstanceHandle& h, const Matrix3& m, float opacity)
          {
              EXPECT_EQ(h.Get(), &instanceObject);
              EXPECT_EQ(opacity, 1.0f);
              ++draws;
-             renderer->DrawQuad({eMaterialNoTexture, nullptr, false}, m, SpriteRect{}, 0xFF00C000, true);
-             return true;
+             if (drawable)
+                 renderer->DrawQuad({eMaterialNoTexture, nullptr, false}, m, SpriteRect{}, 0xFF00C000, true);
+             return drawable;
          },
          [&](const InstanceHandle&) { return sprite; }});
     RefPtr<IRenderTarget> target = renderer->CreateRenderTarget({16, 16});
@@ -375,9 +396,16 @@ TEST_F(RendererTest, RenderToTargetDrawsTheInstanceAndCopiesItOut)
     EXPECT_TRUE(dx->GetRasterDevice()->InScene());
     EndFrame();
 
+    // An instance that cannot draw itself leaves a cleared target: that is no rendering.
+    drawable = false;
+    EXPECT_FALSE(renderer->RenderToTarget(target.Get(), handle, nullptr));
+    EXPECT_EQ(draws, 3);
+    EXPECT_FALSE(dx->GetRasterDevice()->InScene()) << "the frame it opened is closed again";
+    drawable = true;
+
     table.Release(handle);
     EXPECT_FALSE(renderer->RenderToTarget(target.Get(), handle, nullptr)) << "a stale handle draws nothing";
-    EXPECT_EQ(draws, 2);
+    EXPECT_EQ(draws, 3);
 }
 
 TEST_F(RendererTest, TargetWithoutStorageDrawsNothingOverTheFrame)
