@@ -682,7 +682,12 @@ bool DirectXDevice::SetLockableBackBuffer(bool lockable)
             return false;
         Raster::PresentParams copy = presentParams;
         copy.flags = Raster::Value::PresentFlagLockableBackBuffer;
-        return device->Reset(copy) == Result::Ok;
+        if (device->Reset(copy) == Result::Ok)
+            return true;
+        // Everyone gave their resources up: the next frame must restore them, as after a loss.
+        state = StateLost;
+        Invalidate();
+        return false;
     }
     if (ResetDevice())
     {

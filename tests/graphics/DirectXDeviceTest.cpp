@@ -409,6 +409,18 @@ TEST_F(DirectXDeviceTest, LockableBackBufferAroundADialog)
     EXPECT_EQ(events[0].rfind("reset", 0), 0u);
     EXPECT_EQ(listener.notices, 1);
     EXPECT_TRUE(Frame());
+
+    // A lockable reset that fails leaves everyone without resources: the next frame restores them.
+    events.clear();
+    Control().Inject(Call::Reset, Result::DeviceLost);
+    EXPECT_FALSE(device->SetLockableBackBuffer(true));
+    EXPECT_EQ(device->GetState(), DirectXDevice::StateLost);
+    ASSERT_EQ(events.size(), 2u);
+    events.clear();
+    EXPECT_FALSE(device->BeginFrame());
+    EXPECT_EQ(events, LostThenReset());
+    EXPECT_EQ(listener.notices, 2);
+    EXPECT_TRUE(Frame());
 }
 
 TEST_F(DirectXDeviceTest, CanRenderOnlyWhileRunningAndCooperative)
