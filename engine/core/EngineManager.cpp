@@ -532,7 +532,18 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
         }
     }
 
-    // 26.
+    // 26. A log file asked for through the environment goes to the local-data folder.
+    if (auto* own = dynamic_cast<Logger*>(logger.get()))
+    {
+        std::wstring folder;
+        if (settingsStore->GetFolder(SettingsStore::LocalData, true, folder))
+        {
+            std::string path = SettingsFileIo::ToSystemPath(folder);
+            while (path.size() > 1 && path.back() == '/')
+                path.pop_back();
+            own->SetLogFolder(path);
+        }
+    }
     logger->OpenOutputs(2);
     logger->OpenOutputs(4);
 
