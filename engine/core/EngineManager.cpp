@@ -454,12 +454,13 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     traceEvent("create", L"FrameClock");
     if (stepFails(StartupStep::FrameClock) || !frameClock->Init())
         return fail();
+    // Whole numbers with the base of their prefix, as every integer of the engine's files.
     if (const XmlNode* root = LoadXmlDocument(L"engine.xml"))
     {
         if (const XmlNode* node = root->GetChild(L"SlowThresholdFPS"))
-            frameClock->SetSlowThresholdFps(WStringToDouble(node->GetText()));
+            frameClock->SetSlowThresholdFps(static_cast<double>(WStringToInt(node->GetText())));
         if (const XmlNode* node = root->GetChild(L"SlowAlertSeconds"))
-            frameClock->SetSlowAlertSeconds(WStringToDouble(node->GetText()));
+            frameClock->SetSlowAlertSeconds(static_cast<double>(WStringToInt(node->GetText())));
     }
 
     // 21.

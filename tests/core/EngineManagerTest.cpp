@@ -812,6 +812,43 @@ TEST_F(EngineFixture, InputReachesTheUserInterfaceAndDeactivationReleasesHeldBut
     ui->RemoveEventListener(&recorder);
 }
 
+TEST_F(EngineFixture, EngineXmlSettings)
+{
+    struct Case
+    {
+        const char* xml; // null: no engine.xml
+        bool pause;
+        bool systemCursor;
+        uint32_t channels;
+        double slowFps;
+        double alertSeconds;
+    };
+    const Case cases[] = {
+        {nullptr, false, true, 16, 12.0, 20.0},
+        {"<E><PauseOnLostFocus>0</PauseOnLostFocus><HasCustomCursor/></E>", true, false, 16, 12.0, 20.0},
+        {"<E><AudioChannelCount>many</AudioChannelCount></E>", false, true, 0, 12.0, 20.0},
+        {"<E><AudioChannelCount>0x20</AudioChannelCount><SlowThresholdFPS>010</SlowThresholdFPS>"
+         "<SlowAlertSeconds>0x1E</SlowAlertSeconds></E>",
+         false, true, 32, 8.0, 30.0},
+        {"<E><SlowThresholdFPS>24.5</SlowThresholdFPS><SlowAlertSeconds>soon</SlowAlertSeconds></E>", false,
+         true, 16, 24.0, 0.0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.xml ? c.xml : "none");
+        std::filesystem::remove(data / "input" / "engine.xml");
+        if (c.xml)
+            writeFile(data / "input" / "engine.xml", c.xml);
+        ASSERT_TRUE(Start());
+        EXPECT_EQ(engine->PausesOnLostFocus(), c.pause);
+        EXPECT_EQ(engine->UsesSystemCursor(), c.systemCursor);
+        EXPECT_EQ(engine->GetAudioChannelCount(), c.channels);
+        EXPECT_EQ(engine->GetFrameClock()->GetSlowThresholdFps(), c.slowFps);
+        EXPECT_EQ(engine->GetFrameClock()->GetSlowAlertSeconds(), c.alertSeconds);
+        engine.reset();
+    }
+}
+
 TEST_F(EngineFixture, TheLogVariableOpensALogFileInTheLocalDataFolder)
 {
     setenv("PELLWOOD_LOG", "file", 1);
@@ -829,6 +866,18 @@ TEST_F(EngineFixture, TheLogVariableOpensALogFileInTheLocalDataFolder)
         expected += std::string{c, '\0'};
     EXPECT_NE(bytes.find(expected.substr(2)), std::string::npos);
     EXPECT_EQ(bytes.substr(0, 2), expected.substr(0, 2));
+}
+
+TEST_F(EngineFixture, AStartUpThatFailsEarlySaysWhyOnTheRequestedTerminalOutput)
+{
+    writeFile(data / "input" / "StringTable.xml", "<T><Entry><Text>x</Text></Entry></T>");
+    setenv("PELLWOOD_LOG", "debug", 1);
+    testing::internal::CaptureStderr();
+    const bool started = Start();
+    const std::string said = testing::internal::GetCapturedStderr();
+    unsetenv("PELLWOOD_LOG");
+    EXPECT_FALSE(started);
+    EXPECT_NE(said.find("StringTable.xml has a broken entry"), std::string::npos) << said;
 }
 
 // The process-wide handlers of a started engine, each in a child process:

@@ -221,6 +221,7 @@ TEST(Logger, EnvironmentOpensTheLogFileInTheLogFolder)
     } cases[] = {
         {nullptr, 2, false}, {"0", 2, false}, {"file", 1, false},        {"file", 4, false},
         {"file", 2, true},   {"1", 2, true},  {"debug , file", 2, true}, {"debug", 2, false},
+        {"debug , file", 1, false},
     };
     for (const auto& c : cases)
     {
