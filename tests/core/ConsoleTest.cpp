@@ -154,7 +154,8 @@ TEST_F(ConsoleTest, HandlerGetsTheSplitLine)
     console.HandleConsoleFunction(L"  audio.SetGroupVolume   music  0.5 and the rest  ");
     console.HandleConsoleFunction(L"game.negative");
     console.HandleConsoleFunction(L"game.huge a b c"); // a count no line can meet
-    EXPECT_EQ(console.GetLines().back(), L"Invalid Param Count - Function \"game.huge\" uses 2147483647 parameters");
+    EXPECT_EQ(console.GetLines().back(),
+              L"Invalid Param Count - Function \"game.huge\" uses 2147483647 parameters");
     ASSERT_EQ(handler.calls.size(), 2u);
     EXPECT_EQ(handler.calls[0],
               (std::vector<std::wstring>{L"audio.SetGroupVolume", L"music", L"0.5 and the rest"}));

@@ -30,12 +30,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <map>
-#include <csignal>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <sys/mman.h>
@@ -856,7 +856,8 @@ TEST_F(EngineFixture, TheLogVariableOpensALogFileInTheLocalDataFolder)
     unsetenv("PELLWOOD_LOG");
     ASSERT_TRUE(started);
     ILogger::Get()->Log(LogEngine, "engine\\core\\Thing.cpp", 12, L"%s", std::wstring(L"logged"));
-    const std::filesystem::path file = temp.path / "config" / "Halcyra Games" / "EngineTestGame" / "pellwood.log";
+    const std::filesystem::path file =
+        temp.path / "config" / "Halcyra Games" / "EngineTestGame" / "pellwood.log";
     std::ifstream in(file, std::ios::binary);
     ASSERT_TRUE(in) << "no log file at " << file;
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

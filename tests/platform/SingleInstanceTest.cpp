@@ -1,8 +1,8 @@
 // The single-instance lock between two processes.
 #include <cstdlib>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <string>
-#include <cstring>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
