@@ -1,5 +1,7 @@
 #include "engine/core/Console.h"
 
+#include <limits>
+
 #include "engine/core/StringFormat.h"
 #include "engine/core/TextConversion.h"
 #include "engine/core/TextHelpers.h"
@@ -141,8 +143,11 @@ void Console::HandleConsoleFunction(const std::wstring& line)
     {
         // Copied out: the handler may unregister the function it runs.
         const Function function = found->second;
-        const std::vector<std::wstring> arguments =
-            SplitString(line, L' ', true, function.parameterCount + 1);
+        // A count as large as the type allows cannot be met; it must not overflow on the way.
+        const int mostParts = function.parameterCount < std::numeric_limits<int32_t>::max()
+                                  ? function.parameterCount + 1
+                                  : std::numeric_limits<int32_t>::max();
+        const std::vector<std::wstring> arguments = SplitString(line, L' ', true, mostParts);
         if (arguments.size() < static_cast<size_t>(function.parameterCount) + 1)
         {
             Print(StringPrintf(L"Invalid Param Count - Function \"%s\" uses %d parameters", first,

@@ -454,12 +454,13 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     traceEvent("create", L"FrameClock");
     if (stepFails(StartupStep::FrameClock) || !frameClock->Init())
         return fail();
+    // Whole numbers with the base of their prefix, as every integer of the engine's files.
     if (const XmlNode* root = LoadXmlDocument(L"engine.xml"))
     {
         if (const XmlNode* node = root->GetChild(L"SlowThresholdFPS"))
-            frameClock->SetSlowThresholdFps(WStringToDouble(node->GetText()));
+            frameClock->SetSlowThresholdFps(static_cast<double>(WStringToInt(node->GetText())));
         if (const XmlNode* node = root->GetChild(L"SlowAlertSeconds"))
-            frameClock->SetSlowAlertSeconds(WStringToDouble(node->GetText()));
+            frameClock->SetSlowAlertSeconds(static_cast<double>(WStringToInt(node->GetText())));
     }
 
     // 21.
@@ -532,7 +533,18 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
         }
     }
 
-    // 26.
+    // 26. A log file asked for through the environment goes to the local-data folder.
+    if (auto* own = dynamic_cast<Logger*>(logger.get()))
+    {
+        std::wstring folder;
+        if (settingsStore->GetFolder(SettingsStore::LocalData, true, folder))
+        {
+            std::string path = SettingsFileIo::ToSystemPath(folder);
+            while (path.size() > 1 && path.back() == '/')
+                path.pop_back();
+            own->SetLogFolder(path);
+        }
+    }
     logger->OpenOutputs(2);
     logger->OpenOutputs(4);
 

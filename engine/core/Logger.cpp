@@ -198,7 +198,9 @@ void Logger::CloseLogFile()
 
 void Logger::OpenOutputs(uint32_t selector)
 {
-    if (selector != 2)
+    // The terminal outputs open with the first selector, so that a start-up
+    // that fails early still says why; the file waits for its folder.
+    if (selector != 1 && selector != 2)
         return;
     const char* request = std::getenv("PELLWOOD_LOG");
     if (!request || !*request || std::string_view(request) == "0")
@@ -210,7 +212,7 @@ void Logger::OpenOutputs(uint32_t selector)
             SetDebuggerOutput(STDERR_FILENO);
         else if (token == L"console")
             SetConsoleOutput(STDERR_FILENO, terminal);
-        else if (token == L"file" || token == L"1")
+        else if (selector == 2 && (token == L"file" || token == L"1"))
         {
             if (!logFolder_.empty() && fileFd_ < 0)
                 OpenLogFile(logFolder_ + "/" + logFileName);

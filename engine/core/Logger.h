@@ -2,11 +2,12 @@
 // enabled and it contains the optional filter text; it then goes to whichever
 // outputs are open: a log file (UTF-16LE, CR LF), the debugger output
 // (stderr) and a console (stderr, coloured by channel). No output is open
-// after construction. OpenOutputs(2), which start-up calls once the services
-// exist, opens what the environment variable PELLWOOD_LOG asks for: "file"
-// (or "1") the file "pellwood.log" in the folder given by SetLogFolder,
-// "debug" the debugger output, "console" the coloured console; several may be
-// given, separated by commas. The console functions "log.enable",
+// after construction. OpenOutputs opens what the environment variable
+// PELLWOOD_LOG asks for: "debug" the debugger output and "console" the
+// coloured console with selector 1 (at the start of start-up) or 2, "file"
+// (or "1") the file "pellwood.log" in the folder given by SetLogFolder with
+// selector 2 (once the services exist); several may be given, separated by
+// commas. The console functions "log.enable",
 // "log.enableall", "log.disable", "log.disableall", "log.filteron" and
 // "log.filteroff" switch channels and the filter at run time.
 #pragma once

@@ -19,6 +19,7 @@ namespace
 {
 
 constexpr char raiseRequest[] = "raise\n";
+constexpr size_t maxWaitingPeers = 8;
 
 bool makeAddress(const std::string& path, sockaddr_un& address)
 {
@@ -110,7 +111,6 @@ int SingleInstance::PollRaiseRequests()
 {
     if (listenFd_ < 0)
         return 0;
-    int requests = 0;
     for (;;)
     {
         const int peer = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
@@ -120,17 +120,39 @@ int SingleInstance::PollRaiseRequests()
                 continue;
             break;
         }
+        // A peer that connects and never writes must not pile up descriptors.
+        if (waitingPeers_.size() >= maxWaitingPeers)
+        {
+            close(waitingPeers_.front());
+            waitingPeers_.erase(waitingPeers_.begin());
+        }
+        waitingPeers_.push_back(peer);
+    }
+    int requests = 0;
+    for (size_t i = 0; i < waitingPeers_.size();)
+    {
+        const int peer = waitingPeers_[i];
         char buffer[sizeof raiseRequest] = {};
+        // The request is one small write: it arrives whole or not yet.
         const ssize_t n = recv(peer, buffer, sizeof raiseRequest - 1, 0);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        {
+            ++i;
+            continue;
+        }
         if (n == static_cast<ssize_t>(sizeof raiseRequest - 1) && std::memcmp(buffer, raiseRequest, n) == 0)
             ++requests;
         close(peer);
+        waitingPeers_.erase(waitingPeers_.begin() + static_cast<std::ptrdiff_t>(i));
     }
     return requests;
 }
 
 void SingleInstance::release()
 {
+    for (const int peer : waitingPeers_)
+        close(peer);
+    waitingPeers_.clear();
     if (listenFd_ >= 0)
     {
         close(listenFd_);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace Platform
 {
@@ -39,6 +40,10 @@ private:
     int lockFd_ = -1;
     int listenFd_ = -1;
     std::string socketPath_;
+    // Connections accepted before their request arrived; read again at the
+    // next poll, so a request is not lost to the moment between a later
+    // instance's connect and its write.
+    std::vector<int> waitingPeers_;
 };
 
 } // namespace Platform

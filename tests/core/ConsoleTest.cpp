@@ -1,5 +1,6 @@
 // Registration and dispatch of console functions.
 #include <gtest/gtest.h>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -149,8 +150,12 @@ TEST_F(ConsoleTest, HandlerGetsTheSplitLine)
 {
     console.RegisterFunction(L"audio.SetGroupVolume", &handler, 2);
     console.RegisterFunction(L"game.negative", &handler, -3); // counts as 0
+    console.RegisterFunction(L"game.huge", &handler, std::numeric_limits<int32_t>::max());
     console.HandleConsoleFunction(L"  audio.SetGroupVolume   music  0.5 and the rest  ");
     console.HandleConsoleFunction(L"game.negative");
+    console.HandleConsoleFunction(L"game.huge a b c"); // a count no line can meet
+    EXPECT_EQ(console.GetLines().back(),
+              L"Invalid Param Count - Function \"game.huge\" uses 2147483647 parameters");
     ASSERT_EQ(handler.calls.size(), 2u);
     EXPECT_EQ(handler.calls[0],
               (std::vector<std::wstring>{L"audio.SetGroupVolume", L"music", L"0.5 and the rest"}));

@@ -30,11 +30,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
+#include <stdexcept>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -806,6 +810,141 @@ TEST_F(EngineFixture, InputReachesTheUserInterfaceAndDeactivationReleasesHeldBut
     EXPECT_FALSE(ui->mouseHeld[0] || ui->mouseHeld[1] || ui->mouseHeld[2]);
     EXPECT_EQ(game.deactivations, 1);
     ui->RemoveEventListener(&recorder);
+}
+
+TEST_F(EngineFixture, EngineXmlSettings)
+{
+    struct Case
+    {
+        const char* xml; // null: no engine.xml
+        bool pause;
+        bool systemCursor;
+        uint32_t channels;
+        double slowFps;
+        double alertSeconds;
+    };
+    const Case cases[] = {
+        {nullptr, false, true, 16, 12.0, 20.0},
+        {"<E><PauseOnLostFocus>0</PauseOnLostFocus><HasCustomCursor/></E>", true, false, 16, 12.0, 20.0},
+        {"<E><AudioChannelCount>many</AudioChannelCount></E>", false, true, 0, 12.0, 20.0},
+        {"<E><AudioChannelCount>0x20</AudioChannelCount><SlowThresholdFPS>010</SlowThresholdFPS>"
+         "<SlowAlertSeconds>0x1E</SlowAlertSeconds></E>",
+         false, true, 32, 8.0, 30.0},
+        {"<E><SlowThresholdFPS>24.5</SlowThresholdFPS><SlowAlertSeconds>soon</SlowAlertSeconds></E>", false,
+         true, 16, 24.0, 0.0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.xml ? c.xml : "none");
+        std::filesystem::remove(data / "input" / "engine.xml");
+        if (c.xml)
+            writeFile(data / "input" / "engine.xml", c.xml);
+        ASSERT_TRUE(Start());
+        EXPECT_EQ(engine->PausesOnLostFocus(), c.pause);
+        EXPECT_EQ(engine->UsesSystemCursor(), c.systemCursor);
+        EXPECT_EQ(engine->GetAudioChannelCount(), c.channels);
+        EXPECT_EQ(engine->GetFrameClock()->GetSlowThresholdFps(), c.slowFps);
+        EXPECT_EQ(engine->GetFrameClock()->GetSlowAlertSeconds(), c.alertSeconds);
+        engine.reset();
+    }
+}
+
+TEST_F(EngineFixture, TheLogVariableOpensALogFileInTheLocalDataFolder)
+{
+    setenv("PELLWOOD_LOG", "file", 1);
+    const bool started = Start();
+    unsetenv("PELLWOOD_LOG");
+    ASSERT_TRUE(started);
+    ILogger::Get()->Log(LogEngine, "engine\\core\\Thing.cpp", 12, L"%s", std::wstring(L"logged"));
+    const std::filesystem::path file =
+        temp.path / "config" / "Halcyra Games" / "EngineTestGame" / "pellwood.log";
+    std::ifstream in(file, std::ios::binary);
+    ASSERT_TRUE(in) << "no log file at " << file;
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // UTF-16LE after its byte-order mark, lines ending in CR LF.
+    std::string expected = "\xFF\xFE";
+    for (char c : std::string("Thing.cpp(12): logged\r\n"))
+        expected += std::string{c, '\0'};
+    EXPECT_NE(bytes.find(expected.substr(2)), std::string::npos);
+    EXPECT_EQ(bytes.substr(0, 2), expected.substr(0, 2));
+}
+
+TEST_F(EngineFixture, AStartUpThatFailsEarlySaysWhyOnTheRequestedTerminalOutput)
+{
+    writeFile(data / "input" / "StringTable.xml", "<T><Entry><Text>x</Text></Entry></T>");
+    setenv("PELLWOOD_LOG", "debug", 1);
+    testing::internal::CaptureStderr();
+    const bool started = Start();
+    const std::string said = testing::internal::GetCapturedStderr();
+    unsetenv("PELLWOOD_LOG");
+    EXPECT_FALSE(started);
+    EXPECT_NE(said.find("StringTable.xml has a broken entry"), std::string::npos) << said;
+}
+
+// The process-wide handlers of a started engine, each in a child process:
+// aborting ends with its own code and no message, a crash shows the message
+// and dies by its signal. alarm(5) turns a hang into a failure.
+class EngineHandlersDeathTest : public EngineFixture
+{
+public:
+    void StartWithHandlers()
+    {
+        struct sigaction standard
+        {
+        };
+        standard.sa_handler = SIG_DFL;
+        sigaction(SIGALRM, &standard, nullptr);
+        alarm(5);
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        engine = std::make_unique<EngineManager>(
+            [&]
+            {
+                EnginePlatform p = MakePlatform();
+                p.processHandlers = true;
+                return p;
+            }());
+        STarnGameInitParams params;
+        params.applicationName = L"EngineTestGame";
+        params.width = 1024;
+        params.height = 768;
+        if (!engine->Initialize(params, &game))
+            _exit(99);
+    }
+};
+
+[[noreturn]] void throwUncaught()
+{
+    throw std::runtime_error("nobody catches this");
+}
+void throwThroughNoexcept() noexcept
+{
+    throwUncaught();
+}
+
+TEST_F(EngineHandlersDeathTest, AbortAndCrashesEndWithTheirOwnCodesNeverZero)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const char* message = "Critical Error: We're sorry, but EngineTestGame has encountered a critical error";
+    EXPECT_EXIT(
+        {
+            StartWithHandlers();
+            std::abort();
+        },
+        testing::ExitedWithCode(ExitAbort), "");
+    EXPECT_EXIT(
+        {
+            StartWithHandlers();
+            void* page = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            *static_cast<volatile int*>(page) = 1;
+        },
+        testing::KilledBySignal(SIGSEGV), message);
+    EXPECT_EXIT(
+        {
+            StartWithHandlers();
+            throwThroughNoexcept();
+        },
+        testing::KilledBySignal(SIGABRT), message);
 }
 
 } // namespace

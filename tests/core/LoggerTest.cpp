@@ -219,8 +219,9 @@ TEST(Logger, EnvironmentOpensTheLogFileInTheLogFolder)
         uint32_t selector;
         bool opened;
     } cases[] = {
-        {nullptr, 2, false}, {"0", 2, false}, {"file", 1, false},        {"file", 4, false},
-        {"file", 2, true},   {"1", 2, true},  {"debug , file", 2, true}, {"debug", 2, false},
+        {nullptr, 2, false},       {"0", 2, false},     {"file", 1, false},
+        {"file", 4, false},        {"file", 2, true},   {"1", 2, true},
+        {"debug , file", 2, true}, {"debug", 2, false}, {"debug , file", 1, false},
     };
     for (const auto& c : cases)
     {

@@ -1,8 +1,11 @@
 // The single-instance lock between two processes.
 #include <cstdlib>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -57,6 +60,31 @@ TEST_F(SingleInstanceTest, SecondProcessLearnsItIsSecondAndAsksToRaise)
     EXPECT_EQ(acquireInChild(), static_cast<int>(SingleInstance::Result::Second));
     // Both requests wait in the socket's backlog until the first one looks.
     EXPECT_EQ(first.PollRaiseRequests(), 2);
+    EXPECT_EQ(first.PollRaiseRequests(), 0);
+}
+
+// A later instance connects, then writes; the first may look in between.
+TEST_F(SingleInstanceTest, RequestWrittenAfterTheConnectionWasTakenStillCounts)
+{
+    SingleInstance first;
+    ASSERT_EQ(first.Acquire(name_, folder_), SingleInstance::Result::First);
+    auto connectToFirst = [&]
+    {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const std::string path = folder_ + "/" + name_ + ".sock";
+        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        EXPECT_EQ(connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        return fd;
+    };
+    const int late = connectToFirst();
+    const int silent = connectToFirst();
+    EXPECT_EQ(first.PollRaiseRequests(), 0); // both taken, nothing written yet
+    ASSERT_EQ(send(late, "raise\n", 6, MSG_NOSIGNAL), 6);
+    close(late);
+    close(silent); // gives up without a word
+    EXPECT_EQ(first.PollRaiseRequests(), 1);
     EXPECT_EQ(first.PollRaiseRequests(), 0);
 }
 
