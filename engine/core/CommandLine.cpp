@@ -30,6 +30,49 @@ std::vector<std::wstring> processArguments()
     return argv;
 }
 
+// How one argument is written so that splitting gives it back. Splitting keeps every quotation mark
+// but strips one at each end of a token, and white space or "//" is part of a token only inside
+// quotation marks; so the only choice is a mark added in front, at the end, or both. The mark in front
+// puts the argument's white space and "//" inside quotation marks, the one at the end closes them
+// again so the token ends there; an argument that begins or ends with a mark of its own needs an added
+// one on that side. An argument no choice carries (white space both inside and outside its own marks,
+// or an odd mark at each end) gets a front mark, and an end mark when that leaves the token's marks
+// balanced, so that at least the arguments after it come through whole.
+std::wstring quoteArgument(const std::wstring& arg)
+{
+    int front = -1; // the added front mark that the argument's white space and "//" need; -1: either
+    bool conflict = false;
+    size_t quotes = 0;
+    for (size_t i = 0; i < arg.size(); ++i)
+    {
+        const wchar_t c = arg[i];
+        const bool splits =
+            std::iswspace(static_cast<wint_t>(c)) || (c == L'/' && i + 1 < arg.size() && arg[i + 1] == L'/');
+        if (splits)
+        {
+            const int wanted = quotes % 2 == 0 ? 1 : 0;
+            conflict = conflict || (front >= 0 && front != wanted);
+            front = wanted;
+        }
+        if (c == L'"')
+            ++quotes;
+    }
+    const bool startsWithMark = !arg.empty() && arg.front() == L'"';
+    const bool endsWithMark = !arg.empty() && arg.back() == L'"';
+    for (int lead = 0; lead < 2 && !conflict; ++lead)
+    {
+        if (front >= 0 && front != lead)
+            continue;
+        if (lead == 0 && (arg.empty() || startsWithMark))
+            continue;
+        const bool trail = (size_t(lead) + quotes) % 2 != 0;
+        if (!trail && (arg.empty() || endsWithMark))
+            continue;
+        return (lead ? L"\"" : L"") + arg + (trail ? L"\"" : L"");
+    }
+    return L'"' + arg + ((1 + quotes) % 2 != 0 ? L"\"" : L"");
+}
+
 } // namespace
 
 CommandLine& CommandLine::Get()
@@ -45,17 +88,7 @@ std::wstring CommandLine::JoinArguments(const std::vector<std::wstring>& argv)
     {
         if (i > 0)
             line += L' ';
-        const std::wstring& arg = argv[i];
-        // Outside quotation marks white space would split the argument and
-        // two slashes (a path such as "/srv//games") would end the line.
-        bool quote = arg.empty() || arg.find(L"//") != std::wstring::npos;
-        for (wchar_t c : arg)
-            if (std::iswspace(static_cast<wint_t>(c)))
-                quote = true;
-        if (quote)
-            line += L'"' + arg + L'"';
-        else
-            line += arg;
+        line += quoteArgument(argv[i]);
     }
     return line;
 }
