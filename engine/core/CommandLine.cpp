@@ -35,33 +35,34 @@ std::vector<std::wstring> processArguments()
 // quotation marks; so the only choice is a mark added in front, at the end, or both. The mark in front
 // puts the argument's white space and "//" inside quotation marks, the one at the end closes them
 // again so the token ends there; an argument that begins or ends with a mark of its own needs an added
-// one on that side. An argument no choice carries (white space both inside and outside its own marks,
-// or an odd mark at each end) gets a front mark, and an end mark when that leaves the token's marks
-// balanced, so that at least the arguments after it come through whole.
+// one on that side.
 std::wstring quoteArgument(const std::wstring& arg)
 {
-    int front = -1; // the added front mark that the argument's white space and "//" need; -1: either
-    bool conflict = false;
+    // The front mark that puts every white-space character, or every "//", inside quotation marks:
+    // -1 when the argument has none, -2 when no one choice does it for all of them.
+    int spaceFront = -1;
+    int slashFront = -1;
     size_t quotes = 0;
+    auto need = [&quotes](int& front)
+    {
+        const int wanted = quotes % 2 == 0 ? 1 : 0;
+        front = front == -1 || front == wanted ? wanted : -2;
+    };
     for (size_t i = 0; i < arg.size(); ++i)
     {
         const wchar_t c = arg[i];
-        const bool splits =
-            std::iswspace(static_cast<wint_t>(c)) || (c == L'/' && i + 1 < arg.size() && arg[i + 1] == L'/');
-        if (splits)
-        {
-            const int wanted = quotes % 2 == 0 ? 1 : 0;
-            conflict = conflict || (front >= 0 && front != wanted);
-            front = wanted;
-        }
-        if (c == L'"')
+        if (std::iswspace(static_cast<wint_t>(c)))
+            need(spaceFront);
+        else if (c == L'/' && i + 1 < arg.size() && arg[i + 1] == L'/')
+            need(slashFront);
+        else if (c == L'"')
             ++quotes;
     }
     const bool startsWithMark = !arg.empty() && arg.front() == L'"';
     const bool endsWithMark = !arg.empty() && arg.back() == L'"';
-    for (int lead = 0; lead < 2 && !conflict; ++lead)
+    for (int lead = 0; lead < 2 && spaceFront != -2 && slashFront != -2; ++lead)
     {
-        if (front >= 0 && front != lead)
+        if ((spaceFront >= 0 && spaceFront != lead) || (slashFront >= 0 && slashFront != lead))
             continue;
         if (lead == 0 && (arg.empty() || startsWithMark))
             continue;
@@ -70,7 +71,12 @@ std::wstring quoteArgument(const std::wstring& arg)
             continue;
         return (lead ? L"\"" : L"") + arg + (trail ? L"\"" : L"");
     }
-    return L'"' + arg + ((1 + quotes) % 2 != 0 ? L"\"" : L"");
+    // No choice gives the argument back whole (white space both inside and outside its own marks, or
+    // an odd mark at each end). A "//" outside marks would end the whole line, so it is kept inside
+    // first; the marks are balanced so that the arguments after this one still come through.
+    const int lead = slashFront >= 0 ? slashFront : spaceFront >= 0 ? spaceFront : 1;
+    const bool trail = (size_t(lead) + quotes) % 2 != 0;
+    return (lead ? L"\"" : L"") + arg + (trail ? L"\"" : L"");
 }
 
 } // namespace

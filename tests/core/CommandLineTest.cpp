@@ -82,8 +82,9 @@ TEST(CommandLine, JoinedArgumentsSplitBackIntoTheSameArguments)
     }
 
     // Some arguments cannot be written so that they split back whole (white space both inside and
-    // outside their own marks, or an odd mark at each end); the arguments after them still come through.
-    for (const wchar_t* arg : {L"a \"b c\" d", L"\" x", L"\"", L"\"both\" ends \""})
+    // outside their own marks, or an odd mark at each end); the arguments after them still come through,
+    // so a "//" in them must not end the line.
+    for (const wchar_t* arg : {L"a \"b c\" d", L"\" x", L"\"", L"\"both\" ends \"", L"\"//"})
     {
         const std::vector<std::wstring> args = {L"prog", arg, L"-windowed"};
         const CommandLine back(CommandLine::JoinArguments(args));
