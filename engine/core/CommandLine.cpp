@@ -30,6 +30,55 @@ std::vector<std::wstring> processArguments()
     return argv;
 }
 
+// How one argument is written so that splitting gives it back. Splitting keeps every quotation mark
+// but strips one at each end of a token, and white space or "//" is part of a token only inside
+// quotation marks; so the only choice is a mark added in front, at the end, or both. The mark in front
+// puts the argument's white space and "//" inside quotation marks, the one at the end closes them
+// again so the token ends there; an argument that begins or ends with a mark of its own needs an added
+// one on that side.
+std::wstring quoteArgument(const std::wstring& arg)
+{
+    // The front mark that puts every white-space character, or every "//", inside quotation marks:
+    // -1 when the argument has none, -2 when no one choice does it for all of them.
+    int spaceFront = -1;
+    int slashFront = -1;
+    size_t quotes = 0;
+    auto need = [&quotes](int& front)
+    {
+        const int wanted = quotes % 2 == 0 ? 1 : 0;
+        front = front == -1 || front == wanted ? wanted : -2;
+    };
+    for (size_t i = 0; i < arg.size(); ++i)
+    {
+        const wchar_t c = arg[i];
+        if (std::iswspace(static_cast<wint_t>(c)))
+            need(spaceFront);
+        else if (c == L'/' && i + 1 < arg.size() && arg[i + 1] == L'/')
+            need(slashFront);
+        else if (c == L'"')
+            ++quotes;
+    }
+    const bool startsWithMark = !arg.empty() && arg.front() == L'"';
+    const bool endsWithMark = !arg.empty() && arg.back() == L'"';
+    for (int lead = 0; lead < 2 && spaceFront != -2 && slashFront != -2; ++lead)
+    {
+        if ((spaceFront >= 0 && spaceFront != lead) || (slashFront >= 0 && slashFront != lead))
+            continue;
+        if (lead == 0 && (arg.empty() || startsWithMark))
+            continue;
+        const bool trail = (size_t(lead) + quotes) % 2 != 0;
+        if (!trail && (arg.empty() || endsWithMark))
+            continue;
+        return (lead ? L"\"" : L"") + arg + (trail ? L"\"" : L"");
+    }
+    // No choice gives the argument back whole (white space both inside and outside its own marks, or
+    // an odd mark at each end). A "//" outside marks would end the whole line, so it is kept inside
+    // first; the marks are balanced so that the arguments after this one still come through.
+    const int lead = slashFront >= 0 ? slashFront : spaceFront >= 0 ? spaceFront : 1;
+    const bool trail = (size_t(lead) + quotes) % 2 != 0;
+    return (lead ? L"\"" : L"") + arg + (trail ? L"\"" : L"");
+}
+
 } // namespace
 
 CommandLine& CommandLine::Get()
@@ -45,17 +94,7 @@ std::wstring CommandLine::JoinArguments(const std::vector<std::wstring>& argv)
     {
         if (i > 0)
             line += L' ';
-        const std::wstring& arg = argv[i];
-        // Outside quotation marks white space would split the argument and
-        // two slashes (a path such as "/srv//games") would end the line.
-        bool quote = arg.empty() || arg.find(L"//") != std::wstring::npos;
-        for (wchar_t c : arg)
-            if (std::iswspace(static_cast<wint_t>(c)))
-                quote = true;
-        if (quote)
-            line += L'"' + arg + L'"';
-        else
-            line += arg;
+        line += quoteArgument(argv[i]);
     }
     return line;
 }

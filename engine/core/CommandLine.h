@@ -29,8 +29,8 @@ public:
     const std::vector<std::wstring>& GetArguments() const { return m_arguments; }
     const std::wstring& GetScriptText() const { return m_script; }
 
-    // Joins program arguments back into one line; arguments that hold white
-    // space (or are empty) are put in quotation marks.
+    // Joins program arguments back into one line, with quotation marks added
+    // where needed so that splitting the line gives the same arguments.
     static std::wstring JoinArguments(const std::vector<std::wstring>& argv);
 
 private:

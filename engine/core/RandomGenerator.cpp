@@ -139,7 +139,9 @@ float PoolRandomRange(float a, float b)
 
 int32_t PoolRandomInt(int32_t a, int32_t b)
 {
-    const float value = std::trunc(PoolRandomRange(float(a), float(b)));
+    // Rounded down, not toward zero: below zero truncation would never give a, and would give b (or,
+    // held below it, b - 1 twice as often as any other value).
+    const float value = std::floor(PoolRandomRange(float(a), float(b)));
     // Converted with care: a float at or beyond 2^31 has no int32 value.
     int32_t result;
     if (value >= 2147483648.0f)
@@ -148,8 +150,11 @@ int32_t PoolRandomInt(int32_t a, int32_t b)
         result = INT32_MIN;
     else
         result = int32_t(value);
+    // Integers beyond 2^24 round as floats, which could step outside the range either way.
     if (a < b && result >= b)
         result = b - 1;
+    if (a < b && result < a)
+        result = a;
     return result;
 }
 

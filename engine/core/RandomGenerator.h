@@ -52,7 +52,8 @@ uint32_t PoolRandom();
 // a + (b - a) r 2^-32 in single precision, in [a, b): a result that rounds onto b is moved back
 // just inside.
 float PoolRandomRange(float a, float b);
-// PoolRandomRange on the two integers, truncated toward zero; for a < b it stays below b.
+// PoolRandomRange on the two integers, rounded down: for a < b the result lies in [a, b), each of its
+// integers equally likely below zero as above it (as far as floats hold them exactly).
 int32_t PoolRandomInt(int32_t a, int32_t b);
 // x r 2^-32, in [0, x).
 float PoolRandomFloat(float x);

@@ -66,6 +66,31 @@ TEST(CommandLine, JoinedArgumentsSplitBackIntoTheSameArguments)
                                       L"//server/share//x", L"-window"};
     CommandLine line(CommandLine::JoinArguments(argv));
     EXPECT_EQ(line.GetArguments(), std::vector<std::wstring>(argv.begin() + 1, argv.end()));
+
+    // Arguments holding quotation marks of their own, each followed by another argument that must
+    // stay separate.
+    const std::wstring marked[] = {
+        L"5\" floppy", L"\"quoted\"",     L"a\"b", L"end\"",           L"\"start",
+        L"x\"//\"y",   L"say \"hi\" now", L"\"\"", L"tab\there \"x\"", L"\"both\" ends",
+    };
+    for (const std::wstring& arg : marked)
+    {
+        const std::vector<std::wstring> args = {L"prog", arg, L"next"};
+        EXPECT_EQ(CommandLine(CommandLine::JoinArguments(args)).GetArguments(),
+                  std::vector<std::wstring>(args.begin() + 1, args.end()))
+            << CommandLine::JoinArguments(args);
+    }
+
+    // Some arguments cannot be written so that they split back whole (white space both inside and
+    // outside their own marks, or an odd mark at each end); the arguments after them still come through,
+    // so a "//" in them must not end the line.
+    for (const wchar_t* arg : {L"a \"b c\" d", L"\" x", L"\"", L"\"both\" ends \"", L"\"//"})
+    {
+        const std::vector<std::wstring> args = {L"prog", arg, L"-windowed"};
+        const CommandLine back(CommandLine::JoinArguments(args));
+        ASSERT_FALSE(back.GetArguments().empty()) << arg;
+        EXPECT_EQ(back.GetArguments().back(), L"-windowed") << CommandLine::JoinArguments(args);
+    }
 }
 
 } // namespace

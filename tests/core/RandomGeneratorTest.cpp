@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
 #include <thread>
 #include <vector>
 
@@ -125,6 +126,36 @@ TEST_F(PoolTest, RangesStayBelowTheirUpperEnd)
     EXPECT_EQ(PoolRandomRange(5.0f, 5.0f), 5.0f);
     nextDrawIs(0xFFFFFFFFu);
     EXPECT_LT(PoolRandomInt(INT32_MIN, INT32_MAX), INT32_MAX); // 2^31 as a float has no int32 value
+}
+
+// Draws spread evenly over the unit interval spread evenly over [a, b), negative ranges included
+// (rounding toward zero would never give a and would pile two cells onto b - 1); integers too large
+// for a float still stay inside the range.
+TEST_F(PoolTest, IntegersAreEvenOverTheWholeRange)
+{
+    struct Case
+    {
+        int32_t a, b;
+    } cases[] = {{0, 5}, {-5, 0}, {-3, 3}, {-10, -6}, {16777217, 16777222}};
+    constexpr uint32_t kDraws = 1200;
+    for (const Case& c : cases)
+    {
+        std::map<int32_t, uint32_t> counts;
+        for (uint32_t k = 0; k < kDraws; ++k)
+        {
+            // The middle of the k-th of kDraws equal cells of [0, 2^32).
+            nextDrawIs(uint32_t((uint64_t(2 * k + 1) << 32) / (2 * kDraws)));
+            ++counts[PoolRandomInt(c.a, c.b)];
+        }
+        EXPECT_GE(counts.begin()->first, c.a) << c.a << ".." << c.b;
+        EXPECT_LT(counts.rbegin()->first, c.b) << c.a << ".." << c.b;
+        if (c.b >= (1 << 24))
+            continue; // floats no longer hold every integer of the range
+        const uint32_t cells = uint32_t(c.b - c.a);
+        EXPECT_EQ(counts.size(), cells) << c.a << ".." << c.b;
+        for (const auto& [value, count] : counts)
+            EXPECT_EQ(count, kDraws / cells) << value << " in " << c.a << ".." << c.b;
+    }
 }
 
 TEST_F(PoolTest, FillsFollowTheRuntimeGenerator)
