@@ -110,6 +110,27 @@ TEST_F(PngLoaderTest, CutShortAndDamagedFilesFailTheHeader)
     EXPECT_EQ(LoadFile(notPng, texture), 1);
 }
 
+TEST_F(PngLoaderTest, FileCutInsideATrailingTextChunkFails)
+{
+    // libpng only warns about a damaged ancillary chunk, so after the picture's data only the
+    // stream's short read tells that the file ends inside one.
+    Bytes file = EncodePng(MakePicture(6, 4), {PNG_COLOR_TYPE_RGB_ALPHA, 8, false});
+    const char keywordAndText[] = "Comment\0A text chunk after the picture data, long enough to cut.";
+    const std::string text(keywordAndText, sizeof(keywordAndText) - 1);
+    Bytes chunk(8, 0);
+    chunk[3] = uint8_t(text.size());
+    std::memcpy(&chunk[4], "tEXt", 4);
+    chunk.insert(chunk.end(), text.begin(), text.end());
+    const uint32_t crc = uint32_t(crc32(crc32(0, nullptr, 0), &chunk[4], uInt(4 + text.size())));
+    chunk.insert(chunk.end(), {uint8_t(crc >> 24), uint8_t(crc >> 16), uint8_t(crc >> 8), uint8_t(crc)});
+    file.insert(file.end() - 12, chunk.begin(), chunk.end());
+    MemoryTexture whole;
+    ASSERT_EQ(LoadFile(file, whole), 0);
+    file.resize(file.size() - 12 - chunk.size() + 20);
+    MemoryTexture cut;
+    EXPECT_EQ(LoadFile(file, cut), 1);
+}
+
 TEST_F(PngLoaderTest, MissingFileFails)
 {
     PngLoader loader(L"none.png");
