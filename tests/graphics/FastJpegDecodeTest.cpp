@@ -677,7 +677,8 @@ struct HuffmanSpec
 Bytes handMadeGrey(const HuffmanSpec& dc, const HuffmanSpec& ac, std::initializer_list<uint8_t> scan)
 {
     Bytes j = {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00};
-    j.insert(j.end(), 64, 100);
+    const Bytes quantisation(64, 100);
+    j.insert(j.end(), quantisation.begin(), quantisation.end());
     const uint8_t sof[] = {0xFF, 0xC0, 0x00, 0x0B, 0x08, 0x00, 0x08, 0x00, 0x08, 0x01, 0x01, 0x11, 0x00};
     j.insert(j.end(), sof, sof + sizeof(sof));
     auto table = [&j](uint8_t classAndId, const HuffmanSpec& spec)
