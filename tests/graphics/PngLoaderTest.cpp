@@ -83,6 +83,24 @@ TEST_F(PngLoaderTest, SizeLimitIsCheckedInTheHeader)
     PutU32(claim, 29, __builtin_bswap32(crc));
     MemoryTexture huge;
     EXPECT_EQ(LoadFile(claim, huge), 1);
+
+    // Refused on the header's word: with a long comment after the header, nothing past the IHDR
+    // chunk is read (the library would otherwise go on and make rows for the claimed size).
+    Bytes comment(8, 0);
+    PutU32(comment, 0, __builtin_bswap32(4000));
+    std::memcpy(&comment[4], "tEXt", 4);
+    comment.insert(comment.end(), {'C', 'o', 'm', 'm', 'e', 'n', 't', 0});
+    comment.resize(8 + 4000, 'x');
+    const uint32_t commentCrc = uint32_t(crc32(crc32(0, nullptr, 0), &comment[4], 4 + 4000));
+    comment.insert(comment.end(), {uint8_t(commentCrc >> 24), uint8_t(commentCrc >> 16),
+                                   uint8_t(commentCrc >> 8), uint8_t(commentCrc)});
+    const size_t headerEnd = 8 + 25;
+    claim.insert(claim.begin() + ptrdiff_t(headerEnd), comment.begin(), comment.end());
+    files->readPositions.clear();
+    MemoryTexture commented;
+    EXPECT_EQ(LoadFile(claim, commented), 1);
+    for (const uint32_t at : files->readPositions)
+        EXPECT_FALSE(at >= headerEnd && at < headerEnd + comment.size()) << "read at " << at;
 }
 
 TEST_F(PngLoaderTest, CutShortAndDamagedFilesFailTheHeader)
