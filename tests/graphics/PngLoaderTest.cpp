@@ -131,7 +131,8 @@ TEST_F(PngLoaderTest, CutShortAndDamagedFilesFailTheHeader)
 TEST_F(PngLoaderTest, FileCutInsideATrailingTextChunkFails)
 {
     // libpng only warns about a damaged ancillary chunk, so after the picture's data only the
-    // stream's short read tells that the file ends inside one.
+    // stream's short read tells that the file ends inside one. Were it ignored, the library would
+    // take stale bytes for the next chunk header and read the same chunk again without end.
     Bytes file = EncodePng(MakePicture(6, 4), {PNG_COLOR_TYPE_RGB_ALPHA, 8, false});
     const char keywordAndText[] = "Comment\0A text chunk after the picture data, long enough to cut.";
     const std::string text(keywordAndText, sizeof(keywordAndText) - 1);
