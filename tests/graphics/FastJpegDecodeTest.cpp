@@ -408,6 +408,15 @@ const Damage kDamages[] = {
          j.erase(j.begin() + at, j.begin() + segmentEnd(j, at));
      },
      eFastJpegBadData},
+    {"empty_scan_before_frame",
+     [](Bytes& j)
+     {
+         // A scan of no components before any frame would decode nothing and end as a success.
+         const size_t at = findSegment(j, 0xC0);
+         j.erase(j.begin() + at, j.begin() + segmentEnd(j, at));
+         j[findSegment(j, 0xDA) + 4] = 0;
+     },
+     eFastJpegBadData},
     {"scan_uses_undefined_table", [](Bytes& j) { j[findSegment(j, 0xDA) + 6] = 0x33; }, eFastJpegBadData},
     {"scan_component_count", [](Bytes& j) { j[findSegment(j, 0xDA) + 4] = 1; }, eFastJpegBadData},
     {"huffman_counts_overflow",
@@ -657,32 +666,71 @@ std::vector<int> zigzagOrder()
     return order;
 }
 
-TEST(FastJpegDecode, AcRunPastTheLastCoefficientLandsOnIt)
+struct HuffmanSpec
 {
-    // A hand-made grey 8x8 picture: quantisation 100 everywhere, a DC table
-    // with the single symbol 0 (code '0') and an AC table {0x00: '0',
-    // 0xF1: '10', 0x11: '110'}. The block is DC 0 then four times 0xF1 with
-    // value +1: the runs put coefficients at zig-zag 16, 32 and 48, and the
-    // fourth run carries past 63, so its value lands on coefficient 63.
+    std::vector<uint8_t> counts; // codes of each length from 1 on
+    std::vector<uint8_t> symbols;
+};
+
+// A hand-made grey 8x8 picture: quantisation 100 everywhere, the two given
+// Huffman tables (DC 0 and AC 0) and the given entropy-coded bytes, then EOI.
+Bytes handMadeGrey(const HuffmanSpec& dc, const HuffmanSpec& ac, std::initializer_list<uint8_t> scan)
+{
     Bytes j = {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00};
-    j.insert(j.end(), 64, 100);
+    const Bytes quantisation(64, 100);
+    j.insert(j.end(), quantisation.begin(), quantisation.end());
     const uint8_t sof[] = {0xFF, 0xC0, 0x00, 0x0B, 0x08, 0x00, 0x08, 0x00, 0x08, 0x01, 0x01, 0x11, 0x00};
     j.insert(j.end(), sof, sof + sizeof(sof));
-    auto table = [&j](uint8_t classAndId, std::vector<uint8_t> counts, std::vector<uint8_t> symbols)
+    auto table = [&j](uint8_t classAndId, const HuffmanSpec& spec)
     {
+        std::vector<uint8_t> counts = spec.counts;
         counts.resize(16, 0);
-        const size_t length = 2 + 1 + 16 + symbols.size();
+        const size_t length = 2 + 1 + 16 + spec.symbols.size();
         j.insert(j.end(), {0xFF, 0xC4, uint8_t(length >> 8), uint8_t(length), classAndId});
         j.insert(j.end(), counts.begin(), counts.end());
-        j.insert(j.end(), symbols.begin(), symbols.end());
+        j.insert(j.end(), spec.symbols.begin(), spec.symbols.end());
     };
-    table(0x00, {1}, {0x00});
-    table(0x10, {1, 1, 1}, {0x00, 0xF1, 0x11});
+    table(0x00, dc);
+    table(0x10, ac);
     const uint8_t sos[] = {0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x3F, 0x00};
     j.insert(j.end(), sos, sos + sizeof(sos));
-    // '0' then '101' four times, padded with 1s: 0101 1011 0110 1111.
-    j.insert(j.end(), {0x5B, 0x6F, 0xFF, 0xD9});
+    j.insert(j.end(), scan);
+    j.insert(j.end(), {0xFF, 0xD9});
+    return j;
+}
 
+TEST(FastJpegDecode, HuffmanTablesOverfillingTheirCodeSpaceAreRefused)
+{
+    // Each table holds its symbols within its own segment, so only the count
+    // of codes per length tells that they do not fit: more codes of a length
+    // than there are left would spill past the 8-bit lookahead table.
+    const HuffmanSpec dc = {{1}, {0x00}};
+    const HuffmanSpec ac = {{1}, {0x00}};
+    const struct
+    {
+        const char* what;
+        HuffmanSpec dc, ac;
+    } cases[] = {
+        {"three codes of one bit", {{3}, {0x00, 0x01, 0x02}}, ac},
+        {"five codes of two bits", dc, {{0, 5}, {0x00, 0x01, 0x11, 0x21, 0x31}}},
+        {"one bit and then 255 codes of eight", {{1, 0, 0, 0, 0, 0, 0, 255}, std::vector<uint8_t>(256, 0)}, ac},
+        {"full at one bit, one more of sixteen", dc,
+         {{2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, {0x00, 0x01, 0x11}}},
+    };
+    ASSERT_EQ(eFastJpegSuccess, statusOf(handMadeGrey(dc, ac, {0x00})));
+    for (const auto& c : cases)
+        EXPECT_EQ(eFastJpegBadData, statusOf(handMadeGrey(c.dc, c.ac, {0x00}))) << c.what;
+}
+
+TEST(FastJpegDecode, AcRunPastTheLastCoefficientLandsOnIt)
+{
+    // The picture's DC table holds the single symbol 0 (code '0') and its AC
+    // table {0x00: '0', 0xF1: '10', 0x11: '110'}. The block is DC 0 then four
+    // times 0xF1 with value +1: the runs put coefficients at zig-zag 16, 32
+    // and 48, and the fourth run carries past 63, so its value lands on
+    // coefficient 63. '0' then '101' four times, padded with 1s:
+    // 0101 1011 0110 1111.
+    const Bytes j = handMadeGrey({{1}, {0x00}}, {{1, 1, 1}, {0x00, 0xF1, 0x11}}, {0x5B, 0x6F});
     const Picture pic = decode(j);
     ASSERT_TRUE(pic);
     const std::vector<int> zigzag = zigzagOrder();

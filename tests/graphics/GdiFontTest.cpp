@@ -1,7 +1,8 @@
 // The system-font text blocks: coverage turned into the alpha of white
 // texels (also on a 16-bit display), the rows of the box from its bottom,
 // monospace line widths, placement by the format flags as the system's box
-// drawing places text, word breaks and line ends in measuring.
+// drawing places text, word breaks and line ends in measuring, and a block
+// drawn wider than its one-texel storage.
 #include "textrender_fixture.h"
 
 #include "engine/graphics/GdiFont.h"
@@ -220,6 +221,29 @@ TEST_F(GdiFontTest, LineEndsAndWordBreaks)
         font.MeasureWrapped(width, height, c.text, c.wrapWidth);
         EXPECT_EQ(width, c.width) << std::string(c.text.begin(), c.text.end()) << " in " << c.wrapWidth;
         EXPECT_EQ(height, c.lines * lineHeight) << std::string(c.text.begin(), c.text.end());
+    }
+}
+
+TEST_F(GdiFontTest, OneColumnBlockStaysInItsStorage)
+{
+    // Width 1 is drawn 2 wide into storage 1 texel wide: the ink's second
+    // column must not spill into the next row or past the last one.
+    GdiFont font(FontDesc(L"DejaVu Sans", 40, false, false));
+    for (const uint32_t height : {1u, 7u, 64u})
+    {
+        TextTexture out;
+        font.RenderText(out, desc, TextRenderParams(L"\u2588\u2588", 1, height, eTextFormatSingleLine, 0, 0));
+        ASSERT_TRUE(out.texture);
+        uint32_t w = 0, h = 0;
+        out.texture->GetTextureSize(&w, &h);
+        EXPECT_EQ(w, 1u);
+        ASSERT_TRUE(out.texture->IsLoaded());
+        if (height == 64)
+        {
+            // The block's one column is still drawn: full white ink where the glyph is.
+            const std::vector<uint32_t> texels = boxTexels(*out.texture, 1, height);
+            EXPECT_NE(std::find(texels.begin(), texels.end(), 0xFFFFFFFFu), texels.end());
+        }
     }
 }
 

@@ -44,7 +44,7 @@ public:
         ByteBlock block = AllocateBlock(data.size());
         if (!data.empty())
             std::memcpy(block.get(), data.data(), data.size());
-        return new MemorySource(std::move(block), uint32_t(data.size()), name, this);
+        return new RecordingSource(std::move(block), uint32_t(data.size()), name, this);
     }
     std::wstring GetPath() override { return L""; }
     bool FileExists(const std::wstring& name) override { return files.count(name) != 0; }
@@ -55,6 +55,27 @@ public:
     }
 
     std::map<std::wstring, Bytes> files;
+    // Where each read through these files started, so a test sees how far a loader read before it
+    // gave up.
+    std::vector<uint32_t> readPositions;
+
+private:
+    class RecordingSource : public MemorySource
+    {
+    public:
+        RecordingSource(ByteBlock data, uint32_t size, const std::wstring& name, MemoryFiles* files)
+            : MemorySource(std::move(data), size, name, files), m_files(files)
+        {
+        }
+        bool Read(uint32_t position, uint8_t* dest, uint32_t count, uint32_t* readCount) override
+        {
+            m_files->readPositions.push_back(position);
+            return MemorySource::Read(position, dest, count, readCount);
+        }
+
+    private:
+        MemoryFiles* m_files;
+    };
 };
 
 constexpr uint8_t kFill = 0x5A;

@@ -83,6 +83,24 @@ TEST_F(PngLoaderTest, SizeLimitIsCheckedInTheHeader)
     PutU32(claim, 29, __builtin_bswap32(crc));
     MemoryTexture huge;
     EXPECT_EQ(LoadFile(claim, huge), 1);
+
+    // Refused on the header's word: with a long comment after the header, nothing past the IHDR
+    // chunk is read (the library would otherwise go on and make rows for the claimed size).
+    Bytes comment(8, 0);
+    PutU32(comment, 0, __builtin_bswap32(4000));
+    std::memcpy(&comment[4], "tEXt", 4);
+    comment.insert(comment.end(), {'C', 'o', 'm', 'm', 'e', 'n', 't', 0});
+    comment.resize(8 + 4000, 'x');
+    const uint32_t commentCrc = uint32_t(crc32(crc32(0, nullptr, 0), &comment[4], 4 + 4000));
+    comment.insert(comment.end(), {uint8_t(commentCrc >> 24), uint8_t(commentCrc >> 16),
+                                   uint8_t(commentCrc >> 8), uint8_t(commentCrc)});
+    const size_t headerEnd = 8 + 25;
+    claim.insert(claim.begin() + ptrdiff_t(headerEnd), comment.begin(), comment.end());
+    files->readPositions.clear();
+    MemoryTexture commented;
+    EXPECT_EQ(LoadFile(claim, commented), 1);
+    for (const uint32_t at : files->readPositions)
+        EXPECT_FALSE(at >= headerEnd && at < headerEnd + comment.size()) << "read at " << at;
 }
 
 TEST_F(PngLoaderTest, CutShortAndDamagedFilesFailTheHeader)
@@ -108,6 +126,28 @@ TEST_F(PngLoaderTest, CutShortAndDamagedFilesFailTheHeader)
     notPng[1] = 'Q';
     MemoryTexture texture;
     EXPECT_EQ(LoadFile(notPng, texture), 1);
+}
+
+TEST_F(PngLoaderTest, FileCutInsideATrailingTextChunkFails)
+{
+    // libpng only warns about a damaged ancillary chunk, so after the picture's data only the
+    // stream's short read tells that the file ends inside one. Were it ignored, the library would
+    // take stale bytes for the next chunk header and read the same chunk again without end.
+    Bytes file = EncodePng(MakePicture(6, 4), {PNG_COLOR_TYPE_RGB_ALPHA, 8, false});
+    const char keywordAndText[] = "Comment\0A text chunk after the picture data, long enough to cut.";
+    const std::string text(keywordAndText, sizeof(keywordAndText) - 1);
+    Bytes chunk(8, 0);
+    chunk[3] = uint8_t(text.size());
+    std::memcpy(&chunk[4], "tEXt", 4);
+    chunk.insert(chunk.end(), text.begin(), text.end());
+    const uint32_t crc = uint32_t(crc32(crc32(0, nullptr, 0), &chunk[4], uInt(4 + text.size())));
+    chunk.insert(chunk.end(), {uint8_t(crc >> 24), uint8_t(crc >> 16), uint8_t(crc >> 8), uint8_t(crc)});
+    file.insert(file.end() - 12, chunk.begin(), chunk.end());
+    MemoryTexture whole;
+    ASSERT_EQ(LoadFile(file, whole), 0);
+    file.resize(file.size() - 12 - chunk.size() + 20);
+    MemoryTexture cut;
+    EXPECT_EQ(LoadFile(file, cut), 1);
 }
 
 TEST_F(PngLoaderTest, MissingFileFails)
