@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace Platform
 {
@@ -102,6 +103,38 @@ TEST(WindowOffscreen, SdlWindowsWorkWithoutADisplay)
     system->DestroyWindow(window);
     EXPECT_FALSE(system->IsWindow(window));
     EXPECT_FALSE(system->SetClientPosition(window, 0, 0));
+}
+
+// With no display and no driver asked for, SDL would fall back to its offscreen
+// driver and the game would run where nobody sees it: the window system refuses.
+TEST(WindowOffscreen, NoDisplayAndNoDriverAskedForIsRefused)
+{
+    if (SDL_WasInit(SDL_INIT_VIDEO) != 0)
+        GTEST_SKIP() << "video already started in this process";
+    struct Saved
+    {
+        const char* name;
+        std::string value;
+        bool set;
+    } saved[] = {{"SDL_VIDEODRIVER", {}, false}, {"DISPLAY", {}, false}, {"WAYLAND_DISPLAY", {}, false}};
+    for (Saved& variable : saved)
+    {
+        if (const char* value = std::getenv(variable.name))
+        {
+            variable.value = value;
+            variable.set = true;
+        }
+        unsetenv(variable.name);
+    }
+    const std::unique_ptr<WindowSystem> system = WindowSystem::CreateSdl();
+    const bool videoLeftStarted = SDL_WasInit(SDL_INIT_VIDEO) != 0;
+    for (const Saved& variable : saved)
+    {
+        if (variable.set)
+            setenv(variable.name, variable.value.c_str(), 1);
+    }
+    EXPECT_EQ(system, nullptr);
+    EXPECT_FALSE(videoLeftStarted);
 }
 } // namespace
 } // namespace Platform
