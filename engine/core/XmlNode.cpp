@@ -102,10 +102,8 @@ void convertAttributes(const TiXmlElement& source, XmlNode& target)
 }
 
 // False when the elements nest deeper than kMaxParseDepth (the root is level
-// 1): such a document is refused whole rather than cut short. Each TinyXML
-// child is deleted as soon as it is converted: the blocks it frees serve the
-// XmlNode blocks that follow, so the heap does not grow by a second tree.
-bool convertElement(TiXmlElement& source, XmlNode& target, int depth)
+// 1): such a document is refused whole rather than cut short.
+bool convertElement(const TiXmlElement& source, XmlNode& target, int depth)
 {
     target.empty = true;
     target.name = wideFromAnsi(source.ValueStr());
@@ -116,7 +114,7 @@ bool convertElement(TiXmlElement& source, XmlNode& target, int depth)
     for (const TiXmlNode* child = source.FirstChild(); child && elements < 16; child = child->NextSibling())
         elements += child->Type() == TiXmlNode::TINYXML_ELEMENT;
     target.children.reserve(elements);
-    while (TiXmlNode* child = source.FirstChild())
+    for (const TiXmlNode* child = source.FirstChild(); child; child = child->NextSibling())
     {
         switch (child->Type())
         {
@@ -126,7 +124,7 @@ bool convertElement(TiXmlElement& source, XmlNode& target, int depth)
             if (depth >= kMaxParseDepth)
                 return false;
             std::unique_ptr<XmlNode> node(new XmlNode);
-            if (!convertElement(*static_cast<TiXmlElement*>(child), *node, depth + 1))
+            if (!convertElement(*child->ToElement(), *node, depth + 1))
                 return false;
             target.children.push_back(std::move(node));
             break;
@@ -141,7 +139,6 @@ bool convertElement(TiXmlElement& source, XmlNode& target, int depth)
         default:
             break;
         }
-        source.RemoveChild(child);
     }
     return true;
 }
@@ -542,7 +539,7 @@ bool ParseXmlText(XmlNode& target, const char* text, bool keepWhiteSpace)
     document.Parse(text, nullptr, TIXML_DEFAULT_ENCODING);
     if (document.Error())
         return false;
-    TiXmlElement* root = document.RootElement();
+    const TiXmlElement* root = document.RootElement();
     if (!root)
         return false;
     XmlNode filled;
