@@ -3,12 +3,14 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
 #include <locale.h>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <wctype.h>
 
 #include <tinyxml.h>
@@ -25,14 +27,92 @@ namespace
 // measured first so that hostile nesting cannot exhaust the stack.
 const int kMaxParseDepth = 512;
 
+bool isAscii(const std::string& text)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t n = text.size();
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8)
+    {
+        uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        if (word & 0x8080808080808080ull)
+            return false;
+    }
+    for (; i < n; ++i)
+        if (p[i] & 0x80)
+            return false;
+    return true;
+}
+
+// Nearly every name and value of a content file is ASCII, which reads the
+// same in every encoding: such text is widened in one pass straight into its
+// string; anything else goes through the full decoders.
+std::wstring wideFromUtf8(const std::string& text)
+{
+    if (isAscii(text))
+        return std::wstring(text.begin(), text.end());
+    return Utf8ToWString(text);
+}
+
+std::wstring wideFromAnsi(const std::string& text)
+{
+    if (isAscii(text))
+        return std::wstring(text.begin(), text.end());
+    return AnsiToWString(text);
+}
+
+bool asciiLess(const std::string& a, const std::string& b)
+{
+    const size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i)
+        if (a[i] != b[i])
+            return a[i] < b[i];
+    return a.size() < b.size();
+}
+
+// The map is filled in key order, each attribute placed at its end, which
+// spares the search from the root. ASCII names sort as bytes the same way as
+// wide text, so the few TinyXML attributes are ordered before they are
+// widened; any other element is filled by search. TinyXML refuses a repeated
+// attribute name, so no key is ever met twice.
+void convertAttributes(const TiXmlElement& source, XmlNode& target)
+{
+    const size_t kMaxSorted = 16;
+    const TiXmlAttribute* sorted[kMaxSorted];
+    size_t count = 0;
+    const TiXmlAttribute* a = source.FirstAttribute();
+    for (; a && count < kMaxSorted && isAscii(a->NameTStr()); a = a->Next())
+        sorted[count++] = a;
+    if (a)
+    {
+        for (a = source.FirstAttribute(); a; a = a->Next())
+            target.attributes.insert_or_assign(wideFromAnsi(a->NameTStr()), wideFromUtf8(a->ValueStr()));
+        return;
+    }
+    for (size_t i = 1; i < count; ++i)
+        for (size_t j = i; j > 0 && asciiLess(sorted[j]->NameTStr(), sorted[j - 1]->NameTStr()); --j)
+            std::swap(sorted[j], sorted[j - 1]);
+    for (size_t i = 0; i < count; ++i)
+    {
+        const std::string& name = sorted[i]->NameTStr();
+        target.attributes.emplace_hint(target.attributes.end(), std::wstring(name.begin(), name.end()),
+                                       wideFromUtf8(sorted[i]->ValueStr()));
+    }
+}
+
 // False when the elements nest deeper than kMaxParseDepth (the root is level
 // 1): such a document is refused whole rather than cut short.
 bool convertElement(const TiXmlElement& source, XmlNode& target, int depth)
 {
     target.empty = true;
+    target.name = wideFromAnsi(source.ValueStr());
+    convertAttributes(source, target);
+    // Room for the child elements of a small element at once; a long list
+    // grows as it is filled rather than being walked twice.
     size_t elements = 0;
-    for (const TiXmlElement* e = source.FirstChildElement(); e; e = e->NextSiblingElement())
-        ++elements;
+    for (const TiXmlNode* child = source.FirstChild(); child && elements < 16; child = child->NextSibling())
+        elements += child->Type() == TiXmlNode::TINYXML_ELEMENT;
     target.children.reserve(elements);
     for (const TiXmlNode* child = source.FirstChild(); child; child = child->NextSibling())
     {
@@ -43,7 +123,7 @@ bool convertElement(const TiXmlElement& source, XmlNode& target, int depth)
             target.empty = false;
             if (depth >= kMaxParseDepth)
                 return false;
-            auto node = std::make_unique<XmlNode>();
+            std::unique_ptr<XmlNode> node(new XmlNode);
             if (!convertElement(*child->ToElement(), *node, depth + 1))
                 return false;
             target.children.push_back(std::move(node));
@@ -52,18 +132,13 @@ bool convertElement(const TiXmlElement& source, XmlNode& target, int depth)
         case TiXmlNode::TINYXML_TEXT:
             target.empty = false;
             if (target.text.empty())
-                target.text = Utf8ToWString(child->ValueStr());
+                target.text = wideFromUtf8(child->ValueStr());
             else
-                target.text += Utf8ToWString(child->ValueStr());
+                target.text += wideFromUtf8(child->ValueStr());
             break;
         default:
             break;
         }
-    }
-    target.name = AnsiToWString(source.ValueStr());
-    for (const TiXmlAttribute* a = source.FirstAttribute(); a; a = a->Next())
-    {
-        target.attributes.insert_or_assign(AnsiToWString(a->NameTStr()), Utf8ToWString(a->ValueStr()));
     }
     return true;
 }
@@ -149,80 +224,84 @@ bool isParserBlank(const std::wstring& value)
     return true;
 }
 
-size_t skipPast(const char* p, size_t i, const char* terminator)
+// Just past the first c (or terminator) at or after s; the end of the text when there is none.
+const char* afterChar(const char* s, char c)
 {
-    const char* found = std::strstr(p + i, terminator);
-    return found ? static_cast<size_t>(found - p) + std::strlen(terminator) : std::strlen(p);
+    const char* found = std::strchr(s, c);
+    return found ? found + 1 : s + std::strlen(s);
 }
 
-bool nestingWithinLimit(const char* p)
+const char* afterText(const char* s, const char* terminator, size_t length)
+{
+    const char* found = std::strstr(s, terminator);
+    return found ? found + length : s + std::strlen(s);
+}
+
+// Inside a start tag the bytes are stepped through in place: attribute values
+// are short, and a library call per value cost more than the values.
+bool nestingWithinLimit(const char* s)
 {
     int depth = 0;
-    size_t i = 0;
-    while (p[i])
+    for (;;)
     {
-        if (p[i] != '<')
-        {
-            const char* open = std::strchr(p + i, '<');
-            if (!open)
-                break;
-            i = static_cast<size_t>(open - p);
-        }
-        const char next = p[i + 1];
+        s = std::strchr(s, '<');
+        if (!s)
+            return true;
+        const char next = s[1];
         if (next == '!')
         {
-            if (std::strncmp(p + i, "<!--", 4) == 0)
-                i = skipPast(p, i + 4, "-->");
-            else if (std::strncmp(p + i, "<![CDATA[", 9) == 0)
-                i = skipPast(p, i + 9, "]]>");
+            if (std::strncmp(s, "<!--", 4) == 0)
+                s = afterText(s + 4, "-->", 3);
+            else if (std::strncmp(s, "<![CDATA[", 9) == 0)
+                s = afterText(s + 9, "]]>", 3);
             else
-                i = skipPast(p, i + 2, ">");
+                s = afterChar(s + 2, '>');
             continue;
         }
         if (next == '?')
         {
-            i = skipPast(p, i + 2, ">");
+            s = afterChar(s + 2, '>');
             continue;
         }
         if (next == '/')
         {
             depth = depth > 0 ? depth - 1 : 0;
-            i = skipPast(p, i + 2, ">");
+            s = afterChar(s + 2, '>');
             continue;
         }
         // A start tag: quotes count only where an attribute value begins.
         if (++depth > kMaxParseDepth)
             return false;
-        ++i;
+        ++s;
         for (;;)
         {
-            const char* mark = std::strpbrk(p + i, "=/>");
-            if (!mark)
+            const char c = *s;
+            if (c == '\0')
                 return true;
-            i = static_cast<size_t>(mark - p);
-            if (*mark == '>')
+            if (c == '>')
                 break;
-            ++i;
-            if (*mark == '/')
+            ++s;
+            if (c == '/')
             {
-                if (p[i] == '>' && depth > 0)
+                if (*s == '>' && depth > 0)
                     --depth;
                 continue;
             }
-            while (p[i] == ' ' || p[i] == '\t' || p[i] == '\n' || p[i] == '\r')
-                ++i;
-            if (p[i] == '"' || p[i] == '\'')
+            if (c != '=')
+                continue;
+            while (*s == ' ' || *s == '\t' || *s == '\n' || *s == '\r')
+                ++s;
+            if (*s == '"' || *s == '\'')
             {
-                const char* close = std::strchr(p + i + 1, p[i]);
-                if (!close)
-                    return true;
-                i = static_cast<size_t>(close - p) + 1;
+                const char quote = *s++;
+                while (*s != quote)
+                    if (*s++ == '\0')
+                        return true;
+                ++s;
             }
         }
-        if (p[i])
-            ++i;
+        ++s;
     }
-    return true;
 }
 
 } // namespace
@@ -455,6 +534,8 @@ bool ParseXmlText(XmlNode& target, const char* text, bool keepWhiteSpace)
     if (keepWhiteSpace)
         TiXmlBase::SetCondenseWhiteSpace(false);
     TiXmlDocument document;
+    // Rows and columns are never asked for; tracking them costs a quarter of the parse.
+    document.SetTabSize(0);
     document.Parse(text, nullptr, TIXML_DEFAULT_ENCODING);
     if (document.Error())
         return false;

@@ -6,6 +6,7 @@
 #include <string>
 #include <sys/mman.h>
 #include <unistd.h>
+#include <vector>
 
 #include "engine/core/TextConversion.h"
 #include "engine/core/TextHelpers.h"
@@ -170,6 +171,43 @@ TEST(XmlNode, ConversionMergesTextAndNamesAreAnsi)
     auto ansi = parse("<n\x80 v=\"x\"/>");
     ASSERT_TRUE(ansi);
     EXPECT_EQ(ansi->name, L"n\u20AC");
+}
+
+TEST(XmlNode, EveryAttributeOfAnElementIsKept)
+{
+    // More attributes than fit one sorting batch, names out of order, names
+    // that prefix one another, and a name outside ASCII among plain ones.
+    std::string many = "<r";
+    std::vector<std::pair<std::wstring, std::wstring>> manyExpected;
+    for (int i = 24; i >= 0; --i)
+    {
+        many += " k" + std::to_string(i) + "=\"v" + std::to_string(i) + "\"";
+        manyExpected.emplace_back(L"k" + std::to_wstring(i), L"v" + std::to_wstring(i));
+    }
+    many += "/>";
+    struct Case
+    {
+        std::string text;
+        std::vector<std::pair<std::wstring, std::wstring>> expected;
+    } cases[] = {
+        {many, manyExpected},
+        {"<r zeta='1' alpha='caf\xC3\xA9' mid=''/>",
+         {{L"zeta", L"1"}, {L"alpha", L"caf\u00E9"}, {L"mid", L""}}},
+        {"<r abc='3' a='1' A='0' ab='2'/>", {{L"abc", L"3"}, {L"a", L"1"}, {L"A", L"0"}, {L"ab", L"2"}}},
+        {"<r b='1' n\x80='euro' a='2'/>", {{L"b", L"1"}, {L"n\u20AC", L"euro"}, {L"a", L"2"}}},
+    };
+    for (const Case& c : cases)
+    {
+        auto node = parse(c.text.c_str());
+        ASSERT_TRUE(node) << c.text;
+        EXPECT_EQ(node->attributes.size(), c.expected.size()) << c.text;
+        for (const auto& [name, value] : c.expected)
+        {
+            const std::wstring* found = node->FindAttribute(name);
+            ASSERT_NE(found, nullptr) << c.text;
+            EXPECT_EQ(*found, value) << c.text;
+        }
+    }
 }
 
 TEST(XmlNode, MalformedTextLeavesTargetAlone)
