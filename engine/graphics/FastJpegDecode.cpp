@@ -23,7 +23,7 @@ namespace
 constexpr uint32_t kStamp = 0xABCDDCBA;
 constexpr uint8_t kGoOn = 0xFF; // internal: the handler asks the marker loop to continue
 constexpr size_t kImageAlign = 64;
-constexpr int kFastAcBits = 10;
+constexpr int kFastBits = 11;
 
 std::atomic<bool> g_forceScalar{false};
 
@@ -43,9 +43,11 @@ struct HuffTable
     int32_t lastCode[17];     // by length; -1 for a length without codes
     int32_t symbolOffset[17]; // symbol index = code + offset, by length
     uint8_t symbols[256];
-    // AC tables only: for a prefix holding a whole code and its value bits,
-    // value * 256 + run * 16 + bits used; 0 otherwise.
-    int16_t fastAc[1 << kFastAcBits];
+    // For a kFastBits prefix that holds a whole code and its value bits, 0
+    // otherwise. The low byte is the bits used. DC: difference * 256 + bits.
+    // AC: value * 65536 + run * 256 + bits; a value of 0 is the end of the
+    // block, or 16 zeros with run 15.
+    int32_t fast[1 << kFastBits];
     bool defined;
 };
 
@@ -139,7 +141,7 @@ inline bool hasFF(uint64_t w)
 // the reader by value so that the hot loop keeps it in registers.
 __attribute__((noinline)) BitReader fillSlow(BitReader br)
 {
-    while (br.bits <= 56)
+    while (br.bits < 56) // at most 63 bits, so that a refill may follow
     {
         uint64_t byte = 0;
         if (!br.stopped)
@@ -184,6 +186,28 @@ inline void fill(BitReader& br)
     br = fillSlow(br);
 }
 
+// Tops the buffer up to 56 bits or more whenever the next 8 bytes hold no
+// 0xFF; otherwise only when fewer than 32 bits are left. Doing it for every
+// symbol costs less than a branch on the bit count, which the processor
+// cannot predict. Afterwards at least 32 bits are available.
+inline void refill(BitReader& br)
+{
+    if (br.end - br.p >= 8)
+    {
+        uint64_t w;
+        std::memcpy(&w, br.p, 8);
+        if (!hasFF(w))
+        {
+            br.buf |= __builtin_bswap64(w) >> br.bits;
+            br.p += (63 - br.bits) >> 3;
+            br.bits |= 56;
+            return;
+        }
+    }
+    if (br.bits < 32)
+        br = fillSlow(br);
+}
+
 // Decodes one Huffman symbol; needs 16 bits available. -1 for a code that
 // the table does not hold.
 inline int decodeSymbol(BitReader& br, const HuffTable& t)
@@ -223,57 +247,98 @@ inline int32_t receiveExtend(BitReader& br, int s)
 
 // ---------------------------------------------------------------- entropy decoding
 
-__attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const HuffTable& dc,
-                                                          const HuffTable& ac, const uint8_t* order,
-                                                          int32_t& predictor, int32_t* coef, bool& dcOnly)
+// Decodes one block's coefficients into `coef` (which the kernels leave all
+// zero). Kept out of line so that the reader and the block's pointers stay in
+// registers for the per-coefficient loop.
+__attribute__((noinline)) uint8_t decodeBlock(BitReader& reader, const HuffTable& dc, const HuffTable& ac,
+                                              const uint8_t* order, int32_t& predictor, int32_t* coef,
+                                              int& zigzagEnd)
 {
-    // The kernels leave `coef` all zero after each block.
+    BitReader br = reader;
     fill(br);
-    const int s = decodeSymbol(br, dc);
-    if (s < 0 || s > 16)
-        return eFastJpegBadData;
-    if (s)
+    const int32_t dcEntry = dc.fast[br.buf >> (64 - kFastBits)];
+    if (dcEntry)
     {
+        br.buf <<= dcEntry & 63;
+        br.bits -= dcEntry & 63;
         // Wraps instead of overflowing on hostile data.
         predictor = static_cast<int32_t>(static_cast<uint32_t>(predictor) +
-                                         static_cast<uint32_t>(receiveExtend(br, s)));
+                                         static_cast<uint32_t>(dcEntry >> 8));
+    }
+    else
+    {
+        const int s = decodeSymbol(br, dc);
+        if (s < 0 || s > 16)
+        {
+            reader = br;
+            return eFastJpegBadData;
+        }
+        if (s)
+        {
+            predictor = static_cast<int32_t>(static_cast<uint32_t>(predictor) +
+                                             static_cast<uint32_t>(receiveExtend(br, s)));
+        }
     }
     coef[0] = predictor;
+    fill(br);
+    const int32_t* fast = ac.fast;
     int k = 1;
-    while (k < 64)
+    for (;;)
     {
-        fill(br);
-        const int fast = ac.fastAc[br.buf >> (64 - kFastAcBits)];
-        if (fast)
+        // At least 11 bits are left here, so the lookup may go before the
+        // refill, which then stays off the chain from one symbol to the next.
+        const int32_t e = fast[br.buf >> (64 - kFastBits)];
+        refill(br);
+        if (e >> 16)
         {
-            k += (fast >> 4) & 15;
-            br.buf <<= fast & 15;
-            br.bits -= fast & 15;
-            const int z = order[k];
-            coef[z] = fast >> 8;
-            ++k;
+            // A short code with its value bits: one lookup.
+            k += (e >> 8) & 15;
+            br.buf <<= e & 63;
+            br.bits -= e & 63;
+            coef[order[k]] = e >> 16;
+            if (++k >= 64)
+                break;
+            continue;
+        }
+        if (e)
+        {
+            // A short code without value bits: end of block or 16 zeros.
+            br.buf <<= e & 63;
+            br.bits -= e & 63;
+            if ((e >> 8) != 15)
+                break;
+            k += 16;
+            if (k >= 64)
+                break;
             continue;
         }
         const int rs = decodeSymbol(br, ac);
         if (rs < 0)
+        {
+            reader = br;
             return eFastJpegBadData;
+        }
         const int r = rs >> 4;
         const int size = rs & 15;
         if (size)
         {
             k += r;
-            const int z = order[k];
-            coef[z] = receiveExtend(br, size);
+            coef[order[k]] = receiveExtend(br, size);
             ++k;
         }
         else if (r == 15)
             k += 16;
         else
             break;
+        if (k >= 64)
+            break;
+        // A long code with its value may have used up to 31 bits.
+        fill(br);
     }
+    reader = br;
     if (br.bits < br.padded)
         return eFastJpegDataEnded;
-    dcOnly = k == 1; // the first AC symbol ended the block
+    zigzagEnd = k; // nothing was stored at k or beyond
     return kGoOn;
 }
 
@@ -306,11 +371,11 @@ uint8_t decodeInterval(Decoder& d)
                 float* row = d.planes[c] + by * comp.blockHeight * planeStride;
                 for (uint32_t bx = 0; bx < comp.h; ++bx)
                 {
-                    bool dcOnly = false;
-                    status = decodeBlock(br, dc, ac, comp.order, comp.predictor, d.coef, dcOnly);
+                    int zigzagEnd = 64;
+                    status = decodeBlock(br, dc, ac, comp.order, comp.predictor, d.coef, zigzagEnd);
                     if (status != kGoOn)
                         break;
-                    comp.kernel(d.coef, q, dcOnly, row + bx * comp.blockWidth, planeStride);
+                    comp.kernel(d.coef, q, zigzagEnd, row + bx * comp.blockWidth, planeStride);
                 }
             }
         }
@@ -474,32 +539,32 @@ uint8_t quantTables(Decoder& d)
     return kGoOn;
 }
 
-// Fills the combined lookup of short AC codes with small values.
-void buildFastAc(HuffTable& t, bool isAc, const uint8_t* counts)
+// Fills the combined lookup of codes that fit kFastBits together with their
+// value bits. The code space was checked, so every entry lies in the table.
+void buildFast(HuffTable& t, bool isAc, const uint8_t* counts)
 {
-    std::memset(t.fastAc, 0, sizeof(t.fastAc));
-    if (!isAc)
-        return;
+    std::memset(t.fast, 0, sizeof(t.fast));
     int32_t code = 0;
     int32_t next = 0;
-    for (int length = 1; length <= kFastAcBits; ++length)
+    for (int length = 1; length <= kFastBits; ++length)
     {
         for (int32_t i = 0; i < counts[length - 1]; ++i, ++code, ++next)
         {
-            const int rs = t.symbols[next];
-            const int size = rs & 15;
-            if (size == 0 || length + size > kFastAcBits)
+            const int symbol = t.symbols[next];
+            const int size = isAc ? symbol & 15 : symbol;
+            const int run = isAc ? symbol >> 4 : 0;
+            if (length + size > kFastBits)
                 continue;
-            const int spare = kFastAcBits - length - size;
+            const int spare = kFastBits - length - size;
             for (int32_t bits = 0; bits < (1 << size); ++bits)
             {
-                const int value = bits < (1 << (size - 1)) ? bits - ((1 << size) - 1) : bits;
-                if (value < -128 || value > 127)
-                    continue;
-                const int16_t entry = static_cast<int16_t>(value * 256 + (rs >> 4) * 16 + length + size);
+                const int32_t value = size == 0 ? 0 : bits < (1 << (size - 1)) ? bits - ((1 << size) - 1) : bits;
+                const uint32_t entry = isAc ? static_cast<uint32_t>(value) << 16 | uint32_t(run) << 8 |
+                                                  uint32_t(length + size)
+                                            : static_cast<uint32_t>(value) << 8 | uint32_t(length + size);
                 const int32_t first = ((code << size) | bits) << spare;
                 for (int32_t j = 0; j < (1 << spare); ++j)
-                    t.fastAc[first + j] = entry;
+                    t.fast[first + j] = static_cast<int32_t>(entry);
             }
         }
         code <<= 1;
@@ -562,7 +627,7 @@ uint8_t huffmanTables(Decoder& d)
             }
             code <<= 1;
         }
-        buildFastAc(t, slot & 1, counts);
+        buildFast(t, slot & 1, counts);
         t.defined = true;
         seg += 17 + total;
         len -= 17 + total;

@@ -123,6 +123,40 @@ __attribute__((always_inline)) inline void butterfly(const T* in, T* out, const 
     out[3] = ops.sub(e3, o4);
 }
 
+// The butterfly when in[4] to in[7] are zero, with the operations on those
+// zeros left out. Adding or subtracting a zero and multiplying by one change
+// nothing but the sign of a zero result, which no later step can tell apart,
+// so the output equals the full butterfly's.
+template <typename T, typename Ops>
+__attribute__((always_inline)) inline void butterflyLowHalf(const T* in, T* out, const Ops& ops)
+{
+    const T tmp13 = in[2];
+    const T tmp12 = ops.sub(ops.mul(in[2], ops.k(kSqrt2)), tmp13);
+    const T e0 = ops.add(in[0], tmp13);
+    const T e3 = ops.sub(in[0], tmp13);
+    const T e1 = ops.add(in[0], tmp12);
+    const T e2 = ops.sub(in[0], tmp12);
+
+    // z13 = in[3], z10 = -in[3], z11 = z12 = in[1].
+    const T o7 = ops.add(in[1], in[3]);
+    const T tmp11 = ops.mul(ops.sub(in[1], in[3]), ops.k(kSqrt2));
+    const T z5 = ops.mul(ops.sub(in[1], in[3]), ops.k(kC2));
+    const T tmp10 = ops.sub(ops.mul(ops.k(kC2MinusC6), in[1]), z5);
+    const T tmp12b = ops.add(z5, ops.mul(ops.k(kC2PlusC6), in[3]));
+    const T o6 = ops.sub(tmp12b, o7);
+    const T o5 = ops.sub(tmp11, o6);
+    const T o4 = ops.add(tmp10, o5);
+
+    out[0] = ops.add(e0, o7);
+    out[7] = ops.sub(e0, o7);
+    out[1] = ops.add(e1, o6);
+    out[6] = ops.sub(e1, o6);
+    out[2] = ops.add(e2, o5);
+    out[5] = ops.sub(e2, o5);
+    out[4] = ops.add(e3, o4);
+    out[3] = ops.sub(e3, o4);
+}
+
 // Mirrors the vector path: cap at 255 in float, round to nearest with ties
 // to even (the default rounding mode; values below the 32-bit range become
 // the most negative integer, as the processor's conversion gives), then
@@ -152,9 +186,9 @@ struct ScalarOps
 
 // Eight by eight output from coefficients stored transposed (column u, row v
 // at u * 8 + v): a butterfly along each row, then down each column.
-void transform8x8Scalar(int32_t* coef, const float* dq, bool dcOnly, float* out, size_t stride)
+void transform8x8Scalar(int32_t* coef, const float* dq, int zigzagEnd, float* out, size_t stride)
 {
-    if (dcOnly)
+    if (zigzagEnd <= 1)
     {
         for (int y = 0; y < 8; ++y)
             for (int x = 0; x < 8; ++x)
@@ -183,11 +217,11 @@ void transform8x8Scalar(int32_t* coef, const float* dq, bool dcOnly, float* out,
 }
 
 template <int NX, int NY>
-void transformScalar(int32_t* coef, const float* dq, bool dcOnly, float* out, size_t stride)
+void transformScalar(int32_t* coef, const float* dq, int zigzagEnd, float* out, size_t stride)
 {
     constexpr int kHalf = NX / 2;
     const Basis& b = basis();
-    if (dcOnly)
+    if (zigzagEnd <= 1)
     {
         const float c = static_cast<float>(coef[0]) * dq[0];
         const float dc = NY == 8 ? c * b.b8[0][0] : (c * b.b8[0][0]) * b.b8[0][0];
@@ -337,9 +371,9 @@ inline __m128 reversed(__m128 v)
     return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3));
 }
 
-void transform8x8Sse2(int32_t* coef, const float* dq, bool dcOnly, float* out, size_t stride)
+void transform8x8Sse2(int32_t* coef, const float* dq, int zigzagEnd, float* out, size_t stride)
 {
-    if (dcOnly)
+    if (zigzagEnd <= 1)
     {
         const __m128 dc = _mm_set1_ps(static_cast<float>(coef[0]) * dq[0]);
         for (int y = 0; y < 8; ++y)
@@ -348,6 +382,29 @@ void transform8x8Sse2(int32_t* coef, const float* dq, bool dcOnly, float* out, s
             _mm_store_ps(out + y * stride + 4, dc);
         }
         coef[0] = 0;
+        return;
+    }
+    if (zigzagEnd <= 10)
+    {
+        // The first ten zig-zag positions lie in the top-left 4 x 4 corner:
+        // half of the first pass and of each butterfly's input is zero.
+        __m128 in[4], a[8];
+        for (int u = 0; u < 4; ++u)
+        {
+            __m128i* at = reinterpret_cast<__m128i*>(coef + u * 8);
+            in[u] = _mm_mul_ps(_mm_cvtepi32_ps(_mm_load_si128(at)), _mm_load_ps(dq + u * 8));
+            _mm_store_si128(at, _mm_setzero_si128());
+        }
+        butterflyLowHalf(in, a, VectorOps());
+        for (int hx = 0; hx < 2; ++hx)
+        {
+            __m128 b[4] = {a[4 * hx], a[4 * hx + 1], a[4 * hx + 2], a[4 * hx + 3]};
+            _MM_TRANSPOSE4_PS(b[0], b[1], b[2], b[3]);
+            __m128 res[8];
+            butterflyLowHalf(b, res, VectorOps());
+            for (int y = 0; y < 8; ++y)
+                _mm_store_ps(out + y * stride + 4 * hx, res[y]);
+        }
         return;
     }
     // Rows of the transposed block hold one column u each, lanes v.
@@ -385,12 +442,12 @@ void transform8x8Sse2(int32_t* coef, const float* dq, bool dcOnly, float* out, s
 }
 
 template <int NX, int NY>
-void transformSse2(int32_t* coef, const float* dq, bool dcOnly, float* out, size_t stride)
+void transformSse2(int32_t* coef, const float* dq, int zigzagEnd, float* out, size_t stride)
 {
     constexpr int kVec = NX / 4;
     constexpr int kHalfVec = NX / 8;
     const Basis& b = basis();
-    if (dcOnly)
+    if (zigzagEnd <= 1)
     {
         const float c = static_cast<float>(coef[0]) * dq[0];
         const __m128 dc = _mm_set1_ps(NY == 8 ? c * b.b8[0][0] : (c * b.b8[0][0]) * b.b8[0][0]);
