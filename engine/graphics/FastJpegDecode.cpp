@@ -192,11 +192,11 @@ inline void fill(BitReader& br)
 // cannot predict. Afterwards at least 32 bits are available.
 inline void refill(BitReader& br)
 {
-    if (br.end - br.p >= 8)
+    if (__builtin_expect(br.end - br.p >= 8, 1))
     {
         uint64_t w;
         std::memcpy(&w, br.p, 8);
-        if (!hasFF(w))
+        if (__builtin_expect(!hasFF(w), 1))
         {
             br.buf |= __builtin_bswap64(w) >> br.bits;
             br.p += (63 - br.bits) >> 3;

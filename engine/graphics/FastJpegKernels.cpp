@@ -579,10 +579,16 @@ inline __m128i toInt(__m128 v)
     return _mm_cvtps_epi32(_mm_min_ps(v, _mm_set1_ps(255.0f)));
 }
 
+// Eight values as signed 16-bit lanes, saturated.
+inline __m128i toWords(__m128 lo, __m128 hi)
+{
+    return _mm_packs_epi32(toInt(lo), toInt(hi));
+}
+
 // Eight values of 0..255 as 16-bit lanes to the low eight bytes.
 inline __m128i toBytes(__m128 lo, __m128 hi)
 {
-    const __m128i words = _mm_packs_epi32(toInt(lo), toInt(hi));
+    const __m128i words = toWords(lo, hi);
     return _mm_packus_epi16(words, words);
 }
 
@@ -632,10 +638,13 @@ void colourYCbCrSse2(const float* const* planes, size_t planeStride, uint32_t mc
                 red[h] = _mm_add_ps(y, _mm_mul_ps(crToRed, cr));
                 luma[h] = y;
             }
-            const __m128i bg = _mm_unpacklo_epi8(toBytes(blue[0], blue[1]), toBytes(green[0], green[1]));
-            const __m128i ra = _mm_unpacklo_epi8(toBytes(red[0], red[1]), toBytes(luma[0], luma[1]));
-            _mm_store_si128(reinterpret_cast<__m128i*>(px), _mm_unpacklo_epi16(bg, ra));
-            _mm_store_si128(reinterpret_cast<__m128i*>(px + 16), _mm_unpackhi_epi16(bg, ra));
+            // Bytes b0..b7 g0..g7 and r0..r7 a0..a7, interleaved in two steps.
+            const __m128i bg = _mm_packus_epi16(toWords(blue[0], blue[1]), toWords(green[0], green[1]));
+            const __m128i ra = _mm_packus_epi16(toWords(red[0], red[1]), toWords(luma[0], luma[1]));
+            const __m128i br = _mm_unpacklo_epi8(bg, ra);
+            const __m128i ga = _mm_unpackhi_epi8(bg, ra);
+            _mm_store_si128(reinterpret_cast<__m128i*>(px), _mm_unpacklo_epi8(br, ga));
+            _mm_store_si128(reinterpret_cast<__m128i*>(px + 16), _mm_unpackhi_epi8(br, ga));
         }
     }
 }
