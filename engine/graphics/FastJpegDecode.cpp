@@ -81,6 +81,9 @@ struct BitReader
     const uint8_t* end;
 };
 
+using DecodeBlockFn = uint8_t (*)(BitReader&, const HuffTable&, const HuffTable&, const uint8_t*, int32_t&,
+                                  int32_t*, int&);
+
 struct Decoder : FastJpegState
 {
     uint32_t componentCount;
@@ -111,6 +114,7 @@ struct Decoder : FastJpegState
     float levelShift;
     void* image;
     const FastJpegKernelSet* kernels;
+    DecodeBlockFn decodeBlock;
 
     bool quantDefined[4];
     alignas(16) float quant[4][64]; // natural order
@@ -250,9 +254,9 @@ inline int32_t receiveExtend(BitReader& br, int s)
 // Decodes one block's coefficients into `coef` (which the kernels leave all
 // zero). Kept out of line so that the reader and the block's pointers stay in
 // registers for the per-coefficient loop.
-__attribute__((noinline)) uint8_t decodeBlock(BitReader& reader, const HuffTable& dc, const HuffTable& ac,
-                                              const uint8_t* order, int32_t& predictor, int32_t* coef,
-                                              int& zigzagEnd)
+__attribute__((always_inline)) inline uint8_t decodeBlockBody(BitReader& reader, const HuffTable& dc,
+                                                              const HuffTable& ac, const uint8_t* order,
+                                                              int32_t& predictor, int32_t* coef, int& zigzagEnd)
 {
     BitReader br = reader;
     fill(br);
@@ -342,6 +346,25 @@ __attribute__((noinline)) uint8_t decodeBlock(BitReader& reader, const HuffTable
     return kGoOn;
 }
 
+__attribute__((noinline)) uint8_t decodeBlockPortable(BitReader& reader, const HuffTable& dc, const HuffTable& ac,
+                                                      const uint8_t* order, int32_t& predictor, int32_t* coef,
+                                                      int& zigzagEnd)
+{
+    return decodeBlockBody(reader, dc, ac, order, predictor, coef, zigzagEnd);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// The same code with one-instruction variable shifts, which shortens the
+// chain from one Huffman code to the next.
+__attribute__((noinline, target("bmi2"))) uint8_t decodeBlockBmi2(BitReader& reader, const HuffTable& dc,
+                                                                  const HuffTable& ac, const uint8_t* order,
+                                                                  int32_t& predictor, int32_t* coef,
+                                                                  int& zigzagEnd)
+{
+    return decodeBlockBody(reader, dc, ac, order, predictor, coef, zigzagEnd);
+}
+#endif
+
 // Decodes the next restart interval (or the whole scan without one).
 uint8_t decodeInterval(Decoder& d)
 {
@@ -372,7 +395,7 @@ uint8_t decodeInterval(Decoder& d)
                 for (uint32_t bx = 0; bx < comp.h; ++bx)
                 {
                     int zigzagEnd = 64;
-                    status = decodeBlock(br, dc, ac, comp.order, comp.predictor, d.coef, zigzagEnd);
+                    status = d.decodeBlock(br, dc, ac, comp.order, comp.predictor, d.coef, zigzagEnd);
                     if (status != kGoOn)
                         break;
                     comp.kernel(d.coef, q, zigzagEnd, row + bx * comp.blockWidth, planeStride);
@@ -801,6 +824,20 @@ uint32_t processorLevel()
 #endif
 }
 
+DecodeBlockFn chooseEntropyDecoder()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool bmi2 = []
+    {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("bmi2") != 0;
+    }();
+    if (bmi2 && !g_forceScalar.load(std::memory_order_relaxed))
+        return decodeBlockBmi2;
+#endif
+    return decodeBlockPortable;
+}
+
 const FastJpegKernelSet* chooseKernels(uint32_t level)
 {
 #if defined(__x86_64__) || defined(__i386__)
@@ -831,6 +868,7 @@ uint8_t FastJpegDecode(const uint8_t* data, size_t length, FastJpegState** out, 
     d->maxSide = maxSide;
     d->processorLevel = processorLevel();
     d->kernels = chooseKernels(d->processorLevel);
+    d->decodeBlock = chooseEntropyDecoder();
     if (!d->kernels)
     {
         destroy(d);

@@ -2,6 +2,7 @@
 // encoded in the test with libjpeg, and its handling of refused, damaged and
 // truncated files.
 #include "engine/graphics/FastJpegDecode.h"
+#include "engine/graphics/FastJpegKernels.h"
 
 #include <gtest/gtest.h>
 
@@ -757,6 +758,62 @@ TEST(FastJpegDecode, FreeIgnoresNullAndTrapsOnAForeignBlock)
     // Large enough for the decoder's whole state, all zero: no stamp.
     std::vector<uint64_t> foreign(1 << 14);
     EXPECT_DEATH(FastJpegFree(reinterpret_cast<FastJpegState*>(foreign.data())), "");
+}
+
+// Blocks whose coefficients end early in zig-zag order take shorter paths in
+// the vector kernels; each must give the samples of the full transform and of
+// the portable kernel, also with values as large as damaged data makes them.
+TEST(FastJpegKernels, BlocksEndingEarlyMatchTheFullTransform)
+{
+    const FastJpegKernelSet& portable = FastJpegScalarKernels();
+    const FastJpegKernelSet& vector = FastJpegSse2Kernels() ? *FastJpegSse2Kernels() : portable;
+    const std::vector<int> zigzag = zigzagOrder();
+    uint32_t state = 99;
+    auto next = [&]
+    {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    for (int kernel = 0; kernel < 4; ++kernel)
+    {
+        const FastJpegCoefficientLayout& layout = FastJpegLayout(kernel);
+        const int nx = kernel & 1 ? 16 : 8, ny = kernel & 2 ? 16 : 8;
+        alignas(16) float dq[64];
+        for (int z = 0; z < 64; ++z)
+            dq[layout.position[z]] = float(1 + next() % 99) * layout.scale[z];
+        for (int end : {1, 2, 3, 6, 9, 10, 11, 64})
+            for (int round = 0; round < 30; ++round)
+            {
+                alignas(16) int32_t block[64] = {};
+                for (int k = 0; k < end; ++k)
+                {
+                    const uint32_t r = next();
+                    int32_t v = r % 7 == 0 ? 0 : int32_t(r % 61) - 30;
+                    if (round % 10 == 9 && r % 3 == 0)
+                        v = int32_t(next() << 8) | int32_t(r & 0xFF); // any 32-bit value
+                    block[layout.position[zigzag[k]]] = v;
+                }
+                alignas(16) float shortOut[16 * 16], fullOut[16 * 16], portableOut[16 * 16];
+                alignas(16) int32_t coef[64];
+                std::memcpy(coef, block, sizeof(coef));
+                vector.transform[kernel](coef, dq, end, shortOut, 16);
+                for (int i = 0; i < 64; ++i)
+                    ASSERT_EQ(0, coef[i]) << "the kernel leaves the block zero";
+                std::memcpy(coef, block, sizeof(coef));
+                vector.transform[kernel](coef, dq, 64, fullOut, 16);
+                std::memcpy(coef, block, sizeof(coef));
+                portable.transform[kernel](coef, dq, 64, portableOut, 16);
+                for (int y = 0; y < ny; ++y)
+                    for (int x = 0; x < nx; ++x)
+                    {
+                        // Compared as numbers: only the sign of a zero may differ.
+                        const int i = y * 16 + x;
+                        ASSERT_TRUE(shortOut[i] == fullOut[i] && fullOut[i] == portableOut[i])
+                            << "kernel " << kernel << ", end " << end << ", round " << round << " at " << x << ","
+                            << y << ": " << shortOut[i] << " " << fullOut[i] << " " << portableOut[i];
+                    }
+            }
+    }
 }
 
 } // namespace
