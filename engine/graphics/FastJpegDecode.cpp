@@ -135,10 +135,17 @@ inline uint32_t be16(const uint8_t* p)
 
 // ---------------------------------------------------------------- bit reader
 
-inline bool hasFF(uint64_t w)
+// Sets the top bit of each byte of `w` (in memory order, lowest first) that
+// is 0xFF; above the first such byte there may be false flags.
+inline uint64_t markFF(uint64_t w)
 {
     const uint64_t x = ~w;
-    return ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0;
+    return (x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull;
+}
+
+inline bool hasFF(uint64_t w)
+{
+    return markFF(w) != 0;
 }
 
 // Byte by byte near 0xFF bytes and at the end of the data. Takes and gives
@@ -200,12 +207,24 @@ inline void refill(BitReader& br)
     {
         uint64_t w;
         std::memcpy(&w, br.p, 8);
-        if (__builtin_expect(!hasFF(w), 1))
+        const uint64_t ff = markFF(w);
+        if (__builtin_expect(ff == 0, 1))
         {
             br.buf |= __builtin_bswap64(w) >> br.bits;
             br.p += (63 - br.bits) >> 3;
             br.bits |= 56;
             return;
+        }
+        // Takes the bytes before the first 0xFF at once (its flag is exact);
+        // the byte-wise path deals with the 0xFF itself.
+        const int before = __builtin_ctzll(ff) >> 3;
+        const int room = (63 - br.bits) >> 3;
+        const int take = before < room ? before : room;
+        if (take > 0)
+        {
+            br.buf |= (__builtin_bswap64(w) & ~(~uint64_t(0) >> (8 * take))) >> br.bits;
+            br.p += take;
+            br.bits += 8 * take;
         }
     }
     if (br.bits < 32)
@@ -251,6 +270,18 @@ inline int32_t receiveExtend(BitReader& br, int s)
 
 // ---------------------------------------------------------------- entropy decoding
 
+// Field by field: a whole-struct copy may go through the stack and read back
+// wider than it was written, which stalls the processor at every block.
+__attribute__((always_inline)) inline void copyReader(BitReader& to, const BitReader& from)
+{
+    to.buf = from.buf;
+    to.bits = from.bits;
+    to.padded = from.padded;
+    to.stopped = from.stopped;
+    to.p = from.p;
+    to.end = from.end;
+}
+
 // Decodes one block's coefficients into `coef` (which the kernels leave all
 // zero). Kept out of line so that the reader and the block's pointers stay in
 // registers for the per-coefficient loop.
@@ -258,7 +289,8 @@ __attribute__((always_inline)) inline uint8_t decodeBlockBody(BitReader& reader,
                                                               const HuffTable& ac, const uint8_t* order,
                                                               int32_t& predictor, int32_t* coef, int& zigzagEnd)
 {
-    BitReader br = reader;
+    BitReader br;
+    copyReader(br, reader);
     fill(br);
     const int32_t dcEntry = dc.fast[br.buf >> (64 - kFastBits)];
     if (dcEntry)
@@ -274,7 +306,7 @@ __attribute__((always_inline)) inline uint8_t decodeBlockBody(BitReader& reader,
         const int s = decodeSymbol(br, dc);
         if (s < 0 || s > 16)
         {
-            reader = br;
+            copyReader(reader, br);
             return eFastJpegBadData;
         }
         if (s)
@@ -319,7 +351,7 @@ __attribute__((always_inline)) inline uint8_t decodeBlockBody(BitReader& reader,
         const int rs = decodeSymbol(br, ac);
         if (rs < 0)
         {
-            reader = br;
+            copyReader(reader, br);
             return eFastJpegBadData;
         }
         const int r = rs >> 4;
@@ -339,7 +371,7 @@ __attribute__((always_inline)) inline uint8_t decodeBlockBody(BitReader& reader,
         // A long code with its value may have used up to 31 bits.
         fill(br);
     }
-    reader = br;
+    copyReader(reader, br);
     if (br.bits < br.padded)
         return eFastJpegDataEnded;
     zigzagEnd = k; // nothing was stored at k or beyond
