@@ -877,7 +877,15 @@ const FastJpegKernelSet* chooseKernels(uint32_t level)
         return nullptr;
     const FastJpegKernelSet* sse2 = FastJpegSse2Kernels();
     if (level >= 3 && sse2 && !g_forceScalar.load(std::memory_order_relaxed))
-        return sse2;
+    {
+        static const bool avx2 = []
+        {
+            __builtin_cpu_init();
+            return __builtin_cpu_supports("avx2") != 0;
+        }();
+        const FastJpegKernelSet* wide = FastJpegAvx2Kernels();
+        return avx2 && wide ? wide : sse2;
+    }
 #else
     (void)level;
 #endif

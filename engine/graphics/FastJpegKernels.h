@@ -48,5 +48,8 @@ const FastJpegCoefficientLayout& FastJpegLayout(int kernel);
 const FastJpegKernelSet& FastJpegScalarKernels();
 // Null where the vector kernels are not built.
 const FastJpegKernelSet* FastJpegSse2Kernels();
+// The SSE2 set with the parts that gain from AVX2 replaced; null where not
+// built. Only for processors with AVX2.
+const FastJpegKernelSet* FastJpegAvx2Kernels();
 
 } // namespace TarnEngine

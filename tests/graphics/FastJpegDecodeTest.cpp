@@ -816,4 +816,44 @@ TEST(FastJpegKernels, BlocksEndingEarlyMatchTheFullTransform)
     }
 }
 
+// Every colour routine gives the same bytes: in range, at rounding ties,
+// beyond 0..255 and beyond the 32-bit range, which damaged data can reach.
+TEST(FastJpegKernels, ColourRoutinesAgree)
+{
+    std::vector<const FastJpegKernelSet*> sets = {&FastJpegScalarKernels()};
+    for (const FastJpegKernelSet* k : {FastJpegSse2Kernels(), FastJpegAvx2Kernels()})
+        if (k)
+            sets.push_back(k);
+    uint32_t state = 7;
+    auto next = [&]
+    {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    const float special[] = {-1e12f, -3e9f, -129.5f, -0.5f, 0.5f, 1.5f, 126.5f, 127.5f, 254.5f, 3e9f, 1e12f};
+    constexpr uint32_t kSide = 32;
+    alignas(16) float planes[3][kSide * kSide];
+    for (int round = 0; round < 40; ++round)
+    {
+        for (auto& plane : planes)
+            for (float& v : plane)
+            {
+                const uint32_t r = next();
+                v = r % 5 == 0 ? special[r / 5 % std::size(special)] : float(int(r % 4001) - 2000) / 8.0f;
+            }
+        const float* const p[3] = {planes[0], planes[1], planes[2]};
+        const uint32_t w = 8 * (1 + round % 4), h = 8 * (1 + round / 4 % 4);
+        std::vector<std::vector<uint8_t>> outs;
+        for (const FastJpegKernelSet* k : sets)
+        {
+            std::vector<uint8_t> out(kSide * kSide * 4 + 16);
+            uint8_t* aligned = out.data() + (16 - reinterpret_cast<uintptr_t>(out.data()) % 16) % 16;
+            (round % 2 ? k->colourGrey : k->colourYCbCr)(p, w, w, h, aligned, w * 4, 128.0f);
+            outs.emplace_back(aligned, aligned + w * h * 4);
+        }
+        for (size_t i = 1; i < outs.size(); ++i)
+            ASSERT_EQ(outs[0], outs[i]) << "set " << i << ", round " << round;
+    }
+}
+
 } // namespace
