@@ -90,74 +90,73 @@ constexpr float kC2 = 1.847759065f;        // 2 cos(pi/8)
 constexpr float kC2MinusC6 = 1.082392200f; // 2 (cos(pi/8) - cos(3pi/8))
 constexpr float kC2PlusC6 = 2.613125930f;  // 2 (cos(pi/8) + cos(3pi/8))
 
-// One 8-point butterfly; T is float or a vector type with the operators used.
-template <typename T, typename Ops>
-__attribute__((always_inline)) inline void butterfly(const T* in, T* out, const Ops& ops)
+// One 8-point butterfly; T is float or a vector type (GCC vector extension),
+// whose operators act lane by lane and spread a float over all lanes.
+template <typename T> __attribute__((always_inline)) inline void butterfly(const T* in, T* out)
 {
-    T tmp10 = ops.add(in[0], in[4]);
-    T tmp11 = ops.sub(in[0], in[4]);
-    const T tmp13 = ops.add(in[2], in[6]);
-    T tmp12 = ops.sub(ops.mul(ops.sub(in[2], in[6]), ops.k(kSqrt2)), tmp13);
-    const T e0 = ops.add(tmp10, tmp13);
-    const T e3 = ops.sub(tmp10, tmp13);
-    const T e1 = ops.add(tmp11, tmp12);
-    const T e2 = ops.sub(tmp11, tmp12);
+    T tmp10 = in[0] + in[4];
+    T tmp11 = in[0] - in[4];
+    const T tmp13 = in[2] + in[6];
+    T tmp12 = (in[2] - in[6]) * kSqrt2 - tmp13;
+    const T e0 = tmp10 + tmp13;
+    const T e3 = tmp10 - tmp13;
+    const T e1 = tmp11 + tmp12;
+    const T e2 = tmp11 - tmp12;
 
-    const T z13 = ops.add(in[5], in[3]);
-    const T z10 = ops.sub(in[5], in[3]);
-    const T z11 = ops.add(in[1], in[7]);
-    const T z12 = ops.sub(in[1], in[7]);
-    const T o7 = ops.add(z11, z13);
-    tmp11 = ops.mul(ops.sub(z11, z13), ops.k(kSqrt2));
-    const T z5 = ops.mul(ops.add(z10, z12), ops.k(kC2));
-    tmp10 = ops.sub(ops.mul(ops.k(kC2MinusC6), z12), z5);
-    tmp12 = ops.sub(z5, ops.mul(ops.k(kC2PlusC6), z10));
-    const T o6 = ops.sub(tmp12, o7);
-    const T o5 = ops.sub(tmp11, o6);
-    const T o4 = ops.add(tmp10, o5);
+    const T z13 = in[5] + in[3];
+    const T z10 = in[5] - in[3];
+    const T z11 = in[1] + in[7];
+    const T z12 = in[1] - in[7];
+    const T o7 = z11 + z13;
+    tmp11 = (z11 - z13) * kSqrt2;
+    const T z5 = (z10 + z12) * kC2;
+    tmp10 = kC2MinusC6 * z12 - z5;
+    tmp12 = z5 - kC2PlusC6 * z10;
+    const T o6 = tmp12 - o7;
+    const T o5 = tmp11 - o6;
+    const T o4 = tmp10 + o5;
 
-    out[0] = ops.add(e0, o7);
-    out[7] = ops.sub(e0, o7);
-    out[1] = ops.add(e1, o6);
-    out[6] = ops.sub(e1, o6);
-    out[2] = ops.add(e2, o5);
-    out[5] = ops.sub(e2, o5);
-    out[4] = ops.add(e3, o4);
-    out[3] = ops.sub(e3, o4);
+    out[0] = e0 + o7;
+    out[7] = e0 - o7;
+    out[1] = e1 + o6;
+    out[6] = e1 - o6;
+    out[2] = e2 + o5;
+    out[5] = e2 - o5;
+    out[4] = e3 + o4;
+    out[3] = e3 - o4;
 }
 
 // The butterfly when in[4] to in[7] are zero, with the operations on those
 // zeros left out. Adding or subtracting a zero and multiplying by one change
 // nothing but the sign of a zero result, which no later step can tell apart,
 // so the output equals the full butterfly's.
-template <typename T, typename Ops>
-__attribute__((always_inline)) inline void butterflyLowHalf(const T* in, T* out, const Ops& ops)
+template <typename T> __attribute__((always_inline)) inline void butterflyLowHalf(const T* in, T* out)
 {
     const T tmp13 = in[2];
-    const T tmp12 = ops.sub(ops.mul(in[2], ops.k(kSqrt2)), tmp13);
-    const T e0 = ops.add(in[0], tmp13);
-    const T e3 = ops.sub(in[0], tmp13);
-    const T e1 = ops.add(in[0], tmp12);
-    const T e2 = ops.sub(in[0], tmp12);
+    const T tmp12 = in[2] * kSqrt2 - tmp13;
+    const T e0 = in[0] + tmp13;
+    const T e3 = in[0] - tmp13;
+    const T e1 = in[0] + tmp12;
+    const T e2 = in[0] - tmp12;
 
     // z13 = in[3], z10 = -in[3], z11 = z12 = in[1].
-    const T o7 = ops.add(in[1], in[3]);
-    const T tmp11 = ops.mul(ops.sub(in[1], in[3]), ops.k(kSqrt2));
-    const T z5 = ops.mul(ops.sub(in[1], in[3]), ops.k(kC2));
-    const T tmp10 = ops.sub(ops.mul(ops.k(kC2MinusC6), in[1]), z5);
-    const T tmp12b = ops.add(z5, ops.mul(ops.k(kC2PlusC6), in[3]));
-    const T o6 = ops.sub(tmp12b, o7);
-    const T o5 = ops.sub(tmp11, o6);
-    const T o4 = ops.add(tmp10, o5);
+    const T o7 = in[1] + in[3];
+    const T tmp11 = (in[1] - in[3]) * kSqrt2;
+    const T z5 = (in[1] - in[3]) * kC2;
+    const T tmp10 = kC2MinusC6 * in[1] - z5;
+    const T tmp12b = z5 + kC2PlusC6 * in[3];
+    const T o6 = tmp12b - o7;
+    const T o5 = tmp11 - o6;
+    const T o4 = tmp10 + o5;
 
-    out[0] = ops.add(e0, o7);
-    out[7] = ops.sub(e0, o7);
-    out[1] = ops.add(e1, o6);
-    out[6] = ops.sub(e1, o6);
-    out[2] = ops.add(e2, o5);
-    out[5] = ops.sub(e2, o5);
-    out[4] = ops.add(e3, o4);
-    out[3] = ops.sub(e3, o4);
+    out[0] = e0 + o7;
+    out[7] = e0 - o7;
+    out[1] = e1 + o6;
+    out[6] = e1 - o6;
+    out[2] = e2 + o5;
+    out[5] = e2 - o5;
+    out[4] = e3 + o4;
+    out[3] = e3 - o4;
 }
 
 // Mirrors the vector path: cap at 255 in float, round to nearest with ties
@@ -179,14 +178,6 @@ constexpr float kCrToRed = 1.402f;
 
 // ---------------------------------------------------------------- portable
 
-struct ScalarOps
-{
-    float add(float a, float b) const { return a + b; }
-    float sub(float a, float b) const { return a - b; }
-    float mul(float a, float b) const { return a * b; }
-    float k(float v) const { return v; }
-};
-
 // Eight by eight output from coefficients stored transposed (column u, row v
 // at u * 8 + v): a butterfly along each row, then down each column.
 void transform8x8Scalar(int32_t* coef, const float* dq, int zigzagEnd, float* out, size_t stride)
@@ -205,7 +196,7 @@ void transform8x8Scalar(int32_t* coef, const float* dq, int zigzagEnd, float* ou
         float in[8], res[8];
         for (int u = 0; u < 8; ++u)
             in[u] = static_cast<float>(coef[u * 8 + v]) * dq[u * 8 + v];
-        butterfly(in, res, ScalarOps());
+        butterfly(in, res);
         for (int x = 0; x < 8; ++x)
             tmp[x][v] = res[x];
     }
@@ -213,7 +204,7 @@ void transform8x8Scalar(int32_t* coef, const float* dq, int zigzagEnd, float* ou
     for (int x = 0; x < 8; ++x)
     {
         float res[8];
-        butterfly(tmp[x], res, ScalarOps());
+        butterfly(tmp[x], res);
         for (int y = 0; y < 8; ++y)
             out[y * stride + x] = res[y];
     }
@@ -282,7 +273,7 @@ void transformScalar(int32_t* coef, const float* dq, int zigzagEnd, float* out, 
             float in[8], res[8];
             for (int v = 0; v < 8; ++v)
                 in[v] = tmp[v][x];
-            butterfly(in, res, ScalarOps());
+            butterfly(in, res);
             for (int y = 0; y < 8; ++y)
                 out[y * stride + x] = res[y];
         }
@@ -361,14 +352,6 @@ const FastJpegKernelSet kScalarSet = {
 #if defined(__SSE2__)
 // ---------------------------------------------------------------- SSE2
 
-struct VectorOps
-{
-    __m128 add(__m128 a, __m128 b) const { return _mm_add_ps(a, b); }
-    __m128 sub(__m128 a, __m128 b) const { return _mm_sub_ps(a, b); }
-    __m128 mul(__m128 a, __m128 b) const { return _mm_mul_ps(a, b); }
-    __m128 k(float v) const { return _mm_set1_ps(v); }
-};
-
 inline __m128 reversed(__m128 v)
 {
     return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3));
@@ -398,13 +381,13 @@ void transform8x8Sse2(int32_t* coef, const float* dq, int zigzagEnd, float* out,
             in[u] = _mm_mul_ps(_mm_cvtepi32_ps(_mm_load_si128(at)), _mm_load_ps(dq + u * 8));
             _mm_store_si128(at, _mm_setzero_si128());
         }
-        butterflyLowHalf(in, a, VectorOps());
+        butterflyLowHalf(in, a);
         for (int hx = 0; hx < 2; ++hx)
         {
             __m128 b[4] = {a[4 * hx], a[4 * hx + 1], a[4 * hx + 2], a[4 * hx + 3]};
             _MM_TRANSPOSE4_PS(b[0], b[1], b[2], b[3]);
             __m128 res[8];
-            butterflyLowHalf(b, res, VectorOps());
+            butterflyLowHalf(b, res);
             for (int y = 0; y < 8; ++y)
                 _mm_store_ps(out + y * stride + 4 * hx, res[y]);
         }
@@ -421,7 +404,7 @@ void transform8x8Sse2(int32_t* coef, const float* dq, int zigzagEnd, float* out,
             in[u] = _mm_mul_ps(_mm_cvtepi32_ps(_mm_load_si128(at)), _mm_load_ps(dq + u * 8 + 4 * h));
             _mm_store_si128(at, _mm_setzero_si128());
         }
-        butterfly(in, a[h], VectorOps());
+        butterfly(in, a[h]);
     }
     // Transpose to lanes x, one vector per v.
     __m128 b[2][8]; // [x group][v], lanes x
@@ -438,7 +421,7 @@ void transform8x8Sse2(int32_t* coef, const float* dq, int zigzagEnd, float* out,
     for (int hx = 0; hx < 2; ++hx)
     {
         __m128 res[8];
-        butterfly(b[hx], res, VectorOps());
+        butterfly(b[hx], res);
         for (int y = 0; y < 8; ++y)
             _mm_store_ps(out + y * stride + 4 * hx, res[y]);
     }
@@ -518,7 +501,7 @@ void transformSse2(int32_t* coef, const float* dq, int zigzagEnd, float* out, si
             __m128 in[8], res[8];
             for (int v = 0; v < 8; ++v)
                 in[v] = tmp[v][i];
-            butterfly(in, res, VectorOps());
+            butterfly(in, res);
             for (int y = 0; y < 8; ++y)
                 _mm_store_ps(out + y * stride + 4 * i, res[y]);
         }
@@ -661,8 +644,59 @@ const FastJpegKernelSet kSse2Set = {
 
 #if defined(__x86_64__)
 // ---------------------------------------------------------------- AVX2
-// The colour conversion eight pixels a step with the same operations as the
-// SSE2 one (no fused multiply-add: that would round differently).
+// The same operations as the SSE2 kernels on eight lanes (no fused
+// multiply-add: that would round differently).
+
+typedef float Wide __attribute__((vector_size(32)));
+
+// Full 8 x 8 blocks: one butterfly along all rows at once, a transposition,
+// one down all columns. Blocks that end early keep the SSE2 kernel's
+// shorter paths.
+__attribute__((target("avx2"))) void transform8x8Avx2(int32_t* coef, const float* dq, int zigzagEnd, float* out,
+                                                      size_t stride)
+{
+    if (zigzagEnd <= 10)
+    {
+        transform8x8Sse2(coef, dq, zigzagEnd, out, stride);
+        return;
+    }
+    // Rows of the transposed block hold one column u each, lanes v.
+    Wide in[8], a[8];
+    for (int u = 0; u < 8; ++u)
+    {
+        __m256i* at = reinterpret_cast<__m256i*>(coef + u * 8);
+        in[u] = (Wide)_mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_loadu_si256(at)), _mm256_loadu_ps(dq + u * 8));
+        _mm256_storeu_si256(at, _mm256_setzero_si256());
+    }
+    butterfly(in, a);
+    // a[x] has lanes v; transpose to lanes x, one vector per v.
+    const __m256 t0 = _mm256_unpacklo_ps((__m256)a[0], (__m256)a[1]);
+    const __m256 t1 = _mm256_unpackhi_ps((__m256)a[0], (__m256)a[1]);
+    const __m256 t2 = _mm256_unpacklo_ps((__m256)a[2], (__m256)a[3]);
+    const __m256 t3 = _mm256_unpackhi_ps((__m256)a[2], (__m256)a[3]);
+    const __m256 t4 = _mm256_unpacklo_ps((__m256)a[4], (__m256)a[5]);
+    const __m256 t5 = _mm256_unpackhi_ps((__m256)a[4], (__m256)a[5]);
+    const __m256 t6 = _mm256_unpacklo_ps((__m256)a[6], (__m256)a[7]);
+    const __m256 t7 = _mm256_unpackhi_ps((__m256)a[6], (__m256)a[7]);
+    const __m256 s0 = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(1, 0, 1, 0));
+    const __m256 s1 = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(3, 2, 3, 2));
+    const __m256 s2 = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(1, 0, 1, 0));
+    const __m256 s3 = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(3, 2, 3, 2));
+    const __m256 s4 = _mm256_shuffle_ps(t4, t6, _MM_SHUFFLE(1, 0, 1, 0));
+    const __m256 s5 = _mm256_shuffle_ps(t4, t6, _MM_SHUFFLE(3, 2, 3, 2));
+    const __m256 s6 = _mm256_shuffle_ps(t5, t7, _MM_SHUFFLE(1, 0, 1, 0));
+    const __m256 s7 = _mm256_shuffle_ps(t5, t7, _MM_SHUFFLE(3, 2, 3, 2));
+    const Wide b[8] = {
+        (Wide)_mm256_permute2f128_ps(s0, s4, 0x20), (Wide)_mm256_permute2f128_ps(s1, s5, 0x20),
+        (Wide)_mm256_permute2f128_ps(s2, s6, 0x20), (Wide)_mm256_permute2f128_ps(s3, s7, 0x20),
+        (Wide)_mm256_permute2f128_ps(s0, s4, 0x31), (Wide)_mm256_permute2f128_ps(s1, s5, 0x31),
+        (Wide)_mm256_permute2f128_ps(s2, s6, 0x31), (Wide)_mm256_permute2f128_ps(s3, s7, 0x31),
+    };
+    Wide res[8];
+    butterfly(b, res);
+    for (int y = 0; y < 8; ++y)
+        _mm256_storeu_ps(out + y * stride, (__m256)res[y]);
+}
 
 __attribute__((target("avx2"))) void colourYCbCrAvx2(const float* const* planes, size_t planeStride,
                                                      uint32_t mcuWidth, uint32_t mcuHeight, uint8_t* out,
@@ -752,6 +786,7 @@ const FastJpegKernelSet* FastJpegAvx2Kernels()
     static const FastJpegKernelSet set = []
     {
         FastJpegKernelSet k = kSse2Set;
+        k.transform[0] = transform8x8Avx2;
         k.colourYCbCr = colourYCbCrAvx2;
         return k;
     }();

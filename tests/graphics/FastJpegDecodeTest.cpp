@@ -760,13 +760,8 @@ TEST(FastJpegDecode, FreeIgnoresNullAndTrapsOnAForeignBlock)
     EXPECT_DEATH(FastJpegFree(reinterpret_cast<FastJpegState*>(foreign.data())), "");
 }
 
-// Blocks whose coefficients end early in zig-zag order take shorter paths in
-// the vector kernels; each must give the samples of the full transform and of
-// the portable kernel, also with values as large as damaged data makes them.
-TEST(FastJpegKernels, BlocksEndingEarlyMatchTheFullTransform)
+void checkBlocksEndingEarly(const FastJpegKernelSet& vector, const FastJpegKernelSet& portable)
 {
-    const FastJpegKernelSet& portable = FastJpegScalarKernels();
-    const FastJpegKernelSet& vector = FastJpegSse2Kernels() ? *FastJpegSse2Kernels() : portable;
     const std::vector<int> zigzag = zigzagOrder();
     uint32_t state = 99;
     auto next = [&]
@@ -814,6 +809,20 @@ TEST(FastJpegKernels, BlocksEndingEarlyMatchTheFullTransform)
                     }
             }
     }
+}
+
+// Blocks whose coefficients end early in zig-zag order take shorter paths in
+// the vector kernels; each must give the samples of the full transform and of
+// the portable kernel, also with values as large as damaged data makes them.
+TEST(FastJpegKernels, BlocksEndingEarlyMatchTheFullTransform)
+{
+    const FastJpegKernelSet& portable = FastJpegScalarKernels();
+    for (const FastJpegKernelSet* set : {FastJpegSse2Kernels(), FastJpegAvx2Kernels()})
+        if (set)
+        {
+            SCOPED_TRACE(set == FastJpegSse2Kernels() ? "SSE2" : "AVX2");
+            checkBlocksEndingEarly(*set, portable);
+        }
 }
 
 // Every colour routine gives the same bytes: in range, at rounding ties,
