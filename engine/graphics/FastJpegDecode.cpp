@@ -283,11 +283,13 @@ __attribute__((always_inline)) inline void copyReader(BitReader& to, const BitRe
 }
 
 // Decodes one block's coefficients into `coef` (which the kernels leave all
-// zero). Kept out of line so that the reader and the block's pointers stay in
-// registers for the per-coefficient loop.
+// zero) and tells how far in zig-zag order they reach. Works on a copy of the
+// reader, and the callers below keep it out of line, so that the reader and
+// the block's pointers stay in registers for the per-coefficient loop.
 __attribute__((always_inline)) inline uint8_t decodeBlockBody(BitReader& reader, const HuffTable& dc,
                                                               const HuffTable& ac, const uint8_t* order,
-                                                              int32_t& predictor, int32_t* coef, int& zigzagEnd)
+                                                              int32_t& predictor, int32_t* coef,
+                                                              int& zigzagEnd)
 {
     BitReader br;
     copyReader(br, reader);
@@ -298,8 +300,8 @@ __attribute__((always_inline)) inline uint8_t decodeBlockBody(BitReader& reader,
         br.buf <<= dcEntry & 63;
         br.bits -= dcEntry & 63;
         // Wraps instead of overflowing on hostile data.
-        predictor = static_cast<int32_t>(static_cast<uint32_t>(predictor) +
-                                         static_cast<uint32_t>(dcEntry >> 8));
+        predictor =
+            static_cast<int32_t>(static_cast<uint32_t>(predictor) + static_cast<uint32_t>(dcEntry >> 8));
     }
     else
     {
@@ -378,9 +380,9 @@ __attribute__((always_inline)) inline uint8_t decodeBlockBody(BitReader& reader,
     return kGoOn;
 }
 
-__attribute__((noinline)) uint8_t decodeBlockPortable(BitReader& reader, const HuffTable& dc, const HuffTable& ac,
-                                                      const uint8_t* order, int32_t& predictor, int32_t* coef,
-                                                      int& zigzagEnd)
+__attribute__((noinline)) uint8_t decodeBlockPortable(BitReader& reader, const HuffTable& dc,
+                                                      const HuffTable& ac, const uint8_t* order,
+                                                      int32_t& predictor, int32_t* coef, int& zigzagEnd)
 {
     return decodeBlockBody(reader, dc, ac, order, predictor, coef, zigzagEnd);
 }
@@ -613,10 +615,12 @@ void buildFast(HuffTable& t, bool isAc, const uint8_t* counts)
             const int spare = kFastBits - length - size;
             for (int32_t bits = 0; bits < (1 << size); ++bits)
             {
-                const int32_t value = size == 0 ? 0 : bits < (1 << (size - 1)) ? bits - ((1 << size) - 1) : bits;
-                const uint32_t entry = isAc ? static_cast<uint32_t>(value) << 16 | uint32_t(run) << 8 |
-                                                  uint32_t(length + size)
-                                            : static_cast<uint32_t>(value) << 8 | uint32_t(length + size);
+                const int32_t value = size == 0                  ? 0
+                                      : bits < (1 << (size - 1)) ? bits - ((1 << size) - 1)
+                                                                 : bits;
+                const uint32_t entry =
+                    isAc ? static_cast<uint32_t>(value) << 16 | uint32_t(run) << 8 | uint32_t(length + size)
+                         : static_cast<uint32_t>(value) << 8 | uint32_t(length + size);
                 const int32_t first = ((code << size) | bits) << spare;
                 for (int32_t j = 0; j < (1 << spare); ++j)
                     t.fast[first + j] = static_cast<int32_t>(entry);
@@ -831,40 +835,41 @@ void destroy(Decoder* d)
     delete d;
 }
 
-// Processor level as the decoder records it: 4 with SSE3, 3 with SSE2, 2 with
-// SSE only, 0 otherwise (or on processors of other families, where the
-// portable kernels serve).
-uint32_t processorLevel()
+struct ProcessorFeatures
 {
-#if defined(__x86_64__) || defined(__i386__)
+    // As the decoder records it: 4 with SSE3, 3 with SSE2, 2 with SSE only, 0
+    // otherwise (or on processors of other families, where the portable
+    // kernels serve).
+    uint32_t level;
+    bool avx2; // wider kernels
+    bool bmi2; // one-instruction variable shifts for the entropy decoder
+};
+
+const ProcessorFeatures& processorFeatures()
+{
     // Queried once: the feature query itself is not safe to run on two
     // threads at once.
-    static const uint32_t level = []
+    static const ProcessorFeatures features = []
     {
+        ProcessorFeatures f{0, false, false};
+#if defined(__x86_64__) || defined(__i386__)
         __builtin_cpu_init();
-        if (__builtin_cpu_supports("sse3"))
-            return 4u;
-        if (__builtin_cpu_supports("sse2"))
-            return 3u;
-        if (__builtin_cpu_supports("sse"))
-            return 2u;
-        return 0u;
-    }();
-    return level;
-#else
-    return 0;
+        f.level = __builtin_cpu_supports("sse3")   ? 4u
+                  : __builtin_cpu_supports("sse2") ? 3u
+                  : __builtin_cpu_supports("sse")  ? 2u
+                                                   : 0u;
+        f.avx2 = __builtin_cpu_supports("avx2") != 0;
+        f.bmi2 = __builtin_cpu_supports("bmi2") != 0;
 #endif
+        return f;
+    }();
+    return features;
 }
 
 DecodeBlockFn chooseEntropyDecoder()
 {
 #if defined(__x86_64__) || defined(__i386__)
-    static const bool bmi2 = []
-    {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("bmi2") != 0;
-    }();
-    if (bmi2 && !g_forceScalar.load(std::memory_order_relaxed))
+    if (processorFeatures().bmi2 && !g_forceScalar.load(std::memory_order_relaxed))
         return decodeBlockBmi2;
 #endif
     return decodeBlockPortable;
@@ -878,13 +883,8 @@ const FastJpegKernelSet* chooseKernels(uint32_t level)
     const FastJpegKernelSet* sse2 = FastJpegSse2Kernels();
     if (level >= 3 && sse2 && !g_forceScalar.load(std::memory_order_relaxed))
     {
-        static const bool avx2 = []
-        {
-            __builtin_cpu_init();
-            return __builtin_cpu_supports("avx2") != 0;
-        }();
         const FastJpegKernelSet* wide = FastJpegAvx2Kernels();
-        return avx2 && wide ? wide : sse2;
+        return processorFeatures().avx2 && wide ? wide : sse2;
     }
 #else
     (void)level;
@@ -906,7 +906,7 @@ uint8_t FastJpegDecode(const uint8_t* data, size_t length, FastJpegState** out, 
     d->stamp = kStamp;
     d->mode = mode;
     d->maxSide = maxSide;
-    d->processorLevel = processorLevel();
+    d->processorLevel = processorFeatures().level;
     d->kernels = chooseKernels(d->processorLevel);
     d->decodeBlock = chooseEntropyDecoder();
     if (!d->kernels)

@@ -652,8 +652,8 @@ typedef float Wide __attribute__((vector_size(32)));
 // Full 8 x 8 blocks: one butterfly along all rows at once, a transposition,
 // one down all columns. Blocks that end early keep the SSE2 kernel's
 // shorter paths.
-__attribute__((target("avx2"))) void transform8x8Avx2(int32_t* coef, const float* dq, int zigzagEnd, float* out,
-                                                      size_t stride)
+__attribute__((target("avx2"))) void transform8x8Avx2(int32_t* coef, const float* dq, int zigzagEnd,
+                                                      float* out, size_t stride)
 {
     if (zigzagEnd <= 10)
     {
@@ -709,9 +709,8 @@ __attribute__((target("avx2"))) void colourYCbCrAvx2(const float* const* planes,
     const __m256 crToGreen = _mm256_set1_ps(kCrToGreen);
     const __m256 crToRed = _mm256_set1_ps(kCrToRed);
     // Within each 128-bit half: b0..b3 g0..g3 r0..r3 a0..a3 to pixel order.
-    const __m256i interleave =
-        _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10,
-                         14, 3, 7, 11, 15);
+    const __m256i interleave = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 0, 4, 8,
+                                                12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
     for (uint32_t r = 0; r < mcuHeight; ++r)
     {
         const float* yp = planes[0] + r * planeStride;

@@ -804,8 +804,8 @@ void checkBlocksEndingEarly(const FastJpegKernelSet& vector, const FastJpegKerne
                         // Compared as numbers: only the sign of a zero may differ.
                         const int i = y * 16 + x;
                         ASSERT_TRUE(shortOut[i] == fullOut[i] && fullOut[i] == portableOut[i])
-                            << "kernel " << kernel << ", end " << end << ", round " << round << " at " << x << ","
-                            << y << ": " << shortOut[i] << " " << fullOut[i] << " " << portableOut[i];
+                            << "kernel " << kernel << ", end " << end << ", round " << round << " at " << x
+                            << "," << y << ": " << shortOut[i] << " " << fullOut[i] << " " << portableOut[i];
                     }
             }
     }
