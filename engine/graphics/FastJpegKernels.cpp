@@ -15,10 +15,13 @@
 // symmetry of the cosines (even frequencies mirror, odd ones change sign) to
 // compute half of each row; down the columns, 8 output rows again use the
 // butterfly and 16 rows sum the rows with the same mirror symmetry. A block
-// with only its DC coefficient is a constant and skips the transform.
+// with only its DC coefficient is a constant and skips the transform; a block
+// whose coefficients all lie in the top-left 4 x 4 corner leaves out the
+// butterfly steps on zeros in the vector kernels.
 //
-// Both kernel sets compute every output lane with the same float operations
-// in the same order, so their pictures are bit-identical.
+// All kernel sets compute every output lane with the same float operations
+// in the same order (steps on zeros aside, which change at most the sign of
+// a zero), so their pictures are bit-identical.
 #include "engine/graphics/FastJpegKernels.h"
 
 #include <cmath>

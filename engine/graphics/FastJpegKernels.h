@@ -1,6 +1,7 @@
 // Inverse transforms and colour conversion of the fast JPEG decoder, in a
-// portable version and (on x86-64) an SSE2 version that give identical
-// results: both evaluate the same float expressions in the same order.
+// portable version and (on x86-64) an SSE2 version, with an AVX2 variant of
+// the busiest parts, that give identical results: all evaluate the same
+// float expressions in the same order.
 #pragma once
 
 #include <cstddef>
