@@ -23,7 +23,7 @@ namespace
 constexpr uint32_t kStamp = 0xABCDDCBA;
 constexpr uint8_t kGoOn = 0xFF; // internal: the handler asks the marker loop to continue
 constexpr size_t kImageAlign = 64;
-constexpr int kFastAcBits = 10;
+constexpr int kFastBits = 11;
 
 std::atomic<bool> g_forceScalar{false};
 
@@ -43,9 +43,11 @@ struct HuffTable
     int32_t lastCode[17];     // by length; -1 for a length without codes
     int32_t symbolOffset[17]; // symbol index = code + offset, by length
     uint8_t symbols[256];
-    // AC tables only: for a prefix holding a whole code and its value bits,
-    // value * 256 + run * 16 + bits used; 0 otherwise.
-    int16_t fastAc[1 << kFastAcBits];
+    // For a kFastBits prefix that holds a whole code and its value bits, 0
+    // otherwise. The low byte is the bits used. DC: difference * 256 + bits.
+    // AC: value * 65536 + run * 256 + bits; a value of 0 is the end of the
+    // block, or 16 zeros with run 15.
+    int32_t fast[1 << kFastBits];
     bool defined;
 };
 
@@ -79,6 +81,9 @@ struct BitReader
     const uint8_t* end;
 };
 
+using DecodeBlockFn = uint8_t (*)(BitReader&, const HuffTable&, const HuffTable&, const uint8_t*, int32_t&,
+                                  int32_t*, int&);
+
 struct Decoder : FastJpegState
 {
     uint32_t componentCount;
@@ -109,6 +114,7 @@ struct Decoder : FastJpegState
     float levelShift;
     void* image;
     const FastJpegKernelSet* kernels;
+    DecodeBlockFn decodeBlock;
 
     bool quantDefined[4];
     alignas(16) float quant[4][64]; // natural order
@@ -129,17 +135,24 @@ inline uint32_t be16(const uint8_t* p)
 
 // ---------------------------------------------------------------- bit reader
 
-inline bool hasFF(uint64_t w)
+// Sets the top bit of each byte of `w` (in memory order, lowest first) that
+// is 0xFF; above the first such byte there may be false flags.
+inline uint64_t markFF(uint64_t w)
 {
     const uint64_t x = ~w;
-    return ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0;
+    return (x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull;
+}
+
+inline bool hasFF(uint64_t w)
+{
+    return markFF(w) != 0;
 }
 
 // Byte by byte near 0xFF bytes and at the end of the data. Takes and gives
 // the reader by value so that the hot loop keeps it in registers.
 __attribute__((noinline)) BitReader fillSlow(BitReader br)
 {
-    while (br.bits <= 56)
+    while (br.bits < 56) // at most 63 bits, so that a refill may follow
     {
         uint64_t byte = 0;
         if (!br.stopped)
@@ -184,6 +197,40 @@ inline void fill(BitReader& br)
     br = fillSlow(br);
 }
 
+// Tops the buffer up to 56 bits or more whenever the next 8 bytes hold no
+// 0xFF; otherwise only when fewer than 32 bits are left. Doing it for every
+// symbol costs less than a branch on the bit count, which the processor
+// cannot predict. Afterwards at least 32 bits are available.
+inline void refill(BitReader& br)
+{
+    if (__builtin_expect(br.end - br.p >= 8, 1))
+    {
+        uint64_t w;
+        std::memcpy(&w, br.p, 8);
+        const uint64_t ff = markFF(w);
+        if (__builtin_expect(ff == 0, 1))
+        {
+            br.buf |= __builtin_bswap64(w) >> br.bits;
+            br.p += (63 - br.bits) >> 3;
+            br.bits |= 56;
+            return;
+        }
+        // Takes the bytes before the first 0xFF at once (its flag is exact);
+        // the byte-wise path deals with the 0xFF itself.
+        const int before = __builtin_ctzll(ff) >> 3;
+        const int room = (63 - br.bits) >> 3;
+        const int take = before < room ? before : room;
+        if (take > 0)
+        {
+            br.buf |= (__builtin_bswap64(w) & ~(~uint64_t(0) >> (8 * take))) >> br.bits;
+            br.p += take;
+            br.bits += 8 * take;
+        }
+    }
+    if (br.bits < 32)
+        br = fillSlow(br);
+}
+
 // Decodes one Huffman symbol; needs 16 bits available. -1 for a code that
 // the table does not hold.
 inline int decodeSymbol(BitReader& br, const HuffTable& t)
@@ -223,59 +270,134 @@ inline int32_t receiveExtend(BitReader& br, int s)
 
 // ---------------------------------------------------------------- entropy decoding
 
-__attribute__((always_inline)) inline uint8_t decodeBlock(BitReader& br, const HuffTable& dc,
-                                                          const HuffTable& ac, const uint8_t* order,
-                                                          int32_t& predictor, int32_t* coef, bool& dcOnly)
+// Field by field: a whole-struct copy may go through the stack and read back
+// wider than it was written, which stalls the processor at every block.
+__attribute__((always_inline)) inline void copyReader(BitReader& to, const BitReader& from)
 {
-    // The kernels leave `coef` all zero after each block.
+    to.buf = from.buf;
+    to.bits = from.bits;
+    to.padded = from.padded;
+    to.stopped = from.stopped;
+    to.p = from.p;
+    to.end = from.end;
+}
+
+// Decodes one block's coefficients into `coef` (which the kernels leave all
+// zero) and tells how far in zig-zag order they reach. Works on a copy of the
+// reader, and the callers below keep it out of line, so that the reader and
+// the block's pointers stay in registers for the per-coefficient loop.
+__attribute__((always_inline)) inline uint8_t decodeBlockBody(BitReader& reader, const HuffTable& dc,
+                                                              const HuffTable& ac, const uint8_t* order,
+                                                              int32_t& predictor, int32_t* coef,
+                                                              int& zigzagEnd)
+{
+    BitReader br;
+    copyReader(br, reader);
     fill(br);
-    const int s = decodeSymbol(br, dc);
-    if (s < 0 || s > 16)
-        return eFastJpegBadData;
-    if (s)
+    const int32_t dcEntry = dc.fast[br.buf >> (64 - kFastBits)];
+    if (dcEntry)
     {
+        br.buf <<= dcEntry & 63;
+        br.bits -= dcEntry & 63;
         // Wraps instead of overflowing on hostile data.
-        predictor = static_cast<int32_t>(static_cast<uint32_t>(predictor) +
-                                         static_cast<uint32_t>(receiveExtend(br, s)));
+        predictor =
+            static_cast<int32_t>(static_cast<uint32_t>(predictor) + static_cast<uint32_t>(dcEntry >> 8));
+    }
+    else
+    {
+        const int s = decodeSymbol(br, dc);
+        if (s < 0 || s > 16)
+        {
+            copyReader(reader, br);
+            return eFastJpegBadData;
+        }
+        if (s)
+        {
+            predictor = static_cast<int32_t>(static_cast<uint32_t>(predictor) +
+                                             static_cast<uint32_t>(receiveExtend(br, s)));
+        }
     }
     coef[0] = predictor;
+    fill(br);
+    const int32_t* fast = ac.fast;
     int k = 1;
-    while (k < 64)
+    for (;;)
     {
-        fill(br);
-        const int fast = ac.fastAc[br.buf >> (64 - kFastAcBits)];
-        if (fast)
+        // At least 11 bits are left here, so the lookup may go before the
+        // refill, which then stays off the chain from one symbol to the next.
+        const int32_t e = fast[br.buf >> (64 - kFastBits)];
+        refill(br);
+        if (e >> 16)
         {
-            k += (fast >> 4) & 15;
-            br.buf <<= fast & 15;
-            br.bits -= fast & 15;
-            const int z = order[k];
-            coef[z] = fast >> 8;
-            ++k;
+            // A short code with its value bits: one lookup.
+            k += (e >> 8) & 15;
+            br.buf <<= e & 63;
+            br.bits -= e & 63;
+            coef[order[k]] = e >> 16;
+            if (++k >= 64)
+                break;
+            continue;
+        }
+        if (e)
+        {
+            // A short code without value bits: end of block or 16 zeros.
+            br.buf <<= e & 63;
+            br.bits -= e & 63;
+            if ((e >> 8) != 15)
+                break;
+            k += 16;
+            if (k >= 64)
+                break;
             continue;
         }
         const int rs = decodeSymbol(br, ac);
         if (rs < 0)
+        {
+            copyReader(reader, br);
             return eFastJpegBadData;
+        }
         const int r = rs >> 4;
         const int size = rs & 15;
         if (size)
         {
             k += r;
-            const int z = order[k];
-            coef[z] = receiveExtend(br, size);
+            coef[order[k]] = receiveExtend(br, size);
             ++k;
         }
         else if (r == 15)
             k += 16;
         else
             break;
+        if (k >= 64)
+            break;
+        // A long code with its value may have used up to 31 bits.
+        fill(br);
     }
+    copyReader(reader, br);
     if (br.bits < br.padded)
         return eFastJpegDataEnded;
-    dcOnly = k == 1; // the first AC symbol ended the block
+    zigzagEnd = k; // nothing was stored at k or beyond
     return kGoOn;
 }
+
+__attribute__((noinline)) uint8_t decodeBlockPortable(BitReader& reader, const HuffTable& dc,
+                                                      const HuffTable& ac, const uint8_t* order,
+                                                      int32_t& predictor, int32_t* coef, int& zigzagEnd)
+{
+    return decodeBlockBody(reader, dc, ac, order, predictor, coef, zigzagEnd);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// The same code with one-instruction variable shifts, which shortens the
+// chain from one Huffman code to the next.
+__attribute__((noinline, target("bmi2"))) uint8_t decodeBlockBmi2(BitReader& reader, const HuffTable& dc,
+                                                                  const HuffTable& ac, const uint8_t* order,
+                                                                  int32_t& predictor, int32_t* coef,
+                                                                  int& zigzagEnd)
+{
+    return decodeBlockBody(reader, dc, ac, order, predictor, coef, zigzagEnd);
+}
+#endif
 
 // Decodes the next restart interval (or the whole scan without one).
 uint8_t decodeInterval(Decoder& d)
@@ -306,11 +428,11 @@ uint8_t decodeInterval(Decoder& d)
                 float* row = d.planes[c] + by * comp.blockHeight * planeStride;
                 for (uint32_t bx = 0; bx < comp.h; ++bx)
                 {
-                    bool dcOnly = false;
-                    status = decodeBlock(br, dc, ac, comp.order, comp.predictor, d.coef, dcOnly);
+                    int zigzagEnd = 64;
+                    status = d.decodeBlock(br, dc, ac, comp.order, comp.predictor, d.coef, zigzagEnd);
                     if (status != kGoOn)
                         break;
-                    comp.kernel(d.coef, q, dcOnly, row + bx * comp.blockWidth, planeStride);
+                    comp.kernel(d.coef, q, zigzagEnd, row + bx * comp.blockWidth, planeStride);
                 }
             }
         }
@@ -474,32 +596,34 @@ uint8_t quantTables(Decoder& d)
     return kGoOn;
 }
 
-// Fills the combined lookup of short AC codes with small values.
-void buildFastAc(HuffTable& t, bool isAc, const uint8_t* counts)
+// Fills the combined lookup of codes that fit kFastBits together with their
+// value bits. The code space was checked, so every entry lies in the table.
+void buildFast(HuffTable& t, bool isAc, const uint8_t* counts)
 {
-    std::memset(t.fastAc, 0, sizeof(t.fastAc));
-    if (!isAc)
-        return;
+    std::memset(t.fast, 0, sizeof(t.fast));
     int32_t code = 0;
     int32_t next = 0;
-    for (int length = 1; length <= kFastAcBits; ++length)
+    for (int length = 1; length <= kFastBits; ++length)
     {
         for (int32_t i = 0; i < counts[length - 1]; ++i, ++code, ++next)
         {
-            const int rs = t.symbols[next];
-            const int size = rs & 15;
-            if (size == 0 || length + size > kFastAcBits)
+            const int symbol = t.symbols[next];
+            const int size = isAc ? symbol & 15 : symbol;
+            const int run = isAc ? symbol >> 4 : 0;
+            if (length + size > kFastBits)
                 continue;
-            const int spare = kFastAcBits - length - size;
+            const int spare = kFastBits - length - size;
             for (int32_t bits = 0; bits < (1 << size); ++bits)
             {
-                const int value = bits < (1 << (size - 1)) ? bits - ((1 << size) - 1) : bits;
-                if (value < -128 || value > 127)
-                    continue;
-                const int16_t entry = static_cast<int16_t>(value * 256 + (rs >> 4) * 16 + length + size);
+                const int32_t value = size == 0                  ? 0
+                                      : bits < (1 << (size - 1)) ? bits - ((1 << size) - 1)
+                                                                 : bits;
+                const uint32_t entry =
+                    isAc ? static_cast<uint32_t>(value) << 16 | uint32_t(run) << 8 | uint32_t(length + size)
+                         : static_cast<uint32_t>(value) << 8 | uint32_t(length + size);
                 const int32_t first = ((code << size) | bits) << spare;
                 for (int32_t j = 0; j < (1 << spare); ++j)
-                    t.fastAc[first + j] = entry;
+                    t.fast[first + j] = static_cast<int32_t>(entry);
             }
         }
         code <<= 1;
@@ -562,7 +686,7 @@ uint8_t huffmanTables(Decoder& d)
             }
             code <<= 1;
         }
-        buildFastAc(t, slot & 1, counts);
+        buildFast(t, slot & 1, counts);
         t.defined = true;
         seg += 17 + total;
         len -= 17 + total;
@@ -711,29 +835,44 @@ void destroy(Decoder* d)
     delete d;
 }
 
-// Processor level as the decoder records it: 4 with SSE3, 3 with SSE2, 2 with
-// SSE only, 0 otherwise (or on processors of other families, where the
-// portable kernels serve).
-uint32_t processorLevel()
+struct ProcessorFeatures
 {
-#if defined(__x86_64__) || defined(__i386__)
+    // As the decoder records it: 4 with SSE3, 3 with SSE2, 2 with SSE only, 0
+    // otherwise (or on processors of other families, where the portable
+    // kernels serve).
+    uint32_t level;
+    bool avx2; // wider kernels
+    bool bmi2; // one-instruction variable shifts for the entropy decoder
+};
+
+const ProcessorFeatures& processorFeatures()
+{
     // Queried once: the feature query itself is not safe to run on two
     // threads at once.
-    static const uint32_t level = []
+    static const ProcessorFeatures features = []
     {
+        ProcessorFeatures f{0, false, false};
+#if defined(__x86_64__) || defined(__i386__)
         __builtin_cpu_init();
-        if (__builtin_cpu_supports("sse3"))
-            return 4u;
-        if (__builtin_cpu_supports("sse2"))
-            return 3u;
-        if (__builtin_cpu_supports("sse"))
-            return 2u;
-        return 0u;
-    }();
-    return level;
-#else
-    return 0;
+        f.level = __builtin_cpu_supports("sse3")   ? 4u
+                  : __builtin_cpu_supports("sse2") ? 3u
+                  : __builtin_cpu_supports("sse")  ? 2u
+                                                   : 0u;
+        f.avx2 = __builtin_cpu_supports("avx2") != 0;
+        f.bmi2 = __builtin_cpu_supports("bmi2") != 0;
 #endif
+        return f;
+    }();
+    return features;
+}
+
+DecodeBlockFn chooseEntropyDecoder()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    if (processorFeatures().bmi2 && !g_forceScalar.load(std::memory_order_relaxed))
+        return decodeBlockBmi2;
+#endif
+    return decodeBlockPortable;
 }
 
 const FastJpegKernelSet* chooseKernels(uint32_t level)
@@ -743,7 +882,10 @@ const FastJpegKernelSet* chooseKernels(uint32_t level)
         return nullptr;
     const FastJpegKernelSet* sse2 = FastJpegSse2Kernels();
     if (level >= 3 && sse2 && !g_forceScalar.load(std::memory_order_relaxed))
-        return sse2;
+    {
+        const FastJpegKernelSet* wide = FastJpegAvx2Kernels();
+        return processorFeatures().avx2 && wide ? wide : sse2;
+    }
 #else
     (void)level;
 #endif
@@ -764,8 +906,9 @@ uint8_t FastJpegDecode(const uint8_t* data, size_t length, FastJpegState** out, 
     d->stamp = kStamp;
     d->mode = mode;
     d->maxSide = maxSide;
-    d->processorLevel = processorLevel();
+    d->processorLevel = processorFeatures().level;
     d->kernels = chooseKernels(d->processorLevel);
+    d->decodeBlock = chooseEntropyDecoder();
     if (!d->kernels)
     {
         destroy(d);

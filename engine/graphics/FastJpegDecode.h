@@ -48,8 +48,9 @@ uint8_t FastJpegDecode(const uint8_t* data, size_t length, FastJpegState** out, 
 // a live picture stops the program with a breakpoint trap.
 void FastJpegFree(FastJpegState* state);
 
-// Makes later decodes use the portable kernels instead of the vector ones
-// (tests compare the two). Off by default.
+// Makes later decodes use the portable kernels and entropy decoder instead
+// of the ones built for the processor's extensions (tests compare the two).
+// Off by default.
 void FastJpegForceScalarKernels(bool force);
 
 } // namespace TarnEngine

@@ -15,10 +15,13 @@
 // symmetry of the cosines (even frequencies mirror, odd ones change sign) to
 // compute half of each row; down the columns, 8 output rows again use the
 // butterfly and 16 rows sum the rows with the same mirror symmetry. A block
-// with only its DC coefficient is a constant and skips the transform.
+// with only its DC coefficient is a constant and skips the transform; a block
+// whose coefficients all lie in the top-left 4 x 4 corner leaves out the
+// butterfly steps on zeros in the vector kernels.
 //
-// Both kernel sets compute every output lane with the same float operations
-// in the same order, so their pictures are bit-identical.
+// All kernel sets compute every output lane with the same float operations
+// in the same order (steps on zeros aside, which change at most the sign of
+// a zero), so their pictures are bit-identical.
 #include "engine/graphics/FastJpegKernels.h"
 
 #include <cmath>
@@ -27,6 +30,9 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 // A fused multiply-add would round differently from the vector kernels.
@@ -87,40 +93,73 @@ constexpr float kC2 = 1.847759065f;        // 2 cos(pi/8)
 constexpr float kC2MinusC6 = 1.082392200f; // 2 (cos(pi/8) - cos(3pi/8))
 constexpr float kC2PlusC6 = 2.613125930f;  // 2 (cos(pi/8) + cos(3pi/8))
 
-// One 8-point butterfly; T is float or a vector type with the operators used.
-template <typename T, typename Ops>
-__attribute__((always_inline)) inline void butterfly(const T* in, T* out, const Ops& ops)
+// One 8-point butterfly; T is float or a vector type (GCC vector extension),
+// whose operators act lane by lane and spread a float over all lanes.
+template <typename T> __attribute__((always_inline)) inline void butterfly(const T* in, T* out)
 {
-    T tmp10 = ops.add(in[0], in[4]);
-    T tmp11 = ops.sub(in[0], in[4]);
-    const T tmp13 = ops.add(in[2], in[6]);
-    T tmp12 = ops.sub(ops.mul(ops.sub(in[2], in[6]), ops.k(kSqrt2)), tmp13);
-    const T e0 = ops.add(tmp10, tmp13);
-    const T e3 = ops.sub(tmp10, tmp13);
-    const T e1 = ops.add(tmp11, tmp12);
-    const T e2 = ops.sub(tmp11, tmp12);
+    T tmp10 = in[0] + in[4];
+    T tmp11 = in[0] - in[4];
+    const T tmp13 = in[2] + in[6];
+    T tmp12 = (in[2] - in[6]) * kSqrt2 - tmp13;
+    const T e0 = tmp10 + tmp13;
+    const T e3 = tmp10 - tmp13;
+    const T e1 = tmp11 + tmp12;
+    const T e2 = tmp11 - tmp12;
 
-    const T z13 = ops.add(in[5], in[3]);
-    const T z10 = ops.sub(in[5], in[3]);
-    const T z11 = ops.add(in[1], in[7]);
-    const T z12 = ops.sub(in[1], in[7]);
-    const T o7 = ops.add(z11, z13);
-    tmp11 = ops.mul(ops.sub(z11, z13), ops.k(kSqrt2));
-    const T z5 = ops.mul(ops.add(z10, z12), ops.k(kC2));
-    tmp10 = ops.sub(ops.mul(ops.k(kC2MinusC6), z12), z5);
-    tmp12 = ops.sub(z5, ops.mul(ops.k(kC2PlusC6), z10));
-    const T o6 = ops.sub(tmp12, o7);
-    const T o5 = ops.sub(tmp11, o6);
-    const T o4 = ops.add(tmp10, o5);
+    const T z13 = in[5] + in[3];
+    const T z10 = in[5] - in[3];
+    const T z11 = in[1] + in[7];
+    const T z12 = in[1] - in[7];
+    const T o7 = z11 + z13;
+    tmp11 = (z11 - z13) * kSqrt2;
+    const T z5 = (z10 + z12) * kC2;
+    tmp10 = kC2MinusC6 * z12 - z5;
+    tmp12 = z5 - kC2PlusC6 * z10;
+    const T o6 = tmp12 - o7;
+    const T o5 = tmp11 - o6;
+    const T o4 = tmp10 + o5;
 
-    out[0] = ops.add(e0, o7);
-    out[7] = ops.sub(e0, o7);
-    out[1] = ops.add(e1, o6);
-    out[6] = ops.sub(e1, o6);
-    out[2] = ops.add(e2, o5);
-    out[5] = ops.sub(e2, o5);
-    out[4] = ops.add(e3, o4);
-    out[3] = ops.sub(e3, o4);
+    out[0] = e0 + o7;
+    out[7] = e0 - o7;
+    out[1] = e1 + o6;
+    out[6] = e1 - o6;
+    out[2] = e2 + o5;
+    out[5] = e2 - o5;
+    out[4] = e3 + o4;
+    out[3] = e3 - o4;
+}
+
+// The butterfly when in[4] to in[7] are zero, with the operations on those
+// zeros left out. Adding or subtracting a zero and multiplying by one change
+// nothing but the sign of a zero result, which no later step can tell apart,
+// so the output equals the full butterfly's.
+template <typename T> __attribute__((always_inline)) inline void butterflyLowHalf(const T* in, T* out)
+{
+    const T tmp13 = in[2];
+    const T tmp12 = in[2] * kSqrt2 - tmp13;
+    const T e0 = in[0] + tmp13;
+    const T e3 = in[0] - tmp13;
+    const T e1 = in[0] + tmp12;
+    const T e2 = in[0] - tmp12;
+
+    // z13 = in[3], z10 = -in[3], z11 = z12 = in[1].
+    const T o7 = in[1] + in[3];
+    const T tmp11 = (in[1] - in[3]) * kSqrt2;
+    const T z5 = (in[1] - in[3]) * kC2;
+    const T tmp10 = kC2MinusC6 * in[1] - z5;
+    const T tmp12b = z5 + kC2PlusC6 * in[3];
+    const T o6 = tmp12b - o7;
+    const T o5 = tmp11 - o6;
+    const T o4 = tmp10 + o5;
+
+    out[0] = e0 + o7;
+    out[7] = e0 - o7;
+    out[1] = e1 + o6;
+    out[6] = e1 - o6;
+    out[2] = e2 + o5;
+    out[5] = e2 - o5;
+    out[4] = e3 + o4;
+    out[3] = e3 - o4;
 }
 
 // Mirrors the vector path: cap at 255 in float, round to nearest with ties
@@ -142,19 +181,11 @@ constexpr float kCrToRed = 1.402f;
 
 // ---------------------------------------------------------------- portable
 
-struct ScalarOps
-{
-    float add(float a, float b) const { return a + b; }
-    float sub(float a, float b) const { return a - b; }
-    float mul(float a, float b) const { return a * b; }
-    float k(float v) const { return v; }
-};
-
 // Eight by eight output from coefficients stored transposed (column u, row v
 // at u * 8 + v): a butterfly along each row, then down each column.
-void transform8x8Scalar(int32_t* coef, const float* dq, bool dcOnly, float* out, size_t stride)
+void transform8x8Scalar(int32_t* coef, const float* dq, int zigzagEnd, float* out, size_t stride)
 {
-    if (dcOnly)
+    if (zigzagEnd <= 1)
     {
         for (int y = 0; y < 8; ++y)
             for (int x = 0; x < 8; ++x)
@@ -168,7 +199,7 @@ void transform8x8Scalar(int32_t* coef, const float* dq, bool dcOnly, float* out,
         float in[8], res[8];
         for (int u = 0; u < 8; ++u)
             in[u] = static_cast<float>(coef[u * 8 + v]) * dq[u * 8 + v];
-        butterfly(in, res, ScalarOps());
+        butterfly(in, res);
         for (int x = 0; x < 8; ++x)
             tmp[x][v] = res[x];
     }
@@ -176,18 +207,18 @@ void transform8x8Scalar(int32_t* coef, const float* dq, bool dcOnly, float* out,
     for (int x = 0; x < 8; ++x)
     {
         float res[8];
-        butterfly(tmp[x], res, ScalarOps());
+        butterfly(tmp[x], res);
         for (int y = 0; y < 8; ++y)
             out[y * stride + x] = res[y];
     }
 }
 
 template <int NX, int NY>
-void transformScalar(int32_t* coef, const float* dq, bool dcOnly, float* out, size_t stride)
+void transformScalar(int32_t* coef, const float* dq, int zigzagEnd, float* out, size_t stride)
 {
     constexpr int kHalf = NX / 2;
     const Basis& b = basis();
-    if (dcOnly)
+    if (zigzagEnd <= 1)
     {
         const float c = static_cast<float>(coef[0]) * dq[0];
         const float dc = NY == 8 ? c * b.b8[0][0] : (c * b.b8[0][0]) * b.b8[0][0];
@@ -245,7 +276,7 @@ void transformScalar(int32_t* coef, const float* dq, bool dcOnly, float* out, si
             float in[8], res[8];
             for (int v = 0; v < 8; ++v)
                 in[v] = tmp[v][x];
-            butterfly(in, res, ScalarOps());
+            butterfly(in, res);
             for (int y = 0; y < 8; ++y)
                 out[y * stride + x] = res[y];
         }
@@ -324,22 +355,14 @@ const FastJpegKernelSet kScalarSet = {
 #if defined(__SSE2__)
 // ---------------------------------------------------------------- SSE2
 
-struct VectorOps
-{
-    __m128 add(__m128 a, __m128 b) const { return _mm_add_ps(a, b); }
-    __m128 sub(__m128 a, __m128 b) const { return _mm_sub_ps(a, b); }
-    __m128 mul(__m128 a, __m128 b) const { return _mm_mul_ps(a, b); }
-    __m128 k(float v) const { return _mm_set1_ps(v); }
-};
-
 inline __m128 reversed(__m128 v)
 {
     return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3));
 }
 
-void transform8x8Sse2(int32_t* coef, const float* dq, bool dcOnly, float* out, size_t stride)
+void transform8x8Sse2(int32_t* coef, const float* dq, int zigzagEnd, float* out, size_t stride)
 {
-    if (dcOnly)
+    if (zigzagEnd <= 1)
     {
         const __m128 dc = _mm_set1_ps(static_cast<float>(coef[0]) * dq[0]);
         for (int y = 0; y < 8; ++y)
@@ -348,6 +371,29 @@ void transform8x8Sse2(int32_t* coef, const float* dq, bool dcOnly, float* out, s
             _mm_store_ps(out + y * stride + 4, dc);
         }
         coef[0] = 0;
+        return;
+    }
+    if (zigzagEnd <= 10)
+    {
+        // The first ten zig-zag positions lie in the top-left 4 x 4 corner:
+        // half of the first pass and of each butterfly's input is zero.
+        __m128 in[4], a[8];
+        for (int u = 0; u < 4; ++u)
+        {
+            __m128i* at = reinterpret_cast<__m128i*>(coef + u * 8);
+            in[u] = _mm_mul_ps(_mm_cvtepi32_ps(_mm_load_si128(at)), _mm_load_ps(dq + u * 8));
+            _mm_store_si128(at, _mm_setzero_si128());
+        }
+        butterflyLowHalf(in, a);
+        for (int hx = 0; hx < 2; ++hx)
+        {
+            __m128 b[4] = {a[4 * hx], a[4 * hx + 1], a[4 * hx + 2], a[4 * hx + 3]};
+            _MM_TRANSPOSE4_PS(b[0], b[1], b[2], b[3]);
+            __m128 res[8];
+            butterflyLowHalf(b, res);
+            for (int y = 0; y < 8; ++y)
+                _mm_store_ps(out + y * stride + 4 * hx, res[y]);
+        }
         return;
     }
     // Rows of the transposed block hold one column u each, lanes v.
@@ -361,7 +407,7 @@ void transform8x8Sse2(int32_t* coef, const float* dq, bool dcOnly, float* out, s
             in[u] = _mm_mul_ps(_mm_cvtepi32_ps(_mm_load_si128(at)), _mm_load_ps(dq + u * 8 + 4 * h));
             _mm_store_si128(at, _mm_setzero_si128());
         }
-        butterfly(in, a[h], VectorOps());
+        butterfly(in, a[h]);
     }
     // Transpose to lanes x, one vector per v.
     __m128 b[2][8]; // [x group][v], lanes x
@@ -378,19 +424,19 @@ void transform8x8Sse2(int32_t* coef, const float* dq, bool dcOnly, float* out, s
     for (int hx = 0; hx < 2; ++hx)
     {
         __m128 res[8];
-        butterfly(b[hx], res, VectorOps());
+        butterfly(b[hx], res);
         for (int y = 0; y < 8; ++y)
             _mm_store_ps(out + y * stride + 4 * hx, res[y]);
     }
 }
 
 template <int NX, int NY>
-void transformSse2(int32_t* coef, const float* dq, bool dcOnly, float* out, size_t stride)
+void transformSse2(int32_t* coef, const float* dq, int zigzagEnd, float* out, size_t stride)
 {
     constexpr int kVec = NX / 4;
     constexpr int kHalfVec = NX / 8;
     const Basis& b = basis();
-    if (dcOnly)
+    if (zigzagEnd <= 1)
     {
         const float c = static_cast<float>(coef[0]) * dq[0];
         const __m128 dc = _mm_set1_ps(NY == 8 ? c * b.b8[0][0] : (c * b.b8[0][0]) * b.b8[0][0]);
@@ -458,7 +504,7 @@ void transformSse2(int32_t* coef, const float* dq, bool dcOnly, float* out, size
             __m128 in[8], res[8];
             for (int v = 0; v < 8; ++v)
                 in[v] = tmp[v][i];
-            butterfly(in, res, VectorOps());
+            butterfly(in, res);
             for (int y = 0; y < 8; ++y)
                 _mm_store_ps(out + y * stride + 4 * i, res[y]);
         }
@@ -522,10 +568,16 @@ inline __m128i toInt(__m128 v)
     return _mm_cvtps_epi32(_mm_min_ps(v, _mm_set1_ps(255.0f)));
 }
 
+// Eight values as signed 16-bit lanes, saturated.
+inline __m128i toWords(__m128 lo, __m128 hi)
+{
+    return _mm_packs_epi32(toInt(lo), toInt(hi));
+}
+
 // Eight values of 0..255 as 16-bit lanes to the low eight bytes.
 inline __m128i toBytes(__m128 lo, __m128 hi)
 {
-    const __m128i words = _mm_packs_epi32(toInt(lo), toInt(hi));
+    const __m128i words = toWords(lo, hi);
     return _mm_packus_epi16(words, words);
 }
 
@@ -575,10 +627,13 @@ void colourYCbCrSse2(const float* const* planes, size_t planeStride, uint32_t mc
                 red[h] = _mm_add_ps(y, _mm_mul_ps(crToRed, cr));
                 luma[h] = y;
             }
-            const __m128i bg = _mm_unpacklo_epi8(toBytes(blue[0], blue[1]), toBytes(green[0], green[1]));
-            const __m128i ra = _mm_unpacklo_epi8(toBytes(red[0], red[1]), toBytes(luma[0], luma[1]));
-            _mm_store_si128(reinterpret_cast<__m128i*>(px), _mm_unpacklo_epi16(bg, ra));
-            _mm_store_si128(reinterpret_cast<__m128i*>(px + 16), _mm_unpackhi_epi16(bg, ra));
+            // Bytes b0..b7 g0..g7 and r0..r7 a0..a7, interleaved in two steps.
+            const __m128i bg = _mm_packus_epi16(toWords(blue[0], blue[1]), toWords(green[0], green[1]));
+            const __m128i ra = _mm_packus_epi16(toWords(red[0], red[1]), toWords(luma[0], luma[1]));
+            const __m128i br = _mm_unpacklo_epi8(bg, ra);
+            const __m128i ga = _mm_unpackhi_epi8(bg, ra);
+            _mm_store_si128(reinterpret_cast<__m128i*>(px), _mm_unpacklo_epi8(br, ga));
+            _mm_store_si128(reinterpret_cast<__m128i*>(px + 16), _mm_unpackhi_epi8(br, ga));
         }
     }
 }
@@ -588,6 +643,102 @@ const FastJpegKernelSet kSse2Set = {
     colourGreySse2,
     colourYCbCrSse2,
 };
+#endif
+
+#if defined(__x86_64__)
+// ---------------------------------------------------------------- AVX2
+// The same operations as the SSE2 kernels on eight lanes (no fused
+// multiply-add: that would round differently).
+
+typedef float Wide __attribute__((vector_size(32)));
+
+// Full 8 x 8 blocks: one butterfly along all rows at once, a transposition,
+// one down all columns. Blocks that end early keep the SSE2 kernel's
+// shorter paths.
+__attribute__((target("avx2"))) void transform8x8Avx2(int32_t* coef, const float* dq, int zigzagEnd,
+                                                      float* out, size_t stride)
+{
+    if (zigzagEnd <= 10)
+    {
+        transform8x8Sse2(coef, dq, zigzagEnd, out, stride);
+        return;
+    }
+    // Rows of the transposed block hold one column u each, lanes v.
+    Wide in[8], a[8];
+    for (int u = 0; u < 8; ++u)
+    {
+        __m256i* at = reinterpret_cast<__m256i*>(coef + u * 8);
+        in[u] = (Wide)_mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_loadu_si256(at)), _mm256_loadu_ps(dq + u * 8));
+        _mm256_storeu_si256(at, _mm256_setzero_si256());
+    }
+    butterfly(in, a);
+    // a[x] has lanes v; transpose to lanes x, one vector per v.
+    const __m256 t0 = _mm256_unpacklo_ps((__m256)a[0], (__m256)a[1]);
+    const __m256 t1 = _mm256_unpackhi_ps((__m256)a[0], (__m256)a[1]);
+    const __m256 t2 = _mm256_unpacklo_ps((__m256)a[2], (__m256)a[3]);
+    const __m256 t3 = _mm256_unpackhi_ps((__m256)a[2], (__m256)a[3]);
+    const __m256 t4 = _mm256_unpacklo_ps((__m256)a[4], (__m256)a[5]);
+    const __m256 t5 = _mm256_unpackhi_ps((__m256)a[4], (__m256)a[5]);
+    const __m256 t6 = _mm256_unpacklo_ps((__m256)a[6], (__m256)a[7]);
+    const __m256 t7 = _mm256_unpackhi_ps((__m256)a[6], (__m256)a[7]);
+    const __m256 s0 = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(1, 0, 1, 0));
+    const __m256 s1 = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(3, 2, 3, 2));
+    const __m256 s2 = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(1, 0, 1, 0));
+    const __m256 s3 = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(3, 2, 3, 2));
+    const __m256 s4 = _mm256_shuffle_ps(t4, t6, _MM_SHUFFLE(1, 0, 1, 0));
+    const __m256 s5 = _mm256_shuffle_ps(t4, t6, _MM_SHUFFLE(3, 2, 3, 2));
+    const __m256 s6 = _mm256_shuffle_ps(t5, t7, _MM_SHUFFLE(1, 0, 1, 0));
+    const __m256 s7 = _mm256_shuffle_ps(t5, t7, _MM_SHUFFLE(3, 2, 3, 2));
+    const Wide b[8] = {
+        (Wide)_mm256_permute2f128_ps(s0, s4, 0x20), (Wide)_mm256_permute2f128_ps(s1, s5, 0x20),
+        (Wide)_mm256_permute2f128_ps(s2, s6, 0x20), (Wide)_mm256_permute2f128_ps(s3, s7, 0x20),
+        (Wide)_mm256_permute2f128_ps(s0, s4, 0x31), (Wide)_mm256_permute2f128_ps(s1, s5, 0x31),
+        (Wide)_mm256_permute2f128_ps(s2, s6, 0x31), (Wide)_mm256_permute2f128_ps(s3, s7, 0x31),
+    };
+    Wide res[8];
+    butterfly(b, res);
+    for (int y = 0; y < 8; ++y)
+        _mm256_storeu_ps(out + y * stride, (__m256)res[y]);
+}
+
+__attribute__((target("avx2"))) void colourYCbCrAvx2(const float* const* planes, size_t planeStride,
+                                                     uint32_t mcuWidth, uint32_t mcuHeight, uint8_t* out,
+                                                     size_t pitch, float levelShift)
+{
+    const __m256 shift = _mm256_set1_ps(levelShift);
+    const __m256 cap = _mm256_set1_ps(255.0f);
+    const __m256 cbToBlue = _mm256_set1_ps(kCbToBlue);
+    const __m256 cbToGreen = _mm256_set1_ps(kCbToGreen);
+    const __m256 crToGreen = _mm256_set1_ps(kCrToGreen);
+    const __m256 crToRed = _mm256_set1_ps(kCrToRed);
+    // Within each 128-bit half: b0..b3 g0..g3 r0..r3 a0..a3 to pixel order.
+    const __m256i interleave = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 0, 4, 8,
+                                                12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+    for (uint32_t r = 0; r < mcuHeight; ++r)
+    {
+        const float* yp = planes[0] + r * planeStride;
+        const float* cbp = planes[1] + r * planeStride;
+        const float* crp = planes[2] + r * planeStride;
+        uint8_t* px = out + r * pitch;
+        for (uint32_t x = 0; x < mcuWidth; x += 8, px += 32)
+        {
+            const __m256 y = _mm256_add_ps(_mm256_loadu_ps(yp + x), shift);
+            const __m256 cb = _mm256_loadu_ps(cbp + x);
+            const __m256 cr = _mm256_loadu_ps(crp + x);
+            const __m256 blue = _mm256_add_ps(y, _mm256_mul_ps(cbToBlue, cb));
+            const __m256 green =
+                _mm256_sub_ps(_mm256_sub_ps(y, _mm256_mul_ps(cbToGreen, cb)), _mm256_mul_ps(crToGreen, cr));
+            const __m256 red = _mm256_add_ps(y, _mm256_mul_ps(crToRed, cr));
+            const __m256i b = _mm256_cvtps_epi32(_mm256_min_ps(blue, cap));
+            const __m256i g = _mm256_cvtps_epi32(_mm256_min_ps(green, cap));
+            const __m256i rr = _mm256_cvtps_epi32(_mm256_min_ps(red, cap));
+            const __m256i a = _mm256_cvtps_epi32(_mm256_min_ps(y, cap));
+            // Per half: b g as words, r a as words, then all four as bytes.
+            const __m256i bytes = _mm256_packus_epi16(_mm256_packs_epi32(b, g), _mm256_packs_epi32(rr, a));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(px), _mm256_shuffle_epi8(bytes, interleave));
+        }
+    }
+}
 #endif
 
 } // namespace
@@ -628,6 +779,23 @@ const FastJpegKernelSet& FastJpegScalarKernels()
 {
     basis();
     return kScalarSet;
+}
+
+const FastJpegKernelSet* FastJpegAvx2Kernels()
+{
+#if defined(__x86_64__)
+    basis();
+    static const FastJpegKernelSet set = []
+    {
+        FastJpegKernelSet k = kSse2Set;
+        k.transform[0] = transform8x8Avx2;
+        k.colourYCbCr = colourYCbCrAvx2;
+        return k;
+    }();
+    return &set;
+#else
+    return nullptr;
+#endif
 }
 
 const FastJpegKernelSet* FastJpegSse2Kernels()

@@ -1,6 +1,7 @@
 // Inverse transforms and colour conversion of the fast JPEG decoder, in a
-// portable version and (on x86-64) an SSE2 version that give identical
-// results: both evaluate the same float expressions in the same order.
+// portable version and (on x86-64) an SSE2 version, with an AVX2 variant of
+// the busiest parts, that give identical results: all evaluate the same
+// float expressions in the same order.
 #pragma once
 
 #include <cstddef>
@@ -11,11 +12,13 @@ namespace TarnEngine
 
 // Transforms one block. `coef` holds the quantised coefficients placed as the
 // kernel's FastJpegCoefficientLayout says, the others zero, and `dequant` the
-// matching factors (quantisation times the layout's scale); `dcOnly` tells
-// that all but the first are zero. Writes the block's samples, upsampled to
-// the kernel's output size, at `out` with `stride` floats between rows, and
-// leaves `coef` all zero for the next block. Both arrays are 16-byte aligned.
-using FastJpegTransformFn = void (*)(int32_t* coef, const float* dequant, bool dcOnly, float* out,
+// matching factors (quantisation times the layout's scale). Every
+// coefficient whose zig-zag index is `zigzagEnd` or more is zero (1: only the
+// DC coefficient may be non-zero), which lets a kernel skip work. Writes the
+// block's samples, upsampled to the kernel's output size, at `out` with
+// `stride` floats between rows, and leaves `coef` all zero for the next
+// block. Both arrays are 16-byte aligned.
+using FastJpegTransformFn = void (*)(int32_t* coef, const float* dequant, int zigzagEnd, float* out,
                                      size_t stride);
 
 // Converts one MCU of float planes (`planeStride` floats a row) to 32-bit
@@ -46,5 +49,8 @@ const FastJpegCoefficientLayout& FastJpegLayout(int kernel);
 const FastJpegKernelSet& FastJpegScalarKernels();
 // Null where the vector kernels are not built.
 const FastJpegKernelSet* FastJpegSse2Kernels();
+// The SSE2 set with the parts that gain from AVX2 replaced; null where not
+// built. Only for processors with AVX2.
+const FastJpegKernelSet* FastJpegAvx2Kernels();
 
 } // namespace TarnEngine

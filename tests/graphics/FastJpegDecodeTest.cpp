@@ -2,6 +2,7 @@
 // encoded in the test with libjpeg, and its handling of refused, damaged and
 // truncated files.
 #include "engine/graphics/FastJpegDecode.h"
+#include "engine/graphics/FastJpegKernels.h"
 
 #include <gtest/gtest.h>
 
@@ -757,6 +758,111 @@ TEST(FastJpegDecode, FreeIgnoresNullAndTrapsOnAForeignBlock)
     // Large enough for the decoder's whole state, all zero: no stamp.
     std::vector<uint64_t> foreign(1 << 14);
     EXPECT_DEATH(FastJpegFree(reinterpret_cast<FastJpegState*>(foreign.data())), "");
+}
+
+void checkBlocksEndingEarly(const FastJpegKernelSet& vector, const FastJpegKernelSet& portable)
+{
+    const std::vector<int> zigzag = zigzagOrder();
+    uint32_t state = 99;
+    auto next = [&]
+    {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    for (int kernel = 0; kernel < 4; ++kernel)
+    {
+        const FastJpegCoefficientLayout& layout = FastJpegLayout(kernel);
+        const int nx = kernel & 1 ? 16 : 8, ny = kernel & 2 ? 16 : 8;
+        alignas(16) float dq[64];
+        for (int z = 0; z < 64; ++z)
+            dq[layout.position[z]] = float(1 + next() % 99) * layout.scale[z];
+        for (int end : {1, 2, 3, 6, 9, 10, 11, 64})
+            for (int round = 0; round < 30; ++round)
+            {
+                alignas(16) int32_t block[64] = {};
+                for (int k = 0; k < end; ++k)
+                {
+                    const uint32_t r = next();
+                    int32_t v = r % 7 == 0 ? 0 : int32_t(r % 61) - 30;
+                    if (round % 10 == 9 && r % 3 == 0)
+                        v = int32_t(next() << 8) | int32_t(r & 0xFF); // any 32-bit value
+                    block[layout.position[zigzag[k]]] = v;
+                }
+                alignas(16) float shortOut[16 * 16], fullOut[16 * 16], portableOut[16 * 16];
+                alignas(16) int32_t coef[64];
+                std::memcpy(coef, block, sizeof(coef));
+                vector.transform[kernel](coef, dq, end, shortOut, 16);
+                for (int i = 0; i < 64; ++i)
+                    ASSERT_EQ(0, coef[i]) << "the kernel leaves the block zero";
+                std::memcpy(coef, block, sizeof(coef));
+                vector.transform[kernel](coef, dq, 64, fullOut, 16);
+                std::memcpy(coef, block, sizeof(coef));
+                portable.transform[kernel](coef, dq, 64, portableOut, 16);
+                for (int y = 0; y < ny; ++y)
+                    for (int x = 0; x < nx; ++x)
+                    {
+                        // Compared as numbers: only the sign of a zero may differ.
+                        const int i = y * 16 + x;
+                        ASSERT_TRUE(shortOut[i] == fullOut[i] && fullOut[i] == portableOut[i])
+                            << "kernel " << kernel << ", end " << end << ", round " << round << " at " << x
+                            << "," << y << ": " << shortOut[i] << " " << fullOut[i] << " " << portableOut[i];
+                    }
+            }
+    }
+}
+
+// Blocks whose coefficients end early in zig-zag order take shorter paths in
+// the vector kernels; each must give the samples of the full transform and of
+// the portable kernel, also with values as large as damaged data makes them.
+TEST(FastJpegKernels, BlocksEndingEarlyMatchTheFullTransform)
+{
+    const FastJpegKernelSet& portable = FastJpegScalarKernels();
+    for (const FastJpegKernelSet* set : {FastJpegSse2Kernels(), FastJpegAvx2Kernels()})
+        if (set)
+        {
+            SCOPED_TRACE(set == FastJpegSse2Kernels() ? "SSE2" : "AVX2");
+            checkBlocksEndingEarly(*set, portable);
+        }
+}
+
+// Every colour routine gives the same bytes: in range, at rounding ties,
+// beyond 0..255 and beyond the 32-bit range, which damaged data can reach.
+TEST(FastJpegKernels, ColourRoutinesAgree)
+{
+    std::vector<const FastJpegKernelSet*> sets = {&FastJpegScalarKernels()};
+    for (const FastJpegKernelSet* k : {FastJpegSse2Kernels(), FastJpegAvx2Kernels()})
+        if (k)
+            sets.push_back(k);
+    uint32_t state = 7;
+    auto next = [&]
+    {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    const float special[] = {-1e12f, -3e9f, -129.5f, -0.5f, 0.5f, 1.5f, 126.5f, 127.5f, 254.5f, 3e9f, 1e12f};
+    constexpr uint32_t kSide = 32;
+    alignas(16) float planes[3][kSide * kSide];
+    for (int round = 0; round < 40; ++round)
+    {
+        for (auto& plane : planes)
+            for (float& v : plane)
+            {
+                const uint32_t r = next();
+                v = r % 5 == 0 ? special[r / 5 % std::size(special)] : float(int(r % 4001) - 2000) / 8.0f;
+            }
+        const float* const p[3] = {planes[0], planes[1], planes[2]};
+        const uint32_t w = 8 * (1 + round % 4), h = 8 * (1 + round / 4 % 4);
+        std::vector<std::vector<uint8_t>> outs;
+        for (const FastJpegKernelSet* k : sets)
+        {
+            std::vector<uint8_t> out(kSide * kSide * 4 + 16);
+            uint8_t* aligned = out.data() + (16 - reinterpret_cast<uintptr_t>(out.data()) % 16) % 16;
+            (round % 2 ? k->colourGrey : k->colourYCbCr)(p, w, w, h, aligned, w * 4, 128.0f);
+            outs.emplace_back(aligned, aligned + w * h * 4);
+        }
+        for (size_t i = 1; i < outs.size(); ++i)
+            ASSERT_EQ(outs[0], outs[i]) << "set " << i << ", round " << round;
+    }
 }
 
 } // namespace
