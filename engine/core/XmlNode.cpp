@@ -71,8 +71,8 @@ bool asciiLess(const std::string& a, const std::string& b)
     return a.size() < b.size();
 }
 
-// The map is filled in key order, each attribute placed at its end, which
-// spares the search from the root. ASCII names sort as bytes the same way as
+// The attributes are filled in name order, each appended at the end, which
+// spares the search and the moves. ASCII names sort as bytes the same way as
 // wide text, so the few TinyXML attributes are ordered before they are
 // widened; any other element is filled by search. TinyXML refuses a repeated
 // attribute name, so no key is ever met twice.
@@ -93,11 +93,12 @@ void convertAttributes(const TiXmlElement& source, XmlNode& target)
     for (size_t i = 1; i < count; ++i)
         for (size_t j = i; j > 0 && asciiLess(sorted[j]->NameTStr(), sorted[j - 1]->NameTStr()); --j)
             std::swap(sorted[j], sorted[j - 1]);
+    target.attributes.reserve(count);
     for (size_t i = 0; i < count; ++i)
     {
         const std::string& name = sorted[i]->NameTStr();
-        target.attributes.emplace_hint(target.attributes.end(), std::wstring(name.begin(), name.end()),
-                                       wideFromUtf8(sorted[i]->ValueStr()));
+        target.attributes.AppendInOrder(std::wstring(name.begin(), name.end()),
+                                        wideFromUtf8(sorted[i]->ValueStr()));
     }
 }
 

@@ -4,13 +4,80 @@
 // form that the parser reads back to the same tree.
 #pragma once
 
-#include <map>
+#include <algorithm>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace TarnEngine
 {
+
+// An element's attributes by name, in name order. Elements have few, so one
+// sorted block per element is far cheaper to build and free than a tree node
+// per attribute; lookups read like a map's.
+class XmlAttributes
+{
+public:
+    using value_type = std::pair<std::wstring, std::wstring>;
+    using iterator = std::vector<value_type>::iterator;
+    using const_iterator = std::vector<value_type>::const_iterator;
+
+    iterator begin() { return entries.begin(); }
+    iterator end() { return entries.end(); }
+    const_iterator begin() const { return entries.begin(); }
+    const_iterator end() const { return entries.end(); }
+    size_t size() const { return entries.size(); }
+    bool empty() const { return entries.empty(); }
+    void clear() { entries.clear(); }
+    void reserve(size_t count) { entries.reserve(count); }
+
+    iterator find(const std::wstring& key)
+    {
+        const iterator it = lowerBound(key);
+        return it != entries.end() && it->first == key ? it : entries.end();
+    }
+    const_iterator find(const std::wstring& key) const { return const_cast<XmlAttributes*>(this)->find(key); }
+    size_t count(const std::wstring& key) const { return find(key) == end() ? 0 : 1; }
+    const std::wstring& at(const std::wstring& key) const
+    {
+        const const_iterator it = find(key);
+        if (it == end())
+            throw std::out_of_range("XmlAttributes::at");
+        return it->second;
+    }
+    std::wstring& operator[](const std::wstring& key)
+    {
+        const iterator it = lowerBound(key);
+        if (it != entries.end() && it->first == key)
+            return it->second;
+        return entries.insert(it, value_type(key, std::wstring()))->second;
+    }
+    void insert_or_assign(std::wstring key, std::wstring value)
+    {
+        const iterator it = lowerBound(key);
+        if (it != entries.end() && it->first == key)
+            it->second = std::move(value);
+        else
+            entries.insert(it, value_type(std::move(key), std::move(value)));
+    }
+    // For a name known to sort after every name already held (the loader's fast path).
+    void AppendInOrder(std::wstring key, std::wstring value)
+    {
+        entries.emplace_back(std::move(key), std::move(value));
+    }
+    bool operator==(const XmlAttributes& other) const { return entries == other.entries; }
+
+private:
+    iterator lowerBound(const std::wstring& key)
+    {
+        return std::lower_bound(entries.begin(), entries.end(), key,
+                                [](const value_type& entry, const std::wstring& k)
+                                { return entry.first < k; });
+    }
+    std::vector<value_type> entries;
+};
 
 class XmlNode
 {
@@ -56,7 +123,7 @@ public:
     std::wstring name;
     // All text and CDATA pieces of the element, in document order.
     std::wstring text;
-    std::map<std::wstring, std::wstring> attributes;
+    XmlAttributes attributes;
     // True while the element has neither child elements nor text.
     bool empty = true;
     // The file name a cached document was loaded under (roots only).

@@ -179,11 +179,13 @@ bool SdlWindowSystem::Start()
     // Such a driver is taken only when asked for by name (the tests do).
     const char* driver = SDL_GetCurrentVideoDriver();
     const char* asked = std::getenv("SDL_VIDEODRIVER");
-    const bool unseen = driver != nullptr && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+    const bool unseen =
+        driver != nullptr && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
     if (unseen && (asked == nullptr || std::strcmp(asked, driver) != 0))
     {
         // Said on standard error whatever the log settings: no box can show it.
-        std::fprintf(stderr, "No display to open the window on: DISPLAY and WAYLAND_DISPLAY are not usable.\n");
+        std::fprintf(stderr,
+                     "No display to open the window on: DISPLAY and WAYLAND_DISPLAY are not usable.\n");
         std::fflush(stderr);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return false;

@@ -7,7 +7,8 @@
 namespace
 {
 
-[[maybe_unused]] const bool fixedFonts = [] {
+[[maybe_unused]] const bool fixedFonts = []
+{
     setenv("FONTCONFIG_FILE", PELLWOOD_TEST_DATA "/fontconfig/fonts.conf", 1);
     return true;
 }();
