@@ -14,17 +14,9 @@ namespace
 class JpegLoaderTest : public LoaderFixture
 {
 protected:
-    // ReadHeader, Allocate and Load as the recreater does; returns which step failed (0 none).
     template <class Loader> int LoadFile(const Bytes& file, MemoryTexture& texture)
     {
-        Put(L"p.jpg", file);
-        Loader loader(L"p.jpg");
-        ImageSize size;
-        if (!loader.ReadHeader(&size))
-            return 1;
-        if (!texture.Allocate(size))
-            return 2;
-        return loader.Load(&texture) ? 0 : 3;
+        return LoadWith<Loader>(L"p.jpg", file, texture);
     }
 };
 

@@ -14,17 +14,9 @@ namespace
 class Jpg2LoaderTest : public LoaderFixture
 {
 protected:
-    // ReadHeader, Allocate and Load as the recreater does; returns which step failed (0 none).
     int LoadFile(const Bytes& file, MemoryTexture& texture)
     {
-        Put(L"p.jp2", file);
-        Jpg2Loader loader(L"p.jp2");
-        ImageSize size;
-        if (!loader.ReadHeader(&size))
-            return 1;
-        if (!texture.Allocate(size))
-            return 2;
-        return loader.Load(&texture) ? 0 : 3;
+        return LoadWith<Jpg2Loader>(L"p.jp2", file, texture);
     }
 };
 

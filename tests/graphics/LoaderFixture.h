@@ -545,6 +545,24 @@ protected:
 
     void Put(const std::wstring& name, Bytes data) { files->files[name] = std::move(data); }
 
+    // Puts the file under the name, then ReadHeader, Allocate and Load as the recreater does;
+    // returns which step failed (0 none) and the size the header gave.
+    template <class Loader>
+    int LoadWith(const std::wstring& name, const Bytes& file, MemoryTexture& texture,
+                 ImageSize* size = nullptr)
+    {
+        Put(name, file);
+        Loader loader(name);
+        ImageSize read;
+        if (!loader.ReadHeader(&read))
+            return 1;
+        if (size)
+            *size = read;
+        if (!texture.Allocate(read))
+            return 2;
+        return loader.Load(&texture) ? 0 : 3;
+    }
+
     FileSystem fileSystem;
     MemoryFiles* files = nullptr;
 };

@@ -15,17 +15,9 @@ namespace
 class PngLoaderTest : public LoaderFixture
 {
 protected:
-    // ReadHeader, Allocate and Load as the recreater does; returns which step failed (0 none).
     int LoadFile(const Bytes& file, MemoryTexture& texture)
     {
-        Put(L"p.png", file);
-        PngLoader loader(L"p.png");
-        ImageSize size;
-        if (!loader.ReadHeader(&size))
-            return 1;
-        if (!texture.Allocate(size))
-            return 2;
-        return loader.Load(&texture) ? 0 : 3;
+        return LoadWith<PngLoader>(L"p.png", file, texture);
     }
 };
 

@@ -13,19 +13,9 @@ namespace
 class TgaLoaderTest : public LoaderFixture
 {
 protected:
-    // ReadHeader, Allocate and Load as the recreater does; returns which step failed (0 none).
     int LoadFile(const Bytes& file, MemoryTexture& texture, ImageSize* size = nullptr)
     {
-        Put(L"p.tga", file);
-        TgaLoader loader(L"p.tga");
-        ImageSize read;
-        if (!loader.ReadHeader(&read))
-            return 1;
-        if (size)
-            *size = read;
-        if (!texture.Allocate(read))
-            return 2;
-        return loader.Load(&texture) ? 0 : 3;
+        return LoadWith<TgaLoader>(L"p.tga", file, texture, size);
     }
 };
 
