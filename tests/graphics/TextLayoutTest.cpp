@@ -4,7 +4,7 @@
 #include "engine/graphics/TextLayout.h"
 #include "tests/graphics/font_fixture.h"
 #include "tests/graphics/gpos_fixture.h"
-#include "tests/graphics/text_png.h"
+#include "tests/platform/RasterImages.h"
 
 #include <gtest/gtest.h>
 
@@ -471,16 +471,27 @@ TEST_F(TextLayoutTest, ParagraphMatchesReference)
     const std::wstring text =
         L"The ferry to ^FFCC00Pellwood^^ leaves at dawn.\r\nBring the ^40A0FFlantern^FFFFFF, "
         L"the map and the brass key; AV To We kerned.";
-    text_png::Block block;
-    block.width = 256;
-    block.height = 128;
-    block.bgra.assign(size_t(block.width) * block.height * 4, 0xAB);
-    TextPixels view{block.bgra.data(), int32_t(block.width * 4), block.width, block.height};
+    const uint32_t width = 256, height = 128;
+    std::vector<uint8_t> bgra(size_t(width) * height * 4, 0xAB); // rows from the bottom
+    TextPixels view{bgra.data(), int32_t(width * 4), width, height};
     RenderTextBlock(
         sans.get(), 17, options, 1.1,
         TextRenderParams(text, 250, 128, eTextFormatWordBreak | eTextFormatCenter | eTextFormatVCenter, 0, 0),
         view);
-    EXPECT_EQ(text_png::compareWithReference("paragraph", block), "");
+    // Kept the right way up in tests/data/fonts/.
+    RasterTest::Picture picture{width, height, std::vector<uint32_t>(size_t(width) * height)};
+    for (uint32_t y = 0; y < height; ++y)
+    {
+        for (uint32_t x = 0; x < width; ++x)
+        {
+            const uint8_t* p = &bgra[(size_t(height - 1 - y) * width + x) * 4];
+            picture.pixels[size_t(y) * width + x] =
+                (uint32_t(p[3]) << 24) | (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
+        }
+    }
+    EXPECT_EQ(
+        RasterTest::CompareWithReferenceIn("fonts", "PELLWOOD_WRITE_FONT_REFERENCES", "paragraph", picture),
+        "");
 }
 
 TEST_F(TextLayoutTest, UnusableGammaDrawsLinearly)
