@@ -6,6 +6,8 @@
 // Started with JSIMD_FORCENONE=1 it measures only against turbo without SIMD.
 #include "engine/graphics/FastJpegDecode.h"
 
+#include "FastestRunReporter.h"
+
 #include <benchmark/benchmark.h>
 #include <turbojpeg.h>
 
@@ -110,31 +112,6 @@ void turboDecode(benchmark::State& state, int subsampling)
     tjDestroy(handle);
 }
 
-// Collects the fastest repetition (processor time) of each benchmark next to
-// the usual console output: the machine may be shared, and the fastest run is
-// the least disturbed.
-class RecordingReporter : public benchmark::ConsoleReporter
-{
-public:
-    std::map<std::string, double> nanoseconds;
-
-    RecordingReporter() : ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-        {
-            if (run.error_occurred || run.run_type != Run::RT_Iteration)
-                continue;
-            const std::string name = run.run_name.function_name;
-            const auto known = nanoseconds.find(name);
-            if (known == nanoseconds.end() || run.GetAdjustedCPUTime() < known->second)
-                nanoseconds[name] = run.GetAdjustedCPUTime();
-        }
-    }
-};
-
 // Runs this program again with turbo's SIMD switched off and reads its
 // turbo figures back.
 std::map<std::string, double> turboWithoutSimd()
@@ -187,7 +164,7 @@ int main(int argc, char** argv)
     args.insert(args.begin() + 1, interleave);
     int count = static_cast<int>(args.size());
     benchmark::Initialize(&count, args.data());
-    RecordingReporter reporter;
+    FastestRunReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
     if (child)

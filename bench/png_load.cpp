@@ -7,6 +7,8 @@
 #include "engine/core/MemorySource.h"
 #include "engine/graphics/PngLoader.h"
 
+#include "FastestRunReporter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -172,28 +174,6 @@ void simplified(benchmark::State& state, bool alpha)
     }
 }
 
-// The fastest repetition of each benchmark (processor time): the machine may be shared, and the
-// fastest run is the least disturbed.
-class RecordingReporter : public benchmark::ConsoleReporter
-{
-public:
-    std::map<std::string, double> nanoseconds;
-    RecordingReporter() : ConsoleReporter(OO_Tabular) {}
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-        {
-            if (run.error_occurred || run.run_type != Run::RT_Iteration)
-                continue;
-            const std::string name = run.run_name.function_name;
-            const auto known = nanoseconds.find(name);
-            if (known == nanoseconds.end() || run.GetAdjustedCPUTime() < known->second)
-                nanoseconds[name] = run.GetAdjustedCPUTime();
-        }
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -214,7 +194,7 @@ int main(int argc, char** argv)
     args.insert(args.begin() + 1, interleave);
     int count = static_cast<int>(args.size());
     benchmark::Initialize(&count, args.data());
-    RecordingReporter reporter;
+    FastestRunReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     for (const char* kind : {"rgba", "rgb"})
     {
