@@ -511,45 +511,31 @@ void transformSse2(int32_t* coef, const float* dq, int zigzagEnd, float* out, si
         return;
     }
     const float* by = basisRows<NY>(b);
+    // The listed rows weighted by their basis values at y, summed in list order; zero without rows.
+    auto weightedSum = [&](const int* list, int count, int y, __m128* sum)
+    {
+        if (count == 0)
+        {
+            for (int i = 0; i < kVec; ++i)
+                sum[i] = _mm_setzero_ps();
+            return;
+        }
+        __m128 w = _mm_set1_ps(by[list[0] * NY + y]);
+        for (int i = 0; i < kVec; ++i)
+            sum[i] = _mm_mul_ps(tmp[list[0]][i], w);
+        for (int k = 1; k < count; ++k)
+        {
+            w = _mm_set1_ps(by[list[k] * NY + y]);
+            for (int i = 0; i < kVec; ++i)
+                sum[i] = _mm_add_ps(sum[i], _mm_mul_ps(tmp[list[k]][i], w));
+        }
+    };
     for (int y = 0; y < NY / 2; ++y)
     {
         __m128 e[kVec];
         __m128 o[kVec];
-        __m128 w;
-        if (rows.evenCount)
-        {
-            w = _mm_set1_ps(by[rows.even[0] * NY + y]);
-            for (int i = 0; i < kVec; ++i)
-                e[i] = _mm_mul_ps(tmp[rows.even[0]][i], w);
-            for (int k = 1; k < rows.evenCount; ++k)
-            {
-                w = _mm_set1_ps(by[rows.even[k] * NY + y]);
-                for (int i = 0; i < kVec; ++i)
-                    e[i] = _mm_add_ps(e[i], _mm_mul_ps(tmp[rows.even[k]][i], w));
-            }
-        }
-        else
-        {
-            for (int i = 0; i < kVec; ++i)
-                e[i] = _mm_setzero_ps();
-        }
-        if (rows.oddCount)
-        {
-            w = _mm_set1_ps(by[rows.odd[0] * NY + y]);
-            for (int i = 0; i < kVec; ++i)
-                o[i] = _mm_mul_ps(tmp[rows.odd[0]][i], w);
-            for (int k = 1; k < rows.oddCount; ++k)
-            {
-                w = _mm_set1_ps(by[rows.odd[k] * NY + y]);
-                for (int i = 0; i < kVec; ++i)
-                    o[i] = _mm_add_ps(o[i], _mm_mul_ps(tmp[rows.odd[k]][i], w));
-            }
-        }
-        else
-        {
-            for (int i = 0; i < kVec; ++i)
-                o[i] = _mm_setzero_ps();
-        }
+        weightedSum(rows.even, rows.evenCount, y, e);
+        weightedSum(rows.odd, rows.oddCount, y, o);
         float* top = out + y * stride;
         float* bottom = out + (NY - 1 - y) * stride;
         for (int i = 0; i < kVec; ++i)
