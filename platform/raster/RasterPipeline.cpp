@@ -216,21 +216,37 @@ uint32_t SamplePoint(const Context& c, int64_t u, int64_t v)
     return c.texels[size_t(y) * c.texWidth + x];
 }
 
-uint32_t SampleLinearScalar(const Context& c, int64_t u, int64_t v)
+// The four texels around a sample point (clamped at the edges) and its 8-bit weights.
+struct BilinearTaps
+{
+    uint32_t c00, c10, c01, c11;
+    uint32_t fx, fy;
+};
+
+inline BilinearTaps TapsAt(const Context& c, int64_t u, int64_t v)
 {
     const int64_t us = u - AttrHalf;
     const int64_t vs = v - AttrHalf;
     const int64_t x0 = us >> AttrShift;
     const int64_t y0 = vs >> AttrShift;
-    const uint32_t fx = uint32_t(us >> (AttrShift - 8)) & 0xFF;
-    const uint32_t fy = uint32_t(vs >> (AttrShift - 8)) & 0xFF;
     const uint32_t xa = ClampInt(x0, c.texWidth - 1);
     const uint32_t xb = ClampInt(x0 + 1, c.texWidth - 1);
     const uint32_t ya = ClampInt(y0, c.texHeight - 1);
     const uint32_t yb = ClampInt(y0 + 1, c.texHeight - 1);
     const uint32_t* rowA = c.texels + size_t(ya) * c.texWidth;
     const uint32_t* rowB = c.texels + size_t(yb) * c.texWidth;
-    return BilinearMix(rowA[xa], rowA[xb], rowB[xa], rowB[xb], fx, fy);
+    return {rowA[xa],
+            rowA[xb],
+            rowB[xa],
+            rowB[xb],
+            uint32_t(us >> (AttrShift - 8)) & 0xFF,
+            uint32_t(vs >> (AttrShift - 8)) & 0xFF};
+}
+
+uint32_t SampleLinearScalar(const Context& c, int64_t u, int64_t v)
+{
+    const BilinearTaps t = TapsAt(c, u, v);
+    return BilinearMix(t.c00, t.c10, t.c01, t.c11, t.fx, t.fy);
 }
 
 #if defined(__SSE2__)
@@ -256,19 +272,8 @@ inline __m128i BilinearLanes(uint32_t c00, uint32_t c10, uint32_t c01, uint32_t 
 uint32_t SampleLinear(const Context& c, int64_t u, int64_t v)
 {
 #if defined(__SSE2__)
-    const int64_t us = u - AttrHalf;
-    const int64_t vs = v - AttrHalf;
-    const int64_t x0 = us >> AttrShift;
-    const int64_t y0 = vs >> AttrShift;
-    const uint32_t fx = uint32_t(us >> (AttrShift - 8)) & 0xFF;
-    const uint32_t fy = uint32_t(vs >> (AttrShift - 8)) & 0xFF;
-    const uint32_t xa = ClampInt(x0, c.texWidth - 1);
-    const uint32_t xb = ClampInt(x0 + 1, c.texWidth - 1);
-    const uint32_t ya = ClampInt(y0, c.texHeight - 1);
-    const uint32_t yb = ClampInt(y0 + 1, c.texHeight - 1);
-    const uint32_t* rowA = c.texels + size_t(ya) * c.texWidth;
-    const uint32_t* rowB = c.texels + size_t(yb) * c.texWidth;
-    const __m128i lanes = BilinearLanes(rowA[xa], rowA[xb], rowB[xa], rowB[xb], fx, fy);
+    const BilinearTaps t = TapsAt(c, u, v);
+    const __m128i lanes = BilinearLanes(t.c00, t.c10, t.c01, t.c11, t.fx, t.fy);
     return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(lanes, lanes)));
 #else
     return SampleLinearScalar(c, u, v);
