@@ -75,6 +75,21 @@ Placement Place(Case c, int i)
     }
 }
 
+// Where corner (u, v) of sprite p lands on the screen, in the case's transform.
+void Corner(Case c, const Placement& p, const float corner[2], float& x, float& y)
+{
+    if (c == RotatedBilinear)
+    {
+        const float ox = (corner[0] - 0.5f) * SpriteSide, oy = (corner[1] - 0.5f) * SpriteSide;
+        x = p.x + ox * std::cos(Angle) - oy * std::sin(Angle);
+        y = p.y + ox * std::sin(Angle) + oy * std::cos(Angle);
+        return;
+    }
+    const float sx = c == ScaledBilinear ? ScaleX : 1.0f, sy = c == ScaledBilinear ? ScaleY : 1.0f;
+    x = p.x + corner[0] * SpriteSide * sx;
+    y = p.y + corner[1] * SpriteSide * sy;
+}
+
 // ---- the software device
 
 struct DeviceRig
@@ -150,20 +165,7 @@ struct DeviceRig
             for (int k = 0; k < 4; ++k)
             {
                 float x, y;
-                if (c == RotatedBilinear)
-                {
-                    const float ox = (corners[k][0] - 0.5f) * SpriteSide,
-                                oy = (corners[k][1] - 0.5f) * SpriteSide;
-                    x = p.x + ox * std::cos(Angle) - oy * std::sin(Angle);
-                    y = p.y + ox * std::sin(Angle) + oy * std::cos(Angle);
-                }
-                else
-                {
-                    const float sx = c == ScaledBilinear ? ScaleX : 1.0f,
-                                sy = c == ScaledBilinear ? ScaleY : 1.0f;
-                    x = p.x + corners[k][0] * SpriteSide * sx;
-                    y = p.y + corners[k][1] * SpriteSide * sy;
-                }
+                Corner(c, p, corners[k], x, y);
                 v[k] = {x - 0.5f, y - 0.5f, 0.51f, 0.5f, colour, corners[k][0], corners[k][1]};
             }
         }
@@ -338,20 +340,7 @@ struct SdlRig
             for (int k = 0; k < 4; ++k)
             {
                 float x, y;
-                if (c == RotatedBilinear)
-                {
-                    const float ox = (corners[k][0] - 0.5f) * SpriteSide,
-                                oy = (corners[k][1] - 0.5f) * SpriteSide;
-                    x = p.x + ox * std::cos(Angle) - oy * std::sin(Angle);
-                    y = p.y + ox * std::sin(Angle) + oy * std::cos(Angle);
-                }
-                else
-                {
-                    const float sx = c == ScaledBilinear ? ScaleX : 1.0f,
-                                sy = c == ScaledBilinear ? ScaleY : 1.0f;
-                    x = p.x + corners[k][0] * SpriteSide * sx;
-                    y = p.y + corners[k][1] * SpriteSide * sy;
-                }
+                Corner(c, p, corners[k], x, y);
                 vertices[i * 4 + k] = {{x, y}, tint, {corners[k][0], corners[k][1]}};
             }
             const int b = i * 4;
