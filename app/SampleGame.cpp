@@ -1,13 +1,13 @@
 // The stand-in game object; see SampleGame.h.
 #include "app/SampleGame.h"
 
-#include "engine/core/EngineManager.h"
-#include "engine/core/StringTable.h"
-#include "engine/core/TimeManager.h"
-#include "engine/graphics/CRenderCanvas.h"
-#include "engine/graphics/FontDesc.h"
-#include "engine/graphics/IGIL.h"
-#include "engine/graphics/Renderer.h"
+#include "engine/core/app/EngineManager.h"
+#include "engine/core/text/StringTable.h"
+#include "engine/core/time/TimeManager.h"
+#include "engine/graphics/canvas/CRenderCanvas.h"
+#include "engine/graphics/text/FontDesc.h"
+#include "engine/graphics/textures/IGIL.h"
+#include "engine/graphics/device/Renderer.h"
 
 #include <cmath>
 #include <string>

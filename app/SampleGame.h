@@ -7,11 +7,11 @@
 // step; the engine's frame draws the queue.
 #pragma once
 
-#include "engine/core/ITarnGame.h"
-#include "engine/core/RefPtr.h"
-#include "engine/graphics/BitmapText.h"
-#include "engine/graphics/IResourceTexture.h"
-#include "engine/graphics/TextTexture.h"
+#include "engine/core/app/ITarnGame.h"
+#include "engine/core/base/RefPtr.h"
+#include "engine/graphics/text/BitmapText.h"
+#include "engine/graphics/textures/IResourceTexture.h"
+#include "engine/graphics/text/TextTexture.h"
 
 #include <cstdint>
 #include <memory>

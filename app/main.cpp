@@ -3,7 +3,7 @@
 // The game itself is not here yet: the sample game object stands in for it and
 // shows what the engine draws so far.
 #include "app/SampleGame.h"
-#include "engine/core/EngineManager.h"
+#include "engine/core/app/EngineManager.h"
 
 #include <unistd.h>
 

@@ -4,7 +4,7 @@
 // JSIMD_FORCENONE=1, which turbo reads once at its first use, and prints how
 // many times faster the decoder is than turbo without SIMD (goal: at least 2).
 // Started with JSIMD_FORCENONE=1 it measures only against turbo without SIMD.
-#include "engine/graphics/FastJpegDecode.h"
+#include "engine/graphics/textures/FastJpegDecode.h"
 
 #include "FastestRunReporter.h"
 

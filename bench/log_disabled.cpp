@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-#include "engine/core/Logger.h"
+#include "engine/core/diagnostics/Logger.h"
 
 namespace
 {

@@ -3,9 +3,9 @@
 // reading the same file from memory straight into a BGRA buffer of the texture's layout
 // (png_image_begin_read_from_memory). 1024x768 pictures, RGBA and RGB. Prints the ratio of the
 // loader's time to the anchor's (goal: at most 1.1).
-#include "engine/core/FileSystem.h"
-#include "engine/core/MemorySource.h"
-#include "engine/graphics/PngLoader.h"
+#include "engine/core/files/FileSystem.h"
+#include "engine/core/files/MemorySource.h"
+#include "engine/graphics/textures/PngLoader.h"
 
 #include "FastestRunReporter.h"
 

@@ -9,9 +9,9 @@
 //    budget of a frame at 60 Hz (goal: at most 4 ms on one core).
 #include <benchmark/benchmark.h>
 
-#include "engine/graphics/DirectXDevice.h"
-#include "engine/graphics/DynamicBuffers.h"
-#include "engine/graphics/Renderer.h"
+#include "engine/graphics/device/DirectXDevice.h"
+#include "engine/graphics/device/DynamicBuffers.h"
+#include "engine/graphics/device/Renderer.h"
 
 #include "platform/raster/RasterSystem.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/StringFormat.h"
-#include "engine/core/TextConversion.h"
+#include "engine/core/text/StringFormat.h"
+#include "engine/core/text/TextConversion.h"
 
 using namespace TarnEngine;
 

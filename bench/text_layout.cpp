@@ -18,14 +18,14 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
-#include "engine/core/AppPaths.h"
-#include "engine/core/FSLooseFiles.h"
-#include "engine/core/FileSystem.h"
-#include "engine/graphics/DirectXDevice.h"
-#include "engine/graphics/FontManager.h"
-#include "engine/graphics/FreeTypeFont.h"
-#include "engine/graphics/Renderer.h"
-#include "engine/graphics/TextLayout.h"
+#include "engine/core/app/AppPaths.h"
+#include "engine/core/files/FSLooseFiles.h"
+#include "engine/core/files/FileSystem.h"
+#include "engine/graphics/device/DirectXDevice.h"
+#include "engine/graphics/text/FontManager.h"
+#include "engine/graphics/text/FreeTypeFont.h"
+#include "engine/graphics/device/Renderer.h"
+#include "engine/graphics/text/TextLayout.h"
 #include "platform/raster/RasterPresenter.h"
 #include "platform/raster/RasterSystem.h"
 

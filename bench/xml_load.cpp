@@ -14,7 +14,7 @@
 #include <malloc.h>
 #include <tinyxml.h>
 
-#include "engine/core/XmlDocumentCache.h"
+#include "engine/core/xml/XmlDocumentCache.h"
 
 namespace
 {

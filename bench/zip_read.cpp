@@ -11,8 +11,8 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include "engine/core/FSCompressedSource.h"
-#include "engine/core/TextConversion.h"
+#include "engine/core/files/FSCompressedSource.h"
+#include "engine/core/text/TextConversion.h"
 #include "tests/core/FileTestSupport.h"
 
 using namespace TarnEngine;

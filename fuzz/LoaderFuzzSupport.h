@@ -2,10 +2,10 @@
 // texture whose storage is exactly as large as the picture, so any write past it is caught.
 #pragma once
 
-#include "engine/core/FileSystem.h"
-#include "engine/core/MemorySource.h"
-#include "engine/graphics/IResourceTexture.h"
-#include "engine/graphics/ITextureLoader.h"
+#include "engine/core/files/FileSystem.h"
+#include "engine/core/files/MemorySource.h"
+#include "engine/graphics/textures/IResourceTexture.h"
+#include "engine/graphics/textures/ITextureLoader.h"
 
 #include <cstring>
 #include <memory>

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/XmlDocumentCache.h"
-#include "engine/core/XmlNode.h"
-#include "engine/graphics/BitmapFontData.h"
-#include "engine/graphics/BitmapText.h"
+#include "engine/core/xml/XmlDocumentCache.h"
+#include "engine/core/xml/XmlNode.h"
+#include "engine/graphics/text/BitmapFontData.h"
+#include "engine/graphics/text/BitmapText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,7 +1,7 @@
 // Fuzz target: an alpha mask over a picture. The first two bytes give the picture's size (1 to 64 on
 // each side), the rest is the BMP. Applying it must stay inside the file and the picture's texels.
 #include "LoaderFuzzSupport.h"
-#include "engine/graphics/AlphaMask.h"
+#include "engine/graphics/textures/AlphaMask.h"
 
 using namespace TarnEngine;
 

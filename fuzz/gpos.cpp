@@ -1,7 +1,7 @@
 // Fuzz target for the OpenType GPOS pair-kerning reader: parse any bytes as
 // a font file, then ask for pairs taken from the input itself, so that glyph
 // numbers the file mentions are likely to be queried.
-#include "engine/graphics/COtfGpos.h"
+#include "engine/graphics/text/COtfGpos.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Fuzz target for the engine's own JPEG decoder: any input must end in a
 // status without reading outside it, and a picture decoded with the vector
 // kernels must equal the one of the portable kernels.
-#include "engine/graphics/FastJpegDecode.h"
+#include "engine/graphics/textures/FastJpegDecode.h"
 
 #include <cstdlib>
 #include <cstring>

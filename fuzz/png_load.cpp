@@ -2,7 +2,7 @@
 // The header must be refused or give a size within the limit, and the load must stay inside the
 // decoded rows and the texture.
 #include "LoaderFuzzSupport.h"
-#include "engine/graphics/PngLoader.h"
+#include "engine/graphics/textures/PngLoader.h"
 
 using namespace TarnEngine;
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "engine/core/FileSystem.h"
-#include "engine/core/MemorySource.h"
+#include "engine/core/files/FileSystem.h"
+#include "engine/core/files/MemorySource.h"
 
 using namespace TarnEngine;
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "engine/core/ByteBuffer.h"
-#include "engine/core/ProtectedXmlFile.h"
+#include "engine/core/base/ByteBuffer.h"
+#include "engine/core/files/ProtectedXmlFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -3,7 +3,7 @@
 // sizes and overrides, drawn into a block smaller than the box asks for.
 // Input: format byte, size byte, box width and height bytes, storage width
 // and height bytes, gamma byte, then the text as 16-bit characters.
-#include "engine/graphics/TextLayout.h"
+#include "engine/graphics/text/TextLayout.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Fuzz target: any bytes as a TGA picture read from the file system. The header must be refused or
 // give a size within the limit, and the load must stay inside the file and the texture.
 #include "LoaderFuzzSupport.h"
-#include "engine/graphics/TgaLoader.h"
+#include "engine/graphics/textures/TgaLoader.h"
 
 using namespace TarnEngine;
 

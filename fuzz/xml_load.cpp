@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/core/TextConversion.h"
-#include "engine/core/XmlDocumentCache.h"
-#include "engine/core/XmlNode.h"
+#include "engine/core/text/TextConversion.h"
+#include "engine/core/xml/XmlDocumentCache.h"
+#include "engine/core/xml/XmlNode.h"
 
 namespace
 {

@@ -7,8 +7,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "engine/core/FSCompressedSource.h"
-#include "engine/core/TextConversion.h"
+#include "engine/core/files/FSCompressedSource.h"
+#include "engine/core/text/TextConversion.h"
 
 using namespace TarnEngine;
 

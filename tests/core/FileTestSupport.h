@@ -11,8 +11,8 @@
 #include <vector>
 #include <zlib.h>
 
-#include "engine/core/AppPaths.h"
-#include "engine/core/Xxtea.h"
+#include "engine/core/app/AppPaths.h"
+#include "engine/core/files/Xxtea.h"
 
 namespace FileTest
 {

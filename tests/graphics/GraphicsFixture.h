@@ -4,11 +4,11 @@
 // fills textures from a function, and reference pictures in tests/data/graphics.
 #pragma once
 
-#include "engine/graphics/DirectXDevice.h"
-#include "engine/graphics/DynamicBuffers.h"
-#include "engine/graphics/RenderTarget.h"
-#include "engine/graphics/Renderer.h"
-#include "engine/graphics/ResourceTextureD3D.h"
+#include "engine/graphics/device/DirectXDevice.h"
+#include "engine/graphics/device/DynamicBuffers.h"
+#include "engine/graphics/device/RenderTarget.h"
+#include "engine/graphics/device/Renderer.h"
+#include "engine/graphics/textures/ResourceTextureD3D.h"
 
 #include "platform/raster/RasterDevice.h"
 #include "platform/raster/RasterSystem.h"

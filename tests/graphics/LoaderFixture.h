@@ -4,9 +4,9 @@
 // libjpeg, JPEG 2000 through OpenJPEG, TGA and BMP by hand).
 #pragma once
 
-#include "engine/core/FileSystem.h"
-#include "engine/core/MemorySource.h"
-#include "engine/graphics/IResourceTexture.h"
+#include "engine/core/files/FileSystem.h"
+#include "engine/core/files/MemorySource.h"
+#include "engine/graphics/textures/IResourceTexture.h"
 
 #include <gtest/gtest.h>
 

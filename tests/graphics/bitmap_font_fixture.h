@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/XmlNode.h"
-#include "engine/graphics/BitmapFontData.h"
+#include "engine/core/xml/XmlNode.h"
+#include "engine/graphics/text/BitmapFontData.h"
 
 namespace bitmap_font_fixture
 {

@@ -14,8 +14,8 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
-#include "engine/graphics/COtfGpos.h"
-#include "engine/graphics/TextLayout.h"
+#include "engine/graphics/text/COtfGpos.h"
+#include "engine/graphics/text/TextLayout.h"
 
 namespace font_fixture
 {

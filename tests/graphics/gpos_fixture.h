@@ -2,7 +2,7 @@
 // reader can be tested on fonts whose every offset is known.
 #pragma once
 
-#include "engine/graphics/COtfGpos.h"
+#include "engine/graphics/text/COtfGpos.h"
 
 #include <cstdint>
 #include <map>

@@ -6,10 +6,10 @@
 
 #include "GraphicsFixture.h"
 
-#include "engine/core/AppPaths.h"
-#include "engine/core/FSLooseFiles.h"
-#include "engine/core/FileSystem.h"
-#include "engine/graphics/TextRenderer.h"
+#include "engine/core/app/AppPaths.h"
+#include "engine/core/files/FSLooseFiles.h"
+#include "engine/core/files/FileSystem.h"
+#include "engine/graphics/text/TextRenderer.h"
 #include "tests/graphics/font_fixture.h"
 
 #include <filesystem>

@@ -1,7 +1,7 @@
 // The script manager as the console's way into scripts, and the user
 // interface's input dispatch to its event listeners.
-#include "engine/scene/LuaMgr.h"
-#include "engine/scene/UserInterface.h"
+#include "engine/scene/script/LuaMgr.h"
+#include "engine/scene/ui/UserInterface.h"
 
 #include <gtest/gtest.h>
 

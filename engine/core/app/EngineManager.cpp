@@ -1,0 +1,1021 @@
+// The engine's application object; see EngineManager.h.
+#include "engine/core/app/EngineManager.h"
+
+#include "engine/core/app/AppPaths.h"
+#include "engine/core/app/CommandLine.h"
+#include "engine/core/diagnostics/CrashHandler.h"
+#include "engine/core/files/FSCompressedSource.h"
+#include "engine/core/files/FSLooseFiles.h"
+#include "engine/core/diagnostics/FernlinkClient.h"
+#include "engine/core/files/FileSystem.h"
+#include "engine/core/time/FrameClock.h"
+#include "engine/core/diagnostics/Logger.h"
+#include "engine/core/base/ResourceManager.h"
+#include "engine/core/files/SettingsStore.h"
+#include "engine/core/text/StringTable.h"
+#include "engine/core/text/TextHelpers.h"
+#include "engine/core/time/TimeManager.h"
+#include "engine/core/time/TimerList.h"
+#include "engine/core/app/VersionInfo.h"
+#include "engine/core/app/Window.h"
+#include "engine/core/xml/XmlDocumentCache.h"
+#include "engine/core/xml/XmlNode.h"
+#include "engine/graphics/device/DirectXDevice.h"
+#include "engine/graphics/device/Renderer.h"
+#include "engine/media/particles/EffectLibrary.h"
+#include "engine/media/sound/FMODManager.h"
+#include "engine/media/particles/ParticleManager.h"
+#include "engine/scene/definitions/DefinitionMap.h"
+#include "engine/scene/script/LuaMgr.h"
+#include "engine/scene/ui/TimerService.h"
+#include "engine/scene/ui/UserInterface.h"
+#include "engine/scene/ui/_ScreenMgr.h"
+
+#include "platform/raster/RasterSystem.h"
+#include "platform/system/Clock.h"
+#include "platform/system/Paths.h"
+#include "platform/system/Session.h"
+#include "platform/system/SingleInstance.h"
+#include "platform/window/MessageBox.h"
+#include "platform/window/WindowSystem.h"
+
+#include <csignal>
+#include <cstdio>
+#include <new>
+#include <unistd.h>
+
+namespace TarnEngine
+{
+
+namespace
+{
+EngineManager* g_engine = nullptr;
+
+std::wstring runningApplicationName()
+{
+    return g_engine ? g_engine->GetApplicationName() : std::wstring();
+}
+
+void logEngine(const std::wstring& text)
+{
+    if (ILogger* logger = ILogger::Get())
+        logger->Log(LogEngine, __FILE__, __LINE__, L"%s", text);
+}
+
+[[noreturn]] void outOfMemory()
+{
+    _exit(ExitOutOfMemory);
+}
+
+void abortSignal(int)
+{
+    _exit(ExitAbort);
+}
+
+// The crash handler's cursor hook: nothing holds the pointer inside a window here.
+void releaseCursorClip() {}
+
+// Mutex-name characters that a file name cannot carry.
+std::string lockName(const std::wstring& applicationName)
+{
+    std::wstring name = L"Halcyra_" + applicationName + L"_Singleton";
+    for (wchar_t& c : name)
+        if (c == L'/' || c == L'\\' || c == 0)
+            c = L'_';
+    return WStringToUtf8(name);
+}
+
+// The render window as the graphics device sees it: where frames are shown,
+// the monitor it is on, its size, and the repaint request.
+class DeviceWindow final : public IRenderWindow
+{
+public:
+    explicit DeviceWindow(Window& window) : window(window) {}
+
+    SDL_Window* GetSdlWindow() override
+    {
+        const Platform::WindowHandle handle = window.GetHandle();
+        return handle ? window.GetSystem().GetSdlWindow(handle) : nullptr;
+    }
+    // Monitors are numbered from 1 so that 0 stays "none".
+    uintptr_t GetMonitor() override
+    {
+        const Platform::WindowHandle handle = window.GetHandle();
+        const int index = handle ? window.GetSystem().GetWindowMonitor(handle) : -1;
+        return index < 0 ? 1 : uintptr_t(index) + 1;
+    }
+    bool GetMonitorRect(uintptr_t monitor, DeviceRect& rect) override
+    {
+        for (const Platform::MonitorInfo& info : window.GetSystem().GetMonitors())
+            if (uintptr_t(info.index) + 1 == monitor)
+            {
+                rect = {info.bounds.left, info.bounds.top, info.bounds.right, info.bounds.bottom};
+                return true;
+            }
+        return false;
+    }
+    bool GetWindowRect(DeviceRect& rect) override
+    {
+        Platform::Rect outer;
+        if (!window.GetRect(outer))
+            return false;
+        rect = {outer.left, outer.top, outer.right, outer.bottom};
+        return true;
+    }
+    void SetClientSize(uint32_t width, uint32_t height, bool redraw) override
+    {
+        window.SetClientSize(int(width), int(height), redraw);
+    }
+    void Invalidate() override
+    {
+        if (window.GetHandle() == 0)
+            return;
+        Platform::WindowMessage paint;
+        paint.kind = Platform::MessageKind::Paint;
+        paint.window = window.GetHandle();
+        window.GetSystem().Post(paint);
+    }
+
+private:
+    Window& window;
+};
+
+constexpr uint32_t kCaptionCriticalError = 901;
+constexpr uint32_t kMessageTerminalSession = 903;
+} // namespace
+
+EngineManager::EngineManager(EnginePlatform platformIn) : platform(std::move(platformIn))
+{
+    g_engine = this;
+    SetApplicationNameProvider(&runningApplicationName);
+    if (!platform.counter)
+        platform.counter = &Platform::SystemCounter();
+    if (!platform.sleep)
+        platform.sleep = [](uint32_t ms) { Platform::SleepMilliseconds(ms); };
+    if (!platform.programPath)
+        platform.programPath = [] { return GetModulePath(); };
+    if (!platform.processSession)
+        platform.processSession = [] { return Platform::ProcessSessionId(); };
+    if (!platform.activeConsoleSession)
+        platform.activeConsoleSession = [] { return Platform::ActiveConsoleSessionId(); };
+    if (!platform.endProcess)
+        platform.endProcess = [](int code)
+        {
+            std::fflush(nullptr);
+            _exit(code);
+        };
+    windows = platform.windows;
+}
+
+EngineManager::~EngineManager()
+{
+    Shutdown();
+    ownWindows.reset();
+    if (g_engine == this)
+    {
+        g_engine = nullptr;
+        SetApplicationNameProvider(nullptr);
+    }
+}
+
+EngineManager* EngineManager::Get()
+{
+    return g_engine;
+}
+
+IGIL* EngineManager::GetDevice() const
+{
+    return renderer ? renderer->GetDevice() : nullptr;
+}
+
+void EngineManager::traceEvent(const char* what, const wchar_t* service) const
+{
+    if (platform.trace)
+        platform.trace(what, service);
+}
+
+bool EngineManager::stepFails(StartupStep step) const
+{
+    return platform.failStep && platform.failStep(step);
+}
+
+bool EngineManager::fail()
+{
+    Shutdown();
+    return false;
+}
+
+template <class T> void EngineManager::deleteService(std::unique_ptr<T>& service, const wchar_t* name)
+{
+    if (!service)
+        return;
+    service.reset();
+    traceEvent("delete", name);
+}
+
+void EngineManager::setWorkingFolder()
+{
+    std::wstring folder = platform.programPath();
+    const size_t cut = folder.find_last_of(L"/\\");
+    if (cut != std::wstring::npos)
+        folder.erase(cut);
+    const CommandLine& commandLine = platform.commandLine ? *platform.commandLine : CommandLine::Get();
+    const std::wstring data = commandLine.GetDataFolderOption();
+    if (!data.empty())
+    {
+        if (IsAbsolutePath(data))
+            folder = data;
+        else
+            AppendPathPart(folder, data);
+    }
+    // An unusable folder is not reported: the files simply will not be found.
+    Platform::SetCurrentFolder(ToOsPath(folder));
+}
+
+void EngineManager::readEngineXml()
+{
+    const XmlNode* root = LoadXmlDocument(L"engine.xml");
+    if (!root)
+        return;
+    pauseOnLostFocus = root->GetChild(L"PauseOnLostFocus") ? 1 : 0;
+    useSystemCursor = root->GetChild(L"HasCustomCursor") ? 0 : 1;
+    if (const XmlNode* channels = root->GetChild(L"AudioChannelCount"))
+        audioChannelCount = WStringToInt(channels->GetText());
+}
+
+bool EngineManager::createWindow()
+{
+    // There is no window class to register here; the step keeps its failure for the seam.
+    const bool external = params.externalWindow != 0;
+    if (!external && stepFails(StartupStep::WindowClass))
+        return false;
+    // 2. Creating the window places it (Window.prefs, or centred) and shows it.
+    window = std::make_unique<Window>(*windows, *this, userInterface.get());
+    traceEvent("create", L"Window");
+    const int width = int(params.width);
+    const int height = int(params.height);
+    if (stepFails(StartupStep::Window))
+        return false;
+    if (external ? !window->Adopt(Platform::WindowHandle(params.externalWindow))
+                 : !window->Create(params.windowTitle, Platform::Rect{0, 0, width, height}))
+        return false;
+    deviceWindow = std::make_unique<DeviceWindow>(*window);
+    const Platform::WindowHandle handle = window->GetHandle();
+
+    // 3. There are no session notices to register for.
+    // 4.
+    window->SetClientSize(width, height, false);
+    windows->Show(handle);
+
+    // 5. A window that does not fit the work area of its monitor runs full screen for good.
+    int outerWidth = 0;
+    int outerHeight = 0;
+    window->GetOuterSizeForClient(width, height, outerWidth, outerHeight);
+    const int monitor = windows->GetWindowMonitor(handle);
+    for (const Platform::MonitorInfo& info : windows->GetMonitors())
+        if (info.index == monitor &&
+            (outerWidth >= info.workArea.Width() || outerHeight >= info.workArea.Height()))
+        {
+            forcedFullscreen = 1;
+            systemPreferences.fullscreen = 1;
+            fullscreen = 1;
+            window->SetClientSize(width, height, false);
+            windows->Raise(handle);
+        }
+
+    // 6. Places are client positions, as the window layer keeps them.
+    int x = 0;
+    int y = 0;
+    if (windows->GetClientPosition(handle, x, y))
+    {
+        windowedLeft = x;
+        windowedTop = y;
+    }
+    // 7. The program carries no icon pictures; the window keeps the desktop's default.
+    return true;
+}
+
+bool EngineManager::windowLives() const
+{
+    if (!window || !windows)
+        return false;
+    const Platform::WindowHandle handle = window->GetHandle();
+    return handle != 0 && windows->IsWindow(handle) && Window::FromHandle(handle) == window.get();
+}
+
+bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* gameIn)
+{
+    // 1.
+    tickLock = std::make_unique<std::mutex>();
+    traceEvent("create", L"TickLock");
+    params = paramsIn;
+
+    // 2.
+    setWorkingFolder();
+
+    // 3.
+    {
+        auto created = std::make_unique<Logger>();
+        logger = std::move(created);
+        traceEvent("create", L"Logger");
+        logger->OpenOutputs(1);
+        logger->OpenOutputs(8);
+    }
+
+    // 4. Only the logger is gone on this path.
+    if (platform.processSession() != platform.activeConsoleSession())
+    {
+        deleteService(logger, L"Logger");
+        const std::wstring caption = LoadResourceString(kCaptionCriticalError);
+        const std::wstring text = LoadResourceString(kMessageTerminalSession);
+        if (platform.messageBox)
+            platform.messageBox(caption, text);
+        else
+            Platform::ShowSystemMessageBox(nullptr, caption, text);
+        tickLock.reset();
+        return false;
+    }
+
+    // 5.
+    if (platform.processHandlers)
+    {
+        std::set_new_handler(&outOfMemory);
+        std::signal(SIGABRT, &abortSignal);
+    }
+
+    // 6.
+    game = gameIn;
+
+    // 7.
+    {
+        const FernlinkStartupRecord record = MakeFernlinkStartupRecord(GetVersionNumber(GetProgramVersion()));
+        reportingModuleBound = LoadFernlinkClient(&record);
+        if (!reportingModuleBound && platform.processHandlers)
+        {
+            InstallCrashHandler(params.applicationName, &releaseCursorClip);
+            // Aborting keeps its own exit code and shows no message.
+            std::signal(SIGABRT, &abortSignal);
+        }
+    }
+
+    // 8.
+    xmlCache = std::make_unique<XmlDocumentCache>();
+    traceEvent("create", L"XmlDocumentCache");
+
+    // 9.
+    fileSystem = std::make_unique<FileSystem>();
+    traceEvent("create", L"FileSystem");
+    fileSystem->AddSource(std::make_unique<FSCompressedSource>(L"data.dat", L"System"));
+    fileSystem->AddSource(std::make_unique<FSLooseFiles>(L"input\\", L"System"));
+
+    // 10.
+    stringTable = std::make_unique<StringTable>(StringTable::Numbered);
+    traceEvent("create", L"StringTable");
+    if (stepFails(StartupStep::StringTable) || !stringTable->Load())
+    {
+        logEngine(L"StringTable.xml has a broken entry");
+        return fail();
+    }
+
+    // 11.
+    translations = std::make_unique<StringTable>(StringTable::Keyed);
+    traceEvent("create", L"Translations");
+
+    // 12.
+    applicationName = params.applicationName;
+    instanceMutex = std::make_unique<Platform::SingleInstance>();
+    traceEvent("create", L"SingleInstance");
+    if (stepFails(StartupStep::SingleInstance))
+        return fail();
+    switch (instanceMutex->Acquire(lockName(applicationName), platform.instanceFolder))
+    {
+    case Platform::SingleInstance::Result::First:
+        break;
+    case Platform::SingleInstance::Result::Second:
+        // The running instance has been asked to raise its window.
+        logEngine(L"another instance is running");
+        return fail();
+    case Platform::SingleInstance::Result::Failed:
+        logEngine(L"the single-instance lock cannot be made");
+        return fail();
+    }
+
+    // 13.
+    readEngineXml();
+
+    // 14.
+    settingsStore = std::make_unique<SettingsStore>();
+    traceEvent("create", L"SettingsStore");
+    systemPreferences = LoadSystemPreferences(*settingsStore, params.startFullscreen != 0);
+
+    // 15. The window system is needed for the keys held at start.
+    if (!windows)
+    {
+        ownWindows = Platform::WindowSystem::CreateSdl();
+        windows = ownWindows.get();
+    }
+    {
+        const CommandLine& commandLine = platform.commandLine ? *platform.commandLine : CommandLine::Get();
+        const HeldKeys keys = windows ? HeldKeysOf(*windows)() : HeldKeys{};
+        systemPreferences.fullscreen =
+            DecideFullscreen(commandLine, keys, systemPreferences.fullscreen != 0) ? 1 : 0;
+        fullscreen = systemPreferences.fullscreen;
+    }
+
+    // 16.
+    luaManager = std::make_unique<LuaMgr>();
+    traceEvent("create", L"LuaMgr");
+    if (stepFails(StartupStep::LuaMgr) || !luaManager->Init())
+        return fail();
+
+    // 17.
+    userInterface = std::make_unique<UserInterface>(this, params.defaultLibrary);
+    traceEvent("create", L"UserInterface");
+    if (stepFails(StartupStep::UserInterface) || !userInterface->Init())
+        return fail();
+    luaManager->RegisterConsoleCommands();
+    logger->RegisterConsoleCommands(*userInterface->GetConsole());
+    userInterface->screenWidth = int32_t(params.width);
+    userInterface->screenHeight = int32_t(params.height);
+
+    // 18.
+    screenManager = std::make_unique<_ScreenMgr>();
+    traceEvent("create", L"_ScreenMgr");
+
+    // 19.
+    if (!windows || !createWindow())
+    {
+        logEngine(L"the render window cannot be made");
+        return fail();
+    }
+
+    // 20.
+    frameClock = std::make_unique<FrameClock>(*platform.counter);
+    traceEvent("create", L"FrameClock");
+    if (stepFails(StartupStep::FrameClock) || !frameClock->Init())
+        return fail();
+    // Whole numbers with the base of their prefix, as every integer of the engine's files.
+    if (const XmlNode* root = LoadXmlDocument(L"engine.xml"))
+    {
+        if (const XmlNode* node = root->GetChild(L"SlowThresholdFPS"))
+            frameClock->SetSlowThresholdFps(static_cast<double>(WStringToInt(node->GetText())));
+        if (const XmlNode* node = root->GetChild(L"SlowAlertSeconds"))
+            frameClock->SetSlowAlertSeconds(static_cast<double>(WStringToInt(node->GetText())));
+    }
+
+    // 21.
+    resourceManager = std::make_unique<ResourceManager>();
+    traceEvent("create", L"ResourceManager");
+
+    // 22. The JPEG 2000 library needs no global start-up.
+
+    // 23.
+    if (!params.fullscreenAllowed)
+    {
+        forcedFullscreen = 0;
+        systemPreferences.fullscreen = 0;
+        fullscreen = 0;
+    }
+
+    // 24.
+    DeviceServices services;
+    services.createSystem = platform.createRasterSystem ? platform.createRasterSystem : [] {
+        return std::make_shared<Raster::RasterSystem>();
+    };
+    services.showMessage = [this](const std::wstring& caption, const std::wstring& text)
+    {
+        if (platform.messageBox)
+            platform.messageBox(caption, text);
+        else
+            windows->ShowMessageBox(0, caption, text);
+    };
+    services.fatalExit = [this](const std::wstring& caption, const std::wstring& text)
+    {
+        if (platform.messageBox)
+            platform.messageBox(caption, text);
+        else
+            windows->ShowMessageBox(0, caption, text);
+        platform.endProcess(ExitOutOfVideoMemory);
+    };
+    services.sleep = platform.sleep;
+    services.frameHook = [] { fernlinkHooks.framePresented(); };
+    services.isDesktopLocked = [this] { return suspended != 0; };
+    services.logicalScreenSize = [this](uint32_t& width, uint32_t& height)
+    {
+        width = userInterface ? uint32_t(userInterface->screenWidth) : params.width;
+        height = userInterface ? uint32_t(userInterface->screenHeight) : params.height;
+    };
+    auto device = std::make_unique<DirectXDevice>(std::move(services));
+    if (stepFails(StartupStep::Device) ||
+        !device->Init(deviceWindow.get(), systemPreferences.fullscreen != 0))
+    {
+        logEngine(L"the graphics device cannot be made");
+        // The device holds the window; it goes before shutdown deletes the window.
+        device.reset();
+        return fail();
+    }
+
+    // 25.
+    renderer = std::make_unique<Renderer>();
+    traceEvent("create", L"Renderer");
+    if (!renderer->Init(std::move(device), deviceWindow.get()) || stepFails(StartupStep::Renderer))
+        return fail();
+    renderer->GetDevice()->SetClearParams(true, params.backgroundColour);
+    windows->Show(window->GetHandle());
+    active = 1;
+    if (fullscreen)
+    {
+        window->ModifyStyle(kWindowStyleFrame, kWindowStylePopup);
+        if (!renderer->GetDevice()->IsWidescreenMode())
+        {
+            window->SetClientSize(int(params.width), int(params.height), false);
+            windows->Raise(window->GetHandle());
+        }
+    }
+
+    // 26. A log file asked for through the environment goes to the local-data folder.
+    if (auto* own = dynamic_cast<Logger*>(logger.get()))
+    {
+        std::wstring folder;
+        if (settingsStore->GetFolder(SettingsStore::LocalData, true, folder))
+        {
+            std::string path = SettingsFileIo::ToSystemPath(folder);
+            while (path.size() > 1 && path.back() == '/')
+                path.pop_back();
+            own->SetLogFolder(path);
+        }
+    }
+    logger->OpenOutputs(2);
+    logger->OpenOutputs(4);
+
+    // 27.
+    soundManager = std::make_unique<FMODManager>();
+    traceEvent("create", L"FMODManager");
+    soundManager->SetEnabled(systemPreferences.audioEnabled != 0);
+    if (stepFails(StartupStep::SoundManager) || !soundManager->Init(audioChannelCount))
+        return fail();
+
+    // 28 to 32.
+    timerService = std::make_unique<TimerService>();
+    traceEvent("create", L"TimerService");
+    timeManager = std::make_unique<TimeManager>(*platform.counter);
+    traceEvent("create", L"TimeManager");
+    timerLists = std::make_unique<TimerLists>();
+    traceEvent("create", L"TimerLists");
+    particleManager = std::make_unique<ParticleManager>();
+    traceEvent("create", L"ParticleManager");
+    effectLibrary = std::make_unique<EffectLibrary>();
+    traceEvent("create", L"EffectLibrary");
+
+    // 33.
+    logger->StartupComplete();
+
+    // 34. "-splash" wins over "-nosplash".
+    bool quitDuringSplash = false;
+    {
+        const CommandLine& commandLine = platform.commandLine ? *platform.commandLine : CommandLine::Get();
+        if (!commandLine.HasOption(L"-nosplash") || commandLine.HasOption(L"-splash"))
+        {
+            inSplash = 1;
+            quitDuringSplash = ShowSplashScreens();
+            inSplash = 0;
+        }
+    }
+
+    // 35.
+    if (reportingModuleBound)
+        userInterface->AddEventListener(&TesselInputHandler::Get());
+
+    // 36.
+    if (!quitDuringSplash)
+    {
+        inGameInitialize = 1;
+        const bool gameStarted = !stepFails(StartupStep::Game) && (!game || game->Initialize());
+        inGameInitialize = 0;
+        if (!gameStarted)
+        {
+            logEngine(L"the game did not start");
+            return fail();
+        }
+    }
+
+    // 37.
+    started = 1;
+    ReportOptions(fullscreen != 0, renderer->GetDevice()->Is16Bit(), frameClock->GetScheduledSeconds());
+
+    // 38.
+    if (quitDuringSplash)
+        return fail();
+    return true;
+}
+
+bool EngineManager::ShowSplashScreens()
+{
+    // The splash sequence needs the display tree; without "..\SplashScreens.xml" there is none anyway.
+    return false;
+}
+
+void EngineManager::pollRaiseRequests()
+{
+    if (!instanceMutex || !windowLives())
+        return;
+    if (instanceMutex->PollRaiseRequests() > 0)
+    {
+        const Platform::WindowHandle handle = window->GetHandle();
+        windows->Show(handle);
+        windows->Restore(handle);
+        windows->Raise(handle);
+    }
+}
+
+void EngineManager::Run()
+{
+    quitRequested = 0;
+    while (!quitRequested)
+    {
+        Platform::WindowMessage message;
+        if (!windows->TakeMessage(message))
+        {
+            pollRaiseRequests();
+            Tick(true);
+            continue;
+        }
+        if (message.kind == Platform::MessageKind::Quit)
+            return;
+        windows->Dispatch(message);
+    }
+}
+
+void EngineManager::Tick(bool full)
+{
+    // 1.
+    if (suspended)
+    {
+        platform.sleep(200);
+        return;
+    }
+    IGIL* device = GetDevice();
+    // 2. Drawing lets a device that is not running recover.
+    if (device && !device->IsRunning())
+        DrawFrame();
+    // 3.
+    const bool minimised = windowLives() && windows->IsMinimised(window->GetHandle());
+    if (minimised || (pauseOnLostFocus && !active))
+    {
+        if (soundManager)
+            soundManager->MuteAll(true);
+        pausedLastTick = true;
+        platform.sleep(1);
+        return;
+    }
+    // 4. Frames missed while paused are not made up.
+    if (soundManager)
+        soundManager->MuteAll(false);
+    if (pausedLastTick && frameClock)
+        frameClock->RestartSchedule();
+    pausedLastTick = false;
+    if (frameClock)
+        frameClock->CheckFrameDue();
+
+    // 5.
+    {
+        std::vector<std::wstring> lines;
+        {
+            std::lock_guard<std::mutex> guard(*tickLock);
+            lines.swap(pendingConsoleCommands);
+        }
+        Console* console = userInterface ? userInterface->GetConsole() : nullptr;
+        for (const std::wstring& line : lines)
+            if (console)
+                console->HandleConsoleFunction(line);
+        framesThisTick = 0;
+    }
+
+    // 6.
+    while (frameClock && frameClock->IsFrameDue() && device && !device->IsLost() && framesThisTick < 1)
+    {
+        ++framesThisTick;
+        if (timerService)
+            timerService->Update();
+        if (timeManager)
+        {
+            timeManager->UpdateFrameBase();
+            timeManager->UpdateRealClock();
+            if (full)
+                timeManager->UpdateClock(1);
+            timeManager->UpdateClock(0);
+            if (timerLists)
+                timeManager->StepTimerList(*timerLists, 0);
+        }
+        // The root instance's update arrives with the display tree.
+        if (userInterface)
+        {
+            const UserInterface::CursorEffect& effect = userInterface->cursorEffect;
+            if (effect.enabled && !effect.name.empty() && effect.x >= 0.0f && effect.y >= 0.0f &&
+                !effect.instance.IsValid())
+                userInterface->UpdateEffect();
+        }
+        if (full)
+        {
+            if (timeManager && timerLists)
+                timeManager->StepTimerList(*timerLists, 1);
+            if (game)
+                game->Update();
+            if (screenManager)
+                screenManager->Update();
+        }
+        if (soundManager)
+            soundManager->Update();
+        frameClock->CheckFrameDue();
+    }
+
+    // 7.
+    if (framesThisTick > 0)
+    {
+        frameClock->UpdateRate();
+        DrawFrame();
+        return;
+    }
+    platform.sleep(1);
+}
+
+void EngineManager::DrawFrame()
+{
+    IGIL* device = GetDevice();
+    if (!device || !device->BeginFrame())
+        return;
+    renderer->SetInFrame(true);
+    if (userInterface)
+        userInterface->Render();
+    renderer->Flush();
+    device->EndFrame();
+    renderer->Present();
+    renderer->SetInFrame(false);
+}
+
+void EngineManager::fatalBox(uint32_t textId, int exitCode)
+{
+    const std::wstring caption = LoadResourceString(kCaptionCriticalError);
+    const std::wstring text = LoadResourceString(textId);
+    if (platform.messageBox)
+        platform.messageBox(caption, text);
+    else if (windows)
+        windows->ShowMessageBox(0, caption, text);
+    else
+        Platform::ShowSystemMessageBox(nullptr, caption, text);
+    platform.endProcess(exitCode);
+}
+
+void EngineManager::OnActivate()
+{
+    suspended = 0;
+    if (platform.processSession() != platform.activeConsoleSession())
+    {
+        fatalBox(kMessageTerminalSession, ExitTerminalSession);
+        return;
+    }
+    if (!active && renderer && !inSplash && renderer->CanRender())
+    {
+        int x = 0;
+        int y = 0;
+        if (userInterface && windowLives() && windows->GetCursorClientPosition(window->GetHandle(), x, y))
+            userInterface->OnMouseMove(x, y);
+        renderer->GetDevice()->Invalidate();
+        DrawFrame();
+        if (!renderer->GetDevice()->IsRunning())
+            DrawFrame();
+        if (frameClock)
+            frameClock->RestartSchedule();
+        if (game)
+            game->OnActivate();
+    }
+    active = 1;
+}
+
+void EngineManager::OnDeactivate()
+{
+    if (active)
+    {
+        releaseCursorClip();
+        if (renderer && renderer->IsReady() && game)
+            game->OnDeactivate();
+        if (userInterface)
+            for (int button = 0; button < 3; ++button)
+                if (userInterface->mouseHeld[button])
+                    userInterface->OnMouseUp(button, 0, 0);
+    }
+    active = 0;
+}
+
+void EngineManager::SetFullscreen(bool full)
+{
+    if (forcedFullscreen || full == (fullscreen != 0) || !windowLives())
+        return;
+    IGIL* device = GetDevice();
+    const Platform::WindowHandle handle = window->GetHandle();
+    const int width = userInterface ? userInterface->screenWidth : int(params.width);
+    const int height = userInterface ? userInterface->screenHeight : int(params.height);
+    fullscreen = full ? 1 : 0;
+    if (!full)
+    {
+        if (device)
+            device->SetFullscreen(false);
+        window->ModifyStyle(kWindowStylePopup, kWindowStyleFrame);
+        windows->SetClientPosition(handle, windowedLeft, windowedTop);
+        window->SetClientSize(width, height, false);
+        windows->Raise(handle);
+        releaseCursorClip();
+    }
+    else
+    {
+        int x = 0;
+        int y = 0;
+        if (windows->GetClientPosition(handle, x, y))
+        {
+            windowedLeft = x;
+            windowedTop = y;
+        }
+        window->ModifyStyle(kWindowStyleFrame, kWindowStylePopup);
+        if (device)
+            device->SetFullscreen(true);
+        if (!device || !device->IsWidescreenMode())
+        {
+            window->SetClientSize(width, height, false);
+            windows->Raise(handle);
+        }
+    }
+    if (frameClock)
+        frameClock->RestartSchedule();
+}
+
+void EngineManager::RequestClose()
+{
+    if (!windowLives())
+        return;
+    Platform::WindowMessage close;
+    close.kind = Platform::MessageKind::Close;
+    close.window = window->GetHandle();
+    windows->Post(close);
+}
+
+void EngineManager::InvalidateDevice()
+{
+    if (IGIL* device = GetDevice())
+        device->Invalidate();
+}
+
+bool EngineManager::CanClose()
+{
+    return !game || game->CanClose();
+}
+
+bool EngineManager::IsDeviceReady() const
+{
+    IGIL* device = GetDevice();
+    return device && device->IsRunning() && !device->IsChangingMode();
+}
+
+bool EngineManager::IsWindowed() const
+{
+    IGIL* device = GetDevice();
+    return device && device->IsWindowed();
+}
+
+void EngineManager::CheckMonitor()
+{
+    if (IGIL* device = GetDevice())
+        device->CheckMonitor();
+}
+
+void EngineManager::PresentAgain()
+{
+    if (renderer)
+        renderer->Present();
+}
+
+void EngineManager::QueueConsoleCommand(const std::wstring& line)
+{
+    if (!tickLock)
+        return;
+    std::lock_guard<std::mutex> guard(*tickLock);
+    pendingConsoleCommands.push_back(line);
+}
+
+void EngineManager::Exit()
+{
+    if (settingsStore)
+    {
+        systemPreferences.audioEnabled = soundManager && soundManager->IsEnabled() ? 1 : 0;
+        IGIL* device = GetDevice();
+        systemPreferences.fullscreen = device && !device->IsWindowed() ? 1 : 0;
+        systemPreferences.softwareDevice = 0;
+        systemPreferences.autoDetectSoftware = 0;
+        if (!SaveSystemPreferences(*settingsStore, systemPreferences))
+            logEngine(L"System.prefs cannot be written");
+    }
+    {
+        IGIL* device = GetDevice();
+        ReportOptions(fullscreen != 0, device && device->Is16Bit(),
+                      frameClock ? frameClock->GetScheduledSeconds() : 0.0);
+    }
+    if (game)
+        game->Shutdown();
+    Shutdown();
+}
+
+void EngineManager::Shutdown()
+{
+    deleteService(translations, L"Translations");
+    deleteService(stringTable, L"StringTable");
+    // The window delivers no input once the user interface is gone.
+    if (window)
+        window->SetInput(nullptr);
+    deleteService(userInterface, L"UserInterface");
+    deleteService(screenManager, L"_ScreenMgr");
+    deleteService(luaManager, L"LuaMgr");
+    deleteService(particleManager, L"ParticleManager");
+    deleteService(effectLibrary, L"EffectLibrary");
+    deleteService(frameClock, L"FrameClock");
+    if (timerService)
+        timerService->Clear();
+    deleteService(timerService, L"TimerService");
+    deleteService(soundManager, L"FMODManager");
+    deleteService(resourceManager, L"ResourceManager");
+    deleteService(renderer, L"Renderer");
+    deleteService(xmlCache, L"XmlDocumentCache");
+    deleteService(fileSystem, L"FileSystem");
+    deleteService(settingsStore, L"SettingsStore");
+    deleteService(timerLists, L"TimerLists");
+    deleteService(timeManager, L"TimeManager");
+    if (windowLives())
+        windows->Hide(window->GetHandle());
+    fernlinkHooks.shutdown(L"ui");
+    // A bordered window is destroyed here, an adopted full-screen one given
+    // back; deleting the Window destroys whatever it still holds.
+    if (window)
+    {
+        if ((window->GetStyle() & kWindowStyleOverlapped) != 0)
+            window->Destroy();
+        else if (window->IsAdopted())
+            window->ReleaseAdopted();
+    }
+    deviceWindow.reset();
+    deleteService(window, L"Window");
+    game = nullptr;
+    deleteService(logger, L"Logger");
+    deleteService(instanceMutex, L"SingleInstance");
+    deleteService(tickLock, L"TickLock");
+    started = 0;
+    active = 0;
+}
+
+bool EngineManager::LoadLibraries(const std::wstring& groupName, const std::wstring& folder,
+                                  uint32_t loaderFlag, bool mountOnly)
+{
+    if (!fileSystem)
+        return false;
+    // 1.
+    fileSystem->ClearSelection();
+    // 2.
+    // A group that is mounted already is not mounted again.
+    const bool mounted = fileSystem->SelectSources(groupName);
+    fileSystem->ClearSelection();
+    if (!mounted)
+    {
+        const std::wstring pack =
+            groupName.find(L'.') != std::wstring::npos ? groupName : groupName + L".dat";
+        fileSystem->AddSource(std::make_unique<FSCompressedSource>(pack, groupName));
+        fileSystem->AddSource(std::make_unique<FSLooseFiles>(folder + L"\\", groupName));
+    }
+    // 3.
+    if (mountOnly)
+        return true;
+    // 4.
+    fileSystem->SelectSources(groupName);
+    // 5.
+    if (folder == L"input" && soundManager)
+        soundManager->LoadAudioXml();
+    bool result = false;
+    // 6.
+    UnloadXmlDocument(L"libraries.xml");
+    if (const XmlNode* list = LoadXmlDocument(L"libraries.xml"))
+    {
+        // 7.
+        UnloadXmlDocument(L"libraries_meta.xml");
+        const XmlNode* meta = LoadXmlDocument(L"libraries_meta.xml");
+        DefinitionMap* library = userInterface ? userInterface->GetDefaultLibrary() : nullptr;
+        result = library && LoadLibraryXml(*list, *library, this, meta, loaderFlag);
+        // 8.
+        UnloadXmlDocument(L"libraries_metaex.xml");
+        if (const XmlNode* metaEx = LoadXmlDocument(L"libraries_metaex.xml"))
+            if (library)
+                LoadDefinitionsXml(*metaEx, *library);
+    }
+    else
+        logEngine(L"the group " + groupName + L" has no libraries.xml");
+    // 9.
+    fileSystem->ClearSelection();
+    return result;
+}
+
+} // namespace TarnEngine

@@ -1,0 +1,98 @@
+// The console: the engine's registry of named commands. Subsystems register
+// functions under dotted names ("audio.playsound", "log.enable"), each with a
+// handler and a parameter count; a command line (the name, then parameters
+// separated by blanks, the last parameter taking the rest of the line) is
+// split and handed to the handler. A line that starts with "/" is run as
+// script text. Names are case-sensitive. The console also keeps every line
+// that commands print.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/core/diagnostics/IConsoleHandler.h"
+
+namespace TarnEngine
+{
+
+// What the console needs of the script manager.
+class IConsoleScripting
+{
+public:
+    virtual ~IConsoleScripting() = default;
+    // Loads the text as a script chunk and runs it in protected mode.
+    virtual bool DoString(const std::wstring& text) = 0;
+    // Calls the method "HandleConsoleFunction" of the referenced script table,
+    // in protected mode, with a new table holding the arguments (UTF-8) at the
+    // keys 1 to n; a table without that method does nothing.
+    virtual void CallConsoleFunction(int scriptTable, const std::vector<std::string>& arguments) = 0;
+    // Drops the console's strong reference to a script table.
+    virtual void ReleaseScriptTable(int scriptTable) = 0;
+};
+
+// What the console needs of the engine.
+class IConsoleHost
+{
+public:
+    virtual ~IConsoleHost() = default;
+    virtual void RequestClose() = 0;     // "exit"
+    virtual void InvalidateDevice() = 0; // after every command that ran or was looked up
+};
+
+class Console : public IConsoleHandler
+{
+public:
+    explicit Console(IConsoleHost* host = nullptr, IConsoleScripting* scripting = nullptr);
+    ~Console() override;
+    Console(const Console&) = delete;
+    Console& operator=(const Console&) = delete;
+
+    // False for an empty name, an empty part ("a..b", "a."), a null handler or
+    // a name already registered (the first registration stays). A leading dot
+    // is dropped. A count below 0 counts as 0.
+    bool RegisterFunction(const std::wstring& name, IConsoleHandler* handler, int32_t parameterCount);
+    // The same for a function written in script; scriptTable is a strong
+    // reference (above 0) that the console releases when the function goes.
+    bool RegisterLuaFunction(const std::wstring& name, int32_t parameterCount, int scriptTable);
+    void UnregisterFunction(const std::wstring& name);
+
+    // Runs one command line.
+    void HandleConsoleFunction(const std::wstring& line);
+    void Print(const std::wstring& text);
+    const std::vector<std::wstring>& GetLines() const { return lines_; }
+
+    void SetScripting(IConsoleScripting* scripting) { scripting_ = scripting; }
+    void SetHost(IConsoleHost* host) { host_ = host; }
+
+    // The built-ins "echo", "?" and "exit".
+    void ExecuteCommand(const std::vector<std::wstring>& arguments, const InstanceHandle& instance) override;
+
+private:
+    struct Function
+    {
+        std::wstring name;
+        int32_t parameterCount = 0;
+        IConsoleHandler* handler = nullptr; // not owned; null for a script function
+        int scriptTable = 0;                // 0 for a native function
+    };
+    struct Namespace
+    {
+        std::wstring name;
+        std::map<std::wstring, std::unique_ptr<Namespace>> namespaces;
+        std::map<std::wstring, Function> functions;
+    };
+
+    bool addFunction(const std::wstring& name, Function function);
+    void releaseScripts(Namespace& space);
+    std::wstring listFunctions() const;
+
+    Namespace root_;
+    std::vector<std::wstring> lines_;
+    IConsoleHost* host_;
+    IConsoleScripting* scripting_;
+};
+
+} // namespace TarnEngine

@@ -1,0 +1,557 @@
+// XmlNode: conversion from TinyXML's tree, queries, and the printer.
+#include "engine/core/xml/XmlNode.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <cwchar>
+#include <cwctype>
+#include <locale.h>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <wctype.h>
+
+#include <tinyxml.h>
+
+#include "engine/core/text/TextHelpers.h"
+
+namespace TarnEngine
+{
+
+namespace
+{
+
+// TinyXML parses nested elements recursively without a limit; a document is
+// measured first so that hostile nesting cannot exhaust the stack.
+const int kMaxParseDepth = 512;
+
+bool isAscii(const std::string& text)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t n = text.size();
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8)
+    {
+        uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        if (word & 0x8080808080808080ull)
+            return false;
+    }
+    for (; i < n; ++i)
+        if (p[i] & 0x80)
+            return false;
+    return true;
+}
+
+// Nearly every name and value of a content file is ASCII, which reads the
+// same in every encoding: such text is widened in one pass straight into its
+// string; anything else goes through the full decoders.
+std::wstring wideFromUtf8(const std::string& text)
+{
+    if (isAscii(text))
+        return std::wstring(text.begin(), text.end());
+    return Utf8ToWString(text);
+}
+
+std::wstring wideFromAnsi(const std::string& text)
+{
+    if (isAscii(text))
+        return std::wstring(text.begin(), text.end());
+    return AnsiToWString(text);
+}
+
+bool asciiLess(const std::string& a, const std::string& b)
+{
+    const size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i)
+        if (a[i] != b[i])
+            return a[i] < b[i];
+    return a.size() < b.size();
+}
+
+// The attributes are filled in name order, each appended at the end, which
+// spares the search and the moves. ASCII names sort as bytes the same way as
+// wide text, so the few TinyXML attributes are ordered before they are
+// widened; any other element is filled by search. TinyXML refuses a repeated
+// attribute name, so no key is ever met twice.
+void convertAttributes(const TiXmlElement& source, XmlNode& target)
+{
+    const size_t kMaxSorted = 16;
+    const TiXmlAttribute* sorted[kMaxSorted];
+    size_t count = 0;
+    const TiXmlAttribute* a = source.FirstAttribute();
+    for (; a && count < kMaxSorted && isAscii(a->NameTStr()); a = a->Next())
+        sorted[count++] = a;
+    if (a)
+    {
+        for (a = source.FirstAttribute(); a; a = a->Next())
+            target.attributes.insert_or_assign(wideFromAnsi(a->NameTStr()), wideFromUtf8(a->ValueStr()));
+        return;
+    }
+    for (size_t i = 1; i < count; ++i)
+        for (size_t j = i; j > 0 && asciiLess(sorted[j]->NameTStr(), sorted[j - 1]->NameTStr()); --j)
+            std::swap(sorted[j], sorted[j - 1]);
+    target.attributes.reserve(count);
+    for (size_t i = 0; i < count; ++i)
+    {
+        const std::string& name = sorted[i]->NameTStr();
+        target.attributes.AppendInOrder(std::wstring(name.begin(), name.end()),
+                                        wideFromUtf8(sorted[i]->ValueStr()));
+    }
+}
+
+// False when the elements nest deeper than kMaxParseDepth (the root is level
+// 1): such a document is refused whole rather than cut short.
+bool convertElement(const TiXmlElement& source, XmlNode& target, int depth)
+{
+    target.empty = true;
+    target.name = wideFromAnsi(source.ValueStr());
+    convertAttributes(source, target);
+    // Room for the child elements of a small element at once; a long list
+    // grows as it is filled rather than being walked twice.
+    size_t elements = 0;
+    for (const TiXmlNode* child = source.FirstChild(); child && elements < 16; child = child->NextSibling())
+        elements += child->Type() == TiXmlNode::TINYXML_ELEMENT;
+    target.children.reserve(elements);
+    for (const TiXmlNode* child = source.FirstChild(); child; child = child->NextSibling())
+    {
+        switch (child->Type())
+        {
+        case TiXmlNode::TINYXML_ELEMENT:
+        {
+            target.empty = false;
+            if (depth >= kMaxParseDepth)
+                return false;
+            std::unique_ptr<XmlNode> node(new XmlNode);
+            if (!convertElement(*child->ToElement(), *node, depth + 1))
+                return false;
+            target.children.push_back(std::move(node));
+            break;
+        }
+        case TiXmlNode::TINYXML_TEXT:
+            target.empty = false;
+            if (target.text.empty())
+                target.text = wideFromUtf8(child->ValueStr());
+            else
+                target.text += wideFromUtf8(child->ValueStr());
+            break;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
+// Walks a path as SplitString with trimming splits it on '/': blanks around
+// steps are dropped, empty steps before the first real one are skipped.
+template <typename Visit> bool forEachStep(const std::wstring& path, Visit visit)
+{
+    const size_t size = path.size();
+    size_t pos = 0;
+    bool any = false;
+    while (pos < size && std::iswspace(static_cast<wint_t>(path[pos])))
+        ++pos;
+    for (;;)
+    {
+        size_t end = path.find(L'/', pos);
+        if (end == std::wstring::npos)
+            end = size;
+        size_t last = end;
+        while (last > pos && std::iswspace(static_cast<wint_t>(path[last - 1])))
+            --last;
+        if (last > pos || any)
+        {
+            any = true;
+            if (!visit(std::wstring_view(path.data() + pos, last - pos), end == size))
+                return false;
+        }
+        if (end == size)
+            return true;
+        pos = end + 1;
+        while (pos < size && std::iswspace(static_cast<wint_t>(path[pos])))
+            ++pos;
+    }
+}
+
+XmlNode* firstNamed(const XmlNode& node, std::wstring_view step)
+{
+    for (const auto& child : node.children)
+        if (child->name == step)
+            return child.get();
+    return nullptr;
+}
+
+void appendEscaped(std::wstring& out, const std::wstring& value, bool attribute)
+{
+    static const wchar_t kHex[] = L"0123456789ABCDEF";
+    for (wchar_t c : value)
+    {
+        switch (c)
+        {
+        case L'&':
+            out += L"&amp;";
+            break;
+        case L'<':
+            out += L"&lt;";
+            break;
+        case L'>':
+            out += L"&gt;";
+            break;
+        case L'"':
+            out += L"&quot;";
+            break;
+        default:
+            if (c < 0x20 && (attribute || (c != L'\n' && c != L'\t')))
+            {
+                out += L"&#x";
+                out += kHex[(c >> 4) & 0xF];
+                out += kHex[c & 0xF];
+                out += L';';
+            }
+            else
+                out += c;
+        }
+    }
+}
+
+// The parser drops a text that is only white space, unless it comes as CDATA.
+bool isParserBlank(const std::wstring& value)
+{
+    for (wchar_t c : value)
+        if (c != L' ' && c != L'\t' && c != L'\n' && c != L'\r' && c != L'\v' && c != L'\f')
+            return false;
+    return true;
+}
+
+// Just past the first c (or terminator) at or after s; the end of the text when there is none.
+const char* afterChar(const char* s, char c)
+{
+    const char* found = std::strchr(s, c);
+    return found ? found + 1 : s + std::strlen(s);
+}
+
+const char* afterText(const char* s, const char* terminator, size_t length)
+{
+    const char* found = std::strstr(s, terminator);
+    return found ? found + length : s + std::strlen(s);
+}
+
+// Inside a start tag the bytes are stepped through in place: attribute values
+// are short, and a library call per value cost more than the values.
+bool nestingWithinLimit(const char* s)
+{
+    int depth = 0;
+    for (;;)
+    {
+        s = std::strchr(s, '<');
+        if (!s)
+            return true;
+        const char next = s[1];
+        if (next == '!')
+        {
+            if (std::strncmp(s, "<!--", 4) == 0)
+                s = afterText(s + 4, "-->", 3);
+            else if (std::strncmp(s, "<![CDATA[", 9) == 0)
+                s = afterText(s + 9, "]]>", 3);
+            else
+                s = afterChar(s + 2, '>');
+            continue;
+        }
+        if (next == '?')
+        {
+            s = afterChar(s + 2, '>');
+            continue;
+        }
+        if (next == '/')
+        {
+            depth = depth > 0 ? depth - 1 : 0;
+            s = afterChar(s + 2, '>');
+            continue;
+        }
+        // A start tag: quotes count only where an attribute value begins.
+        if (++depth > kMaxParseDepth)
+            return false;
+        ++s;
+        for (;;)
+        {
+            const char c = *s;
+            if (c == '\0')
+                return true;
+            if (c == '>')
+                break;
+            ++s;
+            if (c == '/')
+            {
+                if (*s == '>' && depth > 0)
+                    --depth;
+                continue;
+            }
+            if (c != '=')
+                continue;
+            while (*s == ' ' || *s == '\t' || *s == '\n' || *s == '\r')
+                ++s;
+            if (*s == '"' || *s == '\'')
+            {
+                const char quote = *s++;
+                while (*s != quote)
+                    if (*s++ == '\0')
+                        return true;
+                ++s;
+            }
+        }
+        ++s;
+    }
+}
+
+} // namespace
+
+void XmlNode::AppendChild(std::unique_ptr<XmlNode> child)
+{
+    if (!child)
+        return;
+    children.push_back(std::move(child));
+    empty = false;
+}
+
+XmlNode* XmlNode::AddNewChild(const std::wstring& childName)
+{
+    auto child = std::make_unique<XmlNode>(childName);
+    XmlNode* raw = child.get();
+    AppendChild(std::move(child));
+    return raw;
+}
+
+void XmlNode::SetAttribute(const std::wstring& attributeName, const std::wstring& value)
+{
+    attributes[attributeName] = value;
+}
+
+bool XmlNode::RemoveChild(size_t index)
+{
+    if (index >= children.size())
+        return false;
+    children.erase(children.begin() + static_cast<std::ptrdiff_t>(index));
+    return true;
+}
+
+XmlNode* XmlNode::GetChild(const std::wstring& path) const
+{
+    const XmlNode* node = this;
+    bool found = forEachStep(path,
+                             [&](std::wstring_view step, bool)
+                             {
+                                 node = firstNamed(*node, step);
+                                 return node != nullptr;
+                             });
+    return found ? const_cast<XmlNode*>(node) : nullptr;
+}
+
+void XmlNode::GetChildren(const std::wstring& path, std::vector<XmlNode*>& out) const
+{
+    out.clear();
+    const XmlNode* node = this;
+    forEachStep(path,
+                [&](std::wstring_view step, bool last)
+                {
+                    if (!last)
+                    {
+                        node = firstNamed(*node, step);
+                        return node != nullptr;
+                    }
+                    for (const auto& child : node->children)
+                        if (child->name == step)
+                            out.push_back(child.get());
+                    return true;
+                });
+}
+
+XmlNode* XmlNode::FindChild(const std::wstring& childName) const
+{
+    for (const auto& child : children)
+        if (EqualsNoCase(child->name, childName))
+            return child.get();
+    return nullptr;
+}
+
+std::wstring XmlNode::GetChildText(const std::wstring& path) const
+{
+    const XmlNode* node = GetChild(path);
+    return node ? node->text : std::wstring();
+}
+
+const std::wstring* XmlNode::FindAttribute(const std::wstring& attributeName) const
+{
+    auto it = attributes.find(attributeName);
+    return it == attributes.end() ? nullptr : &it->second;
+}
+
+bool XmlNode::GetAttribute(const std::wstring& attributeName, std::wstring& out) const
+{
+    const std::wstring* value = FindAttribute(attributeName);
+    out = value ? *value : std::wstring();
+    return value != nullptr;
+}
+
+std::wstring XmlNode::GetStringAttribute(const std::wstring& attributeName, const std::wstring& defaultValue,
+                                         bool* found) const
+{
+    const std::wstring* value = FindAttribute(attributeName);
+    if (found)
+        *found = value != nullptr;
+    return value ? *value : defaultValue;
+}
+
+bool XmlNode::GetBoolAttribute(const std::wstring& attributeName, bool defaultValue) const
+{
+    const std::wstring* value = FindAttribute(attributeName);
+    if (!value)
+        return defaultValue;
+    const std::wstring lower = ToLower(*value);
+    return lower == L"true" || lower == L"t" || lower == L"yes" || lower == L"y" || lower == L"1";
+}
+
+double XmlNode::GetDoubleAttribute(const std::wstring& attributeName, double defaultValue) const
+{
+    const std::wstring* value = FindAttribute(attributeName);
+    if (!value)
+        return defaultValue;
+    // The files write a decimal point whatever the player's locale.
+    return WStringToDouble(*value);
+}
+
+float XmlNode::GetFloatAttribute(const std::wstring& attributeName, float defaultValue) const
+{
+    return static_cast<float>(GetDoubleAttribute(attributeName, defaultValue));
+}
+
+namespace
+{
+// Signed base-10 conversion with the 32-bit range of the original runtime.
+int readInt(const wchar_t* text, const wchar_t** end)
+{
+    wchar_t* stop = nullptr;
+    errno = 0;
+    long long v = std::wcstoll(text, &stop, 10);
+    *end = stop;
+    if (v > INT_MAX)
+        return INT_MAX;
+    if (v < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(v);
+}
+} // namespace
+
+std::pair<int, int> XmlNode::GetIntPairAttribute(const std::wstring& attributeName, int defaultFirst,
+                                                 int defaultSecond) const
+{
+    const std::wstring* value = FindAttribute(attributeName);
+    if (!value)
+        return {defaultFirst, defaultSecond};
+    const wchar_t* end = nullptr;
+    int first = readInt(value->c_str(), &end);
+    // One separator character follows the first number; a value that ends
+    // there has no second number, which then reads as 0.
+    if (*end == L'\0')
+        return {first, 0};
+    int second = readInt(end + 1, &end);
+    return {first, second};
+}
+
+void XmlNode::Print(std::wstring& out, int depth) const
+{
+    out.append(static_cast<size_t>(depth) * 4, L' ');
+    out += L'<';
+    out += name;
+    for (const auto& [key, value] : attributes)
+    {
+        out += L' ';
+        out += key;
+        out += L"=\"";
+        appendEscaped(out, value, true);
+        out += L'"';
+    }
+    // A node given text or children without clearing `empty` still prints
+    // them: dropping them would lose what the caller meant to save.
+    if (empty && text.empty() && children.empty())
+        out += L'/';
+    else
+    {
+        out += L'>';
+        if (children.empty())
+        {
+            if (!text.empty() && isParserBlank(text))
+            {
+                out += L"<![CDATA[";
+                out += text;
+                out += L"]]>";
+            }
+            else
+                appendEscaped(out, text, false);
+        }
+        else
+        {
+            out += L'\n';
+            for (const auto& child : children)
+                child->Print(out, depth + 1);
+            out.append(static_cast<size_t>(depth) * 4, L' ');
+        }
+        out += L"</";
+        out += name;
+    }
+    out += L">\n";
+}
+
+std::wstring WriteXmlText(const XmlNode& node)
+{
+    std::wstring out;
+    node.Print(out, 0);
+    return out;
+}
+
+bool ParseXmlText(XmlNode& target, const char* text, bool keepWhiteSpace)
+{
+    if (!text)
+        return false;
+    if (!nestingWithinLimit(text))
+        return false;
+    // TinyXML steps over a whole UTF-8 sequence at once, so a text cut inside
+    // its last character would be read past its terminator: such a text is
+    // parsed from a copy with room to spare.
+    std::string padded;
+    const size_t length = std::strlen(text);
+    for (size_t back = 1; back <= 3 && back <= length; ++back)
+    {
+        if (static_cast<unsigned char>(text[length - back]) >= 0xC0)
+        {
+            padded.reserve(length + 4);
+            padded.assign(text, length);
+            padded.append(4, '\0');
+            text = padded.c_str();
+            break;
+        }
+    }
+    if (keepWhiteSpace)
+        TiXmlBase::SetCondenseWhiteSpace(false);
+    TiXmlDocument document;
+    // Rows and columns are never asked for; tracking them costs a quarter of the parse.
+    document.SetTabSize(0);
+    document.Parse(text, nullptr, TIXML_DEFAULT_ENCODING);
+    if (document.Error())
+        return false;
+    const TiXmlElement* root = document.RootElement();
+    if (!root)
+        return false;
+    XmlNode filled;
+    if (!convertElement(*root, filled, 1))
+        return false;
+    target.children = std::move(filled.children);
+    target.name = std::move(filled.name);
+    target.text = std::move(filled.text);
+    target.attributes = std::move(filled.attributes);
+    target.empty = filled.empty;
+    return true;
+}
+
+} // namespace TarnEngine

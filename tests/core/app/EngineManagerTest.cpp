@@ -1,0 +1,950 @@
+// Engine start-up, the tick, frame drawing and shutdown, run on a scripted
+// window system, raster devices with null presenters and a fake clock.
+#include "engine/core/app/CommandLine.h"
+#include "engine/core/app/EngineManager.h"
+#include "engine/core/files/FileSystem.h"
+#include "engine/core/time/FrameClock.h"
+#include "engine/core/diagnostics/Logger.h"
+#include "engine/core/files/SettingsStore.h"
+#include "engine/core/text/StringTable.h"
+#include "engine/core/text/TextHelpers.h"
+#include "engine/core/app/Window.h"
+#include "engine/core/xml/XmlDocumentCache.h"
+#include "engine/graphics/device/DirectXDevice.h"
+#include "engine/graphics/device/Renderer.h"
+#include "engine/media/sound/FMODManager.h"
+#include "engine/scene/definitions/DefinitionMap.h"
+#include "engine/scene/script/LuaMgr.h"
+#include "engine/scene/ui/UserInterface.h"
+
+#include "platform/raster/RasterDevice.h"
+#include "platform/raster/RasterPresenter.h"
+#include "platform/raster/RasterSystem.h"
+#include "platform/system/Clock.h"
+#include "platform/system/Paths.h"
+#include "platform/window/ScriptedWindowSystem.h"
+#include "platform/window/VirtualKeys.h"
+
+#include "tests/core/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace
+{
+
+using namespace TarnEngine;
+
+// The order in which shutdown deletes the services.
+const std::vector<std::wstring> kShutdownOrder = {
+    L"Translations",    L"StringTable",   L"UserInterface",    L"_ScreenMgr",   L"LuaMgr",
+    L"ParticleManager", L"EffectLibrary", L"FrameClock",       L"TimerService", L"FMODManager",
+    L"ResourceManager", L"Renderer",      L"XmlDocumentCache", L"FileSystem",   L"SettingsStore",
+    L"TimerLists",      L"TimeManager",   L"Window",           L"Logger",       L"SingleInstance",
+    L"TickLock",
+};
+
+struct FakeGame : ITarnGame
+{
+    bool Initialize() override
+    {
+        trace->push_back(L"game Initialize");
+        return initializeResult;
+    }
+    bool CanClose() override { return allowClose; }
+    void OnActivate() override { ++activations; }
+    void OnDeactivate() override { ++deactivations; }
+    void Reserved(uintptr_t, uintptr_t) override {}
+    void Shutdown() override { trace->push_back(L"game Shutdown"); }
+    void Update() override { ++updates; }
+
+    std::vector<std::wstring>* trace = nullptr;
+    bool initializeResult = true;
+    bool allowClose = true;
+    int updates = 0;
+    int activations = 0;
+    int deactivations = 0;
+};
+
+struct CountingCommand : IConsoleHandler
+{
+    void ExecuteCommand(const std::vector<std::wstring>& arguments, const InstanceHandle&) override
+    {
+        calls.push_back(arguments.size() > 1 ? arguments[1] : std::wstring());
+    }
+    std::vector<std::wstring> calls;
+};
+
+void writeFile(const std::filesystem::path& path, const std::string& text)
+{
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+class EngineFixture : public ::testing::Test
+{
+public:
+    static constexpr int64_t kFrequency = 600000; // 10000 ticks a frame
+
+    void SetUp() override
+    {
+        originalFolder = Platform::CurrentFolder();
+        setenv("XDG_CONFIG_HOME", (temp.path / "config").c_str(), 1);
+        setenv("XDG_DATA_HOME", (temp.path / "data").c_str(), 1);
+        data = temp.path / "content";
+        writeFile(data / "input" / "DefaultSystemPreferences.xml",
+                  "<Settings><Version>2</Version><Fullscreen>0</Fullscreen><AudioEnabled>1</AudioEnabled>"
+                  "<SoftwareDevice>0</SoftwareDevice></Settings>");
+        writeFile(data / "input" / "engine.xml", "<Engine><PauseOnLostFocus/></Engine>");
+        std::filesystem::create_directories(temp.path / "bin");
+        std::filesystem::create_directories(temp.path / "run");
+        game.trace = &trace;
+        SetCommandLine(L"pellwood -data " + data.wstring() + L" -nosplash");
+    }
+
+    void TearDown() override
+    {
+        engine.reset();
+        Platform::SetCurrentFolder(originalFolder);
+        unsetenv("XDG_CONFIG_HOME");
+        unsetenv("XDG_DATA_HOME");
+    }
+
+    void SetCommandLine(const std::wstring& line) { commandLine = std::make_unique<CommandLine>(line); }
+
+    static Raster::AdapterInfo Adapter(bool usable = true)
+    {
+        Raster::AdapterInfo info;
+        info.identifier.deviceId = 1;
+        info.monitor = 1;
+        info.desktop = {1920, 1080, 60, Raster::Format::X8R8G8B8};
+        info.caps.devCaps = Raster::Value::DevCapsHwTransformAndLight;
+        info.hasHal = usable;
+        return info;
+    }
+
+    EnginePlatform MakePlatform()
+    {
+        EnginePlatform p;
+        p.windows = &windows;
+        const bool usable = adapterUsable;
+        p.createRasterSystem = [usable]
+        {
+            Raster::SystemOptions options;
+            options.adapters = {Adapter(usable)};
+            options.presenters = [](SDL_Window*) { return std::make_unique<Raster::NullPresenter>(); };
+            return std::make_shared<Raster::RasterSystem>(options);
+        };
+        p.counter = &counter;
+        p.sleep = [this](uint32_t ms) { sleeps.push_back(ms); };
+        p.programPath = [this] { return (temp.path / "bin" / "pellwood").wstring(); };
+        p.commandLine = commandLine.get();
+        p.instanceFolder = (temp.path / "run").string();
+        p.messageBox = [this](const std::wstring&, const std::wstring& text) { boxes.push_back(text); };
+        p.endProcess = [this](int code) { exitCodes.push_back(code); };
+        p.processHandlers = false;
+        p.trace = [this](const char* what, const std::wstring& service)
+        { trace.push_back(std::wstring(what, what + std::strlen(what)) + L" " + service); };
+        p.failStep = [this](StartupStep step) { return failing && *failing == step; };
+        return p;
+    }
+
+    bool Start()
+    {
+        engine = std::make_unique<EngineManager>(MakePlatform());
+        STarnGameInitParams params;
+        params.applicationName = L"EngineTestGame";
+        params.windowTitle = L"Engine Test";
+        params.width = 1024;
+        params.height = 768;
+        params.fullscreenAllowed = 1;
+        return engine->Initialize(params, &game);
+    }
+
+    std::vector<std::wstring> Events(const wchar_t* what) const
+    {
+        std::vector<std::wstring> out;
+        const std::wstring prefix = std::wstring(what) + L" ";
+        for (const std::wstring& line : trace)
+            if (line.rfind(prefix, 0) == 0)
+                out.push_back(line.substr(prefix.size()));
+        return out;
+    }
+
+    uint32_t Presented() const
+    {
+        auto* device = dynamic_cast<DirectXDevice*>(engine->GetDevice());
+        return dynamic_cast<Raster::NullPresenter&>(device->GetRasterDevice()->Presenter()).FrameCount();
+    }
+
+    bool Muted() const { return dynamic_cast<FMODManager*>(engine->GetSoundManager())->IsMuted(); }
+
+    // A frame is due once more than a whole period has passed.
+    void AdvanceFrames(int frames) { counter.Advance(int64_t(frames) * kFrequency / 60 + 1); }
+
+    // Hands every waiting window message to its window.
+    void Pump()
+    {
+        Platform::WindowMessage message;
+        while (windows.TakeMessage(message))
+            windows.Dispatch(message);
+    }
+
+    // Closes the window as the player does and runs the loop until it ends.
+    void CloseThroughTheWindow()
+    {
+        Pump(); // what earlier windows left behind
+        engine->RequestClose();
+        engine->Run();
+    }
+
+    std::filesystem::path PlacementFile() const
+    {
+        return temp.path / "config" / "Halcyra Games" / "EngineTestGame" / "Window.prefs";
+    }
+
+    void ExpectWindowAt(int expectedX, int expectedY)
+    {
+        int x = 0;
+        int y = 0;
+        ASSERT_TRUE(windows.GetClientPosition(engine->GetWindow()->GetHandle(), x, y));
+        EXPECT_EQ(x, expectedX);
+        EXPECT_EQ(y, expectedY);
+    }
+
+    // Presses Alt+Enter in the window and hands the messages to it.
+    void AltEnter()
+    {
+        const Platform::WindowHandle handle = engine->GetWindow()->GetHandle();
+        windows.PressKey(handle, SDLK_LALT, SDL_SCANCODE_LALT);
+        windows.PressKey(handle, SDLK_RETURN, SDL_SCANCODE_RETURN);
+        windows.ReleaseKey(handle, SDLK_RETURN, SDL_SCANCODE_RETURN);
+        windows.ReleaseKey(handle, SDLK_LALT, SDL_SCANCODE_LALT);
+        Pump();
+    }
+
+    uint64_t DeviceResets() const
+    {
+        auto* device = dynamic_cast<DirectXDevice*>(engine->GetDevice());
+        return device->GetRasterDevice()->Control().Count(Raster::Call::Reset);
+    }
+
+    TempFolder temp;
+    std::filesystem::path data;
+    std::string originalFolder;
+    Platform::ScriptedWindowSystem windows;
+    Platform::FakeCounter counter{kFrequency, 1000000};
+    std::unique_ptr<CommandLine> commandLine;
+    std::vector<uint32_t> sleeps;
+    std::vector<std::wstring> boxes;
+    std::vector<int> exitCodes;
+    std::vector<std::wstring> trace;
+    std::optional<StartupStep> failing;
+    bool adapterUsable = true;
+    FakeGame game;
+    std::unique_ptr<EngineManager> engine;
+};
+
+// Each deleted service was created, is deleted once, and the deletions keep the shutdown order.
+void expectCleanShutdown(const std::vector<std::wstring>& created, const std::vector<std::wstring>& deleted)
+{
+    std::vector<std::wstring> a = created;
+    std::vector<std::wstring> b = deleted;
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    EXPECT_EQ(a, b) << "every service created is deleted exactly once";
+    size_t position = 0;
+    for (const std::wstring& name : deleted)
+    {
+        const auto found = std::find(kShutdownOrder.begin() + position, kShutdownOrder.end(), name);
+        ASSERT_NE(found, kShutdownOrder.end()) << "out of order: " << std::string(name.begin(), name.end());
+        position = size_t(found - kShutdownOrder.begin()) + 1;
+    }
+    EXPECT_EQ(FileSystem::Get(), nullptr);
+    EXPECT_EQ(XmlDocumentCache::Get(), nullptr);
+    EXPECT_EQ(StringTable::GetNumbered(), nullptr);
+    EXPECT_EQ(ILogger::Get(), nullptr);
+    EXPECT_EQ(UserInterface::Get(), nullptr);
+    EXPECT_EQ(LuaMgr::Get(), nullptr);
+    EXPECT_EQ(Renderer::Get(), nullptr);
+    EXPECT_EQ(FrameClock::Get(), nullptr);
+    EXPECT_EQ(SettingsStore::Get(), nullptr);
+}
+
+TEST_F(EngineFixture, AFailureAtEachStepDeletesWhatWasCreated)
+{
+    struct Case
+    {
+        StartupStep step;
+        const wchar_t* lastCreated; // the service whose step failed
+    };
+    const Case cases[] = {
+        {StartupStep::StringTable, L"StringTable"}, {StartupStep::SingleInstance, L"SingleInstance"},
+        {StartupStep::LuaMgr, L"LuaMgr"},           {StartupStep::UserInterface, L"UserInterface"},
+        {StartupStep::WindowClass, L"_ScreenMgr"},  {StartupStep::Window, L"Window"},
+        {StartupStep::FrameClock, L"FrameClock"},   {StartupStep::Device, L"ResourceManager"},
+        {StartupStep::Renderer, L"Renderer"},       {StartupStep::SoundManager, L"FMODManager"},
+        {StartupStep::Game, L"EffectLibrary"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(int(c.step));
+        trace.clear();
+        failing = c.step;
+        EXPECT_FALSE(Start());
+        const std::vector<std::wstring> created = Events(L"create");
+        ASSERT_FALSE(created.empty());
+        EXPECT_EQ(created.back(), c.lastCreated);
+        expectCleanShutdown(created, Events(L"delete"));
+        // Nothing is deleted a second time when the engine goes.
+        const size_t before = trace.size();
+        engine.reset();
+        EXPECT_EQ(trace.size(), before);
+    }
+}
+
+TEST_F(EngineFixture, FailuresOfTheServicesThemselvesShutDownToo)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void(EngineFixture&)> arrange;
+    };
+    const Case cases[] = {
+        {"broken string table", [](EngineFixture& f)
+         { writeFile(f.data / "input" / "StringTable.xml", "<T><Entry><Text>x</Text></Entry></T>"); }},
+        {"window creation", [](EngineFixture& f) { f.windows.SetCreationFails(true); }},
+        {"no usable adapter", [](EngineFixture& f) { f.adapterUsable = false; }},
+        {"game refuses", [](EngineFixture& f) { f.game.initializeResult = false; }},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        trace.clear();
+        std::filesystem::remove(data / "input" / "StringTable.xml");
+        windows.SetCreationFails(false);
+        adapterUsable = true;
+        game.initializeResult = true;
+        c.arrange(*this);
+        EXPECT_FALSE(Start());
+        expectCleanShutdown(Events(L"create"), Events(L"delete"));
+        engine.reset();
+    }
+}
+
+TEST_F(EngineFixture, ExitSavesPreferencesThenTheGameThenDeletesInOrder)
+{
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(engine->IsStarted());
+    EXPECT_EQ(engine->GetAudioChannelCount(), 16u);
+    EXPECT_TRUE(engine->PausesOnLostFocus());
+    trace.clear();
+    engine->Exit();
+
+    std::vector<std::wstring> expected = {L"game Shutdown"};
+    for (const std::wstring& name : kShutdownOrder)
+        expected.push_back(L"delete " + name);
+    EXPECT_EQ(trace, expected);
+    EXPECT_TRUE(
+        std::filesystem::exists(temp.path / "config" / "Halcyra Games" / "EngineTestGame" / "System.prefs"));
+}
+
+TEST_F(EngineFixture, ATickUpdatesAtMostOneFrameAndDrawsOnlyAfterAnUpdate)
+{
+    ASSERT_TRUE(Start());
+    const uint32_t presentedAtStart = Presented();
+
+    engine->Tick(true); // no time has passed: nothing is due
+    EXPECT_EQ(game.updates, 0);
+    EXPECT_EQ(Presented(), presentedAtStart);
+    EXPECT_EQ(sleeps, std::vector<uint32_t>{1});
+
+    // Far behind: every tick runs one frame and draws it, never more.
+    AdvanceFrames(20);
+    int previous = 0;
+    for (int tick = 0; tick < 30; ++tick)
+    {
+        engine->Tick(true);
+        EXPECT_LE(game.updates - previous, 1);
+        EXPECT_EQ(Presented(), presentedAtStart + uint32_t(game.updates))
+            << "a draw follows each update only";
+        previous = game.updates;
+    }
+    EXPECT_GE(game.updates, 2);
+    EXPECT_LT(game.updates, 20) << "frames behind are not raced through";
+
+    // Caught up: a tick without a due frame sleeps and draws nothing.
+    sleeps.clear();
+    const int updates = game.updates;
+    engine->Tick(true);
+    EXPECT_EQ(game.updates, updates);
+    EXPECT_EQ(sleeps, std::vector<uint32_t>{1});
+
+    // A tick of the splash screens runs the frame without the game's update.
+    AdvanceFrames(1);
+    engine->Tick(false);
+    EXPECT_EQ(game.updates, updates);
+    EXPECT_EQ(Presented(), presentedAtStart + uint32_t(updates) + 1);
+}
+
+TEST_F(EngineFixture, PausedTicksMuteAndDoNotCatchUpAfterwards)
+{
+    ASSERT_TRUE(Start());
+    const Platform::WindowHandle handle = engine->GetWindow()->GetHandle();
+    struct Case
+    {
+        const char* name;
+        std::function<void()> pause;
+        std::function<void()> resume;
+    };
+    const Case cases[] = {
+        {"focus lost", [&] { engine->OnDeactivate(); }, [&] { engine->OnActivate(); }},
+        {"focus lost by the window",
+         [&]
+         {
+             windows.SendWindowEvent(handle, SDL_WINDOWEVENT_FOCUS_LOST);
+             Pump();
+             EXPECT_FALSE(engine->IsActive());
+         },
+         [&]
+         {
+             windows.SendWindowEvent(handle, SDL_WINDOWEVENT_FOCUS_GAINED);
+             Pump();
+             EXPECT_TRUE(engine->IsActive());
+         }},
+        {"minimised",
+         [&]
+         {
+             windows.Minimise(handle);
+             Pump();
+         },
+         [&]
+         {
+             windows.Restore(handle);
+             Pump();
+         }},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const int updates = game.updates;
+        c.pause();
+        sleeps.clear();
+        for (int tick = 0; tick < 3; ++tick)
+        {
+            AdvanceFrames(50);
+            engine->Tick(true);
+        }
+        EXPECT_TRUE(Muted());
+        EXPECT_EQ(game.updates, updates);
+        EXPECT_EQ(sleeps, (std::vector<uint32_t>{1, 1, 1}));
+
+        c.resume();
+        for (int tick = 0; tick < 5; ++tick)
+            engine->Tick(true);
+        EXPECT_FALSE(Muted());
+        EXPECT_EQ(game.updates, updates) << "no frames are made up for the pause";
+        AdvanceFrames(1);
+        engine->Tick(true);
+        engine->Tick(true);
+        EXPECT_EQ(game.updates, updates + 1);
+    }
+}
+
+TEST_F(EngineFixture, ASuspendedSessionOnlySleeps)
+{
+    ASSERT_TRUE(Start());
+    CountingCommand command;
+    ASSERT_TRUE(engine->GetUserInterface()->GetConsole()->RegisterFunction(L"test.count", &command, 1));
+    engine->QueueConsoleCommand(L"test.count x");
+    engine->SetSuspended(true);
+    AdvanceFrames(5);
+    engine->Tick(true);
+    EXPECT_EQ(sleeps, std::vector<uint32_t>{200});
+    EXPECT_EQ(game.updates, 0);
+    EXPECT_TRUE(command.calls.empty());
+    engine->OnActivate(); // activation ends the suspension
+    EXPECT_FALSE(engine->IsSuspended());
+    engine->Tick(true);
+    EXPECT_EQ(command.calls.size(), 1u);
+}
+
+TEST_F(EngineFixture, AQueuedConsoleLineRunsOnTheNextTickEvenWithoutAFrame)
+{
+    ASSERT_TRUE(Start());
+    CountingCommand command;
+    ASSERT_TRUE(engine->GetUserInterface()->GetConsole()->RegisterFunction(L"test.count", &command, 1));
+    engine->QueueConsoleCommand(L"test.count first");
+    engine->QueueConsoleCommand(L"test.count second");
+    EXPECT_TRUE(command.calls.empty());
+    engine->Tick(true);
+    EXPECT_EQ(command.calls, (std::vector<std::wstring>{L"first", L"second"}));
+    EXPECT_EQ(game.updates, 0);
+    engine->Tick(true);
+    EXPECT_EQ(command.calls.size(), 2u) << "the queue is emptied";
+}
+
+TEST_F(EngineFixture, DataOptionSetsTheWorkingFolder)
+{
+    const std::filesystem::path program = temp.path / "bin";
+    std::filesystem::create_directories(program / "sub");
+    struct Case
+    {
+        std::wstring line;
+        std::filesystem::path folder;
+    };
+    const Case cases[] = {
+        {L"pellwood -data " + data.wstring(), data},
+        {L"pellwood -data sub", program / "sub"},
+        {L"pellwood -data -windowed", program},
+        {L"pellwood", program},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.line.begin(), c.line.end()));
+        SetCommandLine(c.line);
+        failing = StartupStep::StringTable; // the folder is set before that step
+        EXPECT_FALSE(Start());
+        EXPECT_EQ(std::filesystem::path(Platform::CurrentFolder()), std::filesystem::canonical(c.folder));
+        engine.reset();
+    }
+}
+
+TEST_F(EngineFixture, LibrariesOfAGroupAreLoadedFromItsOwnSources)
+{
+    ASSERT_TRUE(Start());
+    writeFile(data / "effects" / "libraries.xml", "<L><library file=\"fx.xml\"/></L>");
+    writeFile(data / "effects" / "fx.xml", "<Definitions/>");
+    writeFile(data / "broken" / "libraries.xml", "<L><library file=\"missing.xml\"/></L>");
+    EXPECT_TRUE(engine->LoadLibraries(L"effects", L"effects", 0, false));
+    EXPECT_EQ(engine->GetUserInterface()->GetDefaultLibrary()->GetLoadedFiles(),
+              std::vector<std::wstring>{L"fx.xml"});
+    EXPECT_FALSE(engine->LoadLibraries(L"broken", L"broken", 1, false));
+    EXPECT_FALSE(engine->LoadLibraries(L"empty", L"nothing", 1, false)) << "no libraries.xml";
+    EXPECT_TRUE(engine->LoadLibraries(L"empty", L"nothing", 1, true));
+    // The selection is cleared again: the base group's files are found.
+    EXPECT_TRUE(FileSystem::Get()->FileExists(L"engine.xml"));
+}
+
+TEST_F(EngineFixture, ASecondInstanceEndsAndTheFirstRaisesItsWindow)
+{
+    ASSERT_TRUE(Start());
+    const Platform::WindowHandle handle = engine->GetWindow()->GetHandle();
+    windows.Minimise(handle);
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+    {
+        // The second process starts the same game with the same lock folder.
+        Platform::ScriptedWindowSystem otherWindows;
+        EnginePlatform p = MakePlatform();
+        p.windows = &otherWindows;
+        p.trace = nullptr;
+        int code = ExitStartupFailed;
+        {
+            EngineManager second(std::move(p));
+            STarnGameInitParams params;
+            params.applicationName = L"EngineTestGame";
+            params.width = 1024;
+            params.height = 768;
+            FakeGame otherGame;
+            std::vector<std::wstring> otherTrace;
+            otherGame.trace = &otherTrace;
+            if (second.Initialize(params, &otherGame))
+                code = ExitNormal;
+        }
+        _exit(code);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), ExitStartupFailed);
+
+    // The first instance's loop takes the request; "exit" then ends the loop.
+    engine->QueueConsoleCommand(L"exit");
+    engine->Run();
+    const auto* state = windows.State(handle);
+    ASSERT_NE(state, nullptr);
+    EXPECT_FALSE(state->minimised);
+    EXPECT_TRUE(state->focused);
+}
+
+TEST_F(EngineFixture, ActivationChecksTheSessionAndEndsWithItsOwnCode)
+{
+    ASSERT_TRUE(Start());
+    engine->OnDeactivate();
+    EXPECT_FALSE(engine->IsActive());
+    engine->OnActivate();
+    EXPECT_TRUE(engine->IsActive());
+    EXPECT_EQ(game.activations, 1);
+    EXPECT_TRUE(exitCodes.empty());
+
+    engine.reset();
+    EnginePlatform p = MakePlatform();
+    uint32_t session = 1;
+    p.activeConsoleSession = [&session] { return session; };
+    p.processSession = [] { return 1u; };
+    engine = std::make_unique<EngineManager>(std::move(p));
+    STarnGameInitParams params;
+    params.applicationName = L"EngineTestGame";
+    params.width = 1024;
+    params.height = 768;
+    ASSERT_TRUE(engine->Initialize(params, &game));
+    session = 2;
+    engine->OnActivate();
+    EXPECT_EQ(boxes.back(), LoadResourceString(903));
+    EXPECT_EQ(exitCodes, std::vector<int>{ExitTerminalSession});
+
+    // Exhausted video memory ends the process with a code of its own, never 0.
+    dynamic_cast<DirectXDevice*>(engine->GetDevice())->OnCreationFailure(Raster::Result::OutOfVideoMemory);
+    EXPECT_EQ(boxes.back(), LoadResourceString(904));
+    EXPECT_EQ(exitCodes, (std::vector<int>{ExitTerminalSession, ExitOutOfVideoMemory}));
+}
+
+TEST_F(EngineFixture, ATerminalSessionIsRefusedBeforeAnyService)
+{
+    engine = std::make_unique<EngineManager>(
+        [&]
+        {
+            EnginePlatform p = MakePlatform();
+            p.processSession = [] { return 7u; };
+            p.activeConsoleSession = [] { return 1u; };
+            return p;
+        }());
+    STarnGameInitParams params;
+    params.applicationName = L"EngineTestGame";
+    EXPECT_FALSE(engine->Initialize(params, &game));
+    EXPECT_EQ(Events(L"create"), (std::vector<std::wstring>{L"TickLock", L"Logger"}));
+    EXPECT_EQ(Events(L"delete"), std::vector<std::wstring>{L"Logger"});
+    EXPECT_EQ(boxes, std::vector<std::wstring>{LoadResourceString(903)});
+}
+
+TEST_F(EngineFixture, FullScreenSwitchKeepsTheWindowedPlaceAndIsRefusedWhenForced)
+{
+    ASSERT_TRUE(Start());
+    const Platform::WindowHandle handle = engine->GetWindow()->GetHandle();
+    ASSERT_FALSE(engine->IsFullscreen());
+    windows.SetClientPosition(handle, 200, 150);
+    engine->SetFullscreen(true);
+    EXPECT_EQ(windows.GetStyle(handle), Platform::WindowStyle::FullScreen);
+    EXPECT_FALSE(engine->GetDevice()->IsWindowed());
+    engine->SetFullscreen(true); // already full screen: nothing changes
+    engine->SetFullscreen(false);
+    EXPECT_EQ(windows.GetStyle(handle), Platform::WindowStyle::Bordered);
+    EXPECT_TRUE(engine->GetDevice()->IsWindowed());
+    int x = 0;
+    int y = 0;
+    ASSERT_TRUE(windows.GetClientPosition(handle, x, y));
+    EXPECT_EQ(x, 200);
+    EXPECT_EQ(y, 150);
+
+    // A work area exactly as wide as the window forces full screen for good.
+    engine.reset();
+    Platform::MonitorInfo small;
+    small.bounds = {0, 0, 1024, 800};
+    small.workArea = {0, 0, 1024, 800};
+    small.primary = true;
+    windows.SetMonitors({small});
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(engine->IsForcedFullscreen());
+    EXPECT_TRUE(engine->IsFullscreen());
+    engine->SetFullscreen(false);
+    EXPECT_TRUE(engine->IsFullscreen());
+}
+
+TEST_F(EngineFixture, ACloseRequestGoesThroughTheWindowOnlyWhileItLives)
+{
+    ASSERT_TRUE(Start());
+    Pump(); // the repaint that start-up asked for
+    engine->RequestClose();
+    Platform::WindowMessage message;
+    ASSERT_TRUE(windows.TakeMessage(message));
+    EXPECT_EQ(message.kind, Platform::MessageKind::Close);
+    engine->GetWindow()->Destroy();
+    Pump(); // the destruction's own messages
+    engine->RequestClose();
+    EXPECT_FALSE(windows.TakeMessage(message));
+}
+
+TEST_F(EngineFixture, AWindowedCloseStoresThePlaceTheNextStartOpensAt)
+{
+    // First start: no stored place, the window is centred on the work area.
+    constexpr int centredX = (1920 / 2 - 1032 / 2) + 4;
+    constexpr int centredY = (1040 / 2 - 802 / 2) + 30;
+    ASSERT_TRUE(Start());
+    ExpectWindowAt(centredX, centredY);
+    windows.SetClientPosition(engine->GetWindow()->GetHandle(), 300, 200);
+    CloseThroughTheWindow();
+    engine->Exit();
+    EXPECT_TRUE(std::filesystem::exists(PlacementFile()));
+    engine.reset();
+
+    struct Case
+    {
+        const char* name;
+        uint16_t heldModifiers;
+        int x;
+        int y;
+    };
+    const Case cases[] = {
+        {"stored place", 0, 300, 200},
+        {"Shift held centres", KMOD_LSHIFT, centredX, centredY},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        windows.SetHeldModifiers(c.heldModifiers);
+        ASSERT_TRUE(Start());
+        ExpectWindowAt(c.x, c.y);
+        windows.SetHeldModifiers(0);
+        engine.reset();
+    }
+}
+
+TEST_F(EngineFixture, ACloseInFullScreenOrRefusedByTheGameKeepsTheStoredPlace)
+{
+    ASSERT_TRUE(Start());
+    windows.SetClientPosition(engine->GetWindow()->GetHandle(), 320, 240);
+    CloseThroughTheWindow();
+    engine->Exit();
+    engine.reset();
+
+    ASSERT_TRUE(Start());
+    const Platform::WindowHandle handle = engine->GetWindow()->GetHandle();
+    windows.SetClientPosition(handle, 10, 20);
+    game.allowClose = false;
+    Pump();
+    engine->RequestClose();
+    Pump();
+    EXPECT_TRUE(windows.IsWindow(handle)) << "the game keeps the window open";
+    game.allowClose = true;
+    engine->SetFullscreen(true);
+    CloseThroughTheWindow();
+    engine->Exit();
+    engine.reset();
+
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(engine->IsFullscreen()) << "System.prefs keeps the mode";
+    engine->SetFullscreen(false);
+    ExpectWindowAt(320, 240);
+}
+
+TEST_F(EngineFixture, AltEnterSwitchesTheDisplayModeThroughTheEngine)
+{
+    ASSERT_TRUE(Start());
+    const Platform::WindowHandle handle = engine->GetWindow()->GetHandle();
+    windows.SetClientPosition(handle, 120, 90);
+    Pump();
+    const uint64_t resets = DeviceResets();
+
+    AltEnter();
+    EXPECT_TRUE(engine->IsFullscreen());
+    EXPECT_FALSE(engine->GetDevice()->IsWindowed());
+    EXPECT_EQ(windows.GetStyle(handle), Platform::WindowStyle::FullScreen);
+    EXPECT_EQ(DeviceResets(), resets + 1) << "the device is reset to the new mode";
+
+    AltEnter();
+    EXPECT_FALSE(engine->IsFullscreen());
+    EXPECT_TRUE(engine->GetDevice()->IsWindowed());
+    EXPECT_EQ(windows.GetStyle(handle), Platform::WindowStyle::Bordered);
+    EXPECT_EQ(DeviceResets(), resets + 2);
+    ExpectWindowAt(120, 90);
+
+    // F10 reaches nobody and switches nothing.
+    windows.PressKey(handle, SDLK_F10, SDL_SCANCODE_F10);
+    Pump();
+    EXPECT_FALSE(engine->IsFullscreen());
+    EXPECT_EQ(DeviceResets(), resets + 2);
+}
+
+// The player's keys and buttons reach the user interface through the window,
+// and losing the focus lets go of the buttons still held.
+TEST_F(EngineFixture, InputReachesTheUserInterfaceAndDeactivationReleasesHeldButtons)
+{
+    struct Recorder : IEventListener
+    {
+        void OnEvent(const Event_Base& event) override
+        {
+            if (const auto* mouse = dynamic_cast<const Event_Mouse*>(&event))
+                events.push_back((event.type == Event_Base::MouseDown ? "down " : "up ") +
+                                 std::to_string(mouse->button));
+            else if (const auto* key = dynamic_cast<const Event_Key*>(&event))
+                events.push_back((event.type == Event_Base::KeyDown ? "key down " : "key up ") +
+                                 std::to_string(key->key));
+        }
+        std::vector<std::string> events;
+    } recorder;
+    ASSERT_TRUE(Start());
+    UserInterface* ui = engine->GetUserInterface();
+    ui->AddEventListener(&recorder);
+    const Platform::WindowHandle handle = engine->GetWindow()->GetHandle();
+    windows.SendWindowEvent(handle, SDL_WINDOWEVENT_FOCUS_GAINED);
+    windows.MovePointer(handle, 40, 30);
+    windows.PressKey(handle, SDLK_a, SDL_SCANCODE_A);
+    windows.PressButton(handle, SDL_BUTTON_LEFT);
+    windows.PressButton(handle, SDL_BUTTON_MIDDLE);
+    Pump();
+    EXPECT_EQ(ui->pointerX, 40);
+    EXPECT_EQ(ui->pointerY, 30);
+    EXPECT_TRUE(ui->mouseHeld[0]);
+    EXPECT_TRUE(ui->mouseHeld[2]);
+    EXPECT_EQ(recorder.events, (std::vector<std::string>{"key down 65", "down 0", "down 2"}));
+
+    recorder.events.clear();
+    windows.SendWindowEvent(handle, SDL_WINDOWEVENT_FOCUS_LOST);
+    Pump();
+    EXPECT_EQ(recorder.events, (std::vector<std::string>{"up 0", "up 2"}));
+    EXPECT_FALSE(ui->mouseHeld[0] || ui->mouseHeld[1] || ui->mouseHeld[2]);
+    EXPECT_EQ(game.deactivations, 1);
+    ui->RemoveEventListener(&recorder);
+}
+
+TEST_F(EngineFixture, EngineXmlSettings)
+{
+    struct Case
+    {
+        const char* xml; // null: no engine.xml
+        bool pause;
+        bool systemCursor;
+        uint32_t channels;
+        double slowFps;
+        double alertSeconds;
+    };
+    const Case cases[] = {
+        {nullptr, false, true, 16, 12.0, 20.0},
+        {"<E><PauseOnLostFocus>0</PauseOnLostFocus><HasCustomCursor/></E>", true, false, 16, 12.0, 20.0},
+        {"<E><AudioChannelCount>many</AudioChannelCount></E>", false, true, 0, 12.0, 20.0},
+        {"<E><AudioChannelCount>0x20</AudioChannelCount><SlowThresholdFPS>010</SlowThresholdFPS>"
+         "<SlowAlertSeconds>0x1E</SlowAlertSeconds></E>",
+         false, true, 32, 8.0, 30.0},
+        {"<E><SlowThresholdFPS>24.5</SlowThresholdFPS><SlowAlertSeconds>soon</SlowAlertSeconds></E>", false,
+         true, 16, 24.0, 0.0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.xml ? c.xml : "none");
+        std::filesystem::remove(data / "input" / "engine.xml");
+        if (c.xml)
+            writeFile(data / "input" / "engine.xml", c.xml);
+        ASSERT_TRUE(Start());
+        EXPECT_EQ(engine->PausesOnLostFocus(), c.pause);
+        EXPECT_EQ(engine->UsesSystemCursor(), c.systemCursor);
+        EXPECT_EQ(engine->GetAudioChannelCount(), c.channels);
+        EXPECT_EQ(engine->GetFrameClock()->GetSlowThresholdFps(), c.slowFps);
+        EXPECT_EQ(engine->GetFrameClock()->GetSlowAlertSeconds(), c.alertSeconds);
+        engine.reset();
+    }
+}
+
+TEST_F(EngineFixture, TheLogVariableOpensALogFileInTheLocalDataFolder)
+{
+    setenv("PELLWOOD_LOG", "file", 1);
+    const bool started = Start();
+    unsetenv("PELLWOOD_LOG");
+    ASSERT_TRUE(started);
+    ILogger::Get()->Log(LogEngine, "engine\\core\\Thing.cpp", 12, L"%s", std::wstring(L"logged"));
+    const std::filesystem::path file =
+        temp.path / "config" / "Halcyra Games" / "EngineTestGame" / "pellwood.log";
+    std::ifstream in(file, std::ios::binary);
+    ASSERT_TRUE(in) << "no log file at " << file;
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // UTF-16LE after its byte-order mark, lines ending in CR LF.
+    std::string expected = "\xFF\xFE";
+    for (char c : std::string("Thing.cpp(12): logged\r\n"))
+        expected += std::string{c, '\0'};
+    EXPECT_NE(bytes.find(expected.substr(2)), std::string::npos);
+    EXPECT_EQ(bytes.substr(0, 2), expected.substr(0, 2));
+}
+
+TEST_F(EngineFixture, AStartUpThatFailsEarlySaysWhyOnTheRequestedTerminalOutput)
+{
+    writeFile(data / "input" / "StringTable.xml", "<T><Entry><Text>x</Text></Entry></T>");
+    setenv("PELLWOOD_LOG", "debug", 1);
+    testing::internal::CaptureStderr();
+    const bool started = Start();
+    const std::string said = testing::internal::GetCapturedStderr();
+    unsetenv("PELLWOOD_LOG");
+    EXPECT_FALSE(started);
+    EXPECT_NE(said.find("StringTable.xml has a broken entry"), std::string::npos) << said;
+}
+
+// The process-wide handlers of a started engine, each in a child process:
+// aborting ends with its own code and no message, a crash shows the message
+// and dies by its signal. alarm(5) turns a hang into a failure.
+class EngineHandlersDeathTest : public EngineFixture
+{
+public:
+    void StartWithHandlers()
+    {
+        struct sigaction standard
+        {
+        };
+        standard.sa_handler = SIG_DFL;
+        sigaction(SIGALRM, &standard, nullptr);
+        alarm(5);
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        engine = std::make_unique<EngineManager>(
+            [&]
+            {
+                EnginePlatform p = MakePlatform();
+                p.processHandlers = true;
+                return p;
+            }());
+        STarnGameInitParams params;
+        params.applicationName = L"EngineTestGame";
+        params.width = 1024;
+        params.height = 768;
+        if (!engine->Initialize(params, &game))
+            _exit(99);
+    }
+};
+
+[[noreturn]] void throwUncaught()
+{
+    throw std::runtime_error("nobody catches this");
+}
+void throwThroughNoexcept() noexcept
+{
+    throwUncaught();
+}
+
+TEST_F(EngineHandlersDeathTest, AbortAndCrashesEndWithTheirOwnCodesNeverZero)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const char* message = "Critical Error: We're sorry, but EngineTestGame has encountered a critical error";
+    EXPECT_EXIT(
+        {
+            StartWithHandlers();
+            std::abort();
+        },
+        testing::ExitedWithCode(ExitAbort), "");
+    EXPECT_EXIT(
+        {
+            StartWithHandlers();
+            void* page = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            *static_cast<volatile int*>(page) = 1;
+        },
+        testing::KilledBySignal(SIGSEGV), message);
+    EXPECT_EXIT(
+        {
+            StartWithHandlers();
+            throwThroughNoexcept();
+        },
+        testing::KilledBySignal(SIGABRT), message);
+}
+
+} // namespace
