@@ -3,6 +3,7 @@
 // argument readers, global paths and the faults the binding refuses.
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/script/LuaMgr.h"
+#include "engine/scene/script/ScriptRegistry.h"
 #include "engine/core/base/RefPtr.h"
 #include "tests/scene/script/TestBoundClasses.h"
 
@@ -473,6 +474,37 @@ TEST_F(Binding, AttachedTablesKeepTheirFields)
     EXPECT_EQ(LuaTableRefFromStack(L, notTable, -1), 0);
     lua_pop(L, 1);
     delete thing;
+}
+
+} // namespace
+
+namespace
+{
+
+using namespace TarnEngine;
+
+int scriptA(lua_State* state)
+{
+    lua_pushliteral(state, "A");
+    return 1;
+}
+int scriptB(lua_State* state)
+{
+    lua_pushliteral(state, "B");
+    return 1;
+}
+
+TEST(ScriptFunctions, PublishedByTheManagerIntoSharedTables)
+{
+    RegisterScriptFunction("testsvc.A", &scriptA);
+    RegisterScriptFunction("testsvc.B", &scriptB);
+    RegisterScriptFunction("TestTop", &scriptA);
+    LuaMgr lua;
+    ASSERT_TRUE(lua.Init());
+    ASSERT_EQ(luaL_loadstring(lua.GetState(), "return testsvc.A() .. testsvc.B() .. TestTop()"), 0);
+    ASSERT_TRUE(LuaPCall(lua.GetState(), 0, 1));
+    EXPECT_STREQ(lua_tostring(lua.GetState(), -1), "ABA");
+    lua_pop(lua.GetState(), 1);
 }
 
 } // namespace
