@@ -19,7 +19,7 @@
 //   // Foo.cpp: a plain record ...
 //   TARN_IMPLEMENT_RCLASS(Foo, Bar, RObjectFactory<Foo>)
 //   // ... or a script-bound one: its Lua name and the function that builds
-//   // its Lua class table (see engine/scene/script/LuaClassBuilder.h)
+//   // its Lua class table (see engine/scene/script/LuaBinding.h)
 //   TARN_IMPLEMENT_RINSTANCECLASS(Foo, Bar, RObjectFactory<Foo>, L"Foo", &Foo::RegisterLua)
 //
 // Abstract classes pass RNoFactory. A class record exists only once some code
