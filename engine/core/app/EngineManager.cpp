@@ -26,6 +26,7 @@
 #include "engine/media/sound/FMODManager.h"
 #include "engine/media/particles/ParticleManager.h"
 #include "engine/scene/definitions/DefinitionMap.h"
+#include "engine/scene/display/Instance_Base.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/ui/TimerService.h"
 #include "engine/scene/ui/UserInterface.h"
@@ -429,7 +430,7 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
         return fail();
 
     // 17.
-    userInterface = std::make_unique<UserInterface>(this, params.defaultLibrary);
+    userInterface = std::make_unique<UserInterface>(this, params.rootClass);
     traceEvent("create", L"UserInterface");
     if (stepFails(StartupStep::UserInterface) || !userInterface->Init())
         return fail();
@@ -521,6 +522,8 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     if (!renderer->Init(std::move(device), deviceWindow.get()) || stepFails(StartupStep::Renderer))
         return fail();
     renderer->GetDevice()->SetClearParams(true, params.backgroundColour);
+    // The renderer draws display instances into render targets through the display tree.
+    renderer->SetInstanceServices(MakeInstanceServices());
     windows->Show(window->GetHandle());
     active = 1;
     if (fullscreen)
@@ -801,7 +804,7 @@ void EngineManager::OnDeactivate()
             game->OnDeactivate();
         if (userInterface)
             for (int button = 0; button < 3; ++button)
-                if (userInterface->mouseHeld[button])
+                if (userInterface->buttonHeld[button])
                     userInterface->OnMouseUp(button, 0, 0);
     }
     active = 0;
@@ -1003,7 +1006,7 @@ bool EngineManager::LoadLibraries(const std::wstring& groupName, const std::wstr
         // 7.
         UnloadXmlDocument(L"libraries_meta.xml");
         const XmlNode* meta = LoadXmlDocument(L"libraries_meta.xml");
-        DefinitionMap* library = userInterface ? userInterface->GetDefaultLibrary() : nullptr;
+        DefinitionMap* library = userInterface ? userInterface->GetDefinitionMap() : nullptr;
         result = library && LoadLibraryXml(*list, *library, this, meta, loaderFlag);
         // 8.
         UnloadXmlDocument(L"libraries_metaex.xml");

@@ -123,11 +123,12 @@ public:
     bool IsReady() const;
     bool CanRender() const;
 
-    void DrawQuad(const SpriteMaterial& material, const Matrix3& matrix, const SpriteRect& source,
-                  uint32_t colour, bool halfPixel);
+    // Virtual so that tests of the drawing code can record the quads instead of rasterizing them.
+    virtual void DrawQuad(const SpriteMaterial& material, const Matrix3& matrix, const SpriteRect& source,
+                          uint32_t colour, bool halfPixel);
     // A quad whose corners are already transformed.
-    void SelectBatch(const SpriteMaterial& material, const SpritePoint positions[4], const SpritePoint uvs[4],
-                     uint32_t colour, bool halfPixel);
+    virtual void SelectBatch(const SpriteMaterial& material, const SpritePoint positions[4],
+                             const SpritePoint uvs[4], uint32_t colour, bool halfPixel);
     void Flush();
     void Present();
     void DrawItem(const DrawCall& call, IDynamicVertexBuffer* vertices, IDynamicIndexBuffer* indices);

@@ -3,8 +3,10 @@
 #include "engine/scene/classes/EngineRegistrations.h"
 
 #include "engine/scene/classes/RObject.h"
+#include "engine/scene/display/Instance_Movie.h"
 #include "engine/scene/script/LuaBaseSubclass.h"
 #include "engine/scene/script/ScriptRegistry.h"
+#include "engine/scene/ui/UserInterface.h"
 
 namespace TarnEngine
 {
@@ -19,6 +21,9 @@ void registerClasses()
     RInstanceClass::StaticClass();
     LuaSubclass::StaticClass();
     LuaBaseClass::StaticClass();
+    Instance_Base::StaticClass();
+    Instance_Movie::StaticClass();
+    UserInterface::StaticClass();
 }
 
 void registerScriptFunctions()

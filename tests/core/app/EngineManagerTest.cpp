@@ -529,7 +529,7 @@ TEST_F(EngineFixture, LibrariesOfAGroupAreLoadedFromItsOwnSources)
     writeFile(data / "effects" / "fx.xml", "<Definitions/>");
     writeFile(data / "broken" / "libraries.xml", "<L><library file=\"missing.xml\"/></L>");
     EXPECT_TRUE(engine->LoadLibraries(L"effects", L"effects", 0, false));
-    EXPECT_EQ(engine->GetUserInterface()->GetDefaultLibrary()->GetLoadedFiles(),
+    EXPECT_EQ(engine->GetUserInterface()->GetDefinitionMap()->GetLoadedFiles(),
               std::vector<std::wstring>{L"fx.xml"});
     EXPECT_FALSE(engine->LoadLibraries(L"broken", L"broken", 1, false));
     EXPECT_FALSE(engine->LoadLibraries(L"empty", L"nothing", 1, false)) << "no libraries.xml";
@@ -797,17 +797,17 @@ TEST_F(EngineFixture, InputReachesTheUserInterfaceAndDeactivationReleasesHeldBut
     windows.PressButton(handle, SDL_BUTTON_LEFT);
     windows.PressButton(handle, SDL_BUTTON_MIDDLE);
     Pump();
-    EXPECT_EQ(ui->pointerX, 40);
-    EXPECT_EQ(ui->pointerY, 30);
-    EXPECT_TRUE(ui->mouseHeld[0]);
-    EXPECT_TRUE(ui->mouseHeld[2]);
+    EXPECT_EQ(ui->mouseX, 40);
+    EXPECT_EQ(ui->mouseY, 30);
+    EXPECT_TRUE(ui->buttonHeld[0]);
+    EXPECT_TRUE(ui->buttonHeld[2]);
     EXPECT_EQ(recorder.events, (std::vector<std::string>{"key down 65", "down 0", "down 2"}));
 
     recorder.events.clear();
     windows.SendWindowEvent(handle, SDL_WINDOWEVENT_FOCUS_LOST);
     Pump();
     EXPECT_EQ(recorder.events, (std::vector<std::string>{"up 0", "up 2"}));
-    EXPECT_FALSE(ui->mouseHeld[0] || ui->mouseHeld[1] || ui->mouseHeld[2]);
+    EXPECT_FALSE(ui->buttonHeld[0] || ui->buttonHeld[1] || ui->buttonHeld[2]);
     EXPECT_EQ(game.deactivations, 1);
     ui->RemoveEventListener(&recorder);
 }
