@@ -1007,7 +1007,7 @@ bool EngineManager::LoadLibraries(const std::wstring& groupName, const std::wstr
         UnloadXmlDocument(L"libraries_meta.xml");
         const XmlNode* meta = LoadXmlDocument(L"libraries_meta.xml");
         DefinitionMap* library = userInterface ? userInterface->GetDefinitionMap() : nullptr;
-        result = library && LoadLibraryXml(*list, *library, this, meta, loaderFlag);
+        result = library && LoadLibraryXml(list, *library, this, meta, loaderFlag != 0);
         // 8.
         UnloadXmlDocument(L"libraries_metaex.xml");
         if (const XmlNode* metaEx = LoadXmlDocument(L"libraries_metaex.xml"))

@@ -3,6 +3,7 @@
 #include "engine/scene/classes/EngineRegistrations.h"
 
 #include "engine/scene/classes/RObject.h"
+#include "engine/scene/definitions/nuggets/RNuggetBase.h"
 #include "engine/scene/display/Instance_Movie.h"
 #include "engine/scene/script/LuaBaseSubclass.h"
 #include "engine/scene/script/ScriptRegistry.h"
@@ -24,6 +25,8 @@ void registerClasses()
     Instance_Base::StaticClass();
     Instance_Movie::StaticClass();
     UserInterface::StaticClass();
+    // Meta files name nuggets by class.
+    RegisterNuggetClasses();
 }
 
 void registerScriptFunctions()

@@ -14,6 +14,7 @@
 #include "engine/graphics/device/Renderer.h"
 #include "engine/media/sound/FMODManager.h"
 #include "engine/scene/definitions/DefinitionMap.h"
+#include "engine/scene/definitions/Definition_Base.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/ui/UserInterface.h"
 
@@ -526,12 +527,25 @@ TEST_F(EngineFixture, LibrariesOfAGroupAreLoadedFromItsOwnSources)
 {
     ASSERT_TRUE(Start());
     writeFile(data / "effects" / "libraries.xml", "<L><library file=\"fx.xml\"/></L>");
-    writeFile(data / "effects" / "fx.xml", "<Definitions/>");
+    writeFile(data / "effects" / "fx.xml",
+              "<Definitions><Definition type=\"image\" name=\"spark\" src=\"spark.png\"/>"
+              "<Definition type=\"image\" name=\"glow\" src=\"glow.png\"/></Definitions>");
+    writeFile(data / "effects" / "libraries_meta.xml",
+              "<M><Definition name=\"spark\"><Nuggets><MaterialNugget/></Nuggets></Definition></M>");
+    writeFile(data / "effects" / "libraries_metaex.xml",
+              "<M><Definition name=\"glow\"><Nuggets><MaterialNugget/></Nuggets></Definition></M>");
     writeFile(data / "broken" / "libraries.xml", "<L><library file=\"missing.xml\"/></L>");
+    writeFile(data / "broken" / "libraries_metaex.xml",
+              "<M><Definition name=\"glow\"><Nuggets><MaterialNugget/></Nuggets></Definition></M>");
+    const DefinitionMap* map = engine->GetUserInterface()->GetDefinitionMap();
     EXPECT_TRUE(engine->LoadLibraries(L"effects", L"effects", 0, false));
-    EXPECT_EQ(engine->GetUserInterface()->GetDefinitionMap()->GetLoadedFiles(),
-              std::vector<std::wstring>{L"fx.xml"});
+    ASSERT_NE(map->FindDefinition(L"spark"), nullptr);
+    ASSERT_NE(map->FindDefinition(L"glow"), nullptr);
+    EXPECT_EQ(map->FindDefinition(L"spark")->nuggets.nuggets.size(), 1u);
+    EXPECT_EQ(map->FindDefinition(L"glow")->nuggets.nuggets.size(), 1u);
+    // A failed list still gets its metaex file.
     EXPECT_FALSE(engine->LoadLibraries(L"broken", L"broken", 1, false));
+    EXPECT_EQ(map->FindDefinition(L"glow")->nuggets.nuggets.size(), 2u);
     EXPECT_FALSE(engine->LoadLibraries(L"empty", L"nothing", 1, false)) << "no libraries.xml";
     EXPECT_TRUE(engine->LoadLibraries(L"empty", L"nothing", 1, true));
     // The selection is cleared again: the base group's files are found.
