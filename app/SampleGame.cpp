@@ -8,6 +8,8 @@
 #include "engine/graphics/text/FontDesc.h"
 #include "engine/graphics/textures/IGIL.h"
 #include "engine/graphics/device/Renderer.h"
+#include "engine/scene/definitions/DefinitionMap.h"
+#include "engine/scene/ui/UserInterface.h"
 
 #include <cmath>
 #include <string>
@@ -85,6 +87,12 @@ bool SampleGame::Initialize()
     if (!renderer || !renderer->GetDevice())
         return false;
     renderer->GetDevice()->SetClearParams(true, kClearColour);
+
+    // The base content group and its definition libraries, as the game loads them first.
+    if (!engine->LoadLibraries(L"data", L"input", 0, false))
+        return false;
+    if (const UserInterface* ui = engine->GetUserInterface())
+        definitionNames = uint32_t(ui->GetDefinitionMap()->GetDefinitions().size());
 
     backdrop = renderer->CreateTexture(L"images\\backdrop.jpg");
     stone = renderer->CreateTexture(L"images\\stone.png");
@@ -196,7 +204,8 @@ void SampleGame::Update()
     renderer->DrawQuad(SpriteMaterial{eMaterialAlpha, badge, true}, turnedRect(x, y, 96.0f, 96.0f, t * 2.0f),
                        pictureRect(badge.Get()), 0xFFFFFFFF, false);
 
-    status.SetText(L"FRAME " + std::to_wstring(frames) + L"   TIME " + std::to_wstring(int(seconds)) + L" S");
+    status.SetText(L"FRAME " + std::to_wstring(frames) + L"   TIME " + std::to_wstring(int(seconds)) +
+                   L" S   DEFINITIONS " + std::to_wstring(definitionNames));
     Matrix3 place;
     place.m[2][0] = 24.0f;
     place.m[2][1] = 16.0f;

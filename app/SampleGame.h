@@ -3,7 +3,8 @@
 // public classes only. Pictures come from the file system by name (loose
 // files and the "data.dat" pack), texts from the string table rendered by the
 // outline text renderer, a status line from a bitmap font, and shapes from a
-// render canvas. Everything is queued with the renderer in the game's update
+// render canvas, and it loads the definition libraries of the base content
+// group. Everything is queued with the renderer in the game's update
 // step; the engine's frame draws the queue.
 #pragma once
 
@@ -53,4 +54,5 @@ private:
     std::unique_ptr<TarnEngine::CRenderCanvas> canvas;
     TarnEngine::RefPtr<TarnEngine::IRenderTarget> shapes;
     uint32_t frames = 0;
+    uint32_t definitionNames = 0;
 };

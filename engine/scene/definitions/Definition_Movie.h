@@ -84,7 +84,7 @@ public:
 
     // Keys that one movie may hold over all its entries (each entry has one per frame): far beyond
     // any content, and a bound on what a damaged "length" can make the loader allocate.
-    static constexpr uint64_t MaxKeys = uint64_t(1) << 22;
+    static constexpr uint64_t MaxKeys = uint64_t(1) << 20;
 
     explicit Definition_Movie(DefinitionMap* owner) : Definition_Base(owner) { isMovie = 1; }
     ~Definition_Movie() override;

@@ -237,6 +237,35 @@ TEST_F(LibraryList, WithoutAListOnlyTheMetaFileIsApplied)
     EXPECT_EQ(map.FindDefinition(L"a")->nuggets.nuggets.size(), 1u);
 }
 
+TEST(SampleContent, ItsLibrariesLoadAndNameOnlyWhatTheyHold)
+{
+    // The loose files of the sample's base group, read through the document cache.
+    RegisterEngineStatics();
+    XmlDocumentCache cache(
+        [](const std::wstring& name, std::vector<uint8_t>& bytes)
+        {
+            std::string path = std::string(PELLWOOD_SOURCE_DIR) + "/sample/input/";
+            for (wchar_t c : name)
+                path += c == L'\\' ? '/' : char(c);
+            FILE* in = std::fopen(path.c_str(), "rb");
+            if (!in)
+                return false;
+            int c = 0;
+            while ((c = std::fgetc(in)) != EOF)
+                bytes.push_back(uint8_t(c));
+            std::fclose(in);
+            return true;
+        });
+    DefinitionMap map;
+    ASSERT_TRUE(LoadLibraryXml(LoadXmlDocument(L"libraries.xml"), map, nullptr, LoadXmlDocument(L"libraries_meta.xml"),
+                               true));
+    const auto* card = dynamic_cast<const Definition_Movie*>(map.FindDefinition(L"title_card"));
+    ASSERT_NE(card, nullptr);
+    EXPECT_EQ(card->entries.size(), 3u);
+    EXPECT_EQ(card->entries[1].nuggets.nuggets.size(), 1u);
+    EXPECT_EQ(map.FindDefinition(L"stone")->nuggets.nuggets.size(), 1u);
+}
+
 class MetaFile : public ::testing::Test
 {
 protected:
