@@ -62,8 +62,8 @@ TEST_F(ConsoleCommands, SettersTakeTheirNumbersAndRefuseShortLists)
         node->Initialize(L"node");
         node->ExecuteCommand(c.words);
         const std::wstring what = c.words.empty() ? L"" : c.words[0];
-        EXPECT_EQ((std::vector<float>{node->x, node->y, node->rotation, node->scaleX, node->scaleY, node->regX,
-                                      node->regY, node->opacity}),
+        EXPECT_EQ((std::vector<float>{node->x, node->y, node->rotation, node->scaleX, node->scaleY,
+                                      node->regX, node->regY, node->opacity}),
                   (std::vector<float>{c.x, c.y, c.rotation, c.scaleX, c.scaleY, c.regX, c.regY, c.opacity}))
             << std::string(what.begin(), what.end()) << " with " << c.words.size() << " words";
     }
@@ -117,7 +117,8 @@ TEST_F(ConsoleCommands, InspectPrintsThePathAndTheTransform)
 
     screen->SetPosition(1, 2);
     EXPECT_EQ(Command(screen, {L"inspect"}),
-              (Lines{L"-={root.screen}=- (Movie)", L"A: 1.00 P: 1.0 2.0 S: 1.00 1.00 R: 0.000 @ 12.3,9.3 x 91.0,33.9"}));
+              (Lines{L"-={root.screen}=- (Movie)",
+                     L"A: 1.00 P: 1.0 2.0 S: 1.00 1.00 R: 0.000 @ 12.3,9.3 x 91.0,33.9"}));
 
     // An instance of a class without a script record prints no class name; one without a parent no path.
     auto* image = static_cast<TestImage*>(Leaf(root, L"pic", INSTANCE_IMAGE, 0, 0, 4, 4));

@@ -92,7 +92,7 @@ TEST_F(InstanceTree, MovesChangeOnlyTheDrawingOrder)
     Instance_Movie* d = Movie(root, L"D");
     Instance_Movie* other = Movie(a, L"X");
     using Order = std::vector<std::wstring>;
-    using Move = void (*)(Instance_Base* self, Instance_Base* target);
+    using Move = void (*)(Instance_Base * self, Instance_Base * target);
     const Move inFront = [](Instance_Base* s, Instance_Base* t) { s->MoveInFrontOf(t); };
     const Move behind = [](Instance_Base* s, Instance_Base* t) { s->MoveBehind(t); };
     const Move toFront = [](Instance_Base* s, Instance_Base*) { s->MoveToFront(); };

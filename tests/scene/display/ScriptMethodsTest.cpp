@@ -23,9 +23,10 @@ TEST_F(ScriptMethods, SettersNeedAllTheirArgumentsAndGettersGiveTheValues)
     EXPECT_EQ(node->regX, 0);
     EXPECT_TRUE(node->visible) << "only real booleans count";
 
-    ASSERT_TRUE(Run("node:SetPosition(50, 60) node:SetRotation(0.5) node:SetScale(2, 3) node:SetScaleY(4)"
-                    "node:SetOpacity(0.5) node:SetMaterial(2) node:SetVisible(false) node:SetInputEnabled(false)"
-                    "node:SetRegistrationPoint(1, 2) node:SetX(7)"));
+    ASSERT_TRUE(
+        Run("node:SetPosition(50, 60) node:SetRotation(0.5) node:SetScale(2, 3) node:SetScaleY(4)"
+            "node:SetOpacity(0.5) node:SetMaterial(2) node:SetVisible(false) node:SetInputEnabled(false)"
+            "node:SetRegistrationPoint(1, 2) node:SetX(7)"));
     EXPECT_EQ(node->x, 7);
     EXPECT_EQ(node->y, 60);
     EXPECT_EQ(node->scaleY, 4);
@@ -74,7 +75,8 @@ TEST_F(ScriptMethods, HitTestListsFromIndexZero)
     EXPECT_EQ(Global("got"), "true true 1") << "the length operator misses entry 0";
     ASSERT_TRUE(Run("t = root:HitTest(10, 10, false, true) got = tostring(next(t))"));
     EXPECT_EQ(Global("got"), "nil");
-    ASSERT_TRUE(Run("t = label:HitTest(60, 60, false, true) got = tostring(t[0] == back) .. ' ' .. tostring(t[1])"));
+    ASSERT_TRUE(
+        Run("t = label:HitTest(60, 60, false, true) got = tostring(t[0] == back) .. ' ' .. tostring(t[1])"));
     EXPECT_EQ(Global("got"), "true nil") << "screen coordinates, taken into the parent's space";
     back->SetInputEnabled(false);
     ASSERT_TRUE(Run("got = tostring(next(root:HitTest(60, 60, false, true)))"
@@ -108,7 +110,8 @@ TEST_F(ScriptMethods, ParentsAndSiblings)
     ASSERT_TRUE(Run("got = tostring(a:GetParent()) .. ' ' .. a:GetName()"));
     EXPECT_EQ(Global("got"), "nil a");
     root->DeletePending();
-    ASSERT_TRUE(Run("got = tostring((a:GetName())) .. ' ' .. tostring(a:_IsValid()) a:SetPosition(1, 2) a:Delete(false)"));
+    ASSERT_TRUE(Run("got = tostring((a:GetName())) .. ' ' .. tostring(a:_IsValid()) a:SetPosition(1, 2) "
+                    "a:Delete(false)"));
     EXPECT_EQ(Global("got"), "nil false") << "a gone instance does nothing";
 }
 
@@ -181,10 +184,11 @@ TEST_F(ScriptMethods, CanvasMethodsDrawIntoTheInstancesCanvas)
     EXPECT_EQ(canvas->calls[5].colour, 0xFF00FF00u);
     EXPECT_EQ(canvas->GetRenderPass(), 0u);
 
-    ASSERT_TRUE(Run("node:CanvasSetClearOnRender(true) node:CanvasSetVisible(false)"
-                    "got = tostring(node:CanvasGetClearOnRender()) .. ' ' .. tostring(node:CanvasGetVisible())"
-                    ".. ' ' .. tostring(node:CanvasIsClear()) node:CanvasClear()"
-                    "got = got .. ' ' .. tostring(node:CanvasIsClear())"));
+    ASSERT_TRUE(
+        Run("node:CanvasSetClearOnRender(true) node:CanvasSetVisible(false)"
+            "got = tostring(node:CanvasGetClearOnRender()) .. ' ' .. tostring(node:CanvasGetVisible())"
+            ".. ' ' .. tostring(node:CanvasIsClear()) node:CanvasClear()"
+            "got = got .. ' ' .. tostring(node:CanvasIsClear())"));
     EXPECT_EQ(Global("got"), "true false false true");
 }
 

@@ -65,9 +65,12 @@ TEST_F(DisplayTransform, SettersRebuildTheLocalMatrixAndTheExtentsAroundIt)
     // Each setter clears the caches.
     using Setter = void (*)(Instance_Base&);
     const Setter setters[] = {
-        [](Instance_Base& i) { i.SetY(1); },           [](Instance_Base& i) { i.SetPosition(2, 3); },
-        [](Instance_Base& i) { i.SetRotation(0.5f); }, [](Instance_Base& i) { i.SetScaleX(2); },
-        [](Instance_Base& i) { i.SetScaleY(2); },      [](Instance_Base& i) { i.SetScale(1, 3); },
+        [](Instance_Base& i) { i.SetY(1); },
+        [](Instance_Base& i) { i.SetPosition(2, 3); },
+        [](Instance_Base& i) { i.SetRotation(0.5f); },
+        [](Instance_Base& i) { i.SetScaleX(2); },
+        [](Instance_Base& i) { i.SetScaleY(2); },
+        [](Instance_Base& i) { i.SetScale(1, 3); },
         [](Instance_Base& i) { i.SetRegistrationPoint(4, 4); },
     };
     for (Setter set : setters)

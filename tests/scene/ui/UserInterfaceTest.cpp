@@ -110,9 +110,10 @@ TEST_F(UserInterfaceRoot, TheHitListReachesScriptsFrontMostFirstAndStopsAtTheFir
     Leaf(front, L"f", INSTANCE_TEXT, 20, 20, 50, 50);
     SetGlobal("back", back);
     SetGlobal("front", front);
-    ASSERT_TRUE(Run("updates = 0 function g_UserInterface:OnHitListUpdate() updates = updates + 1 end "
-                    "function list() local t = g_UserInterface.t_HitList local names = {} "
-                    "for i = 1, 4 do names[i] = t[i] and t[i]:GetName() or '-' end return table.concat(names, ' ') end"));
+    ASSERT_TRUE(Run(
+        "updates = 0 function g_UserInterface:OnHitListUpdate() updates = updates + 1 end "
+        "function list() local t = g_UserInterface.t_HitList local names = {} "
+        "for i = 1, 4 do names[i] = t[i] and t[i]:GetName() or '-' end return table.concat(names, ' ') end"));
 
     ui->OnMouseMove(30, 30);
     ASSERT_TRUE(Run("got = list() .. ' ' .. updates"));
