@@ -355,6 +355,7 @@ struct JpegOptions
     int quality = 95;
     int restartInterval = 0; // in MCUs
     bool progressive = false;
+    bool rgbCoded = false; // as cjpeg -rgb writes it: RGB components, identifiers 'R', 'G', 'B', Adobe flag 0
 };
 
 inline Bytes EncodeJpeg(const Picture& picture, JpegOptions options = {})
@@ -372,6 +373,8 @@ inline Bytes EncodeJpeg(const Picture& picture, JpegOptions options = {})
     info.in_color_space = options.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, options.quality, TRUE);
+    if (options.rgbCoded)
+        jpeg_set_colorspace(&info, JCS_RGB);
     if (options.components == 3)
     {
         info.comp_info[0].h_samp_factor = options.lumaH;
