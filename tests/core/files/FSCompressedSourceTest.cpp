@@ -253,7 +253,7 @@ TEST_F(FSCompressedSourceTest, PacksOfMoreMembersThanTheEndRecordCountsAreRefuse
         SCOPED_TRACE(count);
         std::vector<ZipMember> members;
         members.reserve(count);
-        char name[16];
+        char name[32];
         for (size_t i = 0; i < count; ++i)
         {
             std::snprintf(name, sizeof name, "m/%05zu.txt", i);
