@@ -1,6 +1,7 @@
 // The software device's contract apart from pictures: fault injection on every call, call counts,
 // the texture-memory budget, refusal of bad calls without writing out of bounds, adapters and
-// caps, reset, and the presenters.
+// caps, reset, and the presenters (vsync, and losing the device when SDL's renderer is reset or
+// the display mode changes under full screen).
 #include "RasterFixture.h"
 
 #include <SDL.h>
@@ -181,16 +182,25 @@ TEST_F(RasterDeviceTest, TextureBudget)
     const uint32_t before = device->GetAvailableTextureMem();
     EXPECT_EQ(before, 512u * 512 * 4);
     std::shared_ptr<RasterTexture> big, small;
-    ASSERT_EQ(device->CreateTexture(512, 256, 1, 0, Format::A8R8G8B8, Pool::Managed, big), Result::Ok);
+    ASSERT_EQ(device->CreateTexture(512, 256, 1, Value::UsageRenderTarget, Format::A8R8G8B8, Pool::Default,
+                                    big),
+              Result::Ok);
     EXPECT_EQ(device->GetAvailableTextureMem(), 512u * 256 * 4);
-    ASSERT_EQ(device->CreateTexture(512, 256, 1, 0, Format::A8R8G8B8, Pool::Managed, small), Result::Ok);
+    ASSERT_EQ(device->CreateTexture(512, 256, 1, Value::UsageRenderTarget, Format::A8R8G8B8, Pool::Default,
+                                    small),
+              Result::Ok);
     EXPECT_EQ(device->GetAvailableTextureMem(), 0u);
     std::shared_ptr<RasterTexture> refused;
-    EXPECT_EQ(device->CreateTexture(1, 1, 1, 0, Format::A8R8G8B8, Pool::Managed, refused),
+    EXPECT_EQ(device->CreateTexture(1, 1, 1, Value::UsageRenderTarget, Format::A8R8G8B8, Pool::Default,
+                                    refused),
               Result::OutOfVideoMemory);
     EXPECT_EQ(refused, nullptr);
     std::shared_ptr<RasterSurface> depth;
     EXPECT_EQ(device->CreateDepthStencilSurface(16, 16, Format::D16, true, depth), Result::OutOfVideoMemory);
+    std::shared_ptr<RasterBuffer> buffer;
+    EXPECT_EQ(device->CreateVertexBuffer(28, Value::UsageDynamic, Value::VertexFormatSprite, Pool::Default,
+                                         buffer),
+              Result::OutOfVideoMemory);
     // A texture that is still referenced through its surface keeps its memory.
     std::shared_ptr<RasterSurface> level;
     ASSERT_EQ(big->GetSurfaceLevel(0, level), Result::Ok);
@@ -200,223 +210,35 @@ TEST_F(RasterDeviceTest, TextureBudget)
     EXPECT_EQ(device->GetAvailableTextureMem(), 512u * 256 * 4);
 }
 
-TEST_F(RasterDeviceTest, BadCallsAreRefused)
+TEST_F(RasterDeviceTest, ManagedTexturesStayOutsideTheBudget)
 {
-    auto texture = MakeTexture(8, 8, [](int, int) { return 0xFFFFFFFFu; });
-    LockedRect rect;
-    void* data = nullptr;
-    std::shared_ptr<RasterTexture> tex;
-    std::shared_ptr<RasterBuffer> buffer;
-    struct Case
+    // A spent budget refuses the default pool, never the managed one.
+    RasterControl& control = *system->Control();
+    control.SetTextureBudget(control.UsedMemory());
+    const uint64_t used = control.UsedMemory();
+    const uint64_t managedBefore = control.ManagedMemory();
+    std::vector<std::shared_ptr<RasterTexture>> live;
+    for (int i = 0; i < 40; ++i)
     {
-        const char* name;
-        std::function<Result()> run;
-    };
-    const std::vector<Case> cases = {
-        {"unlock without lock", [&] { return texture->UnlockRect(0); }},
-        {"lock level 1", [&] { return texture->LockRect(1, rect, 0); }},
-        {"buffer unlock without lock", [&] { return vertices->Unlock(); }},
-        {"buffer lock past the end", [&] { return vertices->Lock(4096 * 28 - 10, 28, &data, 0); }},
-        {"buffer lock offset past the end", [&] { return vertices->Lock(4096 * 28 + 1, 0, &data, 0); }},
-        {"texture above the caps",
-         [&] { return device->CreateTexture(8192, 8, 1, 0, Format::A8R8G8B8, Pool::Managed, tex); }},
-        {"texture of size 0",
-         [&] { return device->CreateTexture(0, 8, 1, 0, Format::A8R8G8B8, Pool::Managed, tex); }},
-        {"texture with mip levels",
-         [&] { return device->CreateTexture(8, 8, 3, 0, Format::A8R8G8B8, Pool::Managed, tex); }},
-        {"managed render target",
-         [&] {
-             return device->CreateTexture(8, 8, 1, Value::UsageRenderTarget, Format::A8R8G8B8, Pool::Managed,
-                                          tex);
-         }},
-        {"index buffer of 32-bit indices",
-         [&] { return device->CreateIndexBuffer(64, 0, Format::A8R8G8B8, Pool::Default, buffer); }},
-        {"empty vertex buffer", [&] { return device->CreateVertexBuffer(0, 0, 0, Pool::Default, buffer); }},
-        {"second begin scene", [&] { return device->BeginScene(); }},
-        {"unknown compare", [&] { return device->SetRenderState(RenderState::ZFunc, 99); }},
-        {"unknown blend factor", [&] { return device->SetRenderState(RenderState::SrcBlend, 3); }},
-        {"alpha reference above 255", [&] { return device->SetRenderState(RenderState::AlphaRef, 256); }},
-        {"culling", [&] { return device->SetRenderState(RenderState::CullMode, 3); }},
-        {"wrap addressing", [&] { return device->SetSamplerState(0, SamplerState::AddressU, 1); }},
-        {"sampler 1",
-         [&] { return device->SetSamplerState(1, SamplerState::MagFilter, Value::FilterPoint); }},
-        {"stage 1 enabled",
-         [&] { return device->SetTextureStageState(1, StageState::ColorOp, Value::OpModulate); }},
-        {"unknown stage argument", [&] { return device->SetTextureStageState(0, StageState::ColorArg1, 7); }},
-        {"stage 8", [&] { return device->SetTexture(8, texture); }},
-        {"other vertex format", [&] { return device->SetFVF(0x42); }},
-        {"stride below the vertex", [&] { return device->SetStreamSource(0, vertices, 0, 16); }},
-        {"depth surface as target",
-         [&]
-         {
-             std::shared_ptr<RasterSurface> depth;
-             device->GetDepthStencilSurface(depth);
-             return device->SetRenderTarget(0, depth);
-         }},
-        {"clear depth out of range", [&] { return device->Clear(Value::ClearZBuffer, 0, 2.0f); }},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(c.run(), Result::InvalidCall) << c.name;
+        std::shared_ptr<RasterTexture> texture;
+        ASSERT_EQ(device->CreateTexture(256, 256, 1, 0, Format::A8R8G8B8, Pool::Managed, texture),
+                  Result::Ok)
+            << "texture " << i;
+        live.push_back(std::move(texture));
+    }
+    EXPECT_EQ(control.UsedMemory(), used);
+    EXPECT_EQ(control.ManagedMemory(), managedBefore + 40ull * 256 * 256 * 4);
+    EXPECT_EQ(device->GetAvailableTextureMem(), 0u) << "managed storage does not show as free memory";
+    live.clear();
+    EXPECT_EQ(control.ManagedMemory(), managedBefore) << "freed storage is no longer counted";
 
-    // Nested locks.
-    ASSERT_EQ(texture->LockRect(0, rect, 0), Result::Ok);
-    EXPECT_EQ(texture->LockRect(0, rect, 0), Result::InvalidCall);
-    EXPECT_EQ(rect.bits, nullptr);
-    EXPECT_EQ(texture->UnlockRect(0), Result::Ok);
-    ASSERT_EQ(vertices->Lock(0, 0, &data, 0), Result::Ok);
-    EXPECT_EQ(vertices->Lock(0, 28, &data, 0), Result::InvalidCall);
-    // Drawing from a locked buffer is refused.
-    EXPECT_EQ(device->DrawIndexedPrimitive(PrimitiveType::TriangleList, 0, 0, 4, 0, 2), Result::InvalidCall);
-    vertices->Unlock();
-}
-
-TEST_F(RasterDeviceTest, BadDrawsDrawNothing)
-{
-    const Picture before = Frame();
-    DrawQuads(Quad(0, 0, 4, 4, 0xFFFFFFFF)); // fills the buffers with one quad's indices 0-3
-    device->Clear(Value::ClearTarget, 0xFF203040, 1.0f);
-    struct Case
-    {
-        const char* name;
-        PrimitiveType type;
-        int32_t base;
-        uint32_t minVertex, count, start, primitives;
-    };
-    const Case cases[] = {
-        {"index below the declared range", PrimitiveType::TriangleList, 0, 1, 3, 0, 2},
-        {"index above the declared range", PrimitiveType::TriangleList, 0, 0, 3, 0, 2},
-        {"base vertex past the buffer", PrimitiveType::TriangleList, 4094, 0, 4, 0, 2},
-        {"negative base vertex", PrimitiveType::TriangleList, -1, 0, 4, 0, 2},
-        {"indices past the index buffer", PrimitiveType::TriangleList, 0, 0, 4, 6142, 2},
-        {"no primitives", PrimitiveType::TriangleList, 0, 0, 4, 0, 0},
-        {"unknown primitive type", PrimitiveType(5), 0, 0, 4, 0, 2},
-        {"huge primitive count", PrimitiveType::TriangleList, 0, 0, 4, 0, 0x7FFFFFFF},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(device->DrawIndexedPrimitive(c.type, c.base, c.minVertex, c.count, c.start, c.primitives),
-                  Result::InvalidCall)
-            << c.name;
-    EXPECT_EQ(Frame().pixels, before.pixels);
-    // A depth test against a depth surface smaller than the target.
-    std::shared_ptr<RasterSurface> small;
-    ASSERT_EQ(device->CreateDepthStencilSurface(16, 16, Format::D16, true, small), Result::Ok);
-    ASSERT_EQ(device->SetDepthStencilSurface(small), Result::Ok);
-    device->SetRenderState(RenderState::ZEnable, 1);
-    EXPECT_EQ(device->DrawIndexedPrimitive(PrimitiveType::TriangleList, 0, 0, 4, 0, 2), Result::InvalidCall);
-    device->SetRenderState(RenderState::ZEnable, 0);
-    EXPECT_EQ(device->DrawIndexedPrimitive(PrimitiveType::TriangleList, 0, 0, 4, 0, 2), Result::Ok);
-    device->Clear(Value::ClearTarget, 0xFF203040, 1.0f);
-    // Outside a scene.
-    ASSERT_EQ(device->EndScene(), Result::Ok);
-    EXPECT_EQ(device->EndScene(), Result::InvalidCall);
-    EXPECT_EQ(device->DrawIndexedPrimitive(PrimitiveType::TriangleList, 0, 0, 4, 0, 2), Result::InvalidCall);
-    EXPECT_EQ(Frame().pixels, before.pixels);
-}
-
-TEST_F(RasterDeviceTest, NonFiniteAndHugeCoordinates)
-{
-    Material(3, false);
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float inf = std::numeric_limits<float>::infinity();
-    const Picture before = Frame();
-    // Triangles with a position that is not a number are dropped.
-    ASSERT_EQ(DrawQuads({Vertex(nan, 10, 0xFFFFFFFF, 0, 0), Vertex(100, 10, 0xFFFFFFFF, 0, 0),
-                         Vertex(100, 100, 0xFFFFFFFF, 0, 0), Vertex(inf, 100, 0xFFFFFFFF, 0, 0)}),
+    control.SetTextureBudget(RasterControl::DefaultTextureBudget);
+    std::shared_ptr<RasterTexture> target;
+    ASSERT_EQ(device->CreateTexture(64, 64, 1, Value::UsageRenderTarget, Format::A8R8G8B8, Pool::Default,
+                                    target),
               Result::Ok);
-    ASSERT_EQ(DrawLines({Vertex(nan, nan, 0xFFFFFFFF, 0, 0), Vertex(10, 10, 0xFFFFFFFF, 0, 0)}), Result::Ok);
-    EXPECT_EQ(Frame().pixels, before.pixels);
-    // A huge triangle is clipped, not wrapped: it covers the whole target exactly once.
-    const float big = 3e30f;
-    ASSERT_EQ(DrawQuads({Vertex(-big, -big, 0xFF00FF00, nan, inf), Vertex(3 * big, -big, 0xFF00FF00, 0, 0),
-                         Vertex(-big, 3 * big, 0xFF00FF00, 0, 0), Vertex(-big, 3 * big, 0xFF00FF00, 0, 0)}),
-              Result::Ok);
-    for (uint32_t p : Frame().pixels)
-        ASSERT_EQ(p, 0xFF00FF00u);
-    // A quad reaching far off the target on every side, textured with wild coordinates.
-    auto texture = MakeTexture(
-        16, 16, [](int x, int y) { return 0xFF000000u | uint32_t(x * 16) << 8 | uint32_t(y * 16); });
-    device->SetTexture(0, texture);
-    Material(1, true, true);
-    ASSERT_EQ(
-        DrawQuads({Vertex(-1e7f, 5e6f, 0xFFFFFFFF, -1e20f, 1e20f),
-                   Vertex(2e7f, 5e6f, 0xFFFFFFFF, 1e20f, 1e20f),
-                   Vertex(3e5f, -4e8f, 0xFFFFFFFF, 1e20f, -1e20f), Vertex(-3e9f, -2e6f, 0xFFFFFFFF, nan, 0)}),
-        Result::Ok);
-    Material(3, false);
-    ASSERT_EQ(DrawLines({Vertex(-1e9f, 60, 0xFFFF0000, 0, 0), Vertex(1e9f, 60, 0xFFFF0000, 0, 0)}),
-              Result::Ok);
-    EXPECT_EQ(Pixel(0, 60) & 0x00FFFFFF, 0xFF0000u);
-    EXPECT_EQ(Pixel(Width - 1, 60) & 0x00FFFFFF, 0xFF0000u);
-}
-
-TEST_F(RasterDeviceTest, AdaptersCapsAndFormats)
-{
-    AdapterInfo square;
-    square.caps.textureCaps = Value::TextureCapsSquareOnly;
-    square.caps.maxTextureWidth = square.caps.maxTextureHeight = 512;
-    square.hasHal = false;
-    square.hasReference = true;
-    square.argbTextures = false;
-    square.monitor = 2;
-    square.identifier.deviceIdentifier[0] = 7;
-    SystemOptions options;
-    options.adapters = {AdapterInfo(), square};
-    RasterSystem two(options);
-    EXPECT_EQ(two.GetAdapterCount(), 2u);
-    EXPECT_EQ(two.GetAdapterMonitor(1), 2u);
-    EXPECT_EQ(two.GetAdapterMonitor(2), 0u);
-    DeviceCaps caps;
-    EXPECT_EQ(two.GetDeviceCaps(1, DeviceType::Hal, caps), Result::NotAvailable);
-    ASSERT_EQ(two.GetDeviceCaps(1, DeviceType::Reference, caps), Result::Ok);
-    EXPECT_EQ(caps.deviceType, DeviceType::Reference);
-    EXPECT_EQ(caps.adapterOrdinal, 1u);
-    EXPECT_EQ(two.GetDeviceCaps(2, DeviceType::Hal, caps), Result::InvalidCall);
-    EXPECT_EQ(two.CheckDeviceFormat(0, DeviceType::Hal, Format::X8R8G8B8, 0, ResourceType::Texture,
-                                    Format::A8R8G8B8),
-              Result::Ok);
-    EXPECT_EQ(two.CheckDeviceFormat(1, DeviceType::Reference, Format::X8R8G8B8, 0, ResourceType::Texture,
-                                    Format::A8R8G8B8),
-              Result::NotAvailable);
-    EXPECT_EQ(two.CheckDeviceFormat(1, DeviceType::Reference, Format::R5G6B5, 0, ResourceType::Texture,
-                                    Format::R5G6B5),
-              Result::Ok);
-    AdapterIdentifier id;
-    ASSERT_EQ(two.GetAdapterIdentifier(1, 0, id), Result::Ok);
-    EXPECT_EQ(id.deviceIdentifier[0], 7);
-    DisplayMode mode;
-    ASSERT_EQ(two.GetAdapterDisplayMode(0, mode), Result::Ok);
-    EXPECT_EQ(mode.width, 1024u);
-
-    PresentParams params;
-    params.backBufferWidth = 64;
-    params.backBufferHeight = 32;
-    params.backBufferFormat = Format::R5G6B5;
-    std::unique_ptr<RasterDevice> squareDevice;
-    ASSERT_EQ(two.CreateDevice(1, DeviceType::Reference, nullptr, Value::CreateSoftwareVertexProcessing,
-                               params, squareDevice),
-              Result::Ok);
-    std::shared_ptr<RasterTexture> texture;
-    EXPECT_EQ(squareDevice->CreateTexture(64, 32, 1, 0, Format::A8R8G8B8, Pool::Managed, texture),
-              Result::InvalidCall);
-    EXPECT_EQ(squareDevice->CreateTexture(1024, 1024, 1, 0, Format::A8R8G8B8, Pool::Managed, texture),
-              Result::InvalidCall);
-    EXPECT_EQ(squareDevice->CreateTexture(512, 512, 1, 0, Format::A8R8G8B8, Pool::Managed, texture),
-              Result::Ok);
-    // Creation refuses what the device cannot do.
-    std::unique_ptr<RasterDevice> refused;
-    EXPECT_EQ(
-        two.CreateDevice(1, DeviceType::Hal, nullptr, Value::CreateSoftwareVertexProcessing, params, refused),
-        Result::NotAvailable);
-    EXPECT_EQ(two.CreateDevice(0, DeviceType::Hal, nullptr, 0, params, refused), Result::InvalidCall);
-    params.backBufferWidth = 100000;
-    EXPECT_EQ(
-        two.CreateDevice(0, DeviceType::Hal, nullptr, Value::CreateSoftwareVertexProcessing, params, refused),
-        Result::InvalidCall);
-    params.backBufferWidth = 0;
-    EXPECT_EQ(
-        two.CreateDevice(0, DeviceType::Hal, nullptr, Value::CreateSoftwareVertexProcessing, params, refused),
-        Result::InvalidCall);
-    EXPECT_EQ(refused, nullptr);
+    EXPECT_EQ(control.UsedMemory(), used + 64 * 64 * 4) << "render targets are charged";
+    EXPECT_EQ(control.ManagedMemory(), managedBefore);
 }
 
 TEST_F(RasterDeviceTest, ResetMakesNewBuffersAndDefaultStates)
@@ -454,6 +276,124 @@ TEST_F(RasterDeviceTest, ResetMakesNewBuffersAndDefaultStates)
     EXPECT_EQ(presenter.FrameCount(), 1u);
     EXPECT_EQ(presenter.LastFrame().size(), 320u * 200);
     EXPECT_EQ(presenter.LastFrame()[0], 0xFF112233u);
+}
+
+TEST_F(RasterDeviceTest, PresentIntervalChoosesVsync)
+{
+    auto& presenter = static_cast<NullPresenter&>(device->Presenter());
+    EXPECT_TRUE(presenter.IsVsync()) << "interval one waits for the retrace";
+    struct Case
+    {
+        uint32_t interval;
+        bool vsync;
+    } cases[] = {
+        {Value::PresentIntervalImmediate, false},
+        {Value::PresentIntervalDefault, true},
+        {Value::PresentIntervalOne, true},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.interval);
+        PresentParams params = device->GetPresentParams();
+        params.presentationInterval = c.interval;
+        ASSERT_EQ(device->Reset(params), Result::Ok);
+        EXPECT_EQ(presenter.IsVsync(), c.vsync);
+    }
+}
+
+TEST_F(RasterDeviceTest, LostPresenterLosesTheDeviceUntilReset)
+{
+    auto& presenter = static_cast<NullPresenter&>(device->Presenter());
+    ASSERT_EQ(device->EndScene(), Result::Ok);
+    ASSERT_EQ(device->Present(), Result::Ok);
+    presenter.Lose();
+    EXPECT_EQ(device->Present(), Result::DeviceLost);
+    EXPECT_EQ(presenter.FrameCount(), 1u) << "nothing is shown while lost";
+    EXPECT_EQ(device->TestCooperativeLevel(), Result::DeviceNotReset);
+    EXPECT_EQ(device->TestCooperativeLevel(), Result::DeviceNotReset) << "until a reset";
+    PresentParams params = device->GetPresentParams();
+    ASSERT_EQ(device->Reset(params), Result::Ok);
+    EXPECT_EQ(device->TestCooperativeLevel(), Result::Ok);
+    EXPECT_EQ(device->Present(), Result::Ok);
+    EXPECT_EQ(presenter.FrameCount(), 2u);
+}
+
+TEST(RasterSystemTest, DesktopCapKeepsTheAspectRatio)
+{
+    struct Case
+    {
+        uint32_t width, height;
+        uint32_t cappedWidth, cappedHeight;
+    } cases[] = {
+        {1920, 1080, 1920, 1080}, {1280, 1024, 1280, 1024}, {1024, 768, 1024, 768},
+        {2560, 1440, 1920, 1080}, {3840, 2160, 1920, 1080}, // 16:9
+        {2560, 1600, 1728, 1080}, {1920, 1200, 1728, 1080}, // 16:10
+        {2048, 1536, 1440, 1080}, {1600, 1200, 1440, 1080}, // 4:3
+        {2560, 2048, 1350, 1080},                           // 5:4
+        {3440, 1440, 1920, 804},  {5120, 1440, 1920, 540},  // ultra-wide: the width limits
+        {1080, 1920, 608, 1080},                            // portrait
+        {2000, 1000, 1920, 960},  {0, 0, 0, 0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
+        uint32_t w = c.width, h = c.height;
+        RasterSystem::CapDesktopSize(w, h);
+        EXPECT_EQ(w, c.cappedWidth);
+        EXPECT_EQ(h, c.cappedHeight);
+        if (c.height == 0)
+            continue;
+        EXPECT_LE(w, RasterSystem::DesktopWidthCap);
+        EXPECT_LE(h, RasterSystem::DesktopHeightCap);
+        // The game's widescreen test (ratio at least 1.5) sees the same desktop.
+        EXPECT_EQ(float(w) / float(h) >= 1.5f, float(c.width) / float(c.height) >= 1.5f);
+    }
+}
+
+TEST(FullScreenModeWatchTest, ModeChangesUnderAFullScreenWindow)
+{
+    using Look = FullScreenModeWatch::Look;
+    const Look desktop{2560, 1440, 60, 1, 2560, 1440};
+    auto with = [&](auto change)
+    {
+        Look look = desktop;
+        change(look);
+        return look;
+    };
+    struct Case
+    {
+        const char* name;
+        Look start;
+        std::vector<Look> looks;
+        bool changed; // after the last look
+    } cases[] = {
+        {"nothing changed", desktop, {desktop, desktop}, false},
+        {"other desktop size", desktop, {with([](Look& l) { l.modeWidth = 1920, l.modeHeight = 1080; })}, true},
+        {"other refresh rate", desktop, {with([](Look& l) { l.refreshRate = 75; })}, true},
+        {"other format", desktop, {with([](Look& l) { l.format = 2; })}, true},
+        {"window shrank under an unchanged mode", desktop,
+         {with([](Look& l) { l.windowWidth = 1920, l.windowHeight = 1080; })}, true},
+        {"window on its way to full screen", with([](Look& l) { l.windowWidth = 800, l.windowHeight = 600; }),
+         {with([](Look& l) { l.windowWidth = 1200, l.windowHeight = 900; }), desktop}, false},
+        {"window covered the desktop, then not", with([](Look& l) { l.windowWidth = 800, l.windowHeight = 600; }),
+         {desktop, with([](Look& l) { l.windowWidth = 1920, l.windowHeight = 1080; })}, true},
+        {"window that never covers the mode (scaled)",
+         with([](Look& l) { l.windowWidth = 1280, l.windowHeight = 720; }),
+         {with([](Look& l) { l.windowWidth = 1280, l.windowHeight = 720; })}, false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        FullScreenModeWatch watch;
+        EXPECT_FALSE(watch.Changed(c.start)) << "not watching before full screen";
+        watch.Start(c.start);
+        bool changed = false;
+        for (const Look& look : c.looks)
+            changed = watch.Changed(look);
+        EXPECT_EQ(changed, c.changed);
+        watch.Stop();
+        EXPECT_FALSE(watch.Changed(with([](Look& l) { l.modeWidth = 640; }))) << "windowed";
+    }
 }
 
 TEST(RasterSystemTest, AdaptersOfTheDisplays)
@@ -510,13 +450,123 @@ TEST(RasterPresenterTest, SdlWindowShowsFrames)
     SDL_DestroyWindow(window);
     // Without a window the presenter makes and owns one.
     SdlPresenter own(nullptr, "raster");
-    ASSERT_TRUE(own.Configure(32, 16, true));
+    ASSERT_TRUE(own.Configure(32, 16, true, false));
     ASSERT_NE(own.Window(), nullptr);
     std::vector<uint32_t> frame(32 * 16, 0xFF0000FF);
     EXPECT_EQ(own.Show(frame.data(), 32, 16), Result::Ok);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     SDL_ResetHint(SDL_HINT_VIDEODRIVER);
     SDL_ResetHint(SDL_HINT_RENDER_DRIVER);
+}
+
+// The dummy video driver and SDL's software renderer: real windows and renderers without a display.
+class SdlPresenterTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
+        SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+        ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+        presenter = std::make_unique<SdlPresenter>(nullptr, "presenter");
+        frame.assign(32 * 16, 0xFF0000FF);
+    }
+
+    void TearDown() override
+    {
+        presenter.reset();
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+        SDL_ResetHint(SDL_HINT_RENDER_DRIVER);
+    }
+
+    static void Push(uint32_t type, uint8_t windowEvent = 0, uint32_t windowId = 0)
+    {
+        SDL_Event event{};
+        event.type = type;
+        event.window.event = windowEvent;
+        event.window.windowID = windowId;
+        SDL_PushEvent(&event);
+    }
+
+    bool RendererHasVsync()
+    {
+        SDL_RendererInfo info{};
+        SDL_Renderer* renderer = SDL_GetRenderer(presenter->Window());
+        return renderer && SDL_GetRendererInfo(renderer, &info) == 0 && (info.flags & SDL_RENDERER_PRESENTVSYNC);
+    }
+
+    Result Show() { return presenter->Show(frame.data(), 32, 16); }
+
+    std::unique_ptr<SdlPresenter> presenter;
+    std::vector<uint32_t> frame;
+};
+
+TEST_F(SdlPresenterTest, RendererFollowsTheVsyncOfTheInterval)
+{
+    ASSERT_TRUE(presenter->Configure(32, 16, true, true));
+    EXPECT_TRUE(RendererHasVsync()) << "made with vsync";
+    ASSERT_TRUE(presenter->Configure(32, 16, true, false));
+    EXPECT_FALSE(RendererHasVsync());
+    ASSERT_TRUE(presenter->Configure(32, 16, false, true));
+    EXPECT_TRUE(RendererHasVsync()) << "switched on at a reset";
+    EXPECT_EQ(Show(), Result::Ok);
+}
+
+TEST_F(SdlPresenterTest, RendererResetsLoseThePresenterUntilConfigured)
+{
+    for (uint32_t type : {uint32_t(SDL_RENDER_TARGETS_RESET), uint32_t(SDL_RENDER_DEVICE_RESET)})
+    {
+        SCOPED_TRACE(type);
+        ASSERT_TRUE(presenter->Configure(32, 16, true, true));
+        EXPECT_EQ(Show(), Result::Ok);
+        EXPECT_FALSE(presenter->IsLost());
+        Push(type);
+        EXPECT_TRUE(presenter->IsLost());
+        EXPECT_EQ(Show(), Result::DeviceLost);
+        EXPECT_TRUE(presenter->IsLost()) << "showing does not mend it";
+        ASSERT_TRUE(presenter->Configure(32, 16, true, true));
+        EXPECT_FALSE(presenter->IsLost());
+        EXPECT_EQ(Show(), Result::Ok);
+        EXPECT_TRUE(RendererHasVsync());
+    }
+}
+
+TEST_F(SdlPresenterTest, DisplayNewsWithoutAModeChangeKeepsThePresenter)
+{
+    ASSERT_TRUE(presenter->Configure(32, 16, false, true));
+    const uint32_t id = SDL_GetWindowID(presenter->Window());
+    Push(SDL_DISPLAYEVENT);
+    Push(SDL_WINDOWEVENT, SDL_WINDOWEVENT_SIZE_CHANGED, id);
+    EXPECT_FALSE(presenter->IsLost());
+    EXPECT_EQ(Show(), Result::Ok);
+    ASSERT_TRUE(presenter->Configure(32, 16, true, true));
+    Push(SDL_WINDOWEVENT, SDL_WINDOWEVENT_SIZE_CHANGED, id);
+    EXPECT_FALSE(presenter->IsLost()) << "a window's size is its own business";
+}
+
+TEST_F(SdlPresenterTest, DeviceOverALostPresenterIsResetAndShowsAgain)
+{
+    SystemOptions options;
+    options.adapters = {AdapterInfo()};
+    RasterSystem system(options);
+    SDL_Window* window = SDL_CreateWindow("raster", 0, 0, 64, 48, SDL_WINDOW_HIDDEN);
+    ASSERT_NE(window, nullptr) << SDL_GetError();
+    PresentParams params;
+    params.deviceWindow = window;
+    std::unique_ptr<RasterDevice> device;
+    ASSERT_EQ(system.CreateDevice(0, DeviceType::Hal, window, Value::CreateHardwareVertexProcessing, params,
+                                  device),
+              Result::Ok);
+    EXPECT_EQ(device->Present(), Result::Ok);
+    Push(SDL_RENDER_DEVICE_RESET);
+    EXPECT_EQ(device->Present(), Result::DeviceLost);
+    EXPECT_EQ(device->TestCooperativeLevel(), Result::DeviceNotReset);
+    ASSERT_EQ(device->Reset(params), Result::Ok);
+    EXPECT_EQ(device->TestCooperativeLevel(), Result::Ok);
+    EXPECT_EQ(device->Present(), Result::Ok);
+    device.reset();
+    SDL_DestroyWindow(window);
 }
 
 } // namespace
