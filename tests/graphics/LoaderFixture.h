@@ -465,8 +465,8 @@ inline Bytes EncodeJp2(const Picture& picture, Jp2Options options = {})
         parameters[c].prec = 8;
     }
     const bool grey = options.components <= 2;
-    opj_image_t* image = opj_image_create(uint32_t(options.components), parameters,
-                                          grey ? OPJ_CLRSPC_GRAY : OPJ_CLRSPC_SRGB);
+    opj_image_t* image =
+        opj_image_create(uint32_t(options.components), parameters, grey ? OPJ_CLRSPC_GRAY : OPJ_CLRSPC_SRGB);
     image->x1 = picture.width;
     image->y1 = picture.height;
     if (options.components == 2 || options.components == 4)

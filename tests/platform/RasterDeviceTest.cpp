@@ -182,25 +182,25 @@ TEST_F(RasterDeviceTest, TextureBudget)
     const uint32_t before = device->GetAvailableTextureMem();
     EXPECT_EQ(before, 512u * 512 * 4);
     std::shared_ptr<RasterTexture> big, small;
-    ASSERT_EQ(device->CreateTexture(512, 256, 1, Value::UsageRenderTarget, Format::A8R8G8B8, Pool::Default,
-                                    big),
-              Result::Ok);
+    ASSERT_EQ(
+        device->CreateTexture(512, 256, 1, Value::UsageRenderTarget, Format::A8R8G8B8, Pool::Default, big),
+        Result::Ok);
     EXPECT_EQ(device->GetAvailableTextureMem(), 512u * 256 * 4);
-    ASSERT_EQ(device->CreateTexture(512, 256, 1, Value::UsageRenderTarget, Format::A8R8G8B8, Pool::Default,
-                                    small),
-              Result::Ok);
+    ASSERT_EQ(
+        device->CreateTexture(512, 256, 1, Value::UsageRenderTarget, Format::A8R8G8B8, Pool::Default, small),
+        Result::Ok);
     EXPECT_EQ(device->GetAvailableTextureMem(), 0u);
     std::shared_ptr<RasterTexture> refused;
-    EXPECT_EQ(device->CreateTexture(1, 1, 1, Value::UsageRenderTarget, Format::A8R8G8B8, Pool::Default,
-                                    refused),
-              Result::OutOfVideoMemory);
+    EXPECT_EQ(
+        device->CreateTexture(1, 1, 1, Value::UsageRenderTarget, Format::A8R8G8B8, Pool::Default, refused),
+        Result::OutOfVideoMemory);
     EXPECT_EQ(refused, nullptr);
     std::shared_ptr<RasterSurface> depth;
     EXPECT_EQ(device->CreateDepthStencilSurface(16, 16, Format::D16, true, depth), Result::OutOfVideoMemory);
     std::shared_ptr<RasterBuffer> buffer;
-    EXPECT_EQ(device->CreateVertexBuffer(28, Value::UsageDynamic, Value::VertexFormatSprite, Pool::Default,
-                                         buffer),
-              Result::OutOfVideoMemory);
+    EXPECT_EQ(
+        device->CreateVertexBuffer(28, Value::UsageDynamic, Value::VertexFormatSprite, Pool::Default, buffer),
+        Result::OutOfVideoMemory);
     // A texture that is still referenced through its surface keeps its memory.
     std::shared_ptr<RasterSurface> level;
     ASSERT_EQ(big->GetSurfaceLevel(0, level), Result::Ok);
@@ -221,8 +221,7 @@ TEST_F(RasterDeviceTest, ManagedTexturesStayOutsideTheBudget)
     for (int i = 0; i < 40; ++i)
     {
         std::shared_ptr<RasterTexture> texture;
-        ASSERT_EQ(device->CreateTexture(256, 256, 1, 0, Format::A8R8G8B8, Pool::Managed, texture),
-                  Result::Ok)
+        ASSERT_EQ(device->CreateTexture(256, 256, 1, 0, Format::A8R8G8B8, Pool::Managed, texture), Result::Ok)
             << "texture " << i;
         live.push_back(std::move(texture));
     }
@@ -234,9 +233,9 @@ TEST_F(RasterDeviceTest, ManagedTexturesStayOutsideTheBudget)
 
     control.SetTextureBudget(RasterControl::DefaultTextureBudget);
     std::shared_ptr<RasterTexture> target;
-    ASSERT_EQ(device->CreateTexture(64, 64, 1, Value::UsageRenderTarget, Format::A8R8G8B8, Pool::Default,
-                                    target),
-              Result::Ok);
+    ASSERT_EQ(
+        device->CreateTexture(64, 64, 1, Value::UsageRenderTarget, Format::A8R8G8B8, Pool::Default, target),
+        Result::Ok);
     EXPECT_EQ(control.UsedMemory(), used + 64 * 64 * 4) << "render targets are charged";
     EXPECT_EQ(control.ManagedMemory(), managedBefore);
 }
@@ -325,14 +324,26 @@ TEST(RasterSystemTest, DesktopCapKeepsTheAspectRatio)
         uint32_t width, height;
         uint32_t cappedWidth, cappedHeight;
     } cases[] = {
-        {1920, 1080, 1920, 1080}, {1280, 1024, 1280, 1024}, {1024, 768, 1024, 768},
-        {2560, 1440, 1920, 1080}, {3840, 2160, 1920, 1080}, // 16:9
-        {2560, 1600, 1728, 1080}, {1920, 1200, 1728, 1080}, // 16:10
-        {2048, 1536, 1440, 1080}, {1600, 1200, 1440, 1080}, // 4:3
-        {2560, 2048, 1350, 1080},                           // 5:4
-        {3440, 1440, 1920, 804},  {5120, 1440, 1920, 540},  // ultra-wide: the width limits
-        {1080, 1920, 608, 1080},                            // portrait
-        {2000, 1000, 1920, 960},  {0, 0, 0, 0},
+        // Within the cap: unchanged.
+        {1920, 1080, 1920, 1080},
+        {1280, 1024, 1280, 1024},
+        {1024, 768, 1024, 768},
+        // 16:9
+        {2560, 1440, 1920, 1080},
+        {3840, 2160, 1920, 1080},
+        // 16:10, 4:3, 5:4: the height limits.
+        {2560, 1600, 1728, 1080},
+        {1920, 1200, 1728, 1080},
+        {2048, 1536, 1440, 1080},
+        {1600, 1200, 1440, 1080},
+        {2560, 2048, 1350, 1080},
+        // Ultra-wide: the width limits.
+        {3440, 1440, 1920, 804},
+        {5120, 1440, 1920, 540},
+        {2000, 1000, 1920, 960},
+        // Portrait, and no size at all.
+        {1080, 1920, 608, 1080},
+        {0, 0, 0, 0},
     };
     for (const Case& c : cases)
     {
@@ -354,12 +365,20 @@ TEST(FullScreenModeWatchTest, ModeChangesUnderAFullScreenWindow)
 {
     using Look = FullScreenModeWatch::Look;
     const Look desktop{2560, 1440, 60, 1, 2560, 1440};
-    auto with = [&](auto change)
+    auto window = [&](int width, int height)
     {
         Look look = desktop;
-        change(look);
+        look.windowWidth = width;
+        look.windowHeight = height;
         return look;
     };
+    Look smallerMode = desktop;
+    smallerMode.modeWidth = 1920;
+    smallerMode.modeHeight = 1080;
+    Look fasterMode = desktop;
+    fasterMode.refreshRate = 75;
+    Look otherFormat = desktop;
+    otherFormat.format = 2;
     struct Case
     {
         const char* name;
@@ -368,18 +387,13 @@ TEST(FullScreenModeWatchTest, ModeChangesUnderAFullScreenWindow)
         bool changed; // after the last look
     } cases[] = {
         {"nothing changed", desktop, {desktop, desktop}, false},
-        {"other desktop size", desktop, {with([](Look& l) { l.modeWidth = 1920, l.modeHeight = 1080; })}, true},
-        {"other refresh rate", desktop, {with([](Look& l) { l.refreshRate = 75; })}, true},
-        {"other format", desktop, {with([](Look& l) { l.format = 2; })}, true},
-        {"window shrank under an unchanged mode", desktop,
-         {with([](Look& l) { l.windowWidth = 1920, l.windowHeight = 1080; })}, true},
-        {"window on its way to full screen", with([](Look& l) { l.windowWidth = 800, l.windowHeight = 600; }),
-         {with([](Look& l) { l.windowWidth = 1200, l.windowHeight = 900; }), desktop}, false},
-        {"window covered the desktop, then not", with([](Look& l) { l.windowWidth = 800, l.windowHeight = 600; }),
-         {desktop, with([](Look& l) { l.windowWidth = 1920, l.windowHeight = 1080; })}, true},
-        {"window that never covers the mode (scaled)",
-         with([](Look& l) { l.windowWidth = 1280, l.windowHeight = 720; }),
-         {with([](Look& l) { l.windowWidth = 1280, l.windowHeight = 720; })}, false},
+        {"other desktop size", desktop, {smallerMode}, true},
+        {"other refresh rate", desktop, {fasterMode}, true},
+        {"other format", desktop, {otherFormat}, true},
+        {"window shrank under an unchanged mode", desktop, {window(1920, 1080)}, true},
+        {"window on its way to full screen", window(800, 600), {window(1200, 900), desktop}, false},
+        {"window covered the desktop, then not", window(800, 600), {desktop, window(1920, 1080)}, true},
+        {"window that never covers the mode (scaled)", window(1280, 720), {window(1280, 720)}, false},
     };
     for (const Case& c : cases)
     {
@@ -392,7 +406,7 @@ TEST(FullScreenModeWatchTest, ModeChangesUnderAFullScreenWindow)
             changed = watch.Changed(look);
         EXPECT_EQ(changed, c.changed);
         watch.Stop();
-        EXPECT_FALSE(watch.Changed(with([](Look& l) { l.modeWidth = 640; }))) << "windowed";
+        EXPECT_FALSE(watch.Changed(smallerMode)) << "windowed";
     }
 }
 
@@ -493,7 +507,8 @@ protected:
     {
         SDL_RendererInfo info{};
         SDL_Renderer* renderer = SDL_GetRenderer(presenter->Window());
-        return renderer && SDL_GetRendererInfo(renderer, &info) == 0 && (info.flags & SDL_RENDERER_PRESENTVSYNC);
+        return renderer && SDL_GetRendererInfo(renderer, &info) == 0 &&
+               (info.flags & SDL_RENDERER_PRESENTVSYNC);
     }
 
     Result Show() { return presenter->Show(frame.data(), 32, 16); }

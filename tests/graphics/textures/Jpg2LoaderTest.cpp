@@ -79,14 +79,10 @@ TEST_F(Jpg2LoaderTest, FormatsAndChannels)
         Jp2Options options;
         uint32_t width, height;
     } cases[] = {
-        {"JP2 RGB", {3, true}, 13, 9},
-        {"JP2 RGBA", {4, true}, 13, 9},
-        {"JP2 grey", {1, true}, 8, 8},
-        {"JP2 grey and alpha", {2, true}, 11, 7},
-        {"codestream RGB", {3, false}, 33, 17},
-        {"codestream RGBA", {4, false}, 5, 3},
-        {"codestream grey", {1, false}, 16, 16},
-        {"codestream grey and alpha", {2, false}, 9, 12},
+        {"JP2 RGB", {3, true}, 13, 9},           {"JP2 RGBA", {4, true}, 13, 9},
+        {"JP2 grey", {1, true}, 8, 8},           {"JP2 grey and alpha", {2, true}, 11, 7},
+        {"codestream RGB", {3, false}, 33, 17},  {"codestream RGBA", {4, false}, 5, 3},
+        {"codestream grey", {1, false}, 16, 16}, {"codestream grey and alpha", {2, false}, 9, 12},
     };
     for (const Case& c : cases)
     {
@@ -155,7 +151,8 @@ TEST_F(Jpg2LoaderTest, FilesCutShortLoadWhatDecodes)
     const Bytes whole = EncodeJp2(picture, {3, true});
     const Bytes stream = EncodeJp2(picture, {3, false});
     const size_t firstTile = FirstTileAt(stream);
-    auto cut = [](const Bytes& file, size_t keep) { return Bytes(file.begin(), file.begin() + ptrdiff_t(keep)); };
+    auto cut = [](const Bytes& file, size_t keep)
+    { return Bytes(file.begin(), file.begin() + ptrdiff_t(keep)); };
     struct Case
     {
         std::string what;
