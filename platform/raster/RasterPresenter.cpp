@@ -184,6 +184,14 @@ bool SdlPresenter::IsLost()
 
 bool SdlPresenter::Configure(uint32_t w, uint32_t h, bool windowed, bool waitForRetrace)
 {
+    // Until it is configured again the device stays lost, so that its reset is tried again.
+    const bool configured = Prepare(w, h, windowed, waitForRetrace);
+    lost = !configured;
+    return configured;
+}
+
+bool SdlPresenter::Prepare(uint32_t w, uint32_t h, bool windowed, bool waitForRetrace)
+{
     if (w == 0 || h == 0)
         return false;
     if (!videoStarted)
@@ -198,7 +206,6 @@ bool SdlPresenter::Configure(uint32_t w, uint32_t h, bool windowed, bool waitFor
         SDL_AddEventWatch(&SdlPresenter::WatchEvent, this);
         watching = true;
     }
-    lost = false;
     displayToCheck = false;
     if (rendererReset.exchange(false) && renderer)
     {

@@ -115,6 +115,7 @@ public:
 
 private:
     static int WatchEvent(void* presenter, SDL_Event* event);
+    bool Prepare(uint32_t width, uint32_t height, bool windowed, bool vsync);
     void DropTexture();
     FullScreenModeWatch::Look LookAtDisplay() const;
 

@@ -540,6 +540,8 @@ TEST_F(SdlPresenterTest, RendererResetsLoseThePresenterUntilConfigured)
         EXPECT_TRUE(presenter->IsLost());
         EXPECT_EQ(Show(), Result::DeviceLost);
         EXPECT_TRUE(presenter->IsLost()) << "showing does not mend it";
+        EXPECT_FALSE(presenter->Configure(0, 0, true, true));
+        EXPECT_TRUE(presenter->IsLost()) << "nor does a failed configuration";
         ASSERT_TRUE(presenter->Configure(32, 16, true, true));
         EXPECT_FALSE(presenter->IsLost());
         EXPECT_EQ(Show(), Result::Ok);
