@@ -240,6 +240,225 @@ TEST_F(RasterDeviceTest, ManagedTexturesStayOutsideTheBudget)
     EXPECT_EQ(control.ManagedMemory(), managedBefore);
 }
 
+TEST_F(RasterDeviceTest, BadCallsAreRefused)
+{
+    auto texture = MakeTexture(8, 8, [](int, int) { return 0xFFFFFFFFu; });
+    LockedRect rect;
+    void* data = nullptr;
+    std::shared_ptr<RasterTexture> tex;
+    std::shared_ptr<RasterBuffer> buffer;
+    struct Case
+    {
+        const char* name;
+        std::function<Result()> run;
+    };
+    const std::vector<Case> cases = {
+        {"unlock without lock", [&] { return texture->UnlockRect(0); }},
+        {"lock level 1", [&] { return texture->LockRect(1, rect, 0); }},
+        {"buffer unlock without lock", [&] { return vertices->Unlock(); }},
+        {"buffer lock past the end", [&] { return vertices->Lock(4096 * 28 - 10, 28, &data, 0); }},
+        {"buffer lock offset past the end", [&] { return vertices->Lock(4096 * 28 + 1, 0, &data, 0); }},
+        {"texture above the caps",
+         [&] { return device->CreateTexture(8192, 8, 1, 0, Format::A8R8G8B8, Pool::Managed, tex); }},
+        {"texture of size 0",
+         [&] { return device->CreateTexture(0, 8, 1, 0, Format::A8R8G8B8, Pool::Managed, tex); }},
+        {"texture with mip levels",
+         [&] { return device->CreateTexture(8, 8, 3, 0, Format::A8R8G8B8, Pool::Managed, tex); }},
+        {"managed render target",
+         [&] {
+             return device->CreateTexture(8, 8, 1, Value::UsageRenderTarget, Format::A8R8G8B8, Pool::Managed,
+                                          tex);
+         }},
+        {"index buffer of 32-bit indices",
+         [&] { return device->CreateIndexBuffer(64, 0, Format::A8R8G8B8, Pool::Default, buffer); }},
+        {"empty vertex buffer", [&] { return device->CreateVertexBuffer(0, 0, 0, Pool::Default, buffer); }},
+        {"second begin scene", [&] { return device->BeginScene(); }},
+        {"unknown compare", [&] { return device->SetRenderState(RenderState::ZFunc, 99); }},
+        {"unknown blend factor", [&] { return device->SetRenderState(RenderState::SrcBlend, 3); }},
+        {"alpha reference above 255", [&] { return device->SetRenderState(RenderState::AlphaRef, 256); }},
+        {"culling", [&] { return device->SetRenderState(RenderState::CullMode, 3); }},
+        {"wrap addressing", [&] { return device->SetSamplerState(0, SamplerState::AddressU, 1); }},
+        {"sampler 1",
+         [&] { return device->SetSamplerState(1, SamplerState::MagFilter, Value::FilterPoint); }},
+        {"stage 1 enabled",
+         [&] { return device->SetTextureStageState(1, StageState::ColorOp, Value::OpModulate); }},
+        {"unknown stage argument", [&] { return device->SetTextureStageState(0, StageState::ColorArg1, 7); }},
+        {"stage 8", [&] { return device->SetTexture(8, texture); }},
+        {"other vertex format", [&] { return device->SetFVF(0x42); }},
+        {"stride below the vertex", [&] { return device->SetStreamSource(0, vertices, 0, 16); }},
+        {"depth surface as target",
+         [&]
+         {
+             std::shared_ptr<RasterSurface> depth;
+             device->GetDepthStencilSurface(depth);
+             return device->SetRenderTarget(0, depth);
+         }},
+        {"clear depth out of range", [&] { return device->Clear(Value::ClearZBuffer, 0, 2.0f); }},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.run(), Result::InvalidCall) << c.name;
+
+    // Nested locks.
+    ASSERT_EQ(texture->LockRect(0, rect, 0), Result::Ok);
+    EXPECT_EQ(texture->LockRect(0, rect, 0), Result::InvalidCall);
+    EXPECT_EQ(rect.bits, nullptr);
+    EXPECT_EQ(texture->UnlockRect(0), Result::Ok);
+    ASSERT_EQ(vertices->Lock(0, 0, &data, 0), Result::Ok);
+    EXPECT_EQ(vertices->Lock(0, 28, &data, 0), Result::InvalidCall);
+    // Drawing from a locked buffer is refused.
+    EXPECT_EQ(device->DrawIndexedPrimitive(PrimitiveType::TriangleList, 0, 0, 4, 0, 2), Result::InvalidCall);
+    vertices->Unlock();
+}
+
+TEST_F(RasterDeviceTest, BadDrawsDrawNothing)
+{
+    const Picture before = Frame();
+    DrawQuads(Quad(0, 0, 4, 4, 0xFFFFFFFF)); // fills the buffers with one quad's indices 0-3
+    device->Clear(Value::ClearTarget, 0xFF203040, 1.0f);
+    struct Case
+    {
+        const char* name;
+        PrimitiveType type;
+        int32_t base;
+        uint32_t minVertex, count, start, primitives;
+    };
+    const Case cases[] = {
+        {"index below the declared range", PrimitiveType::TriangleList, 0, 1, 3, 0, 2},
+        {"index above the declared range", PrimitiveType::TriangleList, 0, 0, 3, 0, 2},
+        {"base vertex past the buffer", PrimitiveType::TriangleList, 4094, 0, 4, 0, 2},
+        {"negative base vertex", PrimitiveType::TriangleList, -1, 0, 4, 0, 2},
+        {"indices past the index buffer", PrimitiveType::TriangleList, 0, 0, 4, 6142, 2},
+        {"no primitives", PrimitiveType::TriangleList, 0, 0, 4, 0, 0},
+        {"unknown primitive type", PrimitiveType(5), 0, 0, 4, 0, 2},
+        {"huge primitive count", PrimitiveType::TriangleList, 0, 0, 4, 0, 0x7FFFFFFF},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(device->DrawIndexedPrimitive(c.type, c.base, c.minVertex, c.count, c.start, c.primitives),
+                  Result::InvalidCall)
+            << c.name;
+    EXPECT_EQ(Frame().pixels, before.pixels);
+    // A depth test against a depth surface smaller than the target.
+    std::shared_ptr<RasterSurface> small;
+    ASSERT_EQ(device->CreateDepthStencilSurface(16, 16, Format::D16, true, small), Result::Ok);
+    ASSERT_EQ(device->SetDepthStencilSurface(small), Result::Ok);
+    device->SetRenderState(RenderState::ZEnable, 1);
+    EXPECT_EQ(device->DrawIndexedPrimitive(PrimitiveType::TriangleList, 0, 0, 4, 0, 2), Result::InvalidCall);
+    device->SetRenderState(RenderState::ZEnable, 0);
+    EXPECT_EQ(device->DrawIndexedPrimitive(PrimitiveType::TriangleList, 0, 0, 4, 0, 2), Result::Ok);
+    device->Clear(Value::ClearTarget, 0xFF203040, 1.0f);
+    // Outside a scene.
+    ASSERT_EQ(device->EndScene(), Result::Ok);
+    EXPECT_EQ(device->EndScene(), Result::InvalidCall);
+    EXPECT_EQ(device->DrawIndexedPrimitive(PrimitiveType::TriangleList, 0, 0, 4, 0, 2), Result::InvalidCall);
+    EXPECT_EQ(Frame().pixels, before.pixels);
+}
+
+TEST_F(RasterDeviceTest, NonFiniteAndHugeCoordinates)
+{
+    Material(3, false);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const Picture before = Frame();
+    // Triangles with a position that is not a number are dropped.
+    ASSERT_EQ(DrawQuads({Vertex(nan, 10, 0xFFFFFFFF, 0, 0), Vertex(100, 10, 0xFFFFFFFF, 0, 0),
+                         Vertex(100, 100, 0xFFFFFFFF, 0, 0), Vertex(inf, 100, 0xFFFFFFFF, 0, 0)}),
+              Result::Ok);
+    ASSERT_EQ(DrawLines({Vertex(nan, nan, 0xFFFFFFFF, 0, 0), Vertex(10, 10, 0xFFFFFFFF, 0, 0)}), Result::Ok);
+    EXPECT_EQ(Frame().pixels, before.pixels);
+    // A huge triangle is clipped, not wrapped: it covers the whole target exactly once.
+    const float big = 3e30f;
+    ASSERT_EQ(DrawQuads({Vertex(-big, -big, 0xFF00FF00, nan, inf), Vertex(3 * big, -big, 0xFF00FF00, 0, 0),
+                         Vertex(-big, 3 * big, 0xFF00FF00, 0, 0), Vertex(-big, 3 * big, 0xFF00FF00, 0, 0)}),
+              Result::Ok);
+    for (uint32_t p : Frame().pixels)
+        ASSERT_EQ(p, 0xFF00FF00u);
+    // A quad reaching far off the target on every side, textured with wild coordinates.
+    auto texture = MakeTexture(
+        16, 16, [](int x, int y) { return 0xFF000000u | uint32_t(x * 16) << 8 | uint32_t(y * 16); });
+    device->SetTexture(0, texture);
+    Material(1, true, true);
+    ASSERT_EQ(
+        DrawQuads({Vertex(-1e7f, 5e6f, 0xFFFFFFFF, -1e20f, 1e20f),
+                   Vertex(2e7f, 5e6f, 0xFFFFFFFF, 1e20f, 1e20f),
+                   Vertex(3e5f, -4e8f, 0xFFFFFFFF, 1e20f, -1e20f), Vertex(-3e9f, -2e6f, 0xFFFFFFFF, nan, 0)}),
+        Result::Ok);
+    Material(3, false);
+    ASSERT_EQ(DrawLines({Vertex(-1e9f, 60, 0xFFFF0000, 0, 0), Vertex(1e9f, 60, 0xFFFF0000, 0, 0)}),
+              Result::Ok);
+    EXPECT_EQ(Pixel(0, 60) & 0x00FFFFFF, 0xFF0000u);
+    EXPECT_EQ(Pixel(Width - 1, 60) & 0x00FFFFFF, 0xFF0000u);
+}
+
+TEST_F(RasterDeviceTest, AdaptersCapsAndFormats)
+{
+    AdapterInfo square;
+    square.caps.textureCaps = Value::TextureCapsSquareOnly;
+    square.caps.maxTextureWidth = square.caps.maxTextureHeight = 512;
+    square.hasHal = false;
+    square.hasReference = true;
+    square.argbTextures = false;
+    square.monitor = 2;
+    square.identifier.deviceIdentifier[0] = 7;
+    SystemOptions options;
+    options.adapters = {AdapterInfo(), square};
+    RasterSystem two(options);
+    EXPECT_EQ(two.GetAdapterCount(), 2u);
+    EXPECT_EQ(two.GetAdapterMonitor(1), 2u);
+    EXPECT_EQ(two.GetAdapterMonitor(2), 0u);
+    DeviceCaps caps;
+    EXPECT_EQ(two.GetDeviceCaps(1, DeviceType::Hal, caps), Result::NotAvailable);
+    ASSERT_EQ(two.GetDeviceCaps(1, DeviceType::Reference, caps), Result::Ok);
+    EXPECT_EQ(caps.deviceType, DeviceType::Reference);
+    EXPECT_EQ(caps.adapterOrdinal, 1u);
+    EXPECT_EQ(two.GetDeviceCaps(2, DeviceType::Hal, caps), Result::InvalidCall);
+    EXPECT_EQ(two.CheckDeviceFormat(0, DeviceType::Hal, Format::X8R8G8B8, 0, ResourceType::Texture,
+                                    Format::A8R8G8B8),
+              Result::Ok);
+    EXPECT_EQ(two.CheckDeviceFormat(1, DeviceType::Reference, Format::X8R8G8B8, 0, ResourceType::Texture,
+                                    Format::A8R8G8B8),
+              Result::NotAvailable);
+    EXPECT_EQ(two.CheckDeviceFormat(1, DeviceType::Reference, Format::R5G6B5, 0, ResourceType::Texture,
+                                    Format::R5G6B5),
+              Result::Ok);
+    AdapterIdentifier id;
+    ASSERT_EQ(two.GetAdapterIdentifier(1, 0, id), Result::Ok);
+    EXPECT_EQ(id.deviceIdentifier[0], 7);
+    DisplayMode mode;
+    ASSERT_EQ(two.GetAdapterDisplayMode(0, mode), Result::Ok);
+    EXPECT_EQ(mode.width, 1024u);
+
+    PresentParams params;
+    params.backBufferWidth = 64;
+    params.backBufferHeight = 32;
+    params.backBufferFormat = Format::R5G6B5;
+    std::unique_ptr<RasterDevice> squareDevice;
+    ASSERT_EQ(two.CreateDevice(1, DeviceType::Reference, nullptr, Value::CreateSoftwareVertexProcessing,
+                               params, squareDevice),
+              Result::Ok);
+    std::shared_ptr<RasterTexture> texture;
+    EXPECT_EQ(squareDevice->CreateTexture(64, 32, 1, 0, Format::A8R8G8B8, Pool::Managed, texture),
+              Result::InvalidCall);
+    EXPECT_EQ(squareDevice->CreateTexture(1024, 1024, 1, 0, Format::A8R8G8B8, Pool::Managed, texture),
+              Result::InvalidCall);
+    EXPECT_EQ(squareDevice->CreateTexture(512, 512, 1, 0, Format::A8R8G8B8, Pool::Managed, texture),
+              Result::Ok);
+    // Creation refuses what the device cannot do.
+    std::unique_ptr<RasterDevice> refused;
+    EXPECT_EQ(
+        two.CreateDevice(1, DeviceType::Hal, nullptr, Value::CreateSoftwareVertexProcessing, params, refused),
+        Result::NotAvailable);
+    EXPECT_EQ(two.CreateDevice(0, DeviceType::Hal, nullptr, 0, params, refused), Result::InvalidCall);
+    params.backBufferWidth = 100000;
+    EXPECT_EQ(
+        two.CreateDevice(0, DeviceType::Hal, nullptr, Value::CreateSoftwareVertexProcessing, params, refused),
+        Result::InvalidCall);
+    params.backBufferWidth = 0;
+    EXPECT_EQ(
+        two.CreateDevice(0, DeviceType::Hal, nullptr, Value::CreateSoftwareVertexProcessing, params, refused),
+        Result::InvalidCall);
+    EXPECT_EQ(refused, nullptr);
+}
+
 TEST_F(RasterDeviceTest, ResetMakesNewBuffersAndDefaultStates)
 {
     device->SetRenderState(RenderState::AlphaRef, 77);
