@@ -24,6 +24,8 @@ std::atomic<int> pendingSignal{0};
 std::atomic<int> firstSignal{0};
 std::atomic<bool> finished{false};
 std::atomic<bool> installed{false};
+// The signals taken over; one ignored when the program started stays ignored.
+bool caught[3] = {};
 sem_t wake;
 uint32_t deadlineMs = 0;
 
@@ -50,8 +52,9 @@ void setDisposition(void (*handler)(int))
     // system calls cut short by a close request.
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
-    for (int signalNumber : closeSignals)
-        sigaction(signalNumber, &action, nullptr);
+    for (size_t i = 0; i < 3; ++i)
+        if (caught[i])
+            sigaction(closeSignals[i], &action, nullptr);
 }
 
 [[noreturn]] void endBy(int signalNumber)
@@ -134,6 +137,15 @@ bool InstallCloseSignals(uint32_t deadlineMilliseconds)
     if (!watchdog.Start(&watch))
         return false;
     watchdog.Detach();
+    // A program started with a signal ignored (nohup, a background job of a
+    // shell) keeps it ignored, as its starter asked.
+    for (size_t i = 0; i < 3; ++i)
+    {
+        struct sigaction current
+        {
+        };
+        caught[i] = sigaction(closeSignals[i], nullptr, &current) == 0 && current.sa_handler != SIG_IGN;
+    }
     setDisposition(&onCloseSignal);
     return true;
 }

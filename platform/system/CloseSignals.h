@@ -1,6 +1,7 @@
 // The signals by which the system asks a program to close: SIGTERM (kill, a
 // logout, a service manager), SIGINT (Ctrl+C in the terminal) and SIGHUP (the
-// terminal went away). The handler only records the request; the main loop
+// terminal went away); one that the program was started with ignored (nohup)
+// stays ignored. The handler only records the request; the main loop
 // takes it (TakeCloseSignal) and closes the way a close of the window does,
 // so the settings are written and the single-instance socket removed.
 //

@@ -25,12 +25,18 @@ using Clock = std::chrono::steady_clock;
 
 // Runs the body in a forked child, which ends with the body's answer, and
 // waits for it with a deadline. The wait status, or -1 when the child was
-// still running at the deadline (it is then killed).
+// still running at the deadline (it is then killed). The child starts with
+// the close signals at their default, as a program started from a desktop
+// does, whatever the test runner ignores.
 int runChild(const std::function<int()>& body)
 {
     const pid_t child = fork();
     if (child == 0)
+    {
+        for (int signalNumber : {SIGTERM, SIGINT, SIGHUP})
+            std::signal(signalNumber, SIG_DFL);
         _exit(body());
+    }
     if (child < 0)
         return -1;
     const auto deadline = Clock::now() + std::chrono::seconds(10);
@@ -78,6 +84,27 @@ TEST(CloseSignals, EachSignalIsKeptForTheMainLoopInsteadOfEndingTheProcess)
                 code += 10;
             }
             Platform::CloseFinished();
+            return 0;
+        });
+    EXPECT_TRUE(status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0) << describe(status);
+}
+
+TEST(CloseSignals, ASignalTheProgramWasStartedWithIgnoredStaysIgnored)
+{
+    const int status = runChild(
+        []
+        {
+            std::signal(SIGHUP, SIG_IGN);
+            if (!Platform::InstallCloseSignals(60000))
+                return 1;
+            raise(SIGHUP);
+            if (Platform::TakeCloseSignal() != 0)
+                return 2;
+            raise(SIGTERM);
+            if (Platform::TakeCloseSignal() != SIGTERM)
+                return 3;
+            Platform::CloseFinished();
+            raise(SIGHUP);
             return 0;
         });
     EXPECT_TRUE(status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0) << describe(status);
