@@ -13,6 +13,7 @@
 #include "engine/core/base/ResourceManager.h"
 #include "engine/core/files/SettingsStore.h"
 #include "engine/core/text/StringTable.h"
+#include "engine/core/text/TextConversion.h"
 #include "engine/core/text/TextHelpers.h"
 #include "engine/core/time/TimeManager.h"
 #include "engine/core/time/TimerList.h"
@@ -33,6 +34,7 @@
 
 #include "platform/raster/RasterSystem.h"
 #include "platform/system/Clock.h"
+#include "platform/system/CloseSignals.h"
 #include "platform/system/Paths.h"
 #include "platform/system/Session.h"
 #include "platform/system/SingleInstance.h"
@@ -142,6 +144,14 @@ private:
 
 constexpr uint32_t kCaptionCriticalError = 901;
 constexpr uint32_t kMessageTerminalSession = 903;
+constexpr uint32_t kMessageCannotStart = 907;
+
+// A close signal first closes the window as its close button does; a game
+// that has not let it go this long after is not asked again.
+constexpr int64_t kCloseSignalGraceMilliseconds = 500;
+// Whatever happens (a game that hangs), the process is gone within 2 seconds
+// of the signal; the close itself takes a few milliseconds.
+constexpr uint32_t kCloseSignalDeadlineMilliseconds = 1800;
 } // namespace
 
 EngineManager::EngineManager(EnginePlatform platformIn) : platform(std::move(platformIn))
@@ -158,6 +168,8 @@ EngineManager::EngineManager(EnginePlatform platformIn) : platform(std::move(pla
         platform.processSession = [] { return Platform::ProcessSessionId(); };
     if (!platform.activeConsoleSession)
         platform.activeConsoleSession = [] { return Platform::ActiveConsoleSessionId(); };
+    if (!platform.takeCloseSignal)
+        platform.takeCloseSignal = [] { return Platform::TakeCloseSignal(); };
     if (!platform.endProcess)
         platform.endProcess = [](int code)
         {
@@ -199,9 +211,27 @@ bool EngineManager::stepFails(StartupStep step) const
     return platform.failStep && platform.failStep(step);
 }
 
-bool EngineManager::fail()
+bool EngineManager::fail(const std::wstring& reason, bool box)
 {
+    // Before shutdown, while the logger still exists.
+    ReportProblem(LogEngine, __FILE__, __LINE__, L"start-up failed: " + reason);
     Shutdown();
+    if (!box || startupBoxShown)
+        return false;
+    // After shutdown, so that no full-screen window hides the box.
+    std::wstring text;
+    const std::wstring name = params.applicationName.empty() ? L"The program" : params.applicationName;
+    StringPrintfChecked(text, LoadResourceString(kMessageCannotStart), name, reason);
+    const std::wstring caption = LoadResourceString(kCaptionCriticalError);
+    if (platform.messageBox)
+        platform.messageBox(caption, text);
+    else if (Platform::CanShowMessageBoxes())
+    {
+        if (windows)
+            windows->ShowMessageBox(0, caption, text);
+        else
+            Platform::ShowSystemMessageBox(nullptr, caption, text);
+    }
     return false;
 }
 
@@ -328,6 +358,7 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
         deleteService(logger, L"Logger");
         const std::wstring caption = LoadResourceString(kCaptionCriticalError);
         const std::wstring text = LoadResourceString(kMessageTerminalSession);
+        ReportProblem(LogEngine, __FILE__, __LINE__, L"start-up failed: " + text);
         if (platform.messageBox)
             platform.messageBox(caption, text);
         else
@@ -341,6 +372,8 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     {
         std::set_new_handler(&outOfMemory);
         std::signal(SIGABRT, &abortSignal);
+        // A logout, kill or Ctrl+C closes the game the way its window does.
+        closeSignalsInstalled = Platform::InstallCloseSignals(kCloseSignalDeadlineMilliseconds);
     }
 
     // 6.
@@ -372,10 +405,7 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     stringTable = std::make_unique<StringTable>(StringTable::Numbered);
     traceEvent("create", L"StringTable");
     if (stepFails(StartupStep::StringTable) || !stringTable->Load())
-    {
-        logEngine(L"StringTable.xml has a broken entry");
-        return fail();
-    }
+        return fail(L"StringTable.xml has a broken entry");
 
     // 11.
     translations = std::make_unique<StringTable>(StringTable::Keyed);
@@ -386,18 +416,17 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     instanceMutex = std::make_unique<Platform::SingleInstance>();
     traceEvent("create", L"SingleInstance");
     if (stepFails(StartupStep::SingleInstance))
-        return fail();
+        return fail(L"the single-instance lock cannot be made");
     switch (instanceMutex->Acquire(lockName(applicationName), platform.instanceFolder))
     {
     case Platform::SingleInstance::Result::First:
         break;
     case Platform::SingleInstance::Result::Second:
-        // The running instance has been asked to raise its window.
-        logEngine(L"another instance is running");
-        return fail();
+        // The running instance has been asked to raise its window; that
+        // window is all the player needs to see.
+        return fail(L"another instance is running", false);
     case Platform::SingleInstance::Result::Failed:
-        logEngine(L"the single-instance lock cannot be made");
-        return fail();
+        return fail(L"the single-instance lock cannot be made");
     }
 
     // 13.
@@ -426,13 +455,13 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     luaManager = std::make_unique<LuaMgr>();
     traceEvent("create", L"LuaMgr");
     if (stepFails(StartupStep::LuaMgr) || !luaManager->Init())
-        return fail();
+        return fail(L"the script manager cannot start");
 
     // 17.
     userInterface = std::make_unique<UserInterface>(this, params.defaultLibrary);
     traceEvent("create", L"UserInterface");
     if (stepFails(StartupStep::UserInterface) || !userInterface->Init())
-        return fail();
+        return fail(L"the user interface cannot start");
     luaManager->RegisterConsoleCommands();
     logger->RegisterConsoleCommands(*userInterface->GetConsole());
     userInterface->screenWidth = int32_t(params.width);
@@ -444,16 +473,13 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
 
     // 19.
     if (!windows || !createWindow())
-    {
-        logEngine(L"the render window cannot be made");
-        return fail();
-    }
+        return fail(L"the render window cannot be made");
 
     // 20.
     frameClock = std::make_unique<FrameClock>(*platform.counter);
     traceEvent("create", L"FrameClock");
     if (stepFails(StartupStep::FrameClock) || !frameClock->Init())
-        return fail();
+        return fail(L"the frame clock cannot start");
     // Whole numbers with the base of their prefix, as every integer of the engine's files.
     if (const XmlNode* root = LoadXmlDocument(L"engine.xml"))
     {
@@ -484,6 +510,7 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     };
     services.showMessage = [this](const std::wstring& caption, const std::wstring& text)
     {
+        startupBoxShown = startupBoxShown || !started;
         if (platform.messageBox)
             platform.messageBox(caption, text);
         else
@@ -509,17 +536,16 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     if (stepFails(StartupStep::Device) ||
         !device->Init(deviceWindow.get(), systemPreferences.fullscreen != 0))
     {
-        logEngine(L"the graphics device cannot be made");
         // The device holds the window; it goes before shutdown deletes the window.
         device.reset();
-        return fail();
+        return fail(L"the graphics device cannot be made");
     }
 
     // 25.
     renderer = std::make_unique<Renderer>();
     traceEvent("create", L"Renderer");
     if (!renderer->Init(std::move(device), deviceWindow.get()) || stepFails(StartupStep::Renderer))
-        return fail();
+        return fail(L"the renderer cannot start");
     renderer->GetDevice()->SetClearParams(true, params.backgroundColour);
     windows->Show(window->GetHandle());
     active = 1;
@@ -553,7 +579,7 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     traceEvent("create", L"FMODManager");
     soundManager->SetEnabled(systemPreferences.audioEnabled != 0);
     if (stepFails(StartupStep::SoundManager) || !soundManager->Init(audioChannelCount))
-        return fail();
+        return fail(L"the sound system cannot start");
 
     // 28 to 32.
     timerService = std::make_unique<TimerService>();
@@ -593,19 +619,19 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
         const bool gameStarted = !stepFails(StartupStep::Game) && (!game || game->Initialize());
         inGameInitialize = 0;
         if (!gameStarted)
-        {
-            logEngine(L"the game did not start");
-            return fail();
-        }
+            return fail(L"the game did not start");
     }
 
     // 37.
     started = 1;
     ReportOptions(fullscreen != 0, renderer->GetDevice()->Is16Bit(), frameClock->GetScheduledSeconds());
 
-    // 38.
+    // 38. The player quit; nothing failed.
     if (quitDuringSplash)
-        return fail();
+    {
+        Shutdown();
+        return false;
+    }
     return true;
 }
 
@@ -633,6 +659,9 @@ void EngineManager::Run()
     quitRequested = 0;
     while (!quitRequested)
     {
+        checkCloseSignal();
+        if (quitRequested)
+            return;
         Platform::WindowMessage message;
         if (!windows->TakeMessage(message))
         {
@@ -644,6 +673,36 @@ void EngineManager::Run()
             return;
         windows->Dispatch(message);
     }
+}
+
+void EngineManager::checkCloseSignal()
+{
+    const int64_t now = platform.counter->Counter();
+    if (!closeSignalled)
+    {
+        const int signalNumber = platform.takeCloseSignal();
+        if (signalNumber == 0)
+            return;
+        closeSignalled = true;
+        closeSignalAt = now;
+        logEngine(StringPrintf(L"close signal %d: closing", signalNumber));
+        if (windowLives())
+            RequestClose();
+        else
+            quitRequested = 1;
+        return;
+    }
+    if (closeForced ||
+        (now - closeSignalAt) * 1000 < kCloseSignalGraceMilliseconds * platform.counter->Frequency())
+        return;
+    // The game kept the window open or never got to answer: the system
+    // wants the program gone, so it closes as an allowed close would.
+    closeForced = true;
+    logEngine(L"the game did not close in time after the close signal");
+    if (windowLives())
+        window->CloseWithoutAsking();
+    else
+        quitRequested = 1;
 }
 
 void EngineManager::Tick(bool full)
@@ -910,8 +969,12 @@ void EngineManager::Exit()
         systemPreferences.fullscreen = device && !device->IsWindowed() ? 1 : 0;
         systemPreferences.softwareDevice = 0;
         systemPreferences.autoDetectSoftware = 0;
+        // The game itself ended normally, so the exit code stays 0; the
+        // player still learns that the settings are lost and where.
         if (!SaveSystemPreferences(*settingsStore, systemPreferences))
-            logEngine(L"System.prefs cannot be written");
+            ReportProblem(LogEngine, __FILE__, __LINE__,
+                          L"System.prefs cannot be saved in " +
+                              Utf8ToWString(SettingsFileIo::ToSystemPath(settingsStore->localFolder)));
     }
     {
         IGIL* device = GetDevice();
@@ -967,6 +1030,9 @@ void EngineManager::Shutdown()
     deleteService(tickLock, L"TickLock");
     started = 0;
     active = 0;
+    // Everything a close signal asks for is done; a later one ends the process at once.
+    if (closeSignalsInstalled)
+        Platform::CloseFinished();
 }
 
 bool EngineManager::LoadLibraries(const std::wstring& groupName, const std::wstring& folder,

@@ -118,8 +118,12 @@ struct EnginePlatform
     std::function<void(const std::wstring& caption, const std::wstring& text)> messageBox;
     // Ends the process at once with a code; null: _exit.
     std::function<void(int code)> endProcess;
-    // Installs the out-of-memory, abort and crash handlers of the process.
+    // Installs the out-of-memory, abort and crash handlers of the process,
+    // and takes SIGTERM, SIGINT and SIGHUP as close requests.
     bool processHandlers = true;
+    // The close signal that arrived since the last call (0: none); null: the
+    // process's own (Platform::TakeCloseSignal).
+    std::function<int()> takeCloseSignal;
     // Observation: "create" or "delete" with the service's name.
     std::function<void(const char* what, const std::wstring& service)> trace;
     // Makes a start-up step fail as its service would (tests).
@@ -138,7 +142,9 @@ public:
     static EngineManager* Get();
 
     bool Initialize(const STarnGameInitParams& params, ITarnGame* game);
-    // Pumps messages and ticks until the quit message or a quit request.
+    // Pumps messages and ticks until the quit message or a quit request. A
+    // close signal closes the window as its close button does; when the game
+    // has not let it close shortly after, it closes without asking.
     void Run();
     // One tick; full is clear for the splash screens (no game update, game timers or screens).
     void Tick(bool full);
@@ -192,7 +198,11 @@ public:
     FrameClock* GetFrameClock() const { return frameClock.get(); }
 
 private:
-    bool fail();
+    // Shuts down and says why on standard error and, where a display exists
+    // and nothing has been shown yet, in a box; the second instance of the
+    // program only says it on standard error.
+    bool fail(const std::wstring& reason, bool box = true);
+    void checkCloseSignal();
     bool stepFails(StartupStep step) const;
     void traceEvent(const char* what, const wchar_t* service) const;
     void setWorkingFolder();
@@ -251,6 +261,14 @@ private:
     uint32_t framesThisTick = 0;
     SystemPreferences systemPreferences;
     bool reportingModuleBound = false;
+    bool closeSignalsInstalled = false;
+    // A close signal was taken, when (counter ticks), and whether the window
+    // has since been closed without asking the game.
+    bool closeSignalled = false;
+    int64_t closeSignalAt = 0;
+    bool closeForced = false;
+    // A box was shown during start-up (the device's own); a failure adds none.
+    bool startupBoxShown = false;
     bool pausedLastTick = false;
 };
 

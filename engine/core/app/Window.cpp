@@ -3,9 +3,11 @@
 
 #include "engine/core/app/IWindowInput.h"
 #include "engine/core/app/IWindowOwner.h"
+#include "engine/core/diagnostics/Logger.h"
 #include "engine/core/files/ProtectedXmlFile.h"
 #include "engine/core/files/SettingsStore.h"
 #include "engine/core/text/StringFormat.h"
+#include "engine/core/text/TextConversion.h"
 #include "engine/core/text/TextHelpers.h"
 #include "engine/core/xml/XmlNode.h"
 #include "platform/window/VirtualKeys.h"
@@ -413,10 +415,15 @@ bool Window::onClose()
         return false;
     if (!engine_.CanClose())
         return true;
+    CloseWithoutAsking();
+    return true;
+}
+
+void Window::CloseWithoutAsking()
+{
     if (engine_.IsWindowed())
         savePlacement();
     system_.PostQuit(0);
-    return true;
 }
 
 void Window::savePlacement()
@@ -428,8 +435,12 @@ void Window::savePlacement()
     XmlNode root(L"Root");
     addNumber(root, L"WindowX", x);
     addNumber(root, L"WindowY", y);
-    // A placement that cannot be saved costs only the start position.
-    SaveProtectedXml(root, *store, kPlacementFile, SettingsStore::LocalData);
+    // A placement that cannot be saved costs only the start position, but
+    // the player is told why the window will not open where it was.
+    if (!SaveProtectedXml(root, *store, kPlacementFile, SettingsStore::LocalData))
+        ReportProblem(LogEngine, __FILE__, __LINE__,
+                      std::wstring(kPlacementFile) + L" cannot be saved in " +
+                          Utf8ToWString(SettingsFileIo::ToSystemPath(store->localFolder)));
 }
 
 void Window::onMouseDown(int button, uint32_t keyFlags)

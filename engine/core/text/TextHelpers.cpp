@@ -243,6 +243,7 @@ std::wstring LoadResourceString(uint32_t id)
         {906,
          L"We're sorry, but %s has encountered a critical error and must be shut down. If this persists, "
          L"please contact technical support. We apologize for the inconvenience this has caused."},
+        {907, L"%s cannot start because %s."},
     };
     for (const Entry& e : kStrings)
         if (e.id == id)

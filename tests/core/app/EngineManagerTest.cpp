@@ -22,6 +22,7 @@
 #include "platform/raster/RasterSystem.h"
 #include "platform/system/Clock.h"
 #include "platform/system/Paths.h"
+#include "platform/system/SingleInstance.h"
 #include "platform/window/ScriptedWindowSystem.h"
 #include "platform/window/VirtualKeys.h"
 
@@ -63,7 +64,11 @@ struct FakeGame : ITarnGame
         trace->push_back(L"game Initialize");
         return initializeResult;
     }
-    bool CanClose() override { return allowClose; }
+    bool CanClose() override
+    {
+        ++closeQuestions;
+        return allowClose;
+    }
     void OnActivate() override { ++activations; }
     void OnDeactivate() override { ++deactivations; }
     void Reserved(uintptr_t, uintptr_t) override {}
@@ -73,6 +78,7 @@ struct FakeGame : ITarnGame
     std::vector<std::wstring>* trace = nullptr;
     bool initializeResult = true;
     bool allowClose = true;
+    int closeQuestions = 0;
     int updates = 0;
     int activations = 0;
     int deactivations = 0;
@@ -161,9 +167,11 @@ public:
         return p;
     }
 
-    bool Start()
+    bool Start() { return Start(MakePlatform()); }
+
+    bool Start(EnginePlatform platform)
     {
-        engine = std::make_unique<EngineManager>(MakePlatform());
+        engine = std::make_unique<EngineManager>(std::move(platform));
         STarnGameInitParams params;
         params.applicationName = L"EngineTestGame";
         params.windowTitle = L"Engine Test";
@@ -879,6 +887,118 @@ TEST_F(EngineFixture, AStartUpThatFailsEarlySaysWhyOnTheRequestedTerminalOutput)
     unsetenv("PELLWOOD_LOG");
     EXPECT_FALSE(started);
     EXPECT_NE(said.find("StringTable.xml has a broken entry"), std::string::npos) << said;
+}
+
+// A close signal closes the window as its close button does (placement
+// saved, loop ended); a game that keeps the window open is asked once and,
+// half a second later, the window closes without it.
+TEST_F(EngineFixture, ACloseSignalClosesTheWindowAndDoesNotWaitForTheGameLong)
+{
+    struct Case
+    {
+        const char* name;
+        bool gameLetsGo;
+    };
+    const Case cases[] = {{"the game lets go", true}, {"the game holds on", false}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(PlacementFile());
+        int pendingSignal = 0;
+        EnginePlatform p = MakePlatform();
+        p.takeCloseSignal = [&]
+        {
+            const int taken = pendingSignal;
+            pendingSignal = 0;
+            return taken;
+        };
+        // Time passes while the loop waits.
+        p.sleep = [this](uint32_t ms) { counter.AdvanceMilliseconds(ms); };
+        ASSERT_TRUE(Start(std::move(p)));
+        Pump();
+        windows.SetClientPosition(engine->GetWindow()->GetHandle(), 300, 200);
+        game.allowClose = c.gameLetsGo;
+        game.closeQuestions = 0;
+
+        pendingSignal = SIGTERM;
+        const int64_t signalled = counter.Counter();
+        engine->Run();
+        const int64_t waitedMs = (counter.Counter() - signalled) * 1000 / kFrequency;
+        EXPECT_EQ(game.closeQuestions, 1);
+        if (c.gameLetsGo)
+            EXPECT_LT(waitedMs, 500);
+        else
+        {
+            EXPECT_GE(waitedMs, 500);
+            EXPECT_LT(waitedMs, 600);
+        }
+        EXPECT_TRUE(std::filesystem::exists(PlacementFile()));
+        engine->Exit();
+        EXPECT_TRUE(std::filesystem::exists(PlacementFile().parent_path() / "System.prefs"));
+        engine.reset();
+        game.allowClose = true;
+    }
+}
+
+// A start-up that fails says why on standard error, whatever log output was
+// asked for, and in a box; the box is left out for a second instance (its
+// first instance's window comes up instead) and when the device has shown
+// its own.
+TEST_F(EngineFixture, AFailedStartUpSaysWhyOnStandardErrorAndInABox)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void(EngineFixture&)> arrange;
+        const char* reason;
+        bool ownBox;
+        bool deviceBox = false; // box 902, shown by the device layer
+    };
+    std::unique_ptr<Platform::SingleInstance> firstInstance;
+    const Case cases[] = {
+        {"broken string table",
+         [](EngineFixture& f)
+         { writeFile(f.data / "input" / "StringTable.xml", "<T><Entry><Text>x</Text></Entry></T>"); },
+         "StringTable.xml has a broken entry", true},
+        {"script manager", [](EngineFixture& f) { f.failing = StartupStep::LuaMgr; },
+         "the script manager cannot start", true},
+        {"game refuses", [](EngineFixture& f) { f.game.initializeResult = false; }, "the game did not start",
+         true},
+        {"device with its own box", [](EngineFixture& f) { f.adapterUsable = false; },
+         "the graphics device cannot be made", false, true},
+        {"second instance",
+         [&](EngineFixture& f)
+         {
+             firstInstance = std::make_unique<Platform::SingleInstance>();
+             ASSERT_EQ(firstInstance->Acquire("Halcyra_EngineTestGame_Singleton", (f.temp.path / "run").string()),
+                       Platform::SingleInstance::Result::First);
+         },
+         "another instance is running", false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(data / "input" / "StringTable.xml");
+        failing.reset();
+        adapterUsable = true;
+        game.initializeResult = true;
+        firstInstance.reset();
+        boxes.clear();
+        c.arrange(*this);
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(Start());
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(std::string("start-up failed: ") + c.reason), std::string::npos) << said;
+        const std::wstring reason(c.reason, c.reason + std::strlen(c.reason));
+        const std::wstring ours = L"EngineTestGame cannot start because " + reason + L".";
+        std::vector<std::wstring> expected;
+        if (c.deviceBox)
+            expected.push_back(LoadResourceString(902));
+        if (c.ownBox)
+            expected.push_back(ours);
+        EXPECT_EQ(boxes, expected);
+        engine.reset();
+    }
 }
 
 // The process-wide handlers of a started engine, each in a child process:
