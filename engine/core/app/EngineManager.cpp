@@ -306,7 +306,10 @@ bool EngineManager::windowLives() const
 bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* gameIn)
 {
     // 1.
-    tickLock = std::make_unique<std::mutex>();
+    {
+        std::lock_guard<std::mutex> guard(tickLock);
+        tickLockOpen = true;
+    }
     traceEvent("create", L"TickLock");
     params = paramsIn;
 
@@ -332,7 +335,7 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
             platform.messageBox(caption, text);
         else
             Platform::ShowSystemMessageBox(nullptr, caption, text);
-        tickLock.reset();
+        closeTickLock();
         return false;
     }
 
@@ -681,7 +684,7 @@ void EngineManager::Tick(bool full)
     {
         std::vector<std::wstring> lines;
         {
-            std::lock_guard<std::mutex> guard(*tickLock);
+            std::lock_guard<std::mutex> guard(tickLock);
             lines.swap(pendingConsoleCommands);
         }
         Console* console = userInterface ? userInterface->GetConsole() : nullptr;
@@ -895,10 +898,19 @@ void EngineManager::PresentAgain()
 
 void EngineManager::QueueConsoleCommand(const std::wstring& line)
 {
-    if (!tickLock)
+    std::lock_guard<std::mutex> guard(tickLock);
+    if (!tickLockOpen)
         return;
-    std::lock_guard<std::mutex> guard(*tickLock);
     pendingConsoleCommands.push_back(line);
+}
+
+bool EngineManager::closeTickLock()
+{
+    std::lock_guard<std::mutex> guard(tickLock);
+    const bool wasOpen = tickLockOpen;
+    tickLockOpen = false;
+    pendingConsoleCommands.clear();
+    return wasOpen;
 }
 
 void EngineManager::Exit()
@@ -964,7 +976,8 @@ void EngineManager::Shutdown()
     game = nullptr;
     deleteService(logger, L"Logger");
     deleteService(instanceMutex, L"SingleInstance");
-    deleteService(tickLock, L"TickLock");
+    if (closeTickLock())
+        traceEvent("delete", L"TickLock");
     started = 0;
     active = 0;
 }

@@ -202,6 +202,9 @@ private:
     bool windowLives() const;
     void fatalBox(uint32_t textId, int exitCode);
     void pollRaiseRequests();
+    // Ends the tick lock's life: queued commands are dropped and no more are
+    // taken. True when it was open.
+    bool closeTickLock();
     template <class T> void deleteService(std::unique_ptr<T>& service, const wchar_t* name);
 
     EnginePlatform platform;
@@ -247,7 +250,11 @@ private:
     uint8_t quitRequested = 0;
     STarnGameInitParams params;
     std::vector<std::wstring> pendingConsoleCommands;
-    std::unique_ptr<std::mutex> tickLock;
+    // The tick lock lives as long as the engine, so that a thread queueing a
+    // command never meets a deleted lock; "open" stands for the lock's life
+    // between Initialize and Shutdown, and nothing is queued outside it.
+    std::mutex tickLock;
+    bool tickLockOpen = false;
     uint32_t framesThisTick = 0;
     SystemPreferences systemPreferences;
     bool reportingModuleBound = false;

@@ -30,6 +30,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -40,6 +41,7 @@
 #include <stdexcept>
 #include <sys/mman.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace
@@ -494,6 +496,46 @@ TEST_F(EngineFixture, AQueuedConsoleLineRunsOnTheNextTickEvenWithoutAFrame)
     EXPECT_EQ(game.updates, 0);
     engine->Tick(true);
     EXPECT_EQ(command.calls.size(), 2u) << "the queue is emptied";
+}
+
+TEST_F(EngineFixture, CommandsQueuedFromAnotherThreadAcrossShutdownAreSafe)
+{
+    // The queueing thread runs while the engine shuts down and starts again:
+    // the lock it takes must outlive every shutdown (the address sanitizer
+    // catches a lock used after it was deleted), and nothing queued while the
+    // engine is down runs afterwards.
+    STarnGameInitParams params;
+    params.applicationName = L"EngineTestGame";
+    params.width = 1024;
+    params.height = 768;
+    ASSERT_TRUE(Start());
+    std::atomic<bool> stop{false};
+    std::atomic<int> queued{0};
+    std::thread queuer(
+        [&]
+        {
+            while (!stop.load())
+            {
+                engine->QueueConsoleCommand(L"test.count x");
+                queued.fetch_add(1);
+            }
+        });
+    for (int round = 1; round <= 3; ++round)
+    {
+        while (queued.load() < round * 1000)
+        {
+        }
+        engine->Shutdown();
+        ASSERT_TRUE(engine->Initialize(params, &game));
+    }
+    stop.store(true);
+    queuer.join();
+    engine->Shutdown();
+    ASSERT_TRUE(engine->Initialize(params, &game));
+    CountingCommand command;
+    ASSERT_TRUE(engine->GetUserInterface()->GetConsole()->RegisterFunction(L"test.count", &command, 1));
+    engine->Tick(true);
+    EXPECT_TRUE(command.calls.empty()) << "lines queued before the last shutdown are dropped";
 }
 
 TEST_F(EngineFixture, DataOptionSetsTheWorkingFolder)
