@@ -1007,7 +1007,10 @@ bool EngineManager::LoadLibraries(const std::wstring& groupName, const std::wstr
     fileSystem->SelectSources(groupName);
     // 5.
     if (folder == L"input" && soundManager)
+    {
         soundManager->LoadAudioXml();
+        traceEvent("reload", L"AudioXml");
+    }
     bool result = false;
     // 6.
     UnloadXmlDocument(L"libraries.xml");

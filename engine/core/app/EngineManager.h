@@ -120,7 +120,7 @@ struct EnginePlatform
     std::function<void(int code)> endProcess;
     // Installs the out-of-memory, abort and crash handlers of the process.
     bool processHandlers = true;
-    // Observation: "create" or "delete" with the service's name.
+    // Observation: "create" or "delete" with the service's name; "reload" with what was read again.
     std::function<void(const char* what, const std::wstring& service)> trace;
     // Makes a start-up step fail as its service would (tests).
     std::function<bool(StartupStep step)> failStep;

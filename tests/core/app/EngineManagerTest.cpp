@@ -25,6 +25,7 @@
 #include "platform/window/ScriptedWindowSystem.h"
 #include "platform/window/VirtualKeys.h"
 
+#include "tests/core/FileTestSupport.h"
 #include "tests/core/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -578,6 +579,59 @@ TEST_F(EngineFixture, LibrariesOfAGroupAreLoadedFromItsOwnSources)
     EXPECT_TRUE(engine->LoadLibraries(L"empty", L"nothing", 1, true));
     // The selection is cleared again: the base group's files are found.
     EXPECT_TRUE(FileSystem::Get()->FileExists(L"engine.xml"));
+}
+
+TEST_F(EngineFixture, AGroupIsMountedOnceWithItsPackBeforeItsFolder)
+{
+    ASSERT_TRUE(Start());
+    const auto loaded = [this] { return engine->GetUserInterface()->GetDefaultLibrary()->GetLoadedFiles(); };
+    const auto list = [](const char* file) { return std::string("<L><library file=\"") + file + "\"/></L>"; };
+
+    // The pack of a group named with a dot is that very file; the group's
+    // pack is searched before its folder.
+    writeFile(data / "extra.pak",
+              FileTest::BuildZip({{"libraries.xml", list("packed.xml")}, {"packed.xml", "<Definitions/>"}}));
+    writeFile(data / "extra" / "libraries.xml", list("loose.xml"));
+    writeFile(data / "extra" / "loose.xml", "<Definitions/>");
+    EXPECT_TRUE(engine->LoadLibraries(L"extra.pak", L"extra", 0, false));
+    EXPECT_EQ(loaded(), std::vector<std::wstring>{L"packed.xml"});
+
+    // A second call for a group mounts nothing again: another folder given
+    // with the same group name is not looked at, and the libraries load twice.
+    writeFile(data / "first" / "libraries.xml", list("one.xml"));
+    writeFile(data / "first" / "one.xml", "<Definitions/>");
+    writeFile(data / "second" / "libraries.xml", list("two.xml"));
+    writeFile(data / "second" / "two.xml", "<Definitions/>");
+    EXPECT_TRUE(engine->LoadLibraries(L"group", L"first", 1, false));
+    EXPECT_TRUE(engine->LoadLibraries(L"group", L"second", 1, false));
+    EXPECT_EQ(loaded(), (std::vector<std::wstring>{L"packed.xml", L"one.xml", L"one.xml"}));
+    EXPECT_FALSE(FileSystem::Get()->FileExists(L"two.xml"));
+}
+
+TEST_F(EngineFixture, DuringAGroupsLoadOnlyItsOwnSourcesAreSearched)
+{
+    ASSERT_TRUE(Start());
+    // The file exists in the base group ("System": "data.dat" and "input\"),
+    // which a group's libraries must not reach.
+    writeFile(data / "input" / "base.xml", "<Definitions/>");
+    writeFile(data / "grp" / "libraries.xml", "<L><library file=\"base.xml\"/></L>");
+    EXPECT_FALSE(engine->LoadLibraries(L"grp", L"grp", 1, false));
+    EXPECT_TRUE(engine->GetUserInterface()->GetDefaultLibrary()->GetLoadedFiles().empty());
+    EXPECT_TRUE(FileSystem::Get()->FileExists(L"base.xml")) << "every source is searched again afterwards";
+}
+
+TEST_F(EngineFixture, OnlyTheBaseGroupReloadsTheAudioDefinitions)
+{
+    ASSERT_TRUE(Start());
+    writeFile(data / "input" / "libraries.xml", "<L/>");
+    writeFile(data / "fx" / "libraries.xml", "<L/>");
+    trace.clear();
+    EXPECT_TRUE(engine->LoadLibraries(L"fx", L"fx", 1, false));
+    EXPECT_TRUE(Events(L"reload").empty());
+    EXPECT_TRUE(engine->LoadLibraries(L"data", L"input", 0, true));
+    EXPECT_TRUE(Events(L"reload").empty()) << "mounting only loads nothing";
+    EXPECT_TRUE(engine->LoadLibraries(L"data", L"input", 0, false));
+    EXPECT_EQ(Events(L"reload"), std::vector<std::wstring>{L"AudioXml"});
 }
 
 TEST_F(EngineFixture, ASecondInstanceEndsAndTheFirstRaisesItsWindow)
