@@ -149,6 +149,7 @@ private:
     SDL_Cursor* arrow_ = nullptr;
     CursorHandle nextCursor_ = ArrowCursor + 1;
     CursorHandle currentCursor_ = ArrowCursor;
+    bool cursorShown_ = false; // currentCursor_ has been given to SDL
 };
 
 SdlWindowSystem::~SdlWindowSystem()
@@ -549,6 +550,10 @@ void SdlWindowSystem::DestroyCursor(CursorHandle cursor)
 
 bool SdlWindowSystem::SetCursor(CursorHandle cursor)
 {
+    // The window sets its cursor at every move of the pointer; only a change
+    // goes to the display server.
+    if (cursor == currentCursor_ && cursorShown_)
+        return true;
     SDL_Cursor* sdlCursor = nullptr;
     if (cursor == ArrowCursor)
     {
@@ -566,6 +571,7 @@ bool SdlWindowSystem::SetCursor(CursorHandle cursor)
     if (sdlCursor != nullptr)
         SDL_SetCursor(sdlCursor);
     currentCursor_ = cursor;
+    cursorShown_ = sdlCursor != nullptr;
     return true;
 }
 

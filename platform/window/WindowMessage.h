@@ -27,6 +27,9 @@ enum class MessageKind : std::uint8_t
     ButtonUp,      // button, x, y, keyFlags
     MouseWheel,    // wheelDelta (120 a notch, positive away from the user), x, y, keyFlags
     MouseLeave,    // the pointer left the window after a leave notice was requested
+    SetCursor,     // the pointer moved over the client area while no window holds the mouse
+    ExitSizeMove,  // the window has been moved (the move is told once it has happened)
+    SessionChange, // sessionChange: the process's session was locked, unlocked, left or returned to
     KeyDown,       // key, repeat, altDown
     KeyUp,         // key, altDown
     SystemKeyDown, // key, repeat, altDown: a key with Alt held, F10, or Alt itself
@@ -40,6 +43,17 @@ enum class SizeKind : std::uint8_t
     Restored = 0,
     Minimised = 1,
     Maximised = 2,
+};
+
+// What happened to the process's session, numbered as the engine's session
+// notices count them.
+enum class SessionChange : std::uint8_t
+{
+    None = 0,
+    ConsoleConnect = 1,    // the session became the active one on its seat again
+    ConsoleDisconnect = 2, // another session took the seat
+    SessionLock = 7,       // the screen was locked (or the screen saver started)
+    SessionUnlock = 8,     // the screen was unlocked (or the screen saver ended)
 };
 
 // Mouse buttons as the message's button field counts them.
@@ -79,5 +93,7 @@ struct WindowMessage
     char32_t character = 0; // Char, KeyMenu
 
     int exitCode = 0; // Quit
+
+    SessionChange sessionChange = SessionChange::None; // SessionChange
 };
 } // namespace Platform

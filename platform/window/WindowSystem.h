@@ -164,9 +164,10 @@ public:
     // Hands the message to its window's handler (or DefaultHandling).
     std::intptr_t Dispatch(const WindowMessage& message);
     // What a window does with a message its handler leaves alone: Close
-    // destroys the window; Alt+Enter (SystemKeyDown of Return with Alt, not a
-    // repeat) delivers KeyMenu with character 13. Everything else is ignored,
-    // F10 included: there is no window menu to open. Answers 0.
+    // destroys the window; SetCursor shows the system arrow; Alt+Enter
+    // (SystemKeyDown of Return with Alt, not a repeat) delivers KeyMenu with
+    // character 13. Everything else is ignored, F10 included: there is no
+    // window menu to open. Answers 0.
     std::intptr_t DefaultHandling(const WindowMessage& message);
     // Queues a message (e.g. Close) behind those already waiting.
     void Post(const WindowMessage& message);

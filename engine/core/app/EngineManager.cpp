@@ -34,6 +34,7 @@
 #include "platform/raster/RasterSystem.h"
 #include "platform/system/Clock.h"
 #include "platform/system/Paths.h"
+#include "platform/system/ProgramResources.h"
 #include "platform/system/Session.h"
 #include "platform/system/SingleInstance.h"
 #include "platform/window/MessageBox.h"
@@ -291,8 +292,22 @@ bool EngineManager::createWindow()
         windowedLeft = x;
         windowedTop = y;
     }
-    // 7. The program carries no icon pictures; the window keeps the desktop's default.
+    // 7.
+    applyIcons();
     return true;
+}
+
+void EngineManager::applyIcons()
+{
+    if (params.iconId == 0 || !window)
+        return;
+    Platform::ResourcePicture big;
+    Platform::ResourcePicture small;
+    const bool hasBig = Platform::LoadIconResource(params.iconId, Platform::LargeIconSize, big);
+    const bool hasSmall = Platform::LoadIconResource(params.iconId, Platform::SmallIconSize, small);
+    const Platform::PictureView bigView{big.width, big.height, big.rgba.data()};
+    const Platform::PictureView smallView{small.width, small.height, small.rgba.data()};
+    window->SetIcons(hasSmall ? &smallView : nullptr, hasBig ? &bigView : nullptr);
 }
 
 bool EngineManager::windowLives() const
@@ -827,6 +842,7 @@ void EngineManager::SetFullscreen(bool full)
         windows->SetClientPosition(handle, windowedLeft, windowedTop);
         window->SetClientSize(width, height, false);
         windows->Raise(handle);
+        applyIcons();
         releaseCursorClip();
     }
     else

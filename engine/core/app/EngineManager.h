@@ -165,7 +165,7 @@ public:
     bool IsStarted() const override { return started != 0; }
     bool IsInSplash() const override { return inSplash != 0; }
     bool IsSuspended() const { return suspended != 0; }
-    void SetSuspended(bool on) { suspended = on ? 1 : 0; }
+    void SetSuspended(bool on) override { suspended = on ? 1 : 0; }
     bool IsFullscreen() const override { return fullscreen != 0; }
     bool IsForcedFullscreen() const { return forcedFullscreen != 0; }
     bool IsActive() const { return active != 0; }
@@ -198,6 +198,8 @@ private:
     void setWorkingFolder();
     void readEngineXml();
     bool createWindow();
+    // Gives the window the icon of the start-up record, at both sizes.
+    void applyIcons();
     // The render window exists and is still the live window of its handle.
     bool windowLives() const;
     void fatalBox(uint32_t textId, int exitCode);

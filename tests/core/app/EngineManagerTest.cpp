@@ -22,6 +22,7 @@
 #include "platform/raster/RasterSystem.h"
 #include "platform/system/Clock.h"
 #include "platform/system/Paths.h"
+#include "platform/system/ProgramResources.h"
 #include "platform/window/ScriptedWindowSystem.h"
 #include "platform/window/VirtualKeys.h"
 
@@ -170,6 +171,7 @@ public:
         STarnGameInitParams params;
         params.applicationName = L"EngineTestGame";
         params.windowTitle = L"Engine Test";
+        params.iconId = iconId;
         params.width = 1024;
         params.height = 768;
         params.fullscreenAllowed = 1;
@@ -256,6 +258,7 @@ public:
     std::vector<std::wstring> trace;
     std::optional<StartupStep> failing;
     bool adapterUsable = true;
+    uint32_t iconId = 0;
     FakeGame game;
     std::unique_ptr<EngineManager> engine;
 };
@@ -759,6 +762,26 @@ TEST_F(EngineFixture, FullScreenSwitchKeepsTheWindowedPlaceAndIsRefusedWhenForce
     EXPECT_TRUE(engine->IsFullscreen());
     engine->SetFullscreen(false);
     EXPECT_TRUE(engine->IsFullscreen());
+}
+
+TEST_F(EngineFixture, TheProgramsIconIsSetAtStartAndAfterFullScreen)
+{
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(windows.State(engine->GetWindow()->GetHandle())->iconWidth, 0) << "icon id 0: no icon";
+    engine.reset();
+
+    iconId = 101;
+    ASSERT_TRUE(Start());
+    const Platform::WindowHandle handle = engine->GetWindow()->GetHandle();
+    EXPECT_EQ(windows.State(handle)->iconWidth, Platform::LargeIconSize);
+    engine->SetFullscreen(true);
+    engine->SetFullscreen(false);
+    EXPECT_EQ(windows.State(handle)->iconWidth, Platform::LargeIconSize);
+    engine.reset();
+
+    iconId = 4711; // the program has no such icon: the window keeps none
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(windows.State(engine->GetWindow()->GetHandle())->iconWidth, 0);
 }
 
 TEST_F(EngineFixture, ACloseRequestGoesThroughTheWindowOnlyWhileItLives)
