@@ -1,8 +1,10 @@
 // The message records that the window layer delivers to a window's handler:
 // what the engine's window procedure reacts to (activation, size, paint,
 // close, mouse, keys with virtual-key codes, characters), in one flat record.
-// Depends on nothing but the standard library.
+// Session notices carry the session layer's change code.
 #pragma once
+
+#include "platform/system/Session.h"
 
 #include <cstdint>
 
@@ -43,17 +45,6 @@ enum class SizeKind : std::uint8_t
     Restored = 0,
     Minimised = 1,
     Maximised = 2,
-};
-
-// What happened to the process's session, numbered as the engine's session
-// notices count them.
-enum class SessionChange : std::uint8_t
-{
-    None = 0,
-    ConsoleConnect = 1,    // the session became the active one on its seat again
-    ConsoleDisconnect = 2, // another session took the seat
-    SessionLock = 7,       // the screen was locked (or the screen saver started)
-    SessionUnlock = 8,     // the screen was unlocked (or the screen saver ended)
 };
 
 // Mouse buttons as the message's button field counts them.

@@ -155,10 +155,8 @@ EngineManager::EngineManager(EnginePlatform platformIn) : platform(std::move(pla
         platform.sleep = [](uint32_t ms) { Platform::SleepMilliseconds(ms); };
     if (!platform.programPath)
         platform.programPath = [] { return GetModulePath(); };
-    if (!platform.processSession)
-        platform.processSession = [] { return Platform::ProcessSessionId(); };
-    if (!platform.activeConsoleSession)
-        platform.activeConsoleSession = [] { return Platform::ActiveConsoleSessionId(); };
+    if (!platform.openSessionWatch)
+        platform.openSessionWatch = [] { return Platform::SessionWatch::Open(); };
     if (!platform.endProcess)
         platform.endProcess = [](int code)
         {
@@ -263,7 +261,8 @@ bool EngineManager::createWindow()
     deviceWindow = std::make_unique<DeviceWindow>(*window);
     const Platform::WindowHandle handle = window->GetHandle();
 
-    // 3. There are no session notices to register for.
+    // 3. Notices come when the desktop can tell them.
+    sessionNotices = sessionWatch != nullptr;
     // 4.
     window->SetClientSize(width, height, false);
     windows->Show(handle);
@@ -341,8 +340,10 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     }
 
     // 4. Only the logger is gone on this path.
-    if (platform.processSession() != platform.activeConsoleSession())
+    sessionWatch = platform.openSessionWatch();
+    if (sessionInactive())
     {
+        sessionWatch.reset();
         deleteService(logger, L"Logger");
         const std::wstring caption = LoadResourceString(kCaptionCriticalError);
         const std::wstring text = LoadResourceString(kMessageTerminalSession);
@@ -646,6 +647,27 @@ void EngineManager::pollRaiseRequests()
     }
 }
 
+bool EngineManager::sessionInactive()
+{
+    return sessionWatch && !sessionWatch->IsActive();
+}
+
+void EngineManager::pollSessionNotices()
+{
+    if (!sessionWatch || !sessionNotices || !windowLives())
+        return;
+    std::vector<Platform::SessionChange> changes;
+    sessionWatch->Poll(changes);
+    for (Platform::SessionChange change : changes)
+    {
+        Platform::WindowMessage notice;
+        notice.kind = Platform::MessageKind::SessionChange;
+        notice.window = window->GetHandle();
+        notice.sessionChange = change;
+        windows->Post(notice);
+    }
+}
+
 void EngineManager::Run()
 {
     quitRequested = 0;
@@ -655,6 +677,7 @@ void EngineManager::Run()
         if (!windows->TakeMessage(message))
         {
             pollRaiseRequests();
+            pollSessionNotices();
             Tick(true);
             continue;
         }
@@ -787,7 +810,7 @@ void EngineManager::fatalBox(uint32_t textId, int exitCode)
 void EngineManager::OnActivate()
 {
     suspended = 0;
-    if (platform.processSession() != platform.activeConsoleSession())
+    if (sessionInactive())
     {
         fatalBox(kMessageTerminalSession, ExitTerminalSession);
         return;
@@ -989,6 +1012,8 @@ void EngineManager::Shutdown()
     }
     deviceWindow.reset();
     deleteService(window, L"Window");
+    sessionNotices = false;
+    sessionWatch.reset();
     game = nullptr;
     deleteService(logger, L"Logger");
     deleteService(instanceMutex, L"SingleInstance");

@@ -9,7 +9,7 @@
 // back here from the window procedure.
 //
 // What belongs to the machine (the window system, the raster device system,
-// the clock, sleeping, the session queries, message boxes, ending the
+// the clock, sleeping, the session watch, message boxes, ending the
 // process, the program's path and command line, the single-instance lock's
 // folder) comes in through EnginePlatform, so that tests run start-up, the
 // loop and shutdown with a scripted window system, null presenters and a fake
@@ -33,6 +33,7 @@
 namespace Platform
 {
 class CounterSource;
+class SessionWatch;
 class SingleInstance;
 class WindowSystem;
 } // namespace Platform
@@ -111,9 +112,10 @@ struct EnginePlatform
     const CommandLine* commandLine = nullptr;
     // Folder of the single-instance lock (operating-system path); empty: the default.
     std::string instanceFolder;
-    // Terminal sessions of the process and of the console; null: the platform's.
-    std::function<uint32_t()> processSession;
-    std::function<uint32_t()> activeConsoleSession;
+    // The watch over the process's session (active or not, and its lock,
+    // unlock and switch notices); null: the platform's. A null watch from it
+    // means a session that is always active and tells nothing.
+    std::function<std::unique_ptr<Platform::SessionWatch>()> openSessionWatch;
     // A fatal box (caption, text); null: the window system's box.
     std::function<void(const std::wstring& caption, const std::wstring& text)> messageBox;
     // Ends the process at once with a code; null: _exit.
@@ -204,6 +206,10 @@ private:
     bool windowLives() const;
     void fatalBox(uint32_t textId, int exitCode);
     void pollRaiseRequests();
+    // Hands the session notices told since the last look to the window.
+    void pollSessionNotices();
+    // The process's session is not the active one on its seat.
+    bool sessionInactive();
     // Ends the tick lock's life: queued commands are dropped and no more are
     // taken. True when it was open.
     bool closeTickLock();
@@ -236,6 +242,9 @@ private:
     // The window as the graphics device sees it; lives as long as the window.
     std::unique_ptr<IRenderWindow> deviceWindow;
     std::unique_ptr<Platform::SingleInstance> instanceMutex;
+    std::unique_ptr<Platform::SessionWatch> sessionWatch;
+    // The window is registered for the session notices.
+    bool sessionNotices = false;
     uint8_t pauseOnLostFocus = 0;
     uint8_t useSystemCursor = 1;
     uint32_t audioChannelCount = 16;

@@ -23,6 +23,7 @@
 #include "platform/system/Clock.h"
 #include "platform/system/Paths.h"
 #include "platform/system/ProgramResources.h"
+#include "platform/system/Session.h"
 #include "platform/window/ScriptedWindowSystem.h"
 #include "platform/window/VirtualKeys.h"
 
@@ -32,6 +33,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
+#include <functional>
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
@@ -80,6 +83,35 @@ struct FakeGame : ITarnGame
     int updates = 0;
     int activations = 0;
     int deactivations = 0;
+};
+
+// The desktop's side of the session: whether it is active, and what each
+// look at the notices finds.
+struct FakeSessionWatch : Platform::SessionWatch
+{
+    struct State
+    {
+        bool active = true;
+        std::deque<std::vector<Platform::SessionChange>> notices;
+        int polls = 0;
+        std::function<void(int polls)> onPoll;
+    };
+
+    explicit FakeSessionWatch(std::shared_ptr<State> state) : state(std::move(state)) {}
+    bool IsActive() override { return state->active; }
+    void Poll(std::vector<Platform::SessionChange>& changes) override
+    {
+        ++state->polls;
+        if (!state->notices.empty())
+        {
+            changes.insert(changes.end(), state->notices.front().begin(), state->notices.front().end());
+            state->notices.pop_front();
+        }
+        if (state->onPoll)
+            state->onPoll(state->polls);
+    }
+
+    std::shared_ptr<State> state;
 };
 
 struct CountingCommand : IConsoleHandler
@@ -162,6 +194,12 @@ public:
         p.trace = [this](const char* what, const std::wstring& service)
         { trace.push_back(std::wstring(what, what + std::strlen(what)) + L" " + service); };
         p.failStep = [this](StartupStep step) { return failing && *failing == step; };
+        p.openSessionWatch = [this]() -> std::unique_ptr<Platform::SessionWatch>
+        {
+            if (!session)
+                return nullptr;
+            return std::make_unique<FakeSessionWatch>(session);
+        };
         return p;
     }
 
@@ -259,6 +297,8 @@ public:
     std::optional<StartupStep> failing;
     bool adapterUsable = true;
     uint32_t iconId = 0;
+    // Null: no desktop tells anything about the session.
+    std::shared_ptr<FakeSessionWatch::State> session;
     FakeGame game;
     std::unique_ptr<EngineManager> engine;
 };
@@ -487,6 +527,32 @@ TEST_F(EngineFixture, ASuspendedSessionOnlySleeps)
     EXPECT_EQ(command.calls.size(), 1u);
 }
 
+TEST_F(EngineFixture, SessionNoticesReachTheWindowThroughTheLoop)
+{
+    session = std::make_shared<FakeSessionWatch::State>();
+    ASSERT_TRUE(Start());
+    Pump();
+    // The loop looks at the notices whenever no message waits; the second
+    // look ends this run.
+    session->notices = {{Platform::SessionChange::SessionLock}};
+    session->onPoll = [this](int polls)
+    {
+        if (polls >= 2)
+            engine->RequestQuit();
+    };
+    sleeps.clear();
+    engine->Run();
+    EXPECT_TRUE(engine->IsSuspended());
+    EXPECT_EQ(sleeps.back(), 200u) << "a locked session only idles";
+
+    const uint32_t presented = Presented();
+    session->polls = 0;
+    session->notices = {{Platform::SessionChange::SessionUnlock}};
+    engine->Run();
+    EXPECT_FALSE(engine->IsSuspended());
+    EXPECT_GT(Presented(), presented) << "unlocking repaints";
+}
+
 TEST_F(EngineFixture, AQueuedConsoleLineRunsOnTheNextTickEvenWithoutAFrame)
 {
     ASSERT_TRUE(Start());
@@ -692,17 +758,10 @@ TEST_F(EngineFixture, ActivationChecksTheSessionAndEndsWithItsOwnCode)
     EXPECT_TRUE(exitCodes.empty());
 
     engine.reset();
-    EnginePlatform p = MakePlatform();
-    uint32_t session = 1;
-    p.activeConsoleSession = [&session] { return session; };
-    p.processSession = [] { return 1u; };
-    engine = std::make_unique<EngineManager>(std::move(p));
-    STarnGameInitParams params;
-    params.applicationName = L"EngineTestGame";
-    params.width = 1024;
-    params.height = 768;
-    ASSERT_TRUE(engine->Initialize(params, &game));
-    session = 2;
+    session = std::make_shared<FakeSessionWatch::State>();
+    ASSERT_TRUE(Start());
+    engine->OnDeactivate();
+    session->active = false; // another session has the seat
     engine->OnActivate();
     EXPECT_EQ(boxes.back(), LoadResourceString(903));
     EXPECT_EQ(exitCodes, std::vector<int>{ExitTerminalSession});
@@ -715,17 +774,9 @@ TEST_F(EngineFixture, ActivationChecksTheSessionAndEndsWithItsOwnCode)
 
 TEST_F(EngineFixture, ATerminalSessionIsRefusedBeforeAnyService)
 {
-    engine = std::make_unique<EngineManager>(
-        [&]
-        {
-            EnginePlatform p = MakePlatform();
-            p.processSession = [] { return 7u; };
-            p.activeConsoleSession = [] { return 1u; };
-            return p;
-        }());
-    STarnGameInitParams params;
-    params.applicationName = L"EngineTestGame";
-    EXPECT_FALSE(engine->Initialize(params, &game));
+    session = std::make_shared<FakeSessionWatch::State>();
+    session->active = false;
+    EXPECT_FALSE(Start());
     EXPECT_EQ(Events(L"create"), (std::vector<std::wstring>{L"TickLock", L"Logger"}));
     EXPECT_EQ(Events(L"delete"), std::vector<std::wstring>{L"Logger"});
     EXPECT_EQ(boxes, std::vector<std::wstring>{LoadResourceString(903)});
