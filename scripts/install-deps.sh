@@ -9,7 +9,7 @@ packages=(
   liblua5.1-0-dev libfreetype-dev libfontconfig-dev libicu-dev libtinyxml-dev
   libogg-dev libtheora-dev libvorbis-dev libcurl4-openssl-dev libopenjp2-7-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev libsystemd-dev
-  fonts-dejavu-core fonts-linuxlibertine xvfb xauth libxtst6
+  fonts-dejavu-core fonts-linuxlibertine xvfb xauth libxtst6 xfonts-base
   dbus-daemon
 )
 

@@ -97,6 +97,15 @@ struct PictureView
 using CursorHandle = std::uint32_t;     // 0 is no cursor
 constexpr CursorHandle ArrowCursor = 1; // the system arrow, always available
 
+// Releases every pointer and keyboard grab that the program's windows hold
+// on the display server: the mouse capture, SDL's window grabs (and SDL's
+// record of them, so that nothing takes them again), and the grab that a
+// held button gives the window it was pressed in. Other programs, and a box
+// shown afterwards, then get the pointer. Meant for the crash handler: it
+// touches no state of the window system, so it may run on another thread
+// while the main thread is stopped. Nothing to do without an X11 window.
+void ReleaseDisplayGrabs();
+
 class WindowSystem
 {
 public:

@@ -73,8 +73,16 @@ void abortSignal(int)
     _exit(ExitAbort);
 }
 
-// The crash handler's cursor hook: nothing holds the pointer inside a window here.
+// Nothing confines the pointer to a window here, so there is no clip to release.
 void releaseCursorClip() {}
+
+// The crash handler's cursor hook: whatever the window holds on the display
+// server (the capture of a press, any grab) would leave the crash box
+// unusable and the desktop's pointer dead.
+void releasePointerAfterCrash()
+{
+    Platform::ReleaseDisplayGrabs();
+}
 
 // Mutex-name characters that a file name cannot carry.
 std::string lockName(const std::wstring& applicationName)
@@ -371,7 +379,7 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
         reportingModuleBound = LoadFernlinkClient(&record);
         if (!reportingModuleBound && platform.processHandlers)
         {
-            InstallCrashHandler(params.applicationName, &releaseCursorClip);
+            InstallCrashHandler(params.applicationName, &releasePointerAfterCrash);
             // Aborting keeps its own exit code and shows no message.
             std::signal(SIGABRT, &abortSignal);
         }
