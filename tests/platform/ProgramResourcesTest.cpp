@@ -43,8 +43,7 @@ TEST(ProgramResources, EveryCursorTheGameNamesIsADrawingAroundItsHotSpot)
         ASSERT_LT(picture.hotX, 32);
         ASSERT_LT(picture.hotY, 32);
         EXPECT_GE(alphaNear(picture, picture.hotX, picture.hotY, 1), 200) << "the hot spot is on the drawing";
-        EXPECT_EQ(alphaAt(picture, 31, 0) == 0 || alphaAt(picture, 0, 31) == 0 || alphaAt(picture, 31, 31) == 0,
-                  true)
+        EXPECT_TRUE(alphaAt(picture, 31, 0) == 0 || alphaAt(picture, 0, 31) == 0 || alphaAt(picture, 31, 31) == 0)
             << "a cursor is a shape, not a square";
     }
     ResourcePicture picture;
@@ -64,7 +63,9 @@ TEST(ProgramResources, TheIconComesAtEverySizeAskedFor)
         ASSERT_EQ(icon.rgba.size(), size_t(size) * size_t(size) * 4);
         EXPECT_GT(alphaAt(icon, size / 2, size / 2), 200) << "the tile is solid";
         if (size >= 16)
+        {
             EXPECT_LT(alphaAt(icon, 0, 0), 64) << "its corners are rounded off";
+        }
     }
     ResourcePicture icon;
     EXPECT_FALSE(Platform::LoadIconResource(101, 0, icon));

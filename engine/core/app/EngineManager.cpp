@@ -700,6 +700,8 @@ void EngineManager::Tick(bool full)
     // 1.
     if (suspended)
     {
+        // A locked session is a pause too: its frames are not made up.
+        pausedLastTick = true;
         platform.sleep(200);
         return;
     }

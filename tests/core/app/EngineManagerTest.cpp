@@ -525,6 +525,19 @@ TEST_F(EngineFixture, ASuspendedSessionOnlySleeps)
     EXPECT_FALSE(engine->IsSuspended());
     engine->Tick(true);
     EXPECT_EQ(command.calls.size(), 1u);
+
+    // Unlocked without an activation: the frames of the locked time are not made up.
+    engine->SetSuspended(true);
+    AdvanceFrames(50);
+    engine->Tick(true);
+    engine->SetSuspended(false);
+    const int updates = game.updates;
+    for (int tick = 0; tick < 5; ++tick)
+        engine->Tick(true);
+    EXPECT_EQ(game.updates, updates);
+    AdvanceFrames(1);
+    engine->Tick(true);
+    EXPECT_EQ(game.updates, updates + 1);
 }
 
 TEST_F(EngineFixture, SessionNoticesReachTheWindowThroughTheLoop)
