@@ -36,6 +36,7 @@
 #include "platform/system/Clock.h"
 #include "platform/system/CloseSignals.h"
 #include "platform/system/Paths.h"
+#include "platform/system/ProgramResources.h"
 #include "platform/system/Session.h"
 #include "platform/system/SingleInstance.h"
 #include "platform/window/MessageBox.h"
@@ -74,8 +75,16 @@ void abortSignal(int)
     _exit(ExitAbort);
 }
 
-// The crash handler's cursor hook: nothing holds the pointer inside a window here.
+// Nothing confines the pointer to a window here, so there is no clip to release.
 void releaseCursorClip() {}
+
+// The crash handler's cursor hook: whatever the window holds on the display
+// server (the capture of a press, any grab) would leave the crash box
+// unusable and the desktop's pointer dead.
+void releasePointerAfterCrash()
+{
+    Platform::ReleaseDisplayGrabs();
+}
 
 // Mutex-name characters that a file name cannot carry.
 std::string lockName(const std::wstring& applicationName)
@@ -164,12 +173,10 @@ EngineManager::EngineManager(EnginePlatform platformIn) : platform(std::move(pla
         platform.sleep = [](uint32_t ms) { Platform::SleepMilliseconds(ms); };
     if (!platform.programPath)
         platform.programPath = [] { return GetModulePath(); };
-    if (!platform.processSession)
-        platform.processSession = [] { return Platform::ProcessSessionId(); };
-    if (!platform.activeConsoleSession)
-        platform.activeConsoleSession = [] { return Platform::ActiveConsoleSessionId(); };
     if (!platform.takeCloseSignal)
         platform.takeCloseSignal = [] { return Platform::TakeCloseSignal(); };
+    if (!platform.openSessionWatch)
+        platform.openSessionWatch = [] { return Platform::SessionWatch::Open(); };
     if (!platform.endProcess)
         platform.endProcess = [](int code)
         {
@@ -292,7 +299,8 @@ bool EngineManager::createWindow()
     deviceWindow = std::make_unique<DeviceWindow>(*window);
     const Platform::WindowHandle handle = window->GetHandle();
 
-    // 3. There are no session notices to register for.
+    // 3. Notices come when the desktop can tell them.
+    sessionNotices = sessionWatch != nullptr;
     // 4.
     window->SetClientSize(width, height, false);
     windows->Show(handle);
@@ -321,8 +329,22 @@ bool EngineManager::createWindow()
         windowedLeft = x;
         windowedTop = y;
     }
-    // 7. The program carries no icon pictures; the window keeps the desktop's default.
+    // 7.
+    applyIcons();
     return true;
+}
+
+void EngineManager::applyIcons()
+{
+    if (params.iconId == 0 || !window)
+        return;
+    Platform::ResourcePicture big;
+    Platform::ResourcePicture small;
+    const bool hasBig = Platform::LoadIconResource(params.iconId, Platform::LargeIconSize, big);
+    const bool hasSmall = Platform::LoadIconResource(params.iconId, Platform::SmallIconSize, small);
+    const Platform::PictureView bigView{big.width, big.height, big.rgba.data()};
+    const Platform::PictureView smallView{small.width, small.height, small.rgba.data()};
+    window->SetIcons(hasSmall ? &smallView : nullptr, hasBig ? &bigView : nullptr);
 }
 
 bool EngineManager::windowLives() const
@@ -336,7 +358,10 @@ bool EngineManager::windowLives() const
 bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* gameIn)
 {
     // 1.
-    tickLock = std::make_unique<std::mutex>();
+    {
+        std::lock_guard<std::mutex> guard(tickLock);
+        tickLockOpen = true;
+    }
     traceEvent("create", L"TickLock");
     params = paramsIn;
 
@@ -353,8 +378,10 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     }
 
     // 4. Only the logger is gone on this path.
-    if (platform.processSession() != platform.activeConsoleSession())
+    sessionWatch = platform.openSessionWatch();
+    if (sessionInactive())
     {
+        sessionWatch.reset();
         deleteService(logger, L"Logger");
         const std::wstring caption = LoadResourceString(kCaptionCriticalError);
         const std::wstring text = LoadResourceString(kMessageTerminalSession);
@@ -363,7 +390,7 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
             platform.messageBox(caption, text);
         else
             Platform::ShowSystemMessageBox(nullptr, caption, text);
-        tickLock.reset();
+        closeTickLock();
         return false;
     }
 
@@ -385,7 +412,7 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
         reportingModuleBound = LoadFernlinkClient(&record);
         if (!reportingModuleBound && platform.processHandlers)
         {
-            InstallCrashHandler(params.applicationName, &releaseCursorClip);
+            InstallCrashHandler(params.applicationName, &releasePointerAfterCrash);
             // Aborting keeps its own exit code and shows no message.
             std::signal(SIGABRT, &abortSignal);
         }
@@ -654,6 +681,27 @@ void EngineManager::pollRaiseRequests()
     }
 }
 
+bool EngineManager::sessionInactive()
+{
+    return sessionWatch && !sessionWatch->IsActive();
+}
+
+void EngineManager::pollSessionNotices()
+{
+    if (!sessionWatch || !sessionNotices || !windowLives())
+        return;
+    std::vector<Platform::SessionChange> changes;
+    sessionWatch->Poll(changes);
+    for (Platform::SessionChange change : changes)
+    {
+        Platform::WindowMessage notice;
+        notice.kind = Platform::MessageKind::SessionChange;
+        notice.window = window->GetHandle();
+        notice.sessionChange = change;
+        windows->Post(notice);
+    }
+}
+
 void EngineManager::Run()
 {
     quitRequested = 0;
@@ -666,6 +714,7 @@ void EngineManager::Run()
         if (!windows->TakeMessage(message))
         {
             pollRaiseRequests();
+            pollSessionNotices();
             Tick(true);
             continue;
         }
@@ -710,6 +759,8 @@ void EngineManager::Tick(bool full)
     // 1.
     if (suspended)
     {
+        // A locked session is a pause too: its frames are not made up.
+        pausedLastTick = true;
         platform.sleep(200);
         return;
     }
@@ -740,7 +791,7 @@ void EngineManager::Tick(bool full)
     {
         std::vector<std::wstring> lines;
         {
-            std::lock_guard<std::mutex> guard(*tickLock);
+            std::lock_guard<std::mutex> guard(tickLock);
             lines.swap(pendingConsoleCommands);
         }
         Console* console = userInterface ? userInterface->GetConsole() : nullptr;
@@ -828,7 +879,7 @@ void EngineManager::fatalBox(uint32_t textId, int exitCode)
 void EngineManager::OnActivate()
 {
     suspended = 0;
-    if (platform.processSession() != platform.activeConsoleSession())
+    if (sessionInactive())
     {
         fatalBox(kMessageTerminalSession, ExitTerminalSession);
         return;
@@ -883,6 +934,7 @@ void EngineManager::SetFullscreen(bool full)
         windows->SetClientPosition(handle, windowedLeft, windowedTop);
         window->SetClientSize(width, height, false);
         windows->Raise(handle);
+        applyIcons();
         releaseCursorClip();
     }
     else
@@ -954,10 +1006,19 @@ void EngineManager::PresentAgain()
 
 void EngineManager::QueueConsoleCommand(const std::wstring& line)
 {
-    if (!tickLock)
+    std::lock_guard<std::mutex> guard(tickLock);
+    if (!tickLockOpen)
         return;
-    std::lock_guard<std::mutex> guard(*tickLock);
     pendingConsoleCommands.push_back(line);
+}
+
+bool EngineManager::closeTickLock()
+{
+    std::lock_guard<std::mutex> guard(tickLock);
+    const bool wasOpen = tickLockOpen;
+    tickLockOpen = false;
+    pendingConsoleCommands.clear();
+    return wasOpen;
 }
 
 void EngineManager::Exit()
@@ -1024,10 +1085,13 @@ void EngineManager::Shutdown()
     }
     deviceWindow.reset();
     deleteService(window, L"Window");
+    sessionNotices = false;
+    sessionWatch.reset();
     game = nullptr;
     deleteService(logger, L"Logger");
     deleteService(instanceMutex, L"SingleInstance");
-    deleteService(tickLock, L"TickLock");
+    if (closeTickLock())
+        traceEvent("delete", L"TickLock");
     started = 0;
     active = 0;
     // Everything a close signal asks for is done; a later one ends the process at once.
@@ -1060,7 +1124,10 @@ bool EngineManager::LoadLibraries(const std::wstring& groupName, const std::wstr
     fileSystem->SelectSources(groupName);
     // 5.
     if (folder == L"input" && soundManager)
+    {
         soundManager->LoadAudioXml();
+        traceEvent("reload", L"AudioXml");
+    }
     bool result = false;
     // 6.
     UnloadXmlDocument(L"libraries.xml");

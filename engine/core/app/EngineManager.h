@@ -9,7 +9,7 @@
 // back here from the window procedure.
 //
 // What belongs to the machine (the window system, the raster device system,
-// the clock, sleeping, the session queries, message boxes, ending the
+// the clock, sleeping, the session watch, message boxes, ending the
 // process, the program's path and command line, the single-instance lock's
 // folder) comes in through EnginePlatform, so that tests run start-up, the
 // loop and shutdown with a scripted window system, null presenters and a fake
@@ -33,6 +33,7 @@
 namespace Platform
 {
 class CounterSource;
+class SessionWatch;
 class SingleInstance;
 class WindowSystem;
 } // namespace Platform
@@ -111,9 +112,10 @@ struct EnginePlatform
     const CommandLine* commandLine = nullptr;
     // Folder of the single-instance lock (operating-system path); empty: the default.
     std::string instanceFolder;
-    // Terminal sessions of the process and of the console; null: the platform's.
-    std::function<uint32_t()> processSession;
-    std::function<uint32_t()> activeConsoleSession;
+    // The watch over the process's session (active or not, and its lock,
+    // unlock and switch notices); null: the platform's. A null watch from it
+    // means a session that is always active and tells nothing.
+    std::function<std::unique_ptr<Platform::SessionWatch>()> openSessionWatch;
     // A fatal box (caption, text); null: the window system's box.
     std::function<void(const std::wstring& caption, const std::wstring& text)> messageBox;
     // Ends the process at once with a code; null: _exit.
@@ -124,7 +126,7 @@ struct EnginePlatform
     // The close signal that arrived since the last call (0: none); null: the
     // process's own (Platform::TakeCloseSignal).
     std::function<int()> takeCloseSignal;
-    // Observation: "create" or "delete" with the service's name.
+    // Observation: "create" or "delete" with the service's name; "reload" with what was read again.
     std::function<void(const char* what, const std::wstring& service)> trace;
     // Makes a start-up step fail as its service would (tests).
     std::function<bool(StartupStep step)> failStep;
@@ -171,7 +173,7 @@ public:
     bool IsStarted() const override { return started != 0; }
     bool IsInSplash() const override { return inSplash != 0; }
     bool IsSuspended() const { return suspended != 0; }
-    void SetSuspended(bool on) { suspended = on ? 1 : 0; }
+    void SetSuspended(bool on) override { suspended = on ? 1 : 0; }
     bool IsFullscreen() const override { return fullscreen != 0; }
     bool IsForcedFullscreen() const { return forcedFullscreen != 0; }
     bool IsActive() const { return active != 0; }
@@ -208,10 +210,19 @@ private:
     void setWorkingFolder();
     void readEngineXml();
     bool createWindow();
+    // Gives the window the icon of the start-up record, at both sizes.
+    void applyIcons();
     // The render window exists and is still the live window of its handle.
     bool windowLives() const;
     void fatalBox(uint32_t textId, int exitCode);
     void pollRaiseRequests();
+    // Hands the session notices told since the last look to the window.
+    void pollSessionNotices();
+    // The process's session is not the active one on its seat.
+    bool sessionInactive();
+    // Ends the tick lock's life: queued commands are dropped and no more are
+    // taken. True when it was open.
+    bool closeTickLock();
     template <class T> void deleteService(std::unique_ptr<T>& service, const wchar_t* name);
 
     EnginePlatform platform;
@@ -241,6 +252,9 @@ private:
     // The window as the graphics device sees it; lives as long as the window.
     std::unique_ptr<IRenderWindow> deviceWindow;
     std::unique_ptr<Platform::SingleInstance> instanceMutex;
+    std::unique_ptr<Platform::SessionWatch> sessionWatch;
+    // The window is registered for the session notices.
+    bool sessionNotices = false;
     uint8_t pauseOnLostFocus = 0;
     uint8_t useSystemCursor = 1;
     uint32_t audioChannelCount = 16;
@@ -257,7 +271,11 @@ private:
     uint8_t quitRequested = 0;
     STarnGameInitParams params;
     std::vector<std::wstring> pendingConsoleCommands;
-    std::unique_ptr<std::mutex> tickLock;
+    // The tick lock lives as long as the engine, so that a thread queueing a
+    // command never meets a deleted lock; "open" stands for the lock's life
+    // between Initialize and Shutdown, and nothing is queued outside it.
+    std::mutex tickLock;
+    bool tickLockOpen = false;
     uint32_t framesThisTick = 0;
     SystemPreferences systemPreferences;
     bool reportingModuleBound = false;

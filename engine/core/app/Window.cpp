@@ -358,6 +358,16 @@ std::intptr_t Window::handleMessage(const WindowMessage& message)
     case MessageKind::MouseLeave:
         onMouseLeave();
         return 1;
+    case MessageKind::SetCursor:
+        if (cursors.Apply())
+            return 1;
+        break;
+    case MessageKind::ExitSizeMove:
+        onMoved();
+        return 1;
+    case MessageKind::SessionChange:
+        onSessionChange(message.sessionChange);
+        break;
     default:
         break;
     }
@@ -399,6 +409,40 @@ void Window::onPaint()
 {
     if (engine_.IsDeviceReady() && !engine_.IsInSplash() && !system_.IsMinimised(handle_))
         engine_.PresentAgain();
+}
+
+void Window::onMoved()
+{
+    // The window may have moved onto another monitor.
+    engine_.CheckMonitor();
+    // Only a move the player made with the window in front brings the
+    // application back; the window manager also moves windows in the
+    // background (placing them, rearranging monitors).
+    if (system_.HasFocus(handle_))
+        engine_.OnActivate();
+}
+
+void Window::onSessionChange(Platform::SessionChange change)
+{
+    switch (change)
+    {
+    case Platform::SessionChange::SessionLock:
+    case Platform::SessionChange::ConsoleDisconnect:
+        engine_.SetSuspended(true);
+        break;
+    case Platform::SessionChange::SessionUnlock:
+    case Platform::SessionChange::ConsoleConnect:
+    {
+        engine_.SetSuspended(false);
+        WindowMessage paint;
+        paint.kind = MessageKind::Paint;
+        paint.window = handle_;
+        system_.Post(paint);
+        break;
+    }
+    case Platform::SessionChange::None:
+        break;
+    }
 }
 
 void Window::onDisplayChange()

@@ -121,6 +121,8 @@ private:
     void onSize(Platform::SizeKind kind);
     void onDeactivated();
     void onPaint();
+    void onMoved();
+    void onSessionChange(Platform::SessionChange change);
     void onDisplayChange();
     bool onClose();
     void savePlacement();
