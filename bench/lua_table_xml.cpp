@@ -118,7 +118,9 @@ void tinyXml(benchmark::State& state)
 int main(int argc, char** argv)
 {
     benchmark::RegisterBenchmark("save_and_read/ours", ours)->Unit(benchmark::kMillisecond)->Repetitions(7);
-    benchmark::RegisterBenchmark("save_and_read/tinyxml", tinyXml)->Unit(benchmark::kMillisecond)->Repetitions(7);
+    benchmark::RegisterBenchmark("save_and_read/tinyxml", tinyXml)
+        ->Unit(benchmark::kMillisecond)
+        ->Repetitions(7);
     // Repetitions alternate, so that a change in the machine's load hits both sides alike.
     std::vector<char*> args(argv, argv + argc);
     char interleave[] = "--benchmark_enable_random_interleaving=true";

@@ -69,7 +69,6 @@ Kind kindOf(const std::wstring& word)
     return Kind::Unknown;
 }
 
-
 // By exact name, unlike the path lookup of XmlNode::GetChild: a field name is
 // a name, not a path.
 const XmlNode* firstChildNamed(const XmlNode& parent, const std::wstring& name)
@@ -87,7 +86,8 @@ constexpr size_t kNumberTextSize = 330;
 // and makes distinct small keys collide. That text is kept wherever it reads
 // back as the very same number, so ordinary values are written as they always
 // were; any other number gets the shortest text that reads back exactly
-// (0.0000001 becomes "1e-07"), which older readers parse just as well.
+// (0.0000001 becomes "1e-07"), which the decimal conversion of the reader
+// takes as it is.
 std::wstring numberText(double value)
 {
     char text[kNumberTextSize];

@@ -182,7 +182,8 @@ TEST_F(LuaTableXml, WritesOneValueElementPerPair)
 
     const XmlNode* x = Entry(table, L"x");
     ASSERT_NE(x, nullptr);
-    EXPECT_EQ(WriteXmlText(*x), L"<__value key=\"x\" keytype=\"String\" value=\"1.500000\" valuetype=\"Number\"/>\n");
+    EXPECT_EQ(WriteXmlText(*x),
+              L"<__value key=\"x\" keytype=\"String\" value=\"1.500000\" valuetype=\"Number\"/>\n");
     const XmlNode* name = Entry(table, L"name");
     ASSERT_NE(name, nullptr);
     EXPECT_EQ(name->GetStringAttribute(L"value", L""), L"Bob");
@@ -230,7 +231,8 @@ TEST_F(LuaTableXml, ReadingMergesIntoTheTableThatIsThere)
     </t_data>
 </GAME_STATE_ENTRY>
 )");
-    Run("items = { 7, 8, 9 }; other = { kept = 1 }; t = { items = items, other = other, done = false, keep = 'me' }");
+    Run("items = { 7, 8, 9 }; other = { kept = 1 }\n"
+        "t = { items = items, other = other, done = false, keep = 'me' }");
     EXPECT_TRUE(Load("t", *root));
     EXPECT_TRUE(Check("t.items == items and same(items, { 2, 3, 9 })"));
     EXPECT_TRUE(Check("t.other == other and same(other, { kept = 1 })"));
@@ -244,8 +246,9 @@ TEST_F(LuaTableXml, ReadingMergesIntoTheTableThatIsThere)
 
 TEST_F(LuaTableXml, ASlotWithoutTableGetsANewOne)
 {
-    const auto root = Parse("<r><t_data><__value key=\"a\" keytype=\"String\" value=\"1\" valuetype=\"Number\"/>"
-                            "</t_data></r>");
+    const auto root =
+        Parse("<r><t_data><__value key=\"a\" keytype=\"String\" value=\"1\" valuetype=\"Number\"/>"
+              "</t_data></r>");
     Run("t = nil");
     EXPECT_TRUE(Load("t", *root));
     EXPECT_TRUE(Check("same(t, { a = 1 })"));
@@ -475,7 +478,8 @@ TEST_F(LuaTableXml, EntriesThatCannotBeReadAreSkippedWhole)
     </t_data></r>)xml");
     Run("t = nil");
     EXPECT_TRUE(Load("t", *root));
-    EXPECT_TRUE(Check("same(t, { [1 / 0] = 4, [0] = 5, novalue = 0, yes = false, notable = {}, anyname = 'read' })"));
+    EXPECT_TRUE(
+        Check("same(t, { [1 / 0] = 4, [0] = 5, novalue = 0, yes = false, notable = {}, anyname = 'read' })"));
 }
 
 // A script metamethod that fails during the read is reported, not fatal.
@@ -537,7 +541,12 @@ private:
             return Below(100) * 1e-7;
         case 3:
         {
-            const double special[] = {0.0, -0.0, DBL_MAX, -DBL_MAX, DBL_MIN, 5e-324,
+            const double special[] = {0.0,
+                                      -0.0,
+                                      DBL_MAX,
+                                      -DBL_MAX,
+                                      DBL_MIN,
+                                      5e-324,
                                       std::numeric_limits<double>::infinity(),
                                       -std::numeric_limits<double>::infinity()};
             return special[Below(8)];
