@@ -47,7 +47,11 @@ TimerService* TimerService::Get()
 
 TimerRecord* TimerService::resolve(const InstanceHandle& handle) const
 {
-    return static_cast<TimerRecord*>(HandleTable::Get(handle.serial, handle.index));
+    // The table's own test, inline: the walk resolves every live timer each frame.
+    const Slot* slot = GetSlot(handle.index);
+    if (slot == nullptr || handle.serial == 0 || slot->serial != handle.serial)
+        return nullptr;
+    return static_cast<TimerRecord*>(slot->object);
 }
 
 InstanceHandle TimerService::AddTimer(float delay, ITimerListener* listener)
