@@ -609,7 +609,7 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
         return fail(L"the sound system cannot start");
 
     // 28 to 32.
-    timerService = std::make_unique<TimerService>();
+    timerService = std::make_unique<TimerService>(*platform.counter);
     traceEvent("create", L"TimerService");
     timeManager = std::make_unique<TimeManager>(*platform.counter);
     traceEvent("create", L"TimeManager");
@@ -1060,8 +1060,6 @@ void EngineManager::Shutdown()
     deleteService(particleManager, L"ParticleManager");
     deleteService(effectLibrary, L"EffectLibrary");
     deleteService(frameClock, L"FrameClock");
-    if (timerService)
-        timerService->Clear();
     deleteService(timerService, L"TimerService");
     deleteService(soundManager, L"FMODManager");
     deleteService(resourceManager, L"ResourceManager");

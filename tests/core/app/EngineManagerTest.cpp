@@ -4,6 +4,7 @@
 #include "engine/core/app/EngineManager.h"
 #include "engine/core/files/FileSystem.h"
 #include "engine/core/time/FrameClock.h"
+#include "engine/core/time/TimeManager.h"
 #include "engine/core/diagnostics/Logger.h"
 #include "engine/core/files/SettingsStore.h"
 #include "engine/core/text/StringTable.h"
@@ -15,6 +16,7 @@
 #include "engine/media/sound/FMODManager.h"
 #include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/script/LuaMgr.h"
+#include "engine/scene/ui/TimerService.h"
 #include "engine/scene/ui/UserInterface.h"
 
 #include "platform/raster/RasterDevice.h"
@@ -334,6 +336,7 @@ void expectCleanShutdown(const std::vector<std::wstring>& created, const std::ve
     EXPECT_EQ(LuaMgr::Get(), nullptr);
     EXPECT_EQ(Renderer::Get(), nullptr);
     EXPECT_EQ(FrameClock::Get(), nullptr);
+    EXPECT_EQ(TimerService::Get(), nullptr);
     EXPECT_EQ(SettingsStore::Get(), nullptr);
 }
 
@@ -451,6 +454,48 @@ TEST_F(EngineFixture, ATickUpdatesAtMostOneFrameAndDrawsOnlyAfterAnUpdate)
     engine->Tick(false);
     EXPECT_EQ(game.updates, updates);
     EXPECT_EQ(Presented(), presentedAtStart + uint32_t(updates) + 1);
+}
+
+// Notes, at each notification, how far the rest of the frame update had got.
+struct FrameStepListener : ITimerListener
+{
+    void OnTimer(InstanceHandle) override
+    {
+        clockAtCall.push_back(TimeManager::Get()->GetClock(0).now);
+        updatesAtCall.push_back(game->updates);
+    }
+    FakeGame* game = nullptr;
+    std::vector<uint32_t> clockAtCall;
+    std::vector<int> updatesAtCall;
+};
+
+TEST_F(EngineFixture, TheTimerServiceRunsFirstInEveryFrameUpdate)
+{
+    ASSERT_TRUE(Start());
+    TimerService* service = TimerService::Get();
+    ASSERT_NE(service, nullptr);
+    FrameStepListener listener;
+    listener.game = &game;
+    // 1.2 frame periods on the engine's counter.
+    ASSERT_TRUE(service->AddTimer(0.02f, &listener).IsValid());
+
+    AdvanceFrames(1);
+    engine->Tick(true);
+    EXPECT_TRUE(listener.clockAtCall.empty());
+    EXPECT_EQ(game.updates, 1);
+
+    const uint32_t clockBefore = TimeManager::Get()->GetClock(0).now;
+    AdvanceFrames(1);
+    engine->Tick(true);
+    ASSERT_EQ(listener.clockAtCall.size(), 1u);
+    EXPECT_EQ(listener.clockAtCall[0], clockBefore) << "before the clocks advance";
+    EXPECT_EQ(listener.updatesAtCall[0], 1) << "before the game's update";
+    EXPECT_GT(TimeManager::Get()->GetClock(0).now, clockBefore);
+    EXPECT_EQ(game.updates, 2);
+
+    engine->Exit();
+    EXPECT_EQ(TimerService::Get(), nullptr);
+    EXPECT_EQ(listener.clockAtCall.size(), 1u) << "shutdown notifies nobody";
 }
 
 TEST_F(EngineFixture, PausedTicksMuteAndDoNotCatchUpAfterwards)
