@@ -719,7 +719,7 @@ TEST_F(EngineFixture, LibrariesOfAGroupAreLoadedFromItsOwnSources)
 TEST_F(EngineFixture, AGroupIsMountedOnceWithItsPackBeforeItsFolder)
 {
     ASSERT_TRUE(Start());
-    const auto loaded = [this] { return engine->GetUserInterface()->GetDefaultLibrary()->GetLoadedFiles(); };
+    const auto loaded = [this] { return engine->GetUserInterface()->GetDefinitionMap()->GetLoadedFiles(); };
     const auto list = [](const char* file) { return std::string("<L><library file=\"") + file + "\"/></L>"; };
 
     // The pack of a group named with a dot is that very file; the group's
@@ -751,7 +751,7 @@ TEST_F(EngineFixture, DuringAGroupsLoadOnlyItsOwnSourcesAreSearched)
     writeFile(data / "input" / "base.xml", "<Definitions/>");
     writeFile(data / "grp" / "libraries.xml", "<L><library file=\"base.xml\"/></L>");
     EXPECT_FALSE(engine->LoadLibraries(L"grp", L"grp", 1, false));
-    EXPECT_TRUE(engine->GetUserInterface()->GetDefaultLibrary()->GetLoadedFiles().empty());
+    EXPECT_TRUE(engine->GetUserInterface()->GetDefinitionMap()->GetLoadedFiles().empty());
     EXPECT_TRUE(FileSystem::Get()->FileExists(L"base.xml")) << "every source is searched again afterwards";
 }
 
