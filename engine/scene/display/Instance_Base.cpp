@@ -482,8 +482,10 @@ bool Instance_Base::IsMouseOver()
     Instance_Base* up = parent.GetInstance();
     if (!up)
         return false;
-    float px = 0.0f, py = 0.0f;
-    up->GetLocalMousePosition(px, py);
+    const UserInterface* ui = UserInterface::Get();
+    float px = ui ? float(ui->mouseX) : 0.0f, py = ui ? float(ui->mouseY) : 0.0f;
+    if (!up->GlobalToLocal(px, py))
+        return false;
     up->inHitList = false;
     std::vector<InstanceHandle> hits;
     HitTestPoint(px, py, true, false, &hits);
