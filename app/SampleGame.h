@@ -3,9 +3,10 @@
 // public classes only. Pictures come from the file system by name (loose
 // files and the "data.dat" pack), texts from the string table rendered by the
 // outline text renderer, a status line from a bitmap font, and shapes from a
-// render canvas, and it loads the definition libraries of the base content
-// group. Everything is queued with the renderer in the game's update
-// step; the engine's frame draws the queue.
+// render canvas. Everything is queued with the renderer in the game's update
+// step; the engine's frame draws the queue. It registers the game's cursor
+// set and loads the definition libraries of the base content group, as the
+// game will.
 #pragma once
 
 #include "engine/core/app/ITarnGame.h"

@@ -12,7 +12,10 @@ namespace
 class MemoryVertexBuffer final : public IDynamicVertexBuffer
 {
 public:
-    MemoryVertexBuffer(uint32_t count, uint32_t stride) : count(count), stride(stride), bytes(size_t(count) * stride) {}
+    MemoryVertexBuffer(uint32_t count, uint32_t stride)
+        : count(count), stride(stride), bytes(size_t(count) * stride)
+    {
+    }
     uint32_t GetCount() override { return count; }
     bool Bind(uint32_t, bool) override { return true; }
     bool Lock(void** data, uint32_t lockCount, uint32_t offset, bool) override
@@ -58,13 +61,14 @@ std::unique_ptr<IRenderCanvas> makeRecordingCanvas()
 
 } // namespace
 
-std::unique_ptr<IDynamicVertexBuffer> RecordingDevice::CreateDynamicVertexBuffer(IBufferFiller*, uint32_t count,
-                                                                                 uint32_t stride, uint32_t, bool)
+std::unique_ptr<IDynamicVertexBuffer>
+RecordingDevice::CreateDynamicVertexBuffer(IBufferFiller*, uint32_t count, uint32_t stride, uint32_t, bool)
 {
     return std::make_unique<MemoryVertexBuffer>(count, stride);
 }
 
-std::unique_ptr<IDynamicIndexBuffer> RecordingDevice::CreateDynamicIndexBuffer(IBufferFiller*, uint32_t count, bool)
+std::unique_ptr<IDynamicIndexBuffer> RecordingDevice::CreateDynamicIndexBuffer(IBufferFiller*, uint32_t count,
+                                                                               bool)
 {
     return std::make_unique<MemoryIndexBuffer>(count);
 }
@@ -74,8 +78,8 @@ RecordingRenderer::RecordingRenderer()
     Init(std::make_unique<RecordingDevice>(), nullptr);
 }
 
-void RecordingRenderer::DrawQuad(const SpriteMaterial& material, const Matrix3& matrix, const SpriteRect& source,
-                                 uint32_t colour, bool halfPixel)
+void RecordingRenderer::DrawQuad(const SpriteMaterial& material, const Matrix3& matrix,
+                                 const SpriteRect& source, uint32_t colour, bool halfPixel)
 {
     RecordedQuad quad;
     quad.material = material.material;
@@ -199,8 +203,8 @@ void RecordingCanvas::DrawTexturedRect(float x, float y, float width, float heig
     record(call, true);
 }
 
-void RecordingCanvas::DrawTexturedRect(const SpritePoint& topLeft, const SpritePoint& bottomRight, uint32_t colour,
-                                       IResourceTexture*, const SpriteRect* textureRect)
+void RecordingCanvas::DrawTexturedRect(const SpritePoint& topLeft, const SpritePoint& bottomRight,
+                                       uint32_t colour, IResourceTexture*, const SpriteRect* textureRect)
 {
     CanvasCall call("TexturedRect", {topLeft, bottomRight}, colour);
     if (textureRect)
@@ -237,14 +241,17 @@ void RecordingCanvas::DrawPlainTextLine(const SpritePoint& position, uint32_t si
     record(call, !text.empty());
 }
 
-void RecordingCanvas::MeasurePlainTextLine(int32_t& width, int32_t& height, uint32_t size, const std::wstring& text)
+void RecordingCanvas::MeasurePlainTextLine(int32_t& width, int32_t& height, uint32_t size,
+                                           const std::wstring& text)
 {
     // A fixed cell per character stands in for a font.
     width = int32_t(text.size() * size / 2);
     height = int32_t(size);
 }
 
-RecordingCanvasScope::RecordingCanvasScope() : previous(Instance_Base::SetCanvasFactory(&makeRecordingCanvas)) {}
+RecordingCanvasScope::RecordingCanvasScope() : previous(Instance_Base::SetCanvasFactory(&makeRecordingCanvas))
+{
+}
 
 RecordingCanvasScope::~RecordingCanvasScope()
 {

@@ -25,9 +25,10 @@ class RecordingDevice final : public IGIL
 public:
     bool Init(IRenderWindow*, bool) override { return true; }
     void Shutdown() override {}
-    std::unique_ptr<IDynamicVertexBuffer> CreateDynamicVertexBuffer(IBufferFiller*, uint32_t count, uint32_t stride,
-                                                                    uint32_t, bool) override;
-    std::unique_ptr<IDynamicIndexBuffer> CreateDynamicIndexBuffer(IBufferFiller*, uint32_t count, bool) override;
+    std::unique_ptr<IDynamicVertexBuffer> CreateDynamicVertexBuffer(IBufferFiller*, uint32_t count,
+                                                                    uint32_t stride, uint32_t, bool) override;
+    std::unique_ptr<IDynamicIndexBuffer> CreateDynamicIndexBuffer(IBufferFiller*, uint32_t count,
+                                                                  bool) override;
     RefPtr<IResourceTexture> CreateDynamicTexture(Recreater*, uint32_t) override { return {}; }
     RefPtr<IResourceTexture> CreateTexture(const std::wstring&, uint32_t) override { return {}; }
     RefPtr<IRenderTarget> CreateRenderTarget(IRenderTargetListener*, ImageSize) override { return {}; }
@@ -100,8 +101,8 @@ class RecordingRenderer final : public Renderer
 public:
     RecordingRenderer();
 
-    void DrawQuad(const SpriteMaterial& material, const Matrix3& matrix, const SpriteRect& source, uint32_t colour,
-                  bool halfPixel) override;
+    void DrawQuad(const SpriteMaterial& material, const Matrix3& matrix, const SpriteRect& source,
+                  uint32_t colour, bool halfPixel) override;
     void SelectBatch(const SpriteMaterial& material, const SpritePoint positions[4], const SpritePoint uvs[4],
                      uint32_t colour, bool halfPixel) override;
 
@@ -114,8 +115,8 @@ public:
 // its points, numbers and text.
 struct CanvasCall
 {
-    explicit CanvasCall(std::string callName, std::vector<SpritePoint> callPoints = {}, uint32_t callColour = 0,
-                        bool callFilled = false)
+    explicit CanvasCall(std::string callName, std::vector<SpritePoint> callPoints = {},
+                        uint32_t callColour = 0, bool callFilled = false)
         : name(std::move(callName)), points(std::move(callPoints)), colour(callColour), filled(callFilled)
     {
     }
@@ -158,9 +159,10 @@ public:
     void DrawTriangle(const SpritePoint& p1, const SpritePoint& p2, const SpritePoint& p3, uint32_t colour,
                       bool filled) override;
     void DrawRect(float x, float y, float width, float height, uint32_t colour, bool filled) override;
-    void DrawRect(const SpritePoint& topLeft, const SpritePoint& bottomRight, uint32_t colour, bool filled) override;
-    void DrawTexturedRect(float x, float y, float width, float height, uint32_t colour, IResourceTexture* texture,
-                          const SpriteRect* textureRect) override;
+    void DrawRect(const SpritePoint& topLeft, const SpritePoint& bottomRight, uint32_t colour,
+                  bool filled) override;
+    void DrawTexturedRect(float x, float y, float width, float height, uint32_t colour,
+                          IResourceTexture* texture, const SpriteRect* textureRect) override;
     void DrawTexturedRect(const SpritePoint& topLeft, const SpritePoint& bottomRight, uint32_t colour,
                           IResourceTexture* texture, const SpriteRect* textureRect) override;
     void DrawCircle(const SpritePoint& centre, float radius, uint32_t colour, bool filled,
@@ -168,7 +170,8 @@ public:
     void DrawPie(const SpritePoint& centre, float radius, const std::vector<PieSlice>& slices) override;
     void DrawPlainTextLine(const SpritePoint& position, uint32_t size, uint32_t colour,
                            const std::wstring& text) override;
-    void MeasurePlainTextLine(int32_t& width, int32_t& height, uint32_t size, const std::wstring& text) override;
+    void MeasurePlainTextLine(int32_t& width, int32_t& height, uint32_t size,
+                              const std::wstring& text) override;
 
     void AddHitTriangle(const SpritePoint&, const SpritePoint&, const SpritePoint&, const HitTag&) override {}
     void AddHitRect(const SpritePoint&, const SpritePoint&, const HitTag&) override {}

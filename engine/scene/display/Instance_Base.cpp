@@ -50,10 +50,6 @@ InstanceHandle InstanceHandle::AsText() const
 namespace
 {
 
-// Parent chains are followed at most this far: a tree deeper than this is not made by any content,
-// and the bound keeps a damaged chain from looping.
-constexpr int kMaxDepth = 1024;
-
 std::unique_ptr<IRenderCanvas> makeGraphicsCanvas()
 {
     return CRenderCanvas::Create();
@@ -284,7 +280,7 @@ void Instance_Base::InvalidateMatrix(Instance_Base* instance, bool alsoLocal)
     if (alsoLocal)
         instance->localMatrixValid = false;
     Instance_Base* node = instance;
-    for (int depth = 0; node && depth < kMaxDepth; ++depth)
+    for (int depth = 0; node && depth < MaxTreeDepth; ++depth)
     {
         node->cornersValid = false;
         node = node->parent.GetInstance();
@@ -347,7 +343,7 @@ float Instance_Base::ComputeHeight(bool global)
 void Instance_Base::LocalToGlobal(float& px, float& py)
 {
     Instance_Base* node = this;
-    for (int depth = 0; node && depth < kMaxDepth; ++depth)
+    for (int depth = 0; node && depth < MaxTreeDepth; ++depth)
     {
         transform(node->GetLocalMatrix(), px, py);
         node = node->parent.GetInstance();
@@ -357,7 +353,8 @@ void Instance_Base::LocalToGlobal(float& px, float& py)
 bool Instance_Base::GlobalToLocal(float& px, float& py)
 {
     std::vector<Instance_Base*> chain;
-    for (Instance_Base* node = this; node && chain.size() < size_t(kMaxDepth); node = node->parent.GetInstance())
+    for (Instance_Base* node = this; node && chain.size() < size_t(MaxTreeDepth);
+         node = node->parent.GetInstance())
         chain.push_back(node);
     float lx = px, ly = py;
     for (auto node = chain.rbegin(); node != chain.rend(); ++node)
@@ -485,8 +482,10 @@ bool Instance_Base::IsMouseOver()
     Instance_Base* up = parent.GetInstance();
     if (!up)
         return false;
-    float px = 0.0f, py = 0.0f;
-    up->GetLocalMousePosition(px, py);
+    const UserInterface* ui = UserInterface::Get();
+    float px = ui ? float(ui->mouseX) : 0.0f, py = ui ? float(ui->mouseY) : 0.0f;
+    if (!up->GlobalToLocal(px, py))
+        return false;
     up->inHitList = false;
     std::vector<InstanceHandle> hits;
     HitTestPoint(px, py, true, false, &hits);

@@ -67,6 +67,10 @@ public:
     using CanvasFactory = std::unique_ptr<IRenderCanvas> (*)();
     static CanvasFactory SetCanvasFactory(CanvasFactory factory);
 
+    // Parent chains are followed at most this far: no content nests this deep, and the bound keeps a
+    // damaged chain from looping.
+    static constexpr int MaxTreeDepth = 1024;
+
     // A node that Initialize has already reset; scripts get such bare nodes from the constructor.
     Instance_Base();
     ~Instance_Base() override;

@@ -26,9 +26,9 @@ struct CommandShape
 };
 
 constexpr CommandShape kCommands[] = {
-    {L"delete", 1},     {L"inspect", 1}, {L"movetofront", 1}, {L"movetoback", 1}, {L"seta", 2},
-    {L"setp", 3},       {L"setr", 2},    {L"sets", 3},        {L"setreg", 3},     {L"getbounds", 1},
-    {L"ltog", 4},       {L"gtol", 4},    {L"setcolor", 2},    {L"setmaterial", 2},
+    {L"delete", 1}, {L"inspect", 1}, {L"movetofront", 1}, {L"movetoback", 1},  {L"seta", 2},
+    {L"setp", 3},   {L"setr", 2},    {L"sets", 3},        {L"setreg", 3},      {L"getbounds", 1},
+    {L"ltog", 4},   {L"gtol", 4},    {L"setcolor", 2},    {L"setmaterial", 2},
 };
 
 } // namespace
@@ -103,7 +103,7 @@ void Instance_Base::ExecuteCommand(const std::vector<std::wstring>& arguments)
 void Instance_Base::Inspect()
 {
     std::vector<const Instance_Base*> ancestors;
-    for (const Instance_Base* node = parent.GetInstance(); node && ancestors.size() < 1024;
+    for (const Instance_Base* node = parent.GetInstance(); node && ancestors.size() < size_t(MaxTreeDepth);
          node = node->parent.GetInstance())
         ancestors.push_back(node);
     std::wstring path = L"-={";
@@ -116,9 +116,9 @@ void Instance_Base::Inspect()
 
     float left, top, right, bottom;
     GetBounds(left, top, right, bottom, true);
-    printLine(StringPrintf(L"A: %.2f P: %.1f %.1f S: %.2f %.2f R: %.3f @ %.1f,%.1f x %.1f,%.1f", double(opacity),
-                           double(x), double(y), double(scaleX), double(scaleY), double(rotation), double(left),
-                           double(top), double(right), double(bottom)));
+    printLine(StringPrintf(L"A: %.2f P: %.1f %.1f S: %.2f %.2f R: %.3f @ %.1f,%.1f x %.1f,%.1f",
+                           double(opacity), double(x), double(y), double(scaleX), double(scaleY),
+                           double(rotation), double(left), double(top), double(right), double(bottom)));
 }
 
 } // namespace TarnEngine

@@ -202,8 +202,9 @@ int canvasDrawLine(lua_State* state)
     IRenderCanvas* canvas = selfCanvas(state);
     SpritePoint a, b;
     uint32_t colour = 0;
-    if (canvas && LuaGetFloatArg(state, a.x, 2) + LuaGetFloatArg(state, a.y, 3) + LuaGetFloatArg(state, b.x, 4) +
-                          LuaGetFloatArg(state, b.y, 5) + getColourArg(state, colour, 6) ==
+    if (canvas && LuaGetFloatArg(state, a.x, 2) + LuaGetFloatArg(state, a.y, 3) +
+                          LuaGetFloatArg(state, b.x, 4) + LuaGetFloatArg(state, b.y, 5) +
+                          getColourArg(state, colour, 6) ==
                       5)
         canvas->DrawLine(a, b, colour);
     return 0;
@@ -227,8 +228,9 @@ template <bool Filled> int canvasDrawRect(lua_State* state)
     IRenderCanvas* canvas = selfCanvas(state);
     SpritePoint a, b;
     uint32_t colour = 0;
-    if (canvas && LuaGetFloatArg(state, a.x, 2) + LuaGetFloatArg(state, a.y, 3) + LuaGetFloatArg(state, b.x, 4) +
-                          LuaGetFloatArg(state, b.y, 5) + getColourArg(state, colour, 6) ==
+    if (canvas && LuaGetFloatArg(state, a.x, 2) + LuaGetFloatArg(state, a.y, 3) +
+                          LuaGetFloatArg(state, b.x, 4) + LuaGetFloatArg(state, b.y, 5) +
+                          getColourArg(state, colour, 6) ==
                       5)
         canvas->DrawRect(a, b, colour, Filled);
     return 0;
@@ -353,7 +355,8 @@ int getBounds(lua_State* state)
     float left, top, right, bottom;
     self->GetBounds(left, top, right, bottom, true);
     lua_newtable(state);
-    const std::pair<const char*, float> fields[] = {{"left", left}, {"top", top}, {"right", right}, {"bottom", bottom}};
+    const std::pair<const char*, float> fields[] = {
+        {"left", left}, {"top", top}, {"right", right}, {"bottom", bottom}};
     for (const auto& [key, value] : fields)
     {
         lua_pushnumber(state, value);

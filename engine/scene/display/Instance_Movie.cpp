@@ -200,7 +200,8 @@ InstanceHandle Instance_Movie::CreateChild(Instance_Movie* parentMovie, const st
     return CreateInstanceCore(parentMovie, definition, instanceName, true, instanceClass, nullptr);
 }
 
-InstanceHandle Instance_Movie::CreateChildFromDefault(Instance_Movie* parentMovie, const std::wstring& instanceName)
+InstanceHandle Instance_Movie::CreateChildFromDefault(Instance_Movie* parentMovie,
+                                                      const std::wstring& instanceName)
 {
     return CreateInstanceCore(parentMovie, L"", instanceName, true, nullptr, nullptr);
 }

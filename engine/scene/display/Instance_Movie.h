@@ -63,7 +63,8 @@ public:
     static InstanceHandle CreateChild(Instance_Movie* parentMovie, const std::wstring& definition,
                                       const std::wstring& instanceName, RClass* instanceClass);
     // An empty container of the user interface's default instance class.
-    static InstanceHandle CreateChildFromDefault(Instance_Movie* parentMovie, const std::wstring& instanceName);
+    static InstanceHandle CreateChildFromDefault(Instance_Movie* parentMovie,
+                                                 const std::wstring& instanceName);
 
     // ---- Removal. The child is unloaded, leaves both lists and waits in pendingDeletes.
     void RemoveAndQueueDelete(Instance_Base* child);

@@ -9,11 +9,14 @@
 #include "engine/scene/script/LuaMgr.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 
 namespace TarnEngine
 {
 
-TARN_IMPLEMENT_RINSTANCECLASS(UserInterface, LuaSubclass, RNoFactory, L"UserInterface", &UserInterface::RegisterLua)
+TARN_IMPLEMENT_RINSTANCECLASS(UserInterface, LuaSubclass, RNoFactory, L"UserInterface",
+                              &UserInterface::RegisterLua)
 
 namespace
 {
@@ -52,8 +55,10 @@ ViewTransform viewTransform()
 int32_t toGame(int client, float offset, float scale)
 {
     const float game = (float(client) - offset) / scale;
+    if (std::isnan(game))
+        return 0;
     if (!(game > -2147483520.0f))
-        return game != game ? 0 : INT32_MIN;
+        return INT32_MIN;
     if (!(game < 2147483520.0f))
         return INT32_MAX;
     return int32_t(game);
@@ -74,7 +79,8 @@ int getMousePosition(lua_State* state)
 
 } // namespace
 
-UserInterface::UserInterface(EngineManager* engine, RClass* requestedRoot) : engine(engine), rootClass(requestedRoot)
+UserInterface::UserInterface(EngineManager* engine, RClass* requestedRoot)
+    : engine(engine), rootClass(requestedRoot)
 {
     if (!rootClass || !rootClass->IsSubclassOf(Instance_Movie::StaticClass()))
         rootClass = Instance_Movie::StaticClass();

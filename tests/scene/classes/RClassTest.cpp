@@ -137,6 +137,7 @@ TEST(RClass, SubclassAndKindTests)
 
 TEST(RClass, ObjectsAreMadeByName)
 {
+    ZooLion::StaticClass();
     RObject* made = RClass::CreateObject(L"ZooLion");
     ASSERT_NE(made, nullptr);
     EXPECT_EQ(made->GetClass(), ZooLion::StaticClass());
@@ -195,7 +196,9 @@ TEST(EngineRegistrations, EveryListedClassIsRegisteredAndMakesItsKind)
         RObject* made = RClass::CreateObject(c.name);
         EXPECT_EQ(made != nullptr, c.makesObject);
         if (made)
+        {
             EXPECT_EQ(made->GetClass(), record);
+        }
         RObject::DeleteSelf(made);
     }
     // Both bindings have their records, under one name, and their script names.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/media/sound/ISoundManager.h"
+#include "engine/scene/display/IInstanceEventHandler.h"
 #include "engine/scene/display/Instance_Movie.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/ui/UserInterface.h"
@@ -18,7 +19,8 @@
 namespace SceneTest
 {
 
-// A leaf whose pixel test answers from a predicate and records where it was asked.
+// A leaf whose pixel test answers from a predicate and records where it was asked, and which
+// records the colours it is given.
 class TestImage : public Instance_Base
 {
     TARN_RCLASS(TestImage)
@@ -33,9 +35,11 @@ public:
         asked.push_back({float(px), float(py)});
         return px < solidWidth;
     }
+    void SetColor(uint32_t colour) override { colours.push_back(colour); }
 
     uint32_t solidWidth = 0xFFFFFFFF; // pixels left of this are opaque
     std::vector<Point> asked;
+    std::vector<uint32_t> colours;
 };
 
 class RecordingSoundManager final : public ISoundManager

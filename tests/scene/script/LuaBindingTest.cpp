@@ -34,7 +34,9 @@ protected:
     void TearDown() override
     {
         if (L)
+        {
             EXPECT_EQ(lua_gettop(L), 0) << "the stack is left unbalanced";
+        }
     }
 
     bool Run(const char* code)
