@@ -315,6 +315,11 @@ Result System::PlaySound(Sound* sound, bool paused, Channel& out, int32_t priori
     return Result::Ok;
 }
 
+bool System::Owns(const Sound* sound) const
+{
+    return sound != nullptr && sound->mixer == mixer;
+}
+
 Result System::ReadMixed(float* out, uint32_t frames)
 {
     if (!device)

@@ -96,6 +96,8 @@ public:
                        std::unique_ptr<Sound>& out);
     Result CreateChannelGroup(const std::string& name, std::unique_ptr<ChannelGroup>& out);
     ChannelGroup* GetMasterChannelGroup() const { return master.get(); }
+    // Whether the sound was made by this system (sounds of a released system play nowhere).
+    bool Owns(const Sound* sound) const;
     // Starts the sound on a channel, paused or not, at its own rate, full volume, centred, in the
     // master group, looping for ever when it was created with ModeLoopNormal.
     Result PlaySound(Sound* sound, bool paused, Channel& out, int32_t priority = 128);
