@@ -10,6 +10,7 @@ packages=(
   libogg-dev libtheora-dev libvorbis-dev libcurl4-openssl-dev libopenjp2-7-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
   fonts-dejavu-core fonts-cantarell xvfb xauth libxtst6
+  vorbis-tools sox
 )
 
 missing=()

@@ -72,9 +72,11 @@ bool readFmt(const uint8_t* chunk, size_t size, WavFormat& format)
     return true;
 }
 
+// Samples that are no number, or too large for a float, read as silence.
 float finiteOrZero(double value)
 {
-    return std::isfinite(value) ? float(value) : 0.0f;
+    const float narrowed = std::isfinite(value) && std::fabs(value) <= 3.4e38 ? float(value) : 0.0f;
+    return std::isfinite(narrowed) ? narrowed : 0.0f;
 }
 
 } // namespace

@@ -28,8 +28,9 @@ constexpr uint32_t kMaxWavRate = 768000;
 bool LooksLikeWav(const uint8_t* data, size_t size);
 // Fills format from the file's "fmt " and "data" chunks; false for anything this reader cannot play.
 bool ReadWavFormat(const uint8_t* data, size_t size, WavFormat& format);
-// Converts count frames from firstFrame on into interleaved floats in [-1, 1] (channels per frame).
-// The caller keeps firstFrame + count within format.frames. Non-finite float samples read as 0.
+// Converts count frames from firstFrame on into interleaved floats (channels per frame): integers
+// scaled to [-1, 1), float samples as stored. The caller keeps firstFrame + count within
+// format.frames. Float samples that are no number or beyond a float's range read as 0.
 void ConvertWavFrames(const uint8_t* data, const WavFormat& format, uint64_t firstFrame, uint32_t count,
                       float* out);
 

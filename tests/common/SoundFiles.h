@@ -57,7 +57,8 @@ inline void Put(Bytes& out, uint64_t value, int bytes)
 
 inline void PutTag(Bytes& out, const char* tag)
 {
-    out.insert(out.end(), tag, tag + 4);
+    for (int i = 0; i < 4; ++i)
+        out.push_back(uint8_t(tag[i]));
 }
 
 // The "fmt " chunk of a spec, body only.

@@ -21,11 +21,13 @@ namespace
 constexpr const wchar_t* kAudioXml = L"Audio\\Audio.xml";
 constexpr const wchar_t* kDefaultClass = L"default";
 
-template <class... Args> void logAudio(WideFormat<std::type_identity_t<Args>...> format, const Args&... args)
-{
-    if (ILogger* logger = ILogger::Get())
-        logger->Log(LogAudio, __FILE__, __LINE__, format, args...);
-}
+// A line on the audio channel, naming the line that writes it.
+#define LOG_AUDIO(...)                                                                                        \
+    do                                                                                                         \
+    {                                                                                                          \
+        if (ILogger* logger = ILogger::Get())                                                                  \
+            logger->Log(LogAudio, __FILE__, __LINE__, __VA_ARGS__);                                            \
+    } while (false)
 
 // An attribute that is present but empty counts as absent.
 bool attribute(const XmlNode& element, const wchar_t* name, std::wstring& value)
@@ -56,7 +58,7 @@ bool FMODManager::Init(int32_t channelCount)
     if (Audio::System::Create(options, system) != Audio::Result::Ok || !system)
     {
         system.reset();
-        logAudio(L"the audio system cannot be created");
+        LOG_AUDIO(L"the audio system cannot be created");
         return false;
     }
     if (!enabled)
@@ -66,12 +68,12 @@ bool FMODManager::Init(int32_t channelCount)
     if (result != Audio::Result::Ok)
     {
         // No usable device: sounds still run, timed but silent.
-        logAudio(L"sound output cannot be opened (%S); playing without sound", Audio::ResultName(result));
+        LOG_AUDIO(L"sound output cannot be opened (%S); playing without sound", Audio::ResultName(result));
         system->SetOutput(Audio::OutputType::NoSound);
         result = system->Init(channelCount);
         if (result != Audio::Result::Ok)
         {
-            logAudio(L"the audio system cannot start with %d channels (%S)", channelCount,
+            LOG_AUDIO(L"the audio system cannot start with %d channels (%S)", channelCount,
                      Audio::ResultName(result));
             system.reset();
             return false;
