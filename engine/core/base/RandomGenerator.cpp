@@ -13,7 +13,35 @@ namespace
 
 constexpr float kTwoToMinus32 = 2.3283064365386963e-10f;
 
-RandomPool g_pool = {};
+// The start-up fill's own 15-bit generator: the portable one of the C
+// standard's example, seeded with 1. The runtime's rand() differs between C
+// libraries; this gives the same pool on every machine and in every run.
+struct Portable15
+{
+    uint32_t next = 1;
+    constexpr uint32_t operator()()
+    {
+        next = next * 1103515245u + 12345u;
+        return (next / 65536u) % 32768u;
+    }
+};
+
+constexpr RandomPool startPool()
+{
+    RandomPool pool{};
+    Portable15 generator;
+    for (uint32_t& word : pool.words)
+    {
+        const uint32_t r0 = generator(), r1 = generator(), r2 = generator();
+        word = r0 ^ (r1 << 11) ^ (r2 << 22);
+    }
+    pool.index = 0;
+    return pool;
+}
+
+// Filled at compile time: ready before any initialiser or the program's
+// entry runs, whatever the linker keeps.
+constinit RandomPool g_pool = startPool();
 
 uint32_t millisecondClock()
 {
@@ -26,12 +54,11 @@ uint32_t runtime15()
     return uint32_t(std::rand()) & 0x7FFF;
 }
 
-void fillPool(bool fromConstant)
+void refillPool()
 {
     for (uint32_t& word : g_pool.words)
     {
-        if (fromConstant)
-            word = 0x6E9B2271u;
+        word = 0x6E9B2271u;
         const uint32_t r0 = runtime15(), r1 = runtime15(), r2 = runtime15();
         word ^= r0 ^ (r1 << 11) ^ (r2 << 22);
     }
@@ -116,12 +143,12 @@ RandomPool& GetRandomPool()
 
 void FillRandomPool()
 {
-    fillPool(false);
+    g_pool = startPool();
 }
 
 void RefillRandomPool()
 {
-    fillPool(true);
+    refillPool();
 }
 
 uint32_t PoolRandom()

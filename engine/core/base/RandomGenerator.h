@@ -39,9 +39,9 @@ struct RandomPool
 };
 RandomPool& GetRandomPool();
 
-// Start-up fill: XORs each word with three successive 15-bit values of the C runtime generator
-// (shifted by 0, 11 and 22 bits) and resets the index. The runtime generator is not seeded first, so
-// every run draws the same sequence.
+// Start-up fill: each word is three successive 15-bit values of the engine's own fixed generator
+// (shifted by 0, 11 and 22 bits), and the index is reset. The pool holds these contents from the
+// start, before any code runs; every machine and every run draws the same sequence.
 void FillRandomPool();
 // The game's re-seeding after it seeds the runtime generator: each word is set to 0x6E9B2271 and then
 // filled the same way.

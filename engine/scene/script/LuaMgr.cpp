@@ -4,6 +4,9 @@
 #include "engine/core/files/FileSystem.h"
 #include "engine/core/diagnostics/Logger.h"
 #include "engine/core/text/TextHelpers.h"
+#include "engine/scene/classes/EngineRegistrations.h"
+#include "engine/scene/classes/RObject.h"
+#include "engine/scene/script/ScriptRegistry.h"
 #include "engine/scene/ui/UserInterface.h"
 
 #include <lua.hpp>
@@ -24,33 +27,7 @@ void logLua(const std::wstring& text)
         logger->Log(LogLua, __FILE__, __LINE__, L"%s", text);
 }
 
-// Adds the traceback-free error text; the message stays on the stack for the caller to log.
-int errorHandler(lua_State* state)
-{
-    if (!lua_isstring(state, 1))
-        lua_pushliteral(state, "(error object is not a string)");
-    return 1;
-}
 } // namespace
-
-bool LuaPCall(lua_State* state, int argumentCount, int resultCount)
-{
-    if (!state)
-        return false;
-    const int base = lua_gettop(state) - argumentCount; // the function's slot
-    lua_pushcfunction(state, errorHandler);
-    lua_insert(state, base);
-    const int status = lua_pcall(state, argumentCount, resultCount, base);
-    lua_remove(state, base);
-    if (status != 0)
-    {
-        const char* message = lua_tostring(state, -1);
-        logLua(L"script error: " + Utf8ToWString(message ? message : "?"));
-        lua_pop(state, 1);
-        return false;
-    }
-    return true;
-}
 
 LuaMgr::LuaMgr()
 {
@@ -60,7 +37,11 @@ LuaMgr::LuaMgr()
 LuaMgr::~LuaMgr()
 {
     if (state)
+    {
+        // Closing runs the release of every object table still alive.
         lua_close(state);
+        LuaBinding::Uninstall(state);
+    }
     state = nullptr;
     if (g_luaManager == this)
         g_luaManager = nullptr;
@@ -75,10 +56,17 @@ bool LuaMgr::Init()
 {
     if (state)
         return true;
+    // Every class record, script function and system macro exists before the first script.
+    RegisterEngineStatics();
     state = luaL_newstate();
     if (!state)
         return false;
     luaL_openlibs(state);
+    lua_atpanic(state, LuaPanic);
+    LuaBinding::Install(state);
+    PublishScriptFunctions(state);
+    // Parents' class tables before their children's.
+    RInstanceClass::RegisterLuaClass(state);
     return true;
 }
 

@@ -2,7 +2,7 @@
 // protected mode, and is the console's way into scripts (lines beginning with
 // "/", script-registered console functions). One instance, created by engine
 // start-up with no arguments and deleted by shutdown; it publishes itself.
-// The engine's bound classes and script globals join it with the Lua binding.
+// The object binding (LuaBinding.h) is installed on its state at start.
 #pragma once
 
 #include "engine/core/diagnostics/Console.h"
@@ -11,14 +11,10 @@
 #include <string>
 #include <vector>
 
-struct lua_State;
+#include "engine/scene/script/LuaBinding.h"
 
 namespace TarnEngine
 {
-
-// Runs the function below the arguments in protected mode with the engine's
-// error handler; true on success. Errors are logged on the "lua" channel.
-bool LuaPCall(lua_State* state, int argumentCount, int resultCount);
 
 class LuaMgr : public IConsoleScripting, public IConsoleHandler
 {
@@ -30,8 +26,9 @@ public:
 
     static LuaMgr* Get();
 
-    // Creates the script state with the standard libraries; false when it
-    // cannot be made.
+    // Runs the engine's registrations, creates the script state with the
+    // standard libraries and the object binding, publishes the script
+    // functions and builds the class tables; false when the state cannot be made.
     bool Init();
     // "lua.dofile", "lua.dostring" and "lua.collectgarbage", one argument each.
     void RegisterConsoleCommands();

@@ -1,0 +1,78 @@
+// The engine's lists of class records, script functions and system macros;
+// see EngineRegistrations.h.
+#include "engine/scene/classes/EngineRegistrations.h"
+
+#include "engine/scene/classes/RObject.h"
+#include "engine/scene/script/LuaBaseSubclass.h"
+#include "engine/scene/script/ScriptRegistry.h"
+
+namespace TarnEngine
+{
+
+namespace
+{
+
+void registerClasses()
+{
+    RObject::StaticClass();
+    RClass::StaticClass();
+    RInstanceClass::StaticClass();
+    LuaSubclass::StaticClass();
+    LuaBaseClass::StaticClass();
+}
+
+void registerScriptFunctions()
+{
+    // The slice-scaler and water-ripple functions join with the distortion meshes.
+}
+
+void registerSystemMacros()
+{
+    // Instance kinds.
+    RegisterSystemMacroInt("INSTANCE_MOVIE", 0);
+    RegisterSystemMacroInt("INSTANCE_IMAGE", 1);
+    RegisterSystemMacroInt("INSTANCE_TEXT", 2);
+    RegisterSystemMacroInt("INSTANCE_EFFECT", 3);
+    // Time channels.
+    RegisterSystemMacroInt("SYSTEM_TIME", 0);
+    RegisterSystemMacroInt("GAME_TIME", 1);
+    // Hit-test types.
+    RegisterSystemMacroInt("HTT_All", 0);
+    RegisterSystemMacroInt("HTT_NonAlpha", 1);
+    RegisterSystemMacroInt("HTT_None", 2);
+    RegisterSystemMacroInt("HTT_COUNT", 3);
+    // Materials: a blend mode in the low values, flags above; one word together.
+    RegisterSystemMacroInt("eMaterialNoBlend", 0);
+    RegisterSystemMacroInt("eMaterialAlpha", 1);
+    RegisterSystemMacroInt("eMaterialAdditive", 2);
+    RegisterSystemMacroInt("eMaterialNoTexture", 3);
+    RegisterSystemMacroInt("eMaterialMaskLayer", 4);
+    RegisterSystemMacroInt("eMaterialDebug", 5);
+    RegisterSystemMacroInt("eMaterialCount", 7); // no material has the value 6
+    RegisterSystemMacroInt("eMaterialCanvas", 0x10);
+    RegisterSystemMacroInt("eMaterialMaskedIn", 0x10000);
+    RegisterSystemMacroInt("eMaterialMaskClear", 0x20000);
+    RegisterSystemMacroInt("eMaterialMaskedOut", 0x40000);
+    RegisterSystemMacroInt("eMaterialNoAutoInherit", 0x80000);
+    // Edge bits of the water ripples.
+    RegisterSystemMacroInt("WR_Top", 1);
+    RegisterSystemMacroInt("WR_Right", 2);
+    RegisterSystemMacroInt("WR_Bottom", 4);
+    RegisterSystemMacroInt("WR_Left", 8);
+    RegisterSystemMacroInt("WR_All", 15);
+}
+
+} // namespace
+
+void RegisterEngineStatics()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    registerClasses();
+    registerScriptFunctions();
+    registerSystemMacros();
+}
+
+} // namespace TarnEngine
