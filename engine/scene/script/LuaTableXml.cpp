@@ -10,6 +10,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <cwctype>
+#include <limits>
 #include <memory>
 #include <utility>
 
@@ -101,6 +103,27 @@ std::wstring numberText(double value)
             written = std::to_chars(text, text + sizeof text, value);
     }
     return std::wstring(text, written.ptr);
+}
+
+// The reverse of numberText. The engine's decimal conversion reads "inf" and
+// "nan" as 0, but they are what the writer gives for those values, so they
+// are taken here to keep them through the file.
+double numberFromText(const std::wstring& text)
+{
+    size_t at = 0;
+    while (at < text.size() && (text[at] == L' ' || text[at] == L'\t'))
+        ++at;
+    bool negative = false;
+    if (at < text.size() && (text[at] == L'-' || text[at] == L'+'))
+        negative = text[at++] == L'-';
+    std::wstring word;
+    for (; at < text.size() && word.size() < 8; ++at)
+        word += static_cast<wchar_t>(std::towlower(text[at]));
+    if (word == L"inf" || word == L"infinity")
+        return negative ? -HUGE_VAL : HUGE_VAL;
+    if (word == L"nan")
+        return negative ? -std::numeric_limits<double>::quiet_NaN() : std::numeric_limits<double>::quiet_NaN();
+    return WStringToDouble(text);
 }
 
 void logLua(const wchar_t* operation, const std::wstring& fieldName, unsigned count, const wchar_t* why)
@@ -314,7 +337,7 @@ void readPair(lua_State* state, ReadWalk& walk, const XmlNode& entry, int table,
     double numberKey = 0;
     if (keyKind == Kind::Number)
     {
-        numberKey = WStringToDouble(key);
+        numberKey = numberFromText(key);
         // Lua refuses NaN as a key with an error.
         if (std::isnan(numberKey))
         {
@@ -339,7 +362,7 @@ void readPair(lua_State* state, ReadWalk& walk, const XmlNode& entry, int table,
         lua_pushboolean(state, value == L"true");
         break;
     case Kind::Number:
-        lua_pushnumber(state, WStringToDouble(value));
+        lua_pushnumber(state, numberFromText(value));
         break;
     case Kind::String:
         pushAnsi(state, walk, value);
@@ -449,6 +472,33 @@ bool DeserializeLuaTable(lua_State* state, int index, const std::wstring& fieldN
     if (walk.noStack)
         logLua(L"DeserializeLuaTable", fieldName, walk.noStack, L"no room on the script stack");
     return true;
+}
+
+bool SerializeLuaTable(const LuaStrongTable& table, const std::wstring& fieldName, XmlNode& parent)
+{
+    if (!table.PushTable())
+        return false;
+    lua_State* state = table.GetState();
+    const bool written = SerializeLuaTable(state, -1, fieldName, parent);
+    lua_pop(state, 1);
+    return written;
+}
+
+bool DeserializeLuaTable(LuaStrongTable& table, const std::wstring& fieldName, const XmlNode& parent)
+{
+    if (!table.PushTable())
+    {
+        LuaMgr* scripts = LuaMgr::Get();
+        lua_State* state = scripts ? scripts->GetState() : nullptr;
+        if (!state || !lua_checkstack(state, 1))
+            return false;
+        lua_createtable(state, 0, 0);
+        table.SetReference(state, -1);
+    }
+    lua_State* state = table.GetState();
+    const bool read = DeserializeLuaTable(state, -1, fieldName, parent);
+    lua_pop(state, 1);
+    return read;
 }
 
 } // namespace TarnEngine

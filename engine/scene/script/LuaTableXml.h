@@ -11,6 +11,8 @@
 // state; the held-reference forms of the binding wrap these stack forms.
 #pragma once
 
+#include "engine/scene/script/LuaReference.h"
+
 #include <string>
 
 struct lua_State;
@@ -45,5 +47,11 @@ bool SerializeLuaTable(lua_State* state, int index, const std::wstring& fieldNam
 // failed (a script metamethod raised an error; logged), with the table
 // possibly filled in part.
 bool DeserializeLuaTable(lua_State* state, int index, const std::wstring& fieldName, const XmlNode& parent);
+
+// The forms the game uses, on a held table. Saving does nothing (false) when
+// the reference holds no table. Reading into a reference that holds none
+// first gives it a new empty table in the script manager's state.
+bool SerializeLuaTable(const LuaStrongTable& table, const std::wstring& fieldName, XmlNode& parent);
+bool DeserializeLuaTable(LuaStrongTable& table, const std::wstring& fieldName, const XmlNode& parent);
 
 } // namespace TarnEngine

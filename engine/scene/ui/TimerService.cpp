@@ -109,9 +109,11 @@ void TimerService::Update()
 
         int64_t elapsed = now - record->start;
         bool fired = false;
-        while (elapsed >= record->period && !record->removed && !record->held)
+        uint32_t told = 0;
+        while (elapsed >= record->period && !record->removed && !record->held && told < MaximumCatchUp)
         {
             fired = true;
+            ++told;
             record->listener->OnTimer(handle);
             elapsed -= record->period;
             // Only this service releases handles, but the listener may have

@@ -53,6 +53,10 @@ public:
     static constexpr uint32_t TimerKind = 4;
     // Shorter delays (and delays that are not numbers) schedule nothing.
     static constexpr double MinimumDelay = 0.0001;
+    // A timer is told at most this many times in one update. Catching up
+    // every missed period of a short timer after a long pause (a minimised
+    // window, a stopped process) would otherwise hold the frame for minutes.
+    static constexpr uint32_t MaximumCatchUp = 60;
 
     explicit TimerService(const Platform::CounterSource& counter = Platform::SystemCounter());
     ~TimerService();

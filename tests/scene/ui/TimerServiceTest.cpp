@@ -122,6 +122,18 @@ TEST_F(TimerServiceTest, ASlowCounterStillEndsTheUpdate)
     EXPECT_EQ(listener.calls.size(), 3u);
 }
 
+// A short timer an hour overdue (the window was minimised) is told a bounded
+// number of times, and its next period starts at that update.
+TEST_F(TimerServiceTest, ALongPauseIsCaughtUpInBoundedNotifications)
+{
+    service.AddTimer(kMillisecond, &listener);
+    clock.Advance(3600 * kFrequency);
+    service.Update();
+    EXPECT_EQ(listener.calls.size(), size_t(TimerService::MaximumCatchUp));
+    service.Update();
+    EXPECT_EQ(listener.calls.size(), size_t(TimerService::MaximumCatchUp));
+}
+
 TEST_F(TimerServiceTest, AnOverdueTimerCatchesUpWholePeriodsThenStartsAfreshAtTheUpdate)
 {
     const InstanceHandle handle = service.AddTimer(kMillisecond, &listener);
