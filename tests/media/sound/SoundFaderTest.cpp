@@ -59,7 +59,9 @@ TEST_F(Fades, FadeInRampsByEqualStepsAndEndsExactly)
         ++frames;
         expected += step;
         if (!fader->GetFadeIns().empty())
+        {
             ASSERT_EQ(sound.Get()->GetVolume(), expected) << frames;
+        }
     }
     EXPECT_GE(frames, 120);
     EXPECT_LE(frames, 121);

@@ -120,7 +120,9 @@ protected:
         Audio::System* system = manager->GetSystem();
         EXPECT_NE(system, nullptr);
         if (system)
+        {
             EXPECT_EQ(system->ReadMixed(out.data(), frames), Audio::Result::Ok);
+        }
         return out;
     }
     std::vector<std::wstring> Printed() const { return ui.GetConsole()->GetLines(); }

@@ -199,7 +199,9 @@ TEST_F(AudioMix, LoopCountsAndLoopPoints)
         ASSERT_EQ(system->PlaySound(r.get(), true, channel), Result::Ok);
         ASSERT_EQ(channel.SetLoopCount(c.loops), Result::Ok);
         if (c.endMs != 0)
+        {
             ASSERT_EQ(channel.SetLoopPoints(c.startMs, c.endMs), Result::Ok);
+        }
         channel.SetPaused(false);
         EXPECT_EQ(frames(130), c.expected);
         bool playing = false;
@@ -497,7 +499,7 @@ TEST(AudioSystem, StreamsPlayExactlyLikeWholeSounds)
             ASSERT_EQ(system->Init(4), Result::Ok);
             std::unique_ptr<Sound> sound;
             ASSERT_EQ(system->CreateSound(f.file.data(), f.file.size(),
-                                          ModeLoopNormal | (streamed ? ModeCreateStream : 0), nullptr, sound),
+                                          ModeLoopNormal | (streamed ? uint32_t(ModeCreateStream) : 0u), nullptr, sound),
                       Result::Ok);
             EXPECT_EQ(sound->IsStream(), streamed == 1);
             Channel channel;
