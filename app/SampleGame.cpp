@@ -96,6 +96,12 @@ bool SampleGame::Initialize()
         window->cursors.Apply();
     }
 
+    // As the game does at start-up: the base content group, which also reads the sound definitions
+    // ("Audio\Audio.xml"). Its library list is not part of the sample yet, so the result says little.
+    engine->LoadLibraries(L"data", L"input", 0, false);
+    // A chime to greet the player, asked for as a console command line, run by the next tick.
+    engine->QueueConsoleCommand(L"audio.playsound chime");
+
     backdrop = renderer->CreateTexture(L"images\\backdrop.jpg");
     stone = renderer->CreateTexture(L"images\\stone.png");
     // Only the pack holds this one.
