@@ -159,8 +159,8 @@ int LuaNewTypeMetatable(lua_State* state, const char* typeName);
 // that looking up an event handler cannot raise an error outside a
 // protected call. Anything that is not a table gives nil.
 void LuaGetFieldNoCall(lua_State* state, int index, const char* name);
-// The event handler lookup: with a table and a value above it on top of the
-// stack, replaces the table by its function `name` (read as
+// The lookup of LuaTableBase::GetMethod: with a table and a value above it on
+// top of the stack, replaces the table by its function `name` (read as
 // LuaGetFieldNoCall does) and returns true; when there is no such function
 // pops both and returns false.
 bool LuaFindMethodNoCall(lua_State* state, const char* name);
