@@ -98,11 +98,14 @@ bool SampleGame::Initialize()
         window->cursors.Apply();
     }
 
-    // The base content group and its definition libraries, as the game loads them first.
+    // As the game does at start-up: the base content group, its definition libraries and its sound
+    // definitions ("Audio\Audio.xml"); a library that does not load ends the start-up.
     if (!engine->LoadLibraries(L"data", L"input", 0, false))
         return false;
     if (const UserInterface* ui = engine->GetUserInterface())
         definitionNames = uint32_t(ui->GetDefinitionMap()->GetDefinitions().size());
+    // A chime to greet the player, asked for as a console command line, run by the next tick.
+    engine->QueueConsoleCommand(L"audio.playsound chime");
 
     backdrop = renderer->CreateTexture(L"images\\backdrop.jpg");
     stone = renderer->CreateTexture(L"images\\stone.png");

@@ -608,7 +608,7 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     soundManager = std::make_unique<FMODManager>();
     traceEvent("create", L"FMODManager");
     soundManager->SetEnabled(systemPreferences.audioEnabled != 0);
-    if (stepFails(StartupStep::SoundManager) || !soundManager->Init(audioChannelCount))
+    if (stepFails(StartupStep::SoundManager) || !soundManager->Init(int32_t(audioChannelCount)))
         return fail(L"the sound system cannot start");
 
     // 28 to 32.
