@@ -6,6 +6,7 @@
 #include "engine/core/text/TextConversion.h"
 #include "engine/scene/script/PreprocessorTokens.h"
 
+#include <cstring>
 #include <functional>
 #include <unordered_map>
 
@@ -70,9 +71,11 @@ bool readLogicalLine(std::string_view text, size_t& pos, std::string& scratch, s
     bool joined = false;
     for (;;)
     {
-        size_t end = pos;
-        while (end < size && text[end] != '\n' && text[end] != '\r')
-            ++end;
+        // LF first, then a CR before it; both searches run over whole words at a time.
+        const char* lineFeed = static_cast<const char*>(std::memchr(text.data() + pos, '\n', size - pos));
+        size_t end = lineFeed ? static_cast<size_t>(lineFeed - text.data()) : size;
+        if (const void* carriage = std::memchr(text.data() + pos, '\r', end - pos))
+            end = static_cast<size_t>(static_cast<const char*>(carriage) - text.data());
         size_t next = end;
         if (next < size)
             next += text[next] == '\r' && next + 1 < size && text[next + 1] == '\n' ? 2 : 1;
@@ -135,11 +138,50 @@ bool staysInScriptFolder(std::string_view name)
     return true;
 }
 
+// A quick first test of identifiers: most names in a script are no macro, and this answers for
+// them without hashing the name. Two bits of 16384 per name, from its length and end characters.
+class NameFilter
+{
+public:
+    void Add(std::string_view name)
+    {
+        set(first(name));
+        set(second(name));
+    }
+    bool MayHold(std::string_view name) const { return test(first(name)) && test(second(name)); }
+
+private:
+    static constexpr uint32_t kMask = 16383;
+    static uint32_t at(std::string_view name, size_t i) { return static_cast<unsigned char>(name[i]); }
+    static uint32_t first(std::string_view name)
+    {
+        return (at(name, 0) * 131 + at(name, name.size() - 1) * 31 + static_cast<uint32_t>(name.size())) & kMask;
+    }
+    static uint32_t second(std::string_view name)
+    {
+        const size_t size = name.size();
+        const uint32_t inner = size > 1 ? at(name, 1) * 71 + at(name, size - 2) * 17 : 0;
+        return (inner + static_cast<uint32_t>(size) * 7919) & kMask;
+    }
+    void set(uint32_t bit) { bits[bit >> 6] |= uint64_t(1) << (bit & 63); }
+    bool test(uint32_t bit) const { return (bits[bit >> 6] >> (bit & 63)) & 1; }
+
+    uint64_t bits[(kMask + 1) / 64] = {};
+};
+
 // One preprocessing run: local macros, where it is, the conditional state and the output.
 class Context
 {
 public:
-    explicit Context(std::vector<ScriptPreprocessorMessage>& messages) : messages(messages) {}
+    Context(std::vector<ScriptPreprocessorMessage>& messages, ScriptPreprocessorBuffers& buffers,
+            bool wholeRescans)
+        : messages(messages), buffers(buffers), wholeRescans(wholeRescans)
+    {
+        for (const auto& entry : system)
+            names.Add(entry.first);
+        names.Add("__FILE__");
+        names.Add("__LINE__");
+    }
 
     bool RunSource(std::string_view text);
 
@@ -166,11 +208,13 @@ private:
     bool include(std::string_view name);
 
     bool expand(std::string_view text, std::string& out);
-    bool expandPass(std::string_view text, std::string& out, bool& replaced);
+    bool expandPass(std::string_view text, std::string& out, const std::vector<TextChange>* before,
+                    std::vector<TextChange>& after, bool& replaced, bool& changed);
     bool expandCall(std::string_view name, const ScriptMacro& macro, ScriptTokenizer& tokens, std::string& out);
     bool substitute(const ScriptMacro& macro, std::string& out);
 
     const MacroMap& system = systemMacros();
+    NameFilter names; // every system and local macro name, and the built-in names
     std::vector<ScriptPreprocessorMessage>& messages;
     std::string source = "[string]";
     uint32_t line = 0; // counted from 0 within the source
@@ -181,7 +225,11 @@ private:
     bool active = true;
     size_t includedBytes = 0;
 
-    // Scratch of expandCall, kept to spare an allocation per call.
+    // Kept by the preprocessor from run to run: large texts would otherwise take fresh memory for
+    // every block and pass.
+    ScriptPreprocessorBuffers& buffers;
+    bool wholeRescans;
+    // Scratch of expandCall.
     std::vector<std::string> arguments;
     std::vector<std::string> values;
     std::vector<char> brackets;
@@ -204,7 +252,9 @@ bool Context::RunSource(std::string_view text)
         return fail("Maximum include level.");
     size_t pos = 0;
     std::string scratch;
-    std::string block;
+    // Includes have blocks of their own; their text is only checked.
+    std::string includeBlock;
+    std::string& block = depth == 0 ? buffers.block : includeBlock;
     std::string_view logical;
     uint32_t physical = 0;
     for (;;)
@@ -422,6 +472,7 @@ bool Context::define(ScriptTokenizer& tokens, std::string_view text)
         warn("System macro '" + name + "' can not be redefined.");
     if (findIn(locals, name))
         warn("Macro '" + name + "' redefinition.");
+    names.Add(name);
     locals.insert_or_assign(name, std::move(macro));
     return true;
 }
@@ -469,112 +520,190 @@ bool Context::include(std::string_view name)
 
 bool Context::expand(std::string_view text, std::string& out)
 {
+    // The first pass writes straight into the output. A text that held macros is read from there by
+    // the second pass; the passes after it take turns with two buffers.
     const uint32_t firstLine = line;
-    std::string current;
-    std::string next;
-    for (uint32_t level = 0;; ++level)
+    const size_t start = out.size();
+    std::vector<TextChange>* changes = buffers.changes;
+    bool replaced = false;
+    bool changed = false;
+    if (!expandPass(text, out, nullptr, changes[0], replaced, changed))
+        return false;
+    if (!changed)
+        out += text;
+    if (!replaced)
+        return out.size() <= ScriptPreprocessor::MaxOutputSize || tooLarge();
+
+    std::string_view previous(out.data() + start, out.size() - start);
+    bool previousInOutput = true;
+    for (uint32_t level = 1;; ++level)
     {
         // Each pass walks the same lines again.
         line = firstLine;
         if (level > ScriptPreprocessor::MaxRescans)
             return fail("Maximum macro-inside-macro level.");
-        bool replaced = false;
-        if (level == 0)
+        std::string& target = buffers.passes[level & 1];
+        target.clear();
+        replaced = false;
+        changed = false;
+        const std::vector<TextChange>* before = wholeRescans ? nullptr : &changes[(level - 1) & 1];
+        if (!expandPass(previous, target, before, changes[level & 1], replaced, changed))
+            return false;
+        if (!changed)
         {
-            // The first pass writes straight into the output; only a text that holds macros moves.
-            const size_t start = out.size();
-            if (!expandPass(text, out, replaced))
-                return false;
-            if (!replaced)
-                return true;
-            current.assign(out, start, std::string::npos);
+            // The text stands as it is.
+            if (!previousInOutput)
+                out += previous;
+            return out.size() <= ScriptPreprocessor::MaxOutputSize || tooLarge();
+        }
+        if (previousInOutput)
+        {
             out.resize(start);
+            previousInOutput = false;
         }
-        else
+        if (!replaced)
         {
-            next.clear();
-            if (!expandPass(current, next, replaced))
-                return false;
-            if (!replaced)
-            {
-                out += next;
-                return out.size() <= ScriptPreprocessor::MaxOutputSize || tooLarge();
-            }
-            current.swap(next);
+            out += target;
+            return out.size() <= ScriptPreprocessor::MaxOutputSize || tooLarge();
         }
+        previous = target;
     }
 }
 
-bool Context::expandPass(std::string_view text, std::string& out, bool& replaced)
+bool Context::expandPass(std::string_view text, std::string& out, const std::vector<TextChange>* before,
+                         std::vector<TextChange>& after, bool& replaced, bool& changed)
 {
+    // Tokens that stay as they are are not copied one by one: the text since the last change is
+    // copied in one piece when the next change comes, and not at all when nothing changes.
+    //
+    // A rescan (`before` given) only walks the text around what the pass before it changed. Between
+    // two changes that pass left whole tokens as they were, none of them a macro; walked again from
+    // the first of them, they give the same tokens once more, except the last, which may run on into
+    // the changed text. So the walk skips from the start of such a run to its last token, and is
+    // back at the start of a run whenever a token ends exactly where a change ended.
     ScriptTokenizer tokens(text);
+    const size_t base = out.size();
+    size_t copied = 0;              // the text before this is in the output
+    size_t kept = std::string_view::npos; // start of the latest token left as it was
+    size_t nextBefore = 0;          // the first change of `before` not yet passed
+    bool atRun = before != nullptr; // at the start of a run of the pass before
+    after.clear();
+
+    // Where a position of the text lands in the output, when nothing changes in between.
+    const auto outputAt = [&](size_t position) { return out.size() - base + (position - copied); };
+    // Starts a change at the token that begins at `start`: the text before it goes to the output.
+    const auto beginChange = [&](size_t start) {
+        TextChange change;
+        change.start = outputAt(start);
+        change.resume = kept != std::string_view::npos && kept >= copied ? outputAt(kept) : change.start;
+        out.append(text.data() + copied, start - copied);
+        after.push_back(change);
+        changed = true;
+    };
+    const auto endChange = [&](size_t resumeAt) {
+        after.back().end = out.size() - base;
+        copied = resumeAt;
+    };
+
     for (;;)
     {
-        if (out.size() > ScriptPreprocessor::MaxOutputSize)
-            return tooLarge();
+        if (atRun)
+        {
+            atRun = false;
+            const size_t from = tokens.Position();
+            const size_t to = nextBefore < before->size() ? (*before)[nextBefore].resume : text.size();
+            if (to > from)
+            {
+                line += countLineFeeds(text.substr(from, to - from));
+                kept = from;
+                tokens.Seek(to);
+            }
+        }
+        const size_t start = tokens.Position();
         const ScriptToken token = tokens.Next();
+        bool keep = true;
         switch (token.kind)
         {
         case ScriptTokenKind::End:
-            out += token.text;
-            return true;
+            if (changed)
+                out.append(text.data() + copied, text.size() - copied);
+            return out.size() <= ScriptPreprocessor::MaxOutputSize || tooLarge();
         case ScriptTokenKind::Error:
             return fail("Unexpected symbols.");
         case ScriptTokenKind::Newline:
-            out += token.text;
             ++line;
             break;
         case ScriptTokenKind::LineComment:
-            out += token.Blanks();
-            out += ' ';
-            break;
         case ScriptTokenKind::BlockComment:
         {
             const uint32_t lineFeeds = countLineFeeds(token.Core());
+            beginChange(start);
             out += token.Blanks();
             out += ' ';
             out.append(lineFeeds, '\n');
+            endChange(tokens.Position());
             line += lineFeeds;
+            keep = false;
             break;
         }
         case ScriptTokenKind::LongString:
-            out += token.text;
             line += countLineFeeds(token.Core());
             break;
         case ScriptTokenKind::Identifier:
         {
             const std::string_view name = token.Core();
-            if (name == "__FILE__")
-            {
-                out += token.Blanks();
-                out += '"';
-                out += source;
-                out += '"';
+            if (!names.MayHold(name))
                 break;
-            }
-            if (name == "__LINE__")
+            if (name == "__FILE__" || name == "__LINE__")
             {
+                beginChange(start);
                 out += token.Blanks();
-                out += std::to_string(line + 1);
+                if (name == "__FILE__")
+                {
+                    out += '"';
+                    out += source;
+                    out += '"';
+                }
+                else
+                {
+                    out += std::to_string(line + 1);
+                }
+                endChange(tokens.Position());
+                keep = false;
                 break;
             }
             const ScriptMacro* macro = lookup(name);
             if (!macro)
-            {
-                out += token.text;
                 break;
-            }
             replaced = true;
+            keep = false;
+            beginChange(start);
             out += token.Blanks();
             if (macro->objectLike)
                 out += macro->body;
             else if (!expandCall(name, *macro, tokens, out))
                 return false;
+            endChange(tokens.Position());
+            if (out.size() > ScriptPreprocessor::MaxOutputSize)
+                return tooLarge();
             break;
         }
         default:
-            out += token.text;
             break;
+        }
+        if (keep)
+            kept = start;
+        if (before)
+        {
+            // A token that ends exactly where a change of the pass before ended starts a run.
+            const size_t position = tokens.Position();
+            while (nextBefore < before->size() && (*before)[nextBefore].end < position)
+                ++nextBefore;
+            if (nextBefore < before->size() && (*before)[nextBefore].end == position)
+            {
+                ++nextBefore;
+                atRun = true;
+            }
         }
     }
 }
@@ -799,7 +928,8 @@ const ScriptMacro* FindSystemMacro(std::string_view name)
 bool ScriptPreprocessor::Run(std::string_view input, std::string& output)
 {
     messages.clear();
-    Context context(messages);
+    Context context(messages, buffers, wholeRescans);
+    context.output.reserve(input.size() + input.size() / 4);
     if (!context.RunSource(input))
         return false;
     output = std::move(context.output);
@@ -809,7 +939,7 @@ bool ScriptPreprocessor::Run(std::string_view input, std::string& output)
 bool ScriptPreprocessor::DefineMacrosFromText(std::string_view text)
 {
     messages.clear();
-    Context context(messages);
+    Context context(messages, buffers, wholeRescans);
     const bool ok = context.RunSource(text);
     MacroMap& table = systemMacros();
     for (auto& [name, macro] : context.locals)

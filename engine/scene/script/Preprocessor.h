@@ -46,6 +46,23 @@ struct ScriptPreprocessorMessage
     uint32_t line = 0;  // 1-based, within the source
 };
 
+// Where a pass of macro expansion left its text other than it was: [start, end) of the pass's
+// output is new, and the next pass needs to read again from `resume` (at or before `start`).
+struct TextChange
+{
+    size_t resume = 0;
+    size_t start = 0;
+    size_t end = 0;
+};
+
+// Working text of a run, kept from one run to the next.
+struct ScriptPreprocessorBuffers
+{
+    std::string block;
+    std::string passes[2];
+    std::vector<TextChange> changes[2];
+};
+
 class ScriptPreprocessor
 {
 public:
@@ -64,11 +81,17 @@ public:
     // macros defined before the failure are copied all the same).
     bool DefineMacrosFromText(std::string_view text);
 
+    // A rescan reads only the text around what the pass before it changed; with this set it reads
+    // the whole text every time, as a reference for tests. The results are the same.
+    void SetWholeRescans(bool whole) { wholeRescans = whole; }
+
     // The warnings and the failure of the last run, in order.
     const std::vector<ScriptPreprocessorMessage>& GetMessages() const { return messages; }
 
 private:
     std::vector<ScriptPreprocessorMessage> messages;
+    ScriptPreprocessorBuffers buffers;
+    bool wholeRescans = false;
 };
 
 } // namespace TarnEngine

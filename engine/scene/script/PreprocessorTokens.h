@@ -62,6 +62,8 @@ public:
     ScriptToken Next();
     // Where the next token's blanks begin.
     size_t Position() const { return position; }
+    // Goes on from there; it must be where a token begins.
+    void Seek(size_t to) { position = to < text.size() ? to : text.size(); }
 
 private:
     size_t scanLongBracket(size_t at) const; // end of the bracket opened at `at`, or npos

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -28,9 +29,10 @@ struct Outcome
     std::vector<ScriptPreprocessorMessage> messages;
 };
 
-Outcome preprocess(std::string_view input)
+Outcome preprocess(std::string_view input, bool wholeRescans = false)
 {
     ScriptPreprocessor preprocessor;
+    preprocessor.SetWholeRescans(wholeRescans);
     Outcome outcome;
     outcome.ok = preprocessor.Run(input, outcome.output);
     outcome.messages = preprocessor.GetMessages();
@@ -118,18 +120,52 @@ const Expansion kExpansions[] = {
     {"no text at all", "", ""},
 };
 
+// Rescans read only around what the pass before changed; where a change runs on into the text
+// after it, or two changes meet, the result must be what reading the whole text again gives.
+const Expansion kRescans[] = {
+    {"two expansions make one name", "#define A(x) x\n#define BC 9\nA(B)A(C)\n", "\n\n9\n"},
+    {"an expansion runs on into the next word", "#define E(x) x\n#define abcd 7\nE(ab)cd + E(ab)\n",
+     "\n\n7 + ab\n"},
+    {"a pasted comment hides the rest of its line", "#define M(a, b) a ## b\nx = M(-, -) y\nz\n",
+     "\nx =  \nz\n"},
+    {"a produced name takes its arguments from the text after it",
+     "#define G F\n#define F(x) [x]\n#define K 3\nG(1) + K\nK\n", "\n\n\n[1] + 3\n3\n"},
+    {"changes far apart", "#define K 3\n#define L K\nL\n\nx = 1\ny = 2 -- c\nL L\n__LINE__\n",
+     "\n\n3\n\nx = 1\ny = 2  \n3 3\n8\n"},
+    {"a change at the very end", "#define K J\n#define J 1\nlocal a = {K", "\n\nlocal a = {1\n"},
+};
+
 TEST_F(Preprocessor, Expansions)
 {
-    for (const Expansion& row : kExpansions)
+    for (const bool whole : {false, true})
     {
-        SCOPED_TRACE(row.what);
-        const Outcome outcome = preprocess(row.input);
-        ASSERT_TRUE(outcome.ok) << (outcome.messages.empty() ? "" : outcome.messages.back().text);
-        EXPECT_EQ(outcome.output, row.output);
-        EXPECT_TRUE(outcome.messages.empty());
-        // Lua's line numbers must match the source's.
-        EXPECT_EQ(static_cast<size_t>(std::count(outcome.output.begin(), outcome.output.end(), '\n')),
-                  physicalLines(row.input));
+        for (const std::span<const Expansion> table : {std::span<const Expansion>(kExpansions), std::span<const Expansion>(kRescans)})
+        {
+            for (const Expansion& row : table)
+            {
+                SCOPED_TRACE(std::string(row.what) + (whole ? ", whole rescans" : ""));
+                const Outcome outcome = preprocess(row.input, whole);
+                ASSERT_TRUE(outcome.ok) << (outcome.messages.empty() ? "" : outcome.messages.back().text);
+                EXPECT_EQ(outcome.output, row.output);
+                EXPECT_TRUE(outcome.messages.empty());
+                // Lua's line numbers must match the source's.
+                EXPECT_EQ(static_cast<size_t>(std::count(outcome.output.begin(), outcome.output.end(), '\n')),
+                          physicalLines(row.input));
+            }
+        }
+    }
+}
+
+TEST_F(Preprocessor, RescansFindWhatAnExpansionBroke)
+{
+    // Stringising a quote gives an unterminated string, which only the rescan reads.
+    for (const bool whole : {false, true})
+    {
+        const Outcome outcome = preprocess("#define S(x) #x\na = 1\nb = S(\"'\")\n", whole);
+        EXPECT_FALSE(outcome.ok);
+        ASSERT_FALSE(outcome.messages.empty());
+        EXPECT_EQ(outcome.messages.back().text, "Unexpected symbols.");
+        EXPECT_EQ(outcome.messages.back().line, 3u);
     }
 }
 
