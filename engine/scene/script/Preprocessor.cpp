@@ -174,8 +174,8 @@ class Context
 {
 public:
     Context(std::vector<ScriptPreprocessorMessage>& messages, ScriptPreprocessorBuffers& buffers,
-            bool wholeRescans)
-        : messages(messages), buffers(buffers), wholeRescans(wholeRescans)
+            bool wholeRescans, size_t limit)
+        : messages(messages), buffers(buffers), wholeRescans(wholeRescans), limit(limit)
     {
         for (const auto& entry : system)
             names.Add(entry.first);
@@ -229,6 +229,7 @@ private:
     // every block and pass.
     ScriptPreprocessorBuffers& buffers;
     bool wholeRescans;
+    size_t limit; // the most text the run may produce, and read through includes
     // Scratch of expandCall.
     std::vector<std::string> arguments;
     std::vector<std::string> values;
@@ -274,7 +275,7 @@ bool Context::RunSource(std::string_view text)
                 block += logical;
             block.append(physical, '\n');
             line += physical;
-            if (block.size() > ScriptPreprocessor::MaxOutputSize)
+            if (block.size() > limit)
                 return tooLarge();
         }
         if (!block.empty())
@@ -302,7 +303,7 @@ bool Context::RunSource(std::string_view text)
         if (depth == 0)
         {
             output.append(physical, '\n');
-            if (output.size() > ScriptPreprocessor::MaxOutputSize)
+            if (output.size() > limit)
                 return tooLarge();
         }
         if (!runDirective(logical.substr(1)))
@@ -494,7 +495,7 @@ bool Context::include(std::string_view name)
         return fail("Can not include '" + included + "'.");
     // Counted over the whole run, so that a file that includes itself many times ends early.
     const uint32_t size = stream.GetSize();
-    if (size > ScriptPreprocessor::MaxOutputSize - includedBytes)
+    if (size > limit - includedBytes)
         return fail("Included text too large.");
     includedBytes += size;
     std::string text(size, '\0');
@@ -532,7 +533,7 @@ bool Context::expand(std::string_view text, std::string& out)
     if (!changed)
         out += text;
     if (!replaced)
-        return out.size() <= ScriptPreprocessor::MaxOutputSize || tooLarge();
+        return out.size() <= limit || tooLarge();
 
     std::string_view previous(out.data() + start, out.size() - start);
     bool previousInOutput = true;
@@ -554,7 +555,7 @@ bool Context::expand(std::string_view text, std::string& out)
             // The text stands as it is.
             if (!previousInOutput)
                 out += previous;
-            return out.size() <= ScriptPreprocessor::MaxOutputSize || tooLarge();
+            return out.size() <= limit || tooLarge();
         }
         if (previousInOutput)
         {
@@ -564,7 +565,7 @@ bool Context::expand(std::string_view text, std::string& out)
         if (!replaced)
         {
             out += target;
-            return out.size() <= ScriptPreprocessor::MaxOutputSize || tooLarge();
+            return out.size() <= limit || tooLarge();
         }
         previous = target;
     }
@@ -627,7 +628,7 @@ bool Context::expandPass(std::string_view text, std::string& out, const std::vec
         case ScriptTokenKind::End:
             if (changed)
                 out.append(text.data() + copied, text.size() - copied);
-            return out.size() <= ScriptPreprocessor::MaxOutputSize || tooLarge();
+            return out.size() <= limit || tooLarge();
         case ScriptTokenKind::Error:
             return fail("Unexpected symbols.");
         case ScriptTokenKind::Newline:
@@ -684,7 +685,7 @@ bool Context::expandPass(std::string_view text, std::string& out, const std::vec
             else if (!expandCall(name, *macro, tokens, out))
                 return false;
             endChange(tokens.Position());
-            if (out.size() > ScriptPreprocessor::MaxOutputSize)
+            if (out.size() > limit)
                 return tooLarge();
             break;
         }
@@ -799,7 +800,7 @@ bool Context::expandCall(std::string_view name, const ScriptMacro& macro, Script
             argument += token.text;
             break;
         }
-        if (argument.size() > ScriptPreprocessor::MaxOutputSize)
+        if (argument.size() > limit)
             return tooLarge();
     }
 
@@ -851,7 +852,7 @@ bool Context::substitute(const ScriptMacro& macro, std::string& out)
     bool glue = false; // the token after "##" loses its blanks
     for (;;)
     {
-        if (out.size() > ScriptPreprocessor::MaxOutputSize)
+        if (out.size() > limit)
             return tooLarge();
         const ScriptToken token = tokens.Next();
         if (token.Is(ScriptTokenKind::End))
@@ -928,7 +929,7 @@ const ScriptMacro* FindSystemMacro(std::string_view name)
 bool ScriptPreprocessor::Run(std::string_view input, std::string& output)
 {
     messages.clear();
-    Context context(messages, buffers, wholeRescans);
+    Context context(messages, buffers, wholeRescans, outputLimit);
     context.output.reserve(input.size() + input.size() / 4);
     if (!context.RunSource(input))
         return false;
@@ -939,7 +940,7 @@ bool ScriptPreprocessor::Run(std::string_view input, std::string& output)
 bool ScriptPreprocessor::DefineMacrosFromText(std::string_view text)
 {
     messages.clear();
-    Context context(messages, buffers, wholeRescans);
+    Context context(messages, buffers, wholeRescans, outputLimit);
     const bool ok = context.RunSource(text);
     MacroMap& table = systemMacros();
     for (auto& [name, macro] : context.locals)

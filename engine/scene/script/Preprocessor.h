@@ -81,6 +81,9 @@ public:
     // macros defined before the failure are copied all the same).
     bool DefineMacrosFromText(std::string_view text);
 
+    // Lowers the most text a run may produce (MaxOutputSize at most); the fuzz target uses it to
+    // keep inputs that grow from taking long.
+    void SetOutputLimit(size_t bytes) { outputLimit = bytes < MaxOutputSize ? bytes : MaxOutputSize; }
     // A rescan reads only the text around what the pass before it changed; with this set it reads
     // the whole text every time, as a reference for tests. The results are the same.
     void SetWholeRescans(bool whole) { wholeRescans = whole; }
@@ -92,6 +95,7 @@ private:
     std::vector<ScriptPreprocessorMessage> messages;
     ScriptPreprocessorBuffers buffers;
     bool wholeRescans = false;
+    size_t outputLimit = MaxOutputSize;
 };
 
 } // namespace TarnEngine
