@@ -44,7 +44,7 @@ bool UserInterface::Init()
         defaultLibrary = ownLibrary.get();
     }
     if (!console)
-        console = std::make_unique<Console>(engine, LuaMgr::Get());
+        console = std::make_unique<Console>(engine, LuaMgr::Get(), this);
     return true;
 }
 
@@ -89,8 +89,11 @@ void UserInterface::OnKeyUp(uint32_t virtualKey)
 
 void UserInterface::OnChar(uint32_t) {}
 
-void UserInterface::OnMouseDown(int button, uint32_t keyFlags, int)
+void UserInterface::OnMouseDown(int button, uint32_t keyFlags, int extra)
 {
+    // The console's pages take the press first while they are shown.
+    if (console && console->IsOverlayShown() && console->HandleMousePress(button, keyFlags, extra))
+        return;
     if (button < 0 || button > 2)
         return;
     UpdateHitList(false);

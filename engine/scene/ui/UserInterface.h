@@ -23,7 +23,7 @@ namespace TarnEngine
 
 class EngineManager;
 
-class UserInterface final : public IWindowInput
+class UserInterface final : public IWindowInput, public IConsoleDisplay
 {
 public:
     // defaultLibrary null: the user interface makes and owns its own.
@@ -50,14 +50,25 @@ public:
     void OnKeyUp(uint32_t virtualKey) override;
     void OnChar(uint32_t character) override;
     // button 0 left, 1 right, 2 middle; keyFlags as the mouse messages carry them.
-    void OnMouseDown(int button, uint32_t keyFlags, int unused) override;
+    void OnMouseDown(int button, uint32_t keyFlags, int extra) override;
     void OnMouseUp(int button, uint32_t keyFlags, int unused) override;
     void OnMouseMove(int x, int y) override;
     void UpdateHitList(bool pointerLeft) override;
     void SetPointerInside(bool inside) override { pointerInside = inside; }
     void SetCursorCount(int count) override { cursorCount = count; }
 
-    Console* GetConsole() const { return console.get(); }
+    // IConsoleDisplay. Display instances join the user interface with the display tree; until
+    // then the console has no instance to draw into or to show.
+    Console* GetConsole() const override { return console.get(); }
+    IRenderCanvas* GetInstanceCanvas(const InstanceHandle&, bool) override { return nullptr; }
+    bool IsInstanceVisible(const InstanceHandle&) const override { return false; }
+    void SetInstanceVisible(const InstanceHandle&, bool) override {}
+    void GetPointerPosition(int32_t& x, int32_t& y) const override
+    {
+        x = pointerX;
+        y = pointerY;
+    }
+
     DefinitionMap* GetDefaultLibrary() const { return defaultLibrary; }
     EngineManager* GetEngine() const { return engine; }
 
