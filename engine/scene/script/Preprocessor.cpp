@@ -280,19 +280,12 @@ bool Context::RunSource(std::string_view text)
         }
         if (!block.empty())
         {
-            if (depth > 0)
-            {
-                if (!checkIncludeBlock(block))
-                    return false;
-            }
-            else
-            {
-                const uint32_t after = line;
-                line = blockLine;
-                if (!expand(block, output))
-                    return false;
-                line = after;
-            }
+            // The block is walked again from its first line.
+            const uint32_t after = line;
+            line = blockLine;
+            if (!(depth > 0 ? checkIncludeBlock(block) : expand(block, output)))
+                return false;
+            line = after;
         }
         if (!directive)
         {

@@ -408,24 +408,26 @@ TEST_F(PreprocessorIncludes, TenLevelsDeepAndNoMore)
 TEST_F(PreprocessorIncludes, RefusedIncludes)
 {
     Write("text.lua", "-- fine\n\nlocal x = 1\n");
-    Write("broken.lua", "--[[ never closed\n");
+    Write("broken.lua", "-- fine\n--[[ never closed\n");
     folder.Write("data/secret.lua", "#define SECRET 1\n");
     const struct
     {
         const char* input;
         const char* message;
         const char* source;
+        uint32_t line;
     } rows[] = {
-        {"#include \"text.lua\"\n", "Plain text in includes.", "text.lua"},
-        {"#include \"broken.lua\"\n", "Unexpected symbols.", "broken.lua"},
-        {"#include \"missing.lua\"\n", "Can not include 'missing.lua'.", "[string]"},
-        {"#include \"\"\n", "Include name '' leaves the script folder.", "[string]"},
-        {"#include \"../secret.lua\"\n", "Include name '../secret.lua' leaves the script folder.", "[string]"},
+        {"#include \"text.lua\"\n", "Plain text in includes.", "text.lua", 3},
+        {"#include \"broken.lua\"\n", "Unexpected symbols.", "broken.lua", 2},
+        {"\n#include \"missing.lua\"\n", "Can not include 'missing.lua'.", "[string]", 2},
+        {"#include \"\"\n", "Include name '' leaves the script folder.", "[string]", 1},
+        {"#include \"../secret.lua\"\n", "Include name '../secret.lua' leaves the script folder.", "[string]", 1},
         {"#include \"lib/../../secret.lua\"\n", "Include name 'lib/../../secret.lua' leaves the script folder.",
-         "[string]"},
-        {"#include \"..\\\\secret.lua\"\n", "Include name '..\\\\secret.lua' leaves the script folder.", "[string]"},
-        {"#include \"/etc/passwd\"\n", "Include name '/etc/passwd' leaves the script folder.", "[string]"},
-        {"#include \"C:secret.lua\"\n", "Include name 'C:secret.lua' leaves the script folder.", "[string]"},
+         "[string]", 1},
+        {"#include \"..\\\\secret.lua\"\n", "Include name '..\\\\secret.lua' leaves the script folder.", "[string]",
+         1},
+        {"#include \"/etc/passwd\"\n", "Include name '/etc/passwd' leaves the script folder.", "[string]", 1},
+        {"#include \"C:secret.lua\"\n", "Include name 'C:secret.lua' leaves the script folder.", "[string]", 1},
     };
     for (const auto& row : rows)
     {
@@ -435,6 +437,7 @@ TEST_F(PreprocessorIncludes, RefusedIncludes)
         ASSERT_FALSE(outcome.messages.empty());
         EXPECT_EQ(outcome.messages.back().text, row.message);
         EXPECT_EQ(outcome.messages.back().source, row.source);
+        EXPECT_EQ(outcome.messages.back().line, row.line);
     }
 }
 
