@@ -169,6 +169,9 @@ private:
     uint64_t bits[(kMask + 1) / 64] = {};
 };
 
+// Changes of a pass closer than this are kept as one.
+constexpr size_t kJoinedGap = 32;
+
 // One preprocessing run: local macros, where it is, the conditional state and the output.
 class Context
 {
@@ -586,12 +589,15 @@ bool Context::expandPass(std::string_view text, std::string& out, const std::vec
     // Where a position of the text lands in the output, when nothing changes in between.
     const auto outputAt = [&](size_t position) { return out.size() - base + (position - copied); };
     // Starts a change at the token that begins at `start`: the text before it goes to the output.
+    // A change close behind the one before joins it, the few bytes between counting as changed:
+    // the next pass reads them again, and the list stays short however many changes there are.
     const auto beginChange = [&](size_t start) {
         TextChange change;
         change.start = outputAt(start);
         change.resume = kept != std::string_view::npos && kept >= copied ? outputAt(kept) : change.start;
         out.append(text.data() + copied, start - copied);
-        after.push_back(change);
+        if (after.empty() || change.start - after.back().end > kJoinedGap)
+            after.push_back(change);
         changed = true;
     };
     const auto endChange = [&](size_t resumeAt) {
