@@ -846,7 +846,7 @@ bool Context::substitute(const ScriptMacro& macro, std::string& out)
     };
 
     ScriptTokenizer tokens(macro.body);
-    std::string_view heldComma;
+    std::string_view heldComma; // the blanks before the comma held back
     bool holding = false;
     bool glue = false; // the token after "##" loses its blanks
     for (;;)
@@ -863,7 +863,7 @@ bool Context::substitute(const ScriptMacro& macro, std::string& out)
             if (holding)
                 return fail("Expected identifier.");
             holding = true;
-            heldComma = token.text;
+            heldComma = blanks;
             continue;
         }
         const int parameter = token.Is(ScriptTokenKind::Identifier) ? parameterIndex(token.Core()) : -1;
@@ -871,7 +871,10 @@ bool Context::substitute(const ScriptMacro& macro, std::string& out)
         {
             // A comma before an empty parameter goes with it: F(a) of F(a, #rest) leaves no comma.
             if (parameter < 0 || !values[parameter].empty())
+            {
                 out += heldComma;
+                out += ',';
+            }
             holding = false;
         }
         switch (token.kind)
@@ -900,7 +903,10 @@ bool Context::substitute(const ScriptMacro& macro, std::string& out)
         }
     }
     if (holding)
+    {
         out += heldComma;
+        out += ',';
+    }
     return true;
 }
 
