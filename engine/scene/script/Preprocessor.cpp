@@ -13,6 +13,22 @@
 namespace TarnEngine
 {
 
+// Where a pass of macro expansion left its text other than it was: [start, end) of the pass's
+// output is new, and the next pass needs to read again from `resume` (at or before `start`).
+struct TextChange
+{
+    size_t resume = 0;
+    size_t start = 0;
+    size_t end = 0;
+};
+
+struct ScriptPreprocessorBuffers
+{
+    std::string block;
+    std::string passes[2];
+    std::vector<TextChange> changes[2];
+};
+
 namespace
 {
 
@@ -931,10 +947,14 @@ const ScriptMacro* FindSystemMacro(std::string_view name)
     return findIn(systemMacros(), name);
 }
 
+ScriptPreprocessor::ScriptPreprocessor() : buffers(std::make_unique<ScriptPreprocessorBuffers>()) {}
+
+ScriptPreprocessor::~ScriptPreprocessor() = default;
+
 bool ScriptPreprocessor::Run(std::string_view input, std::string& output)
 {
     messages.clear();
-    Context context(messages, buffers, wholeRescans, outputLimit);
+    Context context(messages, *buffers, wholeRescans, outputLimit);
     context.output.reserve(input.size() + input.size() / 4);
     if (!context.RunSource(input))
         return false;
@@ -945,7 +965,7 @@ bool ScriptPreprocessor::Run(std::string_view input, std::string& output)
 bool ScriptPreprocessor::DefineMacrosFromText(std::string_view text)
 {
     messages.clear();
-    Context context(messages, buffers, wholeRescans, outputLimit);
+    Context context(messages, *buffers, wholeRescans, outputLimit);
     const bool ok = context.RunSource(text);
     MacroMap& table = systemMacros();
     for (auto& [name, macro] : context.locals)

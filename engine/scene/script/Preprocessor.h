@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,22 +47,8 @@ struct ScriptPreprocessorMessage
     uint32_t line = 0;  // 1-based, within the source
 };
 
-// Where a pass of macro expansion left its text other than it was: [start, end) of the pass's
-// output is new, and the next pass needs to read again from `resume` (at or before `start`).
-struct TextChange
-{
-    size_t resume = 0;
-    size_t start = 0;
-    size_t end = 0;
-};
-
-// Working text of a run, kept from one run to the next.
-struct ScriptPreprocessorBuffers
-{
-    std::string block;
-    std::string passes[2];
-    std::vector<TextChange> changes[2];
-};
+// Working text of a run, kept from one run to the next (Preprocessor.cpp).
+struct ScriptPreprocessorBuffers;
 
 class ScriptPreprocessor
 {
@@ -72,6 +59,11 @@ public:
     // The most text a run may produce, and the most it may read through includes: macros can
     // double the text with every rescan.
     static constexpr size_t MaxOutputSize = 16u << 20;
+
+    ScriptPreprocessor();
+    ~ScriptPreprocessor();
+    ScriptPreprocessor(const ScriptPreprocessor&) = delete;
+    ScriptPreprocessor& operator=(const ScriptPreprocessor&) = delete;
 
     // Preprocesses the input as the source "[string]". On success the result replaces `output`;
     // on failure `output` is left as it was.
@@ -93,7 +85,7 @@ public:
 
 private:
     std::vector<ScriptPreprocessorMessage> messages;
-    ScriptPreprocessorBuffers buffers;
+    std::unique_ptr<ScriptPreprocessorBuffers> buffers;
     bool wholeRescans = false;
     size_t outputLimit = MaxOutputSize;
 };
