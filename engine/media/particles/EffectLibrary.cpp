@@ -1,6 +1,9 @@
 // Effect definitions by name; see EffectLibrary.h.
 #include "engine/media/particles/EffectLibrary.h"
 
+#include "engine/core/text/TextHelpers.h"
+#include "engine/core/xml/XmlDocumentCache.h"
+
 namespace TarnEngine
 {
 
@@ -23,6 +26,48 @@ EffectLibrary::~EffectLibrary()
 EffectLibrary* EffectLibrary::Get()
 {
     return g_effectLibrary;
+}
+
+bool EffectLibrary::Load(const std::wstring& effectName)
+{
+    const std::wstring fileName = L"effects\\" + effectName + L".xml";
+    // The cached copy goes first, so an effect file is always read anew.
+    UnloadXmlDocument(fileName);
+    const XmlNode* root = LoadXmlDocument(fileName);
+    if (!root)
+        return false;
+    // The document's root element is the effect; a file that wraps it in
+    // another element is read as well.
+    const XmlNode* element = root->GetName() == L"ParticleEffect" ? root : root->GetChild(L"ParticleEffect");
+    if (!element)
+        return false;
+    auto definition = std::make_unique<ParticleEffect>();
+    if (!definition->LoadTemplates(*element))
+        return false;
+    definitions[ToLower(effectName)] = std::move(definition);
+    return true;
+}
+
+bool EffectLibrary::Contains(const std::wstring& effectName) const
+{
+    return definitions.count(ToLower(effectName)) != 0;
+}
+
+std::unique_ptr<ParticleEffect> EffectLibrary::CreateEffect(const std::wstring& effectName) const
+{
+    const ParticleEffect* definition = GetDefinition(effectName);
+    return definition ? definition->Clone() : nullptr;
+}
+
+const ParticleEffect* EffectLibrary::GetDefinition(const std::wstring& effectName) const
+{
+    const auto found = definitions.find(ToLower(effectName));
+    return found == definitions.end() ? nullptr : found->second.get();
+}
+
+bool EffectLibrary::ResolveImage(const std::wstring& name, EffectImage& image) const
+{
+    return imageResolver && imageResolver(name, image);
 }
 
 } // namespace TarnEngine
