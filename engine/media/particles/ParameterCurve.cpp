@@ -84,6 +84,7 @@ bool ParameterCurve::Read(const std::wstring& text)
         count = available;
     readPair(parts[4], timeStart, timeEnd);
     readPair(parts[5], valueLow, valueHigh);
+    prepare();
     keys.clear();
     for (int64_t i = 0; i < count; ++i)
     {
@@ -103,17 +104,26 @@ bool ParameterCurve::Read(const std::wstring& text)
 
 void ParameterCurve::SetConstant(float value)
 {
+    prepare();
     keys.assign(1, CurveKey{0.0f, normalise(value, valueLow, valueHigh), 0.0f});
     built = false;
     constant = true;
     constantValue = fromUnit(keys[0].value);
 }
 
-float ParameterCurve::Evaluate(float t)
+void ParameterCurve::prepare()
 {
-    if (constant)
-        return constantValue;
-    double u = unitOf(t, timeStart, timeEnd);
+    const double timeSpan = double(timeEnd) - timeStart;
+    inverseTimeSpan = timeSpan == 0.0 ? 0.0 : 1.0 / timeSpan;
+    valueSpan = double(valueHigh) - valueLow;
+    rangeLow = valueLow <= valueHigh ? valueLow : valueHigh;
+    rangeHigh = valueLow <= valueHigh ? valueHigh : valueLow;
+}
+
+float ParameterCurve::evaluateKeys(float t)
+{
+    // An empty time range puts every time after it at its end.
+    double u = inverseTimeSpan != 0.0 ? (double(t) - timeStart) * inverseTimeSpan : (t > timeStart ? 1.0 : 0.0);
     if (repeat)
     {
         if (!(u > 0.0))
@@ -129,8 +139,10 @@ float ParameterCurve::Evaluate(float t)
 
 float ParameterCurve::fromUnit(float unit) const
 {
-    // Within [lo, hi] whatever the range, so narrowing is safe.
-    return float(double(valueLow) + (double(valueHigh) - valueLow) * clamp01(unit));
+    const double value = double(valueLow) + valueSpan * clamp01(unit);
+    // Rounding can step past an end of a range of very different magnitudes;
+    // held inside it, the value always narrows to a float.
+    return float(value < rangeLow ? rangeLow : value > rangeHigh ? rangeHigh : value);
 }
 
 float ParameterCurve::unitValue(float u)

@@ -45,8 +45,16 @@ public:
     // Makes the curve the constant value (one key), as reading one would.
     void SetConstant(float value);
     // The value at time t. A curve without keys gives the low end of its
-    // value range. The result always lies within the value range.
-    float Evaluate(float t);
+    // value range. The result always lies within the value range. Inline
+    // for the constant and unset curves that actions evaluate most.
+    float Evaluate(float t)
+    {
+        if (constant)
+            return constantValue;
+        if (keys.empty())
+            return valueLow;
+        return evaluateKeys(t);
+    }
 
     std::vector<CurveKey> keys;
     // c0..c3 of the Hermite cubic between keys i and i+1, built on the first
@@ -63,9 +71,17 @@ public:
     bool constant = false;
 
 private:
+    // The ranges as evaluation uses them; Read and SetConstant keep them.
+    void prepare();
+    float evaluateKeys(float t);
     void buildCoefficients();
     float unitValue(float u);
     float fromUnit(float unit) const;
+
+    double inverseTimeSpan = 1.0; // 0 for an empty time range
+    double valueSpan = 1.0;
+    double rangeLow = 0.0;
+    double rangeHigh = 1.0;
 };
 
 } // namespace TarnEngine

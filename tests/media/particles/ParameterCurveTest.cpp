@@ -128,6 +128,7 @@ TEST(ParameterCurve, HostileTextsStayFiniteAndInRange)
         {L"1;linear;1;2;5,5;0,1;4,0,0;6,1,0", 0.0f, 1.0f, 2},                      // empty time range
         {L"1;linear;0;2;0,1;-3e38,3e38;0,-3e38,0;1,3e38,0", -FLT_MAX, FLT_MAX, 2}, // range wider than a float holds
         {L"1;linear;0;2;0,1;-1e39,1e39;0,0,0;1,1e39,0", -FLT_MAX, FLT_MAX, 2},     // beyond the float range
+        {L"1;linear;0;2;0,1;1e23,100;0,1e23,0;1,100,0", 100.0f, 1e23f, 2},       // ends of very different size
         {L"1;hermite;0;3;0,1;0,1;0.5,0,1e38;0.5,1,-1e38;0.2,0.5,3e38", 0.0f, 1.0f, 3}, // keys on one time, out of order
         {L"1;hermite;1;2;0,1e-30;0,1;0,0,0;1e-30,1,0", 0.0f, 1.0f, 2},
     };

@@ -436,5 +436,37 @@ TEST_F(ParticleEffects, DrawHandsEveryParticleToTheRenderer)
     screen.device->EndFrame();
 }
 
+TEST_F(ParticleEffects, TheSampleSparkleRunsAndEnds)
+{
+    std::FILE* file = std::fopen(PELLWOOD_SOURCE_DIR "/sample/input/effects/sparkle.xml", "rb");
+    ASSERT_NE(file, nullptr);
+    std::string xml;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        xml.append(buffer, n);
+    std::fclose(file);
+    images[L"fx_spark"] = EffectImage{};
+    auto fx = Make(xml);
+    ASSERT_NE(fx, nullptr);
+    ASSERT_EQ(fx->templates.size(), 2u);
+    const ParticleTemplate* spark = fx->FindTemplate(L"spark");
+    ASSERT_NE(spark, nullptr);
+    EXPECT_EQ(spark->images.size(), 1u);
+    EXPECT_NE(RObjectCast<RPfxSetColorRGBAction>(spark->FindAction(L"color")), nullptr);
+    EXPECT_EQ(spark->phases.size(), 2u); // stronger gravity after the first second
+    fx->StartAutoEmit();
+    int frames = 0;
+    int most = 0;
+    while (fx->Step(1.0f / 60.0f) && frames < 600)
+    {
+        ++frames;
+        most = std::max(most, fx->liveCount);
+    }
+    // Three seconds of emission and the last sparks' 1.5 s.
+    EXPECT_GE(frames, 4 * 60);
+    EXPECT_LE(frames, 5 * 60);
+    EXPECT_GT(most, 50);
+}
+
 } // namespace
 } // namespace EffectTest
