@@ -2,6 +2,7 @@
 #include "app/SampleGame.h"
 
 #include "engine/core/app/EngineManager.h"
+#include "engine/core/app/Window.h"
 #include "engine/core/text/StringTable.h"
 #include "engine/core/time/TimeManager.h"
 #include "engine/graphics/canvas/CRenderCanvas.h"
@@ -85,6 +86,15 @@ bool SampleGame::Initialize()
     if (!renderer || !renderer->GetDevice())
         return false;
     renderer->GetDevice()->SetClearParams(true, kClearColour);
+
+    // The cursor set the game registers, by resource id, in the game's order;
+    // the first is the default pointer.
+    if (Window* window = engine->GetWindow())
+    {
+        window->cursors.Load({106, 103, 107, 104, 105, 108, 102, 109});
+        window->cursors.current = 0;
+        window->cursors.Apply();
+    }
 
     backdrop = renderer->CreateTexture(L"images\\backdrop.jpg");
     stone = renderer->CreateTexture(L"images\\stone.png");

@@ -4,7 +4,8 @@
 // files and the "data.dat" pack), texts from the string table rendered by the
 // outline text renderer, a status line from a bitmap font, and shapes from a
 // render canvas. Everything is queued with the renderer in the game's update
-// step; the engine's frame draws the queue.
+// step; the engine's frame draws the queue. It registers the game's cursor
+// set, as the game will.
 #pragma once
 
 #include "engine/core/app/ITarnGame.h"

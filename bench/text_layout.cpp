@@ -5,10 +5,18 @@
 // what layout and drawing cost on top of FreeType. A third case asks a
 // FreeType font on the software device for a block it has drawn already:
 // the rendered-text cache should make that nearly free.
+//
+// A fourth case is a memory target: ten minutes at 60 frames a second (36000 frames) of a text
+// that changes every frame in a large box (a timer beside a typewriter line), each frame rendered
+// as a new text block, drawn and presented, as the display tree does. Dropped blocks stay with the
+// renderer's texture keeper for a while; its anchor is the resident memory after the first ten
+// seconds, which the run may not outgrow, and the keeper's limit.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -22,10 +30,11 @@
 #include "engine/core/files/FSLooseFiles.h"
 #include "engine/core/files/FileSystem.h"
 #include "engine/graphics/device/DirectXDevice.h"
+#include "engine/graphics/device/Renderer.h"
 #include "engine/graphics/text/FontManager.h"
 #include "engine/graphics/text/FreeTypeFont.h"
-#include "engine/graphics/device/Renderer.h"
 #include "engine/graphics/text/TextLayout.h"
+#include "engine/graphics/text/TextTexture.h"
 #include "platform/raster/RasterPresenter.h"
 #include "platform/raster/RasterSystem.h"
 
@@ -189,9 +198,15 @@ struct Engine
     bool ready = false;
 };
 
-void CachedRedraw(benchmark::State& state)
+Engine& engineOnce()
 {
     static Engine engine;
+    return engine;
+}
+
+void CachedRedraw(benchmark::State& state)
+{
+    Engine& engine = engineOnce();
     const FontDesc desc(L"DejaVu Sans", kSize, false, false);
     FreeTypeFont font(desc);
     if (!engine.ready || !font.IsValid())
@@ -213,22 +228,98 @@ void CachedRedraw(benchmark::State& state)
     }
 }
 
+// Resident memory of the process in megabytes.
+double residentMegabytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+constexpr int64_t kChangingFrames = 36000; // ten minutes at 60 frames a second
+constexpr int64_t kSettledFrames = 600;    // ten seconds
+
+void ChangingText(benchmark::State& state)
+{
+    Engine& engine = engineOnce();
+    IGIL* device = engine.renderer.GetDevice();
+    if (!engine.ready || device == nullptr)
+    {
+        state.SkipWithError("no device");
+        return;
+    }
+    const FontDesc desc(L"DejaVu Sans", 28, false, false);
+    const std::wstring line =
+        L"The ferry leaves at dawn; bring a lantern, a map of the northern shore and the "
+        L"small brass key that opens the chest in the old boathouse.";
+    int64_t frame = 0;
+    double settled = 0, peak = 0, keeperPeak = 0;
+    for (auto _ : state)
+    {
+        // A timer in hundredths of a second and a typewriter line, one more letter every frame.
+        const int64_t hundredths = frame * 100 / 60;
+        wchar_t timer[48];
+        std::swprintf(timer, 48, L"%02lld:%02lld.%02lld\n", (long long)(hundredths / 6000),
+                      (long long)(hundredths / 100 % 60), (long long)(hundredths % 100));
+        const std::wstring text = timer + line.substr(0, size_t(frame % int64_t(line.size() + 1)));
+        const TextRenderParams params(text, 800, 200, eTextFormatWordBreak, 0, 0);
+        if (!device->BeginFrame())
+        {
+            state.SkipWithError("no frame");
+            return;
+        }
+        engine.renderer.SetInFrame(true);
+        {
+            TextTexture block = TextTexture::Build(desc, params);
+            engine.renderer.DrawQuad(
+                {eMaterialAlpha, block.texture, false}, Renderer::MakeRectMatrix(100, 280, 800, 200),
+                SpriteRect{block.leftU, block.topV, block.rightU, block.bottomV}, 0xFFFFFFFF, true);
+        }
+        engine.renderer.Flush();
+        device->EndFrame();
+        engine.renderer.Present();
+        engine.renderer.SetInFrame(false);
+        ++frame;
+        if (frame % kSettledFrames == 0)
+        {
+            const double resident = residentMegabytes();
+            if (frame == kSettledFrames)
+                settled = resident;
+            peak = std::max(peak, resident);
+            keeperPeak = std::max(keeperPeak, double(engine.renderer.GetTextureKeeper()->GetHeldBytes()) /
+                                                  (1024.0 * 1024.0));
+        }
+    }
+    state.counters["keeper_MB_peak"] = keeperPeak;
+    state.counters["resident_MB_10s"] = settled;
+    state.counters["resident_MB_peak"] = peak;
+    state.counters["resident_MB_end"] = residentMegabytes();
+}
+
 // Medians of several runs: the machine is shared, single runs wander.
 BENCHMARK(FreeTypeAlone)->Unit(benchmark::kMicrosecond)->Repetitions(7)->ReportAggregatesOnly();
 BENCHMARK(LayoutAndRender)->Unit(benchmark::kMicrosecond)->Repetitions(7)->ReportAggregatesOnly();
 BENCHMARK(CachedRedraw)->Unit(benchmark::kMicrosecond)->Repetitions(7)->ReportAggregatesOnly();
+BENCHMARK(ChangingText)->Unit(benchmark::kMillisecond)->Iterations(kChangingFrames);
 
 // Collects the time per iteration of each run so that main can print ratios.
 class RatioReporter : public benchmark::ConsoleReporter
 {
 public:
-    std::map<std::string, double> seconds; // per iteration, in the unit of the benchmark (us)
+    std::map<std::string, double> seconds;  // per iteration, in the unit of the benchmark (us)
+    std::map<std::string, double> changing; // the counters of the changing-text run
 
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& run : runs)
+        {
             if (run.aggregate_name == "median")
                 seconds[run.run_name.function_name] = run.GetAdjustedRealTime();
+            if (run.run_name.function_name == "ChangingText" && !run.error_occurred)
+                for (const auto& [name, counter] : run.counters)
+                    changing[name] = counter.value;
+        }
         ConsoleReporter::ReportRuns(runs);
     }
 };
@@ -255,6 +346,16 @@ int main(int argc, char** argv)
     if (anchor != reporter.seconds.end() && cached != reporter.seconds.end() && anchor->second > 0)
         std::printf("Cached re-draw / FreeType load and render alone: %.6fx, %.3f us (near free)\n",
                     cached->second / anchor->second, cached->second);
+    const auto& changing = reporter.changing;
+    if (changing.count("resident_MB_10s") && changing.count("keeper_MB_peak"))
+        std::printf(
+            "Changing text, %lld frames: keeper peak %.1f MB / limit %.0f MB = %.3f (goal <= 1); resident "
+            "%.1f MB after 10 s, peak %.1f MB, end %.1f MB; peak / 10 s = %.3f (goal <= 1.05)\n",
+            (long long)kChangingFrames, changing.at("keeper_MB_peak"),
+            double(Renderer::KeepBytes) / (1024.0 * 1024.0),
+            changing.at("keeper_MB_peak") / (double(Renderer::KeepBytes) / (1024.0 * 1024.0)),
+            changing.at("resident_MB_10s"), changing.at("resident_MB_peak"), changing.at("resident_MB_end"),
+            changing.at("resident_MB_peak") / changing.at("resident_MB_10s"));
     benchmark::Shutdown();
     return 0;
 }

@@ -18,6 +18,8 @@ pkg_check_modules(VORBIS REQUIRED IMPORTED_TARGET vorbisfile)
 pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
 pkg_check_modules(OPENJPEG REQUIRED IMPORTED_TARGET libopenjp2)
 pkg_check_modules(PIXMAN IMPORTED_TARGET pixman-1)
+# sd-bus: the session notices of logind and the desktop's screen saver.
+pkg_check_modules(SYSTEMD REQUIRED IMPORTED_TARGET libsystemd)
 
 # TinyXML ships no pkg-config file on Debian.
 find_path(TINYXML_INCLUDE_DIR tinyxml.h REQUIRED)

@@ -8,8 +8,9 @@ packages=(
   libsdl2-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libturbojpeg0-dev
   liblua5.1-0-dev libfreetype-dev libfontconfig-dev libicu-dev libtinyxml-dev
   libogg-dev libtheora-dev libvorbis-dev libcurl4-openssl-dev libopenjp2-7-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
-  fonts-dejavu-core fonts-cantarell xvfb xauth libxtst6
+  libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev libsystemd-dev
+  fonts-dejavu-core fonts-linuxlibertine xvfb xauth libxtst6 xfonts-base
+  dbus-daemon
 )
 
 missing=()

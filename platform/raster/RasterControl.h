@@ -1,6 +1,8 @@
 // Test control of the software device: per-call fault injection (any call can be made to answer
-// any result code, once, several times or always), call counters, and the texture-memory budget
-// that creation calls charge. One control is shared by a system and every device it creates.
+// any result code, once, several times or always), call counters, and the video-memory budget
+// that creation calls in the default pool charge. Managed textures live outside the budget, as the
+// real runtime pages them in and out of video memory instead of failing; they are only counted.
+// One control is shared by a system and every device it creates.
 #pragma once
 
 #include "platform/raster/RasterTypes.h"
@@ -79,6 +81,11 @@ public:
     bool Charge(uint64_t bytes);
     void Refund(uint64_t bytes) { used = bytes > used ? 0 : used - bytes; }
 
+    // Managed storage: counted, never refused.
+    void HoldManaged(uint64_t bytes) { managed += bytes; }
+    void ReleaseManaged(uint64_t bytes) { managed = bytes > managed ? 0 : managed - bytes; }
+    uint64_t ManagedMemory() const { return managed; }
+
 private:
     struct Plan
     {
@@ -89,6 +96,7 @@ private:
     std::array<uint64_t, static_cast<size_t>(Call::Count)> counts{};
     uint64_t budget = DefaultTextureBudget;
     uint64_t used = 0;
+    uint64_t managed = 0;
 };
 
 } // namespace Raster

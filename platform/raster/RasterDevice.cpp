@@ -39,6 +39,12 @@ bool IsStageArg(uint32_t value)
     return value == Value::ArgDiffuse || value == Value::ArgTexture || value == Value::ArgTextureFactor;
 }
 
+// Every interval but "immediate" waits for the vertical retrace; the default one does too.
+bool WaitsForRetrace(uint32_t interval)
+{
+    return interval != Value::PresentIntervalImmediate;
+}
+
 } // namespace
 
 RasterDevice::RasterDevice(std::shared_ptr<RasterControl> sharedControl, const DeviceCaps& deviceCaps,
@@ -112,14 +118,15 @@ Result RasterDevice::CheckParams(PresentParams& p) const
 Result RasterDevice::MakeBuffers(PresentParams& p)
 {
     auto colour = RasterSurface::Make(control, p.backBufferWidth, p.backBufferHeight, p.backBufferFormat,
-                                      Pool::Default, Value::UsageRenderTarget, false);
+                                      Pool::Default, Value::UsageRenderTarget, Accounting::None);
     std::shared_ptr<RasterSurface> depth;
     if (p.enableAutoDepthStencil)
         depth = RasterSurface::Make(control, p.backBufferWidth, p.backBufferHeight, Format::D16,
-                                    Pool::Default, 0, false);
+                                    Pool::Default, 0, Accounting::None);
     if (!colour || (p.enableAutoDepthStencil && !depth))
         return Result::OutOfVideoMemory;
-    if (!presenter->Configure(p.backBufferWidth, p.backBufferHeight, p.windowed))
+    if (!presenter->Configure(p.backBufferWidth, p.backBufferHeight, p.windowed,
+                              WaitsForRetrace(p.presentationInterval)))
         return Result::NotAvailable;
     params = p;
     backBuffer = colour;
@@ -140,7 +147,11 @@ Result RasterDevice::Start(PresentParams& p)
 
 Result RasterDevice::TestCooperativeLevel()
 {
-    return control->Enter(Call::TestCooperativeLevel);
+    const Result injected = control->Enter(Call::TestCooperativeLevel);
+    if (injected != Result::Ok)
+        return injected;
+    // What the presenter showed with went away; a reset makes it again at once.
+    return presenter->IsLost() ? Result::DeviceNotReset : Result::Ok;
 }
 
 Result RasterDevice::Reset(PresentParams& p)
@@ -189,6 +200,8 @@ Result RasterDevice::Present()
         return injected;
     if (!backBuffer || backBuffer->IsLocked())
         return Result::InvalidCall;
+    if (presenter->IsLost())
+        return Result::DeviceLost;
     return presenter->Show(backBuffer->Pixels(), backBuffer->Width(), backBuffer->Height());
 }
 
@@ -290,6 +303,16 @@ Result RasterDevice::SetSamplerState(uint32_t sampler, SamplerState state, uint3
         return Result::InvalidCall;
     samplerStates[size_t(state)] = value;
     return Result::Ok;
+}
+
+uint32_t RasterDevice::GetSamplerState(SamplerState state) const
+{
+    return state < SamplerState::Count ? samplerStates[size_t(state)] : 0;
+}
+
+uint32_t RasterDevice::GetTextureStageState(uint32_t stage, StageState state) const
+{
+    return stage < StageCount && state < StageState::Count ? stageStates[stage][size_t(state)] : 0;
 }
 
 Result RasterDevice::SetTextureStageState(uint32_t stage, StageState state, uint32_t value)
@@ -615,7 +638,7 @@ Result RasterDevice::CreateDepthStencilSurface(uint32_t width, uint32_t height, 
     if (width == 0 || height == 0 || width > MaxBackBufferSide || height > MaxBackBufferSide ||
         format != Format::D16)
         return Result::InvalidCall;
-    out = RasterSurface::Make(control, width, height, Format::D16, Pool::Default, 0, true);
+    out = RasterSurface::Make(control, width, height, Format::D16, Pool::Default, 0, Accounting::Budgeted);
     return out ? Result::Ok : Result::OutOfVideoMemory;
 }
 
@@ -630,7 +653,7 @@ Result RasterDevice::CreateOffscreenPlainSurface(uint32_t width, uint32_t height
         (format != Format::A8R8G8B8 && format != Format::X8R8G8B8) || pool != Pool::SystemMem)
         return Result::InvalidCall;
     // System memory does not count against the texture budget.
-    out = RasterSurface::Make(control, width, height, format, pool, 0, false);
+    out = RasterSurface::Make(control, width, height, format, pool, 0, Accounting::None);
     return out ? Result::Ok : Result::OutOfVideoMemory;
 }
 

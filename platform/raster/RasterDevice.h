@@ -32,6 +32,8 @@ public:
     // Checks the parameters, makes the back buffer and depth surface and configures the presenter.
     Result Start(PresentParams& params);
 
+    // DeviceNotReset while the presenter is lost (SDL's renderer was reset, or the display mode
+    // changed under full screen); Present answers DeviceLost then.
     Result TestCooperativeLevel();
     // New back buffer and depth surface from `params`; states return to their defaults.
     Result Reset(PresentParams& params);
@@ -44,7 +46,9 @@ public:
     Result SetRenderState(RenderState state, uint32_t value);
     uint32_t GetRenderState(RenderState state) const;
     Result SetSamplerState(uint32_t sampler, SamplerState state, uint32_t value);
+    uint32_t GetSamplerState(SamplerState state) const;
     Result SetTextureStageState(uint32_t stage, StageState state, uint32_t value);
+    uint32_t GetTextureStageState(uint32_t stage, StageState state) const;
     Result SetTexture(uint32_t stage, std::shared_ptr<RasterTexture> texture);
     Result SetFVF(uint32_t vertexFormat);
     Result SetStreamSource(uint32_t stream, std::shared_ptr<RasterBuffer> buffer, uint32_t offset,

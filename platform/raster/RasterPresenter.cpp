@@ -34,9 +34,9 @@ bool glRunsInSoftware(SDL_Renderer* renderer)
 // renderer copying into the window's framebuffer shows the same pixels for a
 // fraction of the work of a processor-run GL. A renderer the user chose
 // (SDL_RENDER_DRIVER) is kept.
-SDL_Renderer* createRenderer(SDL_Window* window)
+SDL_Renderer* createRendererWith(SDL_Window* window, Uint32 extraFlags)
 {
-    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
+    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, extraFlags);
     if (renderer && SDL_GetHint(SDL_HINT_RENDER_DRIVER) == nullptr && glRunsInSoftware(renderer))
     {
         SDL_DestroyRenderer(renderer);
@@ -44,16 +44,50 @@ SDL_Renderer* createRenderer(SDL_Window* window)
         renderer = nullptr;
     }
     if (!renderer)
-        renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+        renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE | extraFlags);
+    return renderer;
+}
+
+SDL_Renderer* createRenderer(SDL_Window* window, bool vsync)
+{
+    SDL_Renderer* renderer = createRendererWith(window, vsync ? SDL_RENDERER_PRESENTVSYNC : 0);
+    // Frames that may tear are better than none.
+    if (!renderer && vsync)
+        renderer = createRendererWith(window, 0);
     return renderer;
 }
 } // namespace
 
-bool NullPresenter::Configure(uint32_t w, uint32_t h, bool isWindowed)
+void FullScreenModeWatch::Start(const Look& look)
+{
+    start = look;
+    active = true;
+    covered = look.windowWidth == look.modeWidth && look.windowHeight == look.modeHeight;
+}
+
+bool FullScreenModeWatch::Changed(const Look& look)
+{
+    if (!active)
+        return false;
+    if (look.modeWidth != start.modeWidth || look.modeHeight != start.modeHeight ||
+        look.refreshRate != start.refreshRate || look.format != start.format)
+        return true;
+    if (look.windowWidth == start.modeWidth && look.windowHeight == start.modeHeight)
+    {
+        covered = true;
+        return false;
+    }
+    return covered;
+}
+
+bool NullPresenter::Configure(uint32_t w, uint32_t h, bool isWindowed, bool waitForRetrace)
 {
     width = w;
     height = h;
     windowed = isWindowed;
+    vsync = waitForRetrace;
+    lost = false;
+    ++configures;
     return true;
 }
 
@@ -73,6 +107,8 @@ SdlPresenter::SdlPresenter(SDL_Window* existing, const char* windowTitle)
 
 SdlPresenter::~SdlPresenter()
 {
+    if (watching)
+        SDL_DelEventWatch(&SdlPresenter::WatchEvent, this);
     DropTexture();
     if (renderer)
         SDL_DestroyRenderer(renderer);
@@ -89,7 +125,72 @@ void SdlPresenter::DropTexture()
     texture = nullptr;
 }
 
-bool SdlPresenter::Configure(uint32_t w, uint32_t h, bool windowed)
+int SdlPresenter::WatchEvent(void* presenter, SDL_Event* event)
+{
+    static_cast<SdlPresenter*>(presenter)->OnEvent(*event);
+    return 1;
+}
+
+void SdlPresenter::OnEvent(const SDL_Event& event)
+{
+    switch (event.type)
+    {
+    case SDL_RENDER_DEVICE_RESET:
+        // Every texture of the renderer is gone; the renderer is made again at the reset.
+        rendererReset = true;
+        lost = true;
+        break;
+    case SDL_RENDER_TARGETS_RESET:
+        lost = true;
+        break;
+    case SDL_DISPLAYEVENT:
+        displayToCheck = true;
+        break;
+    case SDL_WINDOWEVENT:
+        if (window && event.window.windowID == SDL_GetWindowID(window) &&
+            event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+            displayToCheck = true;
+        break;
+    default:
+        break;
+    }
+}
+
+FullScreenModeWatch::Look SdlPresenter::LookAtDisplay() const
+{
+    FullScreenModeWatch::Look look;
+    if (!window)
+        return look;
+    const int display = SDL_GetWindowDisplayIndex(window);
+    SDL_DisplayMode mode{};
+    if (display >= 0 && SDL_GetDesktopDisplayMode(display, &mode) == 0)
+    {
+        look.modeWidth = mode.w;
+        look.modeHeight = mode.h;
+        look.refreshRate = mode.refresh_rate;
+        look.format = mode.format;
+    }
+    SDL_GetWindowSizeInPixels(window, &look.windowWidth, &look.windowHeight);
+    return look;
+}
+
+bool SdlPresenter::IsLost()
+{
+    // Only looked at when SDL said something changed, so frames cost no display queries.
+    if (displayToCheck.exchange(false) && modeWatch.IsActive() && modeWatch.Changed(LookAtDisplay()))
+        lost = true;
+    return lost;
+}
+
+bool SdlPresenter::Configure(uint32_t w, uint32_t h, bool windowed, bool waitForRetrace)
+{
+    // Until it is configured again the device stays lost, so that its reset is tried again.
+    const bool configured = Prepare(w, h, windowed, waitForRetrace);
+    lost = !configured;
+    return configured;
+}
+
+bool SdlPresenter::Prepare(uint32_t w, uint32_t h, bool windowed, bool waitForRetrace)
 {
     if (w == 0 || h == 0)
         return false;
@@ -98,6 +199,19 @@ bool SdlPresenter::Configure(uint32_t w, uint32_t h, bool windowed)
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             return false;
         videoStarted = true;
+    }
+    // The watch lives as long as the video subsystem this presenter holds.
+    if (!watching)
+    {
+        SDL_AddEventWatch(&SdlPresenter::WatchEvent, this);
+        watching = true;
+    }
+    displayToCheck = false;
+    if (rendererReset.exchange(false) && renderer)
+    {
+        DropTexture();
+        SDL_DestroyRenderer(renderer);
+        renderer = nullptr;
     }
     if (!window)
     {
@@ -117,12 +231,19 @@ bool SdlPresenter::Configure(uint32_t w, uint32_t h, bool windowed)
         int x = 0;
         int y = 0;
         SDL_GetWindowPosition(window, &x, &y);
-        renderer = createRenderer(window);
+        renderer = createRenderer(window, waitForRetrace);
         if (!renderer)
             return false;
         if (windowed)
             SDL_SetWindowPosition(window, x, y);
     }
+    else if (waitForRetrace != vsync)
+        SDL_RenderSetVSync(renderer, waitForRetrace ? 1 : 0);
+    vsync = waitForRetrace;
+    if (windowed)
+        modeWatch.Stop();
+    else
+        modeWatch.Start(LookAtDisplay());
     DropTexture();
     texture =
         SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, int(w), int(h));
@@ -137,9 +258,11 @@ bool SdlPresenter::Configure(uint32_t w, uint32_t h, bool windowed)
 
 Result SdlPresenter::Show(const uint32_t* pixels, uint32_t w, uint32_t h)
 {
+    if (IsLost())
+        return Result::DeviceLost;
     if (!texture || w != width || h != height)
     {
-        if (!Configure(w, h, !(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN)))
+        if (!Configure(w, h, !(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN), vsync))
             return Result::DeviceLost;
     }
     void* bits = nullptr;

@@ -6,25 +6,30 @@ namespace Raster
 
 std::shared_ptr<RasterSurface> RasterSurface::Make(std::shared_ptr<RasterControl> control, uint32_t width,
                                                    uint32_t height, Format format, Pool pool, uint32_t usage,
-                                                   bool charged)
+                                                   Accounting accounting)
 {
     if (width == 0 || height == 0)
         return nullptr;
     const uint64_t bytes = uint64_t(width) * height * (format == Format::D16 ? 2 : 4);
-    if (charged && !control->Charge(bytes))
+    if (accounting == Accounting::Budgeted && !control->Charge(bytes))
         return nullptr;
     std::shared_ptr<RasterSurface> surface(new RasterSurface());
+    surface->storage.assign(bytes, 0);
+    if (accounting == Accounting::Managed)
+        control->HoldManaged(bytes);
     surface->control = std::move(control);
     surface->desc = {format, pool, usage, width, height};
-    surface->storage.assign(bytes, 0);
-    surface->chargedBytes = charged ? bytes : 0;
+    surface->accounting = accounting;
+    surface->accountedBytes = accounting == Accounting::None ? 0 : bytes;
     return surface;
 }
 
 RasterSurface::~RasterSurface()
 {
-    if (chargedBytes)
-        control->Refund(chargedBytes);
+    if (accounting == Accounting::Budgeted)
+        control->Refund(accountedBytes);
+    else if (accounting == Accounting::Managed)
+        control->ReleaseManaged(accountedBytes);
 }
 
 Result RasterSurface::LockRect(LockedRect& out, uint32_t flags)
@@ -56,7 +61,10 @@ Result RasterSurface::UnlockRect()
 std::shared_ptr<RasterTexture> RasterTexture::Make(std::shared_ptr<RasterControl> control, uint32_t width,
                                                    uint32_t height, Pool pool, uint32_t usage)
 {
-    auto surface = RasterSurface::Make(control, width, height, Format::A8R8G8B8, pool, usage, true);
+    // Managed textures have a copy in system memory that the runtime pages in as needed: running
+    // short of video memory never refuses them.
+    const Accounting accounting = pool == Pool::Managed ? Accounting::Managed : Accounting::Budgeted;
+    auto surface = RasterSurface::Make(control, width, height, Format::A8R8G8B8, pool, usage, accounting);
     if (!surface)
         return nullptr;
     auto texture = std::make_shared<RasterTexture>();

@@ -1,6 +1,7 @@
 // Resources of the software device: surfaces (colour, depth, system memory), textures with their
 // one level, and vertex and index buffers. Each keeps its memory in ordinary heap storage, knows
-// whether it is locked, charges the device's memory budget and gives the charge back when freed.
+// whether it is locked, charges the device's memory budget (or, for managed textures, is counted
+// outside it) and gives the charge back when freed.
 #pragma once
 
 #include "platform/raster/RasterControl.h"
@@ -12,13 +13,21 @@
 namespace Raster
 {
 
+// How a resource's storage is accounted in the control.
+enum class Accounting
+{
+    None,     // back buffers and system memory
+    Budgeted, // the default pool: refused when the budget is spent
+    Managed,  // the managed pool: counted, never refused
+};
+
 class RasterSurface
 {
 public:
-    // Makes a surface charging `control`'s budget; null when it does not fit.
+    // Makes a surface accounted in `control`; null when a budgeted surface does not fit.
     static std::shared_ptr<RasterSurface> Make(std::shared_ptr<RasterControl> control, uint32_t width,
                                                uint32_t height, Format format, Pool pool, uint32_t usage,
-                                               bool charged);
+                                               Accounting accounting);
     ~RasterSurface();
     RasterSurface(const RasterSurface&) = delete;
     RasterSurface& operator=(const RasterSurface&) = delete;
@@ -45,7 +54,8 @@ private:
     std::shared_ptr<RasterControl> control;
     SurfaceDesc desc;
     std::vector<uint8_t> storage;
-    uint64_t chargedBytes = 0;
+    uint64_t accountedBytes = 0;
+    Accounting accounting = Accounting::None;
     bool locked = false;
 };
 

@@ -17,8 +17,9 @@ AdapterInfo AdapterOfDisplay(int display)
     SDL_DisplayMode mode{};
     if (SDL_GetDesktopDisplayMode(display, &mode) == 0 && mode.w > 0 && mode.h > 0)
     {
-        info.desktop.width = std::min<uint32_t>(uint32_t(mode.w), RasterSystem::DesktopWidthCap);
-        info.desktop.height = std::min<uint32_t>(uint32_t(mode.h), RasterSystem::DesktopHeightCap);
+        info.desktop.width = uint32_t(mode.w);
+        info.desktop.height = uint32_t(mode.h);
+        RasterSystem::CapDesktopSize(info.desktop.width, info.desktop.height);
         info.desktop.refreshRate = uint32_t(std::max(mode.refresh_rate, 0));
     }
     info.monitor = uintptr_t(display) + 1;
@@ -32,6 +33,25 @@ AdapterInfo AdapterOfDisplay(int display)
 }
 
 } // namespace
+
+void RasterSystem::CapDesktopSize(uint32_t& width, uint32_t& height)
+{
+    if (width == 0 || height == 0 || (width <= DesktopWidthCap && height <= DesktopHeightCap))
+        return;
+    // Capping each side on its own would turn a 4:3 or 16:10 desktop into a widescreen one.
+    const uint64_t w = width;
+    const uint64_t h = height;
+    if (w * DesktopHeightCap <= h * DesktopWidthCap)
+    {
+        width = uint32_t(std::max<uint64_t>(1, (w * DesktopHeightCap + h / 2) / h));
+        height = DesktopHeightCap;
+    }
+    else
+    {
+        height = uint32_t(std::max<uint64_t>(1, (h * DesktopWidthCap + w / 2) / w));
+        width = DesktopWidthCap;
+    }
+}
 
 RasterSystem::RasterSystem(SystemOptions options)
     : adapters(std::move(options.adapters)), presenters(std::move(options.presenters)),

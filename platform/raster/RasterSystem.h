@@ -1,6 +1,7 @@
 // Entry point of the software device: the adapters (one per SDL display, or a list given by a
 // test), their identifiers, monitors, caps, desktop modes and format checks, and device creation.
-// The desktop mode reported for a display is capped at 1920x1080; SDL scales the back buffer to the
+// The desktop mode reported for a display is scaled down, keeping its aspect ratio, to fit 1920x1080,
+// so that the processor never draws more than a 1080p frame; SDL scales the back buffer to the
 // real screen in full screen.
 #pragma once
 
@@ -42,6 +43,10 @@ class RasterSystem
 public:
     static constexpr uint32_t DesktopWidthCap = 1920;
     static constexpr uint32_t DesktopHeightCap = 1080;
+
+    // Scales a desktop size down to fit the cap with its aspect ratio kept (rounded to whole
+    // pixels); a size within the cap is left as it is.
+    static void CapDesktopSize(uint32_t& width, uint32_t& height);
 
     explicit RasterSystem(SystemOptions options = {});
     ~RasterSystem();

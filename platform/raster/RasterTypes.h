@@ -163,6 +163,7 @@ constexpr uint32_t PresentFlagLockableBackBuffer = 1;
 constexpr uint32_t SwapEffectCopy = 3;
 constexpr uint32_t PresentIntervalDefault = 0;
 constexpr uint32_t PresentIntervalOne = 1;
+constexpr uint32_t PresentIntervalImmediate = 0x80000000;
 } // namespace Value
 
 struct DisplayMode

@@ -10,6 +10,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "platform/system/CloseSignals.h"
 #include "platform/system/Paths.h"
 
 namespace Platform
@@ -98,6 +99,8 @@ SingleInstance::Result SingleInstance::Acquire(const std::string& name, const st
         {
             listenFd_ = listener;
             socketPath_ = address.sun_path;
+            // A process ended for not closing in time still leaves no socket behind.
+            SetRemoveOnForcedEnd(socketPath_);
         }
         else if (listener >= 0)
         {
@@ -157,6 +160,7 @@ void SingleInstance::release()
     {
         close(listenFd_);
         unlink(socketPath_.c_str());
+        SetRemoveOnForcedEnd(std::string());
         listenFd_ = -1;
         socketPath_.clear();
     }

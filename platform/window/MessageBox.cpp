@@ -31,6 +31,11 @@ bool displayExists()
 }
 } // namespace
 
+bool CanShowMessageBoxes()
+{
+    return displayExists();
+}
+
 void ShowSystemMessageBox(SDL_Window* owner, const std::wstring& caption, const std::wstring& text)
 {
     const std::string title = Utf8FromWide(caption);

@@ -10,6 +10,9 @@ struct SDL_Window;
 
 namespace Platform
 {
+// Whether a box can be shown on a display; without one boxes go to standard error.
+bool CanShowMessageBoxes();
+
 // Blocks until the box is closed. The owner may be null.
 void ShowSystemMessageBox(SDL_Window* owner, const std::wstring& caption, const std::wstring& text);
 } // namespace Platform

@@ -10,9 +10,11 @@
 #include "platform/window/WindowSystem.h"
 
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
 
 #include <dlfcn.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -73,6 +75,44 @@ bool queryX11Modifiers(std::uint16_t& modifiers)
     if (mask & 0x8)
         modifiers |= KMOD_LALT;
     return true;
+}
+
+// What ReleaseDisplayGrabs needs of SDL's X11 connection, taken when a
+// window is made so that releasing loads and asks nothing.
+struct X11Grabs
+{
+    using UngrabFn = int (*)(void*, unsigned long);
+    using SyncFn = int (*)(void*, int);
+    std::atomic<void*> display{nullptr};
+    UngrabFn ungrabPointer = nullptr;
+    UngrabFn ungrabKeyboard = nullptr;
+    SyncFn sync = nullptr;
+};
+
+X11Grabs& x11Grabs()
+{
+    static X11Grabs grabs;
+    return grabs;
+}
+
+void rememberX11Connection(SDL_Window* window)
+{
+    X11Grabs& grabs = x11Grabs();
+    if (grabs.display.load() != nullptr)
+        return;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11)
+        return;
+    // SDL has loaded the library already; this only takes another reference.
+    static void* library = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+    if (library == nullptr)
+        return;
+    grabs.ungrabPointer = reinterpret_cast<X11Grabs::UngrabFn>(dlsym(library, "XUngrabPointer"));
+    grabs.ungrabKeyboard = reinterpret_cast<X11Grabs::UngrabFn>(dlsym(library, "XUngrabKeyboard"));
+    grabs.sync = reinterpret_cast<X11Grabs::SyncFn>(dlsym(library, "XSync"));
+    if (grabs.ungrabPointer != nullptr && grabs.ungrabKeyboard != nullptr && grabs.sync != nullptr)
+        grabs.display.store(info.info.x11.display);
 }
 
 class SdlWindowSystem final : public WindowSystem
@@ -149,6 +189,7 @@ private:
     SDL_Cursor* arrow_ = nullptr;
     CursorHandle nextCursor_ = ArrowCursor + 1;
     CursorHandle currentCursor_ = ArrowCursor;
+    bool cursorShown_ = false; // currentCursor_ has been given to SDL
 };
 
 SdlWindowSystem::~SdlWindowSystem()
@@ -160,6 +201,8 @@ SdlWindowSystem::~SdlWindowSystem()
         SDL_FreeCursor(cursor);
     if (arrow_ != nullptr)
         SDL_FreeCursor(arrow_);
+    // SDL's connection closes with its video: a later crash has nothing to release.
+    x11Grabs().display.store(nullptr);
     if (started_)
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
@@ -225,6 +268,7 @@ WindowHandle SdlWindowSystem::NewWindow(const std::wstring& title, int clientWid
         return 0;
     }
     const WindowHandle handle = SDL_GetWindowID(window);
+    rememberX11Connection(window);
     WindowRecord record;
     record.window = window;
     record.style = style;
@@ -549,6 +593,10 @@ void SdlWindowSystem::DestroyCursor(CursorHandle cursor)
 
 bool SdlWindowSystem::SetCursor(CursorHandle cursor)
 {
+    // The window sets its cursor at every move of the pointer; only a change
+    // goes to the display server.
+    if (cursor == currentCursor_ && cursorShown_)
+        return true;
     SDL_Cursor* sdlCursor = nullptr;
     if (cursor == ArrowCursor)
     {
@@ -566,6 +614,7 @@ bool SdlWindowSystem::SetCursor(CursorHandle cursor)
     if (sdlCursor != nullptr)
         SDL_SetCursor(sdlCursor);
     currentCursor_ = cursor;
+    cursorShown_ = sdlCursor != nullptr;
     return true;
 }
 
@@ -582,6 +631,29 @@ void SdlWindowSystem::ShowMessageBox(WindowHandle owner, const std::wstring& cap
     ShowSystemMessageBox(find(owner), caption, text);
 }
 } // namespace
+
+void ReleaseDisplayGrabs()
+{
+    X11Grabs& grabs = x11Grabs();
+    void* display = grabs.display.load();
+    if (display == nullptr)
+        return;
+    // SDL's own record of what it holds goes first: a message box shown
+    // through SDL afterwards gives back whatever SDL believes it holds.
+    if (SDL_Window* grabbed = SDL_GetGrabbedWindow())
+    {
+        SDL_SetWindowMouseGrab(grabbed, SDL_FALSE);
+        SDL_SetWindowKeyboardGrab(grabbed, SDL_FALSE);
+    }
+    SDL_CaptureMouse(SDL_FALSE);
+    // Grabs belong to the connection that made them, so they are released on
+    // SDL's own; the round trip makes sure the server has done it before
+    // anything else is shown.
+    const unsigned long currentTime = 0;
+    grabs.ungrabPointer(display, currentTime);
+    grabs.ungrabKeyboard(display, currentTime);
+    grabs.sync(display, 0);
+}
 
 std::unique_ptr<WindowSystem> WindowSystem::CreateSdl()
 {

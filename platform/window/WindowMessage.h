@@ -1,8 +1,10 @@
 // The message records that the window layer delivers to a window's handler:
 // what the engine's window procedure reacts to (activation, size, paint,
 // close, mouse, keys with virtual-key codes, characters), in one flat record.
-// Depends on nothing but the standard library.
+// Session notices carry the session layer's change code.
 #pragma once
+
+#include "platform/system/Session.h"
 
 #include <cstdint>
 
@@ -27,6 +29,9 @@ enum class MessageKind : std::uint8_t
     ButtonUp,      // button, x, y, keyFlags
     MouseWheel,    // wheelDelta (120 a notch, positive away from the user), x, y, keyFlags
     MouseLeave,    // the pointer left the window after a leave notice was requested
+    SetCursor,     // the pointer moved over the client area while no window holds the mouse
+    ExitSizeMove,  // the window has been moved (the move is told once it has happened)
+    SessionChange, // sessionChange: the process's session was locked, unlocked, left or returned to
     KeyDown,       // key, repeat, altDown
     KeyUp,         // key, altDown
     SystemKeyDown, // key, repeat, altDown: a key with Alt held, F10, or Alt itself
@@ -79,5 +84,7 @@ struct WindowMessage
     char32_t character = 0; // Char, KeyMenu
 
     int exitCode = 0; // Quit
+
+    SessionChange sessionChange = SessionChange::None; // SessionChange
 };
 } // namespace Platform

@@ -118,6 +118,9 @@ std::intptr_t WindowSystem::DefaultHandling(const WindowMessage& message)
     case MessageKind::Close:
         DestroyWindow(message.window);
         break;
+    case MessageKind::SetCursor:
+        SetCursor(ArrowCursor);
+        break;
     case MessageKind::SystemKeyDown:
         if (message.key == VirtualKey::Return && message.altDown && !message.repeat)
         {
@@ -286,6 +289,17 @@ void WindowSystem::TranslateEvent(const SDL_Event& event)
         if (message.window == 0)
             break;
         message.keyFlags = mouseKeyFlags();
+        // Over the client area, and with nobody holding the mouse, the window
+        // chooses the pointer's shape before it hears of the move.
+        int width = 0, height = 0;
+        if (capture_ == 0 && GetClientSize(message.window, width, height) && message.x >= 0 &&
+            message.y >= 0 && message.x < width && message.y < height)
+        {
+            WindowMessage setCursor;
+            setCursor.kind = MessageKind::SetCursor;
+            setCursor.window = message.window;
+            queue_.push_back(setCursor);
+        }
         queue_.push_back(message);
         break;
     }
@@ -397,6 +411,9 @@ void WindowSystem::translateWindowEvent(const SDL_WindowEvent& event)
         return;
     case SDL_WINDOWEVENT_CLOSE:
         message.kind = MessageKind::Close;
+        break;
+    case SDL_WINDOWEVENT_MOVED:
+        message.kind = MessageKind::ExitSizeMove;
         break;
     default:
         return;

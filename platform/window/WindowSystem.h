@@ -97,6 +97,15 @@ struct PictureView
 using CursorHandle = std::uint32_t;     // 0 is no cursor
 constexpr CursorHandle ArrowCursor = 1; // the system arrow, always available
 
+// Releases every pointer and keyboard grab that the program's windows hold
+// on the display server: the mouse capture, SDL's window grabs (and SDL's
+// record of them, so that nothing takes them again), and the grab that a
+// held button gives the window it was pressed in. Other programs, and a box
+// shown afterwards, then get the pointer. Meant for the crash handler: it
+// touches no state of the window system, so it may run on another thread
+// while the main thread is stopped. Nothing to do without an X11 window.
+void ReleaseDisplayGrabs();
+
 class WindowSystem
 {
 public:
@@ -164,9 +173,10 @@ public:
     // Hands the message to its window's handler (or DefaultHandling).
     std::intptr_t Dispatch(const WindowMessage& message);
     // What a window does with a message its handler leaves alone: Close
-    // destroys the window; Alt+Enter (SystemKeyDown of Return with Alt, not a
-    // repeat) delivers KeyMenu with character 13. Everything else is ignored,
-    // F10 included: there is no window menu to open. Answers 0.
+    // destroys the window; SetCursor shows the system arrow; Alt+Enter
+    // (SystemKeyDown of Return with Alt, not a repeat) delivers KeyMenu with
+    // character 13. Everything else is ignored, F10 included: there is no
+    // window menu to open. Answers 0.
     std::intptr_t DefaultHandling(const WindowMessage& message);
     // Queues a message (e.g. Close) behind those already waiting.
     void Post(const WindowMessage& message);

@@ -2,6 +2,7 @@
 // open to damage) and protected data files in the trailer layout. The engine itself writes neither.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -110,6 +111,9 @@ struct ZipLayout
     std::optional<uint16_t> recordsOnDisk;
     std::optional<uint16_t> totalRecords;
     std::optional<uint32_t> directoryOffset;
+    // A zip64 end record and its locator before the end record, as writers add them from 65,535
+    // members on; the end record's counts then hold 0xFFFF from that many members on.
+    bool zip64 = false;
 };
 
 inline void Put16(std::string& out, uint32_t v)
@@ -122,6 +126,12 @@ inline void Put32(std::string& out, uint32_t v)
 {
     Put16(out, v & 0xFFFF);
     Put16(out, v >> 16);
+}
+
+inline void Put64(std::string& out, uint64_t v)
+{
+    Put32(out, uint32_t(v));
+    Put32(out, uint32_t(v >> 32));
 }
 
 inline std::string BuildZip(const std::vector<ZipMember>& members, const ZipLayout& layout = {})
@@ -169,11 +179,31 @@ inline std::string BuildZip(const std::vector<ZipMember>& members, const ZipLayo
     }
     const uint32_t directoryOffset = uint32_t(out.size());
     out += directory;
+    uint16_t count = uint16_t(members.size());
+    if (layout.zip64)
+    {
+        const uint32_t zip64Offset = uint32_t(out.size());
+        Put32(out, 0x06064B50u);
+        Put64(out, 44); // the size of the rest of the record
+        Put16(out, 45);
+        Put16(out, 45);
+        Put32(out, layout.thisDisk);
+        Put32(out, layout.directoryDisk);
+        Put64(out, members.size());
+        Put64(out, members.size());
+        Put64(out, directory.size());
+        Put64(out, directoryOffset);
+        Put32(out, 0x07064B50u);
+        Put32(out, 0);
+        Put64(out, zip64Offset);
+        Put32(out, 1);
+        count = uint16_t(std::min<size_t>(members.size(), 0xFFFF));
+    }
     Put32(out, 0x06054B50u);
     Put16(out, layout.thisDisk);
     Put16(out, layout.directoryDisk);
-    Put16(out, layout.recordsOnDisk.value_or(uint16_t(members.size())));
-    Put16(out, layout.totalRecords.value_or(uint16_t(members.size())));
+    Put16(out, layout.recordsOnDisk.value_or(count));
+    Put16(out, layout.totalRecords.value_or(count));
     Put32(out, uint32_t(directory.size()));
     Put32(out, layout.directoryOffset.value_or(directoryOffset));
     Put16(out, uint32_t(layout.comment.size()));

@@ -65,6 +65,7 @@ struct ServiceLog
     std::vector<std::wstring> messages;
     std::vector<std::wstring> fatals;
     std::vector<uint32_t> sleeps;
+    bool desktopLocked = false;
     uint32_t logicalWidth = 160;
     uint32_t logicalHeight = 120;
 };
@@ -97,6 +98,7 @@ inline DeviceServices MakeServices(std::shared_ptr<Raster::RasterSystem> system,
     s.showMessage = [log](const std::wstring&, const std::wstring& text) { log->messages.push_back(text); };
     s.fatalExit = [log](const std::wstring&, const std::wstring& text) { log->fatals.push_back(text); };
     s.sleep = [log](uint32_t ms) { log->sleeps.push_back(ms); };
+    s.isDesktopLocked = [log] { return log->desktopLocked; };
     s.logicalScreenSize = [log](uint32_t& w, uint32_t& h)
     {
         w = log->logicalWidth;

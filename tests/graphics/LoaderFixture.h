@@ -355,6 +355,7 @@ struct JpegOptions
     int quality = 95;
     int restartInterval = 0; // in MCUs
     bool progressive = false;
+    bool rgbCoded = false; // as cjpeg -rgb writes it: RGB components, identifiers 'R', 'G', 'B', Adobe flag 0
 };
 
 inline Bytes EncodeJpeg(const Picture& picture, JpegOptions options = {})
@@ -372,6 +373,8 @@ inline Bytes EncodeJpeg(const Picture& picture, JpegOptions options = {})
     info.in_color_space = options.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, options.quality, TRUE);
+    if (options.rgbCoded)
+        jpeg_set_colorspace(&info, JCS_RGB);
     if (options.components == 3)
     {
         info.comp_info[0].h_samp_factor = options.lumaH;
@@ -442,7 +445,7 @@ inline Picture DecodeJpegWithLibjpeg(const Bytes& file)
 
 struct Jp2Options
 {
-    int components = 3;     // 1 grey, 3 RGB, 4 RGBA
+    int components = 3;     // 1 grey, 2 grey and alpha, 3 RGB, 4 RGBA
     bool fileFormat = true; // a JP2 file, else a raw codestream
 };
 
@@ -464,19 +467,24 @@ inline Bytes EncodeJp2(const Picture& picture, Jp2Options options = {})
         parameters[c].h = picture.height;
         parameters[c].prec = 8;
     }
-    opj_image_t* image = opj_image_create(uint32_t(options.components), parameters,
-                                          options.components == 1 ? OPJ_CLRSPC_GRAY : OPJ_CLRSPC_SRGB);
+    const bool grey = options.components <= 2;
+    opj_image_t* image =
+        opj_image_create(uint32_t(options.components), parameters, grey ? OPJ_CLRSPC_GRAY : OPJ_CLRSPC_SRGB);
     image->x1 = picture.width;
     image->y1 = picture.height;
-    if (options.components == 4)
-        image->comps[3].alpha = 1;
+    if (options.components == 2 || options.components == 4)
+        image->comps[options.components - 1].alpha = 1;
     for (uint32_t y = 0; y < picture.height; ++y)
         for (uint32_t x = 0; x < picture.width; ++x)
         {
             const uint32_t v = picture.At(x, y);
             const size_t i = size_t(y) * picture.width + x;
-            if (options.components == 1)
+            if (grey)
+            {
                 image->comps[0].data[i] = int32_t(v & 0xFF);
+                if (options.components == 2)
+                    image->comps[1].data[i] = int32_t(v >> 24);
+            }
             else
             {
                 image->comps[0].data[i] = int32_t((v >> 16) & 0xFF);

@@ -1,6 +1,7 @@
 // The software device's contract apart from pictures: fault injection on every call, call counts,
 // the texture-memory budget, refusal of bad calls without writing out of bounds, adapters and
-// caps, reset, and the presenters.
+// caps, reset, and the presenters (vsync, and losing the device when SDL's renderer is reset or
+// the display mode changes under full screen).
 #include "RasterFixture.h"
 
 #include <SDL.h>
@@ -181,16 +182,25 @@ TEST_F(RasterDeviceTest, TextureBudget)
     const uint32_t before = device->GetAvailableTextureMem();
     EXPECT_EQ(before, 512u * 512 * 4);
     std::shared_ptr<RasterTexture> big, small;
-    ASSERT_EQ(device->CreateTexture(512, 256, 1, 0, Format::A8R8G8B8, Pool::Managed, big), Result::Ok);
+    ASSERT_EQ(
+        device->CreateTexture(512, 256, 1, Value::UsageRenderTarget, Format::A8R8G8B8, Pool::Default, big),
+        Result::Ok);
     EXPECT_EQ(device->GetAvailableTextureMem(), 512u * 256 * 4);
-    ASSERT_EQ(device->CreateTexture(512, 256, 1, 0, Format::A8R8G8B8, Pool::Managed, small), Result::Ok);
+    ASSERT_EQ(
+        device->CreateTexture(512, 256, 1, Value::UsageRenderTarget, Format::A8R8G8B8, Pool::Default, small),
+        Result::Ok);
     EXPECT_EQ(device->GetAvailableTextureMem(), 0u);
     std::shared_ptr<RasterTexture> refused;
-    EXPECT_EQ(device->CreateTexture(1, 1, 1, 0, Format::A8R8G8B8, Pool::Managed, refused),
-              Result::OutOfVideoMemory);
+    EXPECT_EQ(
+        device->CreateTexture(1, 1, 1, Value::UsageRenderTarget, Format::A8R8G8B8, Pool::Default, refused),
+        Result::OutOfVideoMemory);
     EXPECT_EQ(refused, nullptr);
     std::shared_ptr<RasterSurface> depth;
     EXPECT_EQ(device->CreateDepthStencilSurface(16, 16, Format::D16, true, depth), Result::OutOfVideoMemory);
+    std::shared_ptr<RasterBuffer> buffer;
+    EXPECT_EQ(
+        device->CreateVertexBuffer(28, Value::UsageDynamic, Value::VertexFormatSprite, Pool::Default, buffer),
+        Result::OutOfVideoMemory);
     // A texture that is still referenced through its surface keeps its memory.
     std::shared_ptr<RasterSurface> level;
     ASSERT_EQ(big->GetSurfaceLevel(0, level), Result::Ok);
@@ -198,6 +208,36 @@ TEST_F(RasterDeviceTest, TextureBudget)
     EXPECT_EQ(device->GetAvailableTextureMem(), 0u);
     level.reset();
     EXPECT_EQ(device->GetAvailableTextureMem(), 512u * 256 * 4);
+}
+
+TEST_F(RasterDeviceTest, ManagedTexturesStayOutsideTheBudget)
+{
+    // A spent budget refuses the default pool, never the managed one.
+    RasterControl& control = *system->Control();
+    control.SetTextureBudget(control.UsedMemory());
+    const uint64_t used = control.UsedMemory();
+    const uint64_t managedBefore = control.ManagedMemory();
+    std::vector<std::shared_ptr<RasterTexture>> live;
+    for (int i = 0; i < 40; ++i)
+    {
+        std::shared_ptr<RasterTexture> texture;
+        ASSERT_EQ(device->CreateTexture(256, 256, 1, 0, Format::A8R8G8B8, Pool::Managed, texture), Result::Ok)
+            << "texture " << i;
+        live.push_back(std::move(texture));
+    }
+    EXPECT_EQ(control.UsedMemory(), used);
+    EXPECT_EQ(control.ManagedMemory(), managedBefore + 40ull * 256 * 256 * 4);
+    EXPECT_EQ(device->GetAvailableTextureMem(), 0u) << "managed storage does not show as free memory";
+    live.clear();
+    EXPECT_EQ(control.ManagedMemory(), managedBefore) << "freed storage is no longer counted";
+
+    control.SetTextureBudget(RasterControl::DefaultTextureBudget);
+    std::shared_ptr<RasterTexture> target;
+    ASSERT_EQ(
+        device->CreateTexture(64, 64, 1, Value::UsageRenderTarget, Format::A8R8G8B8, Pool::Default, target),
+        Result::Ok);
+    EXPECT_EQ(control.UsedMemory(), used + 64 * 64 * 4) << "render targets are charged";
+    EXPECT_EQ(control.ManagedMemory(), managedBefore);
 }
 
 TEST_F(RasterDeviceTest, BadCallsAreRefused)
@@ -456,6 +496,139 @@ TEST_F(RasterDeviceTest, ResetMakesNewBuffersAndDefaultStates)
     EXPECT_EQ(presenter.LastFrame()[0], 0xFF112233u);
 }
 
+TEST_F(RasterDeviceTest, PresentIntervalChoosesVsync)
+{
+    auto& presenter = static_cast<NullPresenter&>(device->Presenter());
+    EXPECT_TRUE(presenter.IsVsync()) << "interval one waits for the retrace";
+    struct Case
+    {
+        uint32_t interval;
+        bool vsync;
+    } cases[] = {
+        {Value::PresentIntervalImmediate, false},
+        {Value::PresentIntervalDefault, true},
+        {Value::PresentIntervalOne, true},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.interval);
+        PresentParams params = device->GetPresentParams();
+        params.presentationInterval = c.interval;
+        ASSERT_EQ(device->Reset(params), Result::Ok);
+        EXPECT_EQ(presenter.IsVsync(), c.vsync);
+    }
+}
+
+TEST_F(RasterDeviceTest, LostPresenterLosesTheDeviceUntilReset)
+{
+    auto& presenter = static_cast<NullPresenter&>(device->Presenter());
+    ASSERT_EQ(device->EndScene(), Result::Ok);
+    ASSERT_EQ(device->Present(), Result::Ok);
+    presenter.Lose();
+    EXPECT_EQ(device->Present(), Result::DeviceLost);
+    EXPECT_EQ(presenter.FrameCount(), 1u) << "nothing is shown while lost";
+    EXPECT_EQ(device->TestCooperativeLevel(), Result::DeviceNotReset);
+    EXPECT_EQ(device->TestCooperativeLevel(), Result::DeviceNotReset) << "until a reset";
+    PresentParams params = device->GetPresentParams();
+    ASSERT_EQ(device->Reset(params), Result::Ok);
+    EXPECT_EQ(device->TestCooperativeLevel(), Result::Ok);
+    EXPECT_EQ(device->Present(), Result::Ok);
+    EXPECT_EQ(presenter.FrameCount(), 2u);
+}
+
+TEST(RasterSystemTest, DesktopCapKeepsTheAspectRatio)
+{
+    struct Case
+    {
+        uint32_t width, height;
+        uint32_t cappedWidth, cappedHeight;
+    } cases[] = {
+        // Within the cap: unchanged.
+        {1920, 1080, 1920, 1080},
+        {1280, 1024, 1280, 1024},
+        {1024, 768, 1024, 768},
+        // 16:9
+        {2560, 1440, 1920, 1080},
+        {3840, 2160, 1920, 1080},
+        // 16:10, 4:3, 5:4: the height limits.
+        {2560, 1600, 1728, 1080},
+        {1920, 1200, 1728, 1080},
+        {2048, 1536, 1440, 1080},
+        {1600, 1200, 1440, 1080},
+        {2560, 2048, 1350, 1080},
+        // Ultra-wide: the width limits.
+        {3440, 1440, 1920, 804},
+        {5120, 1440, 1920, 540},
+        {2000, 1000, 1920, 960},
+        // Portrait, and no size at all.
+        {1080, 1920, 608, 1080},
+        {0, 0, 0, 0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
+        uint32_t w = c.width, h = c.height;
+        RasterSystem::CapDesktopSize(w, h);
+        EXPECT_EQ(w, c.cappedWidth);
+        EXPECT_EQ(h, c.cappedHeight);
+        if (c.height == 0)
+            continue;
+        EXPECT_LE(w, RasterSystem::DesktopWidthCap);
+        EXPECT_LE(h, RasterSystem::DesktopHeightCap);
+        // The game's widescreen test (ratio at least 1.5) sees the same desktop.
+        EXPECT_EQ(float(w) / float(h) >= 1.5f, float(c.width) / float(c.height) >= 1.5f);
+    }
+}
+
+TEST(FullScreenModeWatchTest, ModeChangesUnderAFullScreenWindow)
+{
+    using Look = FullScreenModeWatch::Look;
+    const Look desktop{2560, 1440, 60, 1, 2560, 1440};
+    auto window = [&](int width, int height)
+    {
+        Look look = desktop;
+        look.windowWidth = width;
+        look.windowHeight = height;
+        return look;
+    };
+    Look smallerMode = desktop;
+    smallerMode.modeWidth = 1920;
+    smallerMode.modeHeight = 1080;
+    Look fasterMode = desktop;
+    fasterMode.refreshRate = 75;
+    Look otherFormat = desktop;
+    otherFormat.format = 2;
+    struct Case
+    {
+        const char* name;
+        Look start;
+        std::vector<Look> looks;
+        bool changed; // after the last look
+    } cases[] = {
+        {"nothing changed", desktop, {desktop, desktop}, false},
+        {"other desktop size", desktop, {smallerMode}, true},
+        {"other refresh rate", desktop, {fasterMode}, true},
+        {"other format", desktop, {otherFormat}, true},
+        {"window shrank under an unchanged mode", desktop, {window(1920, 1080)}, true},
+        {"window on its way to full screen", window(800, 600), {window(1200, 900), desktop}, false},
+        {"window covered the desktop, then not", window(800, 600), {desktop, window(1920, 1080)}, true},
+        {"window that never covers the mode (scaled)", window(1280, 720), {window(1280, 720)}, false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        FullScreenModeWatch watch;
+        EXPECT_FALSE(watch.Changed(c.start)) << "not watching before full screen";
+        watch.Start(c.start);
+        bool changed = false;
+        for (const Look& look : c.looks)
+            changed = watch.Changed(look);
+        EXPECT_EQ(changed, c.changed);
+        watch.Stop();
+        EXPECT_FALSE(watch.Changed(smallerMode)) << "windowed";
+    }
+}
+
 TEST(RasterSystemTest, AdaptersOfTheDisplays)
 {
     SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
@@ -510,13 +683,126 @@ TEST(RasterPresenterTest, SdlWindowShowsFrames)
     SDL_DestroyWindow(window);
     // Without a window the presenter makes and owns one.
     SdlPresenter own(nullptr, "raster");
-    ASSERT_TRUE(own.Configure(32, 16, true));
+    ASSERT_TRUE(own.Configure(32, 16, true, false));
     ASSERT_NE(own.Window(), nullptr);
     std::vector<uint32_t> frame(32 * 16, 0xFF0000FF);
     EXPECT_EQ(own.Show(frame.data(), 32, 16), Result::Ok);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     SDL_ResetHint(SDL_HINT_VIDEODRIVER);
     SDL_ResetHint(SDL_HINT_RENDER_DRIVER);
+}
+
+// The dummy video driver and SDL's software renderer: real windows and renderers without a display.
+class SdlPresenterTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
+        SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+        ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+        presenter = std::make_unique<SdlPresenter>(nullptr, "presenter");
+        frame.assign(32 * 16, 0xFF0000FF);
+    }
+
+    void TearDown() override
+    {
+        presenter.reset();
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+        SDL_ResetHint(SDL_HINT_RENDER_DRIVER);
+    }
+
+    static void Push(uint32_t type, uint8_t windowEvent = 0, uint32_t windowId = 0)
+    {
+        SDL_Event event{};
+        event.type = type;
+        event.window.event = windowEvent;
+        event.window.windowID = windowId;
+        SDL_PushEvent(&event);
+    }
+
+    bool RendererHasVsync()
+    {
+        SDL_RendererInfo info{};
+        SDL_Renderer* renderer = SDL_GetRenderer(presenter->Window());
+        return renderer && SDL_GetRendererInfo(renderer, &info) == 0 &&
+               (info.flags & SDL_RENDERER_PRESENTVSYNC);
+    }
+
+    Result Show() { return presenter->Show(frame.data(), 32, 16); }
+
+    std::unique_ptr<SdlPresenter> presenter;
+    std::vector<uint32_t> frame;
+};
+
+TEST_F(SdlPresenterTest, RendererFollowsTheVsyncOfTheInterval)
+{
+    ASSERT_TRUE(presenter->Configure(32, 16, true, true));
+    EXPECT_TRUE(RendererHasVsync()) << "made with vsync";
+    ASSERT_TRUE(presenter->Configure(32, 16, true, false));
+    EXPECT_FALSE(RendererHasVsync());
+    ASSERT_TRUE(presenter->Configure(32, 16, false, true));
+    EXPECT_TRUE(RendererHasVsync()) << "switched on at a reset";
+    EXPECT_EQ(Show(), Result::Ok);
+}
+
+TEST_F(SdlPresenterTest, RendererResetsLoseThePresenterUntilConfigured)
+{
+    for (uint32_t type : {uint32_t(SDL_RENDER_TARGETS_RESET), uint32_t(SDL_RENDER_DEVICE_RESET)})
+    {
+        SCOPED_TRACE(type);
+        ASSERT_TRUE(presenter->Configure(32, 16, true, true));
+        EXPECT_EQ(Show(), Result::Ok);
+        EXPECT_FALSE(presenter->IsLost());
+        Push(type);
+        EXPECT_TRUE(presenter->IsLost());
+        EXPECT_EQ(Show(), Result::DeviceLost);
+        EXPECT_TRUE(presenter->IsLost()) << "showing does not mend it";
+        EXPECT_FALSE(presenter->Configure(0, 0, true, true));
+        EXPECT_TRUE(presenter->IsLost()) << "nor does a failed configuration";
+        ASSERT_TRUE(presenter->Configure(32, 16, true, true));
+        EXPECT_FALSE(presenter->IsLost());
+        EXPECT_EQ(Show(), Result::Ok);
+        EXPECT_TRUE(RendererHasVsync());
+    }
+}
+
+TEST_F(SdlPresenterTest, DisplayNewsWithoutAModeChangeKeepsThePresenter)
+{
+    ASSERT_TRUE(presenter->Configure(32, 16, false, true));
+    const uint32_t id = SDL_GetWindowID(presenter->Window());
+    Push(SDL_DISPLAYEVENT);
+    Push(SDL_WINDOWEVENT, SDL_WINDOWEVENT_SIZE_CHANGED, id);
+    EXPECT_FALSE(presenter->IsLost());
+    EXPECT_EQ(Show(), Result::Ok);
+    ASSERT_TRUE(presenter->Configure(32, 16, true, true));
+    Push(SDL_WINDOWEVENT, SDL_WINDOWEVENT_SIZE_CHANGED, id);
+    EXPECT_FALSE(presenter->IsLost()) << "a window's size is its own business";
+}
+
+TEST_F(SdlPresenterTest, DeviceOverALostPresenterIsResetAndShowsAgain)
+{
+    SystemOptions options;
+    options.adapters = {AdapterInfo()};
+    RasterSystem system(options);
+    SDL_Window* window = SDL_CreateWindow("raster", 0, 0, 64, 48, SDL_WINDOW_HIDDEN);
+    ASSERT_NE(window, nullptr) << SDL_GetError();
+    PresentParams params;
+    params.deviceWindow = window;
+    std::unique_ptr<RasterDevice> device;
+    ASSERT_EQ(system.CreateDevice(0, DeviceType::Hal, window, Value::CreateHardwareVertexProcessing, params,
+                                  device),
+              Result::Ok);
+    EXPECT_EQ(device->Present(), Result::Ok);
+    Push(SDL_RENDER_DEVICE_RESET);
+    EXPECT_EQ(device->Present(), Result::DeviceLost);
+    EXPECT_EQ(device->TestCooperativeLevel(), Result::DeviceNotReset);
+    ASSERT_EQ(device->Reset(params), Result::Ok);
+    EXPECT_EQ(device->TestCooperativeLevel(), Result::Ok);
+    EXPECT_EQ(device->Present(), Result::Ok);
+    device.reset();
+    SDL_DestroyWindow(window);
 }
 
 } // namespace

@@ -285,9 +285,13 @@ TEST_F(ScriptedWindow, MouseMessagesCarryButtonsAndKeys)
         std::uint32_t flags;
         int x, y;
     } expected[] = {
+        // Over the client area, and with nobody holding the mouse, the window
+        // sets its cursor before each move.
+        {MessageKind::SetCursor, 0, 0, 0, 0},
         {MessageKind::MouseMove, 0, 0, 10, 20},
         {MessageKind::ButtonDown, ButtonLeft, MouseFlagLeft, 10, 20},
         {MessageKind::ButtonDown, ButtonRight, MouseFlagLeft | MouseFlagRight | MouseFlagControl, 10, 20},
+        {MessageKind::SetCursor, 0, 0, 0, 0},
         {MessageKind::MouseMove, 0, MouseFlagLeft | MouseFlagRight | MouseFlagControl, 11, 21},
         {MessageKind::ButtonUp, ButtonLeft, MouseFlagRight | MouseFlagControl, 11, 21},
         {MessageKind::ButtonDown, ButtonMiddle, MouseFlagRight | MouseFlagMiddle | MouseFlagShift, 11, 21},
@@ -371,8 +375,9 @@ TEST_F(ScriptedWindow, CaptureRoutesThePointerAndDefersTheLeaveNotice)
     system.PointerLeaves(window);
     recorder.received.clear();
     pump();
-    ASSERT_EQ(recorder.received.size(), 1u);
-    EXPECT_EQ(recorder.received[0].kind, MessageKind::MouseMove);
+    ASSERT_EQ(recorder.received.size(), 2u);
+    EXPECT_EQ(recorder.received[0].kind, MessageKind::SetCursor);
+    EXPECT_EQ(recorder.received[1].kind, MessageKind::MouseMove);
 }
 
 TEST_F(ScriptedWindow, LeaveNoticeCases)
@@ -420,14 +425,14 @@ TEST_F(ScriptedWindow, WindowEventsBecomeMessages)
     system.SendWindowEvent(window, SDL_WINDOWEVENT_SIZE_CHANGED, 0, 0); // ignored while minimised
     system.Restore(window);
     system.SendWindowEvent(window, SDL_WINDOWEVENT_MAXIMIZED);
-    system.SendWindowEvent(window, SDL_WINDOWEVENT_MOVED, 5, 5); // no message
+    system.SendWindowEvent(window, SDL_WINDOWEVENT_MOVED, 5, 5); // told once it has happened
     system.DisplaysChanged();
     system.SendWindowEvent(window, SDL_WINDOWEVENT_CLOSE);
     recorder.handleClose = true;
     pump();
 
     const std::vector<WindowMessage>& got = recorder.received;
-    ASSERT_EQ(got.size(), 9u);
+    ASSERT_EQ(got.size(), 10u);
     EXPECT_EQ(got[0].kind, MessageKind::Activate);
     EXPECT_TRUE(got[0].active);
     EXPECT_FALSE(got[0].minimised);
@@ -446,8 +451,9 @@ TEST_F(ScriptedWindow, WindowEventsBecomeMessages)
     EXPECT_EQ(got[5].width, 1024);
     EXPECT_EQ(got[6].kind, MessageKind::Size);
     EXPECT_EQ(got[6].sizeKind, SizeKind::Maximised);
-    EXPECT_EQ(got[7].kind, MessageKind::DisplayChange);
-    EXPECT_EQ(got[8].kind, MessageKind::Close);
+    EXPECT_EQ(got[7].kind, MessageKind::ExitSizeMove);
+    EXPECT_EQ(got[8].kind, MessageKind::DisplayChange);
+    EXPECT_EQ(got[9].kind, MessageKind::Close);
     // The handler kept the window.
     EXPECT_TRUE(system.IsWindow(window));
 }

@@ -1,6 +1,8 @@
 // The game's cursor set; see Cursors.h.
 #include "engine/core/app/Cursors.h"
 
+#include "platform/system/ProgramResources.h"
+
 namespace TarnEngine
 {
 
@@ -17,13 +19,17 @@ void Cursors::release()
     list_.clear();
 }
 
-bool Cursors::Load(const std::vector<CursorPicture>& pictures)
+bool Cursors::Load(const std::vector<uint32_t>& resourceIds)
 {
     release();
-    list_.reserve(pictures.size());
-    for (const CursorPicture& p : pictures)
+    list_.reserve(resourceIds.size());
+    for (uint32_t id : resourceIds)
     {
-        Platform::CursorHandle cursor = system_.NewColourCursor(p.picture, p.hotX, p.hotY);
+        Platform::CursorHandle cursor = 0;
+        Platform::ResourcePicture picture;
+        if (Platform::LoadCursorResource(id & 0xFFFF, picture))
+            cursor = system_.NewColourCursor(Platform::PictureView{picture.width, picture.height, picture.rgba.data()},
+                                             picture.hotX, picture.hotY);
         list_.push_back(cursor != 0 ? cursor : Platform::ArrowCursor);
     }
     return true;

@@ -1,6 +1,7 @@
-// The set of mouse cursors the game chooses from: colour cursors made from
-// the game's pictures, the system arrow standing in for any that cannot be
-// made, and the index of the one to show. The render window owns it.
+// The set of mouse cursors the game chooses from: the program's cursor
+// resources, named by id as the game names them, the system arrow standing in
+// for any that cannot be loaded, and the index of the one to show. The render
+// window owns it and applies it whenever the pointer is over its client area.
 #pragma once
 
 #include "platform/window/WindowSystem.h"
@@ -11,14 +12,6 @@
 namespace TarnEngine
 {
 
-// A cursor picture and its hot spot inside it.
-struct CursorPicture
-{
-    Platform::PictureView picture;
-    int hotX = 0;
-    int hotY = 0;
-};
-
 class Cursors
 {
 public:
@@ -27,9 +20,10 @@ public:
     Cursors(const Cursors&) = delete;
     Cursors& operator=(const Cursors&) = delete;
 
-    // One cursor for each picture, in order, replacing those loaded before; a
-    // picture that makes no cursor gives the system arrow. Always true.
-    bool Load(const std::vector<CursorPicture>& pictures);
+    // One cursor for each resource id (its low 16 bits are the resource
+    // number), in order, replacing those loaded before; an id that gives no
+    // cursor gives the system arrow. Always true.
+    bool Load(const std::vector<uint32_t>& resourceIds);
     // Shows the cursor at `current`; false when the index is outside the set.
     bool Apply();
 

@@ -13,6 +13,7 @@
 #include "engine/core/base/ResourceManager.h"
 #include "engine/core/files/SettingsStore.h"
 #include "engine/core/text/StringTable.h"
+#include "engine/core/text/TextConversion.h"
 #include "engine/core/text/TextHelpers.h"
 #include "engine/core/time/TimeManager.h"
 #include "engine/core/time/TimerList.h"
@@ -26,6 +27,7 @@
 #include "engine/media/sound/FMODManager.h"
 #include "engine/media/particles/ParticleManager.h"
 #include "engine/scene/definitions/DefinitionMap.h"
+#include "engine/scene/display/Instance_Base.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/ui/TimerService.h"
 #include "engine/scene/ui/UserInterface.h"
@@ -33,7 +35,9 @@
 
 #include "platform/raster/RasterSystem.h"
 #include "platform/system/Clock.h"
+#include "platform/system/CloseSignals.h"
 #include "platform/system/Paths.h"
+#include "platform/system/ProgramResources.h"
 #include "platform/system/Session.h"
 #include "platform/system/SingleInstance.h"
 #include "platform/window/MessageBox.h"
@@ -72,8 +76,16 @@ void abortSignal(int)
     _exit(ExitAbort);
 }
 
-// The crash handler's cursor hook: nothing holds the pointer inside a window here.
+// Nothing confines the pointer to a window here, so there is no clip to release.
 void releaseCursorClip() {}
+
+// The crash handler's cursor hook: whatever the window holds on the display
+// server (the capture of a press, any grab) would leave the crash box
+// unusable and the desktop's pointer dead.
+void releasePointerAfterCrash()
+{
+    Platform::ReleaseDisplayGrabs();
+}
 
 // Mutex-name characters that a file name cannot carry.
 std::string lockName(const std::wstring& applicationName)
@@ -142,6 +154,14 @@ private:
 
 constexpr uint32_t kCaptionCriticalError = 901;
 constexpr uint32_t kMessageTerminalSession = 903;
+constexpr uint32_t kMessageCannotStart = 907;
+
+// A close signal first closes the window as its close button does; a game
+// that has not let it go this long after is not asked again.
+constexpr int64_t kCloseSignalGraceMilliseconds = 500;
+// Whatever happens (a game that hangs), the process is gone within 2 seconds
+// of the signal; the close itself takes a few milliseconds.
+constexpr uint32_t kCloseSignalDeadlineMilliseconds = 1800;
 } // namespace
 
 EngineManager::EngineManager(EnginePlatform platformIn) : platform(std::move(platformIn))
@@ -154,10 +174,10 @@ EngineManager::EngineManager(EnginePlatform platformIn) : platform(std::move(pla
         platform.sleep = [](uint32_t ms) { Platform::SleepMilliseconds(ms); };
     if (!platform.programPath)
         platform.programPath = [] { return GetModulePath(); };
-    if (!platform.processSession)
-        platform.processSession = [] { return Platform::ProcessSessionId(); };
-    if (!platform.activeConsoleSession)
-        platform.activeConsoleSession = [] { return Platform::ActiveConsoleSessionId(); };
+    if (!platform.takeCloseSignal)
+        platform.takeCloseSignal = [] { return Platform::TakeCloseSignal(); };
+    if (!platform.openSessionWatch)
+        platform.openSessionWatch = [] { return Platform::SessionWatch::Open(); };
     if (!platform.endProcess)
         platform.endProcess = [](int code)
         {
@@ -199,9 +219,27 @@ bool EngineManager::stepFails(StartupStep step) const
     return platform.failStep && platform.failStep(step);
 }
 
-bool EngineManager::fail()
+bool EngineManager::fail(const std::wstring& reason, bool box)
 {
+    // Before shutdown, while the logger still exists.
+    ReportProblem(LogEngine, __FILE__, __LINE__, L"start-up failed: " + reason);
     Shutdown();
+    if (!box || startupBoxShown)
+        return false;
+    // After shutdown, so that no full-screen window hides the box.
+    std::wstring text;
+    const std::wstring name = params.applicationName.empty() ? L"The program" : params.applicationName;
+    StringPrintfChecked(text, LoadResourceString(kMessageCannotStart), name, reason);
+    const std::wstring caption = LoadResourceString(kCaptionCriticalError);
+    if (platform.messageBox)
+        platform.messageBox(caption, text);
+    else if (Platform::CanShowMessageBoxes())
+    {
+        if (windows)
+            windows->ShowMessageBox(0, caption, text);
+        else
+            Platform::ShowSystemMessageBox(nullptr, caption, text);
+    }
     return false;
 }
 
@@ -262,7 +300,8 @@ bool EngineManager::createWindow()
     deviceWindow = std::make_unique<DeviceWindow>(*window);
     const Platform::WindowHandle handle = window->GetHandle();
 
-    // 3. There are no session notices to register for.
+    // 3. Notices come when the desktop can tell them.
+    sessionNotices = sessionWatch != nullptr;
     // 4.
     window->SetClientSize(width, height, false);
     windows->Show(handle);
@@ -291,8 +330,22 @@ bool EngineManager::createWindow()
         windowedLeft = x;
         windowedTop = y;
     }
-    // 7. The program carries no icon pictures; the window keeps the desktop's default.
+    // 7.
+    applyIcons();
     return true;
+}
+
+void EngineManager::applyIcons()
+{
+    if (params.iconId == 0 || !window)
+        return;
+    Platform::ResourcePicture big;
+    Platform::ResourcePicture small;
+    const bool hasBig = Platform::LoadIconResource(params.iconId, Platform::LargeIconSize, big);
+    const bool hasSmall = Platform::LoadIconResource(params.iconId, Platform::SmallIconSize, small);
+    const Platform::PictureView bigView{big.width, big.height, big.rgba.data()};
+    const Platform::PictureView smallView{small.width, small.height, small.rgba.data()};
+    window->SetIcons(hasSmall ? &smallView : nullptr, hasBig ? &bigView : nullptr);
 }
 
 bool EngineManager::windowLives() const
@@ -306,7 +359,10 @@ bool EngineManager::windowLives() const
 bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* gameIn)
 {
     // 1.
-    tickLock = std::make_unique<std::mutex>();
+    {
+        std::lock_guard<std::mutex> guard(tickLock);
+        tickLockOpen = true;
+    }
     traceEvent("create", L"TickLock");
     params = paramsIn;
 
@@ -323,16 +379,19 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     }
 
     // 4. Only the logger is gone on this path.
-    if (platform.processSession() != platform.activeConsoleSession())
+    sessionWatch = platform.openSessionWatch();
+    if (sessionInactive())
     {
+        sessionWatch.reset();
         deleteService(logger, L"Logger");
         const std::wstring caption = LoadResourceString(kCaptionCriticalError);
         const std::wstring text = LoadResourceString(kMessageTerminalSession);
+        ReportProblem(LogEngine, __FILE__, __LINE__, L"start-up failed: " + text);
         if (platform.messageBox)
             platform.messageBox(caption, text);
         else
             Platform::ShowSystemMessageBox(nullptr, caption, text);
-        tickLock.reset();
+        closeTickLock();
         return false;
     }
 
@@ -341,6 +400,8 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     {
         std::set_new_handler(&outOfMemory);
         std::signal(SIGABRT, &abortSignal);
+        // A logout, kill or Ctrl+C closes the game the way its window does.
+        closeSignalsInstalled = Platform::InstallCloseSignals(kCloseSignalDeadlineMilliseconds);
     }
 
     // 6.
@@ -352,7 +413,7 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
         reportingModuleBound = LoadFernlinkClient(&record);
         if (!reportingModuleBound && platform.processHandlers)
         {
-            InstallCrashHandler(params.applicationName, &releaseCursorClip);
+            InstallCrashHandler(params.applicationName, &releasePointerAfterCrash);
             // Aborting keeps its own exit code and shows no message.
             std::signal(SIGABRT, &abortSignal);
         }
@@ -372,10 +433,7 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     stringTable = std::make_unique<StringTable>(StringTable::Numbered);
     traceEvent("create", L"StringTable");
     if (stepFails(StartupStep::StringTable) || !stringTable->Load())
-    {
-        logEngine(L"StringTable.xml has a broken entry");
-        return fail();
-    }
+        return fail(L"StringTable.xml has a broken entry");
 
     // 11.
     translations = std::make_unique<StringTable>(StringTable::Keyed);
@@ -386,18 +444,17 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     instanceMutex = std::make_unique<Platform::SingleInstance>();
     traceEvent("create", L"SingleInstance");
     if (stepFails(StartupStep::SingleInstance))
-        return fail();
+        return fail(L"the single-instance lock cannot be made");
     switch (instanceMutex->Acquire(lockName(applicationName), platform.instanceFolder))
     {
     case Platform::SingleInstance::Result::First:
         break;
     case Platform::SingleInstance::Result::Second:
-        // The running instance has been asked to raise its window.
-        logEngine(L"another instance is running");
-        return fail();
+        // The running instance has been asked to raise its window; that
+        // window is all the player needs to see.
+        return fail(L"another instance is running", false);
     case Platform::SingleInstance::Result::Failed:
-        logEngine(L"the single-instance lock cannot be made");
-        return fail();
+        return fail(L"the single-instance lock cannot be made");
     }
 
     // 13.
@@ -426,13 +483,13 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     luaManager = std::make_unique<LuaMgr>();
     traceEvent("create", L"LuaMgr");
     if (stepFails(StartupStep::LuaMgr) || !luaManager->Init())
-        return fail();
+        return fail(L"the script manager cannot start");
 
     // 17.
-    userInterface = std::make_unique<UserInterface>(this, params.defaultLibrary);
+    userInterface = std::make_unique<UserInterface>(this, params.rootClass);
     traceEvent("create", L"UserInterface");
     if (stepFails(StartupStep::UserInterface) || !userInterface->Init())
-        return fail();
+        return fail(L"the user interface cannot start");
     luaManager->RegisterConsoleCommands();
     logger->RegisterConsoleCommands(*userInterface->GetConsole());
     userInterface->screenWidth = int32_t(params.width);
@@ -444,16 +501,13 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
 
     // 19.
     if (!windows || !createWindow())
-    {
-        logEngine(L"the render window cannot be made");
-        return fail();
-    }
+        return fail(L"the render window cannot be made");
 
     // 20.
     frameClock = std::make_unique<FrameClock>(*platform.counter);
     traceEvent("create", L"FrameClock");
     if (stepFails(StartupStep::FrameClock) || !frameClock->Init())
-        return fail();
+        return fail(L"the frame clock cannot start");
     // Whole numbers with the base of their prefix, as every integer of the engine's files.
     if (const XmlNode* root = LoadXmlDocument(L"engine.xml"))
     {
@@ -484,6 +538,7 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     };
     services.showMessage = [this](const std::wstring& caption, const std::wstring& text)
     {
+        startupBoxShown = startupBoxShown || !started;
         if (platform.messageBox)
             platform.messageBox(caption, text);
         else
@@ -509,18 +564,19 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     if (stepFails(StartupStep::Device) ||
         !device->Init(deviceWindow.get(), systemPreferences.fullscreen != 0))
     {
-        logEngine(L"the graphics device cannot be made");
         // The device holds the window; it goes before shutdown deletes the window.
         device.reset();
-        return fail();
+        return fail(L"the graphics device cannot be made");
     }
 
     // 25.
     renderer = std::make_unique<Renderer>();
     traceEvent("create", L"Renderer");
     if (!renderer->Init(std::move(device), deviceWindow.get()) || stepFails(StartupStep::Renderer))
-        return fail();
+        return fail(L"the renderer cannot start");
     renderer->GetDevice()->SetClearParams(true, params.backgroundColour);
+    // The renderer draws display instances into render targets through the display tree.
+    renderer->SetInstanceServices(MakeInstanceServices());
     windows->Show(window->GetHandle());
     active = 1;
     if (fullscreen)
@@ -553,10 +609,10 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     traceEvent("create", L"FMODManager");
     soundManager->SetEnabled(systemPreferences.audioEnabled != 0);
     if (stepFails(StartupStep::SoundManager) || !soundManager->Init(audioChannelCount))
-        return fail();
+        return fail(L"the sound system cannot start");
 
     // 28 to 32.
-    timerService = std::make_unique<TimerService>();
+    timerService = std::make_unique<TimerService>(*platform.counter);
     traceEvent("create", L"TimerService");
     timeManager = std::make_unique<TimeManager>(*platform.counter);
     traceEvent("create", L"TimeManager");
@@ -593,19 +649,19 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
         const bool gameStarted = !stepFails(StartupStep::Game) && (!game || game->Initialize());
         inGameInitialize = 0;
         if (!gameStarted)
-        {
-            logEngine(L"the game did not start");
-            return fail();
-        }
+            return fail(L"the game did not start");
     }
 
     // 37.
     started = 1;
     ReportOptions(fullscreen != 0, renderer->GetDevice()->Is16Bit(), frameClock->GetScheduledSeconds());
 
-    // 38.
+    // 38. The player quit; nothing failed.
     if (quitDuringSplash)
-        return fail();
+    {
+        Shutdown();
+        return false;
+    }
     return true;
 }
 
@@ -628,15 +684,40 @@ void EngineManager::pollRaiseRequests()
     }
 }
 
+bool EngineManager::sessionInactive()
+{
+    return sessionWatch && !sessionWatch->IsActive();
+}
+
+void EngineManager::pollSessionNotices()
+{
+    if (!sessionWatch || !sessionNotices || !windowLives())
+        return;
+    std::vector<Platform::SessionChange> changes;
+    sessionWatch->Poll(changes);
+    for (Platform::SessionChange change : changes)
+    {
+        Platform::WindowMessage notice;
+        notice.kind = Platform::MessageKind::SessionChange;
+        notice.window = window->GetHandle();
+        notice.sessionChange = change;
+        windows->Post(notice);
+    }
+}
+
 void EngineManager::Run()
 {
     quitRequested = 0;
     while (!quitRequested)
     {
+        checkCloseSignal();
+        if (quitRequested)
+            return;
         Platform::WindowMessage message;
         if (!windows->TakeMessage(message))
         {
             pollRaiseRequests();
+            pollSessionNotices();
             Tick(true);
             continue;
         }
@@ -646,11 +727,43 @@ void EngineManager::Run()
     }
 }
 
+void EngineManager::checkCloseSignal()
+{
+    const int64_t now = platform.counter->Counter();
+    if (!closeSignalled)
+    {
+        const int signalNumber = platform.takeCloseSignal();
+        if (signalNumber == 0)
+            return;
+        closeSignalled = true;
+        closeSignalAt = now;
+        logEngine(StringPrintf(L"close signal %d: closing", signalNumber));
+        if (windowLives())
+            RequestClose();
+        else
+            quitRequested = 1;
+        return;
+    }
+    if (closeForced ||
+        (now - closeSignalAt) * 1000 < kCloseSignalGraceMilliseconds * platform.counter->Frequency())
+        return;
+    // The game kept the window open or never got to answer: the system
+    // wants the program gone, so it closes as an allowed close would.
+    closeForced = true;
+    logEngine(L"the game did not close in time after the close signal");
+    if (windowLives())
+        window->CloseWithoutAsking();
+    else
+        quitRequested = 1;
+}
+
 void EngineManager::Tick(bool full)
 {
     // 1.
     if (suspended)
     {
+        // A locked session is a pause too: its frames are not made up.
+        pausedLastTick = true;
         platform.sleep(200);
         return;
     }
@@ -681,7 +794,7 @@ void EngineManager::Tick(bool full)
     {
         std::vector<std::wstring> lines;
         {
-            std::lock_guard<std::mutex> guard(*tickLock);
+            std::lock_guard<std::mutex> guard(tickLock);
             lines.swap(pendingConsoleCommands);
         }
         Console* console = userInterface ? userInterface->GetConsole() : nullptr;
@@ -769,7 +882,7 @@ void EngineManager::fatalBox(uint32_t textId, int exitCode)
 void EngineManager::OnActivate()
 {
     suspended = 0;
-    if (platform.processSession() != platform.activeConsoleSession())
+    if (sessionInactive())
     {
         fatalBox(kMessageTerminalSession, ExitTerminalSession);
         return;
@@ -801,7 +914,7 @@ void EngineManager::OnDeactivate()
             game->OnDeactivate();
         if (userInterface)
             for (int button = 0; button < 3; ++button)
-                if (userInterface->mouseHeld[button])
+                if (userInterface->buttonHeld[button])
                     userInterface->OnMouseUp(button, 0, 0);
     }
     active = 0;
@@ -824,6 +937,7 @@ void EngineManager::SetFullscreen(bool full)
         windows->SetClientPosition(handle, windowedLeft, windowedTop);
         window->SetClientSize(width, height, false);
         windows->Raise(handle);
+        applyIcons();
         releaseCursorClip();
     }
     else
@@ -895,10 +1009,19 @@ void EngineManager::PresentAgain()
 
 void EngineManager::QueueConsoleCommand(const std::wstring& line)
 {
-    if (!tickLock)
+    std::lock_guard<std::mutex> guard(tickLock);
+    if (!tickLockOpen)
         return;
-    std::lock_guard<std::mutex> guard(*tickLock);
     pendingConsoleCommands.push_back(line);
+}
+
+bool EngineManager::closeTickLock()
+{
+    std::lock_guard<std::mutex> guard(tickLock);
+    const bool wasOpen = tickLockOpen;
+    tickLockOpen = false;
+    pendingConsoleCommands.clear();
+    return wasOpen;
 }
 
 void EngineManager::Exit()
@@ -910,8 +1033,12 @@ void EngineManager::Exit()
         systemPreferences.fullscreen = device && !device->IsWindowed() ? 1 : 0;
         systemPreferences.softwareDevice = 0;
         systemPreferences.autoDetectSoftware = 0;
+        // The game itself ended normally, so the exit code stays 0; the
+        // player still learns that the settings are lost and where.
         if (!SaveSystemPreferences(*settingsStore, systemPreferences))
-            logEngine(L"System.prefs cannot be written");
+            ReportProblem(LogEngine, __FILE__, __LINE__,
+                          L"System.prefs cannot be saved in " +
+                              Utf8ToWString(SettingsFileIo::ToSystemPath(settingsStore->localFolder)));
     }
     {
         IGIL* device = GetDevice();
@@ -936,8 +1063,6 @@ void EngineManager::Shutdown()
     deleteService(particleManager, L"ParticleManager");
     deleteService(effectLibrary, L"EffectLibrary");
     deleteService(frameClock, L"FrameClock");
-    if (timerService)
-        timerService->Clear();
     deleteService(timerService, L"TimerService");
     deleteService(soundManager, L"FMODManager");
     deleteService(resourceManager, L"ResourceManager");
@@ -961,12 +1086,18 @@ void EngineManager::Shutdown()
     }
     deviceWindow.reset();
     deleteService(window, L"Window");
+    sessionNotices = false;
+    sessionWatch.reset();
     game = nullptr;
     deleteService(logger, L"Logger");
     deleteService(instanceMutex, L"SingleInstance");
-    deleteService(tickLock, L"TickLock");
+    if (closeTickLock())
+        traceEvent("delete", L"TickLock");
     started = 0;
     active = 0;
+    // Everything a close signal asks for is done; a later one ends the process at once.
+    if (closeSignalsInstalled)
+        Platform::CloseFinished();
 }
 
 bool EngineManager::LoadLibraries(const std::wstring& groupName, const std::wstring& folder,
@@ -994,7 +1125,10 @@ bool EngineManager::LoadLibraries(const std::wstring& groupName, const std::wstr
     fileSystem->SelectSources(groupName);
     // 5.
     if (folder == L"input" && soundManager)
+    {
         soundManager->LoadAudioXml();
+        traceEvent("reload", L"AudioXml");
+    }
     bool result = false;
     // 6.
     UnloadXmlDocument(L"libraries.xml");
@@ -1003,7 +1137,7 @@ bool EngineManager::LoadLibraries(const std::wstring& groupName, const std::wstr
         // 7.
         UnloadXmlDocument(L"libraries_meta.xml");
         const XmlNode* meta = LoadXmlDocument(L"libraries_meta.xml");
-        DefinitionMap* library = userInterface ? userInterface->GetDefaultLibrary() : nullptr;
+        DefinitionMap* library = userInterface ? userInterface->GetDefinitionMap() : nullptr;
         result = library && LoadLibraryXml(*list, *library, this, meta, loaderFlag);
         // 8.
         UnloadXmlDocument(L"libraries_metaex.xml");

@@ -9,7 +9,7 @@
 // back here from the window procedure.
 //
 // What belongs to the machine (the window system, the raster device system,
-// the clock, sleeping, the session queries, message boxes, ending the
+// the clock, sleeping, the session watch, message boxes, ending the
 // process, the program's path and command line, the single-instance lock's
 // folder) comes in through EnginePlatform, so that tests run start-up, the
 // loop and shutdown with a scripted window system, null presenters and a fake
@@ -33,6 +33,7 @@
 namespace Platform
 {
 class CounterSource;
+class SessionWatch;
 class SingleInstance;
 class WindowSystem;
 } // namespace Platform
@@ -111,16 +112,21 @@ struct EnginePlatform
     const CommandLine* commandLine = nullptr;
     // Folder of the single-instance lock (operating-system path); empty: the default.
     std::string instanceFolder;
-    // Terminal sessions of the process and of the console; null: the platform's.
-    std::function<uint32_t()> processSession;
-    std::function<uint32_t()> activeConsoleSession;
+    // The watch over the process's session (active or not, and its lock,
+    // unlock and switch notices); null: the platform's. A null watch from it
+    // means a session that is always active and tells nothing.
+    std::function<std::unique_ptr<Platform::SessionWatch>()> openSessionWatch;
     // A fatal box (caption, text); null: the window system's box.
     std::function<void(const std::wstring& caption, const std::wstring& text)> messageBox;
     // Ends the process at once with a code; null: _exit.
     std::function<void(int code)> endProcess;
-    // Installs the out-of-memory, abort and crash handlers of the process.
+    // Installs the out-of-memory, abort and crash handlers of the process,
+    // and takes SIGTERM, SIGINT and SIGHUP as close requests.
     bool processHandlers = true;
-    // Observation: "create" or "delete" with the service's name.
+    // The close signal that arrived since the last call (0: none); null: the
+    // process's own (Platform::TakeCloseSignal).
+    std::function<int()> takeCloseSignal;
+    // Observation: "create" or "delete" with the service's name; "reload" with what was read again.
     std::function<void(const char* what, const std::wstring& service)> trace;
     // Makes a start-up step fail as its service would (tests).
     std::function<bool(StartupStep step)> failStep;
@@ -138,7 +144,9 @@ public:
     static EngineManager* Get();
 
     bool Initialize(const STarnGameInitParams& params, ITarnGame* game);
-    // Pumps messages and ticks until the quit message or a quit request.
+    // Pumps messages and ticks until the quit message or a quit request. A
+    // close signal closes the window as its close button does; when the game
+    // has not let it close shortly after, it closes without asking.
     void Run();
     // One tick; full is clear for the splash screens (no game update, game timers or screens).
     void Tick(bool full);
@@ -165,7 +173,7 @@ public:
     bool IsStarted() const override { return started != 0; }
     bool IsInSplash() const override { return inSplash != 0; }
     bool IsSuspended() const { return suspended != 0; }
-    void SetSuspended(bool on) { suspended = on ? 1 : 0; }
+    void SetSuspended(bool on) override { suspended = on ? 1 : 0; }
     bool IsFullscreen() const override { return fullscreen != 0; }
     bool IsForcedFullscreen() const { return forcedFullscreen != 0; }
     bool IsActive() const { return active != 0; }
@@ -192,16 +200,29 @@ public:
     FrameClock* GetFrameClock() const { return frameClock.get(); }
 
 private:
-    bool fail();
+    // Shuts down and says why on standard error and, where a display exists
+    // and nothing has been shown yet, in a box; the second instance of the
+    // program only says it on standard error.
+    bool fail(const std::wstring& reason, bool box = true);
+    void checkCloseSignal();
     bool stepFails(StartupStep step) const;
     void traceEvent(const char* what, const wchar_t* service) const;
     void setWorkingFolder();
     void readEngineXml();
     bool createWindow();
+    // Gives the window the icon of the start-up record, at both sizes.
+    void applyIcons();
     // The render window exists and is still the live window of its handle.
     bool windowLives() const;
     void fatalBox(uint32_t textId, int exitCode);
     void pollRaiseRequests();
+    // Hands the session notices told since the last look to the window.
+    void pollSessionNotices();
+    // The process's session is not the active one on its seat.
+    bool sessionInactive();
+    // Ends the tick lock's life: queued commands are dropped and no more are
+    // taken. True when it was open.
+    bool closeTickLock();
     template <class T> void deleteService(std::unique_ptr<T>& service, const wchar_t* name);
 
     EnginePlatform platform;
@@ -231,6 +252,9 @@ private:
     // The window as the graphics device sees it; lives as long as the window.
     std::unique_ptr<IRenderWindow> deviceWindow;
     std::unique_ptr<Platform::SingleInstance> instanceMutex;
+    std::unique_ptr<Platform::SessionWatch> sessionWatch;
+    // The window is registered for the session notices.
+    bool sessionNotices = false;
     uint8_t pauseOnLostFocus = 0;
     uint8_t useSystemCursor = 1;
     uint32_t audioChannelCount = 16;
@@ -247,10 +271,22 @@ private:
     uint8_t quitRequested = 0;
     STarnGameInitParams params;
     std::vector<std::wstring> pendingConsoleCommands;
-    std::unique_ptr<std::mutex> tickLock;
+    // The tick lock lives as long as the engine, so that a thread queueing a
+    // command never meets a deleted lock; "open" stands for the lock's life
+    // between Initialize and Shutdown, and nothing is queued outside it.
+    std::mutex tickLock;
+    bool tickLockOpen = false;
     uint32_t framesThisTick = 0;
     SystemPreferences systemPreferences;
     bool reportingModuleBound = false;
+    bool closeSignalsInstalled = false;
+    // A close signal was taken, when (counter ticks), and whether the window
+    // has since been closed without asking the game.
+    bool closeSignalled = false;
+    int64_t closeSignalAt = 0;
+    bool closeForced = false;
+    // A box was shown during start-up (the device's own); a failure adds none.
+    bool startupBoxShown = false;
     bool pausedLastTick = false;
 };
 

@@ -1,5 +1,5 @@
 // What the render window asks of the engine that owns it: the engine's
-// activation and display-mode switch, its start-up state, the game's consent
+// activation, suspension and display-mode switch, its start-up state, the game's consent
 // to close, and the render device and renderer it reaches through the engine.
 // EngineManager implements it; tests put a recording stand-in in its place.
 #pragma once
@@ -21,6 +21,10 @@ public:
     // Start-up is complete / the splash screens are running.
     virtual bool IsStarted() const = 0;
     virtual bool IsInSplash() const = 0;
+
+    // While suspended (the session is locked or another one has the seat),
+    // the main loop only idles.
+    virtual void SetSuspended(bool suspended) = 0;
 
     // The game's answer whether the program may close now.
     virtual bool CanClose() = 0;

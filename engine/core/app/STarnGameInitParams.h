@@ -1,6 +1,6 @@
 // The start-up record that the program entry fills and hands to
 // EngineManager::Initialize: names, window size and colour, the full-screen
-// defaults and an optional default definition library.
+// defaults and the class of the display tree's root.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +9,7 @@
 namespace TarnEngine
 {
 
-class DefinitionMap;
+class RClass;
 
 struct STarnGameInitParams
 {
@@ -24,7 +24,7 @@ struct STarnGameInitParams
     uint32_t backgroundColour = 0;           // 0x00BBGGRR as the window background, the device's clear colour
     uint8_t fullscreenAllowed = 0;           // 0 forces windowed mode
     uint8_t startFullscreen = 1;             // the Fullscreen preference when no preferences file is usable
-    DefinitionMap* defaultLibrary = nullptr; // null: the user interface makes its own
+    RClass* rootClass = nullptr; // null, or a class that is not a movie: Instance_Movie
     std::wstring reservedText2;
 };
 

@@ -3,9 +3,11 @@
 
 #include "engine/core/app/IWindowInput.h"
 #include "engine/core/app/IWindowOwner.h"
+#include "engine/core/diagnostics/Logger.h"
 #include "engine/core/files/ProtectedXmlFile.h"
 #include "engine/core/files/SettingsStore.h"
 #include "engine/core/text/StringFormat.h"
+#include "engine/core/text/TextConversion.h"
 #include "engine/core/text/TextHelpers.h"
 #include "engine/core/xml/XmlNode.h"
 #include "platform/window/VirtualKeys.h"
@@ -356,6 +358,16 @@ std::intptr_t Window::handleMessage(const WindowMessage& message)
     case MessageKind::MouseLeave:
         onMouseLeave();
         return 1;
+    case MessageKind::SetCursor:
+        if (cursors.Apply())
+            return 1;
+        break;
+    case MessageKind::ExitSizeMove:
+        onMoved();
+        return 1;
+    case MessageKind::SessionChange:
+        onSessionChange(message.sessionChange);
+        break;
     default:
         break;
     }
@@ -399,6 +411,40 @@ void Window::onPaint()
         engine_.PresentAgain();
 }
 
+void Window::onMoved()
+{
+    // The window may have moved onto another monitor.
+    engine_.CheckMonitor();
+    // Only a move the player made with the window in front brings the
+    // application back; the window manager also moves windows in the
+    // background (placing them, rearranging monitors).
+    if (system_.HasFocus(handle_))
+        engine_.OnActivate();
+}
+
+void Window::onSessionChange(Platform::SessionChange change)
+{
+    switch (change)
+    {
+    case Platform::SessionChange::SessionLock:
+    case Platform::SessionChange::ConsoleDisconnect:
+        engine_.SetSuspended(true);
+        break;
+    case Platform::SessionChange::SessionUnlock:
+    case Platform::SessionChange::ConsoleConnect:
+    {
+        engine_.SetSuspended(false);
+        WindowMessage paint;
+        paint.kind = MessageKind::Paint;
+        paint.window = handle_;
+        system_.Post(paint);
+        break;
+    }
+    case Platform::SessionChange::None:
+        break;
+    }
+}
+
 void Window::onDisplayChange()
 {
     if (engine_.IsDeviceReady())
@@ -413,10 +459,15 @@ bool Window::onClose()
         return false;
     if (!engine_.CanClose())
         return true;
+    CloseWithoutAsking();
+    return true;
+}
+
+void Window::CloseWithoutAsking()
+{
     if (engine_.IsWindowed())
         savePlacement();
     system_.PostQuit(0);
-    return true;
 }
 
 void Window::savePlacement()
@@ -428,8 +479,12 @@ void Window::savePlacement()
     XmlNode root(L"Root");
     addNumber(root, L"WindowX", x);
     addNumber(root, L"WindowY", y);
-    // A placement that cannot be saved costs only the start position.
-    SaveProtectedXml(root, *store, kPlacementFile, SettingsStore::LocalData);
+    // A placement that cannot be saved costs only the start position, but
+    // the player is told why the window will not open where it was.
+    if (!SaveProtectedXml(root, *store, kPlacementFile, SettingsStore::LocalData))
+        ReportProblem(LogEngine, __FILE__, __LINE__,
+                      std::wstring(kPlacementFile) + L" cannot be saved in " +
+                          Utf8ToWString(SettingsFileIo::ToSystemPath(store->localFolder)));
 }
 
 void Window::onMouseDown(int button, uint32_t keyFlags)

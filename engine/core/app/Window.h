@@ -86,6 +86,11 @@ public:
     // 800 x 600 dropped, the primary one moved to the front.
     static std::vector<Platform::MonitorInfo> UsableMonitors(std::vector<Platform::MonitorInfo> monitors);
 
+    // What a close that the game allowed does: the placement is saved when
+    // the window is not full screen, and the quit message ends the loop. A
+    // close the system insists on comes here without asking the game.
+    void CloseWithoutAsking();
+
     // The window procedure of every window entered in the handle map.
     static std::intptr_t WindowProc(Platform::WindowSystem& system, const Platform::WindowMessage& message);
 
@@ -116,6 +121,8 @@ private:
     void onSize(Platform::SizeKind kind);
     void onDeactivated();
     void onPaint();
+    void onMoved();
+    void onSessionChange(Platform::SessionChange change);
     void onDisplayChange();
     bool onClose();
     void savePlacement();

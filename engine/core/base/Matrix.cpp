@@ -84,6 +84,23 @@ Matrix3 Matrix3::Multiply(const Matrix3& a, const Matrix3& b)
     return out;
 }
 
+bool Matrix3::Inverse(Matrix3& out) const
+{
+    const float det = Determinant3(m[0][0], m[0][1], m[0][2], m[1][0], m[1][1], m[1][2], m[2][0], m[2][1], m[2][2]);
+    if (!(std::fabs(det) >= 0.000001f) || !std::isfinite(det))
+        return false;
+    // adjugate(r, c) = cofactor(c, r)
+    Matrix3 result;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+        {
+            const int r0 = (c + 1) % 3, r1 = (c + 2) % 3, c0 = (r + 1) % 3, c1 = (r + 2) % 3;
+            result.m[r][c] = (m[r0][c0] * m[r1][c1] - m[r0][c1] * m[r1][c0]) / det;
+        }
+    out = result;
+    return true;
+}
+
 bool Matrix3::IsIdentityLinear(const Matrix3& m)
 {
     return std::fabs(m.m[0][0] - 1) < 0.001f && std::fabs(m.m[0][1]) < 0.001f &&

@@ -37,8 +37,11 @@ struct Matrix3
     void Copy(const Matrix3& other) { *this = other; }
     void TransformPoint(float x, float y, float& outX, float& outY) const;
 
-    // a x b: applies a first, then b.
+    // a x b: applies a first, then b. Computed into a local, so out may be a or b.
     static Matrix3 Multiply(const Matrix3& a, const Matrix3& b);
+    // The adjugate divided by the determinant. A determinant whose magnitude is below 0.000001 (or
+    // not finite) counts as singular: out stays as it was and the result is false.
+    bool Inverse(Matrix3& out) const;
     // The linear part is the identity within 0.001.
     static bool IsIdentityLinear(const Matrix3& m);
 };

@@ -252,4 +252,12 @@ void Logger::ExecuteCommand(const std::vector<std::wstring>& arguments, const In
         filter_.clear();
 }
 
+void ReportProblem(uint32_t channel, const char* sourceFile, int line, std::wstring_view text)
+{
+    if (ILogger* logger = ILogger::Get())
+        logger->Log(channel, sourceFile, line, L"%s", std::wstring(text));
+    const std::string said = std::string(program_invocation_short_name) + ": " + terminalText(text);
+    writeAll(STDERR_FILENO, said.data(), said.size());
+}
+
 } // namespace TarnEngine

@@ -124,4 +124,10 @@ private:
     std::string logFolder_;
 };
 
+// A problem the player has to hear of even when no log output is open (a
+// start-up that fails, settings that cannot be saved): it is logged on the
+// channel like any line and always written to standard error as
+// "<program>: <text>".
+void ReportProblem(uint32_t channel, const char* sourceFile, int line, std::wstring_view text);
+
 } // namespace TarnEngine

@@ -22,6 +22,7 @@ namespace
 
 constexpr uint32_t kEndSignature = 0x06054B50u;
 constexpr uint32_t kLocalSignature = 0x04034B50u;
+constexpr uint32_t kCentralSignature = 0x02014B50u;
 constexpr uint32_t kEndSize = 22;
 constexpr uint32_t kCentralSize = 46;
 constexpr uint32_t kLocalSize = 30;
@@ -209,7 +210,11 @@ bool FSCompressedSource::readDirectory(uint64_t offset, uint64_t end, uint32_t r
         // A later record of the same name replaces an earlier one.
         m_members[ToLower(Utf8ToWString(name))] = m;
     }
-    return true;
+    // A count that stops short of the directory would serve part of the pack as if it were all of
+    // it: a pack of more than 65,535 members keeps 0xFFFF here (the true count is in a zip64 record,
+    // which is not read), and some writers keep the count modulo 65,536. Such packs are refused.
+    uint8_t next[4];
+    return !(reader.Read(next, sizeof next) && le32(next) == kCentralSignature);
 }
 
 bool FSCompressedSource::Unmount()

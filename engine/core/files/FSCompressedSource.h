@@ -6,7 +6,8 @@
 // The pack is untrusted: every offset and size from it is checked against the pack's size before it
 // is used, an inflated member must end its stream exactly at its declared size, and its CRC-32 must
 // match; a member that fails any of this is reported as not found. A pack of 4 GiB or more, with an
-// archive comment, or split over several disks does not mount.
+// archive comment, split over several disks, or whose directory holds more records than its end
+// record counts (more than 65,535 members) does not mount.
 #pragma once
 
 #include <cstdint>

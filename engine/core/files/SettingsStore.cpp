@@ -59,7 +59,9 @@ bool SettingsFileIo::ReadAll(const std::wstring& path, std::vector<uint8_t>& out
 
 int SettingsFileIo::Create(const std::wstring& path)
 {
-    return ::open(ToSystemPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Only a file made here and now: whatever already has the name, a
+    // symbolic link above all, is refused rather than written through.
+    return ::open(ToSystemPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
 }
 
 bool SettingsFileIo::Write(int file, const uint8_t* data, size_t size)
@@ -158,12 +160,19 @@ bool SettingsStore::ReadFile(int location, const std::wstring& fileName, ByteBuf
     std::wstring folder;
     if (!IsPlainRelativeName(fileName) || !GetFolder(location, true, folder))
         return false;
+    // A temporary file of a save that was killed is never read; it goes.
+    m_io->Remove(TemporaryName(folder + fileName));
     std::vector<uint8_t> bytes;
     if (!m_io->ReadAll(folder + fileName, bytes))
         return false;
     if (bytes.empty())
         return true;
     return out.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+std::wstring TemporaryName(const std::wstring& path)
+{
+    return path + L".tmp";
 }
 
 bool WriteFileViaTemp(SettingsStore& store, const std::wstring& fileName, int location,
@@ -173,9 +182,13 @@ bool WriteFileViaTemp(SettingsStore& store, const std::wstring& fileName, int lo
     if (!IsPlainRelativeName(fileName) || fileName.empty() || !store.GetFolder(location, true, folder))
         return false;
     const std::wstring target = folder + fileName;
-    const std::wstring temporary = target + L".tmp";
+    const std::wstring temporary = TemporaryName(target);
     SettingsFileIo& io = store.Io();
 
+    // What a killed save left under the temporary name (or anything else put
+    // there) goes first; the name itself is removed, never what a link there
+    // points to.
+    io.Remove(temporary);
     const int file = io.Create(temporary);
     if (file < 0)
         return false;

@@ -25,7 +25,8 @@ public:
     virtual ~SettingsFileIo() = default;
 
     virtual bool ReadAll(const std::wstring& path, std::vector<uint8_t>& out);
-    // Creates or truncates the file for writing; -1 on failure.
+    // Creates a new file for writing; -1 on failure, also when anything
+    // (a symbolic link included) already has the name.
     virtual int Create(const std::wstring& path);
     virtual bool Write(int file, const uint8_t* data, size_t size);
     virtual bool Sync(int file);
@@ -70,6 +71,7 @@ public:
 
     // Reads a whole file of the store; false for a name that is not a plain
     // relative name, a folder that cannot be had, or a file that cannot be read.
+    // The temporary file of an interrupted save of it is removed first.
     bool ReadFile(int location, const std::wstring& fileName, ByteBuffer& out);
 
     SettingsFileIo& Io() { return *m_io; }
@@ -83,9 +85,14 @@ private:
     std::unique_ptr<SettingsFileIo> m_io;
 };
 
-// Writes bytes to a file of the store: a temporary file beside it is written,
-// flushed and renamed over the target, and the folder is flushed. On failure
-// the old file is left as it was and no temporary file stays behind.
+// The temporary name a file is saved under before it replaces the file.
+std::wstring TemporaryName(const std::wstring& path);
+
+// Writes bytes to a file of the store: a temporary file beside it is created
+// anew (whatever was left under that name is removed, a symbolic link is never
+// followed), written, flushed and renamed over the target, and the folder is
+// flushed. On failure the old file is left as it was and no temporary file
+// stays behind.
 bool WriteFileViaTemp(SettingsStore& store, const std::wstring& fileName, int location,
                       const ByteBuffer& bytes);
 

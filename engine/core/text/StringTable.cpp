@@ -1,6 +1,7 @@
 // String table and translator files; see StringTable.h.
 #include "engine/core/text/StringTable.h"
 
+#include <algorithm>
 #include <cwctype>
 #include <deque>
 #include <set>
@@ -186,14 +187,23 @@ std::wstring LocalizeText(const std::wstring& text)
         return prefix + body.substr(bar + 1, body.size() - 1 - (bar + 1));
     }
 
-    // The digits after the bar; wider numbers than 32 bits keep the text.
+    // The unsigned decimal reading of what follows the bar, as the C
+    // library's conversion does it with 32-bit numbers: white space and a
+    // sign before the digits are taken, a minus wraps around, and a number
+    // too wide for 32 bits reads as the largest one.
+    size_t i = 1;
+    while (i < body.size() && std::iswspace(wint_t(body[i])))
+        ++i;
+    bool negative = false;
+    if (i < body.size() && (body[i] == L'+' || body[i] == L'-'))
+        negative = body[i++] == L'-';
     uint64_t number = 0;
-    for (size_t i = 1; i < body.size() && body[i] >= L'0' && body[i] <= L'9'; ++i)
-    {
-        number = number * 10 + static_cast<uint64_t>(body[i] - L'0');
-        if (number > 0xFFFFFFFFu)
-            return prefix + body;
-    }
+    for (; i < body.size() && body[i] >= L'0' && body[i] <= L'9'; ++i)
+        number = std::min<uint64_t>(number * 10 + static_cast<uint64_t>(body[i] - L'0'), 0x100000000u);
+    if (number > 0xFFFFFFFFu)
+        number = 0xFFFFFFFFu;
+    else if (negative)
+        number = uint32_t(0u - uint32_t(number));
     if (number == 0)
         return prefix + body;
     const StringTable* table = StringTable::GetNumbered();

@@ -117,6 +117,39 @@ inline bool asciiWord(const unsigned char* p)
     return (word & 0x8080808080808080ull) == 0;
 }
 
+// The continuation bytes a UTF-8 lead byte needs (0 when it cannot start a sequence), the range the
+// first of them must lie in (which rules out overlong forms, surrogates and code points past
+// U+10FFFF) and the lead byte's bits of the code point.
+inline unsigned utf8Lead(unsigned b, unsigned& low, unsigned& high, uint32_t& c)
+{
+    low = 0x80;
+    high = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF)
+    {
+        c = b & 0x1F;
+        return 1;
+    }
+    if (b >= 0xE0 && b <= 0xEF)
+    {
+        c = b & 0x0F;
+        if (b == 0xE0)
+            low = 0xA0;
+        else if (b == 0xED)
+            high = 0x9F;
+        return 2;
+    }
+    if (b >= 0xF0 && b <= 0xF4)
+    {
+        c = b & 0x07;
+        if (b == 0xF0)
+            low = 0x90;
+        else if (b == 0xF4)
+            high = 0x8F;
+        return 3;
+    }
+    return 0;
+}
+
 void appendUtf16(std::u16string& out, wchar_t w)
 {
     uint32_t c = uint32_t(w);
@@ -190,27 +223,9 @@ std::wstring Utf8ToWString(std::string_view text)
             continue;
         }
         // Each malformed stretch (the longest start of a valid sequence) becomes one U+FFFD.
-        unsigned need = 0;
-        unsigned low = 0x80, high = 0xBF;
+        unsigned low, high;
         uint32_t c = 0;
-        if (b >= 0xC2 && b <= 0xDF)
-            need = 1, c = b & 0x1F;
-        else if (b >= 0xE0 && b <= 0xEF)
-        {
-            need = 2, c = b & 0x0F;
-            if (b == 0xE0)
-                low = 0xA0;
-            else if (b == 0xED)
-                high = 0x9F;
-        }
-        else if (b >= 0xF0 && b <= 0xF4)
-        {
-            need = 3, c = b & 0x07;
-            if (b == 0xF0)
-                low = 0x90;
-            else if (b == 0xF4)
-                high = 0x8F;
-        }
+        const unsigned need = utf8Lead(b, low, high, c);
         ++i;
         if (need == 0)
         {
@@ -233,6 +248,36 @@ std::wstring Utf8ToWString(std::string_view text)
     }
     out.resize(size_t(o - out.data()));
     return out;
+}
+
+bool IsValidUtf8(std::string_view text)
+{
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t n = text.size();
+    size_t i = 0;
+    while (i < n)
+    {
+        if (i + 8 <= n && asciiWord(s + i))
+        {
+            i += 8;
+            continue;
+        }
+        if (s[i] < 0x80)
+        {
+            ++i;
+            continue;
+        }
+        unsigned low, high;
+        uint32_t c = 0;
+        const unsigned need = utf8Lead(s[i], low, high, c);
+        if (need == 0 || n - i - 1 < need)
+            return false;
+        for (unsigned k = 1; k <= need; ++k)
+            if (s[i + k] < (k == 1 ? low : 0x80) || s[i + k] > (k == 1 ? high : 0xBF))
+                return false;
+        i += 1 + need;
+    }
+    return true;
 }
 
 std::string WStringToUtf8(std::wstring_view text)

@@ -21,6 +21,9 @@ inline constexpr wchar_t kReplacementChar = 0xFFFD;
 std::wstring Utf8ToWString(const char* text);
 std::wstring Utf8ToWString(std::string_view text);
 std::string WStringToUtf8(std::wstring_view text);
+// Whether the bytes are well-formed UTF-8 throughout (no overlong forms, surrogates or code points
+// past U+10FFFF): the input that Utf8ToWString decodes without a replacement.
+bool IsValidUtf8(std::string_view text);
 // The UTF-8 of length characters of text (or up to its NUL when length is -1), zero-terminated;
 // null when the result would be empty.
 std::unique_ptr<char[]> WideToUtf8Alloc(const wchar_t* text, int length = -1);

@@ -222,7 +222,40 @@ int32_t WStringToLong(std::wstring_view text)
 
 double WStringToDouble(const std::wstring& text)
 {
-    return wcstod_l(text.c_str(), nullptr, cLocale());
+    // Only the decimal form is a number here: the C library would also read
+    // "inf", "nan" and hexadecimal text, which data files never mean.
+    size_t end = 0;
+    while (end < text.size() && isSpace(text[end]))
+        ++end;
+    if (end < text.size() && (text[end] == L'+' || text[end] == L'-'))
+        ++end;
+    const auto digitsFrom = [&text](size_t i)
+    {
+        while (i < text.size() && text[i] >= L'0' && text[i] <= L'9')
+            ++i;
+        return i;
+    };
+    const size_t integerEnd = digitsFrom(end);
+    size_t numberEnd = integerEnd;
+    bool digits = integerEnd > end;
+    if (numberEnd < text.size() && text[numberEnd] == L'.')
+    {
+        const size_t fractionEnd = digitsFrom(numberEnd + 1);
+        digits = digits || fractionEnd > numberEnd + 1;
+        numberEnd = fractionEnd;
+    }
+    if (!digits)
+        return 0.0;
+    if (numberEnd < text.size() && (text[numberEnd] == L'e' || text[numberEnd] == L'E'))
+    {
+        size_t exponent = numberEnd + 1;
+        if (exponent < text.size() && (text[exponent] == L'+' || text[exponent] == L'-'))
+            ++exponent;
+        const size_t exponentEnd = digitsFrom(exponent);
+        if (exponentEnd > exponent)
+            numberEnd = exponentEnd;
+    }
+    return wcstod_l(text.substr(0, numberEnd).c_str(), nullptr, cLocale());
 }
 
 std::wstring LoadResourceString(uint32_t id)
@@ -243,6 +276,7 @@ std::wstring LoadResourceString(uint32_t id)
         {906,
          L"We're sorry, but %s has encountered a critical error and must be shut down. If this persists, "
          L"please contact technical support. We apologize for the inconvenience this has caused."},
+        {907, L"%s cannot start because %s."},
     };
     for (const Entry& e : kStrings)
         if (e.id == id)

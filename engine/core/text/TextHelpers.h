@@ -49,7 +49,8 @@ bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
 // overflow 0xFFFFFFFF); WStringToLong is signed 32-bit, clamped to its range.
 uint32_t WStringToInt(std::wstring_view text);
 int32_t WStringToLong(std::wstring_view text);
-// Decimal floating conversion in the "C" locale, whatever the process locale; no number gives 0.
+// Decimal floating conversion in the "C" locale, whatever the process locale; no number gives 0,
+// and neither do the words "inf" and "nan" or hexadecimal text.
 double WStringToDouble(const std::wstring& text);
 
 // A string of the program's own resources by id; empty when there is none.

@@ -216,11 +216,13 @@ void appendEscaped(std::wstring& out, const std::wstring& value, bool attribute)
     }
 }
 
-// The parser drops a text that is only white space, unless it comes as CDATA.
+// The parser drops a text that is only white space, unless it comes as CDATA. Reading UTF-8, it
+// skips byte-order marks and the two non-characters U+FFFE and U+FFFF with the white space.
 bool isParserBlank(const std::wstring& value)
 {
     for (wchar_t c : value)
-        if (c != L' ' && c != L'\t' && c != L'\n' && c != L'\r' && c != L'\v' && c != L'\f')
+        if (c != L' ' && c != L'\t' && c != L'\n' && c != L'\r' && c != L'\v' && c != L'\f' && c != 0xFEFF &&
+            c != 0xFFFE && c != 0xFFFF)
             return false;
     return true;
 }
@@ -236,6 +238,100 @@ const char* afterText(const char* s, const char* terminator, size_t length)
 {
     const char* found = std::strstr(s, terminator);
     return found ? found + length : s + std::strlen(s);
+}
+
+bool startsWith(const char* s, const char* prefix)
+{
+    return std::strncmp(s, prefix, std::strlen(prefix)) == 0;
+}
+
+// Whether the prolog holds a document type declaration, and whether it ends.
+enum class DocumentType
+{
+    None,
+    Found,
+    Unterminated,
+};
+
+// TinyXML reads a declaration only up to its first '>', so an internal subset
+// ("<!DOCTYPE a [<!ELEMENT a ANY>]>") leaves "]>" behind and no root is found.
+// The declaration is found here, its quoted literals, comments and processing
+// instructions stepped over, so that it can be cut out before parsing; the
+// tree keeps no trace of it anyway.
+DocumentType findDocumentType(const char* text, size_t& begin, size_t& end)
+{
+    const char* p = text;
+    if (startsWith(p, "\xEF\xBB\xBF"))
+        p += 3;
+    for (;;)
+    {
+        while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')
+            ++p;
+        if (startsWith(p, "<?"))
+        {
+            const char* close = std::strstr(p + 2, "?>");
+            if (!close)
+                return DocumentType::None;
+            p = close + 2;
+        }
+        else if (startsWith(p, "<!--"))
+        {
+            const char* close = std::strstr(p + 4, "-->");
+            if (!close)
+                return DocumentType::None;
+            p = close + 3;
+        }
+        else if (startsWith(p, "<!DOCTYPE"))
+            break;
+        else
+            return DocumentType::None;
+    }
+    begin = size_t(p - text);
+    p += 9;
+    bool inSubset = false;
+    while (*p)
+    {
+        const char c = *p;
+        if (c == '"' || c == '\'')
+        {
+            const char* close = std::strchr(p + 1, c);
+            if (!close)
+                return DocumentType::Unterminated;
+            p = close + 1;
+        }
+        else if (inSubset && startsWith(p, "<!--"))
+        {
+            const char* close = std::strstr(p + 4, "-->");
+            if (!close)
+                return DocumentType::Unterminated;
+            p = close + 3;
+        }
+        else if (inSubset && startsWith(p, "<?"))
+        {
+            const char* close = std::strstr(p + 2, "?>");
+            if (!close)
+                return DocumentType::Unterminated;
+            p = close + 2;
+        }
+        else if (!inSubset && c == '[')
+        {
+            inSubset = true;
+            ++p;
+        }
+        else if (inSubset && c == ']')
+        {
+            inSubset = false;
+            ++p;
+        }
+        else if (!inSubset && c == '>')
+        {
+            end = size_t(p + 1 - text);
+            return DocumentType::Found;
+        }
+        else
+            ++p;
+    }
+    return DocumentType::Unterminated;
 }
 
 // Inside a start tag the bytes are stepped through in place: attribute values
@@ -514,30 +610,59 @@ bool ParseXmlText(XmlNode& target, const char* text, bool keepWhiteSpace)
 {
     if (!text)
         return false;
+    // The text as TinyXML gets it, when it has to differ from the caller's.
+    std::string changed;
+    bool copied = false;
+    size_t length = std::strlen(text);
+    size_t typeBegin = 0, typeEnd = 0;
+    switch (findDocumentType(text, typeBegin, typeEnd))
+    {
+    case DocumentType::Unterminated:
+        return false;
+    case DocumentType::Found:
+        changed.reserve(length - (typeEnd - typeBegin) + 4);
+        changed.assign(text, typeBegin);
+        changed.append(text + typeEnd, length - typeEnd);
+        text = changed.c_str();
+        length = changed.size();
+        copied = true;
+        break;
+    case DocumentType::None:
+        break;
+    }
     if (!nestingWithinLimit(text))
         return false;
     // TinyXML steps over a whole UTF-8 sequence at once, so a text cut inside
     // its last character would be read past its terminator: such a text is
     // parsed from a copy with room to spare.
-    std::string padded;
-    const size_t length = std::strlen(text);
     for (size_t back = 1; back <= 3 && back <= length; ++back)
     {
         if (static_cast<unsigned char>(text[length - back]) >= 0xC0)
         {
-            padded.reserve(length + 4);
-            padded.assign(text, length);
-            padded.append(4, '\0');
-            text = padded.c_str();
+            if (!copied)
+            {
+                changed.reserve(length + 4);
+                changed.assign(text, length);
+            }
+            changed.append(4, '\0');
+            text = changed.c_str();
             break;
         }
     }
+    // Left to guess, TinyXML takes UTF-8 only from a byte-order mark or a
+    // declaration and otherwise stores a character reference above U+007F as
+    // one byte, which the conversion then reads as broken UTF-8. Its output is
+    // always read as UTF-8, so well-formed UTF-8 (every converted UTF-16 file
+    // among it) is parsed as such; other bytes keep the guess, which steps
+    // through them one at a time instead of swallowing the markup after them.
+    const TiXmlEncoding encoding =
+        IsValidUtf8(std::string_view(text, length)) ? TIXML_ENCODING_UTF8 : TIXML_DEFAULT_ENCODING;
     if (keepWhiteSpace)
         TiXmlBase::SetCondenseWhiteSpace(false);
     TiXmlDocument document;
     // Rows and columns are never asked for; tracking them costs a quarter of the parse.
     document.SetTabSize(0);
-    document.Parse(text, nullptr, TIXML_DEFAULT_ENCODING);
+    document.Parse(text, nullptr, encoding);
     if (document.Error())
         return false;
     const TiXmlElement* root = document.RootElement();

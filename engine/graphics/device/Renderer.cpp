@@ -7,6 +7,7 @@
 
 #include "platform/raster/RasterTypes.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace TarnEngine
@@ -22,21 +23,43 @@ void TextureKeeper::Use(IResourceTexture* texture)
 {
     if (!texture || texture->GetName().compare(0, dynamicPrefix.size(), dynamicPrefix) != 0)
         return;
-    for (Entry& entry : entries)
+    auto found = std::find_if(entries.begin(), entries.end(),
+                              [&](const Entry& entry) { return entry.texture.Get() == texture; });
+    if (found != entries.end() && found + 1 == entries.end())
     {
-        if (entry.texture.Get() == texture)
-        {
-            entry.lastUsed = frame;
-            return;
-        }
+        found->lastUsed = frame;
+        return;
+    }
+    if (found != entries.end())
+    {
+        // Moved to the end, so that the entries stay in the order of their last use.
+        Entry entry = std::move(*found);
+        entries.erase(found);
+        entry.lastUsed = frame;
+        entries.push_back(std::move(entry));
+        return;
     }
     entries.push_back({RefPtr<IResourceTexture>(texture), frame});
 }
 
+uint64_t TextureKeeper::GetHeldBytes() const
+{
+    uint64_t bytes = 0;
+    for (const Entry& entry : entries)
+        bytes += entry.texture->GetMemorySize();
+    return bytes;
+}
+
 void TextureKeeper::Age()
 {
+    const uint32_t shown = frame;
     ++frame;
     std::erase_if(entries, [&](const Entry& entry) { return uint64_t(entry.lastUsed) + keepCount < frame; });
+    uint64_t held = GetHeldBytes();
+    size_t drop = 0;
+    while (held > keepBytes && drop < entries.size() && entries[drop].lastUsed != shown)
+        held -= entries[drop++].texture->GetMemorySize();
+    entries.erase(entries.begin(), entries.begin() + ptrdiff_t(drop));
 }
 
 Renderer::Renderer()
@@ -81,7 +104,7 @@ bool Renderer::Init(std::unique_ptr<IGIL> graphicsDevice, IRenderWindow* renderW
         return false;
     vertices.reserve(VertexCapacity);
     textRenderer = std::make_unique<TextRenderer>();
-    textureKeeper = std::make_unique<TextureKeeper>(KeepPresents);
+    textureKeeper = std::make_unique<TextureKeeper>(KeepPresents, KeepBytes);
     return true;
 }
 
@@ -152,7 +175,8 @@ void Renderer::DrawQuad(const SpriteMaterial& material, const Matrix3& matrix, c
     uint32_t word = material.material;
     IResourceTexture* texture = material.texture.Get();
     bool filtering = material.filtering;
-    if (word == eMaterialNoTexture)
+    // The flags (mask tests, mask clear) belong to the quad whatever its material.
+    if ((word & MaterialIndexMask) == eMaterialNoTexture)
         filtering = false;
     else if (!texture)
     {

@@ -66,16 +66,24 @@ struct SpriteRect
     float bottom = 1.0f;
 };
 
-// Keeps drawn dynamic textures referenced until `keepCount` presents have passed without them.
+// Keeps drawn dynamic textures referenced until `keepCount` presents have passed without them, and
+// holds at most `keepBytes` of them: a text that changes every frame makes a new texture each
+// frame, and 300 frames of a large text box would hold hundreds of megabytes. Over the limit the
+// textures drawn longest ago go first; those drawn since the last present always stay.
 class TextureKeeper
 {
 public:
-    explicit TextureKeeper(uint32_t keep = 300) : keepCount(keep) {}
+    explicit TextureKeeper(uint32_t keep = 300, uint64_t bytes = 64ull * 1024 * 1024)
+        : keepCount(keep), keepBytes(bytes)
+    {
+    }
     // Dynamic textures (named "dynamic_texture...") are kept; others are ignored.
     void Use(IResourceTexture* texture);
     // One present has passed.
     void Age();
     size_t GetCount() const { return entries.size(); }
+    // The storage of the textures held.
+    uint64_t GetHeldBytes() const;
 
 private:
     struct Entry
@@ -83,8 +91,10 @@ private:
         RefPtr<IResourceTexture> texture;
         uint32_t lastUsed = 0;
     };
+    // Oldest use first.
     std::vector<Entry> entries;
     uint32_t keepCount;
+    uint64_t keepBytes;
     uint32_t frame = 0;
 };
 
@@ -104,6 +114,7 @@ public:
     static constexpr uint32_t IndexCount = QuadCapacity * 6;
     static constexpr uint32_t CanvasVertexCount = 16384;
     static constexpr uint32_t KeepPresents = 300;
+    static constexpr uint64_t KeepBytes = 64ull * 1024 * 1024;
     static constexpr float DepthSprite = 0.51f;
     static constexpr float DepthMask = 0.4f;
     static constexpr uint32_t ColourMissingTexture = 0xFFFF00FF;
@@ -123,11 +134,12 @@ public:
     bool IsReady() const;
     bool CanRender() const;
 
-    void DrawQuad(const SpriteMaterial& material, const Matrix3& matrix, const SpriteRect& source,
-                  uint32_t colour, bool halfPixel);
+    // Virtual so that tests of the drawing code can record the quads instead of rasterizing them.
+    virtual void DrawQuad(const SpriteMaterial& material, const Matrix3& matrix, const SpriteRect& source,
+                          uint32_t colour, bool halfPixel);
     // A quad whose corners are already transformed.
-    void SelectBatch(const SpriteMaterial& material, const SpritePoint positions[4], const SpritePoint uvs[4],
-                     uint32_t colour, bool halfPixel);
+    virtual void SelectBatch(const SpriteMaterial& material, const SpritePoint positions[4],
+                             const SpritePoint uvs[4], uint32_t colour, bool halfPixel);
     void Flush();
     void Present();
     void DrawItem(const DrawCall& call, IDynamicVertexBuffer* vertices, IDynamicIndexBuffer* indices);

@@ -91,6 +91,7 @@ struct Decoder : FastJpegState
     uint8_t status;
     uint8_t parserState;
     uint32_t marker;
+    uint32_t applicationMarker; // APPn before its normalisation to 0xE0
     uint32_t mode;
     uint32_t processorLevel;
     uint32_t maxSide;
@@ -100,6 +101,11 @@ struct Decoder : FastJpegState
     size_t pos; // header reader position
 
     Component components[3];
+    uint8_t componentIds[3];
+    // What the application segments said of how three components are coded.
+    bool sawJfif;
+    bool sawAdobe;
+    uint8_t adobeTransform;
     uint32_t maxH;
     uint32_t maxV;
     uint32_t mcuWidth;
@@ -510,6 +516,7 @@ uint8_t frameHeader(Decoder& d)
     {
         Component& comp = d.components[c];
         const uint8_t* f = seg + 6 + 3 * c;
+        d.componentIds[c] = f[0];
         comp.h = f[1] >> 4;
         comp.v = f[1] & 15;
         comp.quantTable = f[2] & 3;
@@ -707,6 +714,20 @@ uint8_t restartInterval(Decoder& d)
     return kGoOn;
 }
 
+// The colour space of three components, decided as libjpeg decides it: a JFIF
+// segment means YCbCr; otherwise an Adobe segment's transform flag 0 means RGB
+// (any other flag YCbCr); otherwise component identifiers 'R', 'G', 'B' mean
+// RGB. The two decoders must agree, or an RGB file would be shown through the
+// YCbCr equations instead of reaching libjpeg.
+bool codedAsRgb(const Decoder& d)
+{
+    if (d.componentCount != 3 || d.sawJfif)
+        return false;
+    if (d.sawAdobe)
+        return d.adobeTransform == 0;
+    return d.componentIds[0] == 'R' && d.componentIds[1] == 'G' && d.componentIds[2] == 'B';
+}
+
 uint8_t scanHeader(Decoder& d)
 {
     const uint8_t* seg;
@@ -718,6 +739,9 @@ uint8_t scanHeader(Decoder& d)
     if (d.componentCount == 0 || len < 1 || seg[0] != d.componentCount)
         return eFastJpegBadData;
     if (len < 1 + 2 * size_t(d.componentCount) + 3)
+        return eFastJpegBadData;
+    // Only the YCbCr equations are built in; RGB is left to libjpeg.
+    if (codedAsRgb(d))
         return eFastJpegBadData;
     for (uint32_t c = 0; c < d.componentCount; ++c)
     {
@@ -737,11 +761,23 @@ uint8_t scanHeader(Decoder& d)
     return decodeInterval(d);
 }
 
-uint8_t skipSegment(Decoder& d)
+// Application segments are skipped, except that the JFIF (APP0) and Adobe
+// (APP14) ones are noted for codedAsRgb, with the lengths libjpeg requires of them.
+uint8_t applicationSegment(Decoder& d)
 {
     const uint8_t* seg;
     size_t len;
-    return takeSegment(d, seg, len);
+    const uint8_t st = takeSegment(d, seg, len);
+    if (st != kGoOn)
+        return st;
+    if (d.applicationMarker == 0xE0 && len >= 14 && std::memcmp(seg, "JFIF", 5) == 0)
+        d.sawJfif = true;
+    else if (d.applicationMarker == 0xEE && len >= 12 && std::memcmp(seg, "Adobe", 5) == 0)
+    {
+        d.sawAdobe = true;
+        d.adobeTransform = seg[11];
+    }
+    return kGoOn;
 }
 
 bool findMarker(Decoder& d, uint32_t& marker)
@@ -760,7 +796,10 @@ bool findMarker(Decoder& d, uint32_t& marker)
             if (m >= 0xD0 && m <= 0xD7)
                 marker = 0xD0;
             else if (m >= 0xE0)
+            {
+                d.applicationMarker = m;
                 marker = 0xE0;
+            }
             else
                 marker = m;
             return true;
@@ -791,7 +830,7 @@ uint8_t dispatch(Decoder& d)
         case 0xDD:
             return restartInterval(d);
         case 0xE0:
-            return skipSegment(d);
+            return applicationSegment(d);
         case 0xDA:
             d.parserState = 2;
             return scanHeader(d);

@@ -1,8 +1,9 @@
 // The engine's own baseline JPEG decoder: one call turns a whole JPEG held in
 // memory into a 32-bit picture (bytes blue, green, red, fourth byte, rows from
-// the top). It handles sequential Huffman-coded frames with one or three
-// components, chroma at full or half resolution and restart intervals; anything
-// else is refused so that the texture loader can fall back to libjpeg.
+// the top). It handles sequential Huffman-coded frames of grey or YCbCr
+// pictures, chroma at full or half resolution and restart intervals; anything
+// else (RGB-coded pictures among it) is refused so that the texture loader can
+// fall back to libjpeg.
 // Self-contained: it calls nothing of the engine and keeps no process-wide
 // state, so several decodes may run at once on different threads.
 #pragma once
@@ -20,7 +21,7 @@ enum FastJpegStatus : uint8_t
     eFastJpegNoMemory = 1,  // an allocation failed
     eFastJpegSuccess = 2,   // EOI after a decoded scan
     eFastJpegNoSse = 3,     // the processor lacks the vector unit the kernels need
-    eFastJpegBadData = 5,   // refused: not baseline, unsupported layout or damaged headers or codes
+    eFastJpegBadData = 5,   // refused: not baseline, RGB-coded, unsupported layout, damaged headers or codes
 };
 
 // Largest picture side accepted unless the caller passes its own limit.

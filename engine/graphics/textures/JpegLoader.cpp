@@ -31,6 +31,22 @@ void quietMessage(j_common_ptr) {}
 
 void ignoreSource(j_decompress_ptr) {}
 
+// Every scan of a multi-scan file costs a pass over the whole picture, and a file may repeat its
+// scans thousands of times in a few bytes each. Real pictures use a few dozen at most; past this
+// many (the bound libjpeg's own tools suggest) the file is refused, so that decoding time is bounded
+// by the picture's size.
+constexpr int kMaxScans = 1000;
+
+// Called by the library before it takes in each further piece of a multi-scan file.
+void limitScans(j_common_ptr common)
+{
+    if (reinterpret_cast<j_decompress_ptr>(common)->input_scan_number > kMaxScans)
+    {
+        common->err->msg_code = JERR_BAD_SCAN_SCRIPT;
+        common->err->error_exit(common);
+    }
+}
+
 JpegMemorySource* memorySource(j_decompress_ptr info)
 {
     return reinterpret_cast<JpegMemorySource*>(info->src);
@@ -89,6 +105,9 @@ bool decode(JpegMemorySource* source, ByteBlock* pixels, uint32_t* width, uint32
     }
     jpeg_create_decompress(&info);
     info.src = &source->manager;
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = limitScans;
+    info.progress = &progress;
     if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK ||
         !IsLoadableImageSize(info.image_width, info.image_height) || info.out_color_space != JCS_RGB)
     {

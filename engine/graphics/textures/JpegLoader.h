@@ -1,7 +1,8 @@
 // JPEG pictures through libjpeg: the fallback for what the engine's own decoder refuses
 // (progressive and other non-baseline files, unusual samplings, damage). The decoder is fed the whole
-// file in one piece; a damaged or cut-short file ends in an error that returns to the loader and
-// fails it, never ending the process. Only three-component pictures are taken. The picture is
+// file in one piece; a damaged or cut-short file, or one of more than 1,000 scans, ends in an error
+// that returns to the loader and fails it, never ending the process. Only three-component pictures
+// are taken. The picture is
 // written opaque, then a sibling 8-bit BMP may give its alpha.
 #pragma once
 

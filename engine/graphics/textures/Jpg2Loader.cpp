@@ -92,30 +92,37 @@ bool Jpg2Loader::Decode()
     opj_stream_t* stream = reader.CreateStream();
     opj_dparameters_t parameters;
     opj_set_default_decoder_parameters(&parameters);
+    // A codestream cut short or damaged after its header still gives what decodes of it.
     bool ok = codec && stream && opj_setup_decoder(codec, &parameters) &&
-              opj_read_header(stream, codec, &image) && image;
+              opj_decoder_set_strict_mode(codec, OPJ_FALSE) && opj_read_header(stream, codec, &image) &&
+              image;
     if (ok)
     {
         // Refused on the header's word, before the decoder allocates the picture.
         ok = image->x1 > image->x0 && image->y1 > image->y0 &&
-             IsLoadableImageSize(image->x1 - image->x0, image->y1 - image->y0) &&
-             (image->numcomps == 1 || image->numcomps == 3 || image->numcomps == 4);
+             IsLoadableImageSize(image->x1 - image->x0, image->y1 - image->y0) && image->numcomps >= 1 &&
+             image->numcomps <= 4;
     }
     if (ok)
-        ok = opj_decode(codec, stream, image) && opj_end_decompress(codec, stream);
+    {
+        // The picture's size is known from here on: a picture that does not decode loads cleared.
+        // What follows the picture in the file does not matter once it has decoded.
+        decoded = opj_decode(codec, stream, image);
+        if (decoded)
+            opj_end_decompress(codec, stream);
+        for (uint32_t c = 0; decoded && c < image->numcomps; ++c)
+        {
+            const opj_image_comp_t& comp = image->comps[c];
+            decoded = comp.data && comp.w != 0 && comp.h != 0 && comp.dx != 0 && comp.dy != 0 &&
+                      comp.prec != 0 && comp.prec <= 16;
+        }
+    }
     if (stream)
         opj_stream_destroy(stream);
     if (codec)
         opj_destroy_codec(codec);
     if (!ok)
         return false;
-    for (uint32_t c = 0; c < image->numcomps; ++c)
-    {
-        const opj_image_comp_t& comp = image->comps[c];
-        if (!comp.data || comp.w == 0 || comp.h == 0 || comp.dx == 0 || comp.dy == 0 || comp.prec == 0 ||
-            comp.prec > 16)
-            return false;
-    }
     width = image->x1 - image->x0;
     height = image->y1 - image->y0;
     return true;
@@ -125,7 +132,7 @@ bool Jpg2Loader::Load(IResourceTexture* texture)
 {
     if (!texture || !image)
         return false;
-    const uint32_t count = image->numcomps;
+    const uint32_t count = decoded ? image->numcomps : 0;
     Channel channels[4];
     std::vector<uint32_t> rows[4];
     for (uint32_t c = 0; c < count; ++c)
@@ -146,15 +153,19 @@ bool Jpg2Loader::Load(IResourceTexture* texture)
     int32_t pitch = 0;
     if (!texture->Lock(&bits, &pitch, false) || !bits)
         return false;
-    std::memset(bits, 0xFF, size_t(height) * size_t(pitch));
-    for (uint32_t y = 0; y < height; ++y)
+    // Unreadable picture data leaves the picture's rows cleared (transparent black).
+    std::memset(bits, decoded ? 0xFF : 0x00, size_t(height) * size_t(pitch));
+    for (uint32_t y = 0; y < height && count != 0; ++y)
     {
         uint8_t* out = static_cast<uint8_t*>(bits) + ptrdiff_t(y) * pitch;
         for (uint32_t x = 0; x < width; ++x, out += 4)
         {
-            if (count == 1)
+            if (count <= 2)
             {
+                // Grey, and grey with alpha.
                 out[0] = out[1] = out[2] = channels[0].At(x, rows[0][y]);
+                if (count == 2)
+                    out[3] = channels[1].At(x, rows[1][y]);
                 continue;
             }
             out[0] = channels[2].At(x, rows[2][y]);

@@ -18,6 +18,7 @@ public:
     bool Init(uint32_t channelCount) override;
     void LoadAudioXml() override {}
     void PlaySound(RefPtr<ISound>& out, const std::wstring& name, uint32_t flags) override;
+    WeakPtr<ISound> PlaySoundWithParams(const std::wstring&, bool, bool) override { return {}; }
     void MuteAll(bool mute) override { muted = mute; }
     void Update() override {}
 

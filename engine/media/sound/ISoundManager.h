@@ -7,6 +7,7 @@
 
 #include "engine/core/diagnostics/IConsoleHandler.h"
 #include "engine/core/base/RefPtr.h"
+#include "engine/core/base/WeakPtr.h"
 #include "engine/media/sound/ISound.h"
 
 #include <cstdint>
@@ -33,6 +34,9 @@ public:
     virtual void LoadAudioXml() = 0;
     // Plays the named sound; out holds it while it plays (null when it cannot).
     virtual void PlaySound(RefPtr<ISound>& out, const std::wstring& name, uint32_t flags) = 0;
+    // The named sound on a new channel, looping or not; unique: nothing when a sound of that name
+    // already plays. Empty when nothing was started.
+    virtual WeakPtr<ISound> PlaySoundWithParams(const std::wstring& name, bool loop, bool unique) = 0;
     // Sets or clears the mute flag of every sound that is not stopped.
     virtual void MuteAll(bool mute) = 0;
     virtual void Update() = 0;

@@ -8,8 +8,10 @@
 #include "engine/media/particles/RPfxMotionActions.h"
 #include "engine/media/particles/RPfxRotationActions.h"
 #include "engine/scene/classes/RObject.h"
+#include "engine/scene/display/Instance_Movie.h"
 #include "engine/scene/script/LuaBaseSubclass.h"
 #include "engine/scene/script/ScriptRegistry.h"
+#include "engine/scene/ui/UserInterface.h"
 
 namespace TarnEngine
 {
@@ -24,6 +26,9 @@ void registerClasses()
     RInstanceClass::StaticClass();
     LuaSubclass::StaticClass();
     LuaBaseClass::StaticClass();
+    Instance_Base::StaticClass();
+    Instance_Movie::StaticClass();
+    UserInterface::StaticClass();
     // The particle actions, which effect files name.
     Effects::RPfxActionBase::StaticClass();
     Effects::RPfxStreamEmitterAction::StaticClass();

@@ -8,6 +8,11 @@
 namespace TarnEngine
 {
 
+bool DefinitionMap::FindEventSound(const std::wstring&, uint32_t, const std::wstring&, std::wstring&) const
+{
+    return false;
+}
+
 bool LoadLibraryXml(const XmlNode& libraryList, DefinitionMap& map, EngineManager*, const XmlNode*, uint32_t)
 {
     std::vector<XmlNode*> libraries;

@@ -18,6 +18,13 @@ class XmlNode;
 class DefinitionMap
 {
 public:
+    // The sound that the definition (name, list index) names for an event through its sound-effect
+    // nuggets: the first such nugget whose event name is the given one. False when the map holds no
+    // such definition or the definition no such nugget; the display tree's event sounds ask here.
+    // The map records no definitions until the definition classes join it, so for now it has none.
+    bool FindEventSound(const std::wstring& definitionName, uint32_t definitionIndex,
+                        const std::wstring& eventName, std::wstring& soundName) const;
+
     // The definition files loaded into the map, in loading order.
     const std::vector<std::wstring>& GetLoadedFiles() const { return loadedFiles; }
     void AddLoadedFile(const std::wstring& file) { loadedFiles.push_back(file); }

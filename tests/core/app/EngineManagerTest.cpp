@@ -4,6 +4,7 @@
 #include "engine/core/app/EngineManager.h"
 #include "engine/core/files/FileSystem.h"
 #include "engine/core/time/FrameClock.h"
+#include "engine/core/time/TimeManager.h"
 #include "engine/core/diagnostics/Logger.h"
 #include "engine/core/files/SettingsStore.h"
 #include "engine/core/text/StringTable.h"
@@ -15,6 +16,7 @@
 #include "engine/media/sound/FMODManager.h"
 #include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/script/LuaMgr.h"
+#include "engine/scene/ui/TimerService.h"
 #include "engine/scene/ui/UserInterface.h"
 
 #include "platform/raster/RasterDevice.h"
@@ -22,14 +24,21 @@
 #include "platform/raster/RasterSystem.h"
 #include "platform/system/Clock.h"
 #include "platform/system/Paths.h"
+#include "platform/system/ProgramResources.h"
+#include "platform/system/Session.h"
+#include "platform/system/SingleInstance.h"
 #include "platform/window/ScriptedWindowSystem.h"
 #include "platform/window/VirtualKeys.h"
 
+#include "tests/core/FileTestSupport.h"
 #include "tests/core/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
+#include <functional>
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -40,6 +49,7 @@
 #include <stdexcept>
 #include <sys/mman.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace
@@ -63,7 +73,11 @@ struct FakeGame : ITarnGame
         trace->push_back(L"game Initialize");
         return initializeResult;
     }
-    bool CanClose() override { return allowClose; }
+    bool CanClose() override
+    {
+        ++closeQuestions;
+        return allowClose;
+    }
     void OnActivate() override { ++activations; }
     void OnDeactivate() override { ++deactivations; }
     void Reserved(uintptr_t, uintptr_t) override {}
@@ -73,9 +87,39 @@ struct FakeGame : ITarnGame
     std::vector<std::wstring>* trace = nullptr;
     bool initializeResult = true;
     bool allowClose = true;
+    int closeQuestions = 0;
     int updates = 0;
     int activations = 0;
     int deactivations = 0;
+};
+
+// The desktop's side of the session: whether it is active, and what each
+// look at the notices finds.
+struct FakeSessionWatch : Platform::SessionWatch
+{
+    struct State
+    {
+        bool active = true;
+        std::deque<std::vector<Platform::SessionChange>> notices;
+        int polls = 0;
+        std::function<void(int polls)> onPoll;
+    };
+
+    explicit FakeSessionWatch(std::shared_ptr<State> state) : state(std::move(state)) {}
+    bool IsActive() override { return state->active; }
+    void Poll(std::vector<Platform::SessionChange>& changes) override
+    {
+        ++state->polls;
+        if (!state->notices.empty())
+        {
+            changes.insert(changes.end(), state->notices.front().begin(), state->notices.front().end());
+            state->notices.pop_front();
+        }
+        if (state->onPoll)
+            state->onPoll(state->polls);
+    }
+
+    std::shared_ptr<State> state;
 };
 
 struct CountingCommand : IConsoleHandler
@@ -158,15 +202,24 @@ public:
         p.trace = [this](const char* what, const std::wstring& service)
         { trace.push_back(std::wstring(what, what + std::strlen(what)) + L" " + service); };
         p.failStep = [this](StartupStep step) { return failing && *failing == step; };
+        p.openSessionWatch = [this]() -> std::unique_ptr<Platform::SessionWatch>
+        {
+            if (!session)
+                return nullptr;
+            return std::make_unique<FakeSessionWatch>(session);
+        };
         return p;
     }
 
-    bool Start()
+    bool Start() { return Start(MakePlatform()); }
+
+    bool Start(EnginePlatform platform)
     {
-        engine = std::make_unique<EngineManager>(MakePlatform());
+        engine = std::make_unique<EngineManager>(std::move(platform));
         STarnGameInitParams params;
         params.applicationName = L"EngineTestGame";
         params.windowTitle = L"Engine Test";
+        params.iconId = iconId;
         params.width = 1024;
         params.height = 768;
         params.fullscreenAllowed = 1;
@@ -253,6 +306,9 @@ public:
     std::vector<std::wstring> trace;
     std::optional<StartupStep> failing;
     bool adapterUsable = true;
+    uint32_t iconId = 0;
+    // Null: no desktop tells anything about the session.
+    std::shared_ptr<FakeSessionWatch::State> session;
     FakeGame game;
     std::unique_ptr<EngineManager> engine;
 };
@@ -280,6 +336,7 @@ void expectCleanShutdown(const std::vector<std::wstring>& created, const std::ve
     EXPECT_EQ(LuaMgr::Get(), nullptr);
     EXPECT_EQ(Renderer::Get(), nullptr);
     EXPECT_EQ(FrameClock::Get(), nullptr);
+    EXPECT_EQ(TimerService::Get(), nullptr);
     EXPECT_EQ(SettingsStore::Get(), nullptr);
 }
 
@@ -399,6 +456,48 @@ TEST_F(EngineFixture, ATickUpdatesAtMostOneFrameAndDrawsOnlyAfterAnUpdate)
     EXPECT_EQ(Presented(), presentedAtStart + uint32_t(updates) + 1);
 }
 
+// Notes, at each notification, how far the rest of the frame update had got.
+struct FrameStepListener : ITimerListener
+{
+    void OnTimer(InstanceHandle) override
+    {
+        clockAtCall.push_back(TimeManager::Get()->GetClock(0).now);
+        updatesAtCall.push_back(game->updates);
+    }
+    FakeGame* game = nullptr;
+    std::vector<uint32_t> clockAtCall;
+    std::vector<int> updatesAtCall;
+};
+
+TEST_F(EngineFixture, TheTimerServiceRunsFirstInEveryFrameUpdate)
+{
+    ASSERT_TRUE(Start());
+    TimerService* service = TimerService::Get();
+    ASSERT_NE(service, nullptr);
+    FrameStepListener listener;
+    listener.game = &game;
+    // 1.2 frame periods on the engine's counter.
+    ASSERT_TRUE(service->AddTimer(0.02f, &listener).IsValid());
+
+    AdvanceFrames(1);
+    engine->Tick(true);
+    EXPECT_TRUE(listener.clockAtCall.empty());
+    EXPECT_EQ(game.updates, 1);
+
+    const uint32_t clockBefore = TimeManager::Get()->GetClock(0).now;
+    AdvanceFrames(1);
+    engine->Tick(true);
+    ASSERT_EQ(listener.clockAtCall.size(), 1u);
+    EXPECT_EQ(listener.clockAtCall[0], clockBefore) << "before the clocks advance";
+    EXPECT_EQ(listener.updatesAtCall[0], 1) << "before the game's update";
+    EXPECT_GT(TimeManager::Get()->GetClock(0).now, clockBefore);
+    EXPECT_EQ(game.updates, 2);
+
+    engine->Exit();
+    EXPECT_EQ(TimerService::Get(), nullptr);
+    EXPECT_EQ(listener.clockAtCall.size(), 1u) << "shutdown notifies nobody";
+}
+
 TEST_F(EngineFixture, PausedTicksMuteAndDoNotCatchUpAfterwards)
 {
     ASSERT_TRUE(Start());
@@ -479,6 +578,45 @@ TEST_F(EngineFixture, ASuspendedSessionOnlySleeps)
     EXPECT_FALSE(engine->IsSuspended());
     engine->Tick(true);
     EXPECT_EQ(command.calls.size(), 1u);
+
+    // Unlocked without an activation: the frames of the locked time are not made up.
+    engine->SetSuspended(true);
+    AdvanceFrames(50);
+    engine->Tick(true);
+    engine->SetSuspended(false);
+    const int updates = game.updates;
+    for (int tick = 0; tick < 5; ++tick)
+        engine->Tick(true);
+    EXPECT_EQ(game.updates, updates);
+    AdvanceFrames(1);
+    engine->Tick(true);
+    EXPECT_EQ(game.updates, updates + 1);
+}
+
+TEST_F(EngineFixture, SessionNoticesReachTheWindowThroughTheLoop)
+{
+    session = std::make_shared<FakeSessionWatch::State>();
+    ASSERT_TRUE(Start());
+    Pump();
+    // The loop looks at the notices whenever no message waits; the second
+    // look ends this run.
+    session->notices = {{Platform::SessionChange::SessionLock}};
+    session->onPoll = [this](int polls)
+    {
+        if (polls >= 2)
+            engine->RequestQuit();
+    };
+    sleeps.clear();
+    engine->Run();
+    EXPECT_TRUE(engine->IsSuspended());
+    EXPECT_EQ(sleeps.back(), 200u) << "a locked session only idles";
+
+    const uint32_t presented = Presented();
+    session->polls = 0;
+    session->notices = {{Platform::SessionChange::SessionUnlock}};
+    engine->Run();
+    EXPECT_FALSE(engine->IsSuspended());
+    EXPECT_GT(Presented(), presented) << "unlocking repaints";
 }
 
 TEST_F(EngineFixture, AQueuedConsoleLineRunsOnTheNextTickEvenWithoutAFrame)
@@ -494,6 +632,46 @@ TEST_F(EngineFixture, AQueuedConsoleLineRunsOnTheNextTickEvenWithoutAFrame)
     EXPECT_EQ(game.updates, 0);
     engine->Tick(true);
     EXPECT_EQ(command.calls.size(), 2u) << "the queue is emptied";
+}
+
+TEST_F(EngineFixture, CommandsQueuedFromAnotherThreadAcrossShutdownAreSafe)
+{
+    // The queueing thread runs while the engine shuts down and starts again:
+    // the lock it takes must outlive every shutdown (the address sanitizer
+    // catches a lock used after it was deleted), and nothing queued while the
+    // engine is down runs afterwards.
+    STarnGameInitParams params;
+    params.applicationName = L"EngineTestGame";
+    params.width = 1024;
+    params.height = 768;
+    ASSERT_TRUE(Start());
+    std::atomic<bool> stop{false};
+    std::atomic<int> queued{0};
+    std::thread queuer(
+        [&]
+        {
+            while (!stop.load())
+            {
+                engine->QueueConsoleCommand(L"test.count x");
+                queued.fetch_add(1);
+            }
+        });
+    for (int round = 1; round <= 3; ++round)
+    {
+        while (queued.load() < round * 1000)
+        {
+        }
+        engine->Shutdown();
+        ASSERT_TRUE(engine->Initialize(params, &game));
+    }
+    stop.store(true);
+    queuer.join();
+    engine->Shutdown();
+    ASSERT_TRUE(engine->Initialize(params, &game));
+    CountingCommand command;
+    ASSERT_TRUE(engine->GetUserInterface()->GetConsole()->RegisterFunction(L"test.count", &command, 1));
+    engine->Tick(true);
+    EXPECT_TRUE(command.calls.empty()) << "lines queued before the last shutdown are dropped";
 }
 
 TEST_F(EngineFixture, DataOptionSetsTheWorkingFolder)
@@ -529,13 +707,66 @@ TEST_F(EngineFixture, LibrariesOfAGroupAreLoadedFromItsOwnSources)
     writeFile(data / "effects" / "fx.xml", "<Definitions/>");
     writeFile(data / "broken" / "libraries.xml", "<L><library file=\"missing.xml\"/></L>");
     EXPECT_TRUE(engine->LoadLibraries(L"effects", L"effects", 0, false));
-    EXPECT_EQ(engine->GetUserInterface()->GetDefaultLibrary()->GetLoadedFiles(),
+    EXPECT_EQ(engine->GetUserInterface()->GetDefinitionMap()->GetLoadedFiles(),
               std::vector<std::wstring>{L"fx.xml"});
     EXPECT_FALSE(engine->LoadLibraries(L"broken", L"broken", 1, false));
     EXPECT_FALSE(engine->LoadLibraries(L"empty", L"nothing", 1, false)) << "no libraries.xml";
     EXPECT_TRUE(engine->LoadLibraries(L"empty", L"nothing", 1, true));
     // The selection is cleared again: the base group's files are found.
     EXPECT_TRUE(FileSystem::Get()->FileExists(L"engine.xml"));
+}
+
+TEST_F(EngineFixture, AGroupIsMountedOnceWithItsPackBeforeItsFolder)
+{
+    ASSERT_TRUE(Start());
+    const auto loaded = [this] { return engine->GetUserInterface()->GetDefinitionMap()->GetLoadedFiles(); };
+    const auto list = [](const char* file) { return std::string("<L><library file=\"") + file + "\"/></L>"; };
+
+    // The pack of a group named with a dot is that very file; the group's
+    // pack is searched before its folder.
+    writeFile(data / "extra.pak",
+              FileTest::BuildZip({{"libraries.xml", list("packed.xml")}, {"packed.xml", "<Definitions/>"}}));
+    writeFile(data / "extra" / "libraries.xml", list("loose.xml"));
+    writeFile(data / "extra" / "loose.xml", "<Definitions/>");
+    EXPECT_TRUE(engine->LoadLibraries(L"extra.pak", L"extra", 0, false));
+    EXPECT_EQ(loaded(), std::vector<std::wstring>{L"packed.xml"});
+
+    // A second call for a group mounts nothing again: another folder given
+    // with the same group name is not looked at, and the libraries load twice.
+    writeFile(data / "first" / "libraries.xml", list("one.xml"));
+    writeFile(data / "first" / "one.xml", "<Definitions/>");
+    writeFile(data / "second" / "libraries.xml", list("two.xml"));
+    writeFile(data / "second" / "two.xml", "<Definitions/>");
+    EXPECT_TRUE(engine->LoadLibraries(L"group", L"first", 1, false));
+    EXPECT_TRUE(engine->LoadLibraries(L"group", L"second", 1, false));
+    EXPECT_EQ(loaded(), (std::vector<std::wstring>{L"packed.xml", L"one.xml", L"one.xml"}));
+    EXPECT_FALSE(FileSystem::Get()->FileExists(L"two.xml"));
+}
+
+TEST_F(EngineFixture, DuringAGroupsLoadOnlyItsOwnSourcesAreSearched)
+{
+    ASSERT_TRUE(Start());
+    // The file exists in the base group ("System": "data.dat" and "input\"),
+    // which a group's libraries must not reach.
+    writeFile(data / "input" / "base.xml", "<Definitions/>");
+    writeFile(data / "grp" / "libraries.xml", "<L><library file=\"base.xml\"/></L>");
+    EXPECT_FALSE(engine->LoadLibraries(L"grp", L"grp", 1, false));
+    EXPECT_TRUE(engine->GetUserInterface()->GetDefinitionMap()->GetLoadedFiles().empty());
+    EXPECT_TRUE(FileSystem::Get()->FileExists(L"base.xml")) << "every source is searched again afterwards";
+}
+
+TEST_F(EngineFixture, OnlyTheBaseGroupReloadsTheAudioDefinitions)
+{
+    ASSERT_TRUE(Start());
+    writeFile(data / "input" / "libraries.xml", "<L/>");
+    writeFile(data / "fx" / "libraries.xml", "<L/>");
+    trace.clear();
+    EXPECT_TRUE(engine->LoadLibraries(L"fx", L"fx", 1, false));
+    EXPECT_TRUE(Events(L"reload").empty());
+    EXPECT_TRUE(engine->LoadLibraries(L"data", L"input", 0, true));
+    EXPECT_TRUE(Events(L"reload").empty()) << "mounting only loads nothing";
+    EXPECT_TRUE(engine->LoadLibraries(L"data", L"input", 0, false));
+    EXPECT_EQ(Events(L"reload"), std::vector<std::wstring>{L"AudioXml"});
 }
 
 TEST_F(EngineFixture, ASecondInstanceEndsAndTheFirstRaisesItsWindow)
@@ -593,17 +824,10 @@ TEST_F(EngineFixture, ActivationChecksTheSessionAndEndsWithItsOwnCode)
     EXPECT_TRUE(exitCodes.empty());
 
     engine.reset();
-    EnginePlatform p = MakePlatform();
-    uint32_t session = 1;
-    p.activeConsoleSession = [&session] { return session; };
-    p.processSession = [] { return 1u; };
-    engine = std::make_unique<EngineManager>(std::move(p));
-    STarnGameInitParams params;
-    params.applicationName = L"EngineTestGame";
-    params.width = 1024;
-    params.height = 768;
-    ASSERT_TRUE(engine->Initialize(params, &game));
-    session = 2;
+    session = std::make_shared<FakeSessionWatch::State>();
+    ASSERT_TRUE(Start());
+    engine->OnDeactivate();
+    session->active = false; // another session has the seat
     engine->OnActivate();
     EXPECT_EQ(boxes.back(), LoadResourceString(903));
     EXPECT_EQ(exitCodes, std::vector<int>{ExitTerminalSession});
@@ -616,17 +840,9 @@ TEST_F(EngineFixture, ActivationChecksTheSessionAndEndsWithItsOwnCode)
 
 TEST_F(EngineFixture, ATerminalSessionIsRefusedBeforeAnyService)
 {
-    engine = std::make_unique<EngineManager>(
-        [&]
-        {
-            EnginePlatform p = MakePlatform();
-            p.processSession = [] { return 7u; };
-            p.activeConsoleSession = [] { return 1u; };
-            return p;
-        }());
-    STarnGameInitParams params;
-    params.applicationName = L"EngineTestGame";
-    EXPECT_FALSE(engine->Initialize(params, &game));
+    session = std::make_shared<FakeSessionWatch::State>();
+    session->active = false;
+    EXPECT_FALSE(Start());
     EXPECT_EQ(Events(L"create"), (std::vector<std::wstring>{L"TickLock", L"Logger"}));
     EXPECT_EQ(Events(L"delete"), std::vector<std::wstring>{L"Logger"});
     EXPECT_EQ(boxes, std::vector<std::wstring>{LoadResourceString(903)});
@@ -663,6 +879,26 @@ TEST_F(EngineFixture, FullScreenSwitchKeepsTheWindowedPlaceAndIsRefusedWhenForce
     EXPECT_TRUE(engine->IsFullscreen());
     engine->SetFullscreen(false);
     EXPECT_TRUE(engine->IsFullscreen());
+}
+
+TEST_F(EngineFixture, TheProgramsIconIsSetAtStartAndAfterFullScreen)
+{
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(windows.State(engine->GetWindow()->GetHandle())->iconWidth, 0) << "icon id 0: no icon";
+    engine.reset();
+
+    iconId = 101;
+    ASSERT_TRUE(Start());
+    const Platform::WindowHandle handle = engine->GetWindow()->GetHandle();
+    EXPECT_EQ(windows.State(handle)->iconWidth, Platform::LargeIconSize);
+    engine->SetFullscreen(true);
+    engine->SetFullscreen(false);
+    EXPECT_EQ(windows.State(handle)->iconWidth, Platform::LargeIconSize);
+    engine.reset();
+
+    iconId = 4711; // the program has no such icon: the window keeps none
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(windows.State(engine->GetWindow()->GetHandle())->iconWidth, 0);
 }
 
 TEST_F(EngineFixture, ACloseRequestGoesThroughTheWindowOnlyWhileItLives)
@@ -797,17 +1033,17 @@ TEST_F(EngineFixture, InputReachesTheUserInterfaceAndDeactivationReleasesHeldBut
     windows.PressButton(handle, SDL_BUTTON_LEFT);
     windows.PressButton(handle, SDL_BUTTON_MIDDLE);
     Pump();
-    EXPECT_EQ(ui->pointerX, 40);
-    EXPECT_EQ(ui->pointerY, 30);
-    EXPECT_TRUE(ui->mouseHeld[0]);
-    EXPECT_TRUE(ui->mouseHeld[2]);
+    EXPECT_EQ(ui->mouseX, 40);
+    EXPECT_EQ(ui->mouseY, 30);
+    EXPECT_TRUE(ui->buttonHeld[0]);
+    EXPECT_TRUE(ui->buttonHeld[2]);
     EXPECT_EQ(recorder.events, (std::vector<std::string>{"key down 65", "down 0", "down 2"}));
 
     recorder.events.clear();
     windows.SendWindowEvent(handle, SDL_WINDOWEVENT_FOCUS_LOST);
     Pump();
     EXPECT_EQ(recorder.events, (std::vector<std::string>{"up 0", "up 2"}));
-    EXPECT_FALSE(ui->mouseHeld[0] || ui->mouseHeld[1] || ui->mouseHeld[2]);
+    EXPECT_FALSE(ui->buttonHeld[0] || ui->buttonHeld[1] || ui->buttonHeld[2]);
     EXPECT_EQ(game.deactivations, 1);
     ui->RemoveEventListener(&recorder);
 }
@@ -879,6 +1115,118 @@ TEST_F(EngineFixture, AStartUpThatFailsEarlySaysWhyOnTheRequestedTerminalOutput)
     unsetenv("PELLWOOD_LOG");
     EXPECT_FALSE(started);
     EXPECT_NE(said.find("StringTable.xml has a broken entry"), std::string::npos) << said;
+}
+
+// A close signal closes the window as its close button does (placement
+// saved, loop ended); a game that keeps the window open is asked once and,
+// half a second later, the window closes without it.
+TEST_F(EngineFixture, ACloseSignalClosesTheWindowAndDoesNotWaitForTheGameLong)
+{
+    struct Case
+    {
+        const char* name;
+        bool gameLetsGo;
+    };
+    const Case cases[] = {{"the game lets go", true}, {"the game holds on", false}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(PlacementFile());
+        int pendingSignal = 0;
+        EnginePlatform p = MakePlatform();
+        p.takeCloseSignal = [&]
+        {
+            const int taken = pendingSignal;
+            pendingSignal = 0;
+            return taken;
+        };
+        // Time passes while the loop waits.
+        p.sleep = [this](uint32_t ms) { counter.AdvanceMilliseconds(ms); };
+        ASSERT_TRUE(Start(std::move(p)));
+        Pump();
+        windows.SetClientPosition(engine->GetWindow()->GetHandle(), 300, 200);
+        game.allowClose = c.gameLetsGo;
+        game.closeQuestions = 0;
+
+        pendingSignal = SIGTERM;
+        const int64_t signalled = counter.Counter();
+        engine->Run();
+        const int64_t waitedMs = (counter.Counter() - signalled) * 1000 / kFrequency;
+        EXPECT_EQ(game.closeQuestions, 1);
+        if (c.gameLetsGo)
+            EXPECT_LT(waitedMs, 500);
+        else
+        {
+            EXPECT_GE(waitedMs, 500);
+            EXPECT_LT(waitedMs, 600);
+        }
+        EXPECT_TRUE(std::filesystem::exists(PlacementFile()));
+        engine->Exit();
+        EXPECT_TRUE(std::filesystem::exists(PlacementFile().parent_path() / "System.prefs"));
+        engine.reset();
+        game.allowClose = true;
+    }
+}
+
+// A start-up that fails says why on standard error, whatever log output was
+// asked for, and in a box; the box is left out for a second instance (its
+// first instance's window comes up instead) and when the device has shown
+// its own.
+TEST_F(EngineFixture, AFailedStartUpSaysWhyOnStandardErrorAndInABox)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void(EngineFixture&)> arrange;
+        const char* reason;
+        bool ownBox;
+        bool deviceBox = false; // box 902, shown by the device layer
+    };
+    std::unique_ptr<Platform::SingleInstance> firstInstance;
+    const Case cases[] = {
+        {"broken string table",
+         [](EngineFixture& f)
+         { writeFile(f.data / "input" / "StringTable.xml", "<T><Entry><Text>x</Text></Entry></T>"); },
+         "StringTable.xml has a broken entry", true},
+        {"script manager", [](EngineFixture& f) { f.failing = StartupStep::LuaMgr; },
+         "the script manager cannot start", true},
+        {"game refuses", [](EngineFixture& f) { f.game.initializeResult = false; }, "the game did not start",
+         true},
+        {"device with its own box", [](EngineFixture& f) { f.adapterUsable = false; },
+         "the graphics device cannot be made", false, true},
+        {"second instance",
+         [&](EngineFixture& f)
+         {
+             firstInstance = std::make_unique<Platform::SingleInstance>();
+             ASSERT_EQ(firstInstance->Acquire("Halcyra_EngineTestGame_Singleton", (f.temp.path / "run").string()),
+                       Platform::SingleInstance::Result::First);
+         },
+         "another instance is running", false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(data / "input" / "StringTable.xml");
+        failing.reset();
+        adapterUsable = true;
+        game.initializeResult = true;
+        firstInstance.reset();
+        boxes.clear();
+        c.arrange(*this);
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(Start());
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(std::string("start-up failed: ") + c.reason), std::string::npos) << said;
+        const std::wstring reason(c.reason, c.reason + std::strlen(c.reason));
+        const std::wstring ours = L"EngineTestGame cannot start because " + reason + L".";
+        std::vector<std::wstring> expected;
+        if (c.deviceBox)
+            expected.push_back(LoadResourceString(902));
+        if (c.ownBox)
+            expected.push_back(ours);
+        EXPECT_EQ(boxes, expected);
+        engine.reset();
+    }
 }
 
 // The process-wide handlers of a started engine, each in a child process:

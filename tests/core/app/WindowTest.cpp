@@ -36,6 +36,7 @@ class FakeEngine : public IWindowOwner
 public:
     void OnActivate() override { calls.push_back("activate"); }
     void OnDeactivate() override { calls.push_back("deactivate"); }
+    void SetSuspended(bool on) override { calls.push_back(on ? "suspend" : "resume"); }
     bool IsFullscreen() const override { return fullscreen; }
     void SetFullscreen(bool full) override
     {
@@ -702,6 +703,85 @@ TEST_F(WindowTest, ActivationMinimisePaintAndDisplayChange)
     }
 }
 
+TEST_F(WindowTest, AMoveChecksTheMonitorAndReactivatesOnlyAWindowInFront)
+{
+    std::unique_ptr<Window> window = open();
+    const Platform::WindowHandle handle = window->GetHandle();
+    system.SendWindowEvent(handle, SDL_WINDOWEVENT_FOCUS_GAINED);
+    pump();
+    engine.calls.clear();
+    system.SendWindowEvent(handle, SDL_WINDOWEVENT_MOVED, 300, 200);
+    pump();
+    EXPECT_EQ(engine.calls, (std::vector<std::string>{"checkmonitor", "activate"}));
+
+    system.SendWindowEvent(handle, SDL_WINDOWEVENT_FOCUS_LOST);
+    pump();
+    engine.calls.clear();
+    system.SendWindowEvent(handle, SDL_WINDOWEVENT_MOVED, 0, 0);
+    pump();
+    EXPECT_EQ(engine.calls, std::vector<std::string>{"checkmonitor"});
+}
+
+TEST_F(WindowTest, SessionNoticesSuspendAndTheReturnRepaints)
+{
+    std::unique_ptr<Window> window = open();
+    const Platform::WindowHandle handle = window->GetHandle();
+    pump();
+    struct Case
+    {
+        Platform::SessionChange change;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {Platform::SessionChange::SessionLock, {"suspend"}},
+        {Platform::SessionChange::SessionUnlock, {"resume", "present"}},
+        {Platform::SessionChange::ConsoleDisconnect, {"suspend"}},
+        {Platform::SessionChange::ConsoleConnect, {"resume", "present"}},
+        {Platform::SessionChange::None, {}},
+    };
+    for (const Case& c : cases)
+    {
+        engine.calls.clear();
+        WindowMessage message;
+        message.kind = MessageKind::SessionChange;
+        message.window = handle;
+        message.sessionChange = c.change;
+        system.Dispatch(message);
+        pump(); // the repaint asked for
+        EXPECT_EQ(engine.calls, c.calls) << int(c.change);
+    }
+}
+
+TEST_F(WindowTest, TheGamesCursorIsSetWhileThePointerIsOverTheClientArea)
+{
+    std::unique_ptr<Window> window = open();
+    const Platform::WindowHandle handle = window->GetHandle();
+    ASSERT_TRUE(window->cursors.Load({106, 108}));
+    system.SetCursor(Platform::ArrowCursor);
+
+    window->cursors.current = 1;
+    system.MovePointer(handle, 10, 10);
+    pump();
+    EXPECT_EQ(system.GetCursor(), window->cursors.At(1));
+
+    // An index outside the set leaves the pointer to the window's default, the arrow.
+    window->cursors.current = 5;
+    system.MovePointer(handle, 11, 10);
+    pump();
+    EXPECT_EQ(system.GetCursor(), Platform::ArrowCursor);
+
+    // While a press holds the mouse the shape stays as it is, also outside.
+    window->cursors.current = 0;
+    system.PressButton(handle, SDL_BUTTON_LEFT);
+    system.MovePointer(handle, 12, 10);
+    system.MovePointer(handle, -40, 10);
+    pump();
+    EXPECT_EQ(system.GetCursor(), Platform::ArrowCursor);
+    system.ReleaseButton(handle, SDL_BUTTON_LEFT);
+    system.MovePointer(handle, 13, 10);
+    pump();
+    EXPECT_EQ(system.GetCursor(), window->cursors.At(0));
+}
+
 TEST_F(WindowTest, PointerFollowedWhenActiveOrFullScreenAndLeaveShowsTheSystemPointer)
 {
     std::unique_ptr<Window> window = open();
@@ -841,23 +921,20 @@ TEST_F(WindowTest, HandleMapAdoptionAndTheWindowsEnd)
     EXPECT_EQ(failed.GetHandle(), 0u);
 }
 
-TEST_F(WindowTest, CursorsFromPicturesWithTheArrowInPlaceOfBadOnes)
+TEST_F(WindowTest, CursorsFromResourceIdsWithTheArrowInPlaceOfMissingOnes)
 {
     std::unique_ptr<Window> window = open();
-    const std::vector<std::uint8_t> pixels(32 * 32 * 4, 0xFF);
-    std::vector<CursorPicture> pictures = {
-        {{32, 32, pixels.data()}, 3, 4},
-        {{32, 32, nullptr}, 0, 0},        // no pixels
-        {{32, 32, pixels.data()}, 40, 0}, // hot spot outside
-        {{16, 16, pixels.data()}, 15, 15},
-    };
-    EXPECT_TRUE(window->cursors.Load(pictures));
+    // Only the low 16 bits of an id name the resource.
+    const std::vector<uint32_t> ids = {106, 999, (2u << 16) | 108u, 102};
+    EXPECT_TRUE(window->cursors.Load(ids));
     ASSERT_EQ(window->cursors.Count(), 4u);
     EXPECT_NE(window->cursors.At(0), Platform::ArrowCursor);
     EXPECT_EQ(window->cursors.At(1), Platform::ArrowCursor);
-    EXPECT_EQ(window->cursors.At(2), Platform::ArrowCursor);
+    ASSERT_NE(system.Cursor(window->cursors.At(2)), nullptr);
+    EXPECT_EQ(system.Cursor(window->cursors.At(2))->hotX, 12) << "the pointing hand's fingertip";
+    EXPECT_EQ(system.Cursor(window->cursors.At(2))->hotY, 1);
     ASSERT_NE(system.Cursor(window->cursors.At(3)), nullptr);
-    EXPECT_EQ(system.Cursor(window->cursors.At(3))->hotX, 15);
+    EXPECT_EQ(system.Cursor(window->cursors.At(3))->hotX, 16);
 
     struct Case
     {
@@ -880,7 +957,7 @@ TEST_F(WindowTest, CursorsFromPicturesWithTheArrowInPlaceOfBadOnes)
 
     // Loading again frees the cursors made before.
     const Platform::CursorHandle old = window->cursors.At(0);
-    EXPECT_TRUE(window->cursors.Load({pictures[3]}));
+    EXPECT_TRUE(window->cursors.Load({102}));
     EXPECT_EQ(system.Cursor(old), nullptr);
     EXPECT_EQ(window->cursors.Count(), 1u);
     const Platform::CursorHandle last = window->cursors.At(0);

@@ -37,6 +37,7 @@ class Engine : public IWindowOwner
 public:
     void OnActivate() override {}
     void OnDeactivate() override {}
+    void SetSuspended(bool) override {}
     bool IsFullscreen() const override { return fullscreen; }
     void SetFullscreen(bool full) override
     {

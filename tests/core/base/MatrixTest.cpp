@@ -72,6 +72,42 @@ TEST(Matrix3, AxisAngleAboutZMatchesThe2DRotation)
             EXPECT_NEAR(axis.m[r][c], plane.m[r][c], 1e-6f);
 }
 
+TEST(Matrix3, MultiplyIntoAnOperandAndInverse)
+{
+    // Composition written back into its own operands, nested inside another product.
+    Matrix3 a, b;
+    a.SetRotation(0.3f);
+    b.SetTranslation(5, -2);
+    const Matrix3 expected = Matrix3::Multiply(Matrix3::Multiply(a, b), Matrix3::Multiply(b, a));
+    a = Matrix3::Multiply(Matrix3::Multiply(a, b), Matrix3::Multiply(b, a));
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            EXPECT_FLOAT_EQ(a.m[r][c], expected.m[r][c]);
+
+    Matrix3 inverse;
+    ASSERT_TRUE(a.Inverse(inverse));
+    const Matrix3 product = Matrix3::Multiply(a, inverse);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(product.m[r][c], r == c ? 1.0f : 0.0f, 1e-5f);
+
+    // Singular and nearly singular matrices leave the output alone.
+    const float scales[] = {0.0f, 0.0000009f, -0.0000009f, NAN};
+    for (float s : scales)
+    {
+        Matrix3 m, out;
+        m.m[0][0] = s;
+        out.m[2][0] = 7;
+        EXPECT_FALSE(m.Inverse(out)) << s;
+        EXPECT_EQ(out.m[2][0], 7) << s;
+        EXPECT_EQ(out.m[0][0], 1) << s;
+    }
+    Matrix3 small, out;
+    small.m[0][0] = 0.000002f;
+    EXPECT_TRUE(small.Inverse(out));
+    EXPECT_NEAR(out.m[0][0], 500000.0f, 1.0f);
+}
+
 TEST(Matrix4, MultiplyInverseAndTheTransposingConstructor)
 {
     const Matrix4 identity;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "engine/core/files/FSCompressedSource.h"
 #include "engine/core/files/MemorySource.h"
@@ -91,6 +92,10 @@ TEST_F(FSCompressedSourceTest, PacksThatDoNotMount)
     ZipLayout tooManyRecords;
     tooManyRecords.recordsOnDisk = 5;
     tooManyRecords.totalRecords = 5;
+    // As writers that keep the count modulo 65,536 leave it: more records follow the counted ones.
+    ZipLayout tooFewRecords;
+    tooFewRecords.recordsOnDisk = 1;
+    tooFewRecords.totalRecords = 1;
     ZipMember longName{std::string(5000, 'n'), "x"};
 
     const std::string good = BuildZip(members);
@@ -104,6 +109,7 @@ TEST_F(FSCompressedSourceTest, PacksThatDoNotMount)
         {"records split over disks", BuildZip(members, splitCounts)},
         {"a directory beyond the end", BuildZip(members, directoryOutside)},
         {"more records than the directory holds", BuildZip(members, tooManyRecords)},
+        {"fewer records than the directory holds", BuildZip({{"a.txt", "aaa"}, {"b.txt", "bbb"}}, tooFewRecords)},
         {"a name longer than a path may be", BuildZip({longName})},
         {"a cut end record", good.substr(0, good.size() - 1)},
         {"nothing", ""},
@@ -233,6 +239,42 @@ TEST_F(FSCompressedSourceTest, UnmountClosesThePack)
     EXPECT_FALSE(pack->IsMounted());
     EXPECT_FALSE(pack->OpenFile(L"a.txt"));
     EXPECT_TRUE(pack->FileExists(L"a.txt"));
+}
+
+TEST_F(FSCompressedSourceTest, PacksOfMoreMembersThanTheEndRecordCountsAreRefused)
+{
+    // As zip and Python's zipfile write them: from 65,535 members on a zip64 end record holds the
+    // count and the end record 0xFFFF. Up to 65,535 that is the whole count; one more would be
+    // served silently short of its last members.
+    ZipLayout zip64;
+    zip64.zip64 = true;
+    for (const size_t count : {size_t(0xFFFF), size_t(0x10000)})
+    {
+        SCOPED_TRACE(count);
+        std::vector<ZipMember> members;
+        members.reserve(count);
+        char name[32];
+        for (size_t i = 0; i < count; ++i)
+        {
+            std::snprintf(name, sizeof name, "m/%05zu.txt", i);
+            members.emplace_back(name, std::string(1, char('a' + i % 26)), uint16_t(0));
+        }
+        auto pack = mount(BuildZip(members, zip64));
+        if (count > 0xFFFF)
+        {
+            EXPECT_FALSE(pack) << "mounted with only the first 65,535 members";
+            continue;
+        }
+        ASSERT_NE(pack, nullptr);
+        std::snprintf(name, sizeof name, "m/%05zu.txt", count - 1);
+        RefPtr<StreamSourceCounted> last = pack->OpenFile(Utf8ToWString(name));
+        ASSERT_TRUE(last);
+        EXPECT_EQ(contentsOf(last), std::string(1, char('a' + (count - 1) % 26)));
+    }
+    // The zip64 records alone change nothing for a small pack.
+    auto small = mount(BuildZip({{"a.txt", "aaa"}}, zip64));
+    ASSERT_NE(small, nullptr);
+    EXPECT_EQ(contentsOf(small->OpenFile(L"a.txt")), "aaa");
 }
 
 TEST_F(FSCompressedSourceTest, PacksOfFourGibibytesAreRefused)

@@ -1,14 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "engine/core/app/AppPaths.h"
 #include "engine/core/base/ByteBuffer.h"
 #include "engine/core/files/ProtectedXmlFile.h"
 #include "engine/core/files/SettingsStore.h"
+#include "engine/core/xml/XmlNode.h"
 #include "tests/core/FileTestSupport.h"
+#include "tests/core/ReadOnlyFolder.h"
 
 using namespace TarnEngine;
 
@@ -58,6 +64,12 @@ public:
         calls.push_back("syncfolder");
         return SettingsFileIo::SyncFolder(folder);
     }
+    // "remove" leaves the name as it is, as if something had put it back at once.
+    bool Remove(const std::wstring& path) override
+    {
+        calls.push_back("remove");
+        return failAt != "remove" && SettingsFileIo::Remove(path);
+    }
 };
 
 std::vector<uint8_t> readFile(const std::filesystem::path& path)
@@ -89,8 +101,8 @@ TEST(SettingsStore, SaveFlushesBeforeReplacingAndFlushesTheFolderAfter)
     ByteBuffer bytes;
     fill(bytes, "new contents");
     ASSERT_TRUE(WriteFileViaTemp(store, L"brq.xml", SettingsStore::SavedGames, bytes));
-    EXPECT_EQ(calls->calls,
-              (std::vector<std::string>{"create", "write", "sync", "close", "rename", "syncfolder"}));
+    EXPECT_EQ(calls->calls, (std::vector<std::string>{"remove", "create", "write", "sync", "close", "rename",
+                                                      "syncfolder"}));
     const std::vector<uint8_t> written = readFile(std::filesystem::path(folder.Os("brq.xml")));
     EXPECT_EQ(std::string(written.begin(), written.end()), "new contents");
     EXPECT_TRUE(onlyTheTargetIsLeft(std::filesystem::path(folder.Os())));
@@ -118,25 +130,138 @@ TEST(SettingsStore, FailedSaveKeepsTheOldFileAndLeavesNoTemporaryFile)
     }
 }
 
+// The folder is made read-only by a mount in a child process's own mount
+// namespace, which stops the superuser as well as anyone.
 TEST(SettingsStore, ReadOnlyFolderRefusesTheSaveAndKeepsTheOldFile)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "permission bits do not stop the superuser; the scripted failures cover this";
     FileTest::TempFolder folder;
     {
         std::ofstream old(std::filesystem::path(folder.Os("brq.xml")), std::ios::binary);
         old << "old player data";
     }
-    std::filesystem::permissions(std::filesystem::path(folder.Os()),
-                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    SettingsStore store([&](bool) { return TarnEngine::FromOsPath(folder.Os() + "/"); },
-                        [&](bool) { return TarnEngine::FromOsPath(folder.Os() + "/"); });
-    ByteBuffer bytes;
-    fill(bytes, "new");
-    EXPECT_FALSE(WriteFileViaTemp(store, L"brq.xml", SettingsStore::SavedGames, bytes));
+    const std::string path = folder.Os();
+    const std::wstring enginePath = TarnEngine::FromOsPath(path + "/");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+    {
+        if (const char* problem = ReadOnlyFolder::MakeReadOnlyHere(path.c_str()))
+        {
+            std::fprintf(stderr, "%s (errno %d)\n", problem, errno);
+            _exit(2);
+        }
+        SettingsStore store([&](bool) { return enginePath; }, [&](bool) { return enginePath; });
+        ByteBuffer bytes;
+        fill(bytes, "new");
+        _exit(WriteFileViaTemp(store, L"brq.xml", SettingsStore::SavedGames, bytes) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_NE(WEXITSTATUS(status), 2) << "the folder cannot be made read-only here, so nothing was tried";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the save answered true in a read-only folder";
     const std::vector<uint8_t> after = readFile(std::filesystem::path(folder.Os("brq.xml")));
     EXPECT_EQ(std::string(after.begin(), after.end()), "old player data");
     EXPECT_TRUE(onlyTheTargetIsLeft(std::filesystem::path(folder.Os())));
+}
+
+std::unique_ptr<XmlNode> document(const wchar_t* value)
+{
+    auto root = std::make_unique<XmlNode>(L"Root");
+    root->SetAttribute(L"value", value);
+    return root;
+}
+
+std::wstring valueOf(const std::unique_ptr<XmlNode>& root)
+{
+    std::wstring value;
+    if (root)
+        root->GetAttribute(L"value", value);
+    return value;
+}
+
+bool isLink(const std::string& path)
+{
+    struct stat info;
+    return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+bool nameExists(const std::string& path)
+{
+    struct stat info;
+    return lstat(path.c_str(), &info) == 0;
+}
+
+// A symbolic link at the temporary name, to a file elsewhere or to nothing:
+// the save neither writes through it nor turns the settings file into it.
+TEST(SettingsStore, ALinkAtTheTemporaryNameIsNeitherFollowedNorLeft)
+{
+    for (const bool victimExists : {true, false})
+    {
+        SCOPED_TRACE(victimExists ? "link to a file" : "link to nothing");
+        FileTest::TempFolder folder;
+        std::filesystem::create_directories(folder.Os("settings"));
+        const std::wstring settings = folder.Engine("settings/");
+        SettingsStore store([&](bool) { return settings; }, [&](bool) { return settings; });
+        ASSERT_TRUE(SaveProtectedXml(*document(L"old"), store, L"System.prefs", SettingsStore::LocalData));
+        if (victimExists)
+            folder.Write("victim", "not the settings");
+        ASSERT_EQ(symlink(folder.Os("victim").c_str(), folder.Os("settings/System.prefs.tmp").c_str()), 0);
+
+        EXPECT_TRUE(SaveProtectedXml(*document(L"new"), store, L"System.prefs", SettingsStore::LocalData));
+        if (victimExists)
+            EXPECT_EQ(folder.Read("victim"), "not the settings");
+        else
+            EXPECT_FALSE(nameExists(folder.Os("victim")));
+        EXPECT_FALSE(nameExists(folder.Os("settings/System.prefs.tmp")));
+        EXPECT_FALSE(isLink(folder.Os("settings/System.prefs")));
+        EXPECT_EQ(valueOf(LoadProtectedXml(store, L"System.prefs", SettingsStore::LocalData)), L"new");
+    }
+}
+
+// A link put back between the removal and the creation (here: a removal
+// that does nothing) makes the creation fail: the save is refused, nothing
+// is written through the link, and the old settings still load, after which
+// the link is gone.
+TEST(SettingsStore, ALinkThatStaysAtTheTemporaryNameRefusesTheSave)
+{
+    FileTest::TempFolder folder;
+    std::filesystem::create_directories(folder.Os("settings"));
+    const std::wstring settings = folder.Engine("settings/");
+    SettingsStore plain([&](bool) { return settings; }, [&](bool) { return settings; });
+    ASSERT_TRUE(SaveProtectedXml(*document(L"old"), plain, L"System.prefs", SettingsStore::LocalData));
+    folder.Write("victim", "not the settings");
+    ASSERT_EQ(symlink(folder.Os("victim").c_str(), folder.Os("settings/System.prefs.tmp").c_str()), 0);
+
+    auto io = std::make_unique<ScriptedIo>();
+    io->failAt = "remove";
+    SettingsStore stubborn([&](bool) { return settings; }, [&](bool) { return settings; }, std::move(io));
+    EXPECT_FALSE(SaveProtectedXml(*document(L"new"), stubborn, L"System.prefs", SettingsStore::LocalData));
+    EXPECT_EQ(folder.Read("victim"), "not the settings");
+    EXPECT_FALSE(isLink(folder.Os("settings/System.prefs")));
+
+    SettingsStore reader([&](bool) { return settings; }, [&](bool) { return settings; });
+    EXPECT_EQ(valueOf(LoadProtectedXml(reader, L"System.prefs", SettingsStore::LocalData)), L"old");
+    EXPECT_FALSE(nameExists(folder.Os("settings/System.prefs.tmp")));
+    EXPECT_EQ(folder.Read("victim"), "not the settings");
+}
+
+TEST(SettingsStore, ATemporaryFileLeftByAKilledSaveGoesAtTheNextLoadOrSave)
+{
+    for (const bool load : {true, false})
+    {
+        SCOPED_TRACE(load ? "load" : "save");
+        FileTest::TempFolder folder;
+        const std::wstring settings = folder.Engine("") + L"\\";
+        SettingsStore store([&](bool) { return settings; }, [&](bool) { return settings; });
+        ASSERT_TRUE(SaveProtectedXml(*document(L"old"), store, L"brq.xml", SettingsStore::SavedGames));
+        folder.Write("brq.xml.tmp", "half of a save");
+        if (load)
+            EXPECT_EQ(valueOf(LoadProtectedXml(store, L"brq.xml", SettingsStore::SavedGames)), L"old");
+        else
+            EXPECT_TRUE(SaveProtectedXml(*document(L"new"), store, L"brq.xml", SettingsStore::SavedGames));
+        EXPECT_FALSE(nameExists(folder.Os("brq.xml.tmp")));
+    }
 }
 
 TEST(SettingsStore, FoldersAreLookedUpOnceUnlessEmpty)

@@ -166,6 +166,10 @@ TEST(StringTable, LocalizeText)
         {L"|abc", L"|abc"},
         {L"|99", L"|99"},
         {L"|99999999999", L"|99999999999"},
+        {L"| 5", L"Five"},
+        {L"|\t+12", L"Twelve"},
+        {L"|-5", L"|-5"}, // wraps around to a number the table does not hold
+        {L"|+", L"|+"},
         {L"plain text", L"plain text"},
         {L"|S|x|Hello|", L"Hello"},
         {L"  |String|tag|Hi there|", L"  Hi there"},

@@ -15,6 +15,8 @@ TEST(TextConversion, Utf8RoundTripsEveryPlane)
     EXPECT_EQ(utf8, "A\xC3\xA9\xE0\xA0\x80\xEF\xBF\xBD\xF0\x90\x80\x80\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF z");
     EXPECT_EQ(Utf8ToWString(utf8), text);
     EXPECT_EQ(Utf8ToWString(utf8.c_str()), text);
+    EXPECT_TRUE(IsValidUtf8(utf8));
+    EXPECT_TRUE(IsValidUtf8(""));
 }
 
 TEST(TextConversion, MalformedUtf8BecomesReplacementCharacters)
@@ -37,7 +39,12 @@ TEST(TextConversion, MalformedUtf8BecomesReplacementCharacters)
         {"\xE2\x82\xAC\xE2\x82", {0x20AC, R}}, // valid then truncated
     };
     for (const Case& c : cases)
+    {
         EXPECT_EQ(Utf8ToWString(c.input), c.expected) << c.input;
+        EXPECT_FALSE(IsValidUtf8(c.input)) << c.input;
+        // The same after a run of plain text that the checker passes eight bytes at a time.
+        EXPECT_FALSE(IsValidUtf8("0123456789abcdef" + c.input)) << c.input;
+    }
 }
 
 TEST(TextConversion, EmptyAndNullInputs)

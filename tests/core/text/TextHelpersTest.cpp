@@ -162,6 +162,19 @@ TEST(TextHelpers, DoublesIgnoreTheProcessLocale)
     EXPECT_DOUBLE_EQ(WStringToDouble(L" 1.5e2x"), 150.0);
     EXPECT_DOUBLE_EQ(WStringToDouble(L"-0.25"), -0.25);
     EXPECT_DOUBLE_EQ(WStringToDouble(L"abc"), 0.0);
+    // Only decimal text is a number: words and hexadecimal read as far as
+    // their decimal start goes.
+    struct Case
+    {
+        const wchar_t* text;
+        double value;
+    } cases[] = {
+        {L"nan", 0.0},    {L"-inf", 0.0}, {L"infinity", 0.0}, {L"0x1A", 0.0},  {L"0x1p4", 0.0},
+        {L"12x", 12.0},   {L".5", 0.5},   {L"-.5", -0.5},     {L"5.", 5.0},    {L".", 0.0},
+        {L"+-1", 0.0},    {L"1e", 1.0},   {L"2e+", 2.0},      {L"3e-1", 0.3},  {L"\t 7E2", 700.0},
+    };
+    for (const Case& c : cases)
+        EXPECT_DOUBLE_EQ(WStringToDouble(c.text), c.value) << c.text;
     // A locale with a decimal comma, when the machine has one, must not change the reading.
     const char* previous = std::setlocale(LC_NUMERIC, nullptr);
     const std::string saved = previous ? previous : "C";

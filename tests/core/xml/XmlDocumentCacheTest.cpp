@@ -68,6 +68,43 @@ TEST(XmlDocumentCache, Utf16AndUtf8FilesGiveTheSameTree)
     EXPECT_EQ(fromUtf16->GetChildText(L"Entry/Text"), L"caf\u00E9 \U0001F600");
 }
 
+TEST(XmlDocumentCache, CharacterReferencesReadTheSameInEveryEncoding)
+{
+    // References above U+007F, up to one outside the Basic Multilingual Plane, in text and values.
+    const std::string body = "<r v=\"&#233;&#x20AC;\">&#169; caf&#233; &#8364; &#x1F600;&#128512;</r>";
+    const std::u16string wideBody = u"<r v=\"&#233;&#x20AC;\">&#169; caf&#233; &#8364; &#x1F600;&#128512;</r>";
+    struct Case
+    {
+        const char* what;
+        std::vector<uint8_t> bytes;
+    } cases[] = {
+        {"utf-8, nothing said", bytesOf(body)},
+        {"utf-8 with a mark", bytesOf("\xEF\xBB\xBF" + body)},
+        {"utf-8 declared", bytesOf("<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + body)},
+        {"declared without an encoding", bytesOf("<?xml version=\"1.0\"?>" + body)},
+        {"declared Latin-1, plain ASCII", bytesOf("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + body)},
+        {"utf-16", utf16Le(wideBody)},
+        {"utf-16 declared", utf16Le(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n" + wideBody)},
+    };
+    for (const Case& c : cases)
+    {
+        auto root = ParseXmlFileBytes(c.bytes.data(), c.bytes.size(), false);
+        ASSERT_TRUE(root) << c.what;
+        EXPECT_EQ(root->text, L"\u00A9 caf\u00E9 \u20AC \U0001F600\U0001F600") << c.what;
+        EXPECT_EQ(root->GetStringAttribute(L"v", L""), L"\u00E9\u20AC") << c.what;
+    }
+}
+
+TEST(XmlDocumentCache, TextThatIsNotUtf8StillLoads)
+{
+    // A Windows-1252 byte, undeclared: read byte by byte, so the markup after it is kept.
+    const std::vector<uint8_t> bytes = bytesOf("<r v=\"\xE9t\">caf\xE9</r>");
+    auto root = ParseXmlFileBytes(bytes.data(), bytes.size(), false);
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->text, L"caf\uFFFD");
+    EXPECT_EQ(root->GetStringAttribute(L"v", L""), L"\uFFFDt");
+}
+
 TEST(XmlDocumentCache, FilesThatGiveNoDocument)
 {
     struct Case

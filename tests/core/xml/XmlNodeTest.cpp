@@ -226,6 +226,45 @@ TEST(XmlNode, MalformedTextLeavesTargetAlone)
     }
 }
 
+TEST(XmlNode, DocumentTypeDeclarationsAreSkipped)
+{
+    // Each prolog goes before the same element; the tree is the same as without it.
+    const char* const body = "<a x=\"1\">t<b/></a>";
+    const char* prologs[] = {
+        "<!DOCTYPE a>",
+        "<!DOCTYPE a [<!ELEMENT a ANY>]>",
+        "<?xml version=\"1.0\"?>\n<!-- made by hand -->\n<!DOCTYPE a [\n  <!ELEMENT a (#PCDATA|b)*>\n]>\n",
+        "\xEF\xBB\xBF<!DOCTYPE a[<!ATTLIST a x CDATA '>'>]>",
+        "<!DOCTYPE a PUBLIC \"-//Example//DTD A//EN\" \"a>b.dtd\" [<!ENTITY e \"]>\">]  >",
+        "<!DOCTYPE a [<!-- ]> ' --><?pi ]> \"?><!ENTITY % p 'x'>%p;]>",
+        "<?xml-stylesheet href=\"a.xsl\"?><!DOCTYPE a SYSTEM 'a.dtd'>",
+    };
+    const auto plain = parse(body);
+    ASSERT_TRUE(plain);
+    for (const char* prolog : prologs)
+    {
+        const std::string text = std::string(prolog) + body;
+        const auto node = parse(text.c_str());
+        ASSERT_TRUE(node) << text;
+        EXPECT_EQ(WriteXmlText(*node), WriteXmlText(*plain)) << text;
+    }
+
+    // A declaration that never ends leaves no document after it.
+    const char* unterminated[] = {
+        "<!DOCTYPE a [<!ELEMENT a ANY>",
+        "<!DOCTYPE a [<!ENTITY e \"]>\n",
+        "<!DOCTYPE a SYSTEM \"a.dtd>",
+        "<!DOCTYPE a [<!-- ]>",
+    };
+    for (const char* prolog : unterminated)
+    {
+        const std::string text = std::string(prolog) + body;
+        EXPECT_FALSE(parse(text.c_str())) << text;
+    }
+    // After the root it is no prolog: left to the parser, as any other markup there.
+    EXPECT_TRUE(parse("<a/><!DOCTYPE a>"));
+}
+
 TEST(XmlNode, DeepNestingIsRefused)
 {
     std::string deep;
@@ -327,6 +366,22 @@ TEST(XmlNode, PrintForms)
     EXPECT_TRUE(root.RemoveChild(0));
     EXPECT_FALSE(root.RemoveChild(1));
     EXPECT_EQ(root.children.size(), 1u);
+}
+
+TEST(XmlNode, TextOfCharactersTheParserSkipsReadsBack)
+{
+    for (const std::wstring value : {L"\uFEFF", L" \uFFFE\t", L"\uFFFF", L"\uFEFFx"})
+    {
+        XmlNode root(L"r");
+        XmlNode* child = root.AddNewChild(L"t");
+        child->text = value;
+        child->empty = false;
+        const std::string utf8 = WStringToUtf8(WriteXmlText(root));
+        XmlNode back;
+        ASSERT_TRUE(ParseXmlText(back, utf8.c_str(), true)) << utf8;
+        ASSERT_EQ(back.children.size(), 1u);
+        EXPECT_EQ(back.children[0]->text, value) << utf8;
+    }
 }
 
 // Random text of every kind the printer must protect: markup characters,

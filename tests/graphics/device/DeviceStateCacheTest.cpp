@@ -1,5 +1,6 @@
 // The state cache and the material table: redundant state changes are dropped, each material sets
-// the states of its row, the mask flags choose the depth test, debug drawing overrides materials.
+// the render, sampler and stage states of its row (read back from the device), the mask flags choose
+// the depth test, debug drawing overrides materials.
 #include "tests/graphics/GraphicsFixture.h"
 
 #include <cstring>
@@ -160,6 +161,74 @@ TEST_F(DeviceStateCacheTest, MaterialTable)
             check(RenderState::ZFunc, row.depthFunction);
         }
     }
+}
+
+TEST_F(DeviceStateCacheTest, SamplerAndStageStatesOfEachMaterial)
+{
+    enum Filter
+    {
+        ByFlag, // linear with filtering, else point
+        Point,
+        Kept, // not set: what was there before stays
+    };
+    struct Stage
+    {
+        uint32_t op, arg1;
+    };
+    const Stage modulate{V::OpModulate, V::ArgTexture};
+    const Stage diffuse{V::OpSelectArg2, V::ArgTexture};
+    const Stage factor{V::OpSelectArg1, V::ArgTextureFactor};
+    struct Row
+    {
+        uint32_t material;
+        Filter filterTextured, filterUntextured;
+        Stage stageTextured, stageUntextured;
+    } rows[] = {
+        {eMaterialNoBlend, ByFlag, Kept, modulate, diffuse},
+        {eMaterialAlpha, ByFlag, Kept, modulate, diffuse},
+        {eMaterialAdditive, ByFlag, Kept, modulate, diffuse},
+        {eMaterialNoTexture, Kept, Kept, diffuse, diffuse},
+        {eMaterialMaskLayer, Point, Kept, modulate, diffuse},
+        {eMaterialDebug, ByFlag, ByFlag, factor, factor},
+        {eMaterialDepthAlpha, ByFlag, Kept, modulate, diffuse},
+    };
+    Raster::RasterDevice& raster = *device->GetRasterDevice();
+    using Raster::SamplerState;
+    using Raster::StageState;
+    for (const Row& row : rows)
+        for (uint32_t flags :
+             {0u, uint32_t(eMaterialMaskedIn), uint32_t(eMaterialMaskedOut | eMaterialMaskClear)})
+            for (bool textured : {false, true})
+                for (bool filtering : {false, true})
+                    for (uint32_t before : {V::FilterPoint, V::FilterLinear})
+                    {
+                        SCOPED_TRACE(testing::Message()
+                                     << "material " << std::hex << (row.material | flags) << std::dec
+                                     << " textured " << textured << " filtering " << filtering
+                                     << " filter before " << before);
+                        device->GetStateCache().SetFilter(before, true);
+                        Draw(row.material | flags, textured, filtering);
+                        const Filter rule = textured ? row.filterTextured : row.filterUntextured;
+                        const uint32_t filter = rule == Kept    ? before
+                                                : rule == Point ? V::FilterPoint
+                                                : filtering     ? V::FilterLinear
+                                                                : V::FilterPoint;
+                        EXPECT_EQ(raster.GetSamplerState(SamplerState::MagFilter), filter);
+                        EXPECT_EQ(raster.GetSamplerState(SamplerState::MinFilter), filter);
+                        EXPECT_EQ(raster.GetSamplerState(SamplerState::MipFilter), filter);
+                        EXPECT_EQ(raster.GetSamplerState(SamplerState::AddressU), V::AddressClamp);
+                        EXPECT_EQ(raster.GetSamplerState(SamplerState::AddressV), V::AddressClamp);
+                        const Stage stage = textured ? row.stageTextured : row.stageUntextured;
+                        EXPECT_EQ(raster.GetTextureStageState(0, StageState::ColorOp), stage.op);
+                        EXPECT_EQ(raster.GetTextureStageState(0, StageState::ColorArg1), stage.arg1);
+                        EXPECT_EQ(raster.GetTextureStageState(0, StageState::ColorArg2), V::ArgDiffuse);
+                        EXPECT_EQ(raster.GetTextureStageState(0, StageState::AlphaOp), stage.op);
+                        EXPECT_EQ(raster.GetTextureStageState(0, StageState::AlphaArg1), stage.arg1);
+                        EXPECT_EQ(raster.GetTextureStageState(0, StageState::AlphaArg2), V::ArgDiffuse);
+                        EXPECT_EQ(raster.GetTextureStageState(1, StageState::ColorOp), V::OpDisable);
+                        EXPECT_EQ(raster.GetTextureStageState(1, StageState::AlphaOp), V::OpDisable);
+                        EXPECT_EQ(device->GetStateCache().GetTexture(0) != nullptr, textured);
+                    }
 }
 
 TEST_F(DeviceStateCacheTest, StageOutputOfTheMaterials)

@@ -1,6 +1,7 @@
-// The graphics device: adapter choice, the widescreen back buffer, and recovery through the
-// raster layer's fault injection (lost devices, failed resets, driver errors, video memory
-// exhaustion, monitor changes).
+// The graphics device: adapter choice, the widescreen and the requested back buffer, frames with and
+// without clearing, and recovery through the raster layer's fault injection (lost devices, failed
+// resets and re-creations, driver errors, video memory exhaustion, monitor changes, a presenter
+// that lost what it shows with).
 #include "tests/graphics/GraphicsFixture.h"
 
 #include <algorithm>
@@ -102,6 +103,51 @@ TEST_F(DirectXDeviceTest, LostPresentIsRecoveredByResetAtTheNextFrame)
     EXPECT_EQ(listener.notices, 1);
 }
 
+TEST_F(DirectXDeviceTest, LostPresentPausesAndRepaintsOnlyWhileTheDesktopIsUnlocked)
+{
+    for (bool locked : {false, true})
+    {
+        SCOPED_TRACE(locked ? "locked" : "unlocked");
+        log = std::make_shared<ServiceLog>();
+        log->desktopLocked = locked;
+        window.invalidations = 0;
+        ASSERT_TRUE(MakeDevice());
+        ASSERT_TRUE(device->BeginFrame());
+        device->EndFrame();
+        Control().Inject(Call::Present, Result::DeviceLost);
+        device->Present();
+        EXPECT_EQ(device->GetState(), DirectXDevice::StateLost);
+        const std::vector<uint32_t> pauses =
+            locked ? std::vector<uint32_t>{100} : std::vector<uint32_t>{100, 100};
+        EXPECT_EQ(log->sleeps, pauses);
+        EXPECT_EQ(window.invalidations, locked ? 0 : 1) << "the window is asked to paint again";
+    }
+}
+
+TEST_F(DirectXDeviceTest, PresenterThatLostItsRendererIsRecoveredByAReset)
+{
+    // What SDL reports under a real window (a renderer reset, a display mode change in full
+    // screen) reaches the engine as a lost device, and the usual recovery brings it back.
+    ASSERT_TRUE(MakeDevice());
+    Subscribe();
+    auto& presenter = dynamic_cast<Raster::NullPresenter&>(device->GetRasterDevice()->Presenter());
+    EXPECT_TRUE(Frame());
+    const uint32_t shown = presenter.FrameCount();
+    presenter.Lose();
+    EXPECT_FALSE(device->CanRender());
+    EXPECT_TRUE(Frame()) << "the frame is drawn; its present finds the loss";
+    EXPECT_EQ(presenter.FrameCount(), shown);
+    EXPECT_EQ(device->GetState(), DirectXDevice::StateLost);
+    const uint64_t resets = Count(Call::Reset);
+    EXPECT_FALSE(device->BeginFrame());
+    EXPECT_EQ(Count(Call::Reset), resets + 1);
+    EXPECT_EQ(events, LostThenReset());
+    EXPECT_EQ(listener.notices, 1);
+    EXPECT_TRUE(device->CanRender());
+    EXPECT_TRUE(Frame());
+    EXPECT_EQ(presenter.FrameCount(), shown + 1);
+}
+
 TEST_F(DirectXDeviceTest, CooperativeLevelDecidesTheRecovery)
 {
     struct Case
@@ -197,6 +243,36 @@ TEST_F(DirectXDeviceTest, FailedResetSetsTheStateWordAndTheNextFrameActsOnIt)
         device->RemoveEventSubscriber(b.get());
         device->RemoveRecreateFinishListener(&listener);
     }
+}
+
+TEST_F(DirectXDeviceTest, FailedRecreationShowsTheMessageAndPausesAtEveryAttempt)
+{
+    ASSERT_TRUE(MakeDevice());
+    Subscribe();
+    device->SetLost(true);
+    Control().Inject(Call::TestCooperativeLevel, Result::DeviceNotReset);
+    Control().Inject(Call::Reset, Result::DriverInternalError);
+    EXPECT_FALSE(device->BeginFrame());
+    ASSERT_EQ(device->GetState(), DirectXDevice::StateDriverFailure);
+    Control().ClearInjections();
+    Control().Inject(Call::CreateDevice, Result::NotAvailable, 3);
+    log->sleeps.clear();
+    for (int attempt = 1; attempt <= 3; ++attempt)
+    {
+        SCOPED_TRACE(attempt);
+        EXPECT_FALSE(device->BeginFrame());
+        EXPECT_EQ(device->GetState(), DirectXDevice::StateDriverFailure);
+        EXPECT_EQ(log->messages, std::vector<std::wstring>(size_t(attempt), DeviceMessageNoAdapter));
+        EXPECT_EQ(log->sleeps, std::vector<uint32_t>(size_t(attempt), 1000u));
+        EXPECT_EQ(listener.notices, 0);
+        EXPECT_EQ(device->GetRasterDevice(), nullptr);
+    }
+    EXPECT_TRUE(device->BeginFrame()) << "the fourth attempt makes a device and draws at once";
+    device->EndFrame();
+    EXPECT_EQ(log->messages.size(), 3u);
+    EXPECT_EQ(log->sleeps.size(), 3u);
+    EXPECT_EQ(listener.notices, 1);
+    EXPECT_EQ(device->GetState(), DirectXDevice::StateRunning);
 }
 
 TEST_F(DirectXDeviceTest, ResourceCreationFailuresReachTheStateWord)
@@ -368,6 +444,86 @@ TEST_F(DirectXDeviceTest, WidescreenBackBuffer)
     }
 }
 
+TEST_F(DirectXDeviceTest, SetBackBufferSizeResetsOnlyForAnotherSize)
+{
+    ASSERT_TRUE(MakeDevice());
+    Subscribe();
+    uint32_t w = 0, h = 0;
+    device->GetBackBufferSize(&w, &h);
+    const uint64_t resets = Count(Call::Reset);
+    EXPECT_TRUE(device->SetBackBufferSize(w, h));
+    EXPECT_EQ(Count(Call::Reset), resets) << "the same size changes nothing";
+    EXPECT_TRUE(events.empty());
+
+    // Another size resets the device, whose size rule takes the logical screen size again.
+    log->logicalWidth = 200;
+    log->logicalHeight = 150;
+    EXPECT_TRUE(device->SetBackBufferSize(320, 240));
+    EXPECT_EQ(Count(Call::Reset), resets + 1);
+    EXPECT_EQ(events, LostThenReset());
+    EXPECT_EQ(listener.notices, 1);
+    device->GetBackBufferSize(&w, &h);
+    EXPECT_EQ(w, 200u);
+    EXPECT_EQ(h, 150u);
+    EXPECT_EQ(window.clientWidth, 200u);
+    EXPECT_TRUE(Frame());
+    EXPECT_EQ(Shown().width, 200u);
+
+    events.clear();
+    Control().Inject(Call::Reset, Result::DeviceLost);
+    EXPECT_FALSE(device->SetBackBufferSize(64, 64));
+    EXPECT_EQ(device->GetState(), DirectXDevice::StateLost);
+    ASSERT_EQ(events.size(), 2u) << "told lost, not reset";
+    EXPECT_EQ(listener.notices, 1);
+    EXPECT_FALSE(device->BeginFrame());
+    EXPECT_EQ(listener.notices, 2) << "the next frame recovers";
+    EXPECT_TRUE(Frame());
+}
+
+TEST_F(DirectXDeviceTest, BeginFrameClearsTheDepthAndTheColourWhenAsked)
+{
+    ASSERT_TRUE(MakeDevice());
+    device->SetClearParams(true, 0xFF336699);
+    ASSERT_TRUE(device->BeginFrame());
+    device->EndFrame();
+    std::shared_ptr<Raster::RasterSurface> depth;
+    ASSERT_EQ(device->GetRasterDevice()->GetDepthStencilSurface(depth), Result::Ok);
+    auto smudge = [&]
+    {
+        device->Clear(true, false, 0xFF112233);
+        depth->Depths()[5 * depth->Width() + 5] = 1234;
+    };
+    struct Case
+    {
+        const char* name;
+        bool clearOnBegin;
+        bool debugDraw;
+        uint32_t colour;
+    } cases[] = {
+        {"cleared to the clear colour", true, false, 0xFF336699},
+        {"colour kept", false, false, 0xFF112233},
+        {"debug drawing starts from black", false, true, 0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        device->SetClearParams(c.clearOnBegin, 0xFF336699);
+        RenderStats::Get().SetDebugDraw(c.debugDraw);
+        smudge();
+        const uint64_t clears = Count(Call::Clear);
+        ASSERT_TRUE(device->BeginFrame());
+        EXPECT_EQ(Count(Call::Clear), clears + 1) << "one clear a frame";
+        EXPECT_EQ(Pixel(5, 5), c.colour);
+        EXPECT_EQ(depth->Depths()[5 * depth->Width() + 5], 0xFFFF) << "the depth is always cleared";
+        device->EndFrame();
+    }
+    RenderStats::Get().SetDebugDraw(false);
+    device->SetClearParams(false, 0);
+    Control().Inject(Call::Clear, Result::InvalidCall);
+    EXPECT_FALSE(device->BeginFrame()) << "a failed clear fails the frame";
+    device->EndFrame();
+}
+
 TEST_F(DirectXDeviceTest, FullScreenSwitchResetsAndTellsEveryone)
 {
     ASSERT_TRUE(MakeDevice());
@@ -466,19 +622,6 @@ TEST_F(DirectXDeviceTest, PresentCountsDrawCallsIntoTheDebugHueStep)
     EXPECT_EQ(device->GetStateCache().GetDebugHue().step, 45.0f);
     device->Present();
     EXPECT_EQ(device->GetStateCache().GetDebugHue().step, 1.0f);
-}
-
-TEST_F(DirectXDeviceTest, BeginFrameClearsWithTheClearColour)
-{
-    ASSERT_TRUE(MakeDevice());
-    device->SetClearParams(true, 0xFF336699);
-    ASSERT_TRUE(device->BeginFrame());
-    EXPECT_EQ(Pixel(5, 5), 0xFF336699u);
-    device->EndFrame();
-    RenderStats::Get().SetDebugDraw(true);
-    ASSERT_TRUE(device->BeginFrame());
-    EXPECT_EQ(Pixel(5, 5), 0u) << "debug drawing starts from black";
-    device->EndFrame();
 }
 
 TEST_F(DirectXDeviceTest, WithoutTheDeviceSystemInitFailsQuietly)

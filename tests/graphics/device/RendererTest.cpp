@@ -7,6 +7,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <string>
 
 namespace GraphicsTest
 {
@@ -199,6 +201,23 @@ TEST_F(RendererTest, QuadWithoutTextureIsMagentaAndNoTextureKeepsItsColour)
     EndFrame();
 }
 
+TEST_F(RendererTest, UntexturedQuadsWithMaskFlagsKeepTheirColourAndTheirMask)
+{
+    dx->SetClearParams(true, 0xFF000000);
+    ASSERT_TRUE(BeginFrame());
+    Quad(eMaterialMaskLayer, background, 20, 20, 20, 20);
+    Quad(eMaterialNoTexture | eMaterialMaskedIn, nullptr, 10, 10, 40, 40, 0xFF00FF00);
+    Quad(eMaterialNoTexture | eMaterialMaskedOut | eMaterialMaskClear, nullptr, 10, 10, 40, 40, 0xFF0000FF);
+    ASSERT_EQ(renderer->GetBatches().size(), 3u);
+    EXPECT_EQ(renderer->GetBatches()[1].material, uint32_t(eMaterialNoTexture | eMaterialMaskedIn));
+    EXPECT_EQ(renderer->GetBatches()[2].material,
+              uint32_t(eMaterialNoTexture | eMaterialMaskedOut | eMaterialMaskClear));
+    renderer->Flush();
+    EXPECT_EQ(PixelAt(30, 30), 0xFF00FF00u) << "inside the mask";
+    EXPECT_EQ(PixelAt(12, 12), 0xFF0000FFu) << "outside the mask";
+    EndFrame();
+}
+
 TEST_F(RendererTest, RectMatrixWithHalfPixelCoversThePixelRectangle)
 {
     const Matrix3 m = Renderer::MakeRectMatrix(10, 20, 100, 50);
@@ -241,6 +260,81 @@ TEST_F(RendererTest, KeeperHoldsADrawnDynamicTextureFor300Presents)
     renderer->Present();
     EXPECT_FALSE(watch.IsAlive()) << "released by the 301st";
     EXPECT_EQ(renderer->GetTextureKeeper()->GetCount(), 0u);
+}
+
+// Storage of the given size and nothing drawn into it: a text block as far as memory goes.
+struct StorageOnly : Recreater
+{
+    explicit StorageOnly(ImageSize size) : size(size) {}
+    bool Recreate(IResourceTexture* texture) override { return texture->Allocate(size); }
+    ImageSize size;
+};
+
+TEST_F(RendererTest, KeeperDropsTheTexturesDrawnLongestAgoOverItsMemoryLimit)
+{
+    StorageOnly block({16, 16}); // 1 KB each
+    TextureKeeper keeper(300, 3 * 1024);
+    std::map<char, RefPtr<IResourceTexture>> textures;
+    std::map<char, WeakPtr<IResourceTexture>> watch;
+    for (char name : std::string("ABCDEFGH"))
+    {
+        textures[name] = renderer->CreateDynamicTexture(&block);
+        ASSERT_TRUE(textures[name]->Load());
+        watch[name] = WeakPtr<IResourceTexture>(textures[name].Get());
+    }
+    auto frame = [&](const std::string& drawn)
+    {
+        for (char name : drawn)
+            keeper.Use(textures[name].Get());
+        for (char name : drawn)
+            textures[name].Release(); // only the keeper holds them now
+        keeper.Age();
+    };
+    auto alive = [&]
+    {
+        std::string names;
+        for (auto& [name, weak] : watch)
+            if (weak.IsAlive())
+                names += name;
+        return names;
+    };
+    frame("AB");
+    EXPECT_EQ(alive(), "ABCDEFGH");
+    keeper.Use(watch['A'].Get()); // A is drawn again
+    frame("C");
+    EXPECT_EQ(keeper.GetHeldBytes(), 3u * 1024);
+    frame("D");
+    EXPECT_EQ(alive(), "ACDEFGH") << "B was drawn longest ago; A's later use counts";
+    EXPECT_EQ(keeper.GetHeldBytes(), 3u * 1024);
+    frame("EFGH");
+    EXPECT_EQ(alive(), "EFGH") << "what the last frame drew stays, even over the limit";
+    EXPECT_EQ(keeper.GetCount(), 4u);
+}
+
+TEST_F(RendererTest, TextChangingEveryFrameHoldsBoundedMemory)
+{
+    // A 1024 x 1024 block (4 MB) made anew each frame and let go by its owner after drawing, as a
+    // timer or a typewriter line does; 300 frames of it would hold 1.2 GB.
+    StorageOnly block({1024, 1024});
+    const uint32_t counted = RenderStats::Get().counters[RenderStats::CounterDynamicTextures];
+    WeakPtr<IResourceTexture> first, last;
+    for (int i = 0; i < 40; ++i)
+    {
+        RefPtr<IResourceTexture> text = renderer->CreateDynamicTexture(&block);
+        if (i == 0)
+            first = WeakPtr<IResourceTexture>(text.Get());
+        last = WeakPtr<IResourceTexture>(text.Get());
+        ASSERT_TRUE(BeginFrame());
+        Quad(eMaterialAlpha, text, 0, 0, 64, 16);
+        text.Release();
+        EndFrame();
+        ASSERT_LE(renderer->GetTextureKeeper()->GetHeldBytes(), Renderer::KeepBytes) << "frame " << i;
+        ASSERT_LE(RenderStats::Get().counters[RenderStats::CounterDynamicTextures] - counted,
+                  Renderer::KeepBytes);
+    }
+    EXPECT_FALSE(first.IsAlive());
+    EXPECT_TRUE(last.IsAlive()) << "the latest text is still kept";
+    EXPECT_EQ(renderer->GetTextureKeeper()->GetHeldBytes(), Renderer::KeepBytes);
 }
 
 TEST_F(RendererTest, KeeperIgnoresTexturesThatAreNotDynamic)

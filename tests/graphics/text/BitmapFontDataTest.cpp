@@ -126,13 +126,14 @@ TEST(BitmapFontData, MalformedDescriptorsAreRefusedOrSkipped)
                                {'C', 0, 0, 4, 4, 0, 2000000000, 5, 0},
                                {'D', 0, 0, 4, 4, 0, 0, 5, 0}})),
          true, 1},
-        {"glyph at places that are not numbers",
+        // Words are no numbers and read as 0; a place beyond any texture is refused.
+        {"glyph at places that are words or out of range",
          fontXml(common + kPlainPages +
                  "<chars><char id=\"65\" x=\"nan\" y=\"0\" width=\"4\" height=\"4\"/>"
                  "<char id=\"66\" x=\"0\" y=\"inf\" width=\"4\" height=\"4\"/>"
                  "<char id=\"67\" x=\"1e300\" y=\"0\" width=\"4\" height=\"4\"/>"
                  "<char id=\"68\" x=\"1.5\" y=\"2.25\" width=\"4\" height=\"4\"/></chars>"),
-         true, 1},
+         true, 3},
     };
     for (const auto& c : cases)
     {

@@ -80,6 +80,12 @@ struct EncodeOptions
     int quality = 90;
     int restartMcus = 0;
     bool progressive = false;
+    // How a colour picture is coded and said to be: RGB instead of YCbCr, and
+    // the JFIF and Adobe segments and component identifiers forced when set.
+    bool rgb = false;
+    int jfif = -1;
+    int adobe = -1;
+    const char* ids = nullptr;
 };
 
 Bytes encode(const Bytes& rgb, int w, int h, const EncodeOptions& o)
@@ -97,11 +103,19 @@ Bytes encode(const Bytes& rgb, int w, int h, const EncodeOptions& o)
     c.in_color_space = o.components == 1 ? JCS_GRAYSCALE : o.components == 4 ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&c);
     jpeg_set_quality(&c, o.quality, TRUE);
+    if (o.rgb)
+        jpeg_set_colorspace(&c, JCS_RGB); // as cjpeg -rgb: identifiers 'R', 'G', 'B' and Adobe flag 0
     for (int i = 0; i < c.num_components; ++i)
     {
         c.comp_info[i].h_samp_factor = i == 0 ? o.lumaH : 1;
         c.comp_info[i].v_samp_factor = i == 0 ? o.lumaV : 1;
+        if (o.ids)
+            c.comp_info[i].component_id = uint8_t(o.ids[i]);
     }
+    if (o.jfif >= 0)
+        c.write_JFIF_header = boolean(o.jfif);
+    if (o.adobe >= 0)
+        c.write_Adobe_marker = boolean(o.adobe);
     c.restart_interval = o.restartMcus;
     if (o.progressive)
         jpeg_simple_progression(&c);
@@ -368,6 +382,60 @@ TEST(FastJpegDecode, LayoutsOutsideTheKernelsAreRefused)
     };
     for (const auto& c : cases)
         EXPECT_EQ(eFastJpegBadData, statusOf(encode(rgb, 32, 16, c.options))) << c.name;
+}
+
+// libjpeg's colour space of a file, as its decoder decides it from the headers.
+J_COLOR_SPACE libjpegColourSpace(const Bytes& jpeg)
+{
+    jpeg_decompress_struct d;
+    jpeg_error_mgr err;
+    d.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&d);
+    jpeg_mem_src(&d, jpeg.data(), jpeg.size());
+    jpeg_read_header(&d, TRUE);
+    const J_COLOR_SPACE space = d.jpeg_color_space;
+    jpeg_destroy_decompress(&d);
+    return space;
+}
+
+TEST(FastJpegDecode, RgbCodedPicturesAreRefusedAsLibjpegReadsThem)
+{
+    const Bytes rgb = makePicture(24, 16, 8);
+    struct Signal
+    {
+        const char* name;
+        bool rgb;
+        int jfif;
+        int adobe;
+        const char* ids;
+        bool codedAsRgb;
+    } cases[] = {
+        {"JFIF, identifiers 1 2 3", false, 1, 0, nullptr, false},
+        {"as cjpeg -rgb writes it", true, -1, -1, nullptr, true},
+        {"identifiers R G B alone", true, 0, 0, nullptr, true},
+        {"Adobe flag 0, identifiers 1 2 3", true, 0, 1, "\1\2\3", true},
+        {"JFIF before identifiers R G B", true, 1, 0, nullptr, false},
+        {"JFIF before Adobe flag 0", true, 1, 1, nullptr, false},
+        {"Adobe flag 1 before identifiers R G B", false, 0, 1, "RGB", false},
+        {"no segment, identifiers 1 2 3", false, 0, 0, nullptr, false},
+        {"no segment, other identifiers", false, 0, 0, "rgb", false},
+    };
+    for (const Signal& c : cases)
+    {
+        EncodeOptions o = colour(2, 2);
+        o.rgb = c.rgb;
+        o.jfif = c.jfif;
+        o.adobe = c.adobe;
+        o.ids = c.ids;
+        const Bytes jpeg = encode(rgb, 24, 16, o);
+        ASSERT_EQ(libjpegColourSpace(jpeg) == JCS_RGB, c.codedAsRgb) << c.name;
+        EXPECT_EQ(statusOf(jpeg), c.codedAsRgb ? eFastJpegBadData : eFastJpegSuccess) << c.name;
+    }
+
+    // One component is grey whatever an Adobe segment says.
+    EncodeOptions greyAdobe = grey();
+    greyAdobe.adobe = 1;
+    EXPECT_EQ(statusOf(encode(rgb, 24, 16, greyAdobe)), eFastJpegSuccess);
 }
 
 // Each case changes a valid 4:2:0 file with restart intervals of 2 MCUs.

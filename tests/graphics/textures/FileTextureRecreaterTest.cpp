@@ -118,6 +118,16 @@ TEST_F(FileTextureRecreaterTest, RecreateOutcomes)
     ASSERT_TRUE(ITextureLoader::GetRecreater()->Recreate(&progressive));
     EXPECT_TRUE(SameTexels(progressive, DecodeJpegWithLibjpeg(files->files[L"progressive.jpg"])));
 
+    // RGB-coded: the own decoder would show it through the YCbCr equations; libjpeg decodes it exactly.
+    const Bytes rgbCoded = EncodeJpeg(picture, {3, 1, 1, 95, 0, false, true});
+    Put(L"rgb.jpg", rgbCoded);
+    ImageSize size;
+    EXPECT_FALSE(FastJpegLoader(L"rgb.jpg").ReadHeader(&size));
+    MemoryTexture rgb(L"rgb.jpg");
+    ASSERT_TRUE(ITextureLoader::GetRecreater()->Recreate(&rgb));
+    EXPECT_TRUE(SameTexels(rgb, DecodeJpegWithLibjpeg(rgbCoded)));
+    EXPECT_TRUE(SameTexels(rgb, picture, 8, 0xFF)) << "close to the picture that was coded";
+
     MemoryTexture refused(L"picture.png");
     refused.failAllocate = true;
     EXPECT_FALSE(ITextureLoader::GetRecreater()->Recreate(&refused));

@@ -163,6 +163,46 @@ TEST_F(JpegLoaderTest, DamagedHeadersFailLibjpegWithoutEndingTheProcess)
     }
 }
 
+// The file with its first scan (header and coded data) repeated right after itself until the file
+// holds `scans` scans in all. libjpeg takes a repeated scan as a bogus but readable progression.
+Bytes WithRepeatedFirstScan(const Bytes& file, int scans)
+{
+    size_t first = 0, end = 0;
+    int count = 0;
+    for (size_t i = 2; i + 1 < file.size(); ++i)
+        if (file[i] == 0xFF && file[i + 1] == 0xDA && count++ == 0)
+            first = i;
+    for (size_t i = first + 2; i + 1 < file.size() && end == 0; ++i)
+        if (file[i] == 0xFF && file[i + 1] != 0x00 && file[i + 1] != 0xFF && (file[i + 1] & 0xF8) != 0xD0)
+            end = i;
+    EXPECT_TRUE(first != 0 && end != 0 && count <= scans);
+    const Bytes scan(file.begin() + ptrdiff_t(first), file.begin() + ptrdiff_t(end));
+    Bytes out(file.begin(), file.begin() + ptrdiff_t(end));
+    for (int i = count; i < scans; ++i)
+        out.insert(out.end(), scan.begin(), scan.end());
+    out.insert(out.end(), file.begin() + ptrdiff_t(end), file.end());
+    return out;
+}
+
+TEST_F(JpegLoaderTest, FilesOfMoreThanAThousandScansAreRefused)
+{
+    // Each further scan costs libjpeg a pass over the whole picture, for a few bytes of file.
+    const Bytes progressive = EncodeJpeg(MakePicture(16, 16), {3, 2, 2, 90, 0, true});
+    for (const int scans : {1000, 1001, 20000})
+    {
+        SCOPED_TRACE(scans);
+        const Bytes file = WithRepeatedFirstScan(progressive, scans);
+        MemoryTexture texture;
+        if (scans <= 1000)
+        {
+            ASSERT_EQ(LoadFile<JpegLoader>(file, texture), 0);
+            EXPECT_TRUE(SameTexels(texture, DecodeJpegWithLibjpeg(progressive)));
+        }
+        else
+            EXPECT_EQ(LoadFile<JpegLoader>(file, texture), 1);
+    }
+}
+
 TEST_F(JpegLoaderTest, MissingFileFailsBothLoaders)
 {
     ImageSize size;

@@ -1,10 +1,15 @@
-// JPEG 2000 pictures through OpenJPEG: JP2 files and raw codestreams, grey, RGB and RGBA mapped to
-// the texel layout, the picture rows filled with 0xFF across the texture, refusals of unknown,
-// oversized, cut-short and damaged files, and the file-system reader under the decoder.
+// JPEG 2000 pictures through OpenJPEG: JP2 files and raw codestreams, grey, grey with alpha, RGB and
+// RGBA mapped to the texel layout, the picture rows filled with 0xFF across the texture, refusals of
+// unknown, oversized and headless files, files cut short or damaged after their header (what
+// decodes is loaded, a picture that does not decode loads cleared), and the file-system reader
+// under the decoder.
 #include "tests/graphics/LoaderFixture.h"
 
 #include "engine/graphics/textures/Jp2MemoryReader.h"
 #include "engine/graphics/textures/Jpg2Loader.h"
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace LoaderTest
 {
@@ -26,12 +31,44 @@ Picture Expected(const Picture& picture, int components)
     Picture out = picture;
     for (uint32_t& v : out.argb)
     {
-        if (components == 1)
-            v = (v & 0xFF) * 0x010101u;
-        if (components != 4)
+        if (components <= 2)
+            v = (v & 0xFF000000u) | (v & 0xFF) * 0x010101u;
+        if (components == 1 || components == 3)
             v |= 0xFF000000u;
     }
     return out;
+}
+
+// Mean and largest difference of the colour bytes of the picture area from the picture.
+struct Difference
+{
+    double mean = 0;
+    int largest = 0;
+};
+
+Difference ColourDifference(const MemoryTexture& texture, const Picture& picture)
+{
+    Difference d;
+    for (uint32_t y = 0; y < picture.height; ++y)
+        for (uint32_t x = 0; x < picture.width; ++x)
+            for (int shift = 0; shift < 24; shift += 8)
+            {
+                const int got = int((texture.Texel(x, y) >> shift) & 0xFF);
+                const int want = int((picture.At(x, y) >> shift) & 0xFF);
+                d.mean += std::abs(got - want);
+                d.largest = std::max(d.largest, std::abs(got - want));
+            }
+    d.mean /= double(picture.width) * picture.height * 3;
+    return d;
+}
+
+// Where the first tile's header (its SOT marker) starts in a codestream.
+size_t FirstTileAt(const Bytes& codestream)
+{
+    for (size_t i = 0; i + 1 < codestream.size(); ++i)
+        if (codestream[i] == 0xFF && codestream[i + 1] == 0x90)
+            return i;
+    return codestream.size();
 }
 
 TEST_F(Jpg2LoaderTest, FormatsAndChannels)
@@ -42,9 +79,10 @@ TEST_F(Jpg2LoaderTest, FormatsAndChannels)
         Jp2Options options;
         uint32_t width, height;
     } cases[] = {
-        {"JP2 RGB", {3, true}, 13, 9},         {"JP2 RGBA", {4, true}, 13, 9},
-        {"JP2 grey", {1, true}, 8, 8},         {"codestream RGB", {3, false}, 33, 17},
-        {"codestream RGBA", {4, false}, 5, 3}, {"codestream grey", {1, false}, 16, 16},
+        {"JP2 RGB", {3, true}, 13, 9},           {"JP2 RGBA", {4, true}, 13, 9},
+        {"JP2 grey", {1, true}, 8, 8},           {"JP2 grey and alpha", {2, true}, 11, 7},
+        {"codestream RGB", {3, false}, 33, 17},  {"codestream RGBA", {4, false}, 5, 3},
+        {"codestream grey", {1, false}, 16, 16}, {"codestream grey and alpha", {2, false}, 9, 12},
     };
     for (const Case& c : cases)
     {
@@ -68,10 +106,20 @@ TEST_F(Jpg2LoaderTest, RefusedFiles)
     const Bytes whole = EncodeJp2(MakePicture(40, 24), {3, true});
     const Bytes stream = EncodeJp2(MakePicture(40, 24), {3, false});
     std::vector<std::pair<std::string, Bytes>> cases;
-    for (const Bytes& cut : Truncations(whole))
-        cases.emplace_back("JP2 cut at " + std::to_string(cut.size()), cut);
-    for (const Bytes& cut : Truncations(stream))
-        cases.emplace_back("codestream cut at " + std::to_string(cut.size()), cut);
+    // Without the whole main header the picture's size is not known.
+    for (size_t keep : {size_t(1), size_t(10), size_t(40), size_t(80)})
+    {
+        cases.emplace_back("JP2 cut at " + std::to_string(keep), Bytes(whole.begin(), whole.begin() + keep));
+        cases.emplace_back("codestream cut at " + std::to_string(keep),
+                           Bytes(stream.begin(), stream.begin() + keep));
+    }
+    const size_t firstTile = FirstTileAt(stream);
+    ASSERT_LT(firstTile, stream.size());
+    cases.emplace_back("codestream cut before its first tile",
+                       Bytes(stream.begin(), stream.begin() + ptrdiff_t(firstTile)));
+    Bytes noTile = stream;
+    noTile[firstTile + 1] = 0x91;
+    cases.emplace_back("codestream without a tile", noTile);
     Bytes unknown = stream;
     unknown[1] = 0x4E;
     cases.emplace_back("unknown first bytes", unknown);
@@ -94,6 +142,54 @@ TEST_F(Jpg2LoaderTest, RefusedFiles)
     Jpg2Loader missing(L"none.jp2");
     ImageSize size;
     EXPECT_FALSE(missing.ReadHeader(&size));
+}
+
+TEST_F(Jpg2LoaderTest, FilesCutShortLoadWhatDecodes)
+{
+    const Picture picture = MakePicture(40, 24);
+    const Picture opaque = Expected(picture, 3);
+    const Bytes whole = EncodeJp2(picture, {3, true});
+    const Bytes stream = EncodeJp2(picture, {3, false});
+    const size_t firstTile = FirstTileAt(stream);
+    auto cut = [](const Bytes& file, size_t keep)
+    { return Bytes(file.begin(), file.begin() + ptrdiff_t(keep)); };
+    struct Case
+    {
+        std::string what;
+        Bytes file;
+        double meanWithin; // < 0: the picture's rows are cleared
+        int largestWithin;
+    } cases[] = {
+        {"codestream one byte short", cut(stream, stream.size() - 1), 0, 0},
+        {"JP2 one byte short", cut(whole, whole.size() - 1), 0, 0},
+        {"codestream cut at two thirds", cut(stream, stream.size() * 2 / 3), 1, 16},
+        {"JP2 cut at two thirds", cut(whole, whole.size() * 2 / 3), 4, 48},
+        {"codestream cut in its first tile's header", cut(stream, firstTile + 6), -1, 0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        MemoryTexture texture;
+        ImageSize size;
+        ASSERT_EQ(LoadWith<Jpg2Loader>(L"p.jp2", c.file, texture, &size), 0);
+        EXPECT_EQ(size.width, 40u);
+        EXPECT_EQ(size.height, 24u);
+        if (c.meanWithin < 0)
+        {
+            // Transparent black across the picture's rows, as far as the texture is wide.
+            for (uint32_t y = 0; y < texture.textureHeight; ++y)
+                for (uint32_t x = 0; x < texture.textureWidth; ++x)
+                    ASSERT_EQ(texture.Texel(x, y), y < 24 ? 0u : kAllFill) << x << "," << y;
+            continue;
+        }
+        const Difference d = ColourDifference(texture, opaque);
+        EXPECT_LE(d.mean, c.meanWithin);
+        EXPECT_LE(d.largest, c.largestWithin);
+        for (uint32_t y = 0; y < 24; ++y)
+            for (uint32_t x = 0; x < 40; ++x)
+                ASSERT_EQ(texture.Texel(x, y) >> 24, 0xFFu) << "opaque at " << x << "," << y;
+        EXPECT_TRUE(FillOutside(texture, texture.textureWidth, 24));
+    }
 }
 
 TEST_F(Jpg2LoaderTest, ReaderSeeksAndReadsWithinTheFile)

@@ -50,17 +50,32 @@ TEST_F(ResourceTextureD3DTest, AllocateRoundsStorageUpToPowersOfTwo)
     EXPECT_EQ(PowerOfTwoAtLeast(1025), 2048u);
 }
 
-TEST_F(ResourceTextureD3DTest, AllocateAtTheSameSizeFreesTheOldStorageFirst)
+TEST_F(ResourceTextureD3DTest, AllocatingAgainKeepsOneStorage)
 {
     RefPtr<IResourceTexture> texture = MakeTexture(nullptr);
     ASSERT_TRUE(texture->Allocate({256, 256}));
-    const uint64_t used = Control().UsedMemory();
-    // Room for exactly what is in use: the new storage fits only once the old one is gone.
-    Control().SetTextureBudget(used);
+    const uint64_t held = Control().ManagedMemory();
     EXPECT_TRUE(texture->Allocate({256, 256}));
+    EXPECT_EQ(Control().ManagedMemory(), held) << "the earlier storage of the same size is freed";
     EXPECT_TRUE(texture->Allocate({200, 256}));
-    EXPECT_EQ(Control().UsedMemory(), used);
+    EXPECT_EQ(Control().ManagedMemory(), held);
     EXPECT_TRUE(log->fatals.empty());
+}
+
+TEST_F(ResourceTextureD3DTest, SpentVideoMemoryNeverRefusesPictureTextures)
+{
+    // Pictures live in the managed pool, which pages in and out instead of failing: however many
+    // are alive, none takes the fatal video-memory exit. Render targets still count.
+    Control().SetTextureBudget(Control().UsedMemory());
+    std::vector<RefPtr<IResourceTexture>> live;
+    for (int i = 0; i < 40; ++i)
+    {
+        live.push_back(MakeTexture(nullptr));
+        ASSERT_TRUE(live.back()->Allocate({512, 512})) << "texture " << i;
+    }
+    EXPECT_TRUE(log->fatals.empty());
+    EXPECT_EQ(device->CreateRenderTarget(nullptr, {64, 64}), nullptr);
+    EXPECT_EQ(log->fatals, std::vector<std::wstring>{DeviceMessageOutOfVideoMemory});
 }
 
 TEST_F(ResourceTextureD3DTest, LoadAccountsMemoryAndLossGivesItBack)
@@ -173,12 +188,12 @@ TEST_F(ResourceTextureD3DTest, FillThatFailsAfterAllocatingLeavesTheTextureUnloa
     RefPtr<IResourceTexture> broken = MakeTexture(&bad);
     shown->Bind(0, false);
     ASSERT_NE(device->GetStateCache().GetTexture(0), nullptr);
-    const uint64_t before = Control().UsedMemory();
+    const uint64_t before = Control().ManagedMemory();
     const uint32_t counted = RenderStats::Get().counters[RenderStats::CounterDynamicTextures];
 
     EXPECT_FALSE(broken->Load());
     EXPECT_FALSE(broken->IsLoaded());
-    EXPECT_EQ(Control().UsedMemory(), before) << "the half-made storage is given back";
+    EXPECT_EQ(Control().ManagedMemory(), before) << "the half-made storage is given back";
     broken->Bind(0, false);
     EXPECT_EQ(device->GetStateCache().GetTexture(0), nullptr) << "nothing half-filled is drawn";
     EXPECT_EQ(bad.calls, 2) << "each use tries the fill again";

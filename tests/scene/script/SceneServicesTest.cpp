@@ -102,8 +102,8 @@ TEST_F(SceneServices, MouseAndKeyEventsReachEachListenerOnce)
     EXPECT_EQ(listener.types, (std::vector<uint32_t>{0, 0, 1, 2, 3}));
     EXPECT_EQ(listener.held, (std::vector<uint32_t>{1, 5, 4}));
     EXPECT_EQ(listener.keys, (std::vector<uint16_t>{0x41, 0x41}));
-    EXPECT_FALSE(ui.mouseHeld[0]);
-    EXPECT_TRUE(ui.mouseHeld[2]);
+    EXPECT_FALSE(ui.buttonHeld[0]);
+    EXPECT_TRUE(ui.buttonHeld[2]);
 
     ui.RemoveEventListener(&listener);
     ui.OnKeyDown(0x42);

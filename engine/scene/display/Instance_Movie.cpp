@@ -1,0 +1,290 @@
+// The movie's child lists, creation, removal, extent and destruction; see Instance_Movie.h.
+#include "engine/scene/display/Instance_Movie.h"
+
+#include "engine/scene/display/IInstanceEventHandler.h"
+#include "engine/scene/ui/UserInterface.h"
+
+#include <algorithm>
+
+namespace TarnEngine
+{
+
+TARN_IMPLEMENT_RINSTANCECLASS(Instance_Movie, Instance_Base, RObjectFactory<Instance_Movie>, L"Movie",
+                              &Instance_Movie::RegisterLua)
+
+bool IInstanceEventHandler::IsEatingMouse(InstanceHandle instance)
+{
+    const Instance_Movie* movie = RObjectCast<Instance_Movie>(instance.GetInstance());
+    return movie && movie->eatingMouse;
+}
+
+namespace
+{
+
+constexpr uint32_t kNoAutoInherit = 0x80000;
+
+// Erases the last occurrence, as the lists are searched from their end.
+bool eraseLast(std::vector<Instance_Base*>& list, Instance_Base* item)
+{
+    const auto found = std::find(list.rbegin(), list.rend(), item);
+    if (found == list.rend())
+        return false;
+    list.erase(std::next(found).base());
+    return true;
+}
+
+} // namespace
+
+Instance_Movie::Instance_Movie()
+{
+    type = INSTANCE_MOVIE;
+}
+
+Instance_Movie::~Instance_Movie()
+{
+    // Effects go the way a removal takes them; everything else is deleted in creation order.
+    for (size_t i = children.size(); i-- > 0;)
+        if (i < children.size() && children[i]->type == INSTANCE_EFFECT)
+            RemoveAndQueueDelete(children[i]);
+    std::vector<Instance_Base*> owned;
+    owned.swap(children);
+    drawOrder.clear();
+    for (Instance_Base* child : owned)
+        RObject::DeleteSelf(child);
+    while (!pendingDeletes.empty())
+        DeletePending();
+    if (ownsEventHandler)
+        delete eventHandler;
+    eventHandler = nullptr;
+    eventQueue.clear();
+}
+
+void Instance_Movie::Initialize(const std::wstring& instanceName)
+{
+    Instance_Base::Initialize(instanceName);
+    type = INSTANCE_MOVIE;
+    definitionIndex = 0;
+    timeChannel = -1;
+    currentFrame = 0xFFFFFFFF;
+    requestedFrame = 0;
+    frameFraction = 0.0f;
+    frameMultiplier = 1.0f;
+    playing = paused = reverse = frozen = false;
+    if (ownsEventHandler)
+        delete eventHandler;
+    eventHandler = nullptr;
+    eventQueue.clear();
+    handlerLoadPending = scriptLoadPending = false;
+    ownsEventHandler = true;
+    onUpdateEnabled = false;
+    eatingMouse = false;
+    frameChangeEvents = true;
+    // Scripts reach the root of the display tree as the global "root".
+    if (instanceName == L"root")
+    {
+        lua_State* state = LuaBinding::GetState();
+        if (state && (HasTable() || CreateLuaTable()) && PushTable())
+            lua_setglobal(state, "root");
+    }
+}
+
+bool Instance_Movie::IsReady()
+{
+    for (Instance_Base* child : children)
+        if (!child->IsReady())
+            return false;
+    return true;
+}
+
+void Instance_Movie::SetMaterial(uint32_t flags)
+{
+    Instance_Base::SetMaterial(flags);
+    for (size_t i = 0; i < children.size(); ++i)
+        children[i]->SetMaterial(flags);
+}
+
+void Instance_Movie::SetColor(uint32_t colour)
+{
+    for (size_t i = 0; i < children.size(); ++i)
+        children[i]->SetColor(colour);
+}
+
+void Instance_Movie::SetAllowFiltering(bool allow)
+{
+    Instance_Base::SetAllowFiltering(allow);
+    for (size_t i = 0; i < children.size(); ++i)
+        children[i]->SetAllowFiltering(allow);
+}
+
+void Instance_Movie::ComputeBounds()
+{
+    if (children.empty())
+    {
+        for (Point& corner : corners)
+            corner = {0.0f, 0.0f};
+        return;
+    }
+    float minX = 1000000.0f, minY = 1000000.0f, maxX = -1000000.0f, maxY = -1000000.0f;
+    for (Instance_Base* child : children)
+    {
+        if (child->type == INSTANCE_EFFECT)
+            continue;
+        child->UpdateCorners();
+        for (const Point& corner : child->corners)
+        {
+            minX = std::min(minX, corner.x);
+            minY = std::min(minY, corner.y);
+            maxX = std::max(maxX, corner.x);
+            maxY = std::max(maxY, corner.y);
+        }
+    }
+    corners[0] = {minX, minY};
+    corners[1] = {minX, maxY};
+    corners[2] = {maxX, minY};
+    corners[3] = {maxX, maxY};
+}
+
+void Instance_Movie::Unload()
+{
+    if (eventHandler)
+        eventHandler->OnUnload(movieHandle);
+    if (Instance_Base* self = movieHandle.GetInstance())
+        LuaRaiseEvent(*self, LuaBinding::GetState(), "OnUnload", [](lua_State*) { return 0; });
+    // A handler or script may change the list; it is read afresh each step.
+    for (size_t i = 0; i < children.size(); ++i)
+        children[i]->Unload();
+    Instance_Base::Unload();
+}
+
+// ---- Creation.
+
+InstanceHandle Instance_Movie::CreateInstanceCore(Instance_Movie* parentMovie, const std::wstring& definition,
+                                                  const std::wstring& instanceName, bool applyNow,
+                                                  RClass* instanceClass, Instance_Base** created)
+{
+    if (created)
+        *created = nullptr;
+    if (!parentMovie)
+        return {};
+    for (const Instance_Base* child : parentMovie->children)
+        if (child->name == instanceName)
+            return {};
+    // Instances made from a definition come with the definition classes; the map holds none yet.
+    if (!definition.empty())
+        return {};
+    if (!instanceClass)
+    {
+        const UserInterface* ui = UserInterface::Get();
+        instanceClass = ui ? ui->GetDefaultInstanceClass() : Instance_Movie::StaticClass();
+    }
+    RObjectFactoryFn factory = instanceClass ? instanceClass->GetFactory() : nullptr;
+    RObject* object = factory ? factory() : nullptr;
+    Instance_Base* child = RObjectCast<Instance_Base>(object);
+    if (!child)
+    {
+        RObject::DeleteSelf(object);
+        return {};
+    }
+    child->Initialize(instanceName);
+    parentMovie->adoptChild(child);
+    // Applying frame 0 at once and owing the load events are the timeline's part of creation.
+    (void)applyNow;
+    if (created)
+        *created = child;
+    return child->handle;
+}
+
+InstanceHandle Instance_Movie::CreateChild(Instance_Movie* parentMovie, const std::wstring& definition,
+                                           const std::wstring& instanceName, RClass* instanceClass)
+{
+    return CreateInstanceCore(parentMovie, definition, instanceName, true, instanceClass, nullptr);
+}
+
+InstanceHandle Instance_Movie::CreateChildFromDefault(Instance_Movie* parentMovie,
+                                                      const std::wstring& instanceName)
+{
+    return CreateInstanceCore(parentMovie, L"", instanceName, true, nullptr, nullptr);
+}
+
+void Instance_Movie::adoptChild(Instance_Base* child)
+{
+    child->parent = movieHandle;
+    if (!(child->material & kNoAutoInherit))
+        child->material = material & ~kNoAutoInherit;
+    if (UserInterface* ui = UserInterface::Get())
+        ui->RegisterInstance(child);
+    if (child->type == INSTANCE_MOVIE)
+        if (Instance_Movie* movie = RObjectCast<Instance_Movie>(child); movie && movie->eventHandler)
+            movie->eventHandler->OnCreated(movie->movieHandle);
+    drawOrder.push_back(child);
+    children.push_back(child);
+    InvalidateMatrix(this, false);
+}
+
+// ---- Removal.
+
+void Instance_Movie::RemoveAndQueueDelete(Instance_Base* child)
+{
+    if (!child || std::find(children.begin(), children.end(), child) == children.end())
+        return;
+    child->Unload();
+    // Unloading may have run scripts that took the child out already.
+    if (!eraseLast(children, child))
+        return;
+    eraseLast(drawOrder, child);
+    pendingDeletes.push_back(child);
+    InvalidateMatrix(this, false);
+}
+
+void Instance_Movie::RemoveChild(const std::wstring& childName)
+{
+    const auto found = std::find_if(children.begin(), children.end(),
+                                    [&](const Instance_Base* child) { return child->name == childName; });
+    if (found == children.end())
+        return;
+    Instance_Base* child = *found;
+    const Instance_Movie* owner = RObjectCast<Instance_Movie>(child->parent.GetInstance());
+    if ((owner && owner->frozen) || child->timelineIndex == -1)
+        RemoveAndQueueDelete(child);
+}
+
+void Instance_Movie::ClearEventHandlersRecursive()
+{
+    SetEventHandler(nullptr);
+    for (size_t i = 0; i < children.size(); ++i)
+        if (children[i]->type == INSTANCE_MOVIE)
+            if (Instance_Movie* movie = RObjectCast<Instance_Movie>(children[i]))
+                movie->ClearEventHandlersRecursive();
+}
+
+void Instance_Movie::DeletePending()
+{
+    while (!pendingDeletes.empty())
+    {
+        std::vector<Instance_Base*> taken;
+        taken.swap(pendingDeletes);
+        for (size_t i = taken.size(); i-- > 0;)
+            RObject::DeleteSelf(taken[i]);
+    }
+}
+
+void Instance_Movie::SetEventHandler(IInstanceEventHandler* handler)
+{
+    if (ownsEventHandler && eventHandler && eventHandler != handler)
+        delete eventHandler;
+    ownsEventHandler = false;
+    eventHandler = handler;
+    if (!handler)
+        eventQueue.clear();
+}
+
+void Instance_Movie::RegisterLua(lua_State* state)
+{
+    LuaClassDef def(state);
+    def.AddParent(Instance_Base::StaticScriptName());
+    // The movie's own methods come with the timeline.
+    def.SetConstructor(&LuaConstruct<Instance_Movie>);
+    def.Build(StaticScriptName());
+}
+
+} // namespace TarnEngine

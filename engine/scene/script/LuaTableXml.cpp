@@ -1,0 +1,504 @@
+// Script tables in XML; see LuaTableXml.h.
+//
+// Both walks run inside a protected call, since Lua reports its errors (a
+// metamethod that fails, memory running out) by a long jump. The frames of
+// the walks therefore hold nothing that needs destroying while they call
+// Lua: text being converted lives in the walk's state, owned outside the
+// protected call, and XML elements are owned by the tree they hang in.
+#include "engine/scene/script/LuaTableXml.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <cwctype>
+#include <limits>
+#include <memory>
+#include <utility>
+
+#include <lua.hpp>
+
+#include "engine/core/diagnostics/Logger.h"
+#include "engine/core/text/TextHelpers.h"
+#include "engine/core/xml/XmlNode.h"
+#include "engine/scene/script/LuaMgr.h"
+
+namespace TarnEngine
+{
+
+namespace
+{
+
+const std::wstring kValueElement = L"__value";
+const std::wstring kTableElement = L"__table";
+const std::wstring kKeyAttribute = L"key";
+const std::wstring kKeyTypeAttribute = L"keytype";
+const std::wstring kValueAttribute = L"value";
+const std::wstring kValueTypeAttribute = L"valuetype";
+const std::wstring kNoText;
+
+enum class Kind
+{
+    Unknown,
+    Boolean,
+    Number,
+    String,
+    Table
+};
+
+const wchar_t* wordOf(Kind kind)
+{
+    switch (kind)
+    {
+    case Kind::Boolean:
+        return L"Boolean";
+    case Kind::Number:
+        return L"Number";
+    case Kind::String:
+        return L"String";
+    case Kind::Table:
+        return L"Table";
+    default:
+        return L"";
+    }
+}
+
+// The type words are compared exactly, as they have always been written.
+Kind kindOf(const std::wstring& word)
+{
+    for (Kind kind : {Kind::Boolean, Kind::Number, Kind::String, Kind::Table})
+        if (word == wordOf(kind))
+            return kind;
+    return Kind::Unknown;
+}
+
+// By exact name, unlike the path lookup of XmlNode::GetChild: a field name is
+// a name, not a path.
+const XmlNode* firstChildNamed(const XmlNode& parent, const std::wstring& name)
+{
+    for (const std::unique_ptr<XmlNode>& child : parent.children)
+        if (child->name == name)
+            return child.get();
+    return nullptr;
+}
+
+// Room for "%f" of the largest double: 309 digits, a sign, the point and six decimals.
+constexpr size_t kNumberTextSize = 330;
+
+// Stored files have numbers in "%f" (six decimals), which loses small values
+// and makes distinct small keys collide. That text is kept wherever it reads
+// back as the very same number, so ordinary values are written as they always
+// were; any other number gets the shortest text that reads back exactly
+// (0.0000001 becomes "1e-07"), which the decimal conversion of the reader
+// takes as it is.
+std::wstring numberText(double value)
+{
+    char text[kNumberTextSize];
+    std::to_chars_result written =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+    if (std::isfinite(value))
+    {
+        double back = 0;
+        std::from_chars(text, written.ptr, back);
+        if (std::memcmp(&back, &value, sizeof value) != 0)
+            written = std::to_chars(text, text + sizeof text, value);
+    }
+    return std::wstring(text, written.ptr);
+}
+
+// The reverse of numberText. The engine's decimal conversion reads "inf" and
+// "nan" as 0, but they are what the writer gives for those values, so they
+// are taken here to keep them through the file.
+double numberFromText(const std::wstring& text)
+{
+    size_t at = 0;
+    while (at < text.size() && (text[at] == L' ' || text[at] == L'\t'))
+        ++at;
+    bool negative = false;
+    if (at < text.size() && (text[at] == L'-' || text[at] == L'+'))
+        negative = text[at++] == L'-';
+    std::wstring word;
+    for (; at < text.size() && word.size() < 8; ++at)
+        word += static_cast<wchar_t>(std::towlower(text[at]));
+    if (word == L"inf" || word == L"infinity")
+        return negative ? -HUGE_VAL : HUGE_VAL;
+    if (word == L"nan")
+        return negative ? -std::numeric_limits<double>::quiet_NaN() : std::numeric_limits<double>::quiet_NaN();
+    return WStringToDouble(text);
+}
+
+void logLua(const wchar_t* operation, const std::wstring& fieldName, unsigned count, const wchar_t* why)
+{
+    if (ILogger* logger = ILogger::Get())
+        logger->Log(LogLua, __FILE__, __LINE__, L"%s \"%s\": %u entries left out (%s)", operation, fieldName,
+                    count, why);
+}
+
+// An index as an absolute stack index (pseudo-indices pass through); 0 when it
+// names no slot of the stack.
+int absoluteIndex(lua_State* state, int index)
+{
+    if (index <= LUA_REGISTRYINDEX)
+        return index;
+    const int top = lua_gettop(state);
+    if (index < 0)
+        index += top + 1;
+    return index >= 1 && index <= top ? index : 0;
+}
+
+// ---- Writing -----------------------------------------------------------------
+
+struct WriteWalk
+{
+    XmlNode* element = nullptr;
+    // The tables from the top one down to the one being written: a table met
+    // again among them holds itself and would be written without end.
+    const void* path[kLuaTableXmlMaxDepth] = {};
+    int depth = 0;
+    unsigned written = 0;
+    unsigned cycles = 0;
+    unsigned tooDeep = 0;
+    unsigned tooMany = 0;
+    unsigned noStack = 0;
+};
+
+void writeTable(lua_State* state, WriteWalk& walk, XmlNode& element);
+
+// The pair of lua_next (key below value) on top of the stack, left there.
+void writePair(lua_State* state, WriteWalk& walk, XmlNode& element)
+{
+    const int keyType = lua_type(state, -2);
+    if (keyType != LUA_TNUMBER && keyType != LUA_TSTRING)
+        return;
+    Kind valueKind;
+    switch (lua_type(state, -1))
+    {
+    case LUA_TBOOLEAN:
+        valueKind = Kind::Boolean;
+        break;
+    case LUA_TNUMBER:
+        valueKind = Kind::Number;
+        break;
+    case LUA_TSTRING:
+        valueKind = Kind::String;
+        break;
+    case LUA_TTABLE:
+        valueKind = Kind::Table;
+        break;
+    default:
+        return;
+    }
+    if (valueKind == Kind::Table)
+    {
+        const void* table = lua_topointer(state, -1);
+        for (int level = 0; level < walk.depth; ++level)
+            if (walk.path[level] == table)
+            {
+                ++walk.cycles;
+                return;
+            }
+        if (walk.depth >= kLuaTableXmlMaxDepth)
+        {
+            ++walk.tooDeep;
+            return;
+        }
+    }
+    if (walk.written >= kLuaTableXmlMaxEntries)
+    {
+        ++walk.tooMany;
+        return;
+    }
+    ++walk.written;
+
+    XmlNode* entry = element.AddNewChild(kValueElement);
+    // Appended in name order, the order the attribute block keeps.
+    entry->attributes.reserve(4);
+    // A number key is formatted from its value: converting it on the stack would upset lua_next.
+    size_t length = 0;
+    if (keyType == LUA_TNUMBER)
+        entry->attributes.AppendInOrder(kKeyAttribute, numberText(lua_tonumber(state, -2)));
+    else
+    {
+        const char* key = lua_tolstring(state, -2, &length);
+        entry->attributes.AppendInOrder(kKeyAttribute, AnsiToWString(std::string_view(key, length)));
+    }
+    entry->attributes.AppendInOrder(kKeyTypeAttribute, keyType == LUA_TNUMBER ? L"Number" : L"String");
+    switch (valueKind)
+    {
+    case Kind::Boolean:
+        entry->attributes.AppendInOrder(kValueAttribute, lua_toboolean(state, -1) ? L"true" : L"false");
+        break;
+    case Kind::Number:
+        entry->attributes.AppendInOrder(kValueAttribute, numberText(lua_tonumber(state, -1)));
+        break;
+    case Kind::String:
+    {
+        const char* value = lua_tolstring(state, -1, &length);
+        entry->attributes.AppendInOrder(kValueAttribute, AnsiToWString(std::string_view(value, length)));
+        break;
+    }
+    default:
+        break;
+    }
+    entry->attributes.AppendInOrder(kValueTypeAttribute, wordOf(valueKind));
+
+    if (valueKind == Kind::Table)
+    {
+        XmlNode* nested = entry->AddNewChild(kTableElement);
+        walk.path[walk.depth++] = lua_topointer(state, -1);
+        writeTable(state, walk, *nested);
+        --walk.depth;
+    }
+}
+
+// The table on top of the stack, into element.
+void writeTable(lua_State* state, WriteWalk& walk, XmlNode& element)
+{
+    if (!lua_checkstack(state, 3))
+    {
+        ++walk.noStack;
+        return;
+    }
+    const int table = lua_gettop(state);
+    lua_pushnil(state);
+    while (lua_next(state, table) != 0)
+    {
+        writePair(state, walk, element);
+        lua_pop(state, 1);
+    }
+}
+
+// Protected: (table, walk).
+int writeProtected(lua_State* state)
+{
+    WriteWalk& walk = *static_cast<WriteWalk*>(lua_touserdata(state, 2));
+    lua_settop(state, 1);
+    walk.path[0] = lua_topointer(state, 1);
+    walk.depth = 1;
+    writeTable(state, walk, *walk.element);
+    return 0;
+}
+
+// ---- Reading -----------------------------------------------------------------
+
+struct ReadWalk
+{
+    const XmlNode* element = nullptr;
+    // The narrow text of the string being pushed.
+    std::string text;
+    unsigned nanKeys = 0;
+    unsigned tooDeep = 0;
+    unsigned noStack = 0;
+};
+
+// The four attributes of an entry, each empty when absent; found in one pass
+// over the few attributes an entry has.
+struct EntryText
+{
+    const std::wstring* key = &kNoText;
+    const std::wstring* keyType = &kNoText;
+    const std::wstring* value = &kNoText;
+    const std::wstring* valueType = &kNoText;
+};
+
+EntryText textOf(const XmlNode& entry)
+{
+    EntryText text;
+    for (const auto& [name, value] : entry.attributes)
+    {
+        if (name == kKeyAttribute)
+            text.key = &value;
+        else if (name == kKeyTypeAttribute)
+            text.keyType = &value;
+        else if (name == kValueAttribute)
+            text.value = &value;
+        else if (name == kValueTypeAttribute)
+            text.valueType = &value;
+    }
+    return text;
+}
+
+// Strings are pushed with their length: they may hold NULs.
+void pushAnsi(lua_State* state, ReadWalk& walk, const std::wstring& text)
+{
+    walk.text = WStringToAnsi(text);
+    lua_pushlstring(state, walk.text.data(), walk.text.size());
+}
+
+void readTable(lua_State* state, ReadWalk& walk, const XmlNode& element, int depth);
+
+void readPair(lua_State* state, ReadWalk& walk, const XmlNode& entry, int table, int depth)
+{
+    const EntryText text = textOf(entry);
+    const Kind keyKind = kindOf(*text.keyType);
+    const Kind valueKind = kindOf(*text.valueType);
+    if ((keyKind != Kind::Number && keyKind != Kind::String) || valueKind == Kind::Unknown)
+        return;
+    const std::wstring& key = *text.key;
+    double numberKey = 0;
+    if (keyKind == Kind::Number)
+    {
+        numberKey = numberFromText(key);
+        // Lua refuses NaN as a key with an error.
+        if (std::isnan(numberKey))
+        {
+            ++walk.nanKeys;
+            return;
+        }
+    }
+    if (valueKind == Kind::Table && depth >= kLuaTableXmlMaxDepth)
+    {
+        ++walk.tooDeep;
+        return;
+    }
+
+    if (keyKind == Kind::Number)
+        lua_pushnumber(state, numberKey);
+    else
+        pushAnsi(state, walk, key);
+    const std::wstring& value = *text.value;
+    switch (valueKind)
+    {
+    case Kind::Boolean:
+        lua_pushboolean(state, value == L"true");
+        break;
+    case Kind::Number:
+        lua_pushnumber(state, numberFromText(value));
+        break;
+    case Kind::String:
+        pushAnsi(state, walk, value);
+        break;
+    default:
+        // A table that exists is filled in place; anything else is replaced.
+        lua_pushvalue(state, -1);
+        lua_gettable(state, table);
+        if (!lua_istable(state, -1))
+        {
+            lua_pop(state, 1);
+            lua_createtable(state, 0, 0);
+        }
+        if (const XmlNode* nested = firstChildNamed(entry, kTableElement))
+            readTable(state, walk, *nested, depth + 1);
+        break;
+    }
+    lua_settable(state, table);
+}
+
+// The entries of element into the table on top of the stack, which is at the given depth.
+void readTable(lua_State* state, ReadWalk& walk, const XmlNode& element, int depth)
+{
+    // Key, value, and the key's copy for the look-up of a nested table.
+    if (!lua_checkstack(state, 3))
+    {
+        ++walk.noStack;
+        return;
+    }
+    const int table = lua_gettop(state);
+    for (const std::unique_ptr<XmlNode>& entry : element.children)
+        readPair(state, walk, *entry, table, depth);
+}
+
+// Protected: (table or anything else, walk); returns the table read into.
+int readProtected(lua_State* state)
+{
+    ReadWalk& walk = *static_cast<ReadWalk*>(lua_touserdata(state, 2));
+    lua_settop(state, 1);
+    if (!lua_istable(state, 1))
+    {
+        lua_pop(state, 1);
+        lua_createtable(state, 0, 0);
+    }
+    if (walk.element)
+        readTable(state, walk, *walk.element, 1);
+    return 1;
+}
+
+} // namespace
+
+bool SerializeLuaTable(lua_State* state, int index, const std::wstring& fieldName, XmlNode& parent)
+{
+    if (!state)
+        return false;
+    index = absoluteIndex(state, index);
+    // The protected call's function, table, walk and error handler.
+    if (index == 0 || !lua_istable(state, index) || !lua_checkstack(state, 4))
+        return false;
+    // Built apart and attached whole, so that a failed walk leaves the parent as it was.
+    auto element = std::make_unique<XmlNode>(fieldName);
+    WriteWalk walk;
+    walk.element = element.get();
+    lua_pushcfunction(state, writeProtected);
+    lua_pushvalue(state, index);
+    lua_pushlightuserdata(state, &walk);
+    if (!LuaPCall(state, 2, 0))
+        return false;
+    parent.AppendChild(std::move(element));
+    if (walk.cycles)
+        logLua(L"SerializeLuaTable", fieldName, walk.cycles, L"tables inside themselves");
+    if (walk.tooDeep)
+        logLua(L"SerializeLuaTable", fieldName, walk.tooDeep, L"tables nested too deep");
+    if (walk.tooMany)
+        logLua(L"SerializeLuaTable", fieldName, walk.tooMany, L"too many pairs");
+    if (walk.noStack)
+        logLua(L"SerializeLuaTable", fieldName, walk.noStack, L"no room on the script stack");
+    return true;
+}
+
+bool DeserializeLuaTable(lua_State* state, int index, const std::wstring& fieldName, const XmlNode& parent)
+{
+    if (!state)
+        return false;
+    index = absoluteIndex(state, index);
+    if (index == 0 || !lua_checkstack(state, 4))
+        return false;
+    const bool hadTable = lua_istable(state, index);
+    // A pseudo-index is no slot that a new table could be put in.
+    if (!hadTable && index <= LUA_REGISTRYINDEX)
+        return false;
+    ReadWalk walk;
+    walk.element = firstChildNamed(parent, fieldName);
+    lua_pushcfunction(state, readProtected);
+    lua_pushvalue(state, index);
+    lua_pushlightuserdata(state, &walk);
+    if (!LuaPCall(state, 2, 1))
+        return false;
+    if (hadTable)
+        lua_pop(state, 1);
+    else
+        lua_replace(state, index);
+    if (walk.nanKeys)
+        logLua(L"DeserializeLuaTable", fieldName, walk.nanKeys, L"number keys that are not a number");
+    if (walk.tooDeep)
+        logLua(L"DeserializeLuaTable", fieldName, walk.tooDeep, L"tables nested too deep");
+    if (walk.noStack)
+        logLua(L"DeserializeLuaTable", fieldName, walk.noStack, L"no room on the script stack");
+    return true;
+}
+
+bool SerializeLuaTable(const LuaStrongTable& table, const std::wstring& fieldName, XmlNode& parent)
+{
+    if (!table.PushTable())
+        return false;
+    lua_State* state = table.GetState();
+    const bool written = SerializeLuaTable(state, -1, fieldName, parent);
+    lua_pop(state, 1);
+    return written;
+}
+
+bool DeserializeLuaTable(LuaStrongTable& table, const std::wstring& fieldName, const XmlNode& parent)
+{
+    if (!table.PushTable())
+    {
+        LuaMgr* scripts = LuaMgr::Get();
+        lua_State* state = scripts ? scripts->GetState() : nullptr;
+        if (!state || !lua_checkstack(state, 1))
+            return false;
+        lua_createtable(state, 0, 0);
+        table.SetReference(state, -1);
+    }
+    lua_State* state = table.GetState();
+    const bool read = DeserializeLuaTable(state, -1, fieldName, parent);
+    lua_pop(state, 1);
+    return read;
+}
+
+} // namespace TarnEngine
