@@ -332,9 +332,12 @@ TEST_F(EffectLoading, HugeAndNegativeLayersCostNothing)
 {
     std::string items;
     for (int i = 0; i < 50; ++i)
-        items += Labelled("layer=\"" + std::to_string(i % 2 ? 2147483647 - i : -i) + "\" event=\"" +
-                              std::to_string(i) + "\"",
-                          "l" + std::to_string(i));
+    {
+        char attributes[64], label[16];
+        std::snprintf(attributes, sizeof attributes, "layer=\"%d\" event=\"%d\"", i % 2 ? 2147483647 - i : -i, i);
+        std::snprintf(label, sizeof label, "l%d", i);
+        items += Labelled(attributes, label);
+    }
     const ParticleEffect* definition = Definition(Effect(Template("", items)));
     ASSERT_NE(definition, nullptr);
     const ParticleTemplate& t = *definition->templates[0];

@@ -833,7 +833,9 @@ TEST_F(ActionCopies, EveryActionRoundTripsThroughCopyTo)
         // And the copy does something: it differs from a fresh action of its class.
         std::unique_ptr<RPfxActionBase> fresh = make();
         if (std::string(element) != "AlignRotationToVelocityAction" && std::string(element) != "ImageScatterAction")
+        {
             EXPECT_FALSE(Run(*fresh) == before);
+        }
     }
 }
 
