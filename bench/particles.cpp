@@ -147,7 +147,7 @@ struct DotFill : Recreater
     }
 };
 
-// The engine's pieces: a 1024x768 software device and renderer, the effect
+// What the cases run on: a 1024x768 software device and renderer, the effect
 // library, the particle manager, and the effect warmed up to its steady state.
 struct World
 {

@@ -95,6 +95,9 @@ struct Particle : ParticleLink
     bool dying = false;
 
     ParticleRef Ref() { return ParticleRef{this, serial}; }
+    // The serial starts at 0 and rises once as the record is taken and once
+    // as it is given back, so a live record's serial is odd.
+    bool IsLive() const { return (serial & 1u) != 0; }
 };
 
 inline Particle* ParticleRef::Get() const

@@ -279,7 +279,8 @@ Particle* ParticleEffect::Spawn(ParticleTemplate& particleTemplate, Particle* pa
 
 void ParticleEffect::Kill(Particle& particle, float dt)
 {
-    if (particle.dying)
+    // A record in the pool, or one whose destruction actions are running, has nothing left to kill.
+    if (particle.dying || !particle.IsLive())
         return;
     particle.dying = true;
     const Particle* parent = particle.parent.Get();

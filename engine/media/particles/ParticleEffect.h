@@ -79,7 +79,8 @@ public:
     Particle* Spawn(ParticleTemplate& particleTemplate, Particle* parent, float dt);
     // Whether Spawn would take another particle now.
     bool CanSpawn() const;
-    // Runs the destruction actions and returns the particle to the pool.
+    // Runs the destruction actions and returns the particle to the pool;
+    // nothing for a particle that is not alive.
     void Kill(Particle& particle, float dt);
 
     // The template of that name, ignoring case, or null.

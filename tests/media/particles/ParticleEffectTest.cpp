@@ -157,6 +157,9 @@ TEST_F(ParticleEffects, AReusedRecordInvalidatesEveryEarlierReference)
     fx->Kill(*first, 0.0f);
     EXPECT_EQ(ref.Get(), nullptr);
     EXPECT_EQ(child->parent.Get(), nullptr);
+    EXPECT_FALSE(first->IsLive());
+    fx->Kill(*first, 0.0f); // already in the pool: nothing happens
+    EXPECT_EQ(fx->liveCount, 1);
     Particle* reused = fx->Spawn(*fx->templates[0], nullptr, 0.0f);
     EXPECT_EQ(reused, first); // the record freed last is taken first
     EXPECT_EQ(ref.Get(), nullptr);
