@@ -9,6 +9,8 @@
 #include "engine/graphics/text/FontDesc.h"
 #include "engine/graphics/textures/IGIL.h"
 #include "engine/graphics/device/Renderer.h"
+#include "engine/scene/definitions/DefinitionMap.h"
+#include "engine/scene/ui/UserInterface.h"
 
 #include <cmath>
 #include <string>
@@ -95,6 +97,15 @@ bool SampleGame::Initialize()
         window->cursors.current = 0;
         window->cursors.Apply();
     }
+
+    // As the game does at start-up: the base content group, its definition libraries and its sound
+    // definitions ("Audio\Audio.xml"); a library that does not load ends the start-up.
+    if (!engine->LoadLibraries(L"data", L"input", 0, false))
+        return false;
+    if (const UserInterface* ui = engine->GetUserInterface())
+        definitionNames = uint32_t(ui->GetDefinitionMap()->GetDefinitions().size());
+    // A chime to greet the player, asked for as a console command line, run by the next tick.
+    engine->QueueConsoleCommand(L"audio.playsound chime");
 
     backdrop = renderer->CreateTexture(L"images\\backdrop.jpg");
     stone = renderer->CreateTexture(L"images\\stone.png");
@@ -206,7 +217,8 @@ void SampleGame::Update()
     renderer->DrawQuad(SpriteMaterial{eMaterialAlpha, badge, true}, turnedRect(x, y, 96.0f, 96.0f, t * 2.0f),
                        pictureRect(badge.Get()), 0xFFFFFFFF, false);
 
-    status.SetText(L"FRAME " + std::to_wstring(frames) + L"   TIME " + std::to_wstring(int(seconds)) + L" S");
+    status.SetText(L"FRAME " + std::to_wstring(frames) + L"   TIME " + std::to_wstring(int(seconds)) +
+                   L" S   DEFINITIONS " + std::to_wstring(definitionNames));
     Matrix3 place;
     place.m[2][0] = 24.0f;
     place.m[2][1] = 16.0f;

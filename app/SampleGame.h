@@ -5,7 +5,9 @@
 // outline text renderer, a status line from a bitmap font, and shapes from a
 // render canvas. Everything is queued with the renderer in the game's update
 // step; the engine's frame draws the queue. It registers the game's cursor
-// set, as the game will.
+// set, as the game will. At start it loads the base content group as the game
+// does (its definition libraries and its sound definitions) and plays the
+// sample's chime through the console command "audio.playsound".
 #pragma once
 
 #include "engine/core/app/ITarnGame.h"
@@ -54,4 +56,5 @@ private:
     std::unique_ptr<TarnEngine::CRenderCanvas> canvas;
     TarnEngine::RefPtr<TarnEngine::IRenderTarget> shapes;
     uint32_t frames = 0;
+    uint32_t definitionNames = 0;
 };

@@ -608,7 +608,7 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     soundManager = std::make_unique<FMODManager>();
     traceEvent("create", L"FMODManager");
     soundManager->SetEnabled(systemPreferences.audioEnabled != 0);
-    if (stepFails(StartupStep::SoundManager) || !soundManager->Init(audioChannelCount))
+    if (stepFails(StartupStep::SoundManager) || !soundManager->Init(int32_t(audioChannelCount)))
         return fail(L"the sound system cannot start");
 
     // 28 to 32.
@@ -1138,7 +1138,7 @@ bool EngineManager::LoadLibraries(const std::wstring& groupName, const std::wstr
         UnloadXmlDocument(L"libraries_meta.xml");
         const XmlNode* meta = LoadXmlDocument(L"libraries_meta.xml");
         DefinitionMap* library = userInterface ? userInterface->GetDefinitionMap() : nullptr;
-        result = library && LoadLibraryXml(*list, *library, this, meta, loaderFlag);
+        result = library && LoadLibraryXml(list, *library, this, meta, loaderFlag != 0);
         // 8.
         UnloadXmlDocument(L"libraries_metaex.xml");
         if (const XmlNode* metaEx = LoadXmlDocument(L"libraries_metaex.xml"))

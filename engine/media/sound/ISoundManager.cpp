@@ -1,7 +1,7 @@
 // Sound service base; see ISoundManager.h.
 #include "engine/media/sound/ISoundManager.h"
 
-#include "engine/core/text/TextHelpers.h"
+#include "engine/media/sound/SoundFader.h"
 #include "engine/scene/ui/UserInterface.h"
 
 namespace TarnEngine
@@ -18,16 +18,23 @@ ISoundManager::ISoundManager()
     UserInterface* ui = UserInterface::Get();
     if (Console* console = ui ? ui->GetConsole() : nullptr)
     {
-        console->RegisterFunction(L"audio.SetGroupVolume", this, 2);
-        console->RegisterFunction(L"audio.getclassvolume", this, 1);
-        console->RegisterFunction(L"audio.playsound", this, 1);
-        console->RegisterFunction(L"audio.setenabled", this, 1);
-        console->RegisterFunction(L"audio.setoutputlogenabled", this, 1);
+        const std::pair<const wchar_t*, int32_t> commands[] = {
+            {L"audio.SetGroupVolume", 2}, {L"audio.getclassvolume", 1},     {L"audio.playsound", 1},
+            {L"audio.setenabled", 1},     {L"audio.setoutputlogenabled", 1},
+        };
+        for (const auto& [name, parameters] : commands)
+            if (console->RegisterFunction(name, this, parameters))
+                registeredCommands.push_back(name);
     }
 }
 
 ISoundManager::~ISoundManager()
 {
+    // The console usually goes first; when it is still there it must not call a manager that is gone.
+    UserInterface* ui = UserInterface::Get();
+    if (Console* console = ui ? ui->GetConsole() : nullptr)
+        for (const std::wstring& name : registeredCommands)
+            console->UnregisterFunction(name);
     if (g_soundManager == this)
         g_soundManager = nullptr;
 }
@@ -37,17 +44,16 @@ ISoundManager* ISoundManager::Get()
     return g_soundManager;
 }
 
-void ISoundManager::ExecuteCommand(const std::vector<std::wstring>& arguments, const InstanceHandle&)
+void ISoundManager::FadeInSound(const std::wstring& name, float duration, float from, float to, bool rewind)
 {
-    if (arguments.size() < 2)
-        return;
-    if (arguments[0] == L"audio.setenabled")
-        SetEnabled(WStringToInt(arguments[1]) != 0);
-    else if (arguments[0] == L"audio.playsound")
-    {
-        RefPtr<ISound> sound;
-        PlaySound(sound, arguments[1], 0);
-    }
+    if (fader)
+        fader->FadeInByName(name, duration, from, to, rewind);
+}
+
+void ISoundManager::FadeSound(const std::wstring& name, float duration, float from, float to)
+{
+    if (fader)
+        fader->FadeOutByName(name, duration, from, to);
 }
 
 } // namespace TarnEngine

@@ -8,6 +8,7 @@
 #include "engine/media/particles/RPfxMotionActions.h"
 #include "engine/media/particles/RPfxRotationActions.h"
 #include "engine/scene/classes/RObject.h"
+#include "engine/scene/definitions/nuggets/RNuggetBase.h"
 #include "engine/scene/display/Instance_Movie.h"
 #include "engine/scene/script/LuaBaseSubclass.h"
 #include "engine/scene/script/ScriptRegistry.h"
@@ -29,6 +30,8 @@ void registerClasses()
     Instance_Base::StaticClass();
     Instance_Movie::StaticClass();
     UserInterface::StaticClass();
+    // Meta files name nuggets by class.
+    RegisterNuggetClasses();
     // The particle actions, which effect files name.
     Effects::RPfxActionBase::StaticClass();
     Effects::RPfxStreamEmitterAction::StaticClass();

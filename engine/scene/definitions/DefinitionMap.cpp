@@ -1,38 +1,209 @@
-// Definition map and library loading; see DefinitionMap.h.
+// The definition map and the library loaders; see DefinitionMap.h.
 #include "engine/scene/definitions/DefinitionMap.h"
 
-#include "engine/core/diagnostics/Logger.h"
+#include "engine/core/text/TextHelpers.h"
 #include "engine/core/xml/XmlDocumentCache.h"
 #include "engine/core/xml/XmlNode.h"
+#include "engine/scene/definitions/Definition_Image.h"
+#include "engine/scene/definitions/Definition_Movie.h"
+#include "engine/scene/definitions/nuggets/RSoundEffectNugget.h"
 
 namespace TarnEngine
 {
 
-bool DefinitionMap::FindEventSound(const std::wstring&, uint32_t, const std::wstring&, std::wstring&) const
+DefinitionMap::DefinitionMap() = default;
+DefinitionMap::~DefinitionMap() = default;
+
+Definition_Base* DefinitionMap::FindDefinition(const std::wstring& name, int32_t index) const
 {
+    if (name.empty())
+        return nullptr;
+    const auto found = definitions.find(name);
+    if (found == definitions.end() || found->second.empty())
+        return nullptr;
+    const List& list = found->second;
+    if (index == -1)
+        return list.back().get();
+    if (index < 0 || size_t(index) >= list.size())
+        return nullptr;
+    return list[size_t(index)].get();
+}
+
+bool DefinitionMap::Append(std::unique_ptr<Definition_Base> definition)
+{
+    List& list = definitions[definition->name];
+    const bool isNew = list.empty();
+    definition->listIndex = uint32_t(list.size());
+    list.push_back(std::move(definition));
+    return isNew;
+}
+
+bool DefinitionMap::AddImageDefinition(const std::wstring& name, const std::wstring& file)
+{
+    if (name.empty())
+        return false;
+    auto image = std::make_unique<Definition_Image>(this);
+    image->name = name;
+    image->source = file;
+    // Its list index is its place in the list like any other definition's, so that an instance of
+    // it finds it again when the name already had definitions.
+    Append(std::move(image));
+    return true;
+}
+
+void DefinitionMap::RemoveDefinitions(const std::wstring& name)
+{
+    if (!name.empty())
+        definitions.erase(name);
+}
+
+bool DefinitionMap::FindEventSound(const std::wstring& definitionName, uint32_t definitionIndex,
+                                   const std::wstring& eventName, std::wstring& soundName) const
+{
+    const Definition_Base* definition = FindDefinition(definitionName, int32_t(definitionIndex));
+    if (!definition)
+        return false;
+    for (const std::unique_ptr<RNuggetBase>& nugget : definition->nuggets.nuggets)
+    {
+        const RSoundEffectNugget* sound = RObjectCast<RSoundEffectNugget>(nugget.get());
+        if (sound && sound->eventName == eventName)
+        {
+            soundName = sound->soundName;
+            return true;
+        }
+    }
     return false;
 }
 
-bool LoadLibraryXml(const XmlNode& libraryList, DefinitionMap& map, EngineManager*, const XmlNode*, uint32_t)
+std::unique_ptr<Definition_Base> CreateDefinition(const XmlNode& element, DefinitionMap& map)
 {
-    std::vector<XmlNode*> libraries;
-    libraryList.GetChildren(L"library", libraries);
-    bool ok = true;
-    for (const XmlNode* library : libraries)
-    {
-        const std::wstring file = library->GetStringAttribute(L"file", L"");
-        if (file.empty() || !LoadXmlDocument(file))
-        {
-            if (ILogger* logger = ILogger::Get())
-                logger->Log(LogLibrary, __FILE__, __LINE__, L"definition file %s cannot be loaded", file);
-            ok = false;
-            continue;
-        }
-        map.AddLoadedFile(file);
-    }
-    return ok;
+    static const std::wstring kType = L"type";
+    static const std::wstring kName = L"name";
+    const std::wstring* type = element.FindAttribute(kType);
+    const std::wstring* name = element.FindAttribute(kName);
+    if (!type || !name)
+        return nullptr;
+    std::unique_ptr<Definition_Base> definition;
+    if (EqualsNoCase(*type, L"movie"))
+        definition = std::make_unique<Definition_Movie>(&map);
+    else if (EqualsNoCase(*type, L"image"))
+        definition = std::make_unique<Definition_Image>(&map);
+    else
+        return nullptr;
+    definition->name = *name;
+    if (!definition->Load(element))
+        return nullptr;
+    return definition;
 }
 
-void LoadDefinitionsXml(const XmlNode&, DefinitionMap&) {}
+bool LoadDefinitionFile(const XmlNode& document, DefinitionMap& map, uint32_t& added, uint32_t& appended)
+{
+    static const std::wstring kDefinition = L"Definition";
+    // Gathered first, so that a failing file leaves the map untouched; a name that comes again in
+    // the same file replaces (and frees) the earlier definition.
+    std::map<std::wstring, std::unique_ptr<Definition_Base>> gathered;
+    for (const std::unique_ptr<XmlNode>& child : document.children)
+    {
+        if (child->name != kDefinition)
+            continue;
+        std::unique_ptr<Definition_Base> definition = CreateDefinition(*child, map);
+        if (!definition)
+            return false;
+        std::wstring name = definition->name;
+        gathered.insert_or_assign(std::move(name), std::move(definition));
+    }
+    for (auto& [name, definition] : gathered)
+    {
+        if (map.Append(std::move(definition)))
+            ++added;
+        else
+            ++appended;
+    }
+    return true;
+}
+
+bool LoadLibraryXml(const XmlNode* libraryList, DefinitionMap& map, EngineManager* engine,
+                    const XmlNode* metaDocument, bool validate)
+{
+    // The documents come through the running engine's document cache.
+    (void)engine;
+    static const std::wstring kLibrary = L"library";
+    static const std::wstring kFile = L"file";
+    if (libraryList)
+    {
+        uint32_t added = 0;
+        uint32_t appended = 0;
+        for (const std::unique_ptr<XmlNode>& child : libraryList->children)
+        {
+            if (child->name != kLibrary)
+                continue;
+            const std::wstring* file = child->FindAttribute(kFile);
+            if (!file)
+                return false;
+            // A library that names the list or the meta file itself gets the tree already read: dropping
+            // it from the cache would free the documents this walk is reading.
+            const bool inUse = *file == libraryList->sourceName || (metaDocument && *file == metaDocument->sourceName);
+            if (!inUse)
+                UnloadXmlDocument(*file);
+            const XmlNode* document = LoadXmlDocument(*file);
+            if (!document)
+                return false;
+            const bool loaded = LoadDefinitionFile(*document, map, added, appended);
+            // The definitions hold everything the file said; its tree is not kept.
+            if (!inUse)
+                UnloadXmlDocument(*file);
+            if (!loaded)
+                return false;
+        }
+        if (validate && !ValidateReferences(map))
+            return false;
+    }
+    if (metaDocument)
+        LoadDefinitionsXml(*metaDocument, map);
+    return true;
+}
+
+void LoadDefinitionsXml(const XmlNode& metaDocument, DefinitionMap& map)
+{
+    static const std::wstring kDefinition = L"Definition";
+    static const std::wstring kInstance = L"Instance";
+    static const std::wstring kNuggets = L"Nuggets";
+    static const std::wstring kName = L"name";
+    for (const std::unique_ptr<XmlNode>& child : metaDocument.children)
+    {
+        if (child->name != kDefinition)
+            continue;
+        const std::wstring* name = child->FindAttribute(kName);
+        Definition_Base* definition = name ? map.FindDefinition(*name, -1) : nullptr;
+        if (!definition)
+            continue;
+        if (const XmlNode* nuggets = child->GetChild(kNuggets))
+            definition->AddNuggets(*nuggets, L"");
+        for (const std::unique_ptr<XmlNode>& instance : child->children)
+        {
+            if (instance->name != kInstance)
+                continue;
+            const std::wstring* instanceName = instance->FindAttribute(kName);
+            const XmlNode* nuggets = instance->GetChild(kNuggets);
+            if (instanceName && nuggets)
+                definition->AddNuggets(*nuggets, *instanceName);
+        }
+    }
+}
+
+bool ValidateReferences(const DefinitionMap& map)
+{
+    bool valid = true;
+    for (const auto& [name, list] : map.GetDefinitions())
+    {
+        const auto* movie = list.empty() ? nullptr : dynamic_cast<const Definition_Movie*>(list.back().get());
+        if (!movie)
+            continue;
+        for (const InstanceEntry& entry : movie->entries)
+            if (entry.kind == eEntryLibrary && !map.HasName(entry.source))
+                valid = false;
+    }
+    return valid;
+}
 
 } // namespace TarnEngine

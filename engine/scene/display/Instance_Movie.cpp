@@ -169,7 +169,8 @@ InstanceHandle Instance_Movie::CreateInstanceCore(Instance_Movie* parentMovie, c
     for (const Instance_Base* child : parentMovie->children)
         if (child->name == instanceName)
             return {};
-    // Instances made from a definition come with the definition classes; the map holds none yet.
+    // Children made from a definition (Definition_Base::CreateInstance) come with the movie's creation
+    // work, which places them with their first frame.
     if (!definition.empty())
         return {};
     if (!instanceClass)

@@ -103,6 +103,10 @@ public:
     bool onUpdateEnabled = false;
     bool eatingMouse = false;
     bool frameChangeEvents = true;
+    // From the definition that made the movie: its creation hook's result, and the free text of the
+    // instance entry that made it a timeline child.
+    uint32_t creationValue = 0;
+    std::wstring userData;
 
 private:
     // Parent link, inherited material, registration, the creation notice and both lists.

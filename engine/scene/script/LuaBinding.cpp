@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <new>
+#include <vector>
 
 #include "engine/core/base/WeakPtr.h"
 #include "engine/core/diagnostics/Logger.h"
@@ -17,14 +18,13 @@ namespace TarnEngine
 namespace
 {
 
+// What the hot paths do not need: the userdata metatable's registry
+// reference and the weak table's free integer keys.
 struct BindingState
 {
-    lua_State* state = nullptr;
-    uint32_t generation = 0;
-    int errorHandler = LUA_NOREF;
-    int weakTable = LUA_NOREF;
     int userdataMetatable = LUA_NOREF;
-    const void* userdataMetatablePointer = nullptr;
+    int nextWeakSlot = 1;
+    std::vector<int> freeWeakSlots;
 };
 BindingState g_binding;
 
@@ -207,22 +207,29 @@ int luaDescribeStackValue(lua_State* state, int index, std::wstring& out)
 namespace LuaBinding
 {
 
+Installation g_installation;
+
 void Install(lua_State* state)
 {
     g_binding = BindingState{};
-    g_binding.state = state;
+    g_installation = Installation{};
+    g_installation.state = state;
     static uint32_t generations = 0;
-    g_binding.generation = ++generations;
+    g_installation.generation = ++generations;
 
     lua_pushcfunction(state, LuaErrorHandler);
-    g_binding.errorHandler = luaL_ref(state, LUA_REGISTRYINDEX);
+    g_installation.errorHandler = luaL_ref(state, LUA_REGISTRYINDEX);
+
+    // Held by the registry, so the string is never collected and re-interned.
+    lua_pushliteral(state, "__index");
+    g_installation.indexName = luaL_ref(state, LUA_REGISTRYINDEX);
 
     lua_newtable(state);
     lua_newtable(state);
     lua_pushliteral(state, "v");
     lua_setfield(state, -2, "__mode");
     lua_setmetatable(state, -2);
-    g_binding.weakTable = luaL_ref(state, LUA_REGISTRYINDEX);
+    g_installation.weakTable = luaL_ref(state, LUA_REGISTRYINDEX);
 
     lua_newtable(state);
     lua_pushcfunction(state, userdataGc);
@@ -231,7 +238,7 @@ void Install(lua_State* state)
     // release function.
     lua_pushboolean(state, 0);
     lua_setfield(state, -2, "__metatable");
-    g_binding.userdataMetatablePointer = lua_topointer(state, -1);
+    g_installation.userdataMetatable = lua_topointer(state, -1);
     g_binding.userdataMetatable = luaL_ref(state, LUA_REGISTRYINDEX);
 
     lua_pushcfunction(state, LuaBuildType);
@@ -242,38 +249,26 @@ void Install(lua_State* state)
 
 void Uninstall(lua_State* state)
 {
-    if (g_binding.state == state)
+    if (g_installation.state == state)
+    {
+        g_installation = Installation{};
         g_binding = BindingState{};
+    }
 }
 
-lua_State* GetState()
+int TakeWeakSlot()
 {
-    return g_binding.state;
+    if (g_binding.freeWeakSlots.empty())
+        return g_binding.nextWeakSlot++;
+    const int slot = g_binding.freeWeakSlots.back();
+    g_binding.freeWeakSlots.pop_back();
+    return slot;
 }
 
-bool IsCurrent(lua_State* state, uint32_t generation)
+void ReturnWeakSlot(int slot)
 {
-    return state && state == g_binding.state && generation == g_binding.generation;
-}
-
-uint32_t GetGeneration()
-{
-    return g_binding.generation;
-}
-
-int GetWeakTableRef()
-{
-    return g_binding.weakTable;
-}
-
-int GetErrorHandlerRef()
-{
-    return g_binding.errorHandler;
-}
-
-const void* GetUserdataMetatable()
-{
-    return g_binding.userdataMetatablePointer;
+    if (slot > 0 && slot < g_binding.nextWeakSlot)
+        g_binding.freeWeakSlots.push_back(slot);
 }
 
 } // namespace LuaBinding
@@ -318,20 +313,15 @@ bool LuaPCall(lua_State* state, int argumentCount, int resultCount)
     if (!state)
         return false;
     const int base = lua_gettop(state) - argumentCount; // the function's slot
-    lua_rawgeti(state, LUA_REGISTRYINDEX, g_binding.state == state ? g_binding.errorHandler : LUA_NOREF);
-    if (!lua_isfunction(state, -1))
-    {
-        lua_pop(state, 1);
-        lua_pushcfunction(state, LuaErrorHandler);
-    }
+    LuaPushErrorHandler(state);
     lua_insert(state, base);
     const int status = lua_pcall(state, argumentCount, resultCount, base);
-    lua_remove(state, base);
     if (status != 0)
     {
-        lua_pop(state, 1);
+        lua_settop(state, base - 1); // the handler and the error
         return false;
     }
+    lua_remove(state, base);
     return true;
 }
 
@@ -564,32 +554,108 @@ int LuaSetTypeMetatable(lua_State* state, const char* typeName)
     return 1;
 }
 
-void LuaGetFieldNoCall(lua_State* state, int index, const char* name)
+namespace
 {
-    lua_pushvalue(state, index);
-    lua_pushstring(state, name);
-    // Stack: table key
-    for (int depth = 0; depth < kMaxIndexDepth && lua_istable(state, -2); ++depth)
+
+void pushIndexName(lua_State* state)
+{
+    if (state == LuaBinding::g_installation.state)
+        lua_rawgeti(state, LUA_REGISTRYINDEX, LuaBinding::g_installation.indexName);
+    else
+        lua_pushliteral(state, "__index");
+}
+
+// With the key on top of the stack and a table at `current` (absolute), reads
+// the key as lua_gettable would but with raw reads only, following __index
+// tables: each one found replaces the table at `current`. Pushes the value
+// (nil when the chain ends or is too deep) and returns its type.
+int rawChainLookup(lua_State* state, int current)
+{
+    for (int depth = 0; depth < kMaxIndexDepth; ++depth)
     {
         lua_pushvalue(state, -1);
-        lua_rawget(state, -3);
-        if (!lua_isnil(state, -1) || !lua_getmetatable(state, -3))
-        {
-            // Found, or no metatable to follow: the value (maybe nil) is the result.
-            lua_replace(state, -3);
-            lua_pop(state, 1);
-            return;
-        }
-        // Stack: table key nil metatable
-        lua_pushliteral(state, "__index");
+        lua_rawget(state, current);
+        const int type = lua_type(state, -1);
+        if (type != LUA_TNIL)
+            return type;
+        lua_settop(state, -2);
+        if (!lua_getmetatable(state, current))
+            break;
+        pushIndexName(state);
         lua_rawget(state, -2);
-        // Stack: table key nil metatable __index
-        lua_replace(state, -5);
-        lua_pop(state, 2);
-        // Stack: __index key
+        if (lua_type(state, -1) != LUA_TTABLE)
+        {
+            lua_settop(state, -3);
+            break;
+        }
+        lua_replace(state, current);
+        lua_settop(state, -2);
     }
-    lua_pop(state, 2);
     lua_pushnil(state);
+    return LUA_TNIL;
+}
+
+} // namespace
+
+void LuaGetFieldNoCall(lua_State* state, int index, const char* name)
+{
+    if (lua_type(state, index) != LUA_TTABLE)
+        return lua_pushnil(state);
+    lua_pushvalue(state, index);
+    const int current = lua_gettop(state);
+    lua_pushstring(state, name);
+    rawChainLookup(state, current);
+    lua_replace(state, current);
+    lua_settop(state, current);
+}
+
+bool LuaFindMethodNoCall(lua_State* state, const char* name)
+{
+    const int current = lua_gettop(state) - 1;
+    lua_pushstring(state, name);
+    if (rawChainLookup(state, current) != LUA_TFUNCTION)
+    {
+        lua_settop(state, current - 1);
+        return false;
+    }
+    lua_replace(state, current);
+    lua_settop(state, current + 1);
+    return true;
+}
+
+int LuaFindEventHandler(lua_State* state, const char* name)
+{
+    const int table = lua_gettop(state);
+    const int key = table + 1;
+    lua_pushstring(state, name);
+    // The table itself first, then each __index table in the slot above the key.
+    int current = table;
+    for (int depth = 0; depth < kMaxIndexDepth; ++depth)
+    {
+        lua_pushvalue(state, key);
+        lua_rawget(state, current);
+        const int type = lua_type(state, -1);
+        if (type == LUA_TFUNCTION)
+        {
+            // The key's slot takes the error handler: what lies between it
+            // and the function goes with the call.
+            lua_pushvalue(state, table);
+            LuaPushErrorHandler(state);
+            lua_replace(state, key);
+            return table;
+        }
+        if (type != LUA_TNIL || !lua_getmetatable(state, current))
+            break;
+        pushIndexName(state);
+        lua_rawget(state, -2);
+        if (lua_type(state, -1) != LUA_TTABLE)
+            break;
+        current = key + 1;
+        lua_replace(state, current);
+        lua_settop(state, current);
+    }
+    lua_settop(state, table - 1);
+    return 0;
 }
 
 // ---- Events and calls
@@ -655,28 +721,6 @@ bool LuaBindObjectTable(lua_State* state, int index, LuaObjectBase& object, cons
     lua_setmetatable(state, index);
     object.ConnectTable(state, index);
     return true;
-}
-
-LuaObjectBase* LuaGetObjectBase(lua_State* state, int index)
-{
-    if (!lua_istable(state, index))
-        return nullptr;
-    lua_pushlightuserdata(state, nullptr);
-    lua_rawget(state, index < 0 && index > LUA_REGISTRYINDEX ? index - 1 : index);
-    LuaObjectBase* object = nullptr;
-    if (lua_type(state, -1) == LUA_TUSERDATA && lua_getmetatable(state, -1))
-    {
-        // Only the userdata the binding made carries its metatable.
-        if (lua_topointer(state, -1) == g_binding.userdataMetatablePointer && g_binding.userdataMetatablePointer)
-        {
-            object = static_cast<ObjectPointer*>(lua_touserdata(state, -2))->Get();
-            if (object && object->IsLuaDying())
-                object = nullptr;
-        }
-        lua_pop(state, 1);
-    }
-    lua_pop(state, 1);
-    return object;
 }
 
 // ---- Class tables

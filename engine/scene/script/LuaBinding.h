@@ -40,16 +40,54 @@ namespace LuaBinding
 void Install(lua_State* state);
 // After lua_close: objects still holding references to that state forget it.
 void Uninstall(lua_State* state);
+
+// What the hot paths (events, method thunks, references) read on every call,
+// kept where header code reads it inline: registry integer references cost
+// one array read, where a string key would be hashed on each lookup.
+struct Installation
+{
+    lua_State* state = nullptr;
+    uint32_t generation = 0;
+    int errorHandler = LUA_NOREF;
+    int weakTable = LUA_NOREF;
+    int indexName = LUA_NOREF; // the string "__index", interned once
+    const void* userdataMetatable = nullptr;
+};
+extern Installation g_installation;
+
 // The installed state, or null.
-lua_State* GetState();
+inline lua_State* GetState()
+{
+    return g_installation.state;
+}
 // True while `state` is the installed state of that installation.
-bool IsCurrent(lua_State* state, uint32_t generation);
-uint32_t GetGeneration();
+inline bool IsCurrent(lua_State* state, uint32_t generation)
+{
+    return state && state == g_installation.state && generation == g_installation.generation;
+}
+inline uint32_t GetGeneration()
+{
+    return g_installation.generation;
+}
 // Registry references made by Install (LUA_NOREF before).
-int GetWeakTableRef();
-int GetErrorHandlerRef();
+inline int GetWeakTableRef()
+{
+    return g_installation.weakTable;
+}
+inline int GetErrorHandlerRef()
+{
+    return g_installation.errorHandler;
+}
 // The object-userdata metatable, as lua_topointer gives it.
-const void* GetUserdataMetatable();
+inline const void* GetUserdataMetatable()
+{
+    return g_installation.userdataMetatable;
+}
+// Integer keys of the weak-valued table, one per reference holder. They are
+// handed out here rather than by luaL_ref: a collected value leaves a hole
+// that luaL_ref would give to a second holder while the first still owns it.
+int TakeWeakSlot();
+void ReturnWeakSlot(int slot);
 } // namespace LuaBinding
 
 // The engine's panic function: writes the stack to the log; Lua then ends the process.
@@ -60,6 +98,25 @@ int LuaErrorHandler(lua_State* state);
 // Runs the function below the arguments in protected mode with the engine's
 // error handler; false (with the error popped) when it failed.
 bool LuaPCall(lua_State* state, int argumentCount, int resultCount);
+// Pushes the engine's error handler: from its registry reference in the
+// installed state, as a new C function in any other.
+inline void LuaPushErrorHandler(lua_State* state)
+{
+    if (state == LuaBinding::g_installation.state)
+        lua_rawgeti(state, LUA_REGISTRYINDEX, LuaBinding::g_installation.errorHandler);
+    else
+        lua_pushcfunction(state, LuaErrorHandler);
+}
+// The protected call of an event prepared by LuaFindEventHandler, whose
+// result is `base`: the function and self lie on top of the stack with the
+// other arguments pushed above them. Calls with no results and leaves the
+// stack below `base`; false when the call failed.
+inline bool LuaPCallEvent(lua_State* state, int base, int argumentCount)
+{
+    const int status = lua_pcall(state, argumentCount, 0, base + 1);
+    lua_settop(state, base - 1);
+    return status == 0;
+}
 
 // Pushes the object-userdata metatable.
 void LuaPushGcMetatable(lua_State* state);
@@ -102,6 +159,17 @@ int LuaNewTypeMetatable(lua_State* state, const char* typeName);
 // that looking up an event handler cannot raise an error outside a
 // protected call. Anything that is not a table gives nil.
 void LuaGetFieldNoCall(lua_State* state, int index, const char* name);
+// The lookup of LuaTableBase::GetMethod: with a table and a value above it on
+// top of the stack, replaces the table by its function `name` (read as
+// LuaGetFieldNoCall does) and returns true; when there is no such function
+// pops both and returns false.
+bool LuaFindMethodNoCall(lua_State* state, const char* name);
+// The same lookup for raising an event, with as few stack operations as it
+// can: with an object table on top of the stack (at index `base`), finds its
+// function `name` and pushes it, then self, with the error handler placed
+// between `base` and the function; returns `base` for LuaPCallEvent. When
+// there is no such function pops the table and returns 0.
+int LuaFindEventHandler(lua_State* state, const char* name);
 // With the function and self on the stack (LuaTableBase::GetMethod): calls
 // with self alone, with self and a text, with self and a number. No results.
 bool CallLuaFunction1(lua_State* state);

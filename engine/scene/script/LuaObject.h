@@ -52,13 +52,42 @@ bool LuaBindObjectTable(lua_State* state, int index, LuaObjectBase& object, cons
 
 // The live object of the table at that index; null for anything else,
 // including a table whose key 0 holds a userdata the binding did not make.
-LuaObjectBase* LuaGetObjectBase(lua_State* state, int index);
+// Every method call runs it, so it stays inline and makes no call but the
+// Lua API's own.
+inline LuaObjectBase* LuaGetObjectBase(lua_State* state, int index)
+{
+    if (lua_type(state, index) != LUA_TTABLE)
+        return nullptr;
+    lua_pushlightuserdata(state, nullptr);
+    lua_rawget(state, index < 0 && index > LUA_REGISTRYINDEX ? index - 1 : index);
+    LuaObjectBase* object = nullptr;
+    if (lua_type(state, -1) != LUA_TUSERDATA || !lua_getmetatable(state, -1))
+    {
+        lua_settop(state, -2);
+        return nullptr;
+    }
+    // Only the userdata the binding made carries its metatable.
+    const void* metatable = LuaBinding::GetUserdataMetatable();
+    if (lua_topointer(state, -1) == metatable && metatable)
+    {
+        object = static_cast<WeakPtr<LuaObjectBase>*>(lua_touserdata(state, -2))->Get();
+        if (object && object->IsLuaDying())
+            object = nullptr;
+    }
+    lua_settop(state, -3);
+    return object;
+}
 
 // The live object of class T (or derived) of the table at that index.
 template <class T> T* LuaGetObjectArg(lua_State* state, int index)
 {
     LuaObjectBase* object = LuaGetObjectBase(state, index);
-    return object ? RObjectCast<T>(object->GetRObject()) : nullptr;
+    if (!object)
+        return nullptr;
+    // The exact class first: the usual case, without walking the parents.
+    RObject* checked = object->GetRObject();
+    const RClass* wanted = T::StaticClass();
+    return checked->GetClass() == wanted || checked->IsKindOf(wanted) ? static_cast<T*>(checked) : nullptr;
 }
 // Every method thunk starts with it: the object behind `self`, or null.
 template <class T> T* GetLuaSelf(lua_State* state)
@@ -74,15 +103,11 @@ template <class PushFn> bool LuaRaiseEvent(const ILuaObject& object, lua_State* 
 {
     if (!state || !object.PushTable())
         return false;
-    LuaGetFieldNoCall(state, -1, name);
-    if (!lua_isfunction(state, -1))
-    {
-        lua_pop(state, 2);
+    const int base = LuaFindEventHandler(state, name);
+    if (!base)
         return false;
-    }
-    lua_insert(state, -2);
     const int count = pushArguments(state);
-    return LuaPCall(state, 1 + count, 0);
+    return LuaPCallEvent(state, base, 1 + count);
 }
 
 template <class Policy> class LuaObjectBaseImpl : public LuaObjectBase
@@ -130,11 +155,7 @@ public:
     const TableType& GetLuaTable() const { return luaTable; }
 
 protected:
-    void callEvent(const char* name)
-    {
-        if (luaTable.GetMethod(name))
-            CallLuaFunction1(luaTable.GetState());
-    }
+    void callEvent(const char* name) { LuaRaiseEvent(*this, luaTable.GetState(), name, [](lua_State*) { return 0; }); }
 
     TableType luaTable;
 };

@@ -1,7 +1,9 @@
 // Engine-side references to Lua values. A ReferenceHolder keeps one value in
-// a container keyed by the holder's own address (a light userdata, so no
-// string is interned and every holder has its own key): the registry for the
-// strong policy, the binding's weak-valued table for the weak one. A
+// a container under an integer key of its own: the registry for the strong
+// policy (a luaL_ref), the binding's weak-valued table for the weak one (a
+// slot the binding hands out). An integer key is read from the container's
+// array part, the cheapest lookup Lua has, with no string interned; events
+// fetch the object's table this way on every call. A
 // LuaTableBase is a counted, copyable handle on a holder; the last copy
 // clears the value. Holders outliving their state (the state was closed
 // first) forget it instead of touching freed memory.
@@ -21,61 +23,55 @@ namespace TarnEngine
 struct _LuaStrongRef
 {
     static constexpr int Kind = 1;
-    static void Push(lua_State* state, void* key)
+    static void Push(lua_State* state, int slot) { lua_rawgeti(state, LUA_REGISTRYINDEX, slot); }
+    // `index` is absolute. A nil value gets LUA_REFNIL, which pushes nil.
+    static int Store(lua_State* state, int index)
     {
-        lua_pushlightuserdata(state, key);
-        lua_rawget(state, LUA_REGISTRYINDEX);
-    }
-    static void Store(lua_State* state, void* key, int index)
-    {
-        lua_pushlightuserdata(state, key);
         lua_pushvalue(state, index);
-        lua_rawset(state, LUA_REGISTRYINDEX);
+        return luaL_ref(state, LUA_REGISTRYINDEX);
     }
-    static void Clear(lua_State* state, void* key)
-    {
-        lua_pushlightuserdata(state, key);
-        lua_pushnil(state);
-        lua_rawset(state, LUA_REGISTRYINDEX);
-    }
+    static void Clear(lua_State* state, int slot) { luaL_unref(state, LUA_REGISTRYINDEX, slot); }
 };
 
 // The weak-valued table holds the value: it lives while scripts reach it.
 struct _LuaWeakRef
 {
     static constexpr int Kind = 2;
-    static void Push(lua_State* state, void* key)
+    static void Push(lua_State* state, int slot)
     {
         if (!pushContainer(state))
             return lua_pushnil(state);
-        lua_pushlightuserdata(state, key);
-        lua_rawget(state, -2);
-        lua_remove(state, -2);
+        lua_rawgeti(state, -1, slot);
+        lua_replace(state, -2);
     }
-    static void Store(lua_State* state, void* key, int index)
+    static int Store(lua_State* state, int index)
     {
         if (!pushContainer(state))
-            return;
-        lua_pushlightuserdata(state, key);
+            return LUA_NOREF;
+        const int slot = LuaBinding::TakeWeakSlot();
         lua_pushvalue(state, index);
-        lua_rawset(state, -3);
+        lua_rawseti(state, -2, slot);
         lua_pop(state, 1);
+        return slot;
     }
-    static void Clear(lua_State* state, void* key)
+    static void Clear(lua_State* state, int slot)
     {
-        if (!pushContainer(state))
+        if (slot == LUA_NOREF)
             return;
-        lua_pushlightuserdata(state, key);
-        lua_pushnil(state);
-        lua_rawset(state, -3);
-        lua_pop(state, 1);
+        if (pushContainer(state))
+        {
+            lua_pushnil(state);
+            lua_rawseti(state, -2, slot);
+            lua_pop(state, 1);
+        }
+        LuaBinding::ReturnWeakSlot(slot);
     }
 
 private:
     static bool pushContainer(lua_State* state)
     {
         lua_rawgeti(state, LUA_REGISTRYINDEX, LuaBinding::GetWeakTableRef());
-        if (lua_istable(state, -1))
+        if (lua_type(state, -1) == LUA_TTABLE)
             return true;
         lua_pop(state, 1);
         return false;
@@ -89,12 +85,12 @@ public:
     {
         if (index < 0 && index > LUA_REGISTRYINDEX)
             index = lua_gettop(state) + index + 1;
-        Policy::Store(state, this, index);
+        slotKey = Policy::Store(state, index);
     }
     ~ReferenceHolder() override
     {
         if (IsLive())
-            Policy::Clear(state, this);
+            Policy::Clear(state, slotKey);
     }
     ReferenceHolder(const ReferenceHolder&) = delete;
     ReferenceHolder& operator=(const ReferenceHolder&) = delete;
@@ -104,13 +100,15 @@ public:
     void Push() const
     {
         if (IsLive())
-            Policy::Push(state, const_cast<ReferenceHolder*>(this));
+            Policy::Push(state, slotKey);
     }
     lua_State* GetState() const { return IsLive() ? state : nullptr; }
+    int GetSlot() const { return slotKey; }
 
 private:
     lua_State* state;
     uint32_t generation;
+    int slotKey = LUA_NOREF;
 };
 
 template <class Policy> class LuaTableBase
@@ -155,8 +153,8 @@ public:
         lua_State* state = GetState();
         if (!state)
             return false;
-        holder->Push();
-        if (lua_istable(state, -1))
+        Policy::Push(state, holder->GetSlot());
+        if (lua_type(state, -1) == LUA_TTABLE)
             return true;
         lua_pop(state, 1);
         return false;
@@ -168,14 +166,8 @@ public:
         if (!PushTable())
             return false;
         lua_State* state = holder->GetState();
-        LuaGetFieldNoCall(state, -1, name);
-        if (lua_isfunction(state, -1))
-        {
-            lua_insert(state, -2);
-            return true;
-        }
-        lua_pop(state, 2);
-        return false;
+        lua_pushvalue(state, -1);
+        return LuaFindMethodNoCall(state, name);
     }
 
 private:

@@ -15,6 +15,7 @@
 #include "engine/graphics/device/Renderer.h"
 #include "engine/media/sound/FMODManager.h"
 #include "engine/scene/definitions/DefinitionMap.h"
+#include "engine/scene/definitions/Definition_Base.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/ui/TimerService.h"
 #include "engine/scene/ui/UserInterface.h"
@@ -704,12 +705,25 @@ TEST_F(EngineFixture, LibrariesOfAGroupAreLoadedFromItsOwnSources)
 {
     ASSERT_TRUE(Start());
     writeFile(data / "effects" / "libraries.xml", "<L><library file=\"fx.xml\"/></L>");
-    writeFile(data / "effects" / "fx.xml", "<Definitions/>");
+    writeFile(data / "effects" / "fx.xml",
+              "<Definitions><Definition type=\"image\" name=\"spark\" src=\"spark.png\"/>"
+              "<Definition type=\"image\" name=\"glow\" src=\"glow.png\"/></Definitions>");
+    writeFile(data / "effects" / "libraries_meta.xml",
+              "<M><Definition name=\"spark\"><Nuggets><MaterialNugget/></Nuggets></Definition></M>");
+    writeFile(data / "effects" / "libraries_metaex.xml",
+              "<M><Definition name=\"glow\"><Nuggets><MaterialNugget/></Nuggets></Definition></M>");
     writeFile(data / "broken" / "libraries.xml", "<L><library file=\"missing.xml\"/></L>");
+    writeFile(data / "broken" / "libraries_metaex.xml",
+              "<M><Definition name=\"glow\"><Nuggets><MaterialNugget/></Nuggets></Definition></M>");
+    const DefinitionMap* map = engine->GetUserInterface()->GetDefinitionMap();
     EXPECT_TRUE(engine->LoadLibraries(L"effects", L"effects", 0, false));
-    EXPECT_EQ(engine->GetUserInterface()->GetDefinitionMap()->GetLoadedFiles(),
-              std::vector<std::wstring>{L"fx.xml"});
+    ASSERT_NE(map->FindDefinition(L"spark"), nullptr);
+    ASSERT_NE(map->FindDefinition(L"glow"), nullptr);
+    EXPECT_EQ(map->FindDefinition(L"spark")->nuggets.nuggets.size(), 1u);
+    EXPECT_EQ(map->FindDefinition(L"glow")->nuggets.nuggets.size(), 1u);
+    // A failed list still gets its metaex file.
     EXPECT_FALSE(engine->LoadLibraries(L"broken", L"broken", 1, false));
+    EXPECT_EQ(map->FindDefinition(L"glow")->nuggets.nuggets.size(), 2u);
     EXPECT_FALSE(engine->LoadLibraries(L"empty", L"nothing", 1, false)) << "no libraries.xml";
     EXPECT_TRUE(engine->LoadLibraries(L"empty", L"nothing", 1, true));
     // The selection is cleared again: the base group's files are found.
@@ -719,27 +733,36 @@ TEST_F(EngineFixture, LibrariesOfAGroupAreLoadedFromItsOwnSources)
 TEST_F(EngineFixture, AGroupIsMountedOnceWithItsPackBeforeItsFolder)
 {
     ASSERT_TRUE(Start());
-    const auto loaded = [this] { return engine->GetUserInterface()->GetDefinitionMap()->GetLoadedFiles(); };
+    // The names of the loaded definitions, each as often as it was loaded.
+    const auto loaded = [this]
+    {
+        std::vector<std::wstring> names;
+        for (const auto& [name, list] : engine->GetUserInterface()->GetDefinitionMap()->GetDefinitions())
+            names.insert(names.end(), list.size(), name);
+        return names;
+    };
     const auto list = [](const char* file) { return std::string("<L><library file=\"") + file + "\"/></L>"; };
+    const auto defining = [](const char* name)
+    { return std::string("<Definitions><Definition type=\"image\" name=\"") + name + "\" src=\"\"/></Definitions>"; };
 
     // The pack of a group named with a dot is that very file; the group's
     // pack is searched before its folder.
     writeFile(data / "extra.pak",
-              FileTest::BuildZip({{"libraries.xml", list("packed.xml")}, {"packed.xml", "<Definitions/>"}}));
+              FileTest::BuildZip({{"libraries.xml", list("packed.xml")}, {"packed.xml", defining("packed")}}));
     writeFile(data / "extra" / "libraries.xml", list("loose.xml"));
-    writeFile(data / "extra" / "loose.xml", "<Definitions/>");
+    writeFile(data / "extra" / "loose.xml", defining("loose"));
     EXPECT_TRUE(engine->LoadLibraries(L"extra.pak", L"extra", 0, false));
-    EXPECT_EQ(loaded(), std::vector<std::wstring>{L"packed.xml"});
+    EXPECT_EQ(loaded(), std::vector<std::wstring>{L"packed"});
 
     // A second call for a group mounts nothing again: another folder given
     // with the same group name is not looked at, and the libraries load twice.
     writeFile(data / "first" / "libraries.xml", list("one.xml"));
-    writeFile(data / "first" / "one.xml", "<Definitions/>");
+    writeFile(data / "first" / "one.xml", defining("one"));
     writeFile(data / "second" / "libraries.xml", list("two.xml"));
-    writeFile(data / "second" / "two.xml", "<Definitions/>");
+    writeFile(data / "second" / "two.xml", defining("two"));
     EXPECT_TRUE(engine->LoadLibraries(L"group", L"first", 1, false));
     EXPECT_TRUE(engine->LoadLibraries(L"group", L"second", 1, false));
-    EXPECT_EQ(loaded(), (std::vector<std::wstring>{L"packed.xml", L"one.xml", L"one.xml"}));
+    EXPECT_EQ(loaded(), (std::vector<std::wstring>{L"one", L"one", L"packed"}));
     EXPECT_FALSE(FileSystem::Get()->FileExists(L"two.xml"));
 }
 
@@ -748,10 +771,10 @@ TEST_F(EngineFixture, DuringAGroupsLoadOnlyItsOwnSourcesAreSearched)
     ASSERT_TRUE(Start());
     // The file exists in the base group ("System": "data.dat" and "input\"),
     // which a group's libraries must not reach.
-    writeFile(data / "input" / "base.xml", "<Definitions/>");
+    writeFile(data / "input" / "base.xml", "<Definitions><Definition type=\"image\" name=\"base\" src=\"\"/></Definitions>");
     writeFile(data / "grp" / "libraries.xml", "<L><library file=\"base.xml\"/></L>");
     EXPECT_FALSE(engine->LoadLibraries(L"grp", L"grp", 1, false));
-    EXPECT_TRUE(engine->GetUserInterface()->GetDefinitionMap()->GetLoadedFiles().empty());
+    EXPECT_TRUE(engine->GetUserInterface()->GetDefinitionMap()->GetDefinitions().empty());
     EXPECT_TRUE(FileSystem::Get()->FileExists(L"base.xml")) << "every source is searched again afterwards";
 }
 

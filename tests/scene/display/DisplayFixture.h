@@ -45,16 +45,28 @@ public:
 class RecordingSoundManager final : public ISoundManager
 {
 public:
-    bool Init(uint32_t) override { return true; }
-    void LoadAudioXml() override {}
-    void PlaySound(RefPtr<ISound>& out, const std::wstring&, uint32_t) override { out = nullptr; }
+    bool Init(int32_t) override { return true; }
+    bool LoadAudioXml() override { return true; }
+    void SetEnabled(bool) override {}
     WeakPtr<ISound> PlaySoundWithParams(const std::wstring& soundName, bool loop, bool unique) override
     {
         played.push_back(soundName + (loop ? L" loop" : L"") + (unique ? L" unique" : L""));
         return {};
     }
+    WeakPtr<ISound> PlaySound(const std::wstring&, bool) override { return {}; }
+    WeakPtr<ISound> FindPlayingSound(const std::wstring&) override { return {}; }
+    void GetPlayingSoundsOfClass(const std::wstring&, std::vector<WeakPtr<ISound>>&) override {}
+    void PauseAll(bool) override {}
+    void PauseClass(const std::wstring&, bool) override {}
     void MuteAll(bool) override {}
+    void StopAll() override {}
+    void StopClass(const std::wstring&) override {}
+    void SetClassVolume(const std::wstring&, float) override {}
+    std::wstring GetSoundClass(const std::wstring&) override { return {}; }
+    float GetDefaultVolume(const std::wstring&) override { return -1; }
+    int32_t GetPriority(const std::wstring&) override { return 0; }
     void Update() override {}
+    void ExecuteCommand(const std::vector<std::wstring>&, const InstanceHandle&) override {}
 
     std::vector<std::wstring> played;
 };

@@ -443,6 +443,120 @@ TEST_F(Binding, EventsReachHandlersAndSkipMissingOnes)
     delete thing;
 }
 
+TEST_F(Binding, EventHandlersAreFoundAlongIndexTablesOnly)
+{
+    auto* thing = new TestThing;
+    ASSERT_TRUE(thing->CreateLuaTable());
+    SetGlobalTable(*thing, "obj");
+    // One handler in the class's method table, one two __index tables further
+    // down, and a function-valued __index below that which must never run.
+    ASSERT_TRUE(Run("BuildType{ _type = 'Ev', _parents = { 'TestThing' }, _fields = {"
+                    "  OnNear = function(self, a, b) near = tostring(self == obj) .. a .. b end,"
+                    "  OnNearFail = function(self) error('near') end } }\n"
+                    "obj2 = Make('Ev')()\n"
+                    "local methods = getmetatable(obj2).__index\n"
+                    "local deep = setmetatable({}, { __index = function() error('never run') end })\n"
+                    "deep.OnDeep = function(self, a) far = tostring(self == obj2) .. a end\n"
+                    "setmetatable(methods, { __index = setmetatable({}, { __index = deep }) })"));
+    lua_getglobal(L, "obj2");
+    TestThing* made = LuaGetObjectArg<TestThing>(L, -1);
+    lua_pop(L, 1);
+    ASSERT_NE(made, nullptr);
+    ASSERT_TRUE(Run("near = nil; obj2.OnNear = nil"));
+    const auto two = [](lua_State* s) {
+        lua_pushliteral(s, ":a");
+        lua_pushliteral(s, ":b");
+        return 2;
+    };
+    const auto one = [](lua_State* s) {
+        lua_pushliteral(s, ":x");
+        return 1;
+    };
+    const auto none = [](lua_State*) { return 0; };
+    EXPECT_TRUE(LuaRaiseEvent(*made, L, "OnNear", two));
+    EXPECT_EQ(Eval("near"), "false:a:b") << "self is the raising object";
+    EXPECT_TRUE(LuaRaiseEvent(*made, L, "OnDeep", one));
+    EXPECT_EQ(Eval("far"), "true:x");
+    EXPECT_FALSE(LuaRaiseEvent(*made, L, "OnNearFail", none));
+    EXPECT_FALSE(LuaRaiseEvent(*made, L, "OnNowhere", none)) << "the __index function stays unrun";
+    EXPECT_FALSE(LuaRaiseEvent(*thing, L, "OnNear", none)) << "another class's handler is not this one's";
+
+    // The table's own field comes before its class's.
+    ASSERT_TRUE(Run("function obj2:OnNear(a, b) near = 'own' .. a .. b end"));
+    EXPECT_TRUE(LuaRaiseEvent(*made, L, "OnNear", two));
+    EXPECT_EQ(Eval("near"), "own:a:b");
+    EXPECT_EQ(lua_gettop(L), 0);
+
+    // The lookup without a call reads the same chain and leaves one value.
+    lua_getglobal(L, "obj2");
+    LuaGetFieldNoCall(L, -1, "OnDeep");
+    EXPECT_EQ(lua_type(L, -1), LUA_TFUNCTION);
+    lua_pop(L, 1);
+    LuaGetFieldNoCall(L, -1, "OnNowhere");
+    EXPECT_TRUE(lua_isnil(L, -1));
+    lua_pop(L, 2);
+    delete made;
+    delete thing;
+}
+
+TEST_F(Binding, AWeakReferenceWhoseValueWasCollectedKeepsItsOwnKey)
+{
+    // The first table goes with the collector while its reference lives on;
+    // references made after it must not share its key, nor lose their value
+    // when it goes.
+    lua_newtable(L);
+    LuaWeakTable gone;
+    ASSERT_EQ(LuaTableRefFromStack(L, gone, -1), 1);
+    lua_pop(L, 1);
+    lua_gc(L, LUA_GCCOLLECT, 0);
+    EXPECT_FALSE(gone.PushTable());
+
+    ASSERT_TRUE(Run("kept = { name = 'kept' }"));
+    lua_getglobal(L, "kept");
+    LuaWeakTable kept;
+    ASSERT_EQ(LuaTableRefFromStack(L, kept, -1), 1);
+    lua_pop(L, 1);
+    EXPECT_FALSE(gone.PushTable()) << "a collected value stays gone";
+    gone.Reset();
+    ASSERT_TRUE(kept.PushTable());
+    lua_getfield(L, -1, "name");
+    EXPECT_STREQ(lua_tostring(L, -1), "kept");
+    lua_pop(L, 2);
+
+    // A key given back is taken again, and the new value is the one read.
+    LuaWeakTable again;
+    ASSERT_TRUE(Run("other = { name = 'other' }"));
+    lua_getglobal(L, "other");
+    ASSERT_EQ(LuaTableRefFromStack(L, again, -1), 1);
+    lua_pop(L, 1);
+    ASSERT_TRUE(again.PushTable());
+    lua_getfield(L, -1, "name");
+    EXPECT_STREQ(lua_tostring(L, -1), "other");
+    lua_pop(L, 2);
+    ASSERT_TRUE(kept.PushTable());
+    lua_getfield(L, -1, "name");
+    EXPECT_STREQ(lua_tostring(L, -1), "kept");
+    lua_pop(L, 2);
+}
+
+TEST_F(Binding, ProtectedCallsInAStateOfTheirOwn)
+{
+    // A state the binding was not installed in still gets the engine's handler.
+    lua_State* other = luaL_newstate();
+    ASSERT_NE(other, nullptr);
+    ASSERT_EQ(luaL_loadstring(other, "error('elsewhere')"), 0);
+    lua_pushnumber(other, 1);
+    ASSERT_EQ(luaL_loadstring(other, "return 2, 3"), 0);
+    EXPECT_TRUE(LuaPCall(other, 0, 2));
+    EXPECT_EQ(lua_tonumber(other, -1), 3);
+    EXPECT_EQ(lua_tonumber(other, -2), 2);
+    EXPECT_EQ(lua_tonumber(other, -3), 1) << "values below the call stay";
+    lua_pop(other, 3);
+    EXPECT_FALSE(LuaPCall(other, 0, 0));
+    EXPECT_EQ(lua_gettop(other), 0);
+    lua_close(other);
+}
+
 TEST_F(Binding, ObjectsOutlivingTheStateForgetIt)
 {
     auto* thing = new TestThing;
