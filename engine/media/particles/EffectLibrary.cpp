@@ -3,14 +3,33 @@
 
 #include "engine/core/text/TextHelpers.h"
 #include "engine/core/xml/XmlDocumentCache.h"
+#include "engine/scene/definitions/Definition_Image.h"
+#include "engine/scene/ui/UserInterface.h"
 
 namespace TarnEngine
 {
 
 namespace
 {
+
 EffectLibrary* g_effectLibrary = nullptr;
+
+// The picture of the image definition of that name in the user interface's definition map.
+bool resolveFromDefinitions(const std::wstring& name, EffectImage& image)
+{
+    const UserInterface* ui = UserInterface::Get();
+    const DefinitionMap* map = ui ? ui->GetDefinitionMap() : nullptr;
+    auto* definition = map ? dynamic_cast<Definition_Image*>(map->FindDefinition(name)) : nullptr;
+    if (!definition)
+        return false;
+    uint32_t width = 0, height = 0;
+    float uv[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    definition->GetPicture(image.texture, width, height, image.placement, uv);
+    image.rect = SpriteRect{uv[0], uv[1], uv[2], uv[3]};
+    return true;
 }
+
+} // namespace
 
 EffectLibrary::EffectLibrary()
 {
@@ -67,7 +86,7 @@ const ParticleEffect* EffectLibrary::GetDefinition(const std::wstring& effectNam
 
 bool EffectLibrary::ResolveImage(const std::wstring& name, EffectImage& image) const
 {
-    return imageResolver && imageResolver(name, image);
+    return imageResolver ? imageResolver(name, image) : resolveFromDefinitions(name, image);
 }
 
 } // namespace TarnEngine

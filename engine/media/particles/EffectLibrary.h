@@ -4,9 +4,9 @@
 // ".xml" (always read anew) and kept under the lower-cased name; display
 // instances never run a definition, they run clones made by CreateEffect.
 //
-// Template images name image definitions; the library resolves them
-// through the resolver that the definition side installs. Without one, no
-// image resolves and templates load without images.
+// Template images name image definitions, which the library finds in the
+// user interface's definition map; a resolver set in its place (tools and
+// tests) answers instead.
 #pragma once
 
 #include <functional>
@@ -41,6 +41,7 @@ public:
     // The stored definition (never to be run), or null.
     const ParticleEffect* GetDefinition(const std::wstring& effectName) const;
 
+    // An empty resolver goes back to the definition map.
     void SetImageResolver(ImageResolver resolver) { imageResolver = std::move(resolver); }
     bool ResolveImage(const std::wstring& name, EffectImage& image) const;
 

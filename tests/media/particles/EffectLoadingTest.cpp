@@ -6,6 +6,8 @@
 #include "engine/media/particles/RPfxAppearanceActions.h"
 #include "engine/media/particles/RPfxEmitterActions.h"
 #include "engine/media/particles/RPfxImageActions.h"
+#include "engine/scene/definitions/DefinitionMap.h"
+#include "engine/scene/ui/UserInterface.h"
 
 #include <cfloat>
 #include <cstring>
@@ -235,6 +237,36 @@ TEST_F(EffectLoading, TemplateAttributes)
 
     EXPECT_EQ(definition->FindTemplate(L"FIRE"), &fire);
     EXPECT_EQ(definition->FindTemplate(L"smoke"), nullptr);
+}
+
+TEST_F(EffectLoading, ImagesComeFromTheDefinitionMap)
+{
+    UserInterface ui;
+    ASSERT_TRUE(ui.Init());
+    auto definitions = ParseElement(
+        "<Definitions>"
+        "<Definition type=\"image\" name=\"spark\" src=\"spark.png\" bi=\"100 80 50 40 10 20 30 35\"/>"
+        "<Definition type=\"movie\" name=\"film\" length=\"0\" fps=\"30\"/>"
+        "</Definitions>");
+    uint32_t added = 0, appended = 0;
+    ASSERT_TRUE(LoadDefinitionFile(*definitions, *ui.GetDefinitionMap(), added, appended));
+    library.SetImageResolver(nullptr);
+    const ParticleEffect* definition =
+        Definition(Effect(Template("name=\"a\" image=\"spark\"", "") + Template("name=\"b\" image=\"film\"", "") +
+                          Template("name=\"c\" image=\"Spark\"", "")));
+    ASSERT_NE(definition, nullptr);
+    const ParticleTemplate& a = *definition->templates[0];
+    ASSERT_EQ(a.images.size(), 1u);
+    EXPECT_EQ(a.images[0].name, L"spark");
+    // The stored 50x40 rectangle at (30, 35) of the logical picture; no texture without a renderer.
+    const SpritePoint corner = Renderer::TransformPoint({-0.5f, -0.5f}, a.images[0].placement);
+    EXPECT_FLOAT_EQ(corner.x, 30.0f);
+    EXPECT_FLOAT_EQ(corner.y, 35.0f);
+    const SpritePoint far = Renderer::TransformPoint({0.5f, 0.5f}, a.images[0].placement);
+    EXPECT_FLOAT_EQ(far.x, 80.0f);
+    EXPECT_FLOAT_EQ(far.y, 75.0f);
+    EXPECT_TRUE(definition->templates[1]->images.empty()); // a movie is no picture
+    EXPECT_TRUE(definition->templates[2]->images.empty()); // names are compared exactly
 }
 
 TEST_F(EffectLoading, FamilyImageListReplacesTheImagesAtLoad)

@@ -4,6 +4,8 @@
 
 #include "engine/graphics/device/DirectXDevice.h"
 #include "engine/media/particles/RPfxAppearanceActions.h"
+#include "engine/scene/definitions/DefinitionMap.h"
+#include "engine/scene/ui/UserInterface.h"
 #include "platform/raster/RasterDevice.h"
 #include "platform/raster/RasterSystem.h"
 
@@ -439,16 +441,32 @@ TEST_F(ParticleEffects, DrawHandsEveryParticleToTheRenderer)
     screen.device->EndFrame();
 }
 
+std::string readSampleFile(const char* relative)
+{
+    std::string bytes;
+    if (std::FILE* file = std::fopen((std::string(PELLWOOD_SOURCE_DIR "/sample/input/") + relative).c_str(), "rb"))
+    {
+        char buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+            bytes.append(buffer, n);
+        std::fclose(file);
+    }
+    return bytes;
+}
+
 TEST_F(ParticleEffects, TheSampleSparkleRunsAndEnds)
 {
-    std::FILE* file = std::fopen(PELLWOOD_SOURCE_DIR "/sample/input/effects/sparkle.xml", "rb");
-    ASSERT_NE(file, nullptr);
-    std::string xml;
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        xml.append(buffer, n);
-    std::fclose(file);
-    images[L"fx_spark"] = EffectImage{};
+    // Its picture comes from the sample's definitions.
+    UserInterface ui;
+    ASSERT_TRUE(ui.Init());
+    const std::string scene = readSampleFile("definitions/scene.xml");
+    auto definitions = ParseXmlFileBytes(reinterpret_cast<const uint8_t*>(scene.data()), scene.size(), false);
+    ASSERT_NE(definitions, nullptr);
+    uint32_t added = 0, appended = 0;
+    ASSERT_TRUE(LoadDefinitionFile(*definitions, *ui.GetDefinitionMap(), added, appended));
+    library.SetImageResolver(nullptr);
+    const std::string xml = readSampleFile("effects/sparkle.xml");
+    ASSERT_FALSE(xml.empty());
     auto fx = Make(xml);
     ASSERT_NE(fx, nullptr);
     ASSERT_EQ(fx->templates.size(), 2u);
