@@ -2,15 +2,19 @@
 
 #include <limits>
 
+#include "engine/core/diagnostics/ConsoleOverlayPrintBuffer.h"
 #include "engine/core/text/StringFormat.h"
+#include "engine/graphics/canvas/IRenderCanvas.h"
 #include "engine/core/text/TextConversion.h"
 #include "engine/core/text/TextHelpers.h"
 
 namespace TarnEngine
 {
 
-Console::Console(IConsoleHost* host, IConsoleScripting* scripting) : host_(host), scripting_(scripting)
+Console::Console(IConsoleHost* host, IConsoleScripting* scripting, IConsoleDisplay* display)
+    : host_(host), scripting_(scripting), display_(display)
 {
+    overlays_.push_back({&ConsoleOverlayPrintBuffer::Get(), InstanceHandle{}});
     RegisterFunction(L"exit", this, 0);
     RegisterFunction(L"echo", this, 1);
     RegisterFunction(L"?", this, 0);
@@ -210,6 +214,79 @@ void Console::ExecuteCommand(const std::vector<std::wstring>& arguments, const I
         if (host_)
             host_->RequestClose();
     }
+}
+
+bool Console::AddOverlay(IConsoleOverlay* overlay, const InstanceHandle& instance)
+{
+    if (!overlay)
+        return false;
+    overlays_.push_back({overlay, instance});
+    return true;
+}
+
+bool Console::IsOverlayShown() const
+{
+    return display_ && overlayInstance_.IsValid() && display_->IsInstanceVisible(overlayInstance_);
+}
+
+void Console::deselectOverlay()
+{
+    if (selectedOverlay_ < 1 || selectedOverlay_ > overlays_.size() || !display_)
+        return;
+    // Copied: the page may add pages while it is told.
+    const OverlayEntry entry = overlays_[selectedOverlay_ - 1];
+    if (entry.instance.IsValid())
+        display_->SetInstanceVisible(entry.instance, false);
+    entry.overlay->OnDeactivate(*display_, entry.instance);
+}
+
+void Console::selectOverlay()
+{
+    if (selectedOverlay_ < 1 || selectedOverlay_ > overlays_.size() || !display_)
+        return;
+    const OverlayEntry entry = overlays_[selectedOverlay_ - 1];
+    if (!entry.instance.IsValid())
+        return;
+    display_->SetInstanceVisible(entry.instance, true);
+    entry.overlay->OnActivate(*display_, entry.instance);
+}
+
+bool Console::HandleMousePress(int button, uint32_t keyFlags, int extra)
+{
+    if (!display_)
+        return false;
+    int32_t x = 0;
+    int32_t y = 0;
+    display_->GetPointerPosition(x, y);
+    uint32_t area[2] = {0, 0};
+    uint32_t value[2] = {0, 0};
+    IRenderCanvas* canvas = display_->GetInstanceCanvas(overlayInstance_, true);
+    const bool hit = canvas && canvas->HitTest(SpritePoint{static_cast<float>(x), static_cast<float>(y)}, area, value);
+    const uint32_t count = static_cast<uint32_t>(overlays_.size());
+    if (!hit)
+    {
+        if (selectedOverlay_ < 1 || selectedOverlay_ > count)
+            return false;
+        const OverlayEntry entry = overlays_[selectedOverlay_ - 1];
+        return entry.overlay->OnMousePress(*display_, entry.instance, button, keyFlags, extra);
+    }
+    if (area[0] == TabArea && area[1] == 0)
+    {
+        deselectOverlay();
+        // A tab for a page that is not there selects none.
+        selectedOverlay_ = value[0] <= count ? value[0] : 0;
+        selectOverlay();
+    }
+    else if (area[0] == ArrowArea && area[1] == 0)
+    {
+        deselectOverlay();
+        if (value[0] != 0 || value[1] != 0)
+            selectedOverlay_ = selectedOverlay_ >= count ? 0 : selectedOverlay_ + 1;
+        else
+            selectedOverlay_ = selectedOverlay_ == 0 || selectedOverlay_ > count ? count : selectedOverlay_ - 1;
+        selectOverlay();
+    }
+    return true;
 }
 
 } // namespace TarnEngine

@@ -4,7 +4,9 @@
 // separated by blanks, the last parameter taking the rest of the line) is
 // split and handed to the handler. A line that starts with "/" is run as
 // script text. Names are case-sensitive. The console also keeps every line
-// that commands print.
+// that commands print, and shows them through overlay pages (IConsoleOverlay.h): the built-in "Log"
+// page and any others added, one of which may be selected by clicking the tab and arrow hit areas
+// of the console's own display instance.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "engine/core/diagnostics/IConsoleHandler.h"
+#include "engine/core/diagnostics/IConsoleOverlay.h"
 
 namespace TarnEngine
 {
@@ -45,7 +48,20 @@ public:
 class Console : public IConsoleHandler
 {
 public:
-    explicit Console(IConsoleHost* host = nullptr, IConsoleScripting* scripting = nullptr);
+    // Hit-area tags of the console's canvas: the first pair of a tab is (TabArea, 0) with the
+    // page's 1-based number first in the second pair; an arrow is (ArrowArea, 0) with a second pair
+    // of (0, 0) for back and anything else for forward.
+    static constexpr uint32_t TabArea = 1;
+    static constexpr uint32_t ArrowArea = 2;
+
+    struct OverlayEntry
+    {
+        IConsoleOverlay* overlay = nullptr; // not owned
+        InstanceHandle instance;            // the page's own display instance
+    };
+
+    explicit Console(IConsoleHost* host = nullptr, IConsoleScripting* scripting = nullptr,
+                     IConsoleDisplay* display = nullptr);
     ~Console() override;
     Console(const Console&) = delete;
     Console& operator=(const Console&) = delete;
@@ -66,6 +82,23 @@ public:
 
     void SetScripting(IConsoleScripting* scripting) { scripting_ = scripting; }
     void SetHost(IConsoleHost* host) { host_ = host; }
+    void SetDisplay(IConsoleDisplay* display) { display_ = display; }
+
+    // Overlays: entry 1 is the "Log" page, with no instance of its own. The console does not own
+    // the pages; a null page is refused.
+    bool AddOverlay(IConsoleOverlay* overlay, const InstanceHandle& instance);
+    const std::vector<OverlayEntry>& GetOverlays() const { return overlays_; }
+    // 0 for none, else the 1-based number of the selected page.
+    uint32_t GetSelectedOverlay() const { return selectedOverlay_; }
+    // The console's own display instance, whose canvas carries the tab and arrow hit areas.
+    void SetOverlayInstance(const InstanceHandle& instance) { overlayInstance_ = instance; }
+    const InstanceHandle& GetOverlayInstance() const { return overlayInstance_; }
+
+    // The console's instance is valid and visible.
+    bool IsOverlayShown() const;
+    // A mouse press while the console is shown, at the pointer position the user interface keeps;
+    // true when the console used it (it then goes no further).
+    bool HandleMousePress(int button, uint32_t keyFlags, int extra);
 
     // The built-ins "echo", "?" and "exit".
     void ExecuteCommand(const std::vector<std::wstring>& arguments, const InstanceHandle& instance) override;
@@ -88,11 +121,17 @@ private:
     bool addFunction(const std::wstring& name, Function function);
     void releaseScripts(Namespace& space);
     std::wstring listFunctions() const;
+    void deselectOverlay();
+    void selectOverlay();
 
     Namespace root_;
     std::vector<std::wstring> lines_;
     IConsoleHost* host_;
     IConsoleScripting* scripting_;
+    IConsoleDisplay* display_;
+    std::vector<OverlayEntry> overlays_;
+    uint32_t selectedOverlay_ = 0;
+    InstanceHandle overlayInstance_;
 };
 
 } // namespace TarnEngine

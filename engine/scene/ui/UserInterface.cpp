@@ -108,6 +108,24 @@ UserInterface* UserInterface::Get()
     return g_userInterface;
 }
 
+IRenderCanvas* UserInterface::GetInstanceCanvas(const InstanceHandle& instance, bool create)
+{
+    Instance_Base* node = instance.GetInstance();
+    return node ? node->GetCanvas(create) : nullptr;
+}
+
+bool UserInterface::IsInstanceVisible(const InstanceHandle& instance) const
+{
+    const Instance_Base* node = instance.GetInstance();
+    return node && node->visible;
+}
+
+void UserInterface::SetInstanceVisible(const InstanceHandle& instance, bool visible)
+{
+    if (Instance_Base* node = instance.GetInstance())
+        node->SetVisible(visible);
+}
+
 bool UserInterface::Init()
 {
     if (root)
@@ -145,7 +163,7 @@ bool UserInterface::Init()
     bookmarks.push_back(rootHandle);
 
     if (!console)
-        console = std::make_unique<Console>(engine, LuaMgr::Get());
+        console = std::make_unique<Console>(engine, LuaMgr::Get(), this);
     if (!definitionMap)
         definitionMap = std::make_unique<DefinitionMap>();
     return true;
@@ -243,8 +261,11 @@ void UserInterface::OnKeyUp(uint32_t virtualKey)
 
 void UserInterface::OnChar(uint32_t) {}
 
-void UserInterface::OnMouseDown(int button, uint32_t keyFlags, int)
+void UserInterface::OnMouseDown(int button, uint32_t keyFlags, int extra)
 {
+    // The console's pages take the press first while they are shown.
+    if (console && console->IsOverlayShown() && console->HandleMousePress(button, keyFlags, extra))
+        return;
     if (button < 0 || button > 2)
         return;
     UpdateHitList(false);

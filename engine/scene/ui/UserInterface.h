@@ -30,7 +30,7 @@ class EngineManager;
 class Instance_Base;
 class Instance_Movie;
 
-class UserInterface final : public LuaSubclass, public IWindowInput, public IConsoleHandler
+class UserInterface final : public LuaSubclass, public IWindowInput, public IConsoleHandler, public IConsoleDisplay
 {
     TARN_RCLASS(UserInterface)
     TARN_LUA_CLASS("UserInterface")
@@ -68,7 +68,7 @@ public:
     void OnKeyUp(uint32_t virtualKey) override;
     void OnChar(uint32_t character) override;
     // button 0 left, 1 right, 2 middle; keyFlags as the mouse messages carry them.
-    void OnMouseDown(int button, uint32_t keyFlags, int unused) override;
+    void OnMouseDown(int button, uint32_t keyFlags, int extra) override;
     void OnMouseUp(int button, uint32_t keyFlags, int unused) override;
     // x and y in client pixels.
     void OnMouseMove(int x, int y) override;
@@ -80,7 +80,17 @@ public:
     // IConsoleHandler: the user interface has no commands of its own.
     void ExecuteCommand(const std::vector<std::wstring>&, const InstanceHandle&) override {}
 
-    Console* GetConsole() const { return console.get(); }
+    // IConsoleDisplay: the console draws its pages into display instances.
+    Console* GetConsole() const override { return console.get(); }
+    IRenderCanvas* GetInstanceCanvas(const InstanceHandle& instance, bool create) override;
+    bool IsInstanceVisible(const InstanceHandle& instance) const override;
+    void SetInstanceVisible(const InstanceHandle& instance, bool visible) override;
+    void GetPointerPosition(int32_t& x, int32_t& y) const override
+    {
+        x = mouseX;
+        y = mouseY;
+    }
+
     DefinitionMap* GetDefinitionMap() const { return definitionMap.get(); }
     EngineManager* GetEngine() const { return engine; }
     Instance_Movie* GetRoot() const { return root.get(); }

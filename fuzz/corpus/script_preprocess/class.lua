@@ -1,0 +1,6 @@
+_clType(Button)
+_clParent(Component)
+function _clMember().OnClick(self, x)
+  return x + eMaterialAlpha -- one
+end
+_clEnd()

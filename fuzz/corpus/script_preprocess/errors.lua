@@ -1,0 +1,4 @@
+#define F(x) x
+F({)})
+#include "../x.lua"
+#error "stop"
