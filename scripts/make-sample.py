@@ -5,6 +5,7 @@ Writes, under sample/ (Python's standard library only, so that the output is
 the same on every machine):
   input/images/backdrop.jpg   a landscape picture (baseline JPEG, own encoder)
   input/images/stone.png      a small opaque tile (PNG)
+  input/images/spark.png      a soft white dot for particle effects (PNG with alpha)
   input/fonts/pixel.png       the page of the bitmap font (5x7 glyphs, doubled)
   input/fonts/pixel.fnt       its descriptor
   data.dat                    a ZIP pack holding images/badge.png (PNG with alpha)
@@ -215,6 +216,20 @@ def stone(size):
     return rows
 
 
+def spark(size):
+    """A white dot that fades out towards its edge; particles tint and blend it."""
+    rows = []
+    centre = (size - 1) / 2
+    for y in range(size):
+        row = []
+        for x in range(size):
+            d = math.hypot(x - centre, y - centre) / (size / 2)
+            alpha = int(round(255 * max(0.0, 1.0 - d) ** 2))
+            row.append((255, 255, 255, alpha))
+        rows.append(row)
+    return rows
+
+
 def badge(size):
     """A gold ring with a five-pointed star, transparent around it (soft edges)."""
     rows = []
@@ -341,6 +356,7 @@ def pack(members):
 def main():
     write("input/images/backdrop.jpg", jpeg_bytes(512, 384, backdrop(512, 384)))
     write("input/images/stone.png", png_bytes(64, 64, stone(64), False))
+    write("input/images/spark.png", png_bytes(16, 16, spark(16), True))
     page, descriptor = bitmap_font()
     write("input/fonts/pixel.png", page)
     write("input/fonts/pixel.fnt", descriptor)

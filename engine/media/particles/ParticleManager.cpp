@@ -25,4 +25,14 @@ ParticleManager* ParticleManager::Get()
     return g_particleManager;
 }
 
+bool ParticleManager::IsReducedEffects()
+{
+    return g_particleManager && g_particleManager->reducedEffects;
+}
+
+IEffectOwnerServices* ParticleManager::GetOwnerServices()
+{
+    return g_particleManager ? g_particleManager->ownerServices : nullptr;
+}
+
 } // namespace TarnEngine

@@ -2,6 +2,11 @@
 // see EngineRegistrations.h.
 #include "engine/scene/classes/EngineRegistrations.h"
 
+#include "engine/media/particles/RPfxAppearanceActions.h"
+#include "engine/media/particles/RPfxEmitterActions.h"
+#include "engine/media/particles/RPfxImageActions.h"
+#include "engine/media/particles/RPfxMotionActions.h"
+#include "engine/media/particles/RPfxRotationActions.h"
 #include "engine/scene/classes/RObject.h"
 #include "engine/scene/definitions/nuggets/RNuggetBase.h"
 #include "engine/scene/display/Instance_Movie.h"
@@ -27,6 +32,30 @@ void registerClasses()
     UserInterface::StaticClass();
     // Meta files name nuggets by class.
     RegisterNuggetClasses();
+    // The particle actions, which effect files name.
+    Effects::RPfxActionBase::StaticClass();
+    Effects::RPfxStreamEmitterAction::StaticClass();
+    Effects::RPfxExplosionEmitterAction::StaticClass();
+    Effects::RPfxMovePositionAction::StaticClass();
+    Effects::RPfxRandomMoveAction::StaticClass();
+    Effects::RPfxRandomMoveTargetAction::StaticClass();
+    Effects::RPfxSetVelocityAction::StaticClass();
+    Effects::RPfxGravityAction::StaticClass();
+    Effects::RPfxSetVelocityTowardAction::StaticClass();
+    Effects::RPfxPointGravityAction::StaticClass();
+    Effects::RPfxSetRotationAction::StaticClass();
+    Effects::RPfxSpinRotationAction::StaticClass();
+    Effects::RPfxAlignRotationToVelocityAction::StaticClass();
+    Effects::RPfxSetScaleAction::StaticClass();
+    Effects::RPfxSetUniformScaleAction::StaticClass();
+    Effects::RPfxSetScaleFromVelocityAction::StaticClass();
+    Effects::RPfxSetOpacityAction::StaticClass();
+    Effects::RPfxSetColorRGBAction::StaticClass();
+    Effects::RPfxSetColorHSVAction::StaticClass();
+    Effects::RPfxSetImageListFrameAction::StaticClass();
+    Effects::RPfxSetFamilyImageListAction::StaticClass();
+    Effects::RPfxImageScatterAction::StaticClass();
+    Effects::RPfxSplineMoveAction::StaticClass();
 }
 
 void registerScriptFunctions()

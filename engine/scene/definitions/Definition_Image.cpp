@@ -77,6 +77,19 @@ Instance_Base* Definition_Image::CreateInstance(const std::wstring& instanceName
     image->Initialize(instanceName);
     image->definitionName = name;
     image->definitionIndex = listIndex;
+    RefPtr<IResourceTexture> picture;
+    uint32_t width = 0, height = 0;
+    Matrix3 quad;
+    float uvRect[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    GetPicture(picture, width, height, quad, uvRect);
+    setup->SetImage(picture, width, height, quad, uvRect);
+    ApplyNuggets(nuggets, image);
+    return image;
+}
+
+void Definition_Image::GetPicture(RefPtr<IResourceTexture>& pictureTexture, uint32_t& width, uint32_t& height,
+                                  Matrix3& quad, float uvRect[4])
+{
     if (!texture)
         if (Renderer* renderer = Renderer::Get())
             texture = renderer->CreateTexture(source);
@@ -86,9 +99,8 @@ Instance_Base* Definition_Image::CreateInstance(const std::wstring& instanceName
         texture->GetTextureSize(&textureWidth, &textureHeight);
     const float u = textureWidth ? 1.0f / float(textureWidth) : 0.0f;
     const float v = textureHeight ? 1.0f / float(textureHeight) : 0.0f;
-    uint32_t width = 0, height = 0;
-    Matrix3 quad;
-    float uvRect[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    width = height = 0;
+    uvRect[0] = uvRect[1] = uvRect[2] = uvRect[3] = 0.0f;
     if (HasAtlasInfo())
     {
         width = logicalWidth;
@@ -107,9 +119,7 @@ Instance_Base* Definition_Image::CreateInstance(const std::wstring& instanceName
         uvRect[2] = float(width) * u;
         uvRect[3] = float(height) * v;
     }
-    setup->SetImage(texture, width, height, quad, uvRect);
-    ApplyNuggets(nuggets, image);
-    return image;
+    pictureTexture = texture;
 }
 
 } // namespace TarnEngine

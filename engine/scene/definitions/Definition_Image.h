@@ -4,6 +4,7 @@
 // hit test, shared by every image of the definition.
 #pragma once
 
+#include "engine/core/base/Matrix.h"
 #include "engine/core/base/RefPtr.h"
 #include "engine/graphics/textures/IResourceTexture.h"
 #include "engine/scene/definitions/Definition_Base.h"
@@ -27,6 +28,12 @@ public:
     bool Load(const XmlNode& definitionElement) override;
 
     bool HasAtlasInfo() const { return logicalWidth != 0; }
+
+    // What an image of the definition shows: the texture (made on first need), the image's size,
+    // the matrix of the unit quad over its drawn rectangle and that rectangle's texture coordinates
+    // (uMin, vMin, uMax, vMax). Image instances and particle templates take their pictures here.
+    void GetPicture(RefPtr<IResourceTexture>& pictureTexture, uint32_t& width, uint32_t& height, Matrix3& quad,
+                    float uvRect[4]);
 
     std::wstring source;
     RefPtr<IResourceTexture> texture;
