@@ -12,7 +12,20 @@ namespace TarnEngine
 {
 
 DefinitionMap::DefinitionMap() = default;
-DefinitionMap::~DefinitionMap() = default;
+namespace
+{
+uint32_t g_removals = 0;
+} // namespace
+
+DefinitionMap::~DefinitionMap()
+{
+    ++g_removals;
+}
+
+uint32_t DefinitionMap::GetRemovalCount()
+{
+    return g_removals;
+}
 
 Definition_Base* DefinitionMap::FindDefinition(const std::wstring& name, int32_t index) const
 {
@@ -53,8 +66,8 @@ bool DefinitionMap::AddImageDefinition(const std::wstring& name, const std::wstr
 
 void DefinitionMap::RemoveDefinitions(const std::wstring& name)
 {
-    if (!name.empty())
-        definitions.erase(name);
+    if (!name.empty() && definitions.erase(name))
+        ++g_removals;
 }
 
 bool DefinitionMap::FindEventSound(const std::wstring& definitionName, uint32_t definitionIndex,

@@ -46,6 +46,9 @@ public:
     bool AddImageDefinition(const std::wstring& name, const std::wstring& file);
     // Deletes every definition of the name and forgets the name.
     void RemoveDefinitions(const std::wstring& name);
+    // Grows whenever any map deletes definitions (a removal or a map's end): a definition pointer
+    // kept across frames is still good while the count is the one it was found under.
+    static uint32_t GetRemovalCount();
 
     // The sound that the definition (name, list index) names for an event through its sound-effect
     // nuggets: the first such nugget whose event name is the given one. False when the map holds no

@@ -1,4 +1,5 @@
-// The movie's child lists, creation, removal, extent and destruction; see Instance_Movie.h.
+// The movie's child lists, removal, extent, passing down, unloading and destruction; see
+// Instance_Movie.h.
 #include "engine/scene/display/Instance_Movie.h"
 
 #include "engine/scene/display/IInstanceEventHandler.h"
@@ -21,8 +22,6 @@ bool IInstanceEventHandler::IsEatingMouse(InstanceHandle instance)
 namespace
 {
 
-constexpr uint32_t kNoAutoInherit = 0x80000;
-
 // Erases the last occurrence, as the lists are searched from their end.
 bool eraseLast(std::vector<Instance_Base*>& list, Instance_Base* item)
 {
@@ -43,9 +42,7 @@ Instance_Movie::Instance_Movie()
 Instance_Movie::~Instance_Movie()
 {
     // Effects go the way a removal takes them; everything else is deleted in creation order.
-    for (size_t i = children.size(); i-- > 0;)
-        if (i < children.size() && children[i]->type == INSTANCE_EFFECT)
-            RemoveAndQueueDelete(children[i]);
+    DeleteAllParticles();
     std::vector<Instance_Base*> owned;
     owned.swap(children);
     drawOrder.clear();
@@ -156,72 +153,6 @@ void Instance_Movie::Unload()
     Instance_Base::Unload();
 }
 
-// ---- Creation.
-
-InstanceHandle Instance_Movie::CreateInstanceCore(Instance_Movie* parentMovie, const std::wstring& definition,
-                                                  const std::wstring& instanceName, bool applyNow,
-                                                  RClass* instanceClass, Instance_Base** created)
-{
-    if (created)
-        *created = nullptr;
-    if (!parentMovie)
-        return {};
-    for (const Instance_Base* child : parentMovie->children)
-        if (child->name == instanceName)
-            return {};
-    // Children made from a definition (Definition_Base::CreateInstance) come with the movie's creation
-    // work, which places them with their first frame.
-    if (!definition.empty())
-        return {};
-    if (!instanceClass)
-    {
-        const UserInterface* ui = UserInterface::Get();
-        instanceClass = ui ? ui->GetDefaultInstanceClass() : Instance_Movie::StaticClass();
-    }
-    RObjectFactoryFn factory = instanceClass ? instanceClass->GetFactory() : nullptr;
-    RObject* object = factory ? factory() : nullptr;
-    Instance_Base* child = RObjectCast<Instance_Base>(object);
-    if (!child)
-    {
-        RObject::DeleteSelf(object);
-        return {};
-    }
-    child->Initialize(instanceName);
-    parentMovie->adoptChild(child);
-    // Applying frame 0 at once and owing the load events are the timeline's part of creation.
-    (void)applyNow;
-    if (created)
-        *created = child;
-    return child->handle;
-}
-
-InstanceHandle Instance_Movie::CreateChild(Instance_Movie* parentMovie, const std::wstring& definition,
-                                           const std::wstring& instanceName, RClass* instanceClass)
-{
-    return CreateInstanceCore(parentMovie, definition, instanceName, true, instanceClass, nullptr);
-}
-
-InstanceHandle Instance_Movie::CreateChildFromDefault(Instance_Movie* parentMovie,
-                                                      const std::wstring& instanceName)
-{
-    return CreateInstanceCore(parentMovie, L"", instanceName, true, nullptr, nullptr);
-}
-
-void Instance_Movie::adoptChild(Instance_Base* child)
-{
-    child->parent = movieHandle;
-    if (!(child->material & kNoAutoInherit))
-        child->material = material & ~kNoAutoInherit;
-    if (UserInterface* ui = UserInterface::Get())
-        ui->RegisterInstance(child);
-    if (child->type == INSTANCE_MOVIE)
-        if (Instance_Movie* movie = RObjectCast<Instance_Movie>(child); movie && movie->eventHandler)
-            movie->eventHandler->OnCreated(movie->movieHandle);
-    drawOrder.push_back(child);
-    children.push_back(child);
-    InvalidateMatrix(this, false);
-}
-
 // ---- Removal.
 
 void Instance_Movie::RemoveAndQueueDelete(Instance_Base* child)
@@ -258,6 +189,13 @@ void Instance_Movie::ClearEventHandlersRecursive()
                 movie->ClearEventHandlersRecursive();
 }
 
+void Instance_Movie::DeleteAllParticles()
+{
+    for (size_t i = children.size(); i-- > 0;)
+        if (i < children.size() && children[i]->type == INSTANCE_EFFECT)
+            RemoveAndQueueDelete(children[i]);
+}
+
 void Instance_Movie::DeletePending()
 {
     while (!pendingDeletes.empty())
@@ -267,25 +205,6 @@ void Instance_Movie::DeletePending()
         for (size_t i = taken.size(); i-- > 0;)
             RObject::DeleteSelf(taken[i]);
     }
-}
-
-void Instance_Movie::SetEventHandler(IInstanceEventHandler* handler)
-{
-    if (ownsEventHandler && eventHandler && eventHandler != handler)
-        delete eventHandler;
-    ownsEventHandler = false;
-    eventHandler = handler;
-    if (!handler)
-        eventQueue.clear();
-}
-
-void Instance_Movie::RegisterLua(lua_State* state)
-{
-    LuaClassDef def(state);
-    def.AddParent(Instance_Base::StaticScriptName());
-    // The movie's own methods come with the timeline.
-    def.SetConstructor(&LuaConstruct<Instance_Movie>);
-    def.Build(StaticScriptName());
 }
 
 } // namespace TarnEngine

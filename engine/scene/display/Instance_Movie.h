@@ -1,15 +1,18 @@
-// The movie: the container node of the display tree, from which every widget, screen, board and
-// item derives. It owns its children (`children`, in creation order) and keeps them in drawing order
-// as well (`drawOrder`, back to front); a removed child is unloaded at once and waits in
-// `pendingDeletes` until the movie's update is over, so that no walk of the lists or caller on the
-// stack holds a freed instance.
+// The movie: the animated container node of the display tree, from which every widget, screen,
+// board and item derives. It plays the timeline of its movie definition (frames at the
+// definition's rate, frame actions, labels, the children that the timeline creates and removes by
+// frame, key entries and tweens), owns its children (`children`, in creation order) and keeps them
+// in drawing order as well (`drawOrder`, back to front). A removed child is unloaded at once and
+// waits in `pendingDeletes` until the movie's update is over, so that no walk of the lists or
+// caller on the stack holds a freed instance.
 //
-// What is here is the part the rest of the display tree stands on: the playback state that
-// initialisation resets, the child lists with creation, adoption and removal, the extent of the
-// children, passing material, colour and filtering down, unloading and destruction, the event
-// handler, and the class record with its script class. The timeline (update, frames, labels, frame
-// actions, key entries, tweens, the notification queue's dispatch), drawing, lookups by name or
-// path, cloning, the script methods and the console commands are completed by the movie work.
+// The work is split by theme: Instance_Movie.cpp (child lists, removal, extent, passing down,
+// unloading, destruction), Instance_MovieTimeline.cpp (update, frame stepping, frame application,
+// key entries, tweens, notifications, labels), Instance_MovieCreation.cpp (the creation family,
+// cloning, lookups), Instance_MovieDraw.cpp, Instance_MovieLua.cpp (the script class) and
+// Instance_MovieCommands.cpp (console commands and inspection).
+//
+// Depends on the user interface (handle table, definition map, default class) and the definitions.
 #pragma once
 
 #include "engine/scene/display/Instance_Base.h"
@@ -20,6 +23,7 @@
 namespace TarnEngine
 {
 
+class Definition_Movie;
 class IInstanceEventHandler;
 class RClass;
 
@@ -43,17 +47,70 @@ public:
         std::optional<std::wstring> text;
     };
 
+    // Frames that one update steps at most. Far above any real rate (60 fps at the longest frame
+    // delta is 15); beyond it the rest of the time is dropped, so a wild rate or multiplier cannot
+    // hang the frame.
+    static constexpr uint32_t MaxFrameStepsPerUpdate = 1024;
+    // How deep gotos may chain inside one frame application; a cycle of gotos stops here.
+    static constexpr uint32_t MaxGotoDepth = 32;
+
     Instance_Movie();
     ~Instance_Movie() override;
 
+    // ---- Operations of Instance_Base.
     void Initialize(const std::wstring& instanceName) override;
+    void Inspect() override;
     bool IsReady() override;
     void SetMaterial(uint32_t flags) override;
     void SetColor(uint32_t colour) override;
     void SetAllowFiltering(bool allow) override;
+    void Draw(const Matrix3& parentMatrix, float parentAlpha) override;
+    void ExecuteCommand(const std::vector<std::wstring>& arguments) override;
     // The union of the children's corners; effects never count, and no children gives the origin.
     void ComputeBounds() override;
     void Unload() override;
+    void CopyFrom(const Instance_Base& source) override;
+
+    // ---- Operations the movie adds.
+    // Native per-frame work of subclasses, at the start of every effective update.
+    virtual void OnFrameUpdate(float dt) { (void)dt; }
+    virtual void SetPlayingRecursive(bool on);
+
+    // ---- Playback.
+    // The per-frame step of the movie and everything below it.
+    void Update(float dt);
+    void SetFrame(uint32_t frame);
+    // Applies requestedFrame: timeline children, frame action, events, key entries.
+    void ApplyFrame();
+    bool GotoLabel(const std::wstring& label);
+    bool LookupLabelFrame(const std::wstring& label, uint32_t& frame);
+    bool LookupPartialLabelFrame(const std::wstring& prefix, uint32_t& frame);
+    std::wstring GetLabelAtFrame(uint32_t frame);
+    std::wstring GetCurrentLabel() { return GetLabelAtFrame(requestedFrame); }
+    uint32_t GetNumFrames();
+    void SetPlaying(bool on) { playing = on; }
+    void SetPaused(bool on) { paused = on; }
+    void SetReverse(bool on) { reverse = on; }
+    void SetFrozen(bool on) { frozen = on; }
+    void SetFrameMultiplier(float multiplier) { frameMultiplier = multiplier; }
+    void SetTimeChannel(int32_t channel) { timeChannel = channel; }
+    void SetOnUpdateEnabled(bool on) { onUpdateEnabled = on; }
+    void SetEatingMouse(bool on) { eatingMouse = on; }
+    // Also pauses the videos of image children.
+    void SetPausedRecursive(bool on);
+    void SetReverseRecursive(bool on);
+    void SetFrameFromPartialLabelRecursive(const std::wstring& prefix);
+
+    // The movie's definition, or null (no name, not in the map, or not a movie).
+    Definition_Movie* FindMovieDefinition();
+
+    // ---- Notifications.
+    // Replaces the handler (deleting an owned one); a null handler also drops queued notifications.
+    void SetEventHandler(IInstanceEventHandler* handler);
+    IInstanceEventHandler* GetEventHandler() const { return eventHandler; }
+    // False when a load notice is owed to a handler that does not exist yet.
+    bool QueueEvent(EventKind kind, const std::wstring* text = nullptr);
+    void DispatchEvents();
 
     // ---- Creation. Every path ends in CreateInstanceCore: a child named like an existing child, a
     // definition that the map does not hold, or a class that cannot be made gives the zero handle.
@@ -65,6 +122,27 @@ public:
     // An empty container of the user interface's default instance class.
     static InstanceHandle CreateChildFromDefault(Instance_Movie* parentMovie,
                                                  const std::wstring& instanceName);
+    // The class by its name, used only when it is an instance class.
+    static InstanceHandle CreateInstanceByClassName(Instance_Movie* parentMovie, const std::wstring& definition,
+                                                    const std::wstring& instanceName, const std::wstring& className);
+    // A copy of the source (its definition, class, state and children) under the parent.
+    static InstanceHandle CloneInstance(Instance_Movie* parentMovie, const InstanceHandle& source,
+                                        const std::wstring& newName);
+
+    // ---- Lookups. Names compare exactly.
+    // Dotted path of names from `start` on: "a.b" is the child b of the child a.
+    InstanceHandle FindChildByPath(const std::wstring& path, size_t start = 0);
+    // The direct children first, then the movie children's subtrees in order.
+    InstanceHandle FindChildByName(const std::wstring& name);
+    // The first direct child whose name begins with the text.
+    InstanceHandle FindChildByPrefix(const std::wstring& prefix);
+    void CollectChildren(std::vector<InstanceHandle>& out, bool fromDrawOrder);
+    // Every instance below, depth first, whose name begins with the text.
+    void CollectChildrenByPrefix(std::vector<InstanceHandle>& out, const std::wstring& prefix, bool ignoreCase);
+    // The lookup on the movie a handle refers to; the zero handle for anything else.
+    static InstanceHandle FindChildByPath(const InstanceHandle& movie, const std::wstring& path);
+    // The text child of a dialog.
+    static InstanceHandle GetMyText(const InstanceHandle& movie) { return FindChildByPath(movie, L"MyText"); }
 
     // ---- Removal. The child is unloaded, leaves both lists and waits in pendingDeletes.
     void RemoveAndQueueDelete(Instance_Base* child);
@@ -72,12 +150,10 @@ public:
     void RemoveChild(const std::wstring& childName);
     // Drops the event handler of this movie and of every movie below it.
     void ClearEventHandlersRecursive();
+    // Removes every particle-effect child.
+    void DeleteAllParticles();
     // Deletes what waits in pendingDeletes, last first; a deletion may queue more.
     void DeletePending();
-
-    // Replaces the handler (deleting an owned one); a null handler also drops queued notifications.
-    void SetEventHandler(IInstanceEventHandler* handler);
-    IInstanceEventHandler* GetEventHandler() const { return eventHandler; }
 
     static void RegisterLua(lua_State* state);
 
@@ -111,6 +187,22 @@ public:
 private:
     // Parent link, inherited material, registration, the creation notice and both lists.
     void adoptChild(Instance_Base* child);
+    // Applies frame 0 of a new movie and owes it its load events.
+    static void startNewMovie(Instance_Base* child, bool applyFrame);
+    bool createTimelineChildren(Definition_Movie& definition);
+    void applyKeyFrames(Definition_Movie& definition, uint32_t frame);
+    void applyTweens(Definition_Movie& definition, uint32_t frame, float t);
+    // Steps the timeline; false when the movie went away while its frames were applied.
+    bool stepTimeline(float dt);
+
+    // The definition found last and the removal count it was found under.
+    Definition_Movie* cachedDefinition = nullptr;
+    std::wstring cachedDefinitionName;
+    uint32_t cachedDefinitionIndex = 0;
+    uint32_t cachedRemovalCount = 0xFFFFFFFF;
+    const void* cachedMap = nullptr;
+    // Nesting of frame applications, for the goto bound.
+    uint32_t applyDepth = 0;
 };
 
 } // namespace TarnEngine

@@ -118,7 +118,8 @@ TEST_F(ConsoleCommands, InspectPrintsThePathAndTheTransform)
     screen->SetPosition(1, 2);
     EXPECT_EQ(Command(screen, {L"inspect"}),
               (Lines{L"-={root.screen}=- (Movie)",
-                     L"A: 1.00 P: 1.0 2.0 S: 1.00 1.00 R: 0.000 @ 12.3,9.3 x 91.0,33.9"}));
+                     L"A: 1.00 P: 1.0 2.0 S: 1.00 1.00 R: 0.000 @ 12.3,9.3 x 91.0,33.9",
+                     L"Frame: 0 / 0, Child Count: 1, Handler: 0x00000000", L"{btn}"}));
 
     // An instance of a class without a script record prints no class name; one without a parent no path.
     auto* image = static_cast<TestImage*>(Leaf(root, L"pic", INSTANCE_IMAGE, 0, 0, 4, 4));
