@@ -220,19 +220,21 @@ void Instance_Movie::CopyFrom(const Instance_Base& source)
             return;
     }
 
-    // Drawing order as the source's, for the children that have a counterpart there.
-    for (size_t position = 0; position < sourceOrder.size() && position < drawOrder.size(); ++position)
-    {
-        const auto pair = std::find_if(counterparts.begin(), counterparts.end(),
-                                       [&](const auto& entry) { return entry.first == sourceOrder[position]; });
-        if (pair == counterparts.end())
-            continue;
-        const auto own = std::find(drawOrder.begin(), drawOrder.end(), pair->second);
-        if (own == drawOrder.end())
-            continue;
-        drawOrder.erase(own);
-        drawOrder.insert(drawOrder.begin() + std::ptrdiff_t(position), pair->second);
-    }
+    // The children with a counterpart take the source's drawing order among the places they hold;
+    // the others keep their places. With a counterpart for every child this is the source's order.
+    std::vector<size_t> places;
+    for (size_t at = 0; at < drawOrder.size(); ++at)
+        if (std::any_of(counterparts.begin(), counterparts.end(),
+                        [&](const auto& pair) { return pair.second == drawOrder[at]; }))
+            places.push_back(at);
+    std::vector<Instance_Base*> ordered;
+    for (Instance_Base* sourceChild : sourceOrder)
+        for (const auto& [from, own] : counterparts)
+            if (from == sourceChild && std::find(ordered.begin(), ordered.end(), own) == ordered.end())
+                ordered.push_back(own);
+    if (ordered.size() == places.size())
+        for (size_t k = 0; k < places.size(); ++k)
+            drawOrder[places[k]] = ordered[k];
 }
 
 // ---- Lookups.
