@@ -50,7 +50,7 @@ public:
     // Frames that one update steps at most. Far above any real rate (60 fps at the longest frame
     // delta is 15); beyond it the rest of the time is dropped, so a wild rate or multiplier cannot
     // hang the frame.
-    static constexpr uint32_t MaxFrameStepsPerUpdate = 1024;
+    static constexpr uint32_t MaxFrameStepsPerUpdate = 256;
     // How deep gotos may chain inside one frame application; a cycle of gotos stops here.
     static constexpr uint32_t MaxGotoDepth = 32;
 

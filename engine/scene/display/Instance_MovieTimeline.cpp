@@ -77,6 +77,20 @@ void PauseImageSource(Instance_Base* child, bool on)
     (void)on;
 }
 
+// Whether the movie or one of its ancestors was made from the named definition: a timeline child of
+// that definition would contain itself, and its creation would never end.
+bool containsItself(const Instance_Base& movie, const std::wstring& definitionName)
+{
+    const Instance_Base* node = &movie;
+    for (int depth = 0; node && depth < Instance_Base::MaxTreeDepth; ++depth)
+    {
+        if (node->definitionName == definitionName)
+            return true;
+        node = node->parent.GetInstance();
+    }
+    return false;
+}
+
 void raiseNoArguments(Instance_Base& instance, const char* name)
 {
     LuaRaiseEvent(instance, LuaBinding::GetState(), name, [](lua_State*) { return 0; });
@@ -365,6 +379,8 @@ bool Instance_Movie::createTimelineChildren(Definition_Movie& first)
         const uint32_t depth = entry.depth;
         const bool libraryEntry = entry.kind == eEntryLibrary;
         const std::wstring source = libraryEntry ? entry.source : std::wstring();
+        if (libraryEntry && containsItself(*this, source))
+            continue;
         Instance_Base* child = definition->CreateInstanceFromEntry(uint32_t(i));
         // Making the child may have run nugget scripts.
         if (!stillHere(self, registered) || unloaded)

@@ -157,6 +157,23 @@ TEST_F(MovieChildren, DeleteSelfAndScriptDeletionOfTimelineChildren)
     EXPECT_NE(Child(scene, L"middle"), nullptr);
 }
 
+// Content that contains itself, directly or through another definition, stops at the first repeat
+// instead of making children without end.
+TEST_F(MovieChildren, ADefinitionThatContainsItselfIsMadeOnce)
+{
+    Define(MovieDef("self", 2, 30, Entry("again", "self", 0, 2, 1, Frames(2)) + Entry("kid", "kid", 0, 2, 2, Frames(2))) +
+           MovieDef("ping", 1, 30, Entry("pong", "pong", 0, 1, 1, Frames(1))) +
+           MovieDef("pong", 1, 30, Entry("ping", "ping", 0, 1, 1, Frames(1))));
+    Instance_Movie* self = Make(root, L"self", L"self");
+    ASSERT_NE(self, nullptr);
+    EXPECT_EQ(Names(self->children), WStrings{L"kid"});
+    Instance_Movie* ping = Make(root, L"ping", L"ping");
+    ASSERT_NE(ping, nullptr);
+    auto* pong = RObjectCast<Instance_Movie>(Child(ping, L"pong"));
+    ASSERT_NE(pong, nullptr);
+    EXPECT_TRUE(pong->children.empty());
+}
+
 TEST_F(MovieChildren, LookupsByPathNameAndPrefix)
 {
     Instance_Movie* a = Make(root, L"kid", L"a");
