@@ -17,8 +17,8 @@ public:
         float y = 0.0f;
     };
 
-    // The point at a time; an empty path is at the origin, and a path whose segments take no time
-    // (or no number) is at its end.
+    // The point at a time. A time that is no number, and a path whose segments take no time, are at
+    // the end; an empty path is at the origin.
     Point Evaluate(float time) const;
 
     std::vector<Point> points;
