@@ -227,7 +227,9 @@ TEST_F(ImageInstance, FilteringIsOffOnlyOnThePixelGrid)
         image->SetScale(c.scale, c.scale);
         image->SetAllowFiltering(c.allow);
         if (c.mesh)
+        {
             ASSERT_NE(image->CreateDistortionMesh(2, 2), nullptr);
+        }
         const std::vector<RecordedQuad> quads = DrawnQuads(*image);
         ASSERT_EQ(quads.size(), 1u) << c.what;
         EXPECT_EQ(quads[0].filtering, c.filtered) << c.what;
