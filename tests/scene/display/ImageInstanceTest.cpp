@@ -48,6 +48,10 @@ TEST_F(ImageInstance, ADefinitionSetsUpThePicture)
     EXPECT_FLOAT_EQ(image->ComputeWidth(false), 4.0f);
     EXPECT_FLOAT_EQ(image->ComputeHeight(false), 2.0f);
     EXPECT_EQ(image->colour, 0xFFFFFFu);
+    // The renderer reaches an image's texture by handle (to copy a render target into it).
+    const InstanceServices services = MakeInstanceServices();
+    EXPECT_EQ(services.imageTexture(image->handle).Get(), texture.Get());
+    EXPECT_EQ(services.imageTexture(root->handle).Get(), nullptr);
 }
 
 TEST_F(ImageInstance, AMissingPictureGivesAnImageWithoutTexture)
