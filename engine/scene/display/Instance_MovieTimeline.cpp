@@ -139,8 +139,6 @@ void Instance_Movie::Update(float dt)
     if (!(dt >= 0.00001f))
         return;
 
-    const InstanceHandle self = handle;
-    const bool registered = self.IsValid();
     OnFrameUpdate(dt);
     if (onUpdateEnabled)
         LuaRaiseEvent(*this, LuaBinding::GetState(), "OnUpdate",
@@ -169,7 +167,6 @@ void Instance_Movie::Update(float dt)
                 ended.push_back(child);
         }
     }
-    (void)registered;
     for (Instance_Base* child : ended)
         RemoveAndQueueDelete(child);
 

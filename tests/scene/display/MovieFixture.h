@@ -7,9 +7,11 @@
 #include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/definitions/Definition_Movie.h"
 #include "engine/scene/definitions/InstanceSetup.h"
+#include "engine/scene/display/Instance_Image.h"
 #include "tests/scene/definitions/DefinitionTestSupport.h"
 #include "tests/scene/display/DisplayFixture.h"
 
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -100,6 +102,9 @@ protected:
     void SetUp() override
     {
         DisplayFixture::SetUp();
+        // The real class enters its name on first use; the stand-in takes the name after that.
+        Instance_Image::StaticClass();
+        images.emplace("Instance_Image", MovieTestImage::StaticClass());
         MovieTestImage::drawn.clear();
         MovieTestImage::drawnAt.clear();
         ASSERT_TRUE(Run("seen = {} function note(text) seen[#seen + 1] = text end"));
@@ -167,7 +172,7 @@ protected:
             ".OnLoad = function(self) note(self:GetName() .. ' load') end");
     }
 
-    DefinitionTest::ScopedClassName images{"Instance_Image", MovieTestImage::StaticClass()};
+    std::optional<DefinitionTest::ScopedClassName> images;
 };
 
 } // namespace SceneTest

@@ -235,6 +235,30 @@ TEST_F(MoviePlayback, KeysAndTweens)
     EXPECT_EQ(image->x, 10.0f);
 }
 
+// The same with the engine's own image class: its tint is the key's colour without the alpha byte.
+TEST_F(MoviePlayback, RealImagesFollowTheirKeys)
+{
+    images.reset();
+    Define(MovieDef("tinted", 2, 10,
+                    Entry("t", "pic", 0, 2, 1,
+                          "<Frame transform=\"1,0,0,1,0,0\" alpha=\"0\" color=\"-16777216\" isTween=\"1\"/>"
+                          "<Frame transform=\"1,0,0,1,10,0\" alpha=\"100\" color=\"-2\"/>")) +
+           "<Definition type=\"image\" name=\"pic\" src=\"pic.png\"/>");
+    Instance_Movie* movie = Make(root, L"tinted", L"m");
+    ASSERT_NE(movie, nullptr);
+    auto* image = RObjectCast<Instance_Image>(Child(movie, L"t"));
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->colour, 0u);
+    movie->playing = true;
+    root->Update(0.05f);
+    EXPECT_EQ(image->colour, 0x7F7F7Fu);
+    EXPECT_FLOAT_EQ(image->x, 5.0f);
+    EXPECT_FLOAT_EQ(image->opacity, 0.5f);
+    ui->Render(); // a picture that did not load draws nothing, and nothing breaks
+    movie->SetFrame(1);
+    EXPECT_EQ(image->colour, 0xFFFFFEu);
+}
+
 TEST_F(MoviePlayback, NotificationsWaitForTheMoviesOwnUpdate)
 {
     Instance_Movie* movie = Make(root, L"walk", L"m");
