@@ -283,6 +283,16 @@ TEST_F(MoviePlayback, NotificationsWaitForTheMoviesOwnUpdate)
     root->Update(0.001f);
     EXPECT_EQ(handler.seen, Strings{"update"});
     movie->SetEventHandler(nullptr);
+
+    // A load owed since creation and a load queued later (a clone's) make one notice, not two.
+    Instance_Movie* late = Make(root, L"walk", L"late");
+    late->SetEventHandler(&handler);
+    late->QueueEvent(Instance_Movie::EventKind::Load);
+    handler.seen.clear();
+    root->Update(0.001f);
+    root->Update(0.001f);
+    EXPECT_EQ(std::count(handler.seen.begin(), handler.seen.end(), std::string("load")), 1);
+    late->SetEventHandler(nullptr);
 }
 
 TEST_F(MoviePlayback, PauseStopsTheWholeSubtreeAndTimeChannelsReplaceTheDelta)
