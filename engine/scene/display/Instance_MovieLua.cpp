@@ -16,7 +16,8 @@ namespace
 
 using Self = Instance_Movie;
 
-// Effects under the movie, made by name.
+// Effects under the movie, made by name. The effect instance class is not in the tree yet: until it
+// is, nothing is made.
 InstanceHandle SpawnEffectChild(Self* parent, const std::wstring& effectName, const std::wstring& instanceName,
                                 float px, float py)
 {
@@ -28,7 +29,8 @@ InstanceHandle SpawnEffectChild(Self* parent, const std::wstring& effectName, co
     return {};
 }
 
-// The user interface's global key handlers.
+// The user interface's global key handlers, which come with the input dispatch; until then the
+// registration does nothing.
 void AddGlobalInputHandler(const InstanceHandle& movie)
 {
     (void)movie;

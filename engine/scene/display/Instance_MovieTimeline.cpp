@@ -62,7 +62,8 @@ uint32_t lerpChannel(uint32_t a, uint32_t b, int shift, float t)
     return uint32_t((1.0f - t) * from + t * to) << shift;
 }
 
-// Effect children step with their parent; false once the effect has ended.
+// Effect children step with their parent; false once the effect has ended. The effect instance
+// class is not in the tree yet: until it is, an effect child is left as it is.
 bool UpdateEffectChild(Instance_Base* child, float dt)
 {
     (void)child;
@@ -70,7 +71,8 @@ bool UpdateEffectChild(Instance_Base* child, float dt)
     return true;
 }
 
-// The video of an image child pauses with the movie.
+// The video of an image child pauses with the movie. Video sources cannot be paused yet: until they
+// can, the image is left as it is.
 void PauseImageSource(Instance_Base* child, bool on)
 {
     (void)child;
