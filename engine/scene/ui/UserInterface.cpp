@@ -107,6 +107,17 @@ bool keyText(uint32_t key, char (&text)[2])
     return true;
 }
 
+// After the calls made for list[i]: a handle whose instance went meanwhile leaves the list at once
+// (when a nested dispatch has not moved it), and the walk stays on the next entry.
+void dropIfDead(std::vector<InstanceHandle>& list, size_t& i, const InstanceHandle& handle)
+{
+    if (!handle.IsValid() && i < list.size() && list[i] == handle)
+    {
+        list.erase(list.begin() + std::ptrdiff_t(i));
+        --i;
+    }
+}
+
 int addGlobalKeyInputHandler(lua_State* state)
 {
     UserInterface* self = GetLuaSelf<UserInterface>(state);
@@ -385,6 +396,7 @@ void UserInterface::keyToGlobalHandlers(uint32_t key, bool down)
             if (IInstanceEventHandler* handler = handlerOf(handle))
                 handler->OnKeyUp(handle, key);
         }
+        dropIfDead(globalHandlers, i, handle);
     }
 }
 
@@ -401,6 +413,7 @@ void UserInterface::OnChar(uint32_t character)
         }
         if (IInstanceEventHandler* handler = handlerOf(handle))
             handler->OnChar(handle, character);
+        dropIfDead(globalHandlers, i, handle);
     }
 }
 
