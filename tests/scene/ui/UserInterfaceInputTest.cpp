@@ -8,6 +8,7 @@
 #include "platform/window/ScriptedWindowSystem.h"
 #include "tests/scene/display/DisplayFixture.h"
 
+#include <clocale>
 #include <functional>
 #include <string>
 #include <vector>
