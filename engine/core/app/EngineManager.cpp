@@ -27,7 +27,7 @@
 #include "engine/media/sound/FMODManager.h"
 #include "engine/media/particles/ParticleManager.h"
 #include "engine/scene/definitions/DefinitionMap.h"
-#include "engine/scene/display/Instance_Base.h"
+#include "engine/scene/display/Instance_Movie.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/ui/TimerService.h"
 #include "engine/scene/ui/UserInterface.h"
@@ -162,6 +162,14 @@ constexpr int64_t kCloseSignalGraceMilliseconds = 500;
 // Whatever happens (a game that hangs), the process is gone within 2 seconds
 // of the signal; the close itself takes a few milliseconds.
 constexpr uint32_t kCloseSignalDeadlineMilliseconds = 1800;
+
+// A movie's per-frame step. Written against the movie's Update as the timeline provides it, so that
+// the tick drives the tree through whatever step the movie has.
+template <class Movie> void stepMovie(Movie& movie, float seconds)
+{
+    if constexpr (requires(Movie& m, float dt) { m.Update(dt); })
+        movie.Update(seconds);
+}
 } // namespace
 
 EngineManager::EngineManager(EnginePlatform platformIn) : platform(std::move(platformIn))
@@ -820,13 +828,15 @@ void EngineManager::Tick(bool full)
             if (timerLists)
                 timeManager->StepTimerList(*timerLists, 0);
         }
-        // The root instance's update arrives with the display tree.
         if (userInterface)
         {
+            // The whole display tree steps with the system clock's frame delta.
+            if (Instance_Movie* root = userInterface->GetRoot())
+                stepMovie(*root, timeManager ? timeManager->GetClock(0).deltaSeconds : 0.0f);
             const UserInterface::CursorEffect& effect = userInterface->cursorEffect;
             if (effect.enabled && !effect.name.empty() && effect.x >= 0.0f && effect.y >= 0.0f &&
                 !effect.instance.IsValid())
-                userInterface->UpdateEffect();
+                userInterface->UpdateCursorEffect();
         }
         if (full)
         {
@@ -1090,6 +1100,9 @@ void EngineManager::Shutdown()
     sessionWatch.reset();
     game = nullptr;
     deleteService(logger, L"Logger");
+    // Nothing that could use a class record is left; the getters make new ones if the engine
+    // starts again in this process.
+    RClass::DeleteAll();
     deleteService(instanceMutex, L"SingleInstance");
     if (closeTickLock())
         traceEvent("delete", L"TickLock");

@@ -115,11 +115,13 @@ void registerSystemMacros()
 
 void RegisterEngineStatics()
 {
+    // The class records every time: shutdown deletes them, and an engine started again in the same
+    // process needs them back. Records that exist are not made again.
+    registerClasses();
     static bool done = false;
     if (done)
         return;
     done = true;
-    registerClasses();
     registerScriptFunctions();
     registerSystemMacros();
 }

@@ -12,7 +12,8 @@
 namespace TarnEngine
 {
 
-// Runs the engine's lists once; later calls do nothing.
+// Runs the engine's lists: the class records whenever they are missing (shutdown deletes them),
+// the script functions and macros once.
 void RegisterEngineStatics();
 
 } // namespace TarnEngine

@@ -109,9 +109,22 @@ RClass* RClass::Obtain(RClass*& slot, const char* className, RClass* (*parentGet
     // while the parent is made returns this record instead of a second one.
     RClass* record = new RClass;
     slot = record;
+    record->slot = &slot;
     RClass* parentRecord = parentGetter ? parentGetter() : nullptr;
     record->Register(className, parentRecord, factoryFn, flagByte);
     return record;
+}
+
+void RClass::DeleteAll()
+{
+    std::vector<RClass*> records;
+    records.swap(GetRegistry().classes);
+    GetRegistry().names.clear();
+    for (RClass* record : records)
+        if (record->slot && *record->slot == record)
+            *record->slot = nullptr;
+    for (RClass* record : records)
+        delete record;
 }
 
 // ---- RInstanceClass
@@ -140,6 +153,7 @@ RInstanceClass* RInstanceClass::Obtain(RClass*& slot, const char* className, RCl
         return static_cast<RInstanceClass*>(slot);
     RInstanceClass* record = new RInstanceClass;
     slot = record;
+    record->slot = &slot;
     RClass* parentRecord = parentGetter ? parentGetter() : nullptr;
     record->Register(className, parentRecord, factoryFn, 0);
     record->typeInfo = typeInfo;

@@ -103,6 +103,10 @@ public:
     // registers. Used by the TARN_IMPLEMENT_* macros.
     static RClass* Obtain(RClass*& slot, const char* className, RClass* (*parentGetter)(), RObjectFactoryFn factoryFn,
                           uint8_t flagByte = 0);
+    // Engine shutdown: deletes every registered record and empties the registry. The getters that
+    // cached a record forget it, so a class used afterwards (an engine started again in the same
+    // process) gets a new record instead of a freed one.
+    static void DeleteAll();
 
     const char* GetName() const { return name; }
     RClass* GetParent() const { return parent; }
@@ -114,6 +118,7 @@ protected:
     RClass* parent = nullptr;   // null only for RObject
     RObjectFactoryFn factory = nullptr;
     uint8_t flag = 0; // stored, read by nothing
+    RClass** slot = nullptr; // the getter's cache that holds the record, when a getter made it
 };
 
 class RInstanceClass : public RClass

@@ -7,6 +7,7 @@
 #include "engine/scene/display/IInstanceEventHandler.h"
 #include "engine/scene/display/Instance_Movie.h"
 #include "engine/scene/script/LuaMgr.h"
+#include "platform/window/WindowSystem.h"
 
 #include <algorithm>
 #include <cmath>
@@ -62,6 +63,69 @@ int32_t toGame(int client, float offset, float scale)
     if (!(game < 2147483520.0f))
         return INT32_MAX;
     return int32_t(game);
+}
+
+// As many calls as the pointer's display count can need to come back from anything a caller did.
+constexpr int kMaxPointerCalls = 4096;
+
+const char* const kMouseDownEvents[3] = {"OnLeftMouseDown", "OnRightMouseDown", "OnMiddleMouseDown"};
+const char* const kMouseUpEvents[3] = {"OnLeftMouseUp", "OnRightMouseUp", "OnMiddleMouseUp"};
+const char* const kMouseUpOutsideEvents[3] = {"OnLeftMouseUpOutside", "OnRightMouseUpOutside",
+                                              "OnMiddleMouseUpOutside"};
+
+int noArguments(lua_State*)
+{
+    return 0;
+}
+
+// The event handler of the handle's instance; only movies have one.
+IInstanceEventHandler* handlerOf(const InstanceHandle& handle)
+{
+    Instance_Movie* movie = RObjectCast<Instance_Movie>(handle.GetInstance());
+    return movie ? movie->eventHandler : nullptr;
+}
+
+// Raises a script event in the table of the handle's instance, when it lives and has one.
+template <class PushFn> void raiseIn(const InstanceHandle& handle, lua_State* state, const char* name, PushFn push)
+{
+    if (!state)
+        return;
+    if (Instance_Base* instance = handle.GetInstance())
+        LuaRaiseEvent(*instance, state, name, push);
+}
+
+// The one-character text that a virtual key gives to scripts: codes 1 to 127 are that byte (the
+// letter keys give capitals, Enter a carriage return); other codes give none. Not through the
+// process locale, which would make the result depend on the machine's settings.
+bool keyText(uint32_t key, char (&text)[2])
+{
+    text[0] = 0;
+    text[1] = 0;
+    if (key == 0 || key > 127)
+        return false;
+    text[0] = char(key);
+    return true;
+}
+
+// After the calls made for list[i]: a handle whose instance went meanwhile leaves the list at once
+// (when a nested dispatch has not moved it), and the walk stays on the next entry.
+void dropIfDead(std::vector<InstanceHandle>& list, size_t& i, const InstanceHandle& handle)
+{
+    if (!handle.IsValid() && i < list.size() && list[i] == handle)
+    {
+        list.erase(list.begin() + std::ptrdiff_t(i));
+        --i;
+    }
+}
+
+int addGlobalKeyInputHandler(lua_State* state)
+{
+    UserInterface* self = GetLuaSelf<UserInterface>(state);
+    if (!self || lua_gettop(state) < 2)
+        return 0;
+    if (const Instance_Base* instance = LuaGetObjectArg<Instance_Base>(state, 2))
+        self->AddGlobalHandler(instance->handle.AsMovie());
+    return 0;
 }
 
 int getMousePosition(lua_State* state)
@@ -210,6 +274,15 @@ void UserInterface::RemoveEventListener(IEventListener* listener)
     listeners.erase(std::remove(listeners.begin(), listeners.end(), listener), listeners.end());
 }
 
+void UserInterface::AddGlobalHandler(const InstanceHandle& instance)
+{
+    // A handle that resolves to nothing would only wait to be dropped by the next key.
+    if (!instance.IsValid())
+        return;
+    if (std::find(globalHandlers.begin(), globalHandlers.end(), instance) == globalHandlers.end())
+        globalHandlers.push_back(instance);
+}
+
 void UserInterface::dispatch(const Event_Base& event)
 {
     // A listener may remove itself (or another) while the event is passed on.
@@ -231,35 +304,120 @@ void UserInterface::Render()
         cursor->SetVisible(mouseInside && customCursorEnabled);
         cursor->SetPosition(float(mouseX), float(mouseY));
     }
-    if (!root)
-        return;
-    IRenderCanvas* rootCanvas = root->GetCanvas(false);
-    const ViewTransform view = viewTransform();
-    Matrix3 matrix;
-    matrix.SetTranslation(view.offsetX / view.scale, view.offsetY / view.scale);
-    for (int row = 0; row < 3; ++row)
+    if (root)
     {
-        matrix.m[row][0] *= view.scale;
-        matrix.m[row][1] *= view.scale;
+        IRenderCanvas* rootCanvas = root->GetCanvas(false);
+        const ViewTransform view = viewTransform();
+        Matrix3 matrix;
+        matrix.SetTranslation(view.offsetX / view.scale, view.offsetY / view.scale);
+        for (int row = 0; row < 3; ++row)
+        {
+            matrix.m[row][0] *= view.scale;
+            matrix.m[row][1] *= view.scale;
+        }
+        root->Draw(matrix, 1.0f);
+        if (rootCanvas)
+            rootCanvas->Clear();
     }
-    root->Draw(matrix, 1.0f);
-    if (rootCanvas)
-        rootCanvas->Clear();
+    Renderer* renderer = Renderer::Get();
+    if (!renderer)
+        return;
+    for (const std::unique_ptr<OverlayQuad>& quad : overlayQuads)
+    {
+        if (!quad || !quad->texture)
+            continue;
+        Matrix3 matrix;
+        matrix.m[0][0] = quad->width;
+        matrix.m[1][1] = quad->height;
+        matrix.m[2][0] = quad->x + quad->width * 0.5f;
+        matrix.m[2][1] = quad->y + quad->height * 0.5f;
+        SpriteMaterial material;
+        material.material = quad->material;
+        material.texture = quad->texture;
+        renderer->DrawQuad(material, matrix, quad->source, quad->colour, true);
+    }
 }
 
-void UserInterface::UpdateEffect() {}
+void UserInterface::UpdateCursorEffect()
+{
+    // The cursor effect is spawned as a particle effect under the root; effect instances join the
+    // display tree with the particle system. Until then there is nothing to spawn and the handle
+    // stays empty.
+}
+
+// ---- Keys
 
 void UserInterface::OnKeyDown(uint32_t virtualKey)
 {
     dispatch(Event_Key(Event_Base::KeyDown, static_cast<uint16_t>(virtualKey & 0xFFFF)));
+    keyToGlobalHandlers(virtualKey, true);
 }
 
 void UserInterface::OnKeyUp(uint32_t virtualKey)
 {
     dispatch(Event_Key(Event_Base::KeyUp, static_cast<uint16_t>(virtualKey & 0xFFFF)));
+    keyToGlobalHandlers(virtualKey, false);
 }
 
-void UserInterface::OnChar(uint32_t) {}
+void UserInterface::keyToGlobalHandlers(uint32_t key, bool down)
+{
+    lua_State* state = LuaBinding::GetState();
+    char text[2] = {0, 0};
+    const bool converted = keyText(key, text);
+    // By index: a handler may add handlers (they get this key too) or delete instances.
+    for (size_t i = 0; i < globalHandlers.size(); ++i)
+    {
+        const InstanceHandle handle = globalHandlers[i];
+        if (!handle.IsValid())
+        {
+            globalHandlers.erase(globalHandlers.begin() + std::ptrdiff_t(i));
+            --i;
+            continue;
+        }
+        if (down)
+        {
+            if (converted)
+            {
+                raiseIn(handle, state, "OnCharDown", [&](lua_State* s) { return PushNarrowString(s, text); });
+                raiseIn(handle, state, "OnKeyDown",
+                        [&](lua_State* s)
+                        {
+                            lua_pushnumber(s, double(key));
+                            return 1;
+                        });
+            }
+            if (IInstanceEventHandler* handler = handlerOf(handle))
+                handler->OnKeyDown(handle, key);
+        }
+        else
+        {
+            // A key without a character still tells its release, with an empty text.
+            raiseIn(handle, state, "OnKeyUp", [&](lua_State* s) { return PushNarrowString(s, text); });
+            if (IInstanceEventHandler* handler = handlerOf(handle))
+                handler->OnKeyUp(handle, key);
+        }
+        dropIfDead(globalHandlers, i, handle);
+    }
+}
+
+void UserInterface::OnChar(uint32_t character)
+{
+    for (size_t i = 0; i < globalHandlers.size(); ++i)
+    {
+        const InstanceHandle handle = globalHandlers[i];
+        if (!handle.IsValid())
+        {
+            globalHandlers.erase(globalHandlers.begin() + std::ptrdiff_t(i));
+            --i;
+            continue;
+        }
+        if (IInstanceEventHandler* handler = handlerOf(handle))
+            handler->OnChar(handle, character);
+        dropIfDead(globalHandlers, i, handle);
+    }
+}
+
+// ---- Mouse
 
 void UserInterface::OnMouseDown(int button, uint32_t keyFlags, int extra)
 {
@@ -272,8 +430,30 @@ void UserInterface::OnMouseDown(int button, uint32_t keyFlags, int extra)
     if (buttonHeld[button])
         return;
     buttonHeld[button] = true;
-    dispatch(Event_Mouse(Event_Base::MouseDown, heldFlags(), mouseX, mouseY, (keyFlags & kFlagControl) != 0,
-                         (keyFlags & kFlagShift) != 0, button));
+    const bool ctrl = (keyFlags & kFlagControl) != 0;
+    dispatch(Event_Mouse(Event_Base::MouseDown, heldFlags(), mouseX, mouseY, ctrl, (keyFlags & kFlagShift) != 0,
+                         button));
+
+    lua_State* state = LuaBinding::GetState();
+    for (size_t i = 0; i < hovered.size(); ++i)
+    {
+        const InstanceHandle handle = hovered[i];
+        Instance_Base* instance = handle.GetInstance();
+        if (!instance || !instance->inputEnabled)
+            continue;
+        // Ctrl with the right button inspects the instance instead of pressing it.
+        if (button == 1 && ctrl)
+        {
+            instance->Inspect();
+            continue;
+        }
+        if (IInstanceEventHandler* handler = handlerOf(handle))
+            handler->OnMouseDown(handle, uint32_t(button));
+        // Every held button is named, so a second button pressed over a held one raises both.
+        for (int b = 0; b < 3; ++b)
+            if (buttonHeld[b] && handle.IsValid())
+                raiseIn(handle, state, kMouseDownEvents[b], noArguments);
+    }
 }
 
 void UserInterface::OnMouseUp(int button, uint32_t keyFlags, int)
@@ -284,8 +464,49 @@ void UserInterface::OnMouseUp(int button, uint32_t keyFlags, int)
     if (!buttonHeld[button])
         return;
     buttonHeld[button] = false;
-    dispatch(Event_Mouse(Event_Base::MouseUp, heldFlags(), mouseX, mouseY, (keyFlags & kFlagControl) != 0,
-                         (keyFlags & kFlagShift) != 0, button));
+    const bool ctrl = (keyFlags & kFlagControl) != 0;
+    dispatch(Event_Mouse(Event_Base::MouseUp, heldFlags(), mouseX, mouseY, ctrl, (keyFlags & kFlagShift) != 0,
+                         button));
+
+    lua_State* state = LuaBinding::GetState();
+    LuaRaiseEvent(*this, state, "OnMouseUp",
+                  [button](lua_State* s)
+                  {
+                      lua_pushnumber(s, button);
+                      return 1;
+                  });
+    // The end of an inspect gesture: nothing was pressed, so nothing is released.
+    if (button == 1 && ctrl)
+    {
+        outside[1].clear();
+        return;
+    }
+    for (size_t i = 0; i < hovered.size(); ++i)
+    {
+        const InstanceHandle handle = hovered[i];
+        const Instance_Base* instance = handle.GetInstance();
+        if (!instance)
+            continue;
+        if (instance->inputEnabled)
+            if (IInstanceEventHandler* handler = handlerOf(handle))
+                handler->OnMouseUp(handle, uint32_t(button));
+        if (handle.IsValid())
+            raiseIn(handle, state, kMouseUpEvents[button], noArguments);
+    }
+    // A handler may press or release again meanwhile; the list is taken as it stands now.
+    std::vector<InstanceHandle> left;
+    left.swap(outside[button]);
+    for (const InstanceHandle& handle : left)
+    {
+        const Instance_Base* instance = handle.GetInstance();
+        if (!instance)
+            continue;
+        if (instance->inputEnabled)
+            if (IInstanceEventHandler* handler = handlerOf(handle))
+                handler->OnMouseUpOutside(handle, uint32_t(button));
+        if (handle.IsValid())
+            raiseIn(handle, state, kMouseUpOutsideEvents[button], noArguments);
+    }
 }
 
 void UserInterface::OnMouseMove(int x, int y)
@@ -294,7 +515,23 @@ void UserInterface::OnMouseMove(int x, int y)
     mouseX = toGame(x, view.offsetX, view.scale);
     mouseY = toGame(y, view.offsetY, view.scale);
     UpdateHitList(false);
+    // The custom cursor stands in for the system pointer only once the pointer is known to be
+    // inside: the first move after it enters still shows the system one.
+    const bool customCursorShown =
+        engine && !engine->UsesSystemCursor() && customCursorEnabled && mouseInside && customCursor.IsValid();
+    showSystemPointer(!customCursorShown);
     mouseInside = true;
+}
+
+void UserInterface::showSystemPointer(bool show)
+{
+    Platform::WindowSystem* windows = engine ? engine->GetWindowSystem() : nullptr;
+    if (!windows)
+        return;
+    // Only as far as needed: every call moves the display count, and calling on each move would
+    // drive it further from 0 with every move.
+    for (int calls = 0; calls < kMaxPointerCalls && (show ? cursorShowCount < 0 : cursorShowCount >= 0); ++calls)
+        cursorShowCount = windows->ShowPointer(show);
 }
 
 void UserInterface::UpdateHitList(bool skipHitTest)
@@ -307,7 +544,7 @@ void UserInterface::UpdateHitList(bool skipHitTest)
     for (const InstanceHandle& candidate : hitCandidates)
     {
         hitList.push_back(candidate);
-        const Instance_Movie* movie = RObjectCast<Instance_Movie>(candidate.GetInstance());
+        Instance_Movie* movie = RObjectCast<Instance_Movie>(candidate.GetInstance());
         if (!movie)
             continue;
         const bool eating =
@@ -317,7 +554,80 @@ void UserInterface::UpdateHitList(bool skipHitTest)
     }
     publishHitList();
     if (lua_State* state = LuaBinding::GetState())
-        LuaRaiseEvent(*this, state, "OnHitListUpdate", [](lua_State*) { return 0; });
+        LuaRaiseEvent(*this, state, "OnHitListUpdate", noArguments);
+    leavePass();
+    enterPass();
+    overPass();
+}
+
+void UserInterface::leavePass()
+{
+    lua_State* state = LuaBinding::GetState();
+    for (size_t i = 0; i < hovered.size(); ++i)
+    {
+        const InstanceHandle handle = hovered[i];
+        if (handle.IsValid() && std::find(hitList.begin(), hitList.end(), handle) != hitList.end())
+            continue;
+        hovered.erase(hovered.begin() + std::ptrdiff_t(i));
+        --i;
+        if (!handle.IsValid())
+            continue;
+        if (IInstanceEventHandler* handler = handlerOf(handle))
+            handler->OnMouseLeave(handle);
+        if (handle.IsValid())
+            raiseIn(handle, state, "OnMouseLeave", noArguments);
+        // Left with a button held: the release will be its "outside" release.
+        if (handle.IsValid())
+            for (int b = 0; b < 3; ++b)
+                if (buttonHeld[b])
+                    outside[b].push_back(handle);
+    }
+}
+
+void UserInterface::enterPass()
+{
+    lua_State* state = LuaBinding::GetState();
+    // A copy: a handler may refresh the hit list again.
+    const std::vector<InstanceHandle> effective = hitList;
+    std::vector<InstanceHandle> next;
+    next.reserve(effective.size());
+    for (const InstanceHandle& handle : effective)
+    {
+        if (std::find(hovered.begin(), hovered.end(), handle) == hovered.end())
+        {
+            // Back over it before the release: the release is a click again.
+            for (std::vector<InstanceHandle>& list : outside)
+            {
+                const auto found = std::find(list.begin(), list.end(), handle);
+                if (found != list.end())
+                    list.erase(found);
+            }
+            if (handle.IsValid())
+                if (IInstanceEventHandler* handler = handlerOf(handle))
+                    handler->OnMouseEnter(handle);
+            if (handle.IsValid())
+                raiseIn(handle, state, "OnMouseEnter", noArguments);
+        }
+        if (handle.IsValid())
+            next.push_back(handle);
+    }
+    hovered = std::move(next);
+}
+
+void UserInterface::overPass()
+{
+    for (size_t i = 0; i < hovered.size(); ++i)
+    {
+        const InstanceHandle handle = hovered[i];
+        if (!handle.IsValid())
+        {
+            hovered.erase(hovered.begin() + std::ptrdiff_t(i));
+            --i;
+            continue;
+        }
+        if (IInstanceEventHandler* handler = handlerOf(handle))
+            handler->OnMouseOver(handle);
+    }
 }
 
 void UserInterface::publishHitList()
@@ -347,6 +657,7 @@ void UserInterface::RegisterLua(lua_State* state)
     LuaClassDef def(state);
     def.AddParent(LuaSubclass::StaticScriptName());
     def.AddMethod("GetMousePosition", &getMousePosition);
+    def.AddMethod("AddGlobalKeyInputHandler", &addGlobalKeyInputHandler);
     def.Build(StaticScriptName());
 }
 

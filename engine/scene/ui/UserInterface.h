@@ -1,13 +1,19 @@
 // The user interface: the engine singleton between the window and the display tree. It owns the
 // root movie ("root"), the table of live display-instance handles and the map of loaded
 // definitions, keeps the pointer position in game coordinates and the held buttons, builds the hit
-// list (the input-enabled movies under the pointer, innermost and front-most first), passes key and
-// mouse events to the registered event listeners and draws the tree from the root each frame.
+// list (the input-enabled movies under the pointer, innermost and front-most first, cut after the
+// first that eats the mouse), and turns the window's key and mouse messages into engine events:
+// mouse events go to the registered event listeners and then to the hovered instances (their event
+// handler and their script events), key events to the listeners and then to the global key
+// handlers. It also hides the system pointer while a custom cursor instance stands in for it, draws
+// the tree from the root each frame and keeps the custom-cursor effect alive.
 // Created by engine start-up with the engine and the class of the root, deleted by shutdown; it
 // publishes itself while it exists, and to scripts as "g_UserInterface" with its hit list "t_HitList".
 //
-// Key and mouse input reaches it from the render window (IWindowInput). Dispatch to the hovered
-// instances and to the global key handlers completes it with the input work.
+// Key and mouse input reaches it from the render window (IWindowInput). Handlers and scripts may
+// create and delete instances while an event is passed on: every list of handles is walked by index
+// and every handle is tested again after each call made for it, so a deleted instance is skipped and
+// its entry dropped, never reached.
 #pragma once
 
 #include "engine/core/app/IWindowInput.h"
@@ -15,6 +21,7 @@
 #include "engine/core/base/HandleTable.h"
 #include "engine/core/base/InstanceHandle.h"
 #include "engine/core/diagnostics/Console.h"
+#include "engine/graphics/device/Renderer.h"
 #include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/script/LuaBaseSubclass.h"
 
@@ -57,11 +64,17 @@ public:
 
     void AddEventListener(IEventListener* listener);
     void RemoveEventListener(IEventListener* listener);
+    // A global key handler receives every key and character, in the order the handlers were added;
+    // a handle is added once. Handles of deleted instances leave the list when a key meets them.
+    void AddGlobalHandler(const InstanceHandle& instance);
+    const std::vector<InstanceHandle>& GetGlobalHandlers() const { return globalHandlers; }
 
-    // The draw pass of the display tree, inside a device frame.
+    // The draw pass of the display tree, inside a device frame: the custom cursor, the root with
+    // the device's view transform, then the overlay quads.
     void Render();
-    // Spawns the custom-cursor effect again when it is no longer alive.
-    void UpdateEffect();
+    // Spawns the custom-cursor effect again; the tick calls it while the effect is enabled, named,
+    // placed and not alive.
+    void UpdateCursorEffect();
 
     // IWindowInput
     void OnKeyDown(uint32_t virtualKey) override;
@@ -97,6 +110,10 @@ public:
     RClass* GetDefaultInstanceClass() const { return rootClass; }
     // The effective hit list of the last refresh, front-most first.
     const std::vector<InstanceHandle>& GetHitList() const { return hitList; }
+    // The instances under the pointer, and those the pointer left while a button (0 left, 1 right,
+    // 2 middle) was held.
+    const std::vector<InstanceHandle>& GetHovered() const { return hovered; }
+    const std::vector<InstanceHandle>& GetOutside(int button) const { return outside[button]; }
 
     static void RegisterLua(lua_State* state);
 
@@ -122,24 +139,49 @@ public:
     {
         bool enabled = false;
         std::wstring name;
-        float x = -1.0f;
+        float targetX = 0.0f; // where the effect's particles head
+        float targetY = 0.0f;
+        float x = -1.0f; // where it is spawned; negative: nowhere
         float y = -1.0f;
         InstanceHandle instance;
     };
     CursorEffect cursorEffect;
 
+    // Textured quads drawn over the whole tree, after the root.
+    struct OverlayQuad
+    {
+        float x = 0.0f;
+        float y = 0.0f;
+        float width = 0.0f;
+        float height = 0.0f;
+        RefPtr<IResourceTexture> texture;
+        SpriteRect source;
+        uint32_t colour = 0xFFFFFFFF;
+        uint32_t material = 1; // eMaterialAlpha
+    };
+    std::vector<std::unique_ptr<OverlayQuad>> overlayQuads;
+
 private:
     void dispatch(const Event_Base& event);
     uint32_t heldFlags() const;
     void publishHitList();
+    void leavePass();
+    void enterPass();
+    void overPass();
+    void keyToGlobalHandlers(uint32_t key, bool down);
+    // Shows or hides the system pointer through the window system, keeping cursorShowCount.
+    void showSystemPointer(bool show);
 
     EngineManager* engine;
     RClass* rootClass;
     std::unique_ptr<Instance_Movie> root;
     std::unique_ptr<Console> console;
     std::vector<IEventListener*> listeners;
+    std::vector<InstanceHandle> globalHandlers;
     std::vector<InstanceHandle> hitCandidates;
     std::vector<InstanceHandle> hitList;
+    std::vector<InstanceHandle> hovered;
+    std::vector<InstanceHandle> outside[3];
 };
 
 } // namespace TarnEngine

@@ -16,6 +16,7 @@
 #include "engine/media/sound/FMODManager.h"
 #include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/definitions/Definition_Base.h"
+#include "engine/scene/display/Instance_Movie.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/ui/TimerService.h"
 #include "engine/scene/ui/UserInterface.h"
@@ -1069,6 +1070,81 @@ TEST_F(EngineFixture, InputReachesTheUserInterfaceAndDeactivationReleasesHeldBut
     EXPECT_FALSE(ui->buttonHeld[0] || ui->buttonHeld[1] || ui->buttonHeld[2]);
     EXPECT_EQ(game.deactivations, 1);
     ui->RemoveEventListener(&recorder);
+}
+
+// With "HasCustomCursor" and a cursor instance, the system pointer is hidden while the pointer is
+// inside the window (from its second move on) and shown again when it leaves; every frame puts the
+// cursor instance at the pointer.
+TEST_F(EngineFixture, ACustomCursorHidesTheSystemPointerInsideTheWindow)
+{
+    writeFile(data / "input" / "engine.xml", "<Engine><HasCustomCursor/></Engine>");
+    ASSERT_TRUE(Start());
+    UserInterface* ui = engine->GetUserInterface();
+    Instance_Base* cursor = nullptr;
+    Instance_Movie::CreateInstanceCore(ui->GetRoot(), L"", L"cursor", true, nullptr, &cursor);
+    ASSERT_NE(cursor, nullptr);
+    ui->customCursor = cursor->handle;
+    ui->customCursorEnabled = true;
+    const Platform::WindowHandle handle = engine->GetWindow()->GetHandle();
+    windows.SendWindowEvent(handle, SDL_WINDOWEVENT_FOCUS_GAINED);
+    Pump();
+
+    windows.MovePointer(handle, 40, 30);
+    Pump();
+    EXPECT_TRUE(windows.PointerVisible()) << "the first move after entering";
+    windows.MovePointer(handle, 41, 31);
+    windows.MovePointer(handle, 42, 32);
+    Pump();
+    EXPECT_FALSE(windows.PointerVisible());
+    EXPECT_LT(ui->cursorShowCount, 0);
+    AdvanceFrames(1);
+    engine->Tick(true);
+    EXPECT_TRUE(cursor->visible);
+    EXPECT_EQ(cursor->x, 42);
+    EXPECT_EQ(cursor->y, 32);
+
+    // Moving about does not drive the display count further down.
+    for (int i = 0; i < 50; ++i)
+        windows.MovePointer(handle, 50 + i, 40);
+    Pump();
+    EXPECT_EQ(ui->cursorShowCount, -1);
+
+    windows.PointerLeaves(handle);
+    Pump();
+    EXPECT_TRUE(windows.PointerVisible());
+    EXPECT_GE(ui->cursorShowCount, 0);
+    AdvanceFrames(1);
+    engine->Tick(true);
+    EXPECT_FALSE(cursor->visible) << "the pointer is outside";
+
+    // Without the cursor instance enabled the system pointer stays.
+    ui->customCursorEnabled = false;
+    windows.MovePointer(handle, 40, 30);
+    windows.MovePointer(handle, 41, 30);
+    Pump();
+    EXPECT_TRUE(windows.PointerVisible());
+}
+
+// Shutdown deletes the run-time class records; an engine started again in the same process gets
+// them back, scripts included.
+TEST_F(EngineFixture, ShutdownDeletesTheClassRecordsAndASecondStartHasThemAgain)
+{
+    for (int run = 0; run < 2; ++run)
+    {
+        SCOPED_TRACE(run);
+        ASSERT_TRUE(Start());
+        EXPECT_NE(RClass::FindByName("Instance_Movie"), nullptr);
+        EXPECT_EQ(engine->GetUserInterface()->GetRoot()->GetClass(), Instance_Movie::StaticClass());
+        ASSERT_TRUE(LuaMgr::Get()->DoString(L"rootName = root:GetName()"));
+        lua_State* state = LuaMgr::Get()->GetState();
+        lua_getglobal(state, "rootName");
+        EXPECT_STREQ(lua_tostring(state, -1), "root");
+        lua_pop(state, 1);
+        engine->Exit();
+        EXPECT_TRUE(RClass::GetRegistry().classes.empty());
+        EXPECT_EQ(RClass::FindByName("Instance_Movie"), nullptr);
+        engine.reset();
+    }
 }
 
 TEST_F(EngineFixture, EngineXmlSettings)
