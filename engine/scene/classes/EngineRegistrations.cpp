@@ -2,6 +2,7 @@
 // see EngineRegistrations.h.
 #include "engine/scene/classes/EngineRegistrations.h"
 
+#include "engine/media/particles/Instance_Effect.h"
 #include "engine/media/particles/RPfxAppearanceActions.h"
 #include "engine/media/particles/RPfxEmitterActions.h"
 #include "engine/media/particles/RPfxImageActions.h"
@@ -29,6 +30,7 @@ void registerClasses()
     LuaBaseClass::StaticClass();
     Instance_Base::StaticClass();
     Instance_Movie::StaticClass();
+    Instance_Effect::StaticClass();
     UserInterface::StaticClass();
     // Meta files name nuggets by class.
     RegisterNuggetClasses();
