@@ -439,6 +439,12 @@ TEST_F(EffectInstances, ScriptsMakeEffectInstancesOfTheirOwn)
 {
     ASSERT_TRUE(Run("made = Make('Instance_Effect')() kind = made:GetLiveParticleCount()"));
     EXPECT_EQ(Global("kind"), "0");
+    // Nothing adopted it, so nothing else would delete it.
+    lua_getglobal(lua.GetState(), "made");
+    auto* made = LuaGetObjectArg<Instance_Effect>(lua.GetState(), -1);
+    lua_pop(lua.GetState(), 1);
+    ASSERT_NE(made, nullptr);
+    RObject::DeleteSelf(made);
 }
 
 TEST_F(EffectInstances, EffectNuggetsSpawnHoldDelayAndAdvance)
