@@ -7,6 +7,7 @@
 #include "engine/media/particles/ParticleManager.h"
 #include "engine/scene/classes/EngineRegistrations.h"
 #include "engine/scene/definitions/nuggets/REffectNugget.h"
+#include "engine/scene/definitions/nuggets/RNuggetBase.h"
 #include "engine/scene/display/Instance_Movie.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/ui/UserInterface.h"
@@ -489,6 +490,27 @@ TEST_F(EffectInstances, EffectNuggetsSpawnHoldDelayAndAdvance)
         ASSERT_NE(particle, nullptr) << c.name;
         EXPECT_NEAR(particle->age, c.age, 1e-5) << c.name;
     }
+}
+
+TEST_F(EffectInstances, AnEffectNuggetOfAMetaFileMakesARunningEffect)
+{
+    auto element = ParseElement("<Nuggets><EffectNugget><EffectName>flight</EffectName>"
+                                "<EffectX>5</EffectX><EffectY>6</EffectY><AutoPlay>true</AutoPlay>"
+                                "<SkipFrames>6</SkipFrames></EffectNugget></Nuggets>");
+    NuggetList list;
+    ASSERT_TRUE(LoadNuggets(element.get(), list));
+    Instance_Movie* movie = Movie(L"decorated");
+    PostApplyNuggets(list, movie);
+    DestroyNuggets(list);
+    ASSERT_EQ(movie->children.size(), 1u);
+    auto* effect = RObjectCast<Instance_Effect>(movie->children[0]);
+    ASSERT_NE(effect, nullptr);
+    EXPECT_EQ(effect->name, L"flight");
+    EXPECT_EQ(effect->GetY(), 6.0f);
+    const Particle* particle = effect->effect->GetRootParticle(*effect->effect->templates[0]);
+    ASSERT_NE(particle, nullptr);
+    EXPECT_NEAR(particle->age, 0.1f, 1e-5);
+    EXPECT_NEAR(particle->x, 6.0f, 1e-3);
 }
 
 TEST_F(EffectInstances, ActionsAskTheDisplayTreeAboutTheirInstance)
