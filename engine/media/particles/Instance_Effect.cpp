@@ -7,10 +7,10 @@
 #include "engine/media/particles/ParticleManager.h"
 #include "engine/media/particles/RPfxAppearanceActions.h"
 #include "engine/scene/definitions/nuggets/REffectNugget.h"
+#include "engine/scene/display/Instance_Image.h"
 #include "engine/scene/display/Instance_Movie.h"
 #include "engine/scene/ui/UserInterface.h"
 
-#include <algorithm>
 
 namespace TarnEngine
 {
@@ -59,36 +59,11 @@ public:
 
     bool GetScatterImage(const InstanceHandle& owner, ScatterImage& image) override
     {
-        Instance_Base* picture = scatterImage(owner);
+        const Instance_Image* picture = scatterImage(owner);
         if (!picture)
             return false;
-        // The picture's own extent in its own space, computed without disturbing its cached
-        // extent in its parent's.
-        Point saved[4];
-        std::copy(std::begin(picture->corners), std::end(picture->corners), saved);
-        float width = 0.0f, height = 0.0f;
-        if (picture->useExtentRect)
-        {
-            width = picture->extentRect.width;
-            height = picture->extentRect.height;
-        }
-        else
-        {
-            picture->ComputeBounds();
-            float left = picture->corners[0].x, right = left, top = picture->corners[0].y, bottom = top;
-            for (const Point& corner : picture->corners)
-            {
-                left = std::min(left, corner.x);
-                right = std::max(right, corner.x);
-                top = std::min(top, corner.y);
-                bottom = std::max(bottom, corner.y);
-            }
-            width = right - left;
-            height = bottom - top;
-            std::copy(std::begin(saved), std::end(saved), picture->corners);
-        }
-        image.width = pixels(width);
-        image.height = pixels(height);
+        image.width = pixels(picture->width);
+        image.height = pixels(picture->height);
         image.scaleX = picture->scaleX;
         image.scaleY = picture->scaleY;
         return true;
@@ -96,30 +71,23 @@ public:
 
     bool HitTestScatterPixel(const InstanceHandle& owner, int32_t x, int32_t y) override
     {
-        Instance_Base* picture = scatterImage(owner);
+        Instance_Image* picture = scatterImage(owner);
         return picture && x >= 0 && y >= 0 && picture->HitTestPixel(uint32_t(x), uint32_t(y));
     }
 
 private:
-    using Point = Instance_Base::Point;
-
     // The first child of the owner's parent movie, when it is an image.
-    static Instance_Base* scatterImage(const InstanceHandle& owner)
+    static Instance_Image* scatterImage(const InstanceHandle& owner)
     {
         const Instance_Base* instance = displayInstance(owner);
         const auto* movie = instance ? RObjectCast<Instance_Movie>(displayInstance(instance->parent)) : nullptr;
         if (!movie || movie->children.empty() || movie->children.front()->type != INSTANCE_IMAGE)
             return nullptr;
-        return movie->children.front();
+        return RObjectCast<Instance_Image>(movie->children.front());
     }
 
-    // A size in whole pixels; what is not a size in range gives none.
-    static int32_t pixels(float size)
-    {
-        if (!(size > 0.0f))
-            return 0;
-        return size >= 2147483520.0f ? INT32_MAX : int32_t(size);
-    }
+    // Sizes reach the actions as signed pixels.
+    static int32_t pixels(uint32_t size) { return size > uint32_t(INT32_MAX) ? INT32_MAX : int32_t(size); }
 };
 
 Instance_Effect* asEffect(Instance_Base* instance)

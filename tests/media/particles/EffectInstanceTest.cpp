@@ -8,6 +8,7 @@
 #include "engine/scene/classes/EngineRegistrations.h"
 #include "engine/scene/definitions/nuggets/REffectNugget.h"
 #include "engine/scene/definitions/nuggets/RNuggetBase.h"
+#include "engine/scene/display/Instance_Image.h"
 #include "engine/scene/display/Instance_Movie.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/ui/UserInterface.h"
@@ -516,7 +517,8 @@ TEST_F(EffectInstances, AnEffectNuggetOfAMetaFileMakesARunningEffect)
 TEST_F(EffectInstances, ActionsAskTheDisplayTreeAboutTheirInstance)
 {
     // "screen" positions are taken into the effect's space by its instance's position; scattering
-    // picks pixels of the first child of the effect's movie when it is an image.
+    // asks the first child of the effect's movie when it is an image: this one has no definition,
+    // so it refuses every pixel and the particle lands on its scaled centre.
     AddEffect("placed",
               Effect(Template("name=\"Root\" autoemit=\"true\" lifetime=\"10\"",
                               Item("event=\"creation\"",
@@ -525,11 +527,11 @@ TEST_F(EffectInstances, ActionsAskTheDisplayTreeAboutTheirInstance)
                      Template("name=\"Scatter\" autoemit=\"true\" lifetime=\"10\"",
                               Item("event=\"creation\"", E("ImageScatterAction", "")))));
     Instance_Movie* scene = Movie(L"scene");
-    Instance_Movie::CreateChild(scene, L"", L"picture", Instance_Base::StaticClass());
-    Instance_Base* picture = scene->children.back();
-    picture->type = INSTANCE_IMAGE;
-    picture->extentRect = {0, 0, 64, 32};
-    picture->useExtentRect = true;
+    Instance_Movie::CreateChild(scene, L"", L"picture", Instance_Image::StaticClass());
+    auto* picture = RObjectCast<Instance_Image>(scene->children.back());
+    ASSERT_NE(picture, nullptr);
+    picture->width = 64;
+    picture->height = 32;
     picture->SetScale(2, 3);
 
     Instance_Effect* effect = Spawn(L"placed", L"fx", 40, 10, scene);
@@ -540,12 +542,15 @@ TEST_F(EffectInstances, ActionsAskTheDisplayTreeAboutTheirInstance)
     EXPECT_EQ(placed->y, 40.0f);
     const Particle* scattered = effect->effect->GetRootParticle(*effect->effect->templates[1]);
     ASSERT_NE(scattered, nullptr);
-    EXPECT_GE(scattered->x, 0.0f);
-    EXPECT_LE(scattered->x, 64.0f * 2);
-    EXPECT_GE(scattered->y, 0.0f);
-    EXPECT_LE(scattered->y, 32.0f * 3);
-    EXPECT_EQ(std::fmod(scattered->x, 2.0f), 0.0f);
-    EXPECT_EQ(std::fmod(scattered->y, 3.0f), 0.0f);
+    EXPECT_EQ(scattered->x, 64.0f);
+    EXPECT_EQ(scattered->y, 48.0f);
+
+    // Under a movie whose first child is no image, scattering leaves the particle where it was.
+    Instance_Effect* elsewhere = Spawn(L"placed", L"fx2", 0, 0, holder);
+    ASSERT_NE(elsewhere, nullptr);
+    const Particle* unmoved = elsewhere->effect->GetRootParticle(*elsewhere->effect->templates[1]);
+    ASSERT_NE(unmoved, nullptr);
+    EXPECT_EQ(unmoved->x, 0.0f);
 }
 
 TEST_F(EffectInstances, TheCursorEffectIsARootChildWithItsTarget)
