@@ -24,6 +24,7 @@
 #include "engine/graphics/device/DirectXDevice.h"
 #include "engine/graphics/device/Renderer.h"
 #include "engine/media/particles/EffectLibrary.h"
+#include "engine/media/particles/Instance_Effect.h"
 #include "engine/media/sound/FMODManager.h"
 #include "engine/media/particles/ParticleManager.h"
 #include "engine/scene/definitions/DefinitionMap.h"
@@ -628,6 +629,7 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     traceEvent("create", L"TimerLists");
     particleManager = std::make_unique<ParticleManager>();
     traceEvent("create", L"ParticleManager");
+    InstallEffectServices(*particleManager);
     effectLibrary = std::make_unique<EffectLibrary>();
     traceEvent("create", L"EffectLibrary");
 

@@ -53,6 +53,8 @@ public:
     void SetOwnerServices(IEffectOwnerServices* services) { ownerServices = services; }
 
     bool reducedEffects = false;
+    // The serial of the last effect instance name made up for a spawn without a name.
+    uint32_t generatedNameSerial = 0;
 
 private:
     IEffectOwnerServices* ownerServices = nullptr;

@@ -155,33 +155,6 @@ bool pullOf(const RPfxActionBase& action, PullParameters& params, const Particle
     return true;
 }
 
-// ---- splines
-
-using Point = RPfxSplineMoveAction::Point;
-
-// The uniform Catmull-Rom path through the points, each segment lasting
-// `segment` of time; from the last point on it holds the last point.
-Point splineAt(const std::vector<Point>& points, float segment, float time)
-{
-    const size_t count = points.size();
-    const double steps = double(time) / segment;
-    if (!(steps < double(count - 1)))
-        return points.back();
-    const size_t i = steps > 0.0 ? size_t(steps) : 0;
-    const float t = (time - float(i) * segment) / segment;
-    const Point& p0 = points[i > 0 ? i - 1 : 0];
-    const Point& p1 = points[i];
-    const Point& p2 = points[std::min(i + 1, count - 1)];
-    const Point& p3 = points[std::min(i + 2, count - 1)];
-    const float t2 = t * t;
-    const float t3 = t2 * t;
-    const float w0 = 0.5f * (-t + 2.0f * t2 - t3);
-    const float w1 = 0.5f * (2.0f - 5.0f * t2 + 3.0f * t3);
-    const float w2 = 0.5f * (t + 4.0f * t2 - 3.0f * t3);
-    const float w3 = 0.5f * (t3 - t2);
-    return Point{w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y};
-}
-
 } // namespace
 
 // ---- RPfxMovePositionAction
@@ -413,8 +386,12 @@ bool RPfxSplineMoveAction::ReadParameters(const XmlNode& element)
             point.y = coordinates.size() > 1 ? ParseEffectReal(coordinates[1]) : 0.0f;
             points.push_back(point);
         }
-        if (points.size() >= 2)
-            params.paths.push_back(std::move(points));
+        if (points.size() < 2)
+            continue;
+        SplinePath path;
+        path.segmentDuration = 1.0f / float(points.size());
+        path.points = std::move(points);
+        params.paths.push_back(std::move(path));
     }
     return true;
 }
@@ -424,20 +401,21 @@ void RPfxSplineMoveAction::Apply(Particle& particle, float t, float)
     if (params.paths.empty())
         return;
     size_t segments = 0;
-    for (const auto& path : params.paths)
-        segments += path.size() - 1;
+    for (const SplinePath& path : params.paths)
+        segments += path.points.size() - 1;
     const float segmentTime = params.time / float(segments);
     // A total time of 0 or less has no inside: the path is always at its end.
     if (!(segmentTime > 0.0f) || t > params.time)
     {
-        particle.x = params.paths.back().back().x;
-        particle.y = params.paths.back().back().y;
+        particle.x = params.paths.back().points.back().x;
+        particle.y = params.paths.back().points.back().y;
         return;
     }
     float rest = t > 0.0f ? t : 0.0f;
     for (size_t j = 0; j < params.paths.size(); ++j)
     {
-        const std::vector<Point>& points = params.paths[j];
+        const SplinePath& path = params.paths[j];
+        const std::vector<Point>& points = path.points;
         const float pathTime = float(points.size() - 1) * segmentTime;
         if (rest >= pathTime && j + 1 < params.paths.size())
         {
@@ -449,7 +427,7 @@ void RPfxSplineMoveAction::Apply(Particle& particle, float t, float)
             // One segment lasts 1/n of the path's time, not 1/(n-1): the path
             // reaches its last point early and stays there.
             const float unit = std::min(rest / pathTime, 1.0f);
-            const Point at = splineAt(points, 1.0f / float(points.size()), unit);
+            const Point at = path.Evaluate(unit);
             particle.x = at.x;
             particle.y = at.y;
             return;

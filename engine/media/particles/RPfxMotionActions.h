@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/media/particles/RPfxActionBase.h"
+#include "engine/scene/display/SplinePath.h"
 
 namespace TarnEngine
 {
@@ -158,11 +159,7 @@ class RPfxSplineMoveAction : public RPfxActionBase
 {
     TARN_RCLASS(RPfxSplineMoveAction)
 public:
-    struct Point
-    {
-        float x = 0.0f;
-        float y = 0.0f;
-    };
+    using Point = SplinePath::Point;
 
     bool ReadParameters(const XmlNode& element) override;
     void Apply(Particle& particle, float t, float dt) override;
@@ -172,8 +169,8 @@ public:
     {
         float time = 1.0f; // seconds for all paths
         bool smooth = true;
-        // Paths of at least two points each.
-        std::vector<std::vector<Point>> paths;
+        // Paths of at least two points each; a segment of the smooth path lasts 1/n of its time.
+        std::vector<SplinePath> paths;
     };
     Parameters params;
 };

@@ -2,6 +2,7 @@
 // see EngineRegistrations.h.
 #include "engine/scene/classes/EngineRegistrations.h"
 
+#include "engine/media/particles/Instance_Effect.h"
 #include "engine/media/particles/RPfxAppearanceActions.h"
 #include "engine/media/particles/RPfxEmitterActions.h"
 #include "engine/media/particles/RPfxImageActions.h"
@@ -38,6 +39,7 @@ void registerClasses()
     Instance_Text::StaticClass();
     TextureText::StaticClass();
     BitmapTextInstance::StaticClass();
+    Instance_Effect::StaticClass();
     UserInterface::StaticClass();
     // Meta files name nuggets by class.
     RegisterNuggetClasses();
