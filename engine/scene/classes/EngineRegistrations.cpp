@@ -11,6 +11,7 @@
 #include "engine/scene/definitions/nuggets/RNuggetBase.h"
 #include "engine/scene/display/Instance_Movie.h"
 #include "engine/scene/script/LuaBaseSubclass.h"
+#include "engine/scene/script/LuaConsole.h"
 #include "engine/scene/script/ScriptRegistry.h"
 #include "engine/scene/ui/UserInterface.h"
 
@@ -30,6 +31,7 @@ void registerClasses()
     Instance_Base::StaticClass();
     Instance_Movie::StaticClass();
     UserInterface::StaticClass();
+    LuaConsole::StaticClass();
     // Meta files name nuggets by class.
     RegisterNuggetClasses();
     // The particle actions, which effect files name.
