@@ -313,18 +313,26 @@ int LuaMgr::setUpState(lua_State* state)
     return 0;
 }
 
-bool LuaMgr::Init()
+bool LuaMgr::DefineScriptMacros()
 {
-    if (state)
-        return true;
     // Every class record, script function and system macro exists before the first script.
     RegisterEngineStatics();
     defineEngineSystemMacros();
-    if (!preprocessor->DefineMacrosFromText(ClassMacros))
+    ScriptPreprocessor preprocessor;
+    if (!preprocessor.DefineMacrosFromText(ClassMacros))
     {
         logLua(L"the class macros cannot be defined");
         return false;
     }
+    return true;
+}
+
+bool LuaMgr::Init()
+{
+    if (state)
+        return true;
+    if (!DefineScriptMacros())
+        return false;
 
     lua_State* created = luaL_newstate();
     if (!created)
@@ -340,6 +348,8 @@ bool LuaMgr::Init()
         LuaBinding::Uninstall(created);
         return false;
     }
+    for (const std::unique_ptr<LuaConsole>& console : consoles)
+        runProtected(state, &publishConsole, console.get(), L"publishing the console");
     return true;
 }
 
@@ -497,10 +507,10 @@ void LuaMgr::ReleaseScriptTable(int scriptTable)
 
 void LuaMgr::ConsoleCreated(Console& console)
 {
-    if (!state)
-        return;
     auto object = std::make_unique<LuaConsole>(&console);
-    runProtected(state, &publishConsole, object.get(), L"publishing the console");
+    // Without a state yet, Init publishes it.
+    if (state)
+        runProtected(state, &publishConsole, object.get(), L"publishing the console");
     consoles.push_back(std::move(object));
 }
 

@@ -51,8 +51,12 @@ public:
 
     static LuaMgr* Get();
 
-    // Copies the engine's system macros into the preprocessor and defines the class macros, then
-    // creates and sets up the script state: libraries, panic function, binding, script functions,
+    // The macros every preprocessed text sees: the engine's system macros (after its static
+    // registrations) copied into the preprocessor, and the class macros. Init runs it; false when
+    // the class macros cannot be defined.
+    static bool DefineScriptMacros();
+
+    // Defines the script macros, then creates and sets up the script state: libraries, panic function, binding, script functions,
     // class tables and globals. False, with no state, when any of it fails.
     bool Init();
     // "lua.dofile" and "lua.dostring" with one parameter, "lua.collectgarbage" with none.

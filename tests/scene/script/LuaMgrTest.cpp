@@ -408,6 +408,19 @@ TEST_F(ScriptManager, GConsoleOutlivedByItsTableDoesNothing)
     EXPECT_EQ(Text("results"), "0");
 }
 
+TEST(ScriptManagerLifetime, AConsoleMadeBeforeTheStateIsPublishedWithIt)
+{
+    LuaMgr manager;
+    Console console(nullptr, &manager, nullptr);
+    ASSERT_TRUE(manager.Init());
+    ASSERT_TRUE(manager.DoString("handler = { HandleConsoleFunction = function() ran = 'yes' end }\n"
+                                 "g_Console:RegisterConsoleFunction('lmtest.early', handler, 0)"));
+    console.HandleConsoleFunction(L"lmtest.early");
+    lua_getglobal(manager.GetState(), "ran");
+    EXPECT_STREQ(lua_tostring(manager.GetState(), -1), "yes");
+    lua_pop(manager.GetState(), 1);
+}
+
 TEST(ScriptManagerLifetime, AConsoleThatOutlivesTheManagerStopsUsingIt)
 {
     auto manager = std::make_unique<LuaMgr>();
