@@ -1,6 +1,6 @@
-// Fuzz target: any bytes run through the script preprocessor, with system macros and the class
-// macros defined as the engine defines them, must either fail or give exactly one output line per
-// input line; no input may take unbounded time or memory (macro growth is capped). Rescans that
+// Fuzz target: any bytes run through the script preprocessor, with the engine's system macros and
+// class macros defined as the script manager defines them, must either fail or give exactly one
+// output line per input line; no input may take unbounded time or memory (macro growth is capped). Rescans that
 // read only around the last pass's changes must give what reading the whole text gives.
 #include <cstddef>
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/script/Preprocessor.h"
 
 namespace
@@ -32,28 +33,18 @@ size_t physicalLines(std::string_view text)
 
 bool defineMacros()
 {
-    DefineSystemMacroInt("INSTANCE_MOVIE", 0);
-    DefineSystemMacroInt("INSTANCE_TEXT", 2);
-    DefineSystemMacroInt("eMaterialAlpha", 1);
-    DefineSystemMacroInt("eMaterialMaskedIn", 65536);
-    DefineSystemMacroInt("WR_All", 15);
+    // The engine's own system macros and class macros, as the script manager defines them, and a
+    // text-valued one.
     DefineSystemMacroString("GAME_TITLE", L"Pellwood");
-    ScriptPreprocessor preprocessor;
-    return preprocessor.DefineMacrosFromText(
-        "#define _clType(x) local __type = {}; __type._type = #x; __type._parents = {}; __type._fields = {}; "
-        "__type._fields.__type = #x\n"
-        "#define _clParent(x) table.insert(__type._parents, #x)\n"
-        "#define _clMember(#x) __type._fields\n"
-        "#define _clEnd(#x) BuildType(__type); __type = nil\n");
+    return LuaMgr::DefineScriptMacros();
 }
-
-const bool g_defined = defineMacros();
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (!g_defined)
+    static const bool defined = defineMacros();
+    if (!defined)
         std::abort();
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     // Growth is stopped at a quarter of a megabyte: the cap works the same at any size, and inputs

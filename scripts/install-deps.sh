@@ -10,7 +10,7 @@ packages=(
   libogg-dev libtheora-dev libvorbis-dev libcurl4-openssl-dev libopenjp2-7-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev libsystemd-dev
   fonts-dejavu-core fonts-linuxlibertine xvfb xauth libxtst6 xfonts-base
-  dbus-daemon vorbis-tools sox
+  dbus-daemon vorbis-tools sox lua5.1
 )
 
 missing=()

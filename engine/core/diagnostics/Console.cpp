@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "engine/core/diagnostics/ConsoleOverlayPrintBuffer.h"
+#include "engine/core/diagnostics/Logger.h"
 #include "engine/core/text/StringFormat.h"
 #include "engine/graphics/canvas/IRenderCanvas.h"
 #include "engine/core/text/TextConversion.h"
@@ -19,11 +20,29 @@ Console::Console(IConsoleHost* host, IConsoleScripting* scripting, IConsoleDispl
     RegisterFunction(L"echo", this, 1);
     RegisterFunction(L"?", this, 0);
     Print(L"Use \"?\" to print a list of registered functions");
+    if (scripting_)
+        scripting_->ConsoleCreated(*this);
 }
 
 Console::~Console()
 {
     releaseScripts(root_);
+    if (scripting_)
+        scripting_->ConsoleDestroyed(*this);
+    // The log prints into the console it was given; it must not print into a dead one.
+    if (ILogger* logger = ILogger::Get())
+        logger->ForgetConsole(*this);
+}
+
+void Console::SetScripting(IConsoleScripting* scripting)
+{
+    if (scripting == scripting_)
+        return;
+    if (scripting_)
+        scripting_->ConsoleDestroyed(*this);
+    scripting_ = scripting;
+    if (scripting_)
+        scripting_->ConsoleCreated(*this);
 }
 
 void Console::releaseScripts(Namespace& space)
@@ -176,6 +195,8 @@ void Console::HandleConsoleFunction(const std::wstring& line)
 
 void Console::Print(const std::wstring& text)
 {
+    if (lines_.size() >= MaxLines)
+        lines_.erase(lines_.begin(), lines_.begin() + TrimmedLines);
     lines_.push_back(text);
 }
 

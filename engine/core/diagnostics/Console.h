@@ -3,10 +3,11 @@
 // handler and a parameter count; a command line (the name, then parameters
 // separated by blanks, the last parameter taking the rest of the line) is
 // split and handed to the handler. A line that starts with "/" is run as
-// script text. Names are case-sensitive. The console also keeps every line
-// that commands print, and shows them through overlay pages (IConsoleOverlay.h): the built-in "Log"
-// page and any others added, one of which may be selected by clicking the tab and arrow hit areas
-// of the console's own display instance.
+// script text. Names are case-sensitive. The console also keeps the lines
+// that commands and the log print (the newest MaxLines), and shows them
+// through overlay pages (IConsoleOverlay.h): the built-in "Log" page and any
+// others added, one of which may be selected by clicking the tab and arrow
+// hit areas of the console's own display instance.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,8 @@
 namespace TarnEngine
 {
 
+class Console;
+
 // What the console needs of the script manager.
 class IConsoleScripting
 {
@@ -34,6 +37,10 @@ public:
     virtual void CallConsoleFunction(int scriptTable, const std::vector<std::string>& arguments) = 0;
     // Drops the console's strong reference to a script table.
     virtual void ReleaseScriptTable(int scriptTable) = 0;
+    // A console now runs through this scripting, or no longer does (it is going, or changes
+    // scripting): scripts reach the console as "g_Console" in between.
+    virtual void ConsoleCreated(Console&) {}
+    virtual void ConsoleDestroyed(Console&) {}
 };
 
 // What the console needs of the engine.
@@ -75,12 +82,17 @@ public:
     bool RegisterLuaFunction(const std::wstring& name, int32_t parameterCount, int scriptTable);
     void UnregisterFunction(const std::wstring& name);
 
+    // The most printed lines kept: the log prints into the console too, so a long session would
+    // otherwise grow without end. Past it the oldest TrimmedLines go at once.
+    static constexpr size_t MaxLines = 8192;
+    static constexpr size_t TrimmedLines = 1024;
+
     // Runs one command line.
     void HandleConsoleFunction(const std::wstring& line);
     void Print(const std::wstring& text);
     const std::vector<std::wstring>& GetLines() const { return lines_; }
 
-    void SetScripting(IConsoleScripting* scripting) { scripting_ = scripting; }
+    void SetScripting(IConsoleScripting* scripting);
     void SetHost(IConsoleHost* host) { host_ = host; }
     void SetDisplay(IConsoleDisplay* display) { display_ = display; }
 

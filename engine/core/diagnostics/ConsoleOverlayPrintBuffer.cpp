@@ -27,13 +27,15 @@ void ConsoleOverlayPrintBuffer::Print(IConsoleDisplay& display, const InstanceHa
     const float bottom = static_cast<float>(rect.bottom);
     canvas->DrawRect(SpritePoint{left, static_cast<float>(rect.top)}, SpritePoint{static_cast<float>(rect.right), bottom},
                      BackgroundColour, true);
+    // Taken out first: drawing may log, and the log prints into these same lines.
     const std::vector<std::wstring>& lines = console->GetLines();
     const size_t shown = std::min(lines.size(), ShownLines);
+    const std::vector<std::wstring> newest(lines.end() - static_cast<std::ptrdiff_t>(shown), lines.end());
     for (size_t i = 0; i < shown; ++i)
     {
         // Printed text is shown as it is, never read as a format.
         const float y = bottom - static_cast<float>(FirstLineAbove + LineStep * static_cast<int32_t>(i));
-        canvas->DrawPlainTextLine(SpritePoint{left, y}, TextSize, TextColour, lines[lines.size() - 1 - i]);
+        canvas->DrawPlainTextLine(SpritePoint{left, y}, TextSize, TextColour, newest[shown - 1 - i]);
     }
 }
 

@@ -172,6 +172,22 @@ void Logger::LogString(uint32_t channel, const char* sourceFile, int line, std::
             narrow = colourFor(channel) + narrow.substr(0, narrow.size() - 1) + "\x1b[0m\n";
         writeAll(consoleFd_, narrow.data(), narrow.size());
     }
+    if (printConsole_ && std::this_thread::get_id() == printThread_)
+    {
+        // The console shows single lines: one per line of the message, line ends dropped.
+        size_t start = 0;
+        while (start < full.size())
+        {
+            size_t end = full.find(L'\n', start);
+            if (end == std::wstring::npos)
+                end = full.size();
+            size_t last = end;
+            if (last > start && full[last - 1] == L'\r')
+                --last;
+            printConsole_->Print(full.substr(start, last - start));
+            start = end + 1;
+        }
+    }
 }
 
 bool Logger::OpenLogFile(const std::string& path)
@@ -224,12 +240,25 @@ void Logger::CloseOutputs(uint32_t) {}
 
 void Logger::RegisterConsoleCommands(Console& console)
 {
+    SetPrintConsole(&console);
     console.RegisterFunction(L"log.enable", this, 1);
     console.RegisterFunction(L"log.enableall", this, 0);
     console.RegisterFunction(L"log.disable", this, 1);
     console.RegisterFunction(L"log.disableall", this, 0);
     console.RegisterFunction(L"log.filteron", this, 1);
     console.RegisterFunction(L"log.filteroff", this, 0);
+}
+
+void Logger::SetPrintConsole(Console* console)
+{
+    printConsole_ = console;
+    printThread_ = std::this_thread::get_id();
+}
+
+void Logger::ForgetConsole(Console& console)
+{
+    if (printConsole_ == &console)
+        printConsole_ = nullptr;
 }
 
 void Logger::ExecuteCommand(const std::vector<std::wstring>& arguments, const InstanceHandle&)

@@ -1,8 +1,10 @@
 // The engine's diagnostic log. A line is written only when its channel is
 // enabled and it contains the optional filter text; it then goes to whichever
 // outputs are open: a log file (UTF-16LE, CR LF), the debugger output
-// (stderr) and a console (stderr, coloured by channel). No output is open
-// after construction. OpenOutputs opens what the environment variable
+// (stderr), a console (stderr, coloured by channel) and the engine's own
+// console, whose "Log" page shows what is printed into it. No output is open
+// after construction; the engine's console becomes one once it exists
+// (RegisterConsoleCommands). OpenOutputs opens what the environment variable
 // PELLWOOD_LOG asks for: "debug" the debugger output and "console" the
 // coloured console with selector 1 (at the start of start-up) or 2, "file"
 // (or "1") the file "pellwood.log" in the folder given by SetLogFolder with
@@ -15,6 +17,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "engine/core/diagnostics/IConsoleHandler.h"
@@ -61,6 +64,8 @@ public:
     virtual void OpenOutputs(uint32_t) {}
     virtual void CloseOutputs(uint32_t) {}
     virtual void RegisterConsoleCommands(Console&) {}
+    // The console is going: nothing may print into it any more.
+    virtual void ForgetConsole(Console&) {}
 
     bool IsEnabled(uint32_t channel) const { return (channel & channelMask_) != 0; }
 
@@ -98,7 +103,10 @@ public:
     void DisableChannels(uint32_t mask) override { channelMask_ &= ~mask; }
     void OpenOutputs(uint32_t selector) override;
     void CloseOutputs(uint32_t selector) override;
+    // Also makes the console an output: each written line is printed into it (without its line
+    // end, one console line per line of the message), so that its "Log" page shows the log.
     void RegisterConsoleCommands(Console& console) override;
+    void ForgetConsole(Console& console) override;
     void ExecuteCommand(const std::vector<std::wstring>& arguments, const InstanceHandle& instance) override;
 
     uint32_t GetChannelMask() const { return channelMask_; }
@@ -114,6 +122,9 @@ public:
         consoleFd_ = fd;
         consoleColour_ = colour;
     }
+    // The engine's console as an output, or null; fed only from the thread that set it, since the
+    // console belongs to the main thread.
+    void SetPrintConsole(Console* console);
 
 private:
     int fileFd_ = -1;
@@ -121,6 +132,8 @@ private:
     int debuggerFd_ = -1;
     int consoleFd_ = -1;
     bool consoleColour_ = false;
+    Console* printConsole_ = nullptr;
+    std::thread::id printThread_;
     std::string logFolder_;
 };
 

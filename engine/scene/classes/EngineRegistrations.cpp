@@ -17,6 +17,7 @@
 #include "engine/scene/display/TextureText.h"
 #include "engine/scene/display/UVWaterWaveDistortionHandler.h"
 #include "engine/scene/script/LuaBaseSubclass.h"
+#include "engine/scene/script/LuaConsole.h"
 #include "engine/scene/script/ScriptRegistry.h"
 #include "engine/scene/ui/UserInterface.h"
 
@@ -41,6 +42,7 @@ void registerClasses()
     BitmapTextInstance::StaticClass();
     Instance_Effect::StaticClass();
     UserInterface::StaticClass();
+    LuaConsole::StaticClass();
     // Meta files name nuggets by class.
     RegisterNuggetClasses();
     // The particle actions, which effect files name.

@@ -135,25 +135,6 @@ std::string_view quotedArgument(ScriptTokenizer& tokens)
     return core.substr(1, core.size() - 2);
 }
 
-// Include names are relative to the script folder; one that climbs out of it or names a place of its
-// own is refused rather than handed to the file system.
-bool staysInScriptFolder(std::string_view name)
-{
-    if (name.empty() || name[0] == '/' || name[0] == '\\' || name.find(':') != std::string_view::npos)
-        return false;
-    size_t start = 0;
-    while (start <= name.size())
-    {
-        size_t end = name.find_first_of("/\\", start);
-        if (end == std::string_view::npos)
-            end = name.size();
-        if (name.substr(start, end - start) == "..")
-            return false;
-        start = end + 1;
-    }
-    return true;
-}
-
 // A quick first test of identifiers: most names in a script are no macro, and this answers for
 // them without hashing the name. Two bits of 16384 per name, from its length and end characters.
 class NameFilter
@@ -493,7 +474,7 @@ bool Context::define(ScriptTokenizer& tokens, std::string_view text)
 bool Context::include(std::string_view name)
 {
     const std::string included(name);
-    if (!staysInScriptFolder(name))
+    if (!IsScriptNameInsideFolder(name))
         return fail("Include name '" + included + "' leaves the script folder.");
     std::wstring path = L"script\\" + Utf8ToWString(name);
     for (wchar_t& c : path)
@@ -927,6 +908,23 @@ bool Context::substitute(const ScriptMacro& macro, std::string& out)
 }
 
 } // namespace
+
+bool IsScriptNameInsideFolder(std::string_view name)
+{
+    if (name.empty() || name[0] == '/' || name[0] == '\\' || name.find(':') != std::string_view::npos)
+        return false;
+    size_t start = 0;
+    while (start <= name.size())
+    {
+        size_t end = name.find_first_of("/\\", start);
+        if (end == std::string_view::npos)
+            end = name.size();
+        if (name.substr(start, end - start) == "..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
 
 void DefineSystemMacroInt(std::string_view name, int32_t value)
 {

@@ -32,6 +32,11 @@ struct ScriptMacro
     bool objectLike = true; // defined without a parameter list
 };
 
+// Script and include names are relative to the script folder; one that climbs out of it (a ".."
+// part) or names a place of its own (a leading separator, a drive colon) is refused rather than
+// handed to the file system. True for a name that stays inside.
+bool IsScriptNameInsideFolder(std::string_view name);
+
 // Defines or replaces the object-like system macro `name` with the value in decimal.
 void DefineSystemMacroInt(std::string_view name, int32_t value);
 // The same with a text value (UTF-8 in the script text).

@@ -2,6 +2,7 @@
 // the console's canvas.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "engine/core/base/HandleTable.h"
 #include "engine/core/diagnostics/Console.h"
 #include "engine/core/diagnostics/ConsoleOverlayPrintBuffer.h"
+#include "engine/core/diagnostics/Logger.h"
 #include "engine/graphics/canvas/IRenderCanvas.h"
 
 namespace
@@ -77,6 +79,8 @@ public:
                            const std::wstring& text) override
     {
         texts.push_back({position, size, colour, text});
+        if (onText)
+            onText(text);
     }
     void MeasurePlainTextLine(int32_t&, int32_t&, uint32_t, const std::wstring&) override {}
     void AddHitTriangle(const SpritePoint&, const SpritePoint&, const SpritePoint&, const HitTag&) override {}
@@ -108,6 +112,7 @@ public:
         return false;
     }
 
+    std::function<void(const std::wstring&)> onText; // runs after each text is drawn
     int clears = 0;
     std::vector<Rect> rects;
     std::vector<Text> texts;
@@ -282,6 +287,23 @@ TEST_F(ConsoleOverlays, LogPageDrawsTheNewestSixtyLines)
     table.Release(stale);
     log.Print(display, stale, DeviceRect{0, 0, 100, 100});
     EXPECT_EQ(display.canvases.count(stale.index), 0u);
+}
+
+TEST_F(ConsoleOverlays, LogPageDrawsWhatWasThereWhenDrawingLogs)
+{
+    // The log prints into the console, and drawing a line may log (a full canvas, a font size
+    // out of range): the page still draws the lines it began with.
+    Logger logger;
+    logger.RegisterConsoleCommands(console);
+    for (int i = 1; i <= 100; ++i)
+        console.Print(L"line " + std::to_wstring(i));
+    RecordingCanvas& canvas = *static_cast<RecordingCanvas*>(display.GetInstanceCanvas(pageInstances[0], true));
+    canvas.onText = [&logger](const std::wstring& text) { logger.Log(LogRendering, nullptr, 0, L"drew %s", text); };
+    ConsoleOverlayPrintBuffer::Get().Print(display, pageInstances[0], DeviceRect{0, 0, 100, 800});
+    ASSERT_EQ(canvas.texts.size(), 60u);
+    for (size_t i = 0; i < canvas.texts.size(); ++i)
+        EXPECT_EQ(canvas.texts[i].text, L"line " + std::to_wstring(100 - i));
+    EXPECT_EQ(console.GetLines().back(), L"drew line 41");
 }
 
 TEST_F(ConsoleOverlays, ShownWhileItsInstanceIsValidAndVisible)
