@@ -12,7 +12,15 @@
 #include "engine/scene/display/Instance_Movie.h"
 #include "engine/scene/script/LuaBaseSubclass.h"
 #include "engine/scene/script/ScriptRegistry.h"
+#include "engine/scene/ui/Screen.h"
 #include "engine/scene/ui/UserInterface.h"
+#include "engine/scene/ui/_ScreenMgr.h"
+#include "engine/scene/widgets/BitmapNumber.h"
+#include "engine/scene/widgets/Button.h"
+#include "engine/scene/widgets/CheckBox.h"
+#include "engine/scene/widgets/Panel.h"
+#include "engine/scene/widgets/RadioButton.h"
+#include "engine/scene/widgets/Slider.h"
 
 namespace TarnEngine
 {
@@ -30,6 +38,18 @@ void registerClasses()
     Instance_Base::StaticClass();
     Instance_Movie::StaticClass();
     UserInterface::StaticClass();
+    // The UI toolkit and the screen manager, which definitions and scripts name.
+    Component::StaticClass();
+    Container::StaticClass();
+    Screen::StaticClass();
+    Button::StaticClass();
+    CheckBox::StaticClass();
+    Slider::StaticClass();
+    VSlider::StaticClass();
+    RadioButton::StaticClass();
+    Panel::StaticClass();
+    BitmapNumber::StaticClass();
+    _ScreenMgr::StaticClass();
     // Meta files name nuggets by class.
     RegisterNuggetClasses();
     // The particle actions, which effect files name.
