@@ -9,7 +9,12 @@
 #include "engine/media/particles/RPfxRotationActions.h"
 #include "engine/scene/classes/RObject.h"
 #include "engine/scene/definitions/nuggets/RNuggetBase.h"
+#include "engine/scene/display/BitmapTextInstance.h"
+#include "engine/scene/display/Instance_Image.h"
 #include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/SliceScalers.h"
+#include "engine/scene/display/TextureText.h"
+#include "engine/scene/display/UVWaterWaveDistortionHandler.h"
 #include "engine/scene/script/LuaBaseSubclass.h"
 #include "engine/scene/script/ScriptRegistry.h"
 #include "engine/scene/ui/Screen.h"
@@ -37,6 +42,10 @@ void registerClasses()
     LuaBaseClass::StaticClass();
     Instance_Base::StaticClass();
     Instance_Movie::StaticClass();
+    Instance_Image::StaticClass();
+    Instance_Text::StaticClass();
+    TextureText::StaticClass();
+    BitmapTextInstance::StaticClass();
     UserInterface::StaticClass();
     // The UI toolkit and the screen manager, which definitions and scripts name.
     Component::StaticClass();
@@ -80,7 +89,10 @@ void registerClasses()
 
 void registerScriptFunctions()
 {
-    // The slice-scaler and water-ripple functions join with the distortion meshes.
+    RegisterScriptFunction("Set9Scale", &LuaSet9Scale);
+    RegisterScriptFunction("Set3Scale", &LuaSet3Scale);
+    RegisterScriptFunction("CreateWaterRipple", &LuaCreateWaterRipple);
+    RegisterScriptFunction("CreateWaterRippleEx", &LuaCreateWaterRippleEx);
 }
 
 void registerSystemMacros()
