@@ -26,6 +26,7 @@
 #include "engine/scene/widgets/Panel.h"
 #include "engine/scene/widgets/RadioButton.h"
 #include "engine/scene/widgets/Slider.h"
+#include "engine/scene/widgets/TextField.h"
 
 namespace TarnEngine
 {
@@ -52,6 +53,7 @@ void registerClasses()
     Container::StaticClass();
     Screen::StaticClass();
     Button::StaticClass();
+    TextField::StaticClass();
     CheckBox::StaticClass();
     Slider::StaticClass();
     VSlider::StaticClass();
