@@ -248,7 +248,9 @@ TEST_F(TwoState, CheckBoxFrames)
         EXPECT_EQ(box->requestedFrame, c.frame) << c.definition << " mark " << c.checkMark << " ticked " << c.ticked
                                                 << " state " << c.state;
         if (mark)
+        {
             EXPECT_EQ(mark->visible, c.ticked);
+        }
         root->RemoveAndQueueDelete(box);
         root->DeletePending();
     }
