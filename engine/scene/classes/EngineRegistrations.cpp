@@ -19,7 +19,16 @@
 #include "engine/scene/script/LuaBaseSubclass.h"
 #include "engine/scene/script/LuaConsole.h"
 #include "engine/scene/script/ScriptRegistry.h"
+#include "engine/scene/ui/Screen.h"
 #include "engine/scene/ui/UserInterface.h"
+#include "engine/scene/ui/_ScreenMgr.h"
+#include "engine/scene/widgets/BitmapNumber.h"
+#include "engine/scene/widgets/Button.h"
+#include "engine/scene/widgets/CheckBox.h"
+#include "engine/scene/widgets/Panel.h"
+#include "engine/scene/widgets/RadioButton.h"
+#include "engine/scene/widgets/Slider.h"
+#include "engine/scene/widgets/TextField.h"
 
 namespace TarnEngine
 {
@@ -43,6 +52,19 @@ void registerClasses()
     Instance_Effect::StaticClass();
     UserInterface::StaticClass();
     LuaConsole::StaticClass();
+    // The UI toolkit and the screen manager, which definitions and scripts name.
+    Component::StaticClass();
+    Container::StaticClass();
+    Screen::StaticClass();
+    Button::StaticClass();
+    TextField::StaticClass();
+    CheckBox::StaticClass();
+    Slider::StaticClass();
+    VSlider::StaticClass();
+    RadioButton::StaticClass();
+    Panel::StaticClass();
+    BitmapNumber::StaticClass();
+    _ScreenMgr::StaticClass();
     // Meta files name nuggets by class.
     RegisterNuggetClasses();
     // The particle actions, which effect files name.

@@ -1,0 +1,341 @@
+// Text fields; see TextField.h.
+#include "engine/scene/widgets/TextField.h"
+
+#include "engine/core/app/EngineManager.h"
+#include "engine/core/text/TextConversion.h"
+#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/ui/UserInterface.h"
+#include "engine/scene/widgets/Container.h"
+#include "engine/scene/widgets/MovieAccess.h"
+#include "platform/window/VirtualKeys.h"
+#include "platform/window/WindowSystem.h"
+
+#include <algorithm>
+
+namespace TarnEngine
+{
+
+TARN_IMPLEMENT_RINSTANCECLASS(TextField, Component, RObjectFactory<TextField>, L"TextField", &TextField::RegisterLua)
+
+namespace
+{
+
+constexpr uint32_t kBackspace = 8;
+constexpr uint32_t kEnd = 35;
+constexpr uint32_t kHome = 36;
+constexpr uint32_t kLeft = 37;
+constexpr uint32_t kRight = 39;
+constexpr uint32_t kDelete = 46;
+constexpr uint32_t kKeypad0 = 96;
+constexpr uint32_t kKeypad9 = 105;
+
+const Platform::WindowSystem* g_keyboard = nullptr;
+
+const Platform::WindowSystem* keyboard()
+{
+    if (g_keyboard)
+        return g_keyboard;
+    const UserInterface* ui = UserInterface::Get();
+    const EngineManager* engine = ui ? ui->GetEngine() : nullptr;
+    return engine ? engine->GetWindowSystem() : nullptr;
+}
+
+int getText(lua_State* state)
+{
+    const TextField* self = GetLuaSelf<TextField>(state);
+    if (!self)
+        return 0;
+    const std::string narrow = WStringToAnsi(self->GetText());
+    lua_pushlstring(state, narrow.data(), narrow.size());
+    return 1;
+}
+
+} // namespace
+
+void TextField::SetKeyboard(const Platform::WindowSystem* windows)
+{
+    g_keyboard = windows;
+}
+
+void TextField::Initialize(const std::wstring& instanceName)
+{
+    InitializeOwnHandler(instanceName);
+}
+
+Instance_Text* TextField::textInstance() const
+{
+    return RObjectCast<Instance_Text>(textChild.GetInstance());
+}
+
+float TextField::measure(const std::wstring& part) const
+{
+    Instance_Text* child = textInstance();
+    return child ? float(child->MeasureText(part).width) : 0.0f;
+}
+
+bool TextField::fits(uint32_t from, uint32_t to) const
+{
+    const Instance_Text* child = textInstance();
+    if (!child || from > to || to > text.size())
+        return false;
+    return measure(text.substr(from, to - from)) < float(child->boxWidth);
+}
+
+void TextField::adjustEnd()
+{
+    while (endVisible > firstVisible && !fits(firstVisible, endVisible))
+        --endVisible;
+    while (endVisible < text.size() && fits(firstVisible, endVisible + 1))
+        ++endVisible;
+}
+
+void TextField::adjustStart()
+{
+    while (firstVisible < endVisible && !fits(firstVisible, endVisible))
+        ++firstVisible;
+    while (firstVisible > 0 && fits(firstVisible - 1, endVisible))
+        --firstVisible;
+}
+
+void TextField::keepCaretInView()
+{
+    // Characters of different widths can push the caret out of the visible part; it must stay in.
+    const uint32_t length = uint32_t(text.size());
+    caret = std::min(caret, length);
+    endVisible = std::min(endVisible, length);
+    firstVisible = std::min(firstVisible, endVisible);
+    if (caret > endVisible)
+    {
+        endVisible = caret;
+        adjustStart();
+    }
+    if (caret < firstVisible)
+    {
+        firstVisible = caret;
+        adjustEnd();
+    }
+}
+
+void TextField::refresh()
+{
+    Instance_Text* child = textInstance();
+    if (!child)
+        return;
+    child->SetText(text.substr(firstVisible, endVisible - firstVisible));
+    if (Instance_Base* bar = caretChild.GetInstance())
+        bar->SetX(child->x + measure(text.substr(firstVisible, caret - firstVisible)));
+}
+
+void TextField::restartCaret()
+{
+    if (auto* bar = RObjectCast<Instance_Movie>(caretChild.GetInstance()))
+        Widgets::ShowFrame(*bar, 0);
+}
+
+void TextField::OnFocus(bool isFocused)
+{
+    focused = isFocused;
+    auto* bar = RObjectCast<Instance_Movie>(caretChild.GetInstance());
+    if (!bar)
+        return;
+    if (isFocused)
+    {
+        bar->SetVisible(true);
+        Widgets::ShowFrame(*bar, 0);
+        Widgets::SetPlaying(*bar, true);
+    }
+    else
+    {
+        Widgets::SetPlaying(*bar, false);
+        bar->SetVisible(false);
+    }
+}
+
+void TextField::SetEnabled(bool enable)
+{
+    Component::SetEnabled(enable);
+    if (focused && owner)
+        owner->ClearFocus(false);
+}
+
+wchar_t TextField::typedCharacter(uint32_t key) const
+{
+    if (key == ' ' || (key >= '0' && key <= '9'))
+        return wchar_t(key);
+    if (key >= kKeypad0 && key <= kKeypad9)
+        return wchar_t('0' + (key - kKeypad0));
+    if (key >= 'A' && key <= 'Z')
+    {
+        const Platform::WindowSystem* windows = keyboard();
+        const bool caps = windows && windows->IsCapsLockOn();
+        const bool shift = windows && windows->IsKeyHeld(Platform::VirtualKey::Shift);
+        return caps != shift ? wchar_t(key) : wchar_t(key - 'A' + 'a');
+    }
+    // Every other key (arrows, function keys, punctuation of a keyboard layout) types nothing.
+    return 0;
+}
+
+bool TextField::insertCharacter(uint32_t key)
+{
+    const wchar_t c = typedCharacter(key);
+    if (c == 0)
+        return false;
+    // A list of upper-case letters admits both cases, as it always has.
+    if (!allowedCharacters.empty() && allowedCharacters.find(c) == std::wstring::npos &&
+        allowedCharacters.find(wchar_t(key)) == std::wstring::npos)
+        return false;
+    if (!allowRepeatedSpaces && c == L' ' &&
+        ((caret > 0 && text[caret - 1] == L' ') || (caret < text.size() && text[caret] == L' ')))
+        return false;
+    if (text.size() >= maxLength)
+        return false;
+    std::wstring candidate = text;
+    candidate.insert(candidate.begin() + caret, c);
+    if (measure(candidate) >= float(maxTextWidth))
+        return false;
+    text.swap(candidate);
+    ++caret;
+    if (fits(firstVisible, endVisible + 1))
+        ++endVisible;
+    if (endVisible < caret)
+        ++endVisible;
+    if (caret == endVisible)
+        adjustStart();
+    else
+        adjustEnd();
+    return true;
+}
+
+void TextField::OnKeyDown(InstanceHandle, uint32_t virtualKey)
+{
+    if (!enabled || !focused || !textInstance())
+        return;
+    const uint32_t key = virtualKey & 0xFFFF;
+    restartCaret();
+    const uint32_t length = uint32_t(text.size());
+    switch (key)
+    {
+    case kBackspace:
+        if (caret > 0 && !text.empty())
+        {
+            text.erase(caret - 1, 1);
+            if (caret == firstVisible)
+            {
+                --firstVisible;
+                --endVisible;
+                --caret;
+            }
+            else
+            {
+                --caret;
+                endVisible = std::min(endVisible, uint32_t(text.size()));
+                adjustEnd();
+            }
+        }
+        break;
+    case kDelete:
+        if (caret < length && !text.empty())
+        {
+            text.erase(caret, 1);
+            endVisible = std::min(endVisible, uint32_t(text.size()));
+            adjustEnd();
+        }
+        break;
+    case kHome:
+    {
+        const uint32_t visibleCount = endVisible - firstVisible;
+        const uint32_t oldEnd = endVisible;
+        caret = firstVisible = 0;
+        if (!fits(0, oldEnd))
+        {
+            endVisible = visibleCount;
+            adjustEnd();
+        }
+        break;
+    }
+    case kEnd:
+    {
+        const uint32_t visibleCount = endVisible - firstVisible;
+        caret = endVisible = length;
+        if (!fits(firstVisible, endVisible))
+        {
+            firstVisible = endVisible - std::min(visibleCount, endVisible);
+            adjustStart();
+        }
+        break;
+    }
+    case kLeft:
+        if (caret > 0)
+        {
+            --caret;
+            if (caret < firstVisible)
+            {
+                --firstVisible;
+                adjustEnd();
+            }
+        }
+        break;
+    case kRight:
+        if (caret < length)
+        {
+            ++caret;
+            if (caret > endVisible)
+            {
+                ++endVisible;
+                adjustStart();
+            }
+        }
+        break;
+    default:
+        if (!insertCharacter(key))
+            return;
+        break;
+    }
+    keepCaretInView();
+    refresh();
+    restartCaret();
+    PlayEventSound(L"tf_click");
+}
+
+void TextField::OnLoad(InstanceHandle instance)
+{
+    if (!IsSelf(instance))
+        return;
+    LoadComponent();
+    Instance_Base* child = Widgets::FindChild(*this, L"text");
+    textChild = child ? child->handle.AsText() : InstanceHandle{};
+    Instance_Base* bar = Widgets::FindChild(*this, L"bar");
+    caretChild = bar ? bar->handle.AsMovie() : InstanceHandle{};
+    Widgets::AddGlobalKeyHandler(movieHandle);
+    refresh();
+    OnFocus(false);
+}
+
+void TextField::OnMouseDown(InstanceHandle instance, uint32_t button)
+{
+    if (enabled && button == 0 && HitTest(instance) && owner)
+        owner->SetFocus(this);
+}
+
+void TextField::OnMouseEnter(InstanceHandle instance)
+{
+    if (enabled && HitTest(instance))
+        SetState(1);
+}
+
+void TextField::OnMouseLeave(InstanceHandle instance)
+{
+    if (enabled && HitTest(instance))
+        SetState(0);
+}
+
+void TextField::RegisterLua(lua_State* state)
+{
+    LuaClassDef def(state);
+    def.AddParent(Component::StaticScriptName());
+    def.AddMethod("GetText", &getText);
+    def.SetConstructor(&LuaConstruct<TextField>);
+    def.Build(StaticScriptName());
+}
+
+} // namespace TarnEngine
