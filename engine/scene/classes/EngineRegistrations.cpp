@@ -7,6 +7,7 @@
 #include "engine/media/particles/RPfxImageActions.h"
 #include "engine/media/particles/RPfxMotionActions.h"
 #include "engine/media/particles/RPfxRotationActions.h"
+#include "engine/media/video/MultipleVideo.h"
 #include "engine/scene/classes/RObject.h"
 #include "engine/scene/definitions/nuggets/RNuggetBase.h"
 #include "engine/scene/display/Instance_Movie.h"
@@ -30,6 +31,8 @@ void registerClasses()
     Instance_Base::StaticClass();
     Instance_Movie::StaticClass();
     UserInterface::StaticClass();
+    // Scripts make video playlists.
+    MultipleVideo::StaticClass();
     // Meta files name nuggets by class.
     RegisterNuggetClasses();
     // The particle actions, which effect files name.
