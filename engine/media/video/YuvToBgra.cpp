@@ -5,6 +5,10 @@
 #include <array>
 #include <bit>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace TarnEngine
 {
 
@@ -61,12 +65,78 @@ inline int32_t clampByte(int32_t value)
     return std::min(std::max(value, 0), 255);
 }
 
+#if defined(__SSE2__)
+// (factor x i - offset) >> 16 for eight samples, exactly as the tables hold it: the product is
+// split as (factor >> 7) x (i << 7) + (factor & 127) x i, both parts 16-bit, summed in 32 bits.
+inline __m128i chromaTerm(__m128i samples, int32_t factor, int32_t offset)
+{
+    const __m128i weights = _mm_set1_epi32(int32_t(uint32_t(factor & 127) << 16 | uint32_t(factor >> 7)));
+    const __m128i shifted = _mm_slli_epi16(samples, 7);
+    const __m128i low = _mm_madd_epi16(_mm_unpacklo_epi16(shifted, samples), weights);
+    const __m128i high = _mm_madd_epi16(_mm_unpackhi_epi16(shifted, samples), weights);
+    const __m128i bias = _mm_set1_epi32(offset);
+    return _mm_packs_epi32(_mm_srai_epi32(_mm_sub_epi32(low, bias), 16),
+                           _mm_srai_epi32(_mm_sub_epi32(high, bias), 16));
+}
+
+inline void chromaTermsOfEight(const uint8_t* u, const uint8_t* v, int16_t* blue, int16_t* green, int16_t* red)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i us = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(u)), zero);
+    const __m128i vs = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(v)), zero);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(blue), chromaTerm(us, 113508, 14496256));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(green),
+                     _mm_add_epi16(chromaTerm(vs, 45744, 5822464), chromaTerm(us, 22020, 2785792)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(red), chromaTerm(vs, 113443, 14487936));
+}
+
+// Sixteen pixels of one row: luma bytes and the chroma terms of their eight chroma samples. The
+// sums fit in 16 bits and the saturating pack is the clamp to 0..255, so the result is the same
+// as the scalar formula's, byte for byte.
+inline void convertSixteen(const uint8_t* luma, const int16_t* blue, const int16_t* green, const int16_t* red,
+                           uint32_t* out)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i sixteen = _mm_set1_epi16(16);
+    const __m128i opaque = _mm_set1_epi8(char(0xFF));
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(luma));
+    const __m128i yLow = _mm_subs_epu16(_mm_unpacklo_epi8(bytes, zero), sixteen);
+    const __m128i yHigh = _mm_subs_epu16(_mm_unpackhi_epi8(bytes, zero), sixteen);
+    auto twice = [](const int16_t* terms, __m128i& low, __m128i& high) {
+        const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(terms));
+        low = _mm_unpacklo_epi16(t, t);
+        high = _mm_unpackhi_epi16(t, t);
+    };
+    __m128i bLow, bHigh, gLow, gHigh, rLow, rHigh;
+    twice(blue, bLow, bHigh);
+    twice(green, gLow, gHigh);
+    twice(red, rLow, rHigh);
+    const __m128i b = _mm_packus_epi16(_mm_add_epi16(yLow, bLow), _mm_add_epi16(yHigh, bHigh));
+    const __m128i g = _mm_packus_epi16(_mm_sub_epi16(yLow, gLow), _mm_sub_epi16(yHigh, gHigh));
+    const __m128i r = _mm_packus_epi16(_mm_add_epi16(yLow, rLow), _mm_add_epi16(yHigh, rHigh));
+    const __m128i bgLow = _mm_unpacklo_epi8(b, g);
+    const __m128i bgHigh = _mm_unpackhi_epi8(b, g);
+    const __m128i raLow = _mm_unpacklo_epi8(r, opaque);
+    const __m128i raHigh = _mm_unpackhi_epi8(r, opaque);
+    __m128i* dst = reinterpret_cast<__m128i*>(out);
+    _mm_storeu_si128(dst + 0, _mm_unpacklo_epi16(bgLow, raLow));
+    _mm_storeu_si128(dst + 1, _mm_unpackhi_epi16(bgLow, raLow));
+    _mm_storeu_si128(dst + 2, _mm_unpacklo_epi16(bgHigh, raHigh));
+    _mm_storeu_si128(dst + 3, _mm_unpackhi_epi16(bgHigh, raHigh));
+}
+#endif
+
 void convertColour(const th_img_plane planes[3], uint32_t x, uint32_t y, uint32_t width, uint32_t height,
                    uint32_t* pixels)
 {
-    int16_t blue[kMaxWidth];
-    int16_t green[kMaxWidth];
-    int16_t red[kMaxWidth];
+    // The chroma terms of one chroma row, one entry per chroma sample the picture touches (and
+    // room for the reads of the last block of sixteen).
+    constexpr uint32_t kTerms = kMaxWidth / 2 + 16;
+    int16_t blue[kTerms];
+    int16_t green[kTerms];
+    int16_t red[kTerms];
+    const uint32_t firstChroma = x >> 1;
+    const uint32_t chromaCount = ((x + width - 1) >> 1) - firstChroma + 1;
     int64_t chromaRow = -1;
     for (uint32_t row = 0; row < height; ++row)
     {
@@ -75,24 +145,37 @@ void convertColour(const th_img_plane planes[3], uint32_t x, uint32_t y, uint32_
         if ((lumaRow >> 1) != chromaRow)
         {
             chromaRow = lumaRow >> 1;
-            const uint8_t* u = planes[1].data + chromaRow * planes[1].stride;
-            const uint8_t* v = planes[2].data + chromaRow * planes[2].stride;
-            for (uint32_t column = 0; column < width; ++column)
+            const uint8_t* u = planes[1].data + chromaRow * planes[1].stride + firstChroma;
+            const uint8_t* v = planes[2].data + chromaRow * planes[2].stride + firstChroma;
+            uint32_t c = 0;
+#if defined(__SSE2__)
+            for (; c + 8 <= chromaCount; c += 8)
+                chromaTermsOfEight(u + c, v + c, blue + c, green + c, red + c);
+#endif
+            for (; c < chromaCount; ++c)
             {
-                const uint32_t c = (x + column) >> 1;
-                blue[column] = kChroma.uToBlue[u[c]];
-                green[column] = int16_t(kChroma.vToGreen[v[c]] + kChroma.uToGreen[u[c]]);
-                red[column] = kChroma.vToRed[v[c]];
+                blue[c] = kChroma.uToBlue[u[c]];
+                green[c] = int16_t(kChroma.vToGreen[v[c]] + kChroma.uToGreen[u[c]]);
+                red[c] = kChroma.vToRed[v[c]];
             }
         }
         const uint8_t* luma = planes[0].data + lumaRow * planes[0].stride + x;
         uint32_t* out = pixels + size_t(row) * width;
-        for (uint32_t column = 0; column < width; ++column)
+        // Column i of the picture takes chroma sample ((x + i) >> 1) - firstChroma.
+        const uint32_t odd = x & 1;
+        uint32_t column = 0;
+#if defined(__SSE2__)
+        if (!odd)
+            for (; column + 16 <= width; column += 16)
+                convertSixteen(luma + column, blue + column / 2, green + column / 2, red + column / 2, out + column);
+#endif
+        for (; column < width; ++column)
         {
+            const uint32_t c = (column + odd) >> 1;
             const int32_t l = std::max(int32_t(luma[column]) - 16, 0);
-            const uint32_t b = uint32_t(clampByte(l + blue[column]));
-            const uint32_t g = uint32_t(clampByte(l - green[column]));
-            const uint32_t r = uint32_t(clampByte(l + red[column]));
+            const uint32_t b = uint32_t(clampByte(l + blue[c]));
+            const uint32_t g = uint32_t(clampByte(l - green[c]));
+            const uint32_t r = uint32_t(clampByte(l + red[c]));
             out[column] = b | (g << 8) | (r << 16) | 0xFF000000u;
         }
     }

@@ -55,6 +55,56 @@ TEST(YuvToBgra, ColourTable)
     }
 }
 
+// Every pair of chroma values, in blocks wide enough for the vector path and, shifted by a column,
+// through the per-pixel path: both give the formula's bytes.
+TEST(YuvToBgra, EveryChromaPairByBothPaths)
+{
+    auto term = [](int32_t factor, int32_t offset, int32_t i) { return (factor * i - offset) >> 16; };
+    auto clamp = [](int32_t v) { return uint32_t(std::min(std::max(v, 0), 255)); };
+    // Chroma 256 x 256: U along the row, V down the column; luma 512 x 512 of a pattern.
+    const uint32_t side = 512;
+    std::vector<uint8_t> luma(size_t(side) * side);
+    std::vector<uint8_t> cb(size_t(side / 2) * (side / 2));
+    std::vector<uint8_t> cr(cb.size());
+    for (uint32_t y = 0; y < side; ++y)
+        for (uint32_t x = 0; x < side; ++x)
+            luma[size_t(y) * side + x] = uint8_t((x * 7 + y * 3) & 255);
+    for (uint32_t v = 0; v < side / 2; ++v)
+        for (uint32_t u = 0; u < side / 2; ++u)
+        {
+            cb[size_t(v) * (side / 2) + u] = uint8_t(u);
+            cr[size_t(v) * (side / 2) + u] = uint8_t(v);
+        }
+    th_ycbcr_buffer planes;
+    planes[0] = {int(side), int(side), int(side), luma.data()};
+    planes[1] = {int(side / 2), int(side / 2), int(side / 2), cb.data()};
+    planes[2] = {int(side / 2), int(side / 2), int(side / 2), cr.data()};
+    for (uint32_t x0 : {0u, 1u})
+    {
+        const uint32_t width = side - x0;
+        std::vector<uint32_t> out(size_t(width) * side);
+        ConvertYuv420(planes, x0, 0, width, side, YuvConversion::Colour, out.data());
+        int wrong = 0;
+        for (uint32_t y = 0; y < side && wrong < 5; ++y)
+            for (uint32_t x = 0; x < width && wrong < 5; ++x)
+            {
+                const int32_t u = int32_t((x + x0) / 2);
+                const int32_t v = int32_t(y / 2);
+                const int32_t l = std::max(int32_t(luma[size_t(y) * side + x + x0]) - 16, 0);
+                const uint32_t expected =
+                    clamp(l + term(113508, 14496256, u)) |
+                    clamp(l - (term(45744, 5822464, v) + term(22020, 2785792, u))) << 8 |
+                    clamp(l + term(113443, 14487936, v)) << 16 | 0xFF000000u;
+                if (out[size_t(y) * width + x] != expected)
+                {
+                    ++wrong;
+                    ADD_FAILURE() << "offset " << x0 << " at " << x << "," << y << ": " << std::hex
+                                  << out[size_t(y) * width + x] << " instead of " << expected;
+                }
+            }
+    }
+}
+
 TEST(YuvToBgra, FourLumaSamplesShareOneChromaSample)
 {
     // 4 x 4: the chroma sample of the right half is blue-ish, the left one neutral.
