@@ -680,6 +680,10 @@ bool EngineManager::ShowSplashScreens()
     // The engine's own loop, without the game's update, timers and screens.
     services.pump = [this]
     {
+        // A close signal during the screens closes the window, whose quit message ends them.
+        checkCloseSignal();
+        if (quitRequested)
+            return false;
         Platform::WindowMessage message;
         if (!windows || !windows->TakeMessage(message))
         {
