@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace TarnEngine
@@ -21,14 +22,13 @@ public:
     virtual void UploadVideoPixels(const uint8_t* pixels, uint32_t width, uint32_t height) = 0;
 };
 
-// An image that can show a video source it does not own (a playlist that scripts hold).
+// An image instance as video sources and playlists see it: a target that holds the source that
+// fills it, and calls that source's Update each time it is drawn.
 class IVideoImage : public IVideoTarget
 {
 public:
-    // Shows the source from now on without owning it (null: none); a source the image owned is
-    // deleted, one it only showed is let go.
-    virtual void ShowVideoSource(IImageSource* source) = 0;
-    // The source the image shows, owned or not; null when none.
+    // The source that fills the image from now on, owned by the image (null: none).
+    virtual void SetVideoSource(std::unique_ptr<IImageSource> source) = 0;
     virtual IImageSource* GetVideoSource() const = 0;
 };
 

@@ -14,15 +14,53 @@ namespace TarnEngine
 TARN_IMPLEMENT_RINSTANCECLASS(MultipleVideo, LuaSubclass, RObjectFactory<MultipleVideo>, L"MultipleVideo",
                               &MultipleVideo::RegisterLua)
 
+// Held by the image in the playlist's place; a playlist that is gone makes it an idle source.
+class MultipleVideo::Shown final : public IImageSource
+{
+public:
+    explicit Shown(MultipleVideo* list) : list(list) {}
+
+    bool Open(bool loopIn, float endDelay) override { return list.Get() && list.Get()->Open(loopIn, endDelay); }
+    void Close() override
+    {
+        if (MultipleVideo* live = list.Get())
+            live->Close();
+    }
+    bool IsActive() override { return list.Get() && list.Get()->IsActive(); }
+    bool Update() override { return list.Get() && list.Get()->Update(); }
+    int GetWidth() override { return list.Get() ? list.Get()->GetWidth() : -1; }
+    int GetHeight() override { return list.Get() ? list.Get()->GetHeight() : -1; }
+    void SetPaused(bool pause) override
+    {
+        if (MultipleVideo* live = list.Get())
+            live->SetPaused(pause);
+    }
+    bool IsPaused() override { return list.Get() && list.Get()->IsPaused(); }
+
+    WeakPtr<MultipleVideo> list;
+};
+
 MultipleVideo::MultipleVideo() = default;
 
 MultipleVideo::~MultipleVideo()
 {
     // The image must not go on showing a playlist that is gone.
-    if (IVideoImage* shown = liveImage(); shown && shown->GetVideoSource() == this)
-        shown->ShowVideoSource(nullptr);
+    if (IVideoImage* shower = liveImage(); shower && isShownBy(shower))
+        shower->SetVideoSource(nullptr);
     entries.clear();
     DisconnectTable();
+}
+
+MultipleVideo* MultipleVideo::ShownBy(IImageSource* source)
+{
+    const auto* shown = dynamic_cast<const Shown*>(source);
+    return shown ? shown->list.Get() : nullptr;
+}
+
+bool MultipleVideo::isShownBy(IVideoImage* shower) const
+{
+    const auto* shown = dynamic_cast<const Shown*>(shower->GetVideoSource());
+    return shown && shown->list.Get() == this;
 }
 
 IVideoImage* MultipleVideo::liveImage() const
@@ -84,10 +122,12 @@ void MultipleVideo::SetImage(Instance_Base* instance)
     auto* next = instance ? dynamic_cast<IVideoImage*>(instance) : nullptr;
     if (!next || !instance->handle.IsValid())
         return;
-    if (IVideoImage* previous = liveImage(); previous && previous != next && previous->GetVideoSource() == this)
-        previous->ShowVideoSource(nullptr);
+    // The previous image lets go of the playlist; the new one holds a stand-in of its own, so a
+    // second call on one image replaces one stand-in by another and deletes nothing else.
+    if (IVideoImage* previous = liveImage(); previous && previous != next && isShownBy(previous))
+        previous->SetVideoSource(nullptr);
     image = instance->handle;
-    next->ShowVideoSource(this);
+    next->SetVideoSource(std::make_unique<Shown>(this));
 }
 
 void MultipleVideo::startCurrent()

@@ -3,9 +3,10 @@
 // Scripts make it (script class "MultipleVideo"), fill it with "AddVideoEntry", give it an image with
 // "SetImage" and start it with "Play". It moves on when the playing video tells it has ended.
 //
-// The image shows the playlist without owning it (scripts do), and the playlist refers to the
-// image by handle, so either may go first: a playlist that goes takes itself off its image, and a
-// playlist whose image went is idle. Main thread only.
+// The image shows the playlist without owning it (scripts do): it owns a small stand-in that
+// passes its calls on while the playlist lives. The playlist refers to the image by handle, so
+// either may go first: a playlist that goes takes itself off its image, and a playlist whose image
+// went is idle. Main thread only.
 #pragma once
 
 #include "engine/core/base/InstanceHandle.h"
@@ -56,6 +57,9 @@ public:
     // is not an image able to show a video leaves things as they are.
     void SetImage(Instance_Base* image);
 
+    // The playlist that an image's source stands for; null when the source is not one of those.
+    static MultipleVideo* ShownBy(IImageSource* source);
+
     int32_t GetCurrent() const { return current; }
     uint32_t GetRemaining() const { return remaining; }
     size_t GetEntryCount() const { return entries.size(); }
@@ -90,7 +94,12 @@ private:
         MultipleVideo& owner;
     };
 
+    // What the image holds in the playlist's place.
+    class Shown;
+
     void OnTheoraEvent(const std::wstring& fileName) override;
+    // The image shows this playlist now.
+    bool isShownBy(IVideoImage* shower) const;
     bool idle();
     IVideoImage* liveImage() const;
     IImageSource* sourceOf(Entry& entry);

@@ -28,12 +28,8 @@ public:
         return std::vector<uint8_t>(16 * 16 * 4, 0);
     }
     void UploadVideoPixels(const uint8_t* pixels, uint32_t, uint32_t) override { lastLuma = pixels[1] + 16; }
-    void ShowVideoSource(IImageSource* source) override
-    {
-        owned.reset();
-        shown = source;
-    }
-    IImageSource* GetVideoSource() const override { return shown; }
+    void SetVideoSource(std::unique_ptr<IImageSource> source) override { shown = std::move(source); }
+    IImageSource* GetVideoSource() const override { return shown.get(); }
     // What drawing does: the source's update.
     void Frame()
     {
@@ -41,8 +37,7 @@ public:
             shown->Update();
     }
 
-    IImageSource* shown = nullptr;
-    std::unique_ptr<IImageSource> owned;
+    std::unique_ptr<IImageSource> shown;
     int lastLuma = 0;
 };
 
@@ -163,7 +158,7 @@ TEST_F(MultipleVideoTest, PlaysInOrderWithRepeatsAndTheirSounds)
     EXPECT_EQ(list.GetVideoFiles(), (std::vector<std::wstring>{L"a.ogv", L"b.ogv", L"c.ogv"}));
     EXPECT_EQ(list.GetRemaining(), 2u);
     list.SetImage(image);
-    EXPECT_EQ(image->GetVideoSource(), &list);
+    EXPECT_EQ(MultipleVideo::ShownBy(image->GetVideoSource()), &list);
     ASSERT_TRUE(list.Open(false, 0.0f));
     EXPECT_EQ(list.GetWidth(), 16);
 
@@ -230,10 +225,10 @@ TEST_F(MultipleVideoTest, TheImageShowsTheListWithoutOwningIt)
         list.AddVideoEntry(L"a.ogv", L"", L"", 1, 1, 0.0f);
         list.SetImage(image);
         list.SetImage(image); // again: still shown once, nothing deleted
-        EXPECT_EQ(image->GetVideoSource(), &list);
+        EXPECT_EQ(MultipleVideo::ShownBy(image->GetVideoSource()), &list);
         list.SetImage(second);
         EXPECT_EQ(image->GetVideoSource(), nullptr) << "the previous image lets go";
-        EXPECT_EQ(second->GetVideoSource(), &list);
+        EXPECT_EQ(MultipleVideo::ShownBy(second->GetVideoSource()), &list);
         ASSERT_TRUE(list.Open(false, 0.0f));
         EXPECT_THAT(Run(40, second), LumasNear(std::vector<int>{50}));
         playlist.reset();
@@ -278,16 +273,14 @@ TEST_F(MultipleVideoTest, ScriptsBuildAndStartAPlaylist)
     EXPECT_EQ(global("early"), "false");
     EXPECT_EQ(global("missing"), "0") << "no result without both arguments";
     EXPECT_EQ(global("started"), "true");
-    IImageSource* shown = image->GetVideoSource();
-    ASSERT_NE(shown, nullptr);
-    auto* list = dynamic_cast<MultipleVideo*>(shown);
+    MultipleVideo* list = MultipleVideo::ShownBy(image->GetVideoSource());
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->GetVideoFiles(), (std::vector<std::wstring>{L"a.ogv", L"b.ogv"}));
     EXPECT_EQ(sounds.played, (Sounds{L"a-sound"})) << "the first entry started";
     EXPECT_TRUE(list->IsActive());
     // The script's playlist is the script's: the test lets it go before the user interface.
-    image->ShowVideoSource(nullptr);
     delete list;
+    EXPECT_EQ(image->GetVideoSource(), nullptr);
 }
 
 } // namespace
