@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -44,7 +45,7 @@ public:
         bool IsActive() override { return opened && activeFor > 0; }
         bool Update() override { return false; }
         int GetWidth() override { return 320; }
-        int GetHeight() override { return 248; }
+        int GetHeight() override { return videoHeight; }
 
         bool opened = false;
         bool loop = true;
@@ -85,6 +86,7 @@ public:
     }
 
     static inline int videoFrames = 0;
+    static inline int videoHeight = 248;
     std::wstring source;
     uint32_t width = 0;
     uint32_t height = 0;
@@ -244,6 +246,7 @@ protected:
         Instance_Movie::CreateInstanceCore(ui->GetRoot(), L"", L"overlay", true, nullptr, &made);
         overlay = made;
         SplashImage::videoFrames = 0;
+        SplashImage::videoHeight = 248;
     }
     void TearDown() override { ui.reset(); }
 
@@ -517,6 +520,21 @@ TEST_F(SplashSequenceTest, ShowsTheScreensInOrderAndCleansUp)
     EXPECT_FALSE(ui->GetDefinitionMap()->HasName(L"SplashScreenFading"));
     for (Instance_Base* child : ui->GetRoot()->children)
         EXPECT_NE(child->name, L"SplashScreenContainer");
+}
+
+TEST_F(SplashSequenceTest, AVideoOfEightRowsOrFewerIsNotCutToNothing)
+{
+    files->files[L"tiny.ogv"] = "";
+    WriteXml("<Splash src=\"tiny.ogv\" isVideo=\"true\" fadetime=\"0\"/>");
+    for (int height : {8, 0})
+    {
+        SplashImage::videoHeight = height;
+        seen.clear();
+        EXPECT_FALSE(Sequence().Run());
+        ASSERT_EQ(seen.size(), 1u);
+        EXPECT_FLOAT_EQ(seen[0].scaleY, height > 0 ? 768.0f / float(height) : 1.0f) << height;
+        EXPECT_TRUE(std::isfinite(seen[0].scaleY));
+    }
 }
 
 TEST_F(SplashSequenceTest, SkippedByAKeyThroughTheUserInterface)
