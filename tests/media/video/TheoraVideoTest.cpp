@@ -272,7 +272,9 @@ TEST_F(TheoraVideoTest, AlphaOnlyKeepsTheImageColours)
         EXPECT_EQ(UpdatesUntilFrame(*video, 40), 30);
         EXPECT_EQ(target.At(0, 0), 0x00336699u) << "frame by frame";
         if (w > 32)
+        {
             EXPECT_EQ(target.At(40, 18), 0x00336699u) << "outside the video";
+        }
     }
 }
 
