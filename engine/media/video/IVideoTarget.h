@@ -1,5 +1,5 @@
-// What a video source writes its frames into: an image's texture. Pixels are 4 bytes each in the
-// order blue, green, red, alpha, rows from the top. The image instance is the usual target; a bare
+// What a video source writes its frames into: an image's texture. Pixels are 32-bit ARGB words
+// (in memory the bytes blue, green, red, alpha), rows from the top. The image instance is the usual target; a bare
 // texture (TextureVideoTarget) serves where there is no image.
 #pragma once
 
@@ -17,9 +17,9 @@ class IVideoTarget
 public:
     virtual ~IVideoTarget() = default;
     // A copy of the target's current pixels (width x height); empty when they cannot be read.
-    virtual std::vector<uint8_t> ReadVideoPixels(uint32_t& width, uint32_t& height) = 0;
+    virtual std::vector<uint32_t> ReadVideoPixels(uint32_t& width, uint32_t& height) = 0;
     // Writes a width x height block at the top left; the target refuses a block larger than itself.
-    virtual void UploadVideoPixels(const uint8_t* pixels, uint32_t width, uint32_t height) = 0;
+    virtual void UploadVideoPixels(const uint32_t* pixels, uint32_t width, uint32_t height) = 0;
 };
 
 // An image instance as video sources and playlists see it: a target that holds the source that

@@ -234,7 +234,7 @@ void MultipleVideo::OnTheoraEvent(const std::wstring&)
     startCurrent();
 }
 
-std::vector<uint8_t> MultipleVideo::ImageTarget::ReadVideoPixels(uint32_t& width, uint32_t& height)
+std::vector<uint32_t> MultipleVideo::ImageTarget::ReadVideoPixels(uint32_t& width, uint32_t& height)
 {
     if (IVideoImage* shown = owner.liveImage())
         return shown->ReadVideoPixels(width, height);
@@ -243,7 +243,7 @@ std::vector<uint8_t> MultipleVideo::ImageTarget::ReadVideoPixels(uint32_t& width
     return {};
 }
 
-void MultipleVideo::ImageTarget::UploadVideoPixels(const uint8_t* pixels, uint32_t width, uint32_t height)
+void MultipleVideo::ImageTarget::UploadVideoPixels(const uint32_t* pixels, uint32_t width, uint32_t height)
 {
     if (IVideoImage* shown = owner.liveImage())
         shown->UploadVideoPixels(pixels, width, height);

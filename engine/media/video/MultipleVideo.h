@@ -87,8 +87,8 @@ private:
     {
     public:
         explicit ImageTarget(MultipleVideo& owner) : owner(owner) {}
-        std::vector<uint8_t> ReadVideoPixels(uint32_t& width, uint32_t& height) override;
-        void UploadVideoPixels(const uint8_t* pixels, uint32_t width, uint32_t height) override;
+        std::vector<uint32_t> ReadVideoPixels(uint32_t& width, uint32_t& height) override;
+        void UploadVideoPixels(const uint32_t* pixels, uint32_t width, uint32_t height) override;
 
     private:
         MultipleVideo& owner;

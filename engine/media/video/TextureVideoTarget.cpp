@@ -6,7 +6,7 @@
 namespace TarnEngine
 {
 
-std::vector<uint8_t> TextureVideoTarget::ReadVideoPixels(uint32_t& width, uint32_t& height)
+std::vector<uint32_t> TextureVideoTarget::ReadVideoPixels(uint32_t& width, uint32_t& height)
 {
     width = 0;
     height = 0;
@@ -19,9 +19,9 @@ std::vector<uint8_t> TextureVideoTarget::ReadVideoPixels(uint32_t& width, uint32
     int32_t pitch = 0;
     if (imageWidth == 0 || imageHeight == 0 || !texture->Lock(&bits, &pitch, true) || !bits)
         return {};
-    std::vector<uint8_t> pixels(size_t(imageWidth) * imageHeight * 4);
+    std::vector<uint32_t> pixels(size_t(imageWidth) * imageHeight);
     for (uint32_t row = 0; row < imageHeight; ++row)
-        std::memcpy(pixels.data() + size_t(row) * imageWidth * 4, static_cast<const uint8_t*>(bits) + int64_t(row) * pitch,
+        std::memcpy(pixels.data() + size_t(row) * imageWidth, static_cast<const uint8_t*>(bits) + int64_t(row) * pitch,
                     size_t(imageWidth) * 4);
     texture->Unlock();
     width = imageWidth;
@@ -29,7 +29,7 @@ std::vector<uint8_t> TextureVideoTarget::ReadVideoPixels(uint32_t& width, uint32
     return pixels;
 }
 
-void TextureVideoTarget::UploadVideoPixels(const uint8_t* pixels, uint32_t width, uint32_t height)
+void TextureVideoTarget::UploadVideoPixels(const uint32_t* pixels, uint32_t width, uint32_t height)
 {
     if (!texture || !pixels)
         return;
@@ -43,7 +43,7 @@ void TextureVideoTarget::UploadVideoPixels(const uint8_t* pixels, uint32_t width
     if (!texture->Lock(&bits, &pitch, false) || !bits)
         return;
     for (uint32_t row = 0; row < height; ++row)
-        std::memcpy(static_cast<uint8_t*>(bits) + int64_t(row) * pitch, pixels + size_t(row) * width * 4,
+        std::memcpy(static_cast<uint8_t*>(bits) + int64_t(row) * pitch, pixels + size_t(row) * width,
                     size_t(width) * 4);
     texture->Unlock();
 }

@@ -15,9 +15,9 @@ class TextureVideoTarget final : public IVideoTarget
 public:
     explicit TextureVideoTarget(RefPtr<IResourceTexture> texture) : texture(std::move(texture)) {}
 
-    std::vector<uint8_t> ReadVideoPixels(uint32_t& width, uint32_t& height) override;
+    std::vector<uint32_t> ReadVideoPixels(uint32_t& width, uint32_t& height) override;
     // Refused when the block is larger than the texture's image or the texture cannot be locked.
-    void UploadVideoPixels(const uint8_t* pixels, uint32_t width, uint32_t height) override;
+    void UploadVideoPixels(const uint32_t* pixels, uint32_t width, uint32_t height) override;
 
     IResourceTexture* GetTexture() const { return texture.Get(); }
 

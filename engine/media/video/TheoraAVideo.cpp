@@ -92,8 +92,8 @@ bool aTheoraAVideo::Update()
         for (size_t i = 0; i < pixels.size(); ++i)
             pixels[i] = (colourPixels[i] & 0x00FFFFFFu) | (alphaPixels[i] << 24);
         if (target)
-            target->UploadVideoPixels(reinterpret_cast<const uint8_t*>(pixels.data()),
-                                      uint32_t(colourVideo->GetWidth()), uint32_t(colourVideo->GetHeight()));
+            target->UploadVideoPixels(pixels.data(), uint32_t(colourVideo->GetWidth()),
+                                      uint32_t(colourVideo->GetHeight()));
         composed = true;
     }
     if (ended)

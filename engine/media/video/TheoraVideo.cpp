@@ -214,13 +214,13 @@ bool aTheoraVideo::Open(bool loopIn, float endDelayIn)
             // The image's colours stay; only the part that both share is taken over.
             uint32_t width = 0;
             uint32_t height = 0;
-            const std::vector<uint8_t> image = target->ReadVideoPixels(width, height);
-            if (image.size() >= size_t(width) * height * 4)
+            const std::vector<uint32_t> image = target->ReadVideoPixels(width, height);
+            if (image.size() >= size_t(width) * height)
             {
                 const uint32_t columns = std::min<uint32_t>(width, info.pic_width);
                 const uint32_t rows = std::min<uint32_t>(height, info.pic_height);
                 for (uint32_t row = 0; row < rows; ++row)
-                    std::memcpy(pixels.data() + size_t(row) * info.pic_width, image.data() + size_t(row) * width * 4,
+                    std::memcpy(pixels.data() + size_t(row) * info.pic_width, image.data() + size_t(row) * width,
                                 size_t(columns) * 4);
             }
         }
@@ -348,8 +348,7 @@ bool aTheoraVideo::Update()
     if (paused || !decodeFrame())
         return false;
     if (target)
-        target->UploadVideoPixels(reinterpret_cast<const uint8_t*>(pixels.data()), decoder->info.pic_width,
-                                  decoder->info.pic_height);
+        target->UploadVideoPixels(pixels.data(), decoder->info.pic_width, decoder->info.pic_height);
     return true;
 }
 

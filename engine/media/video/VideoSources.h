@@ -18,9 +18,14 @@ namespace TarnEngine
 class IVideoTarget;
 
 // fileName empty with an alpha file: an alpha-only video.
-// target and clock are not owned; a null clock stands for the system's.
+// target and clock are not owned; a null clock stands for the default clock below.
 std::unique_ptr<IImageSource> CreateVideoSource(IVideoTarget* target, const std::wstring& fileName,
                                                 const std::wstring& alphaFileName,
                                                 const Platform::CounterSource* clock = nullptr);
+
+// The clock that sources made without one are paced by: the system's unless another was set (tests
+// pace the videos of image instances with a fake one). Returns the clock it replaces; null goes
+// back to the system's.
+const Platform::CounterSource* SetDefaultVideoClock(const Platform::CounterSource* clock);
 
 } // namespace TarnEngine

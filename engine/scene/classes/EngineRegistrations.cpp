@@ -10,7 +10,12 @@
 #include "engine/media/video/MultipleVideo.h"
 #include "engine/scene/classes/RObject.h"
 #include "engine/scene/definitions/nuggets/RNuggetBase.h"
+#include "engine/scene/display/BitmapTextInstance.h"
+#include "engine/scene/display/Instance_Image.h"
 #include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/SliceScalers.h"
+#include "engine/scene/display/TextureText.h"
+#include "engine/scene/display/UVWaterWaveDistortionHandler.h"
 #include "engine/scene/script/LuaBaseSubclass.h"
 #include "engine/scene/script/ScriptRegistry.h"
 #include "engine/scene/ui/UserInterface.h"
@@ -30,6 +35,10 @@ void registerClasses()
     LuaBaseClass::StaticClass();
     Instance_Base::StaticClass();
     Instance_Movie::StaticClass();
+    Instance_Image::StaticClass();
+    Instance_Text::StaticClass();
+    TextureText::StaticClass();
+    BitmapTextInstance::StaticClass();
     UserInterface::StaticClass();
     // Scripts make video playlists.
     MultipleVideo::StaticClass();
@@ -63,7 +72,10 @@ void registerClasses()
 
 void registerScriptFunctions()
 {
-    // The slice-scaler and water-ripple functions join with the distortion meshes.
+    RegisterScriptFunction("Set9Scale", &LuaSet9Scale);
+    RegisterScriptFunction("Set3Scale", &LuaSet3Scale);
+    RegisterScriptFunction("CreateWaterRipple", &LuaCreateWaterRipple);
+    RegisterScriptFunction("CreateWaterRippleEx", &LuaCreateWaterRippleEx);
 }
 
 void registerSystemMacros()

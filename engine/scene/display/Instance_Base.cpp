@@ -6,6 +6,7 @@
 #include "engine/graphics/canvas/IRenderCanvas.h"
 #include "engine/graphics/device/Renderer.h"
 #include "engine/media/sound/ISoundManager.h"
+#include "engine/scene/display/Instance_Image.h"
 #include "engine/scene/display/Instance_Movie.h"
 #include "engine/scene/ui/UserInterface.h"
 
@@ -619,7 +620,11 @@ InstanceServices MakeInstanceServices()
         node->Draw(matrix, alpha);
         return true;
     };
-    // The texture of an image instance is added with the image instances.
+    services.imageTexture = [](const InstanceHandle& instance)
+    {
+        const Instance_Image* image = RObjectCast<Instance_Image>(instance.GetInstance());
+        return image ? image->texture : RefPtr<IResourceTexture>();
+    };
     return services;
 }
 

@@ -3,7 +3,7 @@
 #include "engine/core/app/SplashScreens.h"
 
 #include "engine/core/files/FileSystem.h"
-#include "engine/core/files/MemorySource.h"
+#include "tests/common/MemoryFiles.h"
 #include "engine/core/xml/XmlDocumentCache.h"
 #include "engine/core/xml/XmlNode.h"
 #include "engine/media/sound/ISoundManager.h"
@@ -160,31 +160,6 @@ public:
     std::vector<RefPtr<Sound>> playing;
 };
 
-class Files final : public IFSSource
-{
-public:
-    bool Mount() override { return true; }
-    bool Unmount() override { return true; }
-    bool IsMounted() override { return true; }
-    RefPtr<StreamSourceCounted> OpenFile(const std::wstring& name) override
-    {
-        const auto found = files.find(name);
-        if (found == files.end())
-            return nullptr;
-        ByteBlock block = AllocateBlock(found->second.size() + 1);
-        std::memcpy(block.get(), found->second.data(), found->second.size());
-        return new MemorySource(std::move(block), uint32_t(found->second.size()), name, this);
-    }
-    std::wstring GetPath() override { return L""; }
-    bool FileExists(const std::wstring& name) override { return files.count(name) != 0; }
-    std::wstring GetName() override { return L"test"; }
-    uint32_t FindFiles(const std::wstring&, std::vector<std::wstring>*, std::vector<std::wstring>*) override
-    {
-        return 0;
-    }
-    std::map<std::wstring, std::string> files;
-};
-
 std::unique_ptr<XmlNode> Element(const std::string& text)
 {
     auto node = std::make_unique<XmlNode>();
@@ -240,7 +215,7 @@ protected:
         ASSERT_TRUE(lua.Init());
         ui = std::make_unique<UserInterface>(nullptr, nullptr);
         ASSERT_TRUE(ui->Init());
-        files = new Files;
+        files = new TestFiles::MemoryFiles;
         fileSystem.AddSource(std::unique_ptr<IFSSource>(files));
         Instance_Base* made = nullptr;
         Instance_Movie::CreateInstanceCore(ui->GetRoot(), L"", L"overlay", true, nullptr, &made);
@@ -249,6 +224,8 @@ protected:
         SplashImage::videoHeight = 248;
     }
     void TearDown() override { ui.reset(); }
+
+    void Put(const std::wstring& name, const std::string& text) { files->files[name].assign(text.begin(), text.end()); }
 
     // The handler of a screen over the test's overlay; steps until done or the limit.
     int StepsUntilDone(SplashHandler& handler, int limit = 1000)
@@ -275,7 +252,7 @@ protected:
     std::unique_ptr<UserInterface> ui;
     FileSystem fileSystem;
     XmlDocumentCache xml;
-    Files* files = nullptr;
+    TestFiles::MemoryFiles* files = nullptr; // owned by the file system
     Sounds sounds;
     Instance_Base* overlay = nullptr;
     bool done = false;
@@ -417,7 +394,7 @@ protected:
 
     void WriteXml(const std::string& body)
     {
-        files->files[SplashScreens::FileName] = "<?xml version=\"1.0\"?><Screens>" + body + "</Screens>";
+        Put(SplashScreens::FileName, "<?xml version=\"1.0\"?><Screens>" + body + "</Screens>");
         UnloadXmlDocument(SplashScreens::FileName);
     }
 
@@ -484,8 +461,8 @@ protected:
 TEST_F(SplashSequenceTest, ShowsTheScreensInOrderAndCleansUp)
 {
     SplashImage::videoFrames = 50;
-    files->files[L"logo_400x300.png"] = "";
-    files->files[L"movie.ogv"] = "";
+    Put(L"logo_400x300.png", "");
+    Put(L"movie.ogv", "");
     WriteXml("<Splash src=\"missing.png\"/>"                        // no such file: passed over
              "<Splash fadetime=\"0.5\"/>"                           // no src: passed over
              "<Other src=\"logo_400x300.png\"/>"                    // not a screen
@@ -524,7 +501,7 @@ TEST_F(SplashSequenceTest, ShowsTheScreensInOrderAndCleansUp)
 
 TEST_F(SplashSequenceTest, AVideoOfEightRowsOrFewerIsNotCutToNothing)
 {
-    files->files[L"tiny.ogv"] = "";
+    Put(L"tiny.ogv", "");
     WriteXml("<Splash src=\"tiny.ogv\" isVideo=\"true\" fadetime=\"0\"/>");
     for (int height : {8, 0})
     {
@@ -539,7 +516,7 @@ TEST_F(SplashSequenceTest, AVideoOfEightRowsOrFewerIsNotCutToNothing)
 
 TEST_F(SplashSequenceTest, SkippedByAKeyThroughTheUserInterface)
 {
-    files->files[L"a.png"] = "";
+    Put(L"a.png", "");
     WriteXml("<Splash src=\"a.png\" waittime=\"100\"/>");
     SplashScreens sequence = Sequence([&](int frame) {
         if (frame == 60)
@@ -553,8 +530,8 @@ TEST_F(SplashSequenceTest, SkippedByAKeyThroughTheUserInterface)
 
 TEST_F(SplashSequenceTest, QuittingEndsTheSequence)
 {
-    files->files[L"a.png"] = "";
-    files->files[L"b.png"] = "";
+    Put(L"a.png", "");
+    Put(L"b.png", "");
     WriteXml("<Splash src=\"a.png\"/><Splash src=\"b.png\"/>");
     SplashScreens sequence = Sequence([](int frame) { return frame < 10; });
     EXPECT_TRUE(sequence.Run());

@@ -21,13 +21,13 @@ public:
         Instance_Base::Initialize(instanceName);
         type = INSTANCE_IMAGE;
     }
-    std::vector<uint8_t> ReadVideoPixels(uint32_t& w, uint32_t& h) override
+    std::vector<uint32_t> ReadVideoPixels(uint32_t& w, uint32_t& h) override
     {
         w = 16;
         h = 16;
-        return std::vector<uint8_t>(16 * 16 * 4, 0);
+        return std::vector<uint32_t>(16 * 16, 0);
     }
-    void UploadVideoPixels(const uint8_t* pixels, uint32_t, uint32_t) override { lastLuma = pixels[1] + 16; }
+    void UploadVideoPixels(const uint32_t* pixels, uint32_t, uint32_t) override { lastLuma = G(pixels[0]) + 16; }
     void SetVideoSource(std::unique_ptr<IImageSource> source) override { shown = std::move(source); }
     IImageSource* GetVideoSource() const override { return shown.get(); }
     // What drawing does: the source's update.

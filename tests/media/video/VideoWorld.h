@@ -9,7 +9,7 @@
 #include "engine/media/video/IVideoTarget.h"
 #include "platform/system/Clock.h"
 #include "tests/common/TheoraFiles.h"
-#include "tests/media/sound/SoundWorld.h"
+#include "tests/common/MemoryFiles.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -44,16 +44,14 @@ public:
         : width(width), height(height), pixels(size_t(width) * height, fill)
     {
     }
-    std::vector<uint8_t> ReadVideoPixels(uint32_t& w, uint32_t& h) override
+    std::vector<uint32_t> ReadVideoPixels(uint32_t& w, uint32_t& h) override
     {
         ++reads;
         w = width;
         h = height;
-        std::vector<uint8_t> out(pixels.size() * 4);
-        std::memcpy(out.data(), pixels.data(), out.size());
-        return out;
+        return pixels;
     }
-    void UploadVideoPixels(const uint8_t* data, uint32_t w, uint32_t h) override
+    void UploadVideoPixels(const uint32_t* data, uint32_t w, uint32_t h) override
     {
         ++uploads;
         lastWidth = w;
@@ -61,7 +59,7 @@ public:
         if (w > width || h > height)
             return;
         for (uint32_t row = 0; row < h; ++row)
-            std::memcpy(&pixels[size_t(row) * width], data + size_t(row) * w * 4, size_t(w) * 4);
+            std::memcpy(&pixels[size_t(row) * width], data + size_t(row) * w, size_t(w) * 4);
     }
     uint32_t At(uint32_t x, uint32_t y) const { return pixels[size_t(y) * width + x]; }
 
@@ -134,7 +132,7 @@ class VideoWorld : public ::testing::Test
 protected:
     VideoWorld()
     {
-        files = new SoundTest::MemoryFiles;
+        files = new TestFiles::MemoryFiles;
         fileSystem.AddSource(std::unique_ptr<IFSSource>(files));
     }
 
@@ -165,7 +163,7 @@ protected:
     }
 
     FileSystem fileSystem;
-    SoundTest::MemoryFiles* files = nullptr; // owned by the file system
+    TestFiles::MemoryFiles* files = nullptr; // owned by the file system
     Platform::FakeCounter clock{kTicksPerSecond, 6000};
 };
 
