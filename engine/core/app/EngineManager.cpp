@@ -628,7 +628,7 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     logger->StartupComplete();
 
     // 34. "-splash" wins over "-nosplash".
-    bool quitDuringSplash = false;
+    quitDuringSplash = false;
     {
         const CommandLine& commandLine = platform.commandLine ? *platform.commandLine : CommandLine::Get();
         if (!commandLine.HasOption(L"-nosplash") || commandLine.HasOption(L"-splash"))
