@@ -37,6 +37,9 @@ int main()
             engine.Exit();
             exitCode = ExitNormal;
         }
+        else if (engine.QuitDuringSplash())
+            // The player closed the program during the splash screens; nothing failed.
+            exitCode = ExitNormal;
     }
     return exitCode;
 }

@@ -17,6 +17,8 @@ pkg_check_modules(THEORA REQUIRED IMPORTED_TARGET theoradec)
 pkg_check_modules(VORBIS REQUIRED IMPORTED_TARGET vorbisfile)
 # The audio tests, fuzz seeds and benchmark encode their own Vorbis files.
 pkg_check_modules(VORBISENC REQUIRED IMPORTED_TARGET vorbisenc vorbis ogg)
+# The video tests, fuzz seeds, benchmark and sample generator encode their own Theora files.
+pkg_check_modules(THEORAENC REQUIRED IMPORTED_TARGET theoraenc theoradec ogg)
 pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
 pkg_check_modules(OPENJPEG REQUIRED IMPORTED_TARGET libopenjp2)
 pkg_check_modules(PIXMAN IMPORTED_TARGET pixman-1)

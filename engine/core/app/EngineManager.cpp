@@ -3,6 +3,7 @@
 
 #include "engine/core/app/AppPaths.h"
 #include "engine/core/app/CommandLine.h"
+#include "engine/core/app/SplashScreens.h"
 #include "engine/core/diagnostics/CrashHandler.h"
 #include "engine/core/files/FSCompressedSource.h"
 #include "engine/core/files/FSLooseFiles.h"
@@ -637,7 +638,7 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     logger->StartupComplete();
 
     // 34. "-splash" wins over "-nosplash".
-    bool quitDuringSplash = false;
+    quitDuringSplash = false;
     {
         const CommandLine& commandLine = platform.commandLine ? *platform.commandLine : CommandLine::Get();
         if (!commandLine.HasOption(L"-nosplash") || commandLine.HasOption(L"-splash"))
@@ -677,8 +678,34 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
 
 bool EngineManager::ShowSplashScreens()
 {
-    // The splash sequence needs the display tree; without "..\SplashScreens.xml" there is none anyway.
-    return false;
+    SplashScreens::Services services;
+    services.ui = userInterface.get();
+    services.screenWidth = int32_t(params.width);
+    services.screenHeight = int32_t(params.height);
+    services.setClearColour = [this](uint32_t colour)
+    {
+        if (IGIL* device = GetDevice())
+            device->SetClearParams(true, colour);
+    };
+    // The engine's own loop, without the game's update, timers and screens.
+    services.pump = [this]
+    {
+        // A close signal during the screens closes the window, whose quit message ends them.
+        checkCloseSignal();
+        if (quitRequested)
+            return false;
+        Platform::WindowMessage message;
+        if (!windows || !windows->TakeMessage(message))
+        {
+            Tick(false);
+            return true;
+        }
+        if (message.kind == Platform::MessageKind::Quit)
+            return false;
+        windows->Dispatch(message);
+        return true;
+    };
+    return SplashScreens(std::move(services)).Run();
 }
 
 void EngineManager::pollRaiseRequests()

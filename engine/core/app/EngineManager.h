@@ -172,6 +172,8 @@ public:
     ITarnGame* GetGame() const { return game; }
     bool IsStarted() const override { return started != 0; }
     bool IsInSplash() const override { return inSplash != 0; }
+    // Start-up ended because the player quit during the splash screens: a normal end, not a failure.
+    bool QuitDuringSplash() const { return quitDuringSplash; }
     bool IsSuspended() const { return suspended != 0; }
     void SetSuspended(bool on) override { suspended = on ? 1 : 0; }
     bool IsFullscreen() const override { return fullscreen != 0; }
@@ -288,6 +290,7 @@ private:
     // A box was shown during start-up (the device's own); a failure adds none.
     bool startupBoxShown = false;
     bool pausedLastTick = false;
+    bool quitDuringSplash = false;
 };
 
 } // namespace TarnEngine

@@ -8,6 +8,7 @@
 #include "engine/media/particles/RPfxImageActions.h"
 #include "engine/media/particles/RPfxMotionActions.h"
 #include "engine/media/particles/RPfxRotationActions.h"
+#include "engine/media/video/MultipleVideo.h"
 #include "engine/scene/classes/RObject.h"
 #include "engine/scene/definitions/nuggets/RNuggetBase.h"
 #include "engine/scene/display/BitmapTextInstance.h"
@@ -65,6 +66,8 @@ void registerClasses()
     Panel::StaticClass();
     BitmapNumber::StaticClass();
     _ScreenMgr::StaticClass();
+    // Scripts make video playlists.
+    MultipleVideo::StaticClass();
     // Meta files name nuggets by class.
     RegisterNuggetClasses();
     // The particle actions, which effect files name.

@@ -2,7 +2,7 @@
 #include "engine/scene/display/Instance_Image.h"
 
 #include "engine/graphics/device/Renderer.h"
-#include "engine/media/video/TheoraVideo.h"
+#include "engine/media/video/VideoSources.h"
 #include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/definitions/Definition_Image.h"
 #include "engine/scene/display/LeafDrawing.h"
@@ -215,7 +215,7 @@ void Instance_Image::SetHitTest(uint32_t type, uint32_t threshold)
 
 IImageSource* Instance_Image::AttachVideo(const std::wstring& fileName, const std::wstring& alphaFileName)
 {
-    SetVideoSource(CreateTheoraVideo(handle, fileName.empty() ? alphaFileName : fileName));
+    SetVideoSource(CreateVideoSource(this, fileName, alphaFileName));
     return videoSource.get();
 }
 

@@ -11,6 +11,7 @@
 
 #include "engine/core/base/RefPtr.h"
 #include "engine/graphics/textures/IResourceTexture.h"
+#include "engine/media/video/IVideoTarget.h"
 #include "engine/scene/definitions/InstanceSetup.h"
 #include "engine/scene/display/Distortion_Mesh.h"
 #include "engine/scene/display/Instance_Base.h"
@@ -34,7 +35,7 @@ enum HitTestType : uint32_t
     HTT_COUNT = 3,
 };
 
-class Instance_Image : public Instance_Base, public IImageInstanceSetup
+class Instance_Image : public Instance_Base, public IImageInstanceSetup, public IVideoImage
 {
     TARN_RCLASS(Instance_Image)
     TARN_LUA_CLASS("Instance_Image")
@@ -75,8 +76,14 @@ public:
     Distortion_Mesh* CreateDistortionMesh(uint32_t columns, uint32_t rows);
     Distortion_Mesh* GetDistortionMesh() const { return distortionMesh.get(); }
     // The source that fills the texture from now on (null: none).
-    void SetVideoSource(std::unique_ptr<IImageSource> source);
-    IImageSource* GetVideoSource() const { return videoSource.get(); }
+    void SetVideoSource(std::unique_ptr<IImageSource> source) override;
+    IImageSource* GetVideoSource() const override { return videoSource.get(); }
+    // What video sources read and write: ReadPixels and UploadPixels.
+    std::vector<uint32_t> ReadVideoPixels(uint32_t& outWidth, uint32_t& outHeight) override
+    {
+        return ReadPixels(outWidth, outHeight);
+    }
+    void UploadVideoPixels(const uint32_t* pixels, uint32_t w, uint32_t h) override { UploadPixels(pixels, w, h); }
 
     static void RegisterLua(lua_State* state);
 

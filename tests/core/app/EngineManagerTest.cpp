@@ -793,6 +793,29 @@ TEST_F(EngineFixture, OnlyTheBaseGroupReloadsTheAudioDefinitions)
     EXPECT_EQ(Events(L"reload"), std::vector<std::wstring>{L"AudioXml"});
 }
 
+TEST_F(EngineFixture, QuittingDuringTheSplashScreensEndsStartUpWithoutTheGame)
+{
+    // "..\SplashScreens.xml" lies beside the loose folder; "-splash" wins over "-nosplash".
+    writeFile(data / "SplashScreens.xml", "<Screens><Splash src=\"..\\logo.png\"/></Screens>");
+    writeFile(data / "logo.png", "");
+    SetCommandLine(L"pellwood -data " + data.wstring() + L" -nosplash -splash");
+    windows.PostQuit(0);
+    EXPECT_FALSE(Start());
+    EXPECT_TRUE(engine->QuitDuringSplash());
+    EXPECT_FALSE(engine->IsInSplash());
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), L"game Initialize"), 0);
+    EXPECT_TRUE(boxes.empty()) << "a quit is no failure";
+    EXPECT_EQ(Events(L"delete").back(), L"TickLock") << "shut down";
+
+    // With "-nosplash" alone there are no splash screens to quit from.
+    engine.reset();
+    trace.clear();
+    SetCommandLine(L"pellwood -data " + data.wstring() + L" -nosplash");
+    ASSERT_TRUE(Start());
+    EXPECT_FALSE(engine->QuitDuringSplash());
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), L"game Initialize"), 1);
+}
+
 TEST_F(EngineFixture, ASecondInstanceEndsAndTheFirstRaisesItsWindow)
 {
     ASSERT_TRUE(Start());

@@ -112,19 +112,21 @@ private:
 class RecordingVideo final : public IImageSource
 {
 public:
-    bool Open(int loopFlag, int startValue) override
+    bool Open(bool loopFlag, float endDelay) override
     {
-        opens.push_back({loopFlag, startValue});
+        opens.push_back({loopFlag ? 1 : 0, endDelay});
         return true;
     }
+    void Close() override {}
     bool IsActive() override { return !opens.empty(); }
+    bool Update() override { return false; }
     int GetWidth() override { return 0; }
     int GetHeight() override { return 0; }
 
     struct OpenCall
     {
         int loop;
-        int start;
+        float start;
     };
     std::vector<OpenCall> opens;
 };

@@ -402,11 +402,12 @@ class CountingSource final : public IImageSource
 public:
     explicit CountingSource(int* destroyed) : destroyed(destroyed) {}
     ~CountingSource() override { ++*destroyed; }
-    bool Open(int, int) override { return true; }
+    bool Open(bool, float) override { return true; }
+    void Close() override {}
     bool IsActive() override { return true; }
     int GetWidth() override { return 0; }
     int GetHeight() override { return 0; }
-    bool Update()
+    bool Update() override
     {
         ++updates;
         return false;

@@ -29,7 +29,7 @@ void RVideoNugget::Apply(Instance_Base* instance)
         return;
     IImageSource* video = image->AttachVideo(fileName, alphaFileName);
     if (video && autoPlay)
-        video->Open(loop, 0);
+        video->Open(loop, 0.0f);
 }
 
 } // namespace TarnEngine
