@@ -425,11 +425,12 @@ protected:
                 seen.push_back({});
             lastContainer = movie->handle.serial;
             Seen& now = seen.back();
-            if (now.frames == 0)
-                for (Instance_Base* child : movie->children)
-                    if (auto* image = dynamic_cast<SplashImage*>(child))
+            for (Instance_Base* child : movie->children)
+                if (auto* image = dynamic_cast<SplashImage*>(child))
+                {
+                    if (child->name == L"SplashScreen")
                     {
-                        if (child->name == L"SplashScreen")
+                        if (now.frames == 0)
                         {
                             now.picture = image->source;
                             now.x = image->x;
@@ -437,12 +438,14 @@ protected:
                             now.scaleX = image->scaleX;
                             now.scaleY = image->scaleY;
                             now.videoFile = image->videoFile;
-                            if (image->video && image->video->activeFor > 0)
-                                --image->video->activeFor;
                         }
-                        else
-                            now.tint = image->tint;
+                        // The video plays one frame per pass of the loop.
+                        if (image->video && image->video->activeFor > 0)
+                            --image->video->activeFor;
                     }
+                    else if (now.frames == 0)
+                        now.tint = image->tint;
+                }
             ++now.frames;
             ++totalFrames;
             movie->GetEventHandler()->OnUpdate(movie->movieHandle);
@@ -480,7 +483,8 @@ TEST_F(SplashSequenceTest, ShowsTheScreensInOrderAndCleansUp)
     EXPECT_EQ(seen[0].videoFile, L"movie.ogv|");
     EXPECT_FLOAT_EQ(seen[0].scaleX, 1024.0f / 320.0f);
     EXPECT_FLOAT_EQ(seen[0].scaleY, 768.0f / 240.0f);
-    EXPECT_NEAR(seen[0].frames, 6 + 50 + 6, 2);
+    // The video plays from the first frame on, under the fade-in, then the screen fades out.
+    EXPECT_NEAR(seen[0].frames, 50 + 6, 2);
     // The picture, centred, under a red overlay, with its sound.
     EXPECT_EQ(seen[1].picture, L"logo_400x300.png");
     EXPECT_EQ(seen[1].tint, 0xFF0000u);
