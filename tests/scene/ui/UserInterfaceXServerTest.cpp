@@ -32,63 +32,6 @@ TEST(UserInterfaceXServer, PointerEventsOfTheServerReachAMoviesScriptEvents)
     XServerSupport::RunOnXServer(childVariable, "UserInterfaceXServerChild.*");
 }
 
-// Moves the pointer and presses buttons on the server through its test extension.
-class FakePointer
-{
-public:
-    FakePointer()
-    {
-        x11_ = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
-        xtst_ = dlopen("libXtst.so.6", RTLD_LAZY | RTLD_LOCAL);
-        if (x11_ == nullptr || xtst_ == nullptr)
-            return;
-        openDisplay_ = reinterpret_cast<OpenDisplayFn>(dlsym(x11_, "XOpenDisplay"));
-        closeDisplay_ = reinterpret_cast<CloseDisplayFn>(dlsym(x11_, "XCloseDisplay"));
-        sync_ = reinterpret_cast<SyncFn>(dlsym(x11_, "XSync"));
-        motion_ = reinterpret_cast<MotionFn>(dlsym(xtst_, "XTestFakeMotionEvent"));
-        button_ = reinterpret_cast<ButtonFn>(dlsym(xtst_, "XTestFakeButtonEvent"));
-        if (openDisplay_ && closeDisplay_ && sync_ && motion_ && button_)
-            display_ = openDisplay_(nullptr);
-    }
-    ~FakePointer()
-    {
-        if (display_ != nullptr)
-            closeDisplay_(display_);
-        if (xtst_ != nullptr)
-            dlclose(xtst_);
-        if (x11_ != nullptr)
-            dlclose(x11_);
-    }
-    bool Available() const { return display_ != nullptr; }
-    // Desktop coordinates of screen 0.
-    void MoveTo(int x, int y)
-    {
-        motion_(display_, 0, x, y, 0);
-        sync_(display_, 0);
-    }
-    // Button 1 left, 2 middle, 3 right.
-    void Button(unsigned button, bool down)
-    {
-        button_(display_, button, down ? 1 : 0, 0);
-        sync_(display_, 0);
-    }
-
-private:
-    using OpenDisplayFn = void* (*)(const char*);
-    using CloseDisplayFn = int (*)(void*);
-    using SyncFn = int (*)(void*, int);
-    using MotionFn = int (*)(void*, int, int, int, unsigned long);
-    using ButtonFn = int (*)(void*, unsigned int, int, unsigned long);
-    void* x11_ = nullptr;
-    void* xtst_ = nullptr;
-    void* display_ = nullptr;
-    OpenDisplayFn openDisplay_ = nullptr;
-    CloseDisplayFn closeDisplay_ = nullptr;
-    SyncFn sync_ = nullptr;
-    MotionFn motion_ = nullptr;
-    ButtonFn button_ = nullptr;
-};
-
 class Owner : public IWindowOwner
 {
 public:
@@ -129,7 +72,7 @@ TEST(UserInterfaceXServerChild, Scenario)
 {
     if (std::getenv(childVariable) == nullptr)
         GTEST_SKIP() << "run by UserInterfaceXServer.PointerEventsOfTheServerReachAMoviesScriptEvents";
-    FakePointer pointer;
+    XServerSupport::FakePointer pointer;
     if (!pointer.Available())
         GTEST_SKIP() << "the server has no test extension";
     std::unique_ptr<Platform::WindowSystem> system = Platform::WindowSystem::CreateSdl();
