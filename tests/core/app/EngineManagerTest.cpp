@@ -1174,7 +1174,8 @@ TEST_F(EngineFixture, TheTickKeepsTheCursorEffectAlive)
 }
 
 // The grave accent key of the window shows the console over the game and hides it again; while
-// shown, each frame draws its "Log" page into the console's own instance.
+// shown, each frame draws its "Log" page into the console's own instance, and the printed lines
+// appear in the presented picture.
 TEST_F(EngineFixture, TheConsoleKeyShowsTheConsoleOverTheGame)
 {
     ASSERT_TRUE(Start());
@@ -1182,6 +1183,23 @@ TEST_F(EngineFixture, TheConsoleKeyShowsTheConsoleOverTheGame)
     Console* console = ui->GetConsole();
     ASSERT_TRUE(console->GetOverlayInstance().IsValid()) << "made at start-up";
     EXPECT_FALSE(console->IsOverlayShown());
+    auto& presenter = dynamic_cast<Raster::NullPresenter&>(
+        dynamic_cast<DirectXDevice*>(engine->GetDevice())->GetRasterDevice()->Presenter());
+    // Pixels near white in the lowest lines of the screen, where the newest printed lines go.
+    auto brightAtTheBottom = [&]
+    {
+        const std::vector<uint32_t>& frame = presenter.LastFrame();
+        const uint32_t width = presenter.Width();
+        size_t bright = 0;
+        for (size_t i = size_t(width) * (presenter.Height() - 60); i < frame.size(); ++i)
+            bright += (frame[i] & 0xF0F0F0) == 0xF0F0F0 ? 1 : 0;
+        return bright;
+    };
+    AdvanceFrames(1);
+    engine->Tick(true);
+    ASSERT_EQ(presenter.Width(), 1024u);
+    EXPECT_EQ(brightAtTheBottom(), 0u);
+
     const Platform::WindowHandle handle = engine->GetWindow()->GetHandle();
     windows.SendWindowEvent(handle, SDL_WINDOWEVENT_FOCUS_GAINED);
     windows.PressKey(handle, SDLK_BACKQUOTE, SDL_SCANCODE_GRAVE);
@@ -1199,10 +1217,14 @@ TEST_F(EngineFixture, TheConsoleKeyShowsTheConsoleOverTheGame)
     uint32_t second[2] = {0, 0};
     ASSERT_TRUE(canvas->HitTest(SpritePoint{4, 8}, first, second));
     EXPECT_EQ(first[0], Console::ArrowArea);
+    EXPECT_GT(brightAtTheBottom(), 0u) << "the newest printed lines";
 
     windows.PressKey(handle, SDLK_BACKQUOTE, SDL_SCANCODE_GRAVE);
     Pump();
     EXPECT_FALSE(console->IsOverlayShown());
+    AdvanceFrames(1);
+    engine->Tick(true);
+    EXPECT_EQ(brightAtTheBottom(), 0u);
 }
 
 // With "HasCustomCursor" and a cursor instance, the system pointer is hidden while the pointer is
