@@ -4,7 +4,6 @@
 #include "tests/scene/widgets/WidgetFixture.h"
 
 #include "engine/scene/widgets/Button.h"
-#include "engine/scene/widgets/MovieAccess.h"
 #include "engine/scene/widgets/RadioButton.h"
 
 namespace WidgetTest
@@ -30,7 +29,7 @@ TEST_F(Components, DisabledLookWithAndWithoutMask)
 {
     Button* plain = SizedButton(root, L"plain", false);
     Button* masked = SizedButton(root, L"masked", true);
-    Instance_Base* mask = Widgets::FindChild(*masked, L"disable_mask");
+    Instance_Base* mask = masked->FindChildByPath(L"disable_mask").GetInstance();
     Load(plain);
     Load(masked);
 

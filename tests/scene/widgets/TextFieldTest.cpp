@@ -5,7 +5,6 @@
 
 #include "engine/core/text/TextConversion.h"
 #include "engine/scene/display/Instance_Text.h"
-#include "engine/scene/widgets/MovieAccess.h"
 #include "engine/scene/widgets/TextField.h"
 #include "platform/window/ScriptedWindowSystem.h"
 
