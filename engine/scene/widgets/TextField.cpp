@@ -121,8 +121,21 @@ void TextField::refresh()
     if (!child)
         return;
     child->SetText(text.substr(firstVisible, endVisible - firstVisible));
-    if (Instance_Base* bar = caretChild.GetInstance())
+    placeCaret();
+}
+
+void TextField::placeCaret()
+{
+    Instance_Text* child = textInstance();
+    Instance_Base* bar = caretChild.GetInstance();
+    if (child && bar && firstVisible <= caret && caret <= text.size())
         bar->SetX(child->x + measure(text.substr(firstVisible, caret - firstVisible)));
+}
+
+void TextField::SetState(int32_t newState)
+{
+    Component::SetState(newState);
+    placeCaret();
 }
 
 void TextField::restartCaret()

@@ -181,18 +181,23 @@ TEST_F(Components, FocusIsUniqueAcrossNestedContainers)
 
     outer->SetFocus(d);
     leftInner->SetFocus(b);
-    right->SetFocus(c);
     EXPECT_FALSE(d->focused) << "the outer container lost its focus to the inner one";
     EXPECT_EQ(outer->focusedComponent, nullptr);
-    EXPECT_TRUE(b->focused) << "a sibling container keeps its own";
+    right->SetFocus(c);
+    EXPECT_FALSE(b->focused) << "nor does a neighbouring container keep its own";
+    EXPECT_EQ(leftInner->focusedComponent, nullptr);
     EXPECT_TRUE(c->focused);
 
+    leftInner->SetFocus(b);
     left->SetFocus(a);
     EXPECT_TRUE(a->focused);
     EXPECT_FALSE(b->focused) << "the containers below lose theirs";
-    EXPECT_EQ(leftInner->focusedComponent, nullptr);
-    EXPECT_TRUE(c->focused);
+    EXPECT_FALSE(c->focused);
     EXPECT_TRUE(left->focusValid);
+    int focusedCount = 0;
+    for (Component* component : {a, b, c, d})
+        focusedCount += component->focused ? 1 : 0;
+    EXPECT_EQ(focusedCount, 1);
 
     left->SetFocus(nullptr);
     EXPECT_TRUE(a->focused);
