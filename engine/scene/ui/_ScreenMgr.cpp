@@ -214,8 +214,21 @@ void _ScreenMgr::Update()
         if (screen->movieHandle.IsValid())
             screen->Delete(false);
     }
-    for (size_t i = 0; i < openScreens.size(); ++i)
-        openScreens[i]->UpdateState();
+    // Bottom first, each open screen once. A screen that closes in its step leaves the list and
+    // moves the ones above it down a place; a walk by index alone would skip the next one.
+    std::vector<Screen*> stepped;
+    for (size_t i = 0; i < openScreens.size();)
+    {
+        Screen* screen = openScreens[i];
+        if (std::find(stepped.begin(), stepped.end(), screen) != stepped.end())
+        {
+            ++i;
+            continue;
+        }
+        stepped.push_back(screen);
+        screen->UpdateState();
+        i = 0;
+    }
 }
 
 void _ScreenMgr::RegisterLua(lua_State* state)
