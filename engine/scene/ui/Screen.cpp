@@ -107,8 +107,13 @@ void ScreenStateMachine::OnEnter(int32_t s)
     else if (s == Screen::StateOpen)
         screen.SetInputEnabled(true);
     else if (s == Screen::StateClosed)
+    {
+        // Faded out (or plain, gone at once): hidden until the manager deletes it, so a modal one
+        // no longer stops the pointer meanwhile.
+        screen.SetVisible(false);
         if (_ScreenMgr* manager = _ScreenMgr::Get())
             manager->RemoveScreen(&screen);
+    }
 }
 
 // ---- The screen.

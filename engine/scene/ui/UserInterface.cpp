@@ -583,22 +583,60 @@ void UserInterface::showSystemPointer(bool show)
         cursorShowCount = windows->ShowPointer(show);
 }
 
+namespace
+{
+
+bool eatsMouse(const InstanceHandle& handle)
+{
+    Instance_Movie* movie = RObjectCast<Instance_Movie>(handle.GetInstance());
+    if (!movie)
+        return false;
+    return movie->eventHandler ? movie->eventHandler->IsEatingMouse(handle) : movie->eatingMouse;
+}
+
+// A shown movie that takes the pointer but has its input switched off (a modal screen while it
+// fades in or out): the input-only hit test passes over it, yet what lies behind must not get the
+// pointer either. Only the outermost switched-off instance counts; anything inside it is never
+// reached by the hit test.
+bool blocksWhileDisabled(const InstanceHandle& handle)
+{
+    Instance_Base* instance = handle.GetInstance();
+    if (!instance || instance->inputEnabled || !eatsMouse(handle))
+        return false;
+    for (Instance_Base* node = instance; node; node = node->parent.GetInstance())
+        if (!node->visible || (node != instance && !node->inputEnabled))
+            return false;
+    return true;
+}
+
+} // namespace
+
 void UserInterface::UpdateHitList(bool skipHitTest)
 {
     hitCandidates.clear();
     if (!skipHitTest && root)
         root->HitTestPoint(float(mouseX), float(mouseY), false, true, &hitCandidates);
+    // The same test over every instance, input or not, puts such a blocker in the walk's order:
+    // candidates listed after it lie behind it (or hold it) and are cut off with it.
+    size_t blockerAt = SIZE_MAX;
+    std::vector<InstanceHandle> everything;
+    if (!skipHitTest && root)
+    {
+        root->HitTestPoint(float(mouseX), float(mouseY), false, false, &everything);
+        for (size_t i = 0; i < everything.size() && blockerAt == SIZE_MAX; ++i)
+            if (blocksWhileDisabled(everything[i]))
+                blockerAt = i;
+    }
     // The first instance that takes the pointer hides everything behind it.
     hitList.clear();
     for (const InstanceHandle& candidate : hitCandidates)
     {
+        if (blockerAt != SIZE_MAX &&
+            std::find(everything.begin(), everything.begin() + std::ptrdiff_t(blockerAt), candidate) ==
+                everything.begin() + std::ptrdiff_t(blockerAt))
+            break;
         hitList.push_back(candidate);
-        Instance_Movie* movie = RObjectCast<Instance_Movie>(candidate.GetInstance());
-        if (!movie)
-            continue;
-        const bool eating =
-            movie->eventHandler ? movie->eventHandler->IsEatingMouse(candidate) : movie->eatingMouse;
-        if (eating)
+        if (eatsMouse(candidate))
             break;
     }
     publishHitList();

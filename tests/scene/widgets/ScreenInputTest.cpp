@@ -183,6 +183,88 @@ TEST_F(ScreenInput, EscapeAndEnterReachOnlyTheTopModalScreensOwnButtons)
     EXPECT_EQ(third->GetScreenState(), Screen::StateOpen);
 }
 
+// While a modal screen fades (its input still off) it must already stop the pointer: a quick
+// second click on the menu behind, or a click behind a closing dialog, must not get through.
+TEST_F(ScreenInput, AModalScreenStopsThePointerWhileItFadesInAndOut)
+{
+    Behind();
+    ASSERT_TRUE(Run("function behind:OnMouseEnter() note('enter') end "
+                    "function behind:OnMouseLeave() note('leave') end"));
+    auto hitCount = [this]
+    {
+        EXPECT_TRUE(Run("hits = #g_UserInterface.t_HitList"));
+        return Global("hits");
+    };
+    MoveTo(50, 30);
+    EXPECT_EQ(Calls(), "enter");
+    EXPECT_NE(hitCount(), "0");
+
+    Screen* dialog = Open(L"dialog", true);
+    ASSERT_NE(dialog, nullptr);
+    Frames(1);
+    ASSERT_EQ(dialog->GetScreenState(), Screen::StateFadingIn);
+    ASSERT_FALSE(dialog->inputEnabled);
+    // The dialog now covers the button: it is left, as it would be by an open modal screen.
+    MoveTo(50, 31);
+    EXPECT_EQ(Calls(), "leave");
+    EXPECT_EQ(hitCount(), "0") << "neither the button behind nor the dialog's own widgets";
+    Click(50, 30);
+    Frames(3);
+    Click(312 + 40 + 50, 234 + 240 + 20); // the dialog's ok button, input still off
+    EXPECT_EQ(Calls(), "");
+    EXPECT_EQ(dialog->GetScreenState(), Screen::StateFadingIn);
+
+    ASSERT_GT(FramesUntil(dialog, Screen::StateOpen), 0);
+    Click(50, 30);
+    EXPECT_EQ(Calls(), "");
+    Key(KeyEnter);
+    EXPECT_EQ(Calls(), "dialog okButton");
+    ASSERT_EQ(dialog->GetScreenState(), Screen::StateFadingOut);
+    for (int frame = 0; frame < 10; ++frame)
+    {
+        Click(50, 30);
+        Click(312 + 40 + 50, 234 + 240 + 20);
+        EXPECT_EQ(Calls(), "") << "fade-out frame " << frame;
+        Frames(1);
+    }
+
+    // Fully closed: the button behind takes the pointer again, before and after the screen goes.
+    ASSERT_GE(FramesUntil(dialog, Screen::StateClosed), 1);
+    const InstanceHandle handle = dialog->handle;
+    Click(50, 30);
+    EXPECT_EQ(Calls(), "enter; behind");
+    Frames(2);
+    EXPECT_FALSE(handle.IsValid());
+    Click(50, 30);
+    EXPECT_EQ(Calls(), "behind");
+}
+
+TEST_F(ScreenInput, APlainOrUnopenedScreenLetsThePointerThroughWhileItsInputIsOff)
+{
+    Behind();
+    // Created but not opened: hidden, so it stops nothing although a container takes the pointer.
+    auto* unopened = RObjectCast<Screen>(screens->OpenScreen(L"w_dialog", L"unopened", false, false).GetInstance());
+    ASSERT_NE(unopened, nullptr);
+    ASSERT_TRUE(unopened->IsEatingMouse(unopened->handle));
+    ASSERT_FALSE(unopened->visible);
+    Dialogs()->MoveToFront();
+    Frames(1);
+    Click(50, 30);
+    EXPECT_EQ(Calls(), "behind");
+
+    Screen* menu = Open(L"menu", false);
+    ASSERT_NE(menu, nullptr);
+    Frames(1);
+    ASSERT_TRUE(menu->visible);
+    ASSERT_FALSE(menu->inputEnabled);
+    Click(50, 30);
+    EXPECT_EQ(Calls(), "behind");
+    ASSERT_EQ(FramesUntil(menu, Screen::StateOpen), 1);
+    menu->Close(false);
+    Click(50, 30);
+    EXPECT_EQ(Calls(), "behind");
+}
+
 TEST_F(ScreenInput, PlacementOnWholePixels)
 {
     Screen* dialog = Open(L"dialog", true);
