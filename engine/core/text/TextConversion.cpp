@@ -282,18 +282,35 @@ bool IsValidUtf8(std::string_view text)
 
 std::string WStringToUtf8(std::wstring_view text)
 {
-    // Measure first, then write without growing.
-    size_t length = 0;
+    // Measure first, then write without growing. Both loops are written so
+    // that long ASCII stretches (nearly all of a saved document) go in blocks.
+    size_t length = text.size();
     for (const wchar_t w : text)
     {
         const uint32_t c = uint32_t(w);
-        length += c < 0x80 ? 1 : c < 0x800 ? 2 : (c < 0x10000 || !isScalar(c)) ? 3 : 4;
+        length += size_t(c >= 0x80) + size_t(c >= 0x800) + size_t(c >= 0x10000 && c <= 0x10FFFF);
     }
     std::string out(length, '\0');
     char* o = out.data();
-    for (const wchar_t w : text)
+    const wchar_t* p = text.data();
+    const wchar_t* const end = p + text.size();
+    while (p != end)
     {
-        uint32_t c = uint32_t(w);
+        if (end - p >= 8)
+        {
+            uint32_t any = 0;
+            for (int k = 0; k < 8; ++k)
+                any |= uint32_t(p[k]);
+            if (any < 0x80)
+            {
+                for (int k = 0; k < 8; ++k)
+                    o[k] = char(p[k]);
+                o += 8;
+                p += 8;
+                continue;
+            }
+        }
+        uint32_t c = uint32_t(*p++);
         if (c < 0x80)
         {
             *o++ = char(c);

@@ -183,11 +183,55 @@ XmlNode* firstNamed(const XmlNode& node, std::wstring_view step)
     return nullptr;
 }
 
+// Whether the printer writes the character as it is; anything else becomes
+// an entity or a character reference. Line breaks and tabs are written as
+// they are in text only.
+inline bool printsAsIs(wchar_t c, bool attribute)
+{
+    if (c == L'&' || c == L'<' || c == L'>' || c == L'"')
+        return false;
+    return !(c < 0x20 && (attribute || (c != L'\n' && c != L'\t')));
+}
+
+// The printed length of a character that does not print as itself.
+size_t escapedLength(wchar_t c)
+{
+    switch (c)
+    {
+    case L'&':
+        return 5;
+    case L'<':
+    case L'>':
+        return 4;
+    default:
+        return 6;
+    }
+}
+
+size_t printedLength(const std::wstring& value, bool attribute)
+{
+    size_t length = value.size();
+    for (wchar_t c : value)
+        if (!printsAsIs(c, attribute))
+            length += escapedLength(c) - 1;
+    return length;
+}
+
+// Runs of characters that print as themselves are copied whole.
 void appendEscaped(std::wstring& out, const std::wstring& value, bool attribute)
 {
     static const wchar_t kHex[] = L"0123456789ABCDEF";
-    for (wchar_t c : value)
+    const wchar_t* p = value.data();
+    const wchar_t* const end = p + value.size();
+    for (;;)
     {
+        const wchar_t* run = p;
+        while (p != end && printsAsIs(*p, attribute))
+            ++p;
+        out.append(run, size_t(p - run));
+        if (p == end)
+            return;
+        const wchar_t c = *p++;
         switch (c)
         {
         case L'&':
@@ -203,15 +247,10 @@ void appendEscaped(std::wstring& out, const std::wstring& value, bool attribute)
             out += L"&quot;";
             break;
         default:
-            if (c < 0x20 && (attribute || (c != L'\n' && c != L'\t')))
-            {
-                out += L"&#x";
-                out += kHex[(c >> 4) & 0xF];
-                out += kHex[c & 0xF];
-                out += L';';
-            }
-            else
-                out += c;
+        {
+            const wchar_t reference[] = {L'&', L'#', L'x', kHex[(c >> 4) & 0xF], kHex[c & 0xF], L';'};
+            out.append(reference, 6);
+        }
         }
     }
 }
@@ -555,6 +594,32 @@ std::pair<int, int> XmlNode::GetIntPairAttribute(const std::wstring& attributeNa
     return {first, second};
 }
 
+namespace
+{
+// The length of what XmlNode::Print appends, so that the text is written into
+// one block instead of being copied each time it outgrows its room.
+size_t printedLength(const XmlNode& node, int depth)
+{
+    const size_t indent = static_cast<size_t>(depth) * 4;
+    size_t length = indent + 1 + node.name.size() + 2;
+    for (const auto& [key, value] : node.attributes)
+        length += 1 + key.size() + 2 + printedLength(value, true) + 1;
+    if (node.empty && node.text.empty() && node.children.empty())
+        return length + 1;
+    length += 1 + 2 + node.name.size();
+    if (node.children.empty())
+    {
+        if (!node.text.empty() && isParserBlank(node.text))
+            return length + 9 + node.text.size() + 3;
+        return length + printedLength(node.text, false);
+    }
+    length += 1 + indent;
+    for (const auto& child : node.children)
+        length += printedLength(*child, depth + 1);
+    return length;
+}
+} // namespace
+
 void XmlNode::Print(std::wstring& out, int depth) const
 {
     out.append(static_cast<size_t>(depth) * 4, L' ');
@@ -602,6 +667,7 @@ void XmlNode::Print(std::wstring& out, int depth) const
 std::wstring WriteXmlText(const XmlNode& node)
 {
     std::wstring out;
+    out.reserve(printedLength(node, 0));
     node.Print(out, 0);
     return out;
 }

@@ -7,12 +7,15 @@
 // protected call, and XML elements are owned by the tree they hang in.
 #include "engine/scene/script/LuaTableXml.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <cwctype>
 #include <limits>
 #include <memory>
+#include <string_view>
 #include <utility>
 
 #include <lua.hpp>
@@ -93,35 +96,88 @@ constexpr size_t kNumberTextSize = 330;
 std::wstring numberText(double value)
 {
     char text[kNumberTextSize];
-    std::to_chars_result written =
-        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
-    if (std::isfinite(value))
+    char* end;
+    // Whole numbers (most of a profile: counts, indices, flags) are exact in
+    // "%f" and print as their digits and six zeros; the general conversion is
+    // kept for the rest.
+    if (value == std::trunc(value) && std::fabs(value) < 9.2e18 && !(value == 0 && std::signbit(value)))
     {
-        double back = 0;
-        std::from_chars(text, written.ptr, back);
-        if (std::memcmp(&back, &value, sizeof value) != 0)
-            written = std::to_chars(text, text + sizeof text, value);
+        end = std::to_chars(text, text + sizeof text, static_cast<long long>(value)).ptr;
+        std::memcpy(end, ".000000", 7);
+        end += 7;
     }
-    return std::wstring(text, written.ptr);
+    else
+    {
+        end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6).ptr;
+        if (std::isfinite(value))
+        {
+            double back = 0;
+            std::from_chars(text, end, back);
+            if (std::memcmp(&back, &value, sizeof value) != 0)
+                end = std::to_chars(text, text + sizeof text, value).ptr;
+        }
+    }
+    return std::wstring(text, end);
 }
 
 // The reverse of numberText. The engine's decimal conversion reads "inf" and
 // "nan" as 0, but they are what the writer gives for those values, so they
-// are taken here to keep them through the file.
+// are taken here to keep them through the file. Plain decimal text, what the
+// writer gives for every finite value, is read here directly; it reads as the
+// engine's conversion reads it, both giving the nearest double.
 double numberFromText(const std::wstring& text)
 {
+    const size_t size = text.size();
     size_t at = 0;
-    while (at < text.size() && (text[at] == L' ' || text[at] == L'\t'))
+    if (at < size && text[at] == L'-')
+        ++at;
+    const size_t digitsStart = at;
+    while (at < size && text[at] >= L'0' && text[at] <= L'9')
+        ++at;
+    bool digits = at > digitsStart;
+    if (at < size && text[at] == L'.')
+    {
+        const size_t fraction = ++at;
+        while (at < size && text[at] >= L'0' && text[at] <= L'9')
+            ++at;
+        digits = digits || at > fraction;
+    }
+    if (digits && at < size && (text[at] == L'e' || text[at] == L'E'))
+    {
+        size_t exponent = at + 1;
+        if (exponent < size && (text[exponent] == L'+' || text[exponent] == L'-'))
+            ++exponent;
+        const size_t exponentStart = exponent;
+        while (exponent < size && text[exponent] >= L'0' && text[exponent] <= L'9')
+            ++exponent;
+        if (exponent > exponentStart)
+            at = exponent;
+    }
+    char narrow[64];
+    if (digits && at == size && size <= sizeof narrow)
+    {
+        for (size_t i = 0; i < size; ++i)
+            narrow[i] = static_cast<char>(text[i]);
+        double value = 0;
+        const std::from_chars_result read = std::from_chars(narrow, narrow + size, value);
+        if (read.ec == std::errc() && read.ptr == narrow + size)
+            return value;
+    }
+
+    at = 0;
+    while (at < size && (text[at] == L' ' || text[at] == L'\t'))
         ++at;
     bool negative = false;
-    if (at < text.size() && (text[at] == L'-' || text[at] == L'+'))
+    if (at < size && (text[at] == L'-' || text[at] == L'+'))
         negative = text[at++] == L'-';
-    std::wstring word;
-    for (; at < text.size() && word.size() < 8; ++at)
-        word += static_cast<wchar_t>(std::towlower(text[at]));
-    if (word == L"inf" || word == L"infinity")
+    wchar_t word[9] = {};
+    size_t length = 0;
+    for (; at < size && length < 8; ++at)
+        word[length++] = static_cast<wchar_t>(std::towlower(text[at]));
+    const std::wstring_view read(word, length);
+    if (read == L"inf" || read == L"infinity")
         return negative ? -HUGE_VAL : HUGE_VAL;
-    if (word == L"nan")
+    if (read == L"nan")
         return negative ? -std::numeric_limits<double>::quiet_NaN() : std::numeric_limits<double>::quiet_NaN();
     return WStringToDouble(text);
 }
@@ -259,6 +315,16 @@ void writeTable(lua_State* state, WriteWalk& walk, XmlNode& element)
         return;
     }
     const int table = lua_gettop(state);
+    // Room for every pair at once: a profile has a thousand small tables,
+    // and growing each element's list step by step cost more than counting.
+    size_t pairs = 0;
+    lua_pushnil(state);
+    while (lua_next(state, table) != 0)
+    {
+        ++pairs;
+        lua_pop(state, 1);
+    }
+    element.children.reserve(std::min<size_t>(pairs, kLuaTableXmlMaxEntries - walk.written));
     lua_pushnil(state);
     while (lua_next(state, table) != 0)
     {
@@ -317,10 +383,21 @@ EntryText textOf(const XmlNode& entry)
     return text;
 }
 
-// Strings are pushed with their length: they may hold NULs.
+// Strings are pushed with their length: they may hold NULs. ASCII reads the
+// same in the code page, so it is narrowed into the walk's buffer directly.
 void pushAnsi(lua_State* state, ReadWalk& walk, const std::wstring& text)
 {
-    walk.text = WStringToAnsi(text);
+    walk.text.resize(text.size());
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        const uint32_t c = static_cast<uint32_t>(text[i]);
+        if (c >= 0x80)
+        {
+            walk.text = WStringToAnsi(text);
+            break;
+        }
+        walk.text[i] = static_cast<char>(c);
+    }
     lua_pushlstring(state, walk.text.data(), walk.text.size());
 }
 

@@ -76,6 +76,29 @@ TEST(TextConversion, WideValuesThatAreNotCharactersBecomeReplacements)
     EXPECT_EQ(WStringToUtf16(bad), (std::u16string{0xFFFD, u'a', 0xFFFD}));
 }
 
+// Plain text is encoded eight characters at a time: any other character, at
+// any place within or across those groups, must come out as it does alone.
+TEST(TextConversion, Utf8OfOneCharacterAmongPlainTextIsTheSameAnywhere)
+{
+    const wchar_t others[] = {wchar_t(0x7F),     wchar_t(0x80),   wchar_t(0x7FF),   wchar_t(0x800),
+                              wchar_t(0xD800),   wchar_t(0xFFFF), wchar_t(0x10000), wchar_t(0x10FFFF),
+                              wchar_t(0x110000), wchar_t(-1)};
+    const std::wstring plain = L"abcdefghijklmnopqrstu";
+    for (const wchar_t other : others)
+    {
+        const std::string alone = WStringToUtf8(std::wstring(1, other));
+        for (size_t at = 0; at <= plain.size(); ++at)
+        {
+            const std::wstring text = plain.substr(0, at) + other + plain.substr(at);
+            const std::string expected =
+                WStringToUtf8(plain.substr(0, at)) + alone + WStringToUtf8(plain.substr(at));
+            EXPECT_EQ(WStringToUtf8(text), expected) << int(other) << " at " << at;
+        }
+    }
+    EXPECT_EQ(WStringToUtf8(std::wstring(1, wchar_t(-1))), "\xEF\xBF\xBD");
+    EXPECT_EQ(WStringToUtf8(plain), "abcdefghijklmnopqrstu");
+}
+
 TEST(TextConversion, Utf16PairsJoinAndLoneSurrogatesAreReplaced)
 {
     const std::wstring text = L"x\U0001F600\u00e9";

@@ -649,3 +649,68 @@ TEST(LuaTableXmlHeld, HeldTablesRoundTripThroughTheScriptManagersState)
     lua_pop(state, 1);
     EXPECT_EQ(lua_gettop(state), 0);
 }
+
+// Players' profiles hold this text: any change to how entries, numbers or
+// escaped characters are written would be a change of the stored format.
+TEST_F(LuaTableXml, SavedTextIsTheStoredFormat)
+{
+    Run(R"(t = {
+        true, false, 0, -0.0, 7, -42, 2^53, 1.5, -123456.789, 0.1, 1 / 3, 1e-7, 1e20, 1e300, 1 / 0, -1 / 0,
+        "", "plain", "a&b<c>\"d'e", "\0\1\t\n\r\31 x", " ", "Caf\233 \128\255", ("long "):rep(8),
+        { [0.5] = { [1e-7] = "tiny" } }, { ["key & \"quoted\" <x>"] = { { } } }, { [-3] = -3 },
+    })");
+    const char expected[] =
+        "<GAME_STATE_ENTRY>\n"
+        "    <t_data>\n"
+        "        <__value key=\"1.000000\" keytype=\"Number\" value=\"true\" valuetype=\"Boolean\"/>\n"
+        "        <__value key=\"2.000000\" keytype=\"Number\" value=\"false\" valuetype=\"Boolean\"/>\n"
+        "        <__value key=\"3.000000\" keytype=\"Number\" value=\"0.000000\" valuetype=\"Number\"/>\n"
+        "        <__value key=\"4.000000\" keytype=\"Number\" value=\"0.000000\" valuetype=\"Number\"/>\n"
+        "        <__value key=\"5.000000\" keytype=\"Number\" value=\"7.000000\" valuetype=\"Number\"/>\n"
+        "        <__value key=\"6.000000\" keytype=\"Number\" value=\"-42.000000\" valuetype=\"Number\"/>\n"
+        "        <__value key=\"7.000000\" keytype=\"Number\" value=\"9007199254740992.000000\" valuetype=\"Number\"/>\n"
+        "        <__value key=\"8.000000\" keytype=\"Number\" value=\"1.500000\" valuetype=\"Number\"/>\n"
+        "        <__value key=\"9.000000\" keytype=\"Number\" value=\"-123456.789000\" valuetype=\"Number\"/>\n"
+        "        <__value key=\"10.000000\" keytype=\"Number\" value=\"0.100000\" valuetype=\"Number\"/>\n"
+        "        <__value key=\"11.000000\" keytype=\"Number\" value=\"0.3333333333333333\" valuetype=\"Number\"/>\n"
+        "        <__value key=\"12.000000\" keytype=\"Number\" value=\"1e-07\" valuetype=\"Number\"/>\n"
+        "        <__value key=\"13.000000\" keytype=\"Number\" value=\"100000000000000000000.000000\" valuetype=\"Number\"/>\n"
+        "        <__value key=\"14.000000\" keytype=\"Number\" value=\"1000000000000000052504760255204420248704468581108159154915854115511802457988908195786371375080447864043704443832883878176942523235360430575644792184786706982848387200926575803737830233794788090059368953234970799945081119038967640880074652742780142494579258788820056842838115669472196386865459400540160.000000\" valuetype=\"Number\"/>\n"
+        "        <__value key=\"15.000000\" keytype=\"Number\" value=\"inf\" valuetype=\"Number\"/>\n"
+        "        <__value key=\"16.000000\" keytype=\"Number\" value=\"-inf\" valuetype=\"Number\"/>\n"
+        "        <__value key=\"17.000000\" keytype=\"Number\" value=\"\" valuetype=\"String\"/>\n"
+        "        <__value key=\"18.000000\" keytype=\"Number\" value=\"plain\" valuetype=\"String\"/>\n"
+        "        <__value key=\"19.000000\" keytype=\"Number\" value=\"a&amp;b&lt;c&gt;&quot;d'e\" valuetype=\"String\"/>\n"
+        "        <__value key=\"20.000000\" keytype=\"Number\" value=\"&#x00;&#x01;&#x09;&#x0A;&#x0D;&#x1F; x\" valuetype=\"String\"/>\n"
+        "        <__value key=\"21.000000\" keytype=\"Number\" value=\" \" valuetype=\"String\"/>\n"
+        "        <__value key=\"22.000000\" keytype=\"Number\" value=\"Caf\xC3\xA9 \xE2\x82\xAC\xC3\xBF\" valuetype=\"String\"/>\n"
+        "        <__value key=\"23.000000\" keytype=\"Number\" value=\"long long long long long long long long \" valuetype=\"String\"/>\n"
+        "        <__value key=\"24.000000\" keytype=\"Number\" valuetype=\"Table\">\n"
+        "            <__table>\n"
+        "                <__value key=\"0.500000\" keytype=\"Number\" valuetype=\"Table\">\n"
+        "                    <__table>\n"
+        "                        <__value key=\"1e-07\" keytype=\"Number\" value=\"tiny\" valuetype=\"String\"/>\n"
+        "                    </__table>\n"
+        "                </__value>\n"
+        "            </__table>\n"
+        "        </__value>\n"
+        "        <__value key=\"25.000000\" keytype=\"Number\" valuetype=\"Table\">\n"
+        "            <__table>\n"
+        "                <__value key=\"key &amp; &quot;quoted&quot; &lt;x&gt;\" keytype=\"String\" valuetype=\"Table\">\n"
+        "                    <__table>\n"
+        "                        <__value key=\"1.000000\" keytype=\"Number\" valuetype=\"Table\">\n"
+        "                            <__table/>\n"
+        "                        </__value>\n"
+        "                    </__table>\n"
+        "                </__value>\n"
+        "            </__table>\n"
+        "        </__value>\n"
+        "        <__value key=\"26.000000\" keytype=\"Number\" valuetype=\"Table\">\n"
+        "            <__table>\n"
+        "                <__value key=\"-3.000000\" keytype=\"Number\" value=\"-3.000000\" valuetype=\"Number\"/>\n"
+        "            </__table>\n"
+        "        </__value>\n"
+        "    </t_data>\n"
+        "</GAME_STATE_ENTRY>\n";
+    EXPECT_EQ(WStringToUtf8(WriteXmlText(*Save("t"))), expected);
+}
