@@ -120,6 +120,7 @@ private:
 
     bool inScene = false;
     bool fastPaths = true;
+    TexelBorder border;
 };
 
 } // namespace Raster

@@ -6,6 +6,7 @@
 #include "platform/raster/RasterPixel.h"
 
 #include <cmath>
+#include <type_traits>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -16,6 +17,13 @@ namespace Raster
 {
 namespace
 {
+
+// The pixel helpers are small, but in the run loops every call left in costs as much as the work.
+#if defined(__GNUC__)
+#define AlwaysInline [[gnu::always_inline]] inline
+#else
+#define AlwaysInline inline
+#endif
 
 constexpr int64_t SubOne = 256; // sub-pixel steps per pixel
 constexpr int AttrShift = 24;   // fraction bits of attributes
@@ -74,6 +82,13 @@ Wide FloorDiv128(Wide n, Wide d)
 // Nearest integer of n / d for d > 0, halves rounded up.
 int64_t RoundDiv128(Wide n, Wide d, int64_t limit)
 {
+    // Sprites' numerators fit in 64 bits; their division costs a fraction of the 128-bit one.
+    constexpr Wide Small = Wide(1) << 61;
+    if (n < Small && n > -Small && d < Small)
+    {
+        const int64_t q = FloorDiv(int64_t(2 * n + d), int64_t(2 * d));
+        return std::clamp(q, -limit, limit);
+    }
     Wide q = FloorDiv128(2 * n + d, 2 * d);
     if (q > limit)
         q = limit;
@@ -107,17 +122,27 @@ ClipVertex ToClip(const SpriteVertex& v, uint32_t texWidth, uint32_t texHeight)
     return c;
 }
 
+// Nearest integer, halves to even (the default rounding mode), for |value| < 2^62.
+inline int64_t RoundToInt(double value)
+{
+#if defined(__SSE2__)
+    return _mm_cvtsd_si64(_mm_set_sd(value)); // nearbyint is a library call without SSE4.1
+#else
+    return static_cast<int64_t>(std::nearbyint(value));
+#endif
+}
+
 FixedVertex ToFixed(const ClipVertex& c)
 {
     FixedVertex f;
     const double x = c.x * 256.0;
     const double y = c.y * 256.0;
-    f.x = static_cast<int64_t>(std::nearbyint(x));
-    f.y = static_cast<int64_t>(std::nearbyint(y));
+    f.x = RoundToInt(x);
+    f.y = RoundToInt(y);
     for (int k = 0; k < AttrCount; ++k)
     {
         const double scaled = c.at[k] * double(AttrOne);
-        f.at[k] = static_cast<int64_t>(std::nearbyint(scaled));
+        f.at[k] = RoundToInt(scaled);
     }
     return f;
 }
@@ -197,6 +222,8 @@ struct Context
     const uint32_t* texels;
     int texWidth, texHeight;
     bool depthActive;
+    const uint32_t* bordered; // texel (0, 0) of the bordered copy, or null while not made
+    int borderedWidth;
 };
 
 uint32_t ClampInt(int64_t value, int64_t high)
@@ -458,17 +485,17 @@ bool AlphaPasses(const PipelineState& s, uint32_t colour)
 }
 
 #if defined(__SSE2__)
-inline __m128i Div255Lanes(__m128i x)
+AlwaysInline __m128i Div255Lanes(__m128i x)
 {
     return _mm_mulhi_epu16(_mm_add_epi16(x, _mm_set1_epi16(128)), _mm_set1_epi16(257));
 }
 
-inline __m128i AlphaLanes(__m128i lanes)
+AlwaysInline __m128i AlphaLanes(__m128i lanes)
 {
     return _mm_shufflehi_epi16(_mm_shufflelo_epi16(lanes, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
 }
 
-inline __m128i FactorLanes(uint32_t factor, __m128i alpha)
+AlwaysInline __m128i FactorLanes(uint32_t factor, __m128i alpha)
 {
     switch (factor)
     {
@@ -484,7 +511,7 @@ inline __m128i FactorLanes(uint32_t factor, __m128i alpha)
 }
 
 // Mask of the pixels whose alpha fails the test (all ones per failing pixel).
-inline __m128i AlphaFailMask(const PipelineState& s, __m128i src)
+AlwaysInline __m128i AlphaFailMask(const PipelineState& s, __m128i src)
 {
     if (!s.alphaTest)
         return _mm_setzero_si128();
@@ -508,12 +535,12 @@ inline __m128i AlphaFailMask(const PipelineState& s, __m128i src)
 
 // s*fs + d*fd summed with unsigned saturation, then the rounded division; a sum at or above
 // 255*255 gives at least 255, which the final pack saturates to 255, as BlendColour does.
-inline __m128i Div255Saturated(__m128i x)
+AlwaysInline __m128i Div255Saturated(__m128i x)
 {
     return _mm_mulhi_epu16(_mm_adds_epu16(x, _mm_set1_epi16(128)), _mm_set1_epi16(257));
 }
 
-template <BlendMode Mode> inline __m128i BlendHalf(const PipelineState& s, __m128i src, __m128i dst)
+template <BlendMode Mode> AlwaysInline __m128i BlendHalf(const PipelineState& s, __m128i src, __m128i dst)
 {
     const __m128i alpha = AlphaLanes(src);
     if constexpr (Mode == BlendMode::Over)
@@ -529,6 +556,31 @@ template <BlendMode Mode> inline __m128i BlendHalf(const PipelineState& s, __m12
 #endif
 
 #if defined(__SSE2__)
+// One to four pixels in the low lanes; the others zero.
+AlwaysInline __m128i LoadPixels(const uint32_t* p, int count)
+{
+    if (count >= 4)
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    if (count == 1)
+        return _mm_cvtsi32_si128(int(p[0]));
+    const __m128i two = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    return count == 2 ? two : _mm_unpacklo_epi64(two, _mm_cvtsi32_si128(int(p[2])));
+}
+
+AlwaysInline void StorePixels(uint32_t* p, __m128i pixels, int count)
+{
+    if (count >= 4)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), pixels);
+    else if (count == 1)
+        p[0] = uint32_t(_mm_cvtsi128_si32(pixels));
+    else
+    {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), pixels);
+        if (count == 3)
+            p[2] = uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(pixels, 8)));
+    }
+}
+
 // Whether failing the alpha test changes nothing the blend would not already leave alone: a pixel
 // that fails "alpha >= 1" has alpha 0, and with these factors alpha 0 gives back the destination.
 bool AlphaTestIsVisible(const PipelineState& s, BlendMode mode)
@@ -547,7 +599,7 @@ bool AlphaTestIsVisible(const PipelineState& s, BlendMode mode)
 
 // Four pixels: modulate, blend, alpha test.
 template <BlendMode Mode, bool Modulate>
-inline __m128i CombineGroup(const PipelineState& s, __m128i in, __m128i old, __m128i factor, bool testMask)
+AlwaysInline __m128i CombineGroup(const PipelineState& s, __m128i in, __m128i old, __m128i factor, bool testMask)
 {
     const __m128i zero = _mm_setzero_si128();
     __m128i lo = _mm_unpacklo_epi8(in, zero);
@@ -651,20 +703,10 @@ void CombineRun(const PipelineState& s, uint32_t* dst, const uint32_t* src, uint
     if (i < count)
     {
         // The last one to three pixels go through the same group arithmetic.
-        alignas(16) uint32_t in[4] = {}, old[4] = {};
         const int rest = count - i;
-        for (int k = 0; k < rest; ++k)
-        {
-            in[k] = HasSource ? src[i + k] : constant;
-            old[k] = dst[i + k];
-        }
-        alignas(16) uint32_t result[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(result),
-                        CombineGroup<Mode, Modulate>(s, _mm_load_si128(reinterpret_cast<const __m128i*>(in)),
-                                                     _mm_load_si128(reinterpret_cast<const __m128i*>(old)),
-                                                     factor, TestMask));
-        for (int k = 0; k < rest; ++k)
-            dst[i + k] = result[k];
+        const __m128i in = HasSource ? LoadPixels(src + i, rest) : fill;
+        StorePixels(dst + i, CombineGroup<Mode, Modulate>(s, in, LoadPixels(dst + i, rest), factor, TestMask),
+                    rest);
     }
 #else
     for (int i = 0; i < count; ++i)
@@ -677,45 +719,42 @@ void CombineRun(const PipelineState& s, uint32_t* dst, const uint32_t* src, uint
 #endif
 }
 
-template <BlendMode Mode, bool TestMask>
-void CombineTested(const PipelineState& s, uint32_t* dst, const uint32_t* src, uint32_t constant, int count)
+using CombineFn = void (*)(const PipelineState& s, uint32_t* dst, const uint32_t* src, uint32_t constant,
+                           int count);
+
+template <BlendMode Mode, bool TestMask> CombineFn PickCombineTested(bool fromTexture, uint32_t constant)
 {
-    if (!src)
-        CombineRun<Mode, false, TestMask, false>(s, dst, src, constant, count);
-    else if (constant != 0xFFFFFFFF)
-        CombineRun<Mode, true, TestMask, true>(s, dst, src, constant, count);
-    else
-        CombineRun<Mode, false, TestMask, true>(s, dst, src, constant, count);
+    if (!fromTexture)
+        return &CombineRun<Mode, false, TestMask, false>;
+    if (constant != 0xFFFFFFFF)
+        return &CombineRun<Mode, true, TestMask, true>;
+    return &CombineRun<Mode, false, TestMask, true>;
 }
 
-template <BlendMode Mode>
-void CombineMode(const PipelineState& s, uint32_t* dst, const uint32_t* src, uint32_t constant, int count)
+template <BlendMode Mode> CombineFn PickCombineMode(const PipelineState& s, bool fromTexture, uint32_t constant)
 {
 #if defined(__SSE2__)
     if (AlphaTestIsVisible(s, Mode))
-        CombineTested<Mode, true>(s, dst, src, constant, count);
-    else
+        return PickCombineTested<Mode, true>(fromTexture, constant);
+#else
+    (void)s;
 #endif
-        CombineTested<Mode, false>(s, dst, src, constant, count);
+    return PickCombineTested<Mode, false>(fromTexture, constant);
 }
 
-void Combine(const PipelineState& s, BlendMode mode, uint32_t* dst, const uint32_t* src, uint32_t constant,
-             int count)
+// The combine routine for runs of one triangle: chosen once, as every choice holds for all its pixels.
+CombineFn PickCombine(const PipelineState& s, const FastSetup& f)
 {
-    switch (mode)
+    switch (f.mode)
     {
     case BlendMode::Replace:
-        CombineMode<BlendMode::Replace>(s, dst, src, constant, count);
-        break;
+        return PickCombineMode<BlendMode::Replace>(s, f.fromTexture, f.constant);
     case BlendMode::Over:
-        CombineMode<BlendMode::Over>(s, dst, src, constant, count);
-        break;
+        return PickCombineMode<BlendMode::Over>(s, f.fromTexture, f.constant);
     case BlendMode::Add:
-        CombineMode<BlendMode::Add>(s, dst, src, constant, count);
-        break;
-    case BlendMode::General:
-        CombineMode<BlendMode::General>(s, dst, src, constant, count);
-        break;
+        return PickCombineMode<BlendMode::Add>(s, f.fromTexture, f.constant);
+    default:
+        return PickCombineMode<BlendMode::General>(s, f.fromTexture, f.constant);
     }
 }
 
@@ -929,8 +968,368 @@ void CombineDepth(const PipelineState& s, BlendMode mode, uint32_t* dst, uint16_
     }
 }
 
-void FastSpan(const Context& c, const TriangleSetup& t, const FastSetup& f, int py, int x0, int x1)
+// ---------------------------------------------------------------------------------------------
+// Sampled runs: texels fetched and combined four pixels at a time with no buffer in between, for
+// the runs that cannot copy or step along one texel row (rotated, sheared, strongly shrunk).
+// Small rotated sprites (particles) are mostly such short runs.
+
+using SampledFn = void (*)(const Context& c, uint32_t* dst, int64_t u, int64_t v, int64_t du, int64_t dv,
+                           uint32_t constant, int count);
+
+#if defined(__SSE2__)
+// Where the bilinear taps of a sample point start, and their weights 0 to 256, for textures of at
+// least 2x2 texels. Clamping the position instead of each tap gives the same mix: at a side one
+// weight is 0 or 256, so the tap past the side (still inside the texture) counts for nothing and
+// the rounding steps give back the side's texel exactly.
+struct TapCursor
 {
+    const uint32_t* texels;
+    int64_t width;
+    int64_t lastS, lastT; // the last sample position, in 1/256 texel
+    int64_t lastX, lastY; // the last pair start
+};
+
+AlwaysInline const uint32_t* TapPair(const TapCursor& k, int64_t us, int64_t vs, uint32_t& fx, uint32_t& fy)
+{
+    const int64_t s = std::clamp<int64_t>(us >> (AttrShift - 8), 0, k.lastS);
+    const int64_t t = std::clamp<int64_t>(vs >> (AttrShift - 8), 0, k.lastT);
+    const int64_t x = std::min(s >> 8, k.lastX);
+    const int64_t y = std::min(t >> 8, k.lastY);
+    fx = uint32_t(s - (x << 8));
+    fy = uint32_t(t - (y << 8));
+    return k.texels + y * k.width + x;
+}
+
+// BilinearMix of two pixels at once, in 16-bit lanes (first pixel low): the taps of each pixel are
+// two neighbouring texels of two neighbouring rows.
+AlwaysInline __m128i BilinearPair(const uint32_t* p, const uint32_t* q, int64_t width, uint32_t fxP, uint32_t fyP,
+                            uint32_t fxQ, uint32_t fyQ)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i full = _mm_set1_epi16(256);
+    const __m128i round = _mm_set1_epi16(128);
+    const __m128i top = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
+                                           _mm_loadl_epi64(reinterpret_cast<const __m128i*>(q)));
+    const __m128i bottom = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + width)),
+                                              _mm_loadl_epi64(reinterpret_cast<const __m128i*>(q + width)));
+    const __m128i wyP = _mm_set1_epi16(short(fyP));
+    const __m128i wyQ = _mm_set1_epi16(short(fyQ));
+    __m128i columnsP = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(top, zero), _mm_sub_epi16(full, wyP)),
+                                     _mm_mullo_epi16(_mm_unpacklo_epi8(bottom, zero), wyP));
+    __m128i columnsQ = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(top, zero), _mm_sub_epi16(full, wyQ)),
+                                     _mm_mullo_epi16(_mm_unpackhi_epi8(bottom, zero), wyQ));
+    columnsP = _mm_srli_epi16(_mm_add_epi16(columnsP, round), 8);
+    columnsQ = _mm_srli_epi16(_mm_add_epi16(columnsQ, round), 8);
+    const __m128i wx = _mm_unpacklo_epi64(_mm_set1_epi16(short(fxP)), _mm_set1_epi16(short(fxQ)));
+    const __m128i mix = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi64(columnsP, columnsQ), _mm_sub_epi16(full, wx)),
+                                      _mm_mullo_epi16(_mm_unpackhi_epi64(columnsP, columnsQ), wx));
+    return _mm_srli_epi16(_mm_add_epi16(mix, round), 8);
+}
+
+template <bool Linear, BlendMode Mode, bool Modulate, bool TestMask>
+void SampledRun(const Context& c, uint32_t* dst, int64_t u, int64_t v, int64_t du, int64_t dv, uint32_t constant,
+                int count)
+{
+    const PipelineState& s = *c.state;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i factor = _mm_unpacklo_epi8(_mm_set1_epi32(int(constant)), zero);
+    const TapCursor k{c.texels,
+                      c.texWidth,
+                      int64_t(c.texWidth - 1) << 8,
+                      int64_t(c.texHeight - 1) << 8,
+                      int64_t(c.texWidth - 2),
+                      int64_t(c.texHeight - 2)};
+    if constexpr (Linear)
+    {
+        u -= AttrHalf;
+        v -= AttrHalf;
+    }
+    // The stage texels of the next `n` (1 to 4) pixels; lanes past `n` repeat the first.
+    auto sample = [&](int n)
+    {
+        if constexpr (Linear)
+        {
+            const uint32_t* at[4];
+            uint32_t fx[4], fy[4];
+            for (int i = 0; i < 4; ++i)
+            {
+                if (i < n)
+                {
+                    at[i] = TapPair(k, u, v, fx[i], fy[i]);
+                    u += du;
+                    v += dv;
+                }
+                else
+                {
+                    at[i] = at[0];
+                    fx[i] = fx[0];
+                    fy[i] = fy[0];
+                }
+            }
+            return _mm_packus_epi16(BilinearPair(at[0], at[1], k.width, fx[0], fy[0], fx[1], fy[1]),
+                                    BilinearPair(at[2], at[3], k.width, fx[2], fy[2], fx[3], fy[3]));
+        }
+        else
+        {
+            alignas(16) uint32_t texels[4] = {};
+            for (int i = 0; i < n; ++i, u += du, v += dv)
+                texels[i] = SamplePoint(c, u, v);
+            return _mm_load_si128(reinterpret_cast<const __m128i*>(texels));
+        }
+    };
+    constexpr bool clearSkip = (Mode == BlendMode::Over || Mode == BlendMode::Add) && !TestMask;
+    int i = 0;
+    for (; i + 4 <= count; i += 4)
+    {
+        const __m128i in = sample(4);
+        if constexpr (clearSkip) // clear texels leave the target as it is, modulated or not
+        {
+            if ((_mm_movemask_epi8(_mm_cmpeq_epi8(in, zero)) & 0x8888) == 0x8888)
+                continue;
+        }
+        __m128i* out = reinterpret_cast<__m128i*>(dst + i);
+        _mm_storeu_si128(out, CombineGroup<Mode, Modulate>(s, in, _mm_loadu_si128(out), factor, TestMask));
+    }
+    if (i < count)
+    {
+        const int rest = count - i;
+        StorePixels(dst + i,
+                    CombineGroup<Mode, Modulate>(s, sample(rest), LoadPixels(dst + i, rest), factor, TestMask),
+                    rest);
+    }
+}
+
+template <bool Linear, BlendMode Mode, bool TestMask> SampledFn PickSampledTested(uint32_t constant)
+{
+    if (constant != 0xFFFFFFFF)
+        return &SampledRun<Linear, Mode, true, TestMask>;
+    return &SampledRun<Linear, Mode, false, TestMask>;
+}
+
+template <bool Linear, BlendMode Mode> SampledFn PickSampledMode(const PipelineState& s, uint32_t constant)
+{
+    if (AlphaTestIsVisible(s, Mode))
+        return PickSampledTested<Linear, Mode, true>(constant);
+    return PickSampledTested<Linear, Mode, false>(constant);
+}
+
+template <bool Linear> SampledFn PickSampledFilter(const PipelineState& s, BlendMode mode, uint32_t constant)
+{
+    switch (mode)
+    {
+    case BlendMode::Replace:
+        return PickSampledMode<Linear, BlendMode::Replace>(s, constant);
+    case BlendMode::Over:
+        return PickSampledMode<Linear, BlendMode::Over>(s, constant);
+    case BlendMode::Add:
+        return PickSampledMode<Linear, BlendMode::Add>(s, constant);
+    default:
+        return PickSampledMode<Linear, BlendMode::General>(s, constant);
+    }
+}
+
+// Bilinear runs over the bordered copy: a run whose first and last samples start their taps
+// within one texel outside the texture has all its samples there, so no tap needs clamping; the
+// weights of four pixels come from the low words of their positions at once. Runs that reach
+// further go through the clamping run.
+template <BlendMode Mode, bool Modulate, bool TestMask>
+void BorderedRun(const Context& c, uint32_t* dst, int64_t u, int64_t v, int64_t du, int64_t dv, uint32_t constant,
+                 int count)
+{
+    const int64_t us = u - AttrHalf;
+    const int64_t vs = v - AttrHalf;
+    const int64_t usLast = us + du * (count - 1);
+    const int64_t vsLast = vs + dv * (count - 1);
+    const int64_t xLow = std::min(us, usLast) >> AttrShift, xHigh = std::max(us, usLast) >> AttrShift;
+    const int64_t yLow = std::min(vs, vsLast) >> AttrShift, yHigh = std::max(vs, vsLast) >> AttrShift;
+    if (xLow < -1 || yLow < -1 || xHigh > c.texWidth - 1 || yHigh > c.texHeight - 1)
+    {
+        SampledRun<true, Mode, Modulate, TestMask>(c, dst, u, v, du, dv, constant, count);
+        return;
+    }
+    const PipelineState& s = *c.state;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i full = _mm_set1_epi16(256);
+    const __m128i round = _mm_set1_epi16(128);
+    const __m128i low8 = _mm_set1_epi32(0xFF);
+    const __m128i factor = _mm_unpacklo_epi8(_mm_set1_epi32(int(constant)), zero);
+    const int64_t pitch = c.borderedWidth;
+    const uint32_t* texels = c.bordered;
+    // The weights need bits 16 to 23 of the positions only, which wrap-around in 32 bits keeps.
+    __m128i uWords = _mm_setr_epi32(int32_t(us), int32_t(us + du), int32_t(us + 2 * du), int32_t(us + 3 * du));
+    __m128i vWords = _mm_setr_epi32(int32_t(vs), int32_t(vs + dv), int32_t(vs + 2 * dv), int32_t(vs + 3 * dv));
+    const __m128i uStep = _mm_set1_epi32(int32_t(4 * du));
+    const __m128i vStep = _mm_set1_epi32(int32_t(4 * dv));
+    int64_t uAt = us, vAt = vs;
+    auto tap = [&]()
+    {
+        const uint32_t* p = texels + (vAt >> AttrShift) * pitch + (uAt >> AttrShift);
+        uAt += du;
+        vAt += dv;
+        return p;
+    };
+    // Pixels `first` and `first + 1` of the four, from their taps and the words of their weights.
+    auto pair = [&](const uint32_t* p, const uint32_t* q, __m128i fx, __m128i fy, auto first)
+    {
+        constexpr int i = decltype(first)::value;
+        const __m128i top = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
+                                               _mm_loadl_epi64(reinterpret_cast<const __m128i*>(q)));
+        const __m128i bottom =
+            _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + pitch)),
+                               _mm_loadl_epi64(reinterpret_cast<const __m128i*>(q + pitch)));
+        const __m128i wyP = _mm_shuffle_epi32(fy, _MM_SHUFFLE(i, i, i, i));
+        const __m128i wyQ = _mm_shuffle_epi32(fy, _MM_SHUFFLE(i + 1, i + 1, i + 1, i + 1));
+        __m128i columnsP = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(top, zero), _mm_sub_epi16(full, wyP)),
+                                         _mm_mullo_epi16(_mm_unpacklo_epi8(bottom, zero), wyP));
+        __m128i columnsQ = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(top, zero), _mm_sub_epi16(full, wyQ)),
+                                         _mm_mullo_epi16(_mm_unpackhi_epi8(bottom, zero), wyQ));
+        columnsP = _mm_srli_epi16(_mm_add_epi16(columnsP, round), 8);
+        columnsQ = _mm_srli_epi16(_mm_add_epi16(columnsQ, round), 8);
+        const __m128i wx = _mm_shuffle_epi32(fx, _MM_SHUFFLE(i + 1, i + 1, i, i));
+        const __m128i mix =
+            _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi64(columnsP, columnsQ), _mm_sub_epi16(full, wx)),
+                          _mm_mullo_epi16(_mm_unpackhi_epi64(columnsP, columnsQ), wx));
+        return _mm_srli_epi16(_mm_add_epi16(mix, round), 8);
+    };
+    auto weights = [&](__m128i words)
+    {
+        const __m128i w = _mm_and_si128(_mm_srli_epi32(words, AttrShift - 8), low8);
+        return _mm_or_si128(w, _mm_slli_epi32(w, 16));
+    };
+    constexpr bool clearSkip = (Mode == BlendMode::Over || Mode == BlendMode::Add) && !TestMask;
+    using First = std::integral_constant<int, 0>;
+    using Third = std::integral_constant<int, 2>;
+    int i = 0;
+    for (; i + 4 <= count; i += 4)
+    {
+        const __m128i fx = weights(uWords);
+        const __m128i fy = weights(vWords);
+        uWords = _mm_add_epi32(uWords, uStep);
+        vWords = _mm_add_epi32(vWords, vStep);
+        const uint32_t* p0 = tap();
+        const uint32_t* p1 = tap();
+        const uint32_t* p2 = tap();
+        const uint32_t* p3 = tap();
+        const __m128i in = _mm_packus_epi16(pair(p0, p1, fx, fy, First{}), pair(p2, p3, fx, fy, Third{}));
+        if constexpr (clearSkip) // clear texels leave the target as it is, modulated or not
+        {
+            if ((_mm_movemask_epi8(_mm_cmpeq_epi8(in, zero)) & 0x8888) == 0x8888)
+                continue;
+        }
+        __m128i* out = reinterpret_cast<__m128i*>(dst + i);
+        _mm_storeu_si128(out, CombineGroup<Mode, Modulate>(s, in, _mm_loadu_si128(out), factor, TestMask));
+    }
+    if (i < count)
+    {
+        const int rest = count - i;
+        const __m128i fx = weights(uWords);
+        const __m128i fy = weights(vWords);
+        // Lanes past the run repeat its last pixel.
+        const uint32_t* p0 = tap();
+        const uint32_t* p1 = rest > 1 ? tap() : p0;
+        const uint32_t* p2 = rest > 2 ? tap() : p1;
+        __m128i in = pair(p0, p1, fx, fy, First{});
+        in = _mm_packus_epi16(in, rest > 2 ? pair(p2, p2, fx, fy, Third{}) : in);
+        StorePixels(dst + i, CombineGroup<Mode, Modulate>(s, in, LoadPixels(dst + i, rest), factor, TestMask),
+                    rest);
+    }
+}
+
+template <BlendMode Mode, bool TestMask> SampledFn PickBorderedTested(uint32_t constant)
+{
+    if (constant != 0xFFFFFFFF)
+        return &BorderedRun<Mode, true, TestMask>;
+    return &BorderedRun<Mode, false, TestMask>;
+}
+
+template <BlendMode Mode> SampledFn PickBorderedMode(const PipelineState& s, uint32_t constant)
+{
+    if (AlphaTestIsVisible(s, Mode))
+        return PickBorderedTested<Mode, true>(constant);
+    return PickBorderedTested<Mode, false>(constant);
+}
+
+SampledFn PickBordered(const PipelineState& s, BlendMode mode, uint32_t constant)
+{
+    switch (mode)
+    {
+    case BlendMode::Replace:
+        return PickBorderedMode<BlendMode::Replace>(s, constant);
+    case BlendMode::Over:
+        return PickBorderedMode<BlendMode::Over>(s, constant);
+    case BlendMode::Add:
+        return PickBorderedMode<BlendMode::Add>(s, constant);
+    default:
+        return PickBorderedMode<BlendMode::General>(s, constant);
+    }
+}
+#endif
+
+constexpr int64_t BorderedLimit = 256 * 256; // texels; larger textures are not copied per draw call
+
+// Makes the bordered copy of the draw call's texture if it has none yet; false when the texture is
+// too large, or is also the target (its texels change as the draw goes on).
+bool MakeBordered(Context& c)
+{
+    TexelBorder* border = c.state->border;
+    if (!border || !c.texels || int64_t(c.texWidth) * c.texHeight > BorderedLimit || c.state->texture == c.state->target)
+        return false;
+    const int w = c.texWidth, h = c.texHeight, pitch = w + 2;
+    if (border->source != c.state->texture)
+    {
+        border->texels.resize(size_t(pitch) * size_t(h + 2));
+        for (int y = -1; y <= h; ++y)
+        {
+            const uint32_t* from = c.texels + size_t(std::clamp(y, 0, h - 1)) * w;
+            uint32_t* to = border->texels.data() + size_t(y + 1) * pitch;
+            to[0] = from[0];
+            std::copy(from, from + w, to + 1);
+            to[w + 1] = from[w - 1];
+        }
+        border->source = c.state->texture;
+    }
+    c.bordered = border->texels.data() + pitch + 1;
+    c.borderedWidth = pitch;
+    return true;
+}
+
+// The sampled run for the texture runs of one triangle without depth, or null when its runs go
+// through the texel buffer (copies, one texel row at a time) or the texture is too small to pair taps.
+SampledFn PickSampled(Context& c, const TriangleSetup& t, const FastSetup& f)
+{
+#if defined(__SSE2__)
+    if (!f.fromTexture || c.depthActive)
+        return nullptr;
+    const int64_t du = t.dx[AttrU];
+    const bool rowStep = t.dx[AttrV] == 0 && (!c.state->linear || (du <= 2 * AttrOne && du >= -2 * AttrOne));
+    if (rowStep)
+        return nullptr;
+    if (!c.state->linear)
+        return PickSampledFilter<false>(*c.state, f.mode, f.constant);
+    if (c.texWidth < 2 || c.texHeight < 2)
+        return nullptr;
+    if (MakeBordered(c))
+        return PickBordered(*c.state, f.mode, f.constant);
+    return PickSampledFilter<true>(*c.state, f.mode, f.constant);
+#else
+    (void)c;
+    (void)t;
+    (void)f;
+    return nullptr;
+#endif
+}
+
+// What every span of one triangle does on the fast path.
+struct SpanPlan
+{
+    FastSetup fast;
+    CombineFn combine;
+    SampledFn sampled;
+};
+
+void FastSpan(const Context& c, const TriangleSetup& t, const SpanPlan& plan, int py, int x0, int x1)
+{
+    const FastSetup& f = plan.fast;
     uint32_t* row = c.target + size_t(py) * c.targetWidth;
     uint16_t* depthRow = c.depthActive ? c.depth + size_t(py) * c.depthWidth : nullptr;
     // Flat triangles only reach here with depth; the depth of the reference pixel is everyone's.
@@ -945,7 +1344,7 @@ void FastSpan(const Context& c, const TriangleSetup& t, const FastSetup& f, int 
         if (depthRow)
             CombineDepth(*c.state, f.mode, row + start, depthRow + start, texels, f.constant, z, count);
         else
-            Combine(*c.state, f.mode, row + start, texels, f.constant, count);
+            plan.combine(*c.state, row + start, texels, f.constant, count);
     }
 }
 
@@ -965,7 +1364,7 @@ int64_t Cross(const FixedVertex& a, const FixedVertex& b, const FixedVertex& c)
 
 // A convex polygon of three or four vertices whose attributes all lie on the plane of its first
 // three vertices (a quad made of two coplanar triangles covers exactly the union of their pixels).
-void RasterizePolygon(const Context& c, const FixedVertex* poly, int n)
+void RasterizePolygon(Context& c, const FixedVertex* poly, int n)
 {
     int64_t det = Cross(poly[0], poly[1], poly[2]);
     if (det == 0)
@@ -1010,6 +1409,13 @@ void RasterizePolygon(const Context& c, const FixedVertex* poly, int n)
     {
         const Wide d1 = Wide(v1.at[k] - v0.at[k]);
         const Wide d2 = Wide(v2.at[k] - v0.at[k]);
+        if (d1 == 0 && d2 == 0)
+        {
+            // Flat (a sprite's colour and depth): no slope, the same value everywhere.
+            t.dx[k] = t.dy[k] = 0;
+            t.ref[k] = v0.at[k];
+            continue;
+        }
         const Wide numX = d1 * (v2.y - v0.y) - d2 * (v1.y - v0.y);
         const Wide numY = d2 * (v1.x - v0.x) - d1 * (v2.x - v0.x);
         t.dx[k] = RoundDiv128(numX * SubOne, det, GradientLimit);
@@ -1017,7 +1423,8 @@ void RasterizePolygon(const Context& c, const FixedVertex* poly, int n)
         t.ref[k] = v0.at[k] + RoundDiv128(numX * offX + numY * offY, det, ValueLimit);
     }
 
-    FastSetup fast{};
+    SpanPlan plan{};
+    FastSetup& fast = plan.fast;
     bool useFast = false;
     const bool flat = t.dx[AttrZ] == 0 && t.dy[AttrZ] == 0;
     if (c.state->fastPaths && (!c.depthActive || flat) && v0.at[AttrA] == v1.at[AttrA] &&
@@ -1028,6 +1435,11 @@ void RasterizePolygon(const Context& c, const FixedVertex* poly, int n)
         const uint32_t diffuse = (AttrByte(v0.at[AttrA]) << 24) | (AttrByte(v0.at[AttrR]) << 16) |
                                  (AttrByte(v0.at[AttrG]) << 8) | AttrByte(v0.at[AttrB]);
         useFast = MakeFastSetup(c, diffuse, fast);
+        if (useFast)
+        {
+            plan.combine = PickCombine(*c.state, fast);
+            plan.sampled = PickSampled(c, t, fast);
+        }
     }
 
     // Each edge's column bound on row y is floor((C(y) - bias) / k) with C growing by dx * SubOne a
@@ -1080,14 +1492,17 @@ void RasterizePolygon(const Context& c, const FixedVertex* poly, int n)
         }
         if (lo > hi)
             continue;
-        if (useFast)
-            FastSpan(c, t, fast, int(py), int(lo), int(hi + 1));
+        if (plan.sampled)
+            plan.sampled(c, c.target + size_t(py) * c.targetWidth + lo, t.At(AttrU, lo, py), t.At(AttrV, lo, py),
+                         t.dx[AttrU], t.dx[AttrV], fast.constant, int(hi + 1 - lo));
+        else if (useFast)
+            FastSpan(c, t, plan, int(py), int(lo), int(hi + 1));
         else
             GeneralSpan(c, t, int(py), int(lo), int(hi + 1));
     }
 }
 
-void RasterizeFixed(const Context& c, const FixedVertex& v0, const FixedVertex& v1, const FixedVertex& v2)
+void RasterizeFixed(Context& c, const FixedVertex& v0, const FixedVertex& v1, const FixedVertex& v2)
 {
     const FixedVertex poly[3] = {v0, v1, v2};
     RasterizePolygon(c, poly, 3);
@@ -1099,6 +1514,8 @@ bool OnPlane(const FixedVertex& v0, const FixedVertex& v1, const FixedVertex& v2
     const int64_t det = Cross(v0, v1, v2);
     for (int k = 0; k < AttrCount; ++k)
     {
+        if (v1.at[k] == v0.at[k] && v2.at[k] == v0.at[k] && v3.at[k] == v0.at[k])
+            continue;
         const Wide d1 = Wide(v1.at[k] - v0.at[k]);
         const Wide d2 = Wide(v2.at[k] - v0.at[k]);
         const Wide numX = d1 * (v2.y - v0.y) - d2 * (v1.y - v0.y);
@@ -1124,6 +1541,8 @@ bool MakeContext(const PipelineState& state, Context& c)
     c.texels = state.texture ? state.texture->Pixels() : nullptr;
     c.texWidth = state.texture ? int(state.texture->Width()) : 1;
     c.texHeight = state.texture ? int(state.texture->Height()) : 1;
+    c.bordered = nullptr;
+    c.borderedWidth = 0;
     return true;
 }
 
@@ -1198,6 +1617,35 @@ void DrawQuad(const PipelineState& state, const SpriteVertex& a, const SpriteVer
     }
     DrawTriangle(state, a, b, c);
     DrawTriangle(state, a, c, d);
+}
+
+void PrefetchQuad(const PipelineState& state, const SpriteVertex& a, const SpriteVertex& b, const SpriteVertex& c,
+                  const SpriteVertex& d)
+{
+    if (!state.target)
+        return;
+    const float left = std::min(std::min(a.x, b.x), std::min(c.x, d.x));
+    const float right = std::max(std::max(a.x, b.x), std::max(c.x, d.x));
+    const float top = std::min(std::min(a.y, b.y), std::min(c.y, d.y));
+    const float bottom = std::max(std::max(a.y, b.y), std::max(c.y, d.y));
+    // Large quads stream through rows the hardware prefetcher follows; not-a-number fails here too.
+    if (!(right - left <= 64.0f && bottom - top <= 32.0f))
+        return;
+    const int width = int(state.target->Width());
+    const int height = int(state.target->Height());
+    if (!(right >= 0.0f && bottom >= 0.0f && left < float(width) && top < float(height)))
+        return;
+    const int x0 = std::max(0, int(left));
+    const int x1 = std::min(width - 1, int(right) + 1);
+    const int y0 = std::max(0, int(top));
+    const int y1 = std::min(height - 1, int(bottom) + 1);
+    const uint32_t* pixels = state.target->Pixels();
+    for (int y = y0; y <= y1; ++y)
+    {
+        const uint32_t* row = pixels + size_t(y) * size_t(width);
+        for (int x = x0; x < x1 + 16; x += 16)
+            __builtin_prefetch(row + std::min(x, x1), 1);
+    }
 }
 
 void DrawLine(const PipelineState& state, const SpriteVertex& a, const SpriteVertex& b)

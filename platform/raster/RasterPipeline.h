@@ -11,6 +11,7 @@
 #include "platform/raster/RasterResources.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace Raster
 {
@@ -23,6 +24,15 @@ struct SpriteVertex
     float u, v;
 };
 static_assert(sizeof(SpriteVertex) == 28);
+
+// A copy of a small texture with its side texels repeated one texel further out, so that bilinear
+// taps near the sides need no clamping. The device resets it for every draw call (the texture cannot
+// change within one); the pipeline makes it when a triangle first needs it.
+struct TexelBorder
+{
+    const RasterSurface* source = nullptr; // null: not made for this draw call
+    std::vector<uint32_t> texels;          // (width + 2) x (height + 2)
+};
 
 struct PipelineState
 {
@@ -47,6 +57,7 @@ struct PipelineState
     RasterSurface* target = nullptr;
     RasterSurface* depth = nullptr; // null: no depth test or write
     bool fastPaths = true;          // tests switch them off to compare with the general path
+    TexelBorder* border = nullptr;  // null: runs clamp each tap
 };
 
 // Draws one triangle; vertices in any winding (no culling).
@@ -56,6 +67,11 @@ void DrawTriangle(const PipelineState& state, const SpriteVertex& a, const Sprit
 // Draws the triangles (a, b, c) and (a, c, d), as one polygon when that gives the same pixels.
 void DrawQuad(const PipelineState& state, const SpriteVertex& a, const SpriteVertex& b, const SpriteVertex& c,
               const SpriteVertex& d);
+
+// Asks for the target pixels a small quad will cover, so that drawing it a little later finds them
+// in the cache. Changes nothing that is drawn.
+void PrefetchQuad(const PipelineState& state, const SpriteVertex& a, const SpriteVertex& b, const SpriteVertex& c,
+                  const SpriteVertex& d);
 
 // Draws one line; the last pixel is left out, so joined segments touch each pixel once.
 void DrawLine(const PipelineState& state, const SpriteVertex& a, const SpriteVertex& b);

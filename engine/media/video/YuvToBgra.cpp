@@ -79,46 +79,46 @@ inline __m128i chromaTerm(__m128i samples, int32_t factor, int32_t offset)
                            _mm_srai_epi32(_mm_sub_epi32(high, bias), 16));
 }
 
-inline void chromaTermsOfEight(const uint8_t* u, const uint8_t* v, int16_t* blue, int16_t* green, int16_t* red)
+// A chroma term t as two bytes, max(t, 0) and max(-t, 0), each repeated for the two luma columns
+// that share the sample: sixteen columns from eight terms.
+inline void splitTerms(__m128i terms, uint8_t* positive, uint8_t* negative)
+{
+    const __m128i up = _mm_packus_epi16(terms, terms);
+    const __m128i down = _mm_packus_epi16(_mm_sub_epi16(_mm_setzero_si128(), terms), terms);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(positive), _mm_unpacklo_epi8(up, up));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(negative), _mm_unpacklo_epi8(down, down));
+}
+
+// The terms of eight chroma samples as the byte parts convertSixteen adds and takes away, for the
+// sixteen luma columns from `column` (the green term is taken away, so its parts swap).
+inline void chromaTermsOfEight(const uint8_t* u, const uint8_t* v, uint8_t* const terms[6], uint32_t column)
 {
     const __m128i zero = _mm_setzero_si128();
     const __m128i us = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(u)), zero);
     const __m128i vs = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(v)), zero);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(blue), chromaTerm(us, 113508, 14496256));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(green),
-                     _mm_add_epi16(chromaTerm(vs, 45744, 5822464), chromaTerm(us, 22020, 2785792)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(red), chromaTerm(vs, 113443, 14487936));
+    splitTerms(chromaTerm(us, 113508, 14496256), terms[0] + column, terms[1] + column);
+    splitTerms(_mm_add_epi16(chromaTerm(vs, 45744, 5822464), chromaTerm(us, 22020, 2785792)), terms[3] + column,
+               terms[2] + column);
+    splitTerms(chromaTerm(vs, 113443, 14487936), terms[4] + column, terms[5] + column);
 }
 
-// Sixteen pixels of one row: luma bytes and the chroma terms of their eight chroma samples. The
-// sums fit in 16 bits and the saturating pack is the clamp to 0..255, so the result is the same
-// as the scalar formula's, byte for byte.
-inline void convertSixteen(const uint8_t* luma, const int16_t* blue, const int16_t* green, const int16_t* red,
-                           uint32_t* out)
+// Sixteen pixels of one row, in bytes: with one of the two parts of a term 0, adding the positive
+// part and taking away the negative one with unsigned saturation is the clamp to 0..255 of the
+// luma plus the term, so the result is the scalar formula's, byte for byte.
+inline void convertSixteen(const uint8_t* luma, const uint8_t* const terms[6], uint32_t column, uint32_t* out)
 {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i sixteen = _mm_set1_epi16(16);
+    auto load = [column](const uint8_t* bytes)
+    { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + column)); };
+    const __m128i l = _mm_subs_epu8(load(luma), _mm_set1_epi8(16));
+    const __m128i b = _mm_subs_epu8(_mm_adds_epu8(l, load(terms[0])), load(terms[1]));
+    const __m128i g = _mm_subs_epu8(_mm_adds_epu8(l, load(terms[2])), load(terms[3]));
+    const __m128i r = _mm_subs_epu8(_mm_adds_epu8(l, load(terms[4])), load(terms[5]));
     const __m128i opaque = _mm_set1_epi8(char(0xFF));
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(luma));
-    const __m128i yLow = _mm_subs_epu16(_mm_unpacklo_epi8(bytes, zero), sixteen);
-    const __m128i yHigh = _mm_subs_epu16(_mm_unpackhi_epi8(bytes, zero), sixteen);
-    auto twice = [](const int16_t* terms, __m128i& low, __m128i& high) {
-        const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(terms));
-        low = _mm_unpacklo_epi16(t, t);
-        high = _mm_unpackhi_epi16(t, t);
-    };
-    __m128i bLow, bHigh, gLow, gHigh, rLow, rHigh;
-    twice(blue, bLow, bHigh);
-    twice(green, gLow, gHigh);
-    twice(red, rLow, rHigh);
-    const __m128i b = _mm_packus_epi16(_mm_add_epi16(yLow, bLow), _mm_add_epi16(yHigh, bHigh));
-    const __m128i g = _mm_packus_epi16(_mm_sub_epi16(yLow, gLow), _mm_sub_epi16(yHigh, gHigh));
-    const __m128i r = _mm_packus_epi16(_mm_add_epi16(yLow, rLow), _mm_add_epi16(yHigh, rHigh));
     const __m128i bgLow = _mm_unpacklo_epi8(b, g);
     const __m128i bgHigh = _mm_unpackhi_epi8(b, g);
     const __m128i raLow = _mm_unpacklo_epi8(r, opaque);
     const __m128i raHigh = _mm_unpackhi_epi8(r, opaque);
-    __m128i* dst = reinterpret_cast<__m128i*>(out);
+    __m128i* dst = reinterpret_cast<__m128i*>(out + column);
     _mm_storeu_si128(dst + 0, _mm_unpacklo_epi16(bgLow, raLow));
     _mm_storeu_si128(dst + 1, _mm_unpackhi_epi16(bgLow, raLow));
     _mm_storeu_si128(dst + 2, _mm_unpacklo_epi16(bgHigh, raHigh));
@@ -137,6 +137,16 @@ void convertColour(const th_img_plane planes[3], uint32_t x, uint32_t y, uint32_
     int16_t red[kTerms];
     const uint32_t firstChroma = x >> 1;
     const uint32_t chromaCount = ((x + width - 1) >> 1) - firstChroma + 1;
+    const uint32_t odd = x & 1;
+#if defined(__SSE2__)
+    // Pictures that start on an even column: the same terms as byte parts, one per luma column.
+    constexpr uint32_t kColumns = kMaxWidth + 16;
+    alignas(16) uint8_t parts[6][kColumns];
+    uint8_t* const terms[6] = {parts[0], parts[1], parts[2], parts[3], parts[4], parts[5]};
+    const uint32_t vectorWidth = odd ? 0 : width & ~15u;
+#else
+    const uint32_t vectorWidth = 0;
+#endif
     int64_t chromaRow = -1;
     for (uint32_t row = 0; row < height; ++row)
     {
@@ -149,8 +159,8 @@ void convertColour(const th_img_plane planes[3], uint32_t x, uint32_t y, uint32_
             const uint8_t* v = planes[2].data + chromaRow * planes[2].stride + firstChroma;
             uint32_t c = 0;
 #if defined(__SSE2__)
-            for (; c + 8 <= chromaCount; c += 8)
-                chromaTermsOfEight(u + c, v + c, blue + c, green + c, red + c);
+            for (; c * 2 < vectorWidth; c += 8)
+                chromaTermsOfEight(u + c, v + c, terms, c * 2);
 #endif
             for (; c < chromaCount; ++c)
             {
@@ -162,12 +172,10 @@ void convertColour(const th_img_plane planes[3], uint32_t x, uint32_t y, uint32_
         const uint8_t* luma = planes[0].data + lumaRow * planes[0].stride + x;
         uint32_t* out = pixels + size_t(row) * width;
         // Column i of the picture takes chroma sample ((x + i) >> 1) - firstChroma.
-        const uint32_t odd = x & 1;
         uint32_t column = 0;
 #if defined(__SSE2__)
-        if (!odd)
-            for (; column + 16 <= width; column += 16)
-                convertSixteen(luma + column, blue + column / 2, green + column / 2, red + column / 2, out + column);
+        for (; column < vectorWidth; column += 16)
+            convertSixteen(luma, terms, column, out);
 #endif
         for (; column < width; ++column)
         {
