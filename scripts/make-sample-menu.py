@@ -190,10 +190,12 @@ def definitions():
     for look in BOX_LOOKS:
         for kind in ("box", "radio", "knob"):
             out.append(image("ui_%s_%s" % (kind, look), "ui\\%s_%s.png" % (kind, look)))
-    for name in ("tick", "dot", "track", "field_normal", "field_over", "caret", "dialog", "video_frame"):
+    for name in ("tick", "dot", "track", "field_normal", "field_over", "dialog", "video_frame"):
         out.append(image("ui_" + name, "ui\\%s.png" % name))
-    # The dark backdrop behind modal screens.
-    out.append(image("blackback", "ui\\blackback.png"))
+    out.append(image("ui_caret_bar", "ui\\caret.png"))
+    # The dark backdrop behind modal screens: a movie, which the screen stretches over the window.
+    out.append(image("ui_blackback", "ui\\blackback.png"))
+    out.append(movie("blackback", 1, library("back", "ui_blackback", 0, 0, 1, [frame(0, 0)])))
 
     # Buttons: one definition each, since the label is part of the picture.
     out.append(button("button_options", "Options", 240, 52))
@@ -207,7 +209,7 @@ def definitions():
     out.append(movie("ui_slider", 1, library("track", "ui_track", 0, 0, 1, [frame(0, 10)]) +
                      library("_handle", "ui_knob", 1, 0, 1, [frame(0, 0)])))
     # The caret blinks twice a second while its text field has the focus.
-    out.append(movie("ui_caret", 2, library("bar", "ui_caret", 0, 0, 1, [frame(0, 0)]), fps=2,
+    out.append(movie("ui_caret", 2, library("bar", "ui_caret_bar", 0, 0, 1, [frame(0, 0)]), fps=2,
                      extra='    <Event frame="1" type="gotoAndPlay" targetframe="0"/>\n'))
     out.append(movie("ui_textfield", 3,
                      library("normal", "ui_field_normal", 0, 0, 1, [frame(0, 0)]) +
