@@ -338,9 +338,8 @@ TEST(SampleScene, APlayerSkipsTheSplashOpensTheOptionsAndNamesHimself)
     const size_t atHelp = run.HeardFrames();
 
     hands.Click(left + kOptionsButton[0], top + kOptionsButton[1]);
-    ASSERT_TRUE(run.WaitForLine("options: opened")) << readFile(run.Said());
     // The dialog fades in; its widgets take input once it is open.
-    pause(600);
+    ASSERT_TRUE(run.WaitForLine("options: ready")) << readFile(run.Said());
     hands.Click(left + kNameField[0], top + kNameField[1]);
     pause(200);
     hands.Type("Robin");
