@@ -146,18 +146,24 @@ public:
         key_(display_, keycode_(display_, keysym), down ? 1 : 0, 0);
         sync_(display_, 0);
     }
+    // One key at a time, as fingers do: the program reads Shift as held or not when it handles a
+    // letter, so a release must not reach it in the same batch as the letter it modified.
     void Type(const std::string& text)
     {
         for (char c : text)
         {
             const bool upper = c >= 'A' && c <= 'Z';
+            const unsigned long letter = static_cast<unsigned long>(upper ? c - 'A' + 'a' : c);
             if (upper)
                 Key(0xFFE1, true);
-            Key(static_cast<unsigned long>(upper ? c - 'A' + 'a' : c), true);
-            Key(static_cast<unsigned long>(upper ? c - 'A' + 'a' : c), false);
+            for (bool down : {true, false})
+            {
+                pause(60);
+                Key(letter, down);
+            }
+            pause(60);
             if (upper)
                 Key(0xFFE1, false);
-            pause(40);
         }
     }
 
