@@ -7,6 +7,7 @@
 #include "engine/core/diagnostics/Logger.h"
 #include "engine/graphics/device/Renderer.h"
 #include "engine/scene/script/LuaMgr.h"
+#include "engine/scene/ui/UserInterface.h"
 
 using namespace TarnEngine;
 
@@ -14,6 +15,9 @@ namespace
 {
 
 constexpr uint32_t kClearColour = 0xFF000000;
+// The particle effect that trails the pointer ("effects\trail.xml"); each one is short, and the user
+// interface makes the next where the pointer is when the last has ended.
+constexpr const wchar_t* kCursorEffect = L"trail";
 
 void logGame(const std::wstring& text)
 {
@@ -70,4 +74,17 @@ void SampleGame::Shutdown()
     sound.Teardown();
 }
 
-void SampleGame::Update() {}
+void SampleGame::Update()
+{
+    UserInterface* ui = UserInterface::Get();
+    if (!ui)
+        return;
+    // The pointer's place is known once it has moved over the window.
+    UserInterface::CursorEffect& effect = ui->cursorEffect;
+    if (!effect.enabled && ui->mouseX == 0 && ui->mouseY == 0)
+        return;
+    effect.enabled = true;
+    effect.name = kCursorEffect;
+    effect.x = effect.targetX = float(ui->mouseX);
+    effect.y = effect.targetY = float(ui->mouseY);
+}

@@ -4,7 +4,8 @@
 // definitions, "Audio\Audio.xml"), sets up the sound service the scripts
 // reach as "svc.Sound", and runs "main.lua" through the script manager.
 // Everything on screen then comes from the scripts and the definitions they
-// instantiate in the display tree.
+// instantiate in the display tree. Each frame it keeps the user interface's
+// cursor effect where the pointer is, as the game's cursor handling does.
 #pragma once
 
 #include "app/SampleSound.h"
