@@ -165,13 +165,6 @@ constexpr int64_t kCloseSignalGraceMilliseconds = 500;
 // of the signal; the close itself takes a few milliseconds.
 constexpr uint32_t kCloseSignalDeadlineMilliseconds = 1800;
 
-// A movie's per-frame step. Written against the movie's Update as the timeline provides it, so that
-// the tick drives the tree through whatever step the movie has.
-template <class Movie> void stepMovie(Movie& movie, float seconds)
-{
-    if constexpr (requires(Movie& m, float dt) { m.Update(dt); })
-        movie.Update(seconds);
-}
 } // namespace
 
 EngineManager::EngineManager(EnginePlatform platformIn) : platform(std::move(platformIn))
@@ -502,6 +495,8 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
         return fail(L"the user interface cannot start");
     luaManager->RegisterConsoleCommands();
     logger->RegisterConsoleCommands(*userInterface->GetConsole());
+    // The console's pages are shown over the game by the console key.
+    userInterface->CreateConsoleInstance();
     userInterface->screenWidth = int32_t(params.width);
     userInterface->screenHeight = int32_t(params.height);
 
@@ -861,7 +856,7 @@ void EngineManager::Tick(bool full)
         {
             // The whole display tree steps with the system clock's frame delta.
             if (Instance_Movie* root = userInterface->GetRoot())
-                stepMovie(*root, timeManager ? timeManager->GetClock(0).deltaSeconds : 0.0f);
+                root->Update(timeManager ? timeManager->GetClock(0).deltaSeconds : 0.0f);
             const UserInterface::CursorEffect& effect = userInterface->cursorEffect;
             if (effect.enabled && !effect.name.empty() && effect.x >= 0.0f && effect.y >= 0.0f &&
                 !effect.instance.IsValid())

@@ -23,6 +23,7 @@ namespace TarnEngine
 {
 
 class Console;
+class IRenderCanvas;
 
 // What the console needs of the script manager.
 class IConsoleScripting
@@ -60,6 +61,16 @@ public:
     // of (0, 0) for back and anything else for forward.
     static constexpr uint32_t TabArea = 1;
     static constexpr uint32_t ArrowArea = 2;
+
+    // The bar of tabs and arrows.
+    static constexpr int32_t TabBarHeight = 16;
+    static constexpr int32_t ArrowWidth = 16;
+    static constexpr int32_t TabPadding = 6; // on either side of a tab's name
+    static constexpr int32_t TabGap = 2;
+    static constexpr uint32_t TabTextSize = 10;
+    static constexpr uint32_t TabColour = 0xC0303030;
+    static constexpr uint32_t SelectedTabColour = 0xE0405080;
+    static constexpr uint32_t TabTextColour = 0xFFFFFFFF;
 
     struct OverlayEntry
     {
@@ -108,6 +119,14 @@ public:
 
     // The console's instance is valid and visible.
     bool IsOverlayShown() const;
+    // Shows the console's instance with the "Log" page selected, or hides it (and the selected
+    // page's own instance) with no page selected.
+    void ShowOverlay(bool show);
+    // While the console is shown: the tab of every page and the two arrows as a bar of hit areas
+    // along the top of `area`, and the selected page drawn below the bar, into the console's
+    // instance or the page's own one. The console's canvas is redrawn from nothing each time, so
+    // this runs once a frame.
+    void PrintOverlay(const DeviceRect& area);
     // A mouse press while the console is shown, at the pointer position the user interface keeps;
     // true when the console used it (it then goes no further).
     bool HandleMousePress(int button, uint32_t keyFlags, int extra);
@@ -135,6 +154,7 @@ private:
     std::wstring listFunctions() const;
     void deselectOverlay();
     void selectOverlay();
+    void drawTabBar(IRenderCanvas& canvas, const DeviceRect& area);
 
     Namespace root_;
     std::vector<std::wstring> lines_;

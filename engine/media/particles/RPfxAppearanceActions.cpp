@@ -1,6 +1,8 @@
 // The appearance actions; see RPfxAppearanceActions.h.
 #include "engine/media/particles/RPfxAppearanceActions.h"
 
+#include <cmath>
+
 #include "engine/core/xml/XmlNode.h"
 #include "engine/media/particles/Particle.h"
 
@@ -44,7 +46,10 @@ bool mirrored(int32_t inversion, float speed)
 
 void HsvToRgb(float hue, float saturation, float value, float& red, float& green, float& blue)
 {
-    hue = clampTo(hue, 0.0f, 360.0f);
+    // Hue goes round: -30 is 330 and 390 is 30. Below 0 the sectors would count from the wrong end.
+    hue = std::isfinite(hue) ? std::fmod(hue, 360.0f) : 0.0f;
+    if (hue < 0.0f)
+        hue += 360.0f;
     const int sector = int(hue) / 60;
     const float f = hue / 60.0f - float(sector);
     const float p = value * (1.0f - saturation);

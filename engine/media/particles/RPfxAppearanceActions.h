@@ -120,7 +120,8 @@ public:
     Parameters params;
 };
 
-// Hue in degrees, saturation and value in [0, 1], to red, green and blue in [0, 1].
+// Hue in degrees (any value, taken round into [0, 360); not a number counts as 0), saturation and
+// value in [0, 1], to red, green and blue in [0, 1].
 void HsvToRgb(float hue, float saturation, float value, float& red, float& green, float& blue);
 
 } // namespace Effects

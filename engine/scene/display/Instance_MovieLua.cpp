@@ -4,6 +4,7 @@
 // a missing text counts as empty. Instances are handed to scripts as their tables, made on demand.
 #include "engine/scene/display/Instance_Movie.h"
 
+#include "engine/media/particles/Instance_Effect.h"
 #include "engine/scene/ui/UserInterface.h"
 
 #include <cmath>
@@ -15,26 +16,6 @@ namespace
 {
 
 using Self = Instance_Movie;
-
-// Effects under the movie, made by name. The effect instance class is not in the tree yet: until it
-// is, nothing is made.
-InstanceHandle SpawnEffectChild(Self* parent, const std::wstring& effectName, const std::wstring& instanceName,
-                                float px, float py)
-{
-    (void)parent;
-    (void)effectName;
-    (void)instanceName;
-    (void)px;
-    (void)py;
-    return {};
-}
-
-// The user interface's global key handlers, which come with the input dispatch; until then the
-// registration does nothing.
-void AddGlobalInputHandler(const InstanceHandle& movie)
-{
-    (void)movie;
-}
 
 // The instance's script table, made first (of its class's own script class) when it has none.
 int pushInstance(Instance_Base* instance)
@@ -134,7 +115,8 @@ int createParticleEffect(lua_State* state)
                          LuaGetFloatArg(state, px, 4) + LuaGetFloatArg(state, py, 5) !=
                      4)
         return 0;
-    return pushHandle(SpawnEffectChild(self, effectName, instanceName, px, py));
+    InstanceHandle made;
+    return pushHandle(SpawnParticleEffect(effectName, self, made, instanceName, px, py));
 }
 
 int deleteAllParticles(lua_State* state)
@@ -147,8 +129,9 @@ int deleteAllParticles(lua_State* state)
 int addAsGlobalHandler(lua_State* state)
 {
     Self* self = GetLuaSelf<Self>(state);
-    if (self)
-        AddGlobalInputHandler(self->handle.AsMovie());
+    UserInterface* ui = UserInterface::Get();
+    if (self && ui)
+        ui->AddGlobalHandler(self->handle.AsMovie());
     return 0;
 }
 

@@ -11,6 +11,9 @@
 
 #include "engine/core/diagnostics/Logger.h"
 #include "engine/core/time/TimeManager.h"
+#include "engine/media/particles/Instance_Effect.h"
+#include "engine/media/video/IImageSource.h"
+#include "engine/media/video/IVideoTarget.h"
 #include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/definitions/Definition_Movie.h"
 #include "engine/scene/display/IInstanceEventHandler.h"
@@ -62,21 +65,19 @@ uint32_t lerpChannel(uint32_t a, uint32_t b, int shift, float t)
     return uint32_t((1.0f - t) * from + t * to) << shift;
 }
 
-// Effect children step with their parent; false once the effect has ended. The effect instance
-// class is not in the tree yet: until it is, an effect child is left as it is.
+// Effect children step with their parent; false once the effect has ended, so the parent removes it.
 bool UpdateEffectChild(Instance_Base* child, float dt)
 {
-    (void)child;
-    (void)dt;
-    return true;
+    Instance_Effect* effect = RObjectCast<Instance_Effect>(child);
+    return effect && effect->UpdateEffect(dt);
 }
 
-// The video of an image child pauses with the movie. Video sources cannot be paused yet: until they
-// can, the image is left as it is.
+// The video of an image child pauses and resumes with the movie.
 void PauseImageSource(Instance_Base* child, bool on)
 {
-    (void)child;
-    (void)on;
+    const IVideoImage* image = dynamic_cast<IVideoImage*>(child);
+    if (IImageSource* source = image ? image->GetVideoSource() : nullptr)
+        source->SetPaused(on);
 }
 
 // Whether the movie or one of its ancestors was made from the named definition: a timeline child of

@@ -4,6 +4,7 @@
 #include "engine/core/app/EngineManager.h"
 #include "engine/graphics/canvas/IRenderCanvas.h"
 #include "engine/graphics/device/Renderer.h"
+#include "engine/media/particles/Instance_Effect.h"
 #include "engine/scene/display/IInstanceEventHandler.h"
 #include "engine/scene/display/Instance_Movie.h"
 #include "engine/scene/script/LuaMgr.h"
@@ -153,8 +154,13 @@ UserInterface::UserInterface(EngineManager* engine, RClass* requestedRoot)
 
 UserInterface::~UserInterface()
 {
-    // The root was never counted as live; its slot goes first so that its destruction leaves the
-    // count to its descendants.
+    // The root and the console's instance were never counted as live; their slots go first so that
+    // their destruction leaves the count to the root's descendants.
+    if (consoleInstance)
+    {
+        instanceTable.Release(consoleInstance->handle);
+        consoleInstance.reset();
+    }
     if (root)
     {
         instanceTable.Release(root->handle);
@@ -233,6 +239,31 @@ bool UserInterface::Init()
     return true;
 }
 
+bool UserInterface::CreateConsoleInstance()
+{
+    if (consoleInstance)
+        return true;
+    if (!root || !console)
+        return false;
+    RObjectFactoryFn factory = Instance_Movie::StaticClass()->GetFactory();
+    RObject* object = factory ? factory() : nullptr;
+    Instance_Movie* movie = RObjectCast<Instance_Movie>(object);
+    if (!movie)
+    {
+        RObject::DeleteSelf(object);
+        return false;
+    }
+    consoleInstance.reset(movie);
+    consoleInstance->Initialize(L"console");
+    consoleInstance->SetVisible(false);
+    // Like the root, not counted as live: it belongs to the user interface, not to the game.
+    instanceTable.Add(consoleInstance->handle, static_cast<Instance_Base*>(consoleInstance.get()),
+                      consoleInstance->type);
+    consoleInstance->movieHandle = consoleInstance->handle.AsMovie();
+    console->SetOverlayInstance(consoleInstance->handle);
+    return true;
+}
+
 InstanceHandle UserInterface::RegisterInstance(Instance_Base* instance)
 {
     if (!instance)
@@ -304,57 +335,75 @@ void UserInterface::Render()
         cursor->SetVisible(mouseInside && customCursorEnabled);
         cursor->SetPosition(float(mouseX), float(mouseY));
     }
+    const ViewTransform view = viewTransform();
+    Matrix3 matrix;
+    matrix.SetTranslation(view.offsetX / view.scale, view.offsetY / view.scale);
+    for (int row = 0; row < 3; ++row)
+    {
+        matrix.m[row][0] *= view.scale;
+        matrix.m[row][1] *= view.scale;
+    }
     if (root)
     {
         IRenderCanvas* rootCanvas = root->GetCanvas(false);
-        const ViewTransform view = viewTransform();
-        Matrix3 matrix;
-        matrix.SetTranslation(view.offsetX / view.scale, view.offsetY / view.scale);
-        for (int row = 0; row < 3; ++row)
-        {
-            matrix.m[row][0] *= view.scale;
-            matrix.m[row][1] *= view.scale;
-        }
         root->Draw(matrix, 1.0f);
         if (rootCanvas)
             rootCanvas->Clear();
     }
-    Renderer* renderer = Renderer::Get();
-    if (!renderer)
-        return;
-    for (const std::unique_ptr<OverlayQuad>& quad : overlayQuads)
+    if (Renderer* renderer = Renderer::Get())
     {
-        if (!quad || !quad->texture)
-            continue;
-        Matrix3 matrix;
-        matrix.m[0][0] = quad->width;
-        matrix.m[1][1] = quad->height;
-        matrix.m[2][0] = quad->x + quad->width * 0.5f;
-        matrix.m[2][1] = quad->y + quad->height * 0.5f;
-        SpriteMaterial material;
-        material.material = quad->material;
-        material.texture = quad->texture;
-        renderer->DrawQuad(material, matrix, quad->source, quad->colour, true);
+        for (const std::unique_ptr<OverlayQuad>& quad : overlayQuads)
+        {
+            if (!quad || !quad->texture)
+                continue;
+            Matrix3 placed;
+            placed.m[0][0] = quad->width;
+            placed.m[1][1] = quad->height;
+            placed.m[2][0] = quad->x + quad->width * 0.5f;
+            placed.m[2][1] = quad->y + quad->height * 0.5f;
+            SpriteMaterial material;
+            material.material = quad->material;
+            material.texture = quad->texture;
+            renderer->DrawQuad(material, placed, quad->source, quad->colour, true);
+        }
+    }
+    // Last, over everything the game shows.
+    if (consoleInstance && console && console->IsOverlayShown())
+    {
+        console->PrintOverlay(DeviceRect{0, 0, screenWidth, screenHeight});
+        consoleInstance->Draw(matrix, 1.0f);
     }
 }
 
 void UserInterface::UpdateCursorEffect()
 {
-    // The cursor effect is spawned as a particle effect under the root; effect instances join the
-    // display tree with the particle system. Until then there is nothing to spawn and the handle
-    // stays empty.
+    CursorEffect& effect = cursorEffect;
+    if (!root || !effect.enabled || effect.name.empty() || !(effect.x >= 0.0f) || !(effect.y >= 0.0f) ||
+        effect.instance.IsValid())
+        return;
+    // A name that makes no effect leaves the handle empty: the next tick tries again.
+    effect.instance =
+        SpawnCursorEffect(root.get(), effect.name, effect.x, effect.y, effect.targetX, effect.targetY);
 }
 
 // ---- Keys
 
 void UserInterface::OnKeyDown(uint32_t virtualKey)
 {
+    // The console's key is the console's alone once the console can be shown.
+    if (virtualKey == ConsoleKey && consoleInstance && console)
+    {
+        console->ShowOverlay(!console->IsOverlayShown());
+        return;
+    }
     dispatch(Event_Key(Event_Base::KeyDown, static_cast<uint16_t>(virtualKey & 0xFFFF)));
     keyToGlobalHandlers(virtualKey, true);
 }
 
 void UserInterface::OnKeyUp(uint32_t virtualKey)
 {
+    if (virtualKey == ConsoleKey && consoleInstance && console)
+        return;
     dispatch(Event_Key(Event_Base::KeyUp, static_cast<uint16_t>(virtualKey & 0xFFFF)));
     keyToGlobalHandlers(virtualKey, false);
 }

@@ -24,6 +24,7 @@
 #include "engine/graphics/device/Renderer.h"
 #include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/script/LuaBaseSubclass.h"
+#include "platform/window/VirtualKeys.h"
 
 #include <cstdint>
 #include <memory>
@@ -70,11 +71,20 @@ public:
     const std::vector<InstanceHandle>& GetGlobalHandlers() const { return globalHandlers; }
 
     // The draw pass of the display tree, inside a device frame: the custom cursor, the root with
-    // the device's view transform, then the overlay quads.
+    // the device's view transform, the overlay quads, then the console while it is shown.
     void Render();
-    // Spawns the custom-cursor effect again; the tick calls it while the effect is enabled, named,
-    // placed and not alive.
+    // Spawns the custom-cursor effect again under the root at its position, with its target; the
+    // tick calls it while the effect is enabled, named, placed and not alive (otherwise it does
+    // nothing).
     void UpdateCursorEffect();
+
+    // The key that shows and hides the console (the grave accent key).
+    static constexpr uint32_t ConsoleKey = Platform::VirtualKey::Grave;
+    // Makes the console's display instance: an invisible movie outside the tree, drawn over
+    // everything else and covering the screen, whose canvas carries the console's pages. Until it
+    // exists the console key is an ordinary key.
+    bool CreateConsoleInstance();
+    Instance_Movie* GetConsoleInstance() const { return consoleInstance.get(); }
 
     // IWindowInput
     void OnKeyDown(uint32_t virtualKey) override;
@@ -175,6 +185,7 @@ private:
     EngineManager* engine;
     RClass* rootClass;
     std::unique_ptr<Instance_Movie> root;
+    std::unique_ptr<Instance_Movie> consoleInstance;
     std::unique_ptr<Console> console;
     std::vector<IEventListener*> listeners;
     std::vector<InstanceHandle> globalHandlers;

@@ -11,6 +11,7 @@
 #include "engine/core/text/TextHelpers.h"
 #include "engine/core/app/Window.h"
 #include "engine/core/xml/XmlDocumentCache.h"
+#include "engine/graphics/canvas/IRenderCanvas.h"
 #include "engine/graphics/device/DirectXDevice.h"
 #include "engine/graphics/device/Renderer.h"
 #include "engine/media/sound/FMODManager.h"
@@ -1093,6 +1094,137 @@ TEST_F(EngineFixture, InputReachesTheUserInterfaceAndDeactivationReleasesHeldBut
     EXPECT_FALSE(ui->buttonHeld[0] || ui->buttonHeld[1] || ui->buttonHeld[2]);
     EXPECT_EQ(game.deactivations, 1);
     ui->RemoveEventListener(&recorder);
+}
+
+// Every frame update steps the display tree from the root with the system clock's delta, so
+// movies' scripts run once a frame and only when a frame runs.
+TEST_F(EngineFixture, EachFrameStepsTheDisplayTreeWithTheSystemClock)
+{
+    ASSERT_TRUE(Start());
+    UserInterface* ui = engine->GetUserInterface();
+    Instance_Base* made = nullptr;
+    Instance_Movie::CreateInstanceCore(ui->GetRoot(), L"", L"ticker", true, nullptr, &made);
+    auto* ticker = RObjectCast<Instance_Movie>(made);
+    ASSERT_NE(ticker, nullptr);
+    ticker->SetOnUpdateEnabled(true);
+    lua_State* state = LuaMgr::Get()->GetState();
+    ASSERT_TRUE(ticker->CreateLuaTable());
+    ASSERT_TRUE(ticker->PushTable());
+    lua_setglobal(state, "ticker");
+    ASSERT_TRUE(LuaMgr::Get()->DoString(
+        std::string("steps = {} function ticker:OnUpdate(dt) steps[#steps + 1] = dt end")));
+    auto steps = [&]
+    {
+        std::vector<double> out;
+        lua_getglobal(state, "steps");
+        for (int i = 1; i <= int(lua_objlen(state, -1)); ++i)
+        {
+            lua_rawgeti(state, -1, i);
+            out.push_back(lua_tonumber(state, -1));
+            lua_pop(state, 1);
+        }
+        lua_pop(state, 1);
+        return out;
+    };
+
+    engine->Tick(true);
+    EXPECT_TRUE(steps().empty()) << "no frame was due";
+    for (int frame = 1; frame <= 3; ++frame)
+    {
+        AdvanceFrames(1);
+        engine->Tick(true);
+        const std::vector<double> seen = steps();
+        ASSERT_EQ(seen.size(), size_t(frame));
+        EXPECT_NEAR(seen.back(), TimeManager::Get()->GetClock(0).deltaSeconds, 1e-6);
+        EXPECT_GT(seen.back(), 0.0);
+    }
+    engine->Tick(true);
+    EXPECT_EQ(steps().size(), 3u);
+}
+
+// The tick keeps the custom-cursor effect alive: spawned under the root at its place, and spawned
+// again in the frame in which the previous one ended.
+TEST_F(EngineFixture, TheTickKeepsTheCursorEffectAlive)
+{
+    writeFile(data / "input" / "effects" / "sparkle.xml",
+              "<ParticleEffect><Template name=\"Root\" autoemit=\"true\" lifetime=\"0.05\"/>"
+              "</ParticleEffect>");
+    ASSERT_TRUE(Start());
+    UserInterface* ui = engine->GetUserInterface();
+    ui->cursorEffect.enabled = true;
+    ui->cursorEffect.name = L"sparkle";
+    ui->cursorEffect.x = 30;
+    ui->cursorEffect.y = 40;
+    std::vector<InstanceHandle> seen;
+    for (int frame = 0; frame < 12; ++frame)
+    {
+        AdvanceFrames(1);
+        engine->Tick(true);
+        const InstanceHandle live = ui->cursorEffect.instance;
+        ASSERT_TRUE(live.IsValid()) << frame;
+        EXPECT_EQ(live.GetInstance()->GetX(), 30.0f);
+        if (seen.empty() || seen.back() != live)
+            seen.push_back(live);
+        size_t effects = 0;
+        for (const Instance_Base* child : ui->GetRoot()->children)
+            effects += child->type == INSTANCE_EFFECT ? 1 : 0;
+        EXPECT_EQ(effects, 1u) << "one at a time";
+    }
+    EXPECT_GE(seen.size(), 3u) << "spawned again as each one ended";
+}
+
+// The grave accent key of the window shows the console over the game and hides it again; while
+// shown, each frame draws its "Log" page into the console's own instance, and the printed lines
+// appear in the presented picture.
+TEST_F(EngineFixture, TheConsoleKeyShowsTheConsoleOverTheGame)
+{
+    ASSERT_TRUE(Start());
+    UserInterface* ui = engine->GetUserInterface();
+    Console* console = ui->GetConsole();
+    ASSERT_TRUE(console->GetOverlayInstance().IsValid()) << "made at start-up";
+    EXPECT_FALSE(console->IsOverlayShown());
+    auto& presenter = dynamic_cast<Raster::NullPresenter&>(
+        dynamic_cast<DirectXDevice*>(engine->GetDevice())->GetRasterDevice()->Presenter());
+    // Pixels near white in the lowest lines of the screen, where the newest printed lines go.
+    auto brightAtTheBottom = [&]
+    {
+        const std::vector<uint32_t>& frame = presenter.LastFrame();
+        const uint32_t width = presenter.Width();
+        size_t bright = 0;
+        for (size_t i = size_t(width) * (presenter.Height() - 60); i < frame.size(); ++i)
+            bright += (frame[i] & 0xF0F0F0) == 0xF0F0F0 ? 1 : 0;
+        return bright;
+    };
+    AdvanceFrames(1);
+    engine->Tick(true);
+    ASSERT_EQ(presenter.Width(), 1024u);
+    EXPECT_EQ(brightAtTheBottom(), 0u);
+
+    const Platform::WindowHandle handle = engine->GetWindow()->GetHandle();
+    windows.SendWindowEvent(handle, SDL_WINDOWEVENT_FOCUS_GAINED);
+    windows.PressKey(handle, SDLK_BACKQUOTE, SDL_SCANCODE_GRAVE);
+    windows.ReleaseKey(handle, SDLK_BACKQUOTE, SDL_SCANCODE_GRAVE);
+    Pump();
+    EXPECT_TRUE(console->IsOverlayShown());
+    EXPECT_EQ(console->GetSelectedOverlay(), 1u);
+
+    AdvanceFrames(1);
+    engine->Tick(true);
+    IRenderCanvas* canvas = ui->GetInstanceCanvas(console->GetOverlayInstance(), false);
+    ASSERT_NE(canvas, nullptr);
+    EXPECT_FALSE(canvas->IsClear()) << "the page and its bar";
+    uint32_t first[2] = {0, 0};
+    uint32_t second[2] = {0, 0};
+    ASSERT_TRUE(canvas->HitTest(SpritePoint{4, 8}, first, second));
+    EXPECT_EQ(first[0], Console::ArrowArea);
+    EXPECT_GT(brightAtTheBottom(), 0u) << "the newest printed lines";
+
+    windows.PressKey(handle, SDLK_BACKQUOTE, SDL_SCANCODE_GRAVE);
+    Pump();
+    EXPECT_FALSE(console->IsOverlayShown());
+    AdvanceFrames(1);
+    engine->Tick(true);
+    EXPECT_EQ(brightAtTheBottom(), 0u);
 }
 
 // With "HasCustomCursor" and a cursor instance, the system pointer is hidden while the pointer is

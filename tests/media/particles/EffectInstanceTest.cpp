@@ -66,6 +66,10 @@ protected:
         AddEffect("flight", Flight("1"));
         AddEffect("short", Flight("0.05"));
         AddEffect("lone", Effect(Template("name=\"Root\" autoemit=\"true\" lifetime=\"0.05\"", "")));
+        // "Root" flies right at 60 pixels a second and dies after 0.05 s.
+        const std::string flyRight = E("SetVelocityAction", E("Angle", C(90)) + E("Magnitude", C(60)));
+        AddEffect("blink", Effect(Template("name=\"Root\" autoemit=\"true\" image=\"spark\" lifetime=\"0.05\"",
+                                           Item("event=\"creation\"", flyRight))));
         holder = Movie(L"holder");
         ASSERT_NE(holder, nullptr);
     }
@@ -91,20 +95,6 @@ protected:
         InstanceHandle handle;
         SpawnParticleEffect(effect, parent ? parent : holder, handle, name, x, y);
         return RObjectCast<Instance_Effect>(handle.GetInstance());
-    }
-
-    // The parent's pass over its effect children: an effect that reports its end is removed, and
-    // removed children are deleted once the pass is over.
-    static void StepChildren(Instance_Movie* movie, float dt)
-    {
-        for (size_t i = 0; i < movie->children.size(); ++i)
-            if (auto* effect = RObjectCast<Instance_Effect>(movie->children[i]))
-                if (!effect->UpdateEffect(dt))
-                {
-                    movie->RemoveAndQueueDelete(effect);
-                    --i;
-                }
-        movie->DeletePending();
     }
 
     bool Run(const std::string& code) { return lua.DoString(Utf8ToWString(code)); }
@@ -207,14 +197,83 @@ TEST_F(EffectInstances, AnInstanceGoesInTheUpdateItsLastParticleDies)
     ASSERT_TRUE(Run("alive = fx:GetLiveParticleCount()"));
     EXPECT_EQ(Global("alive"), "1");
 
-    StepChildren(holder, Frame); // 0.0167
-    StepChildren(holder, Frame); // 0.0333
+    holder->Update(Frame); // 0.0167
+    holder->Update(Frame); // 0.0333
     ASSERT_EQ(holder->children.size(), 1u);
-    StepChildren(holder, Frame); // 0.05: the particle dies, and the instance with it
+    holder->Update(Frame); // 0.05: the particle dies, and the instance with it
     EXPECT_TRUE(holder->children.empty());
     EXPECT_TRUE(holder->drawOrder.empty());
     ASSERT_TRUE(Run("gone = fx:GetLiveParticleCount()"));
     EXPECT_EQ(Global("gone"), "nil");
+}
+
+// The movie's own update steps its effects with its dt; a paused movie holds them, and a delayed
+// one stays while it waits.
+TEST_F(EffectInstances, MoviesStepTheirEffectsWithTheirOwnUpdate)
+{
+    Instance_Effect* running = Spawn(L"blink", L"running");
+    Instance_Effect* waiting = Spawn(L"blink", L"waiting");
+    ASSERT_NE(running, nullptr);
+    ASSERT_NE(waiting, nullptr);
+    waiting->Hold();
+    Particle* particle = running->effect->GetRootParticle(*running->effect->templates[0]);
+    ASSERT_NE(particle, nullptr);
+
+    holder->Update(0.02f);
+    EXPECT_FLOAT_EQ(particle->age, 0.02f);
+    EXPECT_NEAR(particle->x, 1.2f, 1e-4);
+    holder->SetPausedRecursive(true);
+    holder->Update(0.02f);
+    EXPECT_FLOAT_EQ(particle->age, 0.02f) << "paused";
+    holder->SetPausedRecursive(false);
+    holder->Update(0.02f);
+    EXPECT_FLOAT_EQ(particle->age, 0.04f);
+
+    holder->Update(0.02f); // past its life
+    ASSERT_EQ(holder->children.size(), 1u);
+    EXPECT_EQ(holder->children[0], waiting) << "a held effect counts as alive";
+}
+
+// "CreateParticleEffect" from a script: the effect is placed, drawn and stepped by its movie, and
+// removed from the tree in the update its last particle dies; failed spawns give nil.
+TEST_F(EffectInstances, AScriptsEffectRunsEndsAndLeavesTheTree)
+{
+    SetGlobal("holder", holder);
+    ASSERT_TRUE(Run("fx = holder:CreateParticleEffect('blink', 'fx', 10, 20)\n"
+                    "clash = holder:CreateParticleEffect('blink', 'fx', 0, 0)\n"
+                    "missing = holder:CreateParticleEffect('nothing', 'x', 0, 0)\n"
+                    "unread = holder:CreateParticleEffect('blink', 'y', 'left', 0)\n"
+                    "named = holder:CreateParticleEffect('blink', nil, 0, 0)\n"
+                    "same = fx == holder:GetChildByName('fx')\n"
+                    "count = fx:GetLiveParticleCount()"));
+    EXPECT_EQ(Global("same"), "true");
+    EXPECT_EQ(Global("count"), "1");
+    EXPECT_EQ(Global("clash"), "nil");
+    EXPECT_EQ(Global("missing"), "nil");
+    EXPECT_EQ(Global("unread"), "nil");
+    ASSERT_EQ(holder->children.size(), 2u);
+    auto* effect = RObjectCast<Instance_Effect>(holder->children[0]);
+    ASSERT_NE(effect, nullptr);
+    EXPECT_EQ(effect->GetX(), 10.0f);
+    EXPECT_EQ(effect->GetY(), 20.0f);
+    EXPECT_EQ(holder->children[1]->name.rfind(L"blink", 0), 0u) << "a generated name";
+
+    renderer->quads.clear();
+    holder->Draw(Matrix3{}, 1.0f);
+    EXPECT_EQ(renderer->quads.size(), 2u) << "shown";
+    const Particle* particle = effect->effect->GetRootParticle(*effect->effect->templates[0]);
+    ASSERT_NE(particle, nullptr);
+    holder->Update(Frame);
+    holder->Update(Frame);
+    EXPECT_NEAR(particle->x, 2.0f, 1e-3) << "runs with its movie";
+    holder->Update(Frame);
+    EXPECT_TRUE(holder->children.empty());
+    EXPECT_TRUE(holder->drawOrder.empty());
+    ASSERT_TRUE(Run("gone = fx:GetLiveParticleCount()"));
+    EXPECT_EQ(Global("gone"), "nil");
+    renderer->quads.clear();
+    holder->Draw(Matrix3{}, 1.0f);
+    EXPECT_TRUE(renderer->quads.empty());
 }
 
 TEST_F(EffectInstances, AnEffectWithoutItsEffectEndsAtOnce)
@@ -551,6 +610,72 @@ TEST_F(EffectInstances, ActionsAskTheDisplayTreeAboutTheirInstance)
     const Particle* unmoved = elsewhere->effect->GetRootParticle(*elsewhere->effect->templates[1]);
     ASSERT_NE(unmoved, nullptr);
     EXPECT_EQ(unmoved->x, 0.0f);
+}
+
+// The user interface keeps its cursor effect alive: spawned at its position with its target when
+// none lives, left alone while one does, spawned again once the root's update removed it.
+TEST_F(EffectInstances, TheUserInterfaceSpawnsItsCursorEffectAgainWhenItEnds)
+{
+    UserInterface::CursorEffect& cursor = ui->cursorEffect;
+    cursor.enabled = true;
+    cursor.name = L"blink";
+    cursor.x = 200;
+    cursor.y = 100;
+    cursor.targetX = 5;
+    cursor.targetY = 6;
+    const size_t before = root->children.size();
+    ui->UpdateCursorEffect();
+    const InstanceHandle first = cursor.instance;
+    auto* effect = RObjectCast<Instance_Effect>(first.GetInstance());
+    ASSERT_NE(effect, nullptr);
+    EXPECT_EQ(root->children.back(), effect);
+    EXPECT_EQ(effect->GetX(), 200.0f);
+    EXPECT_EQ(effect->GetY(), 100.0f);
+    EXPECT_EQ(effect->GetEffectTargetX(), 5.0f);
+    EXPECT_EQ(effect->GetEffectTargetY(), 6.0f);
+
+    ui->UpdateCursorEffect();
+    EXPECT_EQ(cursor.instance, first) << "alive: not spawned twice";
+    EXPECT_EQ(root->children.size(), before + 1);
+
+    for (int i = 0; i < 3; ++i)
+        root->Update(Frame);
+    EXPECT_FALSE(first.IsValid());
+    EXPECT_EQ(root->children.size(), before);
+    ui->UpdateCursorEffect();
+    EXPECT_TRUE(cursor.instance.IsValid());
+    EXPECT_NE(cursor.instance, first);
+    EXPECT_EQ(root->children.size(), before + 1);
+}
+
+TEST_F(EffectInstances, TheCursorEffectIsSpawnedOnlyWhenItCanBe)
+{
+    struct Case
+    {
+        const char* what;
+        bool enabled;
+        const wchar_t* name;
+        float x, y;
+    };
+    const Case cases[] = {
+        {"disabled", false, L"blink", 1, 1},
+        {"no name", true, L"", 1, 1},
+        {"no such effect", true, L"nothing", 1, 1},
+        {"left of the screen", true, L"blink", -1, 1},
+        {"above the screen", true, L"blink", 1, -0.5f},
+        {"nowhere", true, L"blink", std::nanf(""), 1},
+    };
+    const size_t before = root->children.size();
+    for (const Case& c : cases)
+    {
+        ui->cursorEffect.enabled = c.enabled;
+        ui->cursorEffect.name = c.name;
+        ui->cursorEffect.x = c.x;
+        ui->cursorEffect.y = c.y;
+        ui->UpdateCursorEffect();
+        EXPECT_FALSE(ui->cursorEffect.instance.IsValid()) << c.what;
+        EXPECT_EQ(root->children.size(), before) << c.what;
+    }
 }
 
 TEST_F(EffectInstances, TheCursorEffectIsARootChildWithItsTarget)

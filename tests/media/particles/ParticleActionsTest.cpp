@@ -12,6 +12,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <set>
 
 namespace EffectTest
@@ -634,6 +635,42 @@ TEST_F(ParticleActions, HsvColours)
             EXPECT_GE(channel, 0.0f);
             EXPECT_LE(channel, 1.0f);
         }
+    }
+}
+
+// Hue is an angle: values outside [0, 360) are taken round, not held at an end, and a value that is
+// not a number counts as 0.
+TEST_F(ParticleActions, HsvConversionTakesTheHueRound)
+{
+    struct Case
+    {
+        float hue;
+        float red, green, blue;
+    };
+    const float inf = std::numeric_limits<float>::infinity();
+    const Case cases[] = {
+        {-30, 1, 0, 0.5f},
+        {-90, 0.5f, 0, 1},
+        {-120, 0, 0, 1},
+        {-360, 1, 0, 0},
+        {-720.5f, 1, 0, 1.0f / 120},
+        {-1e-7f, 1, 0, 0},
+        {390, 1, 0.5f, 0},
+        {720, 1, 0, 0},
+        {359.5f, 1, 0, 1.0f / 120},
+        {1e9f, 2.0f / 3, 0, 1}, // 280 degrees past a whole number of turns
+        {std::nanf(""), 1, 0, 0},
+        {inf, 1, 0, 0},
+        {-inf, 1, 0, 0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.hue);
+        float red = -1, green = -1, blue = -1;
+        HsvToRgb(c.hue, 1.0f, 1.0f, red, green, blue);
+        EXPECT_NEAR(red, c.red, 1e-4f);
+        EXPECT_NEAR(green, c.green, 1e-4f);
+        EXPECT_NEAR(blue, c.blue, 1e-4f);
     }
 }
 

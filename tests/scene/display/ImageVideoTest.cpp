@@ -93,6 +93,41 @@ TEST_F(ImageVideo, AVideoPlaysIntoTheImageAsItIsDrawn)
     EXPECT_EQ(texture->At(0, 0), 0x80336699u);
 }
 
+// Pausing a movie with its children pauses the videos of its images (however deep), and resuming
+// lets them go on, from where they were, without a burst of frames.
+TEST_F(ImageVideo, APausedMovieHoldsTheVideosOfItsImages)
+{
+    Instance_Base* made = nullptr;
+    Instance_Movie::CreateInstanceCore(root, L"", L"scene", true, nullptr, &made);
+    auto* scene = RObjectCast<Instance_Movie>(made);
+    ASSERT_NE(scene, nullptr);
+    Instance_Movie::CreateInstanceCore(scene, L"", L"inner", true, nullptr, &made);
+    auto* inner = RObjectCast<Instance_Movie>(made);
+    ASSERT_NE(inner, nullptr);
+    Instance_Image* image = Image(L"pic", L"screen", inner);
+    ASSERT_NE(image, nullptr);
+    IImageSource* video = image->AttachVideo(L"grey.ogv", L"");
+    ASSERT_NE(video, nullptr);
+    ASSERT_TRUE(video->Open(false, 0.0f));
+
+    SetGlobal("scene", scene);
+    ASSERT_TRUE(Run("scene:SetPausedRecursive(true)"));
+    EXPECT_TRUE(video->IsPaused());
+    Draw(*image, 60);
+    EXPECT_EQ(texture->At(5, 5), 0x80336699u) << "no frame while paused";
+
+    ASSERT_TRUE(Run("scene:SetPausedRecursive(false)"));
+    EXPECT_FALSE(video->IsPaused());
+    Draw(*image, 30);
+    EXPECT_NEAR(int(texture->At(5, 5) & 0xFF), 219, 2) << "the first frame, not the second";
+    Draw(*image, 30);
+    EXPECT_NEAR(int(texture->At(5, 5) & 0xFF), 0, 2);
+
+    // Pausing the movie alone (not its children) leaves the video playing.
+    scene->SetPaused(true);
+    EXPECT_FALSE(video->IsPaused());
+}
+
 TEST_F(ImageVideo, AScriptPlaylistPlaysIntoAnImage)
 {
     Instance_Image* image = Image(L"pic", L"screen");

@@ -401,6 +401,19 @@ TEST_F(UserInterfaceInput, AKeyIsTextOnlyForCodesOneTo127WhateverTheLocale)
     std::setlocale(LC_ALL, "C");
 }
 
+// A movie's script makes it a global key handler of the user interface, once however often it asks.
+TEST_F(UserInterfaceInput, AMoviesScriptMakesItAGlobalKeyHandler)
+{
+    Instance_Movie* h = Watched(root, L"h", 0, 0, 10, 10);
+    SetGlobal("h", h);
+    ASSERT_TRUE(Run("h:AddAsGlobalHandler() h:AddAsGlobalHandler() local add = h.AddAsGlobalHandler add({})"));
+    ASSERT_EQ(ui->GetGlobalHandlers().size(), 1u);
+    EXPECT_EQ(ui->GetGlobalHandlers()[0], h->handle);
+    Take();
+    ui->OnKeyDown(0x41);
+    EXPECT_EQ(Take(), (std::vector<std::string>{"h OnCharDown [A]", "h OnKeyDown [65]", "h key-down 65"}));
+}
+
 TEST_F(UserInterfaceInput, InstancesDeletedDuringDispatchAreSkippedAndDropped)
 {
     // Owned handlers, so that deleting a movie deletes its handler too.
