@@ -1,8 +1,8 @@
 // The pellwood program on the sample content, played as a player would on an X server of its own
 // (Xvfb), with real pointer and key events from the server's test extension: a click skips the
-// splash screen, a click on "Options" opens the options dialog, a name typed into its text field
-// and OK show that name on the menu, and the menu's music and the click of a button reach SDL's
-// "disk" audio output. The sample's scripts say what happened on standard error when a log is
+// splash screen, a click on "Options" opens the options dialog, its music slider dragged to the
+// left silences the music, a name typed into its text field and OK show that name on the menu, and
+// the menu's music and the click of a button reach SDL's "disk" audio output. The sample's scripts say what happened on standard error when a log is
 // asked for ("sample <seconds>: <what>"), which is what the test reads; where the window sits is
 // the X server's business, so pointer positions are taken relative to the window's client area.
 #include "tests/core/TempFolder.h"
@@ -42,6 +42,10 @@ constexpr int kHelpButton[2] = {216, 376};
 // The options dialog (560 by 470) is centred in the 1024 by 768 client area.
 constexpr int kDialogLeft = 232, kDialogTop = 149;
 constexpr int kNameField[2] = {kDialogLeft + 160, kDialogTop + 350};
+// The music slider's track runs from x 40 to 360 of the dialog; its knob (24 wide) starts at the
+// middle (the music's starting volume, a half).
+constexpr int kSliderKnob[2] = {kDialogLeft + 40 + 160, kDialogTop + 242 + 18};
+constexpr int kSliderLeftEnd[2] = {kDialogLeft + 40 + 4, kDialogTop + 242 + 18};
 constexpr int kOkButton[2] = {kDialogLeft + 165, kDialogTop + 421};
 
 void pause(int milliseconds)
@@ -130,13 +134,20 @@ public:
         motion_(display_, 0, x, y, 0);
         sync_(display_, 0);
     }
-    void Click(int x, int y)
+    void Click(int x, int y) { Drag(x, y, x, y); }
+    // Presses at one point and releases at another, moving there in small steps.
+    void Drag(int fromX, int fromY, int toX, int toY)
     {
-        Move(x, y);
+        Move(fromX, fromY);
         pause(120); // the program sees the pointer arrive (over states) before the press
         button_(display_, 1, 1, 0);
         sync_(display_, 0);
         pause(80);
+        for (int step = 1; step <= 8 && (toX != fromX || toY != fromY); ++step)
+        {
+            Move(fromX + (toX - fromX) * step / 8, fromY + (toY - fromY) * step / 8);
+            pause(40);
+        }
         button_(display_, 1, 0, 0);
         sync_(display_, 0);
     }
@@ -346,16 +357,20 @@ TEST(SampleScene, APlayerSkipsTheSplashOpensTheOptionsAndNamesHimself)
     hands.Click(left + kOptionsButton[0], top + kOptionsButton[1]);
     // The dialog fades in; its widgets take input once it is open.
     ASSERT_TRUE(run.WaitForLine("options: ready")) << readFile(run.Said());
+    // The music all the way down.
+    hands.Drag(left + kSliderKnob[0], top + kSliderKnob[1], left + kSliderLeftEnd[0], top + kSliderLeftEnd[1]);
+    pause(200);
     hands.Click(left + kNameField[0], top + kNameField[1]);
     pause(200);
     hands.Type("Robin");
     pause(200);
     hands.Click(left + kOkButton[0], top + kOkButton[1]);
     ASSERT_TRUE(run.WaitForLine("options: ok")) << readFile(run.Said());
+    const size_t atOk = run.HeardFrames();
     EXPECT_TRUE(run.WaitForLine("menu: greeting Welcome, Robin.")) << readFile(run.Said());
 
-    // The output at the time of the click on "Help": half a second on.
-    ASSERT_TRUE(run.WaitForHeardFrames(atHelp + size_t(0.5 * kOutputRate))) << readFile(run.Said());
+    // The output up to a second after OK.
+    ASSERT_TRUE(run.WaitForHeardFrames(atOk + size_t(kOutputRate))) << readFile(run.Said());
     const std::string bytes = readFile(run.Heard());
     std::vector<float> samples(bytes.size() / sizeof(float));
     std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
@@ -366,5 +381,7 @@ TEST(SampleScene, APlayerSkipsTheSplashOpensTheOptionsAndNamesHimself)
     EXPECT_LT(music, 0.3f) << "something louder than the music plays before the click";
     const float click = Peak(samples, atHelp - std::min(atHelp, second / 4), atHelp + second / 2);
     EXPECT_GT(click, music + 0.2f) << "the click of the button is not heard over the music";
+    // With the music's volume at nothing, the menu's music plays on unheard once OK's click is over.
+    EXPECT_LT(Peak(samples, atOk + second * 4 / 10, atOk + second), 0.005f) << "the slider left the music on";
 #endif
 }
