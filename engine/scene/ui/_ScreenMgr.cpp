@@ -4,7 +4,6 @@
 #include "engine/scene/display/Instance_Movie.h"
 #include "engine/scene/ui/Screen.h"
 #include "engine/scene/ui/UserInterface.h"
-#include "engine/scene/widgets/MovieAccess.h"
 
 #include <algorithm>
 
@@ -103,7 +102,8 @@ void _ScreenMgr::OnLoad(InstanceHandle instance)
     dialogsHandle = instance;
     dialogs->SetVisible(true);
     // Key events reach the screens' key handling through "_dialogs".
-    Widgets::AddGlobalKeyHandler(instance);
+    if (UserInterface* ui = UserInterface::Get())
+        ui->AddGlobalHandler(instance);
 }
 
 InstanceHandle _ScreenMgr::OpenScreen(const std::wstring& definitionName, const std::wstring& instanceName,
@@ -120,10 +120,12 @@ InstanceHandle _ScreenMgr::ShowScreen(const std::wstring& definitionName, const 
         return {};
     const std::wstring screenName = instanceName.empty() ? definitionName : instanceName;
     // An existing screen is returned as it is, even one that is closing.
-    if (Instance_Base* existing = Widgets::FindChild(*dialogs, screenName))
-        return existing->handle.AsMovie();
+    if (const InstanceHandle existing = dialogs->FindChildByPath(screenName); existing.IsValid())
+        return existing.AsMovie();
     const InstanceHandle made =
-        Widgets::CreateChildOfClass(*dialogs, definitionName, screenName, className).AsMovie();
+        (className.empty() ? Instance_Movie::CreateChild(dialogs, definitionName, screenName, nullptr)
+                           : Instance_Movie::CreateInstanceByClassName(dialogs, definitionName, screenName, className))
+            .AsMovie();
     if (open)
         if (Screen* screen = RObjectCast<Screen>(made.GetInstance()))
             screen->Open(modal);
@@ -212,8 +214,21 @@ void _ScreenMgr::Update()
         if (screen->movieHandle.IsValid())
             screen->Delete(false);
     }
-    for (size_t i = 0; i < openScreens.size(); ++i)
-        openScreens[i]->UpdateState();
+    // Bottom first, each open screen once. A screen that closes in its step leaves the list and
+    // moves the ones above it down a place; a walk by index alone would skip the next one.
+    std::vector<Screen*> stepped;
+    for (size_t i = 0; i < openScreens.size();)
+    {
+        Screen* screen = openScreens[i];
+        if (std::find(stepped.begin(), stepped.end(), screen) != stepped.end())
+        {
+            ++i;
+            continue;
+        }
+        stepped.push_back(screen);
+        screen->UpdateState();
+        i = 0;
+    }
 }
 
 void _ScreenMgr::RegisterLua(lua_State* state)

@@ -1,8 +1,6 @@
 // Bitmap numbers; see BitmapNumber.h.
 #include "engine/scene/widgets/BitmapNumber.h"
 
-#include "engine/scene/widgets/MovieAccess.h"
-
 #include <algorithm>
 #include <cmath>
 
@@ -24,13 +22,12 @@ void setVisible(const InstanceHandle& instance, bool show)
 void showDigit(const InstanceHandle& digit, uint32_t frame)
 {
     if (Instance_Movie* movie = RObjectCast<Instance_Movie>(digit.GetInstance()))
-        Widgets::ShowFrame(*movie, frame);
+        movie->SetFrame(frame);
 }
 
 InstanceHandle childHandle(Instance_Movie* movie, const wchar_t* childName)
 {
-    Instance_Base* child = movie ? Widgets::FindChild(*movie, childName) : nullptr;
-    return child ? child->handle : InstanceHandle{};
+    return movie ? movie->FindChildByPath(childName) : InstanceHandle{};
 }
 
 Instance_Base* firstImage(const InstanceHandle& digit)
@@ -117,7 +114,7 @@ void BitmapNumber::OnLoad(InstanceHandle instance)
     slots.clear();
     for (size_t index = 0; index < children.size(); ++index)
     {
-        Instance_Base* digit = Widgets::FindChild(*this, L"digit_" + std::to_wstring(index));
+        Instance_Base* digit = FindChildByPath(L"digit_" + std::to_wstring(index)).GetInstance();
         if (!digit)
             break;
         Instance_Movie* movie = RObjectCast<Instance_Movie>(digit);

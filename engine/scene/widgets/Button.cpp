@@ -2,9 +2,9 @@
 #include "engine/scene/widgets/Button.h"
 
 #include "engine/scene/ui/Screen.h"
+#include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "engine/scene/widgets/Container.h"
-#include "engine/scene/widgets/MovieAccess.h"
 
 namespace TarnEngine
 {
@@ -33,7 +33,8 @@ void Button::OnLoad(InstanceHandle instance)
     isOkButton = name == L"okButton";
     isCancelButton = name == L"cancelButton";
     if (isOkButton || isCancelButton)
-        Widgets::AddGlobalKeyHandler(movieHandle);
+        if (UserInterface* ui = UserInterface::Get())
+            ui->AddGlobalHandler(movieHandle);
 }
 
 void Button::OnKeyDown(InstanceHandle instance, uint32_t key)

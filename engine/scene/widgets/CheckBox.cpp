@@ -2,7 +2,6 @@
 #include "engine/scene/widgets/CheckBox.h"
 
 #include "engine/scene/widgets/Container.h"
-#include "engine/scene/widgets/MovieAccess.h"
 
 namespace TarnEngine
 {
@@ -14,8 +13,8 @@ void ShowTwoStateFrame(Component& widget, bool hasCheckMark, bool ticked)
     if (widget.state < 0)
         return;
     const uint32_t frame = uint32_t(widget.state) + (hasCheckMark || !ticked ? 0u : 3u);
-    if (frame < Widgets::FrameCount(widget))
-        Widgets::ShowFrame(widget, frame);
+    if (frame < widget.GetNumFrames())
+        widget.SetFrame(frame);
 }
 
 void CheckBox::Initialize(const std::wstring& instanceName)
@@ -49,8 +48,7 @@ void CheckBox::OnLoad(InstanceHandle instance)
 {
     if (!IsSelf(instance))
         return;
-    Instance_Base* mark = Widgets::FindChild(*this, L"_check");
-    checkMark = mark ? mark->handle : InstanceHandle{};
+    checkMark = FindChildByPath(L"_check");
     LoadComponent();
     SetChecked(false);
 }

@@ -3,7 +3,6 @@
 
 #include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/widgets/Container.h"
-#include "engine/scene/widgets/MovieAccess.h"
 
 namespace TarnEngine
 {
@@ -55,7 +54,7 @@ bool Component::IsSelf(const InstanceHandle& instance) const
 
 Instance_Movie* Component::ChildMovie(const std::wstring& childName)
 {
-    Instance_Base* child = Widgets::FindChild(*this, childName);
+    Instance_Base* child = FindChildByPath(childName).GetInstance();
     return child && child->type == INSTANCE_MOVIE ? RObjectCast<Instance_Movie>(child) : nullptr;
 }
 
@@ -99,13 +98,13 @@ void Component::SetEnabled(bool enable)
 void Component::SetState(int32_t newState)
 {
     state = newState;
-    if (newState >= 0 && uint32_t(newState) < Widgets::FrameCount(*this))
-        Widgets::ShowFrame(*this, uint32_t(newState));
+    if (newState >= 0 && uint32_t(newState) < GetNumFrames())
+        SetFrame(uint32_t(newState));
 }
 
 bool Component::HitTest(InstanceHandle instance)
 {
-    if (!Widgets::FindChild(*this, L"_bounds"))
+    if (!FindChildByPath(L"_bounds").IsValid())
         return true;
     const Instance_Base* target = instance.GetInstance();
     return target && target->name == L"_bounds";
@@ -113,7 +112,7 @@ bool Component::HitTest(InstanceHandle instance)
 
 InstanceHandle Component::GetHitArea()
 {
-    if (Instance_Base* bounds = Widgets::FindChild(*this, L"_bounds"))
+    if (Instance_Base* bounds = FindChildByPath(L"_bounds").GetInstance())
         return bounds->handle;
     return movieHandle;
 }

@@ -26,6 +26,9 @@ public:
     ~Component() override;
 
     void Unload() override;
+    // Playing or stopping an ancestor must not move the state frames: the walk stops here, and
+    // the component's own timeline and children keep their flags.
+    void SetPlayingRecursive(bool) override {}
 
     virtual void SetEnabled(bool enable);
     virtual void SetState(int32_t newState);

@@ -119,16 +119,15 @@ void Container::SetFocus(Component* component)
 {
     if (!component)
         return;
-    if (focusedComponent)
-        focusedComponent->OnFocus(false);
+    // The focus is unique in the whole tree of registered containers, not only along this
+    // branch: a text field in a neighbouring panel that kept it would take the same keys.
+    Container* top = this;
+    for (int depth = 0; top->owner && depth < kMaxFocusDepth; ++depth)
+        top = top->owner;
+    top->ClearFocus(true);
+    clearOwnFocus();
     focusedComponent = component;
     component->OnFocus(true);
-    // The focus is unique along the tree: not above this container, not below it.
-    if (Container* above = GetParentContainer())
-        above->ClearFocus(false);
-    for (size_t i = 0; i < components.size(); ++i)
-        if (Container* inner = RObjectCast<Container>(components[i]))
-            inner->ClearFocus(true);
     focusValid = true;
 }
 

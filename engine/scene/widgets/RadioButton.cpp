@@ -3,7 +3,6 @@
 
 #include "engine/scene/widgets/CheckBox.h"
 #include "engine/scene/widgets/Container.h"
-#include "engine/scene/widgets/MovieAccess.h"
 
 namespace TarnEngine
 {
@@ -43,8 +42,7 @@ void RadioButton::OnLoad(InstanceHandle instance)
 {
     if (!IsSelf(instance))
         return;
-    Instance_Base* mark = Widgets::FindChild(*this, L"_check");
-    checkMark = mark ? mark->handle : InstanceHandle{};
+    checkMark = FindChildByPath(L"_check");
     LoadComponent();
     SetSelected(false);
 }

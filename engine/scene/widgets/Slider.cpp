@@ -2,7 +2,6 @@
 #include "engine/scene/widgets/Slider.h"
 
 #include "engine/scene/widgets/Container.h"
-#include "engine/scene/widgets/MovieAccess.h"
 
 #include <cmath>
 
@@ -34,8 +33,8 @@ void ISlider::SetState(int32_t newState)
 {
     state = newState;
     Instance_Movie* handle = RObjectCast<Instance_Movie>(Knob());
-    if (handle && newState >= 0 && uint32_t(newState) < Widgets::FrameCount(*handle))
-        Widgets::ShowFrame(*handle, uint32_t(newState));
+    if (handle && newState >= 0 && uint32_t(newState) < handle->GetNumFrames())
+        handle->SetFrame(uint32_t(newState));
 }
 
 void ISlider::OnRegistered(Container& container)
@@ -59,8 +58,7 @@ void ISlider::OnLoad(InstanceHandle instance)
 {
     if (!IsSelf(instance))
         return;
-    Instance_Base* handle = Widgets::FindChild(*this, L"_handle");
-    knob = handle ? handle->handle : InstanceHandle{};
+    knob = FindChildByPath(L"_handle");
     LoadComponent();
     MeasureTrack();
     MeasureKnob();

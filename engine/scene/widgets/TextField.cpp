@@ -6,7 +6,6 @@
 #include "engine/scene/display/Instance_Text.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/widgets/Container.h"
-#include "engine/scene/widgets/MovieAccess.h"
 #include "platform/window/VirtualKeys.h"
 #include "platform/window/WindowSystem.h"
 
@@ -122,14 +121,27 @@ void TextField::refresh()
     if (!child)
         return;
     child->SetText(text.substr(firstVisible, endVisible - firstVisible));
-    if (Instance_Base* bar = caretChild.GetInstance())
+    placeCaret();
+}
+
+void TextField::placeCaret()
+{
+    Instance_Text* child = textInstance();
+    Instance_Base* bar = caretChild.GetInstance();
+    if (child && bar && firstVisible <= caret && caret <= text.size())
         bar->SetX(child->x + measure(text.substr(firstVisible, caret - firstVisible)));
+}
+
+void TextField::SetState(int32_t newState)
+{
+    Component::SetState(newState);
+    placeCaret();
 }
 
 void TextField::restartCaret()
 {
     if (auto* bar = RObjectCast<Instance_Movie>(caretChild.GetInstance()))
-        Widgets::ShowFrame(*bar, 0);
+        bar->SetFrame(0);
 }
 
 void TextField::OnFocus(bool isFocused)
@@ -141,12 +153,12 @@ void TextField::OnFocus(bool isFocused)
     if (isFocused)
     {
         bar->SetVisible(true);
-        Widgets::ShowFrame(*bar, 0);
-        Widgets::SetPlaying(*bar, true);
+        bar->SetFrame(0);
+        bar->SetPlaying(true);
     }
     else
     {
-        Widgets::SetPlaying(*bar, false);
+        bar->SetPlaying(false);
         bar->SetVisible(false);
     }
 }
@@ -302,11 +314,10 @@ void TextField::OnLoad(InstanceHandle instance)
     if (!IsSelf(instance))
         return;
     LoadComponent();
-    Instance_Base* child = Widgets::FindChild(*this, L"text");
-    textChild = child ? child->handle.AsText() : InstanceHandle{};
-    Instance_Base* bar = Widgets::FindChild(*this, L"bar");
-    caretChild = bar ? bar->handle.AsMovie() : InstanceHandle{};
-    Widgets::AddGlobalKeyHandler(movieHandle);
+    textChild = FindChildByPath(L"text").AsText();
+    caretChild = FindChildByPath(L"bar").AsMovie();
+    if (UserInterface* ui = UserInterface::Get())
+        ui->AddGlobalHandler(movieHandle);
     refresh();
     OnFocus(false);
 }

@@ -28,6 +28,9 @@ public:
 
     void Initialize(const std::wstring& instanceName) override;
     void SetEnabled(bool enable) override;
+    // A new state frame puts the children back where the definition has them: the caret goes
+    // back behind the text.
+    void SetState(int32_t newState) override;
     void OnFocus(bool isFocused) override;
 
     const std::wstring& GetText() const { return text; }
@@ -65,6 +68,7 @@ private:
     void adjustStart();
     void keepCaretInView();
     void refresh();
+    void placeCaret();
     void restartCaret();
     // The character a key types, or 0 when the key types nothing.
     wchar_t typedCharacter(uint32_t key) const;

@@ -1,6 +1,6 @@
 // Bitmap numbers: which slots show which digits, signs and separators for each alignment, the
 // smallest int, and the centring offset.
-#include "tests/scene/widgets/WidgetFixture.h"
+#include "tests/scene/widgets/InputFixture.h"
 
 #include "engine/scene/widgets/BitmapNumber.h"
 
@@ -122,6 +122,28 @@ TEST_F(BitmapNumbers, CentringMovesByTheSlotOffsetAndHalfAStep)
     EXPECT_FLOAT_EQ(number->x, std::floor(100.5f + 20.0f));
     number->SetValue(12345);
     EXPECT_FLOAT_EQ(number->x, 100.5f) << "all slots used: the loaded position";
+}
+
+using BitmapNumberDefinitions = InputFixture;
+
+TEST_F(BitmapNumberDefinitions, DigitMoviesShowTheirDigitFrames)
+{
+    // Five 10-frame digit movies 20 pixels apart, each with "minus" and "point".
+    BitmapNumber* number = Create<BitmapNumber>(root, L"w_number", L"score", 100, 40);
+    ASSERT_NE(number, nullptr);
+    ASSERT_EQ(number->slotCount, 5);
+    number->groupThousands = true;
+    number->SetValue(-1234);
+    std::string frames;
+    for (const BitmapNumber::DigitSlot& slot : number->slots)
+    {
+        const auto* digit = RObjectCast<Instance_Movie>(slot.digit.GetInstance());
+        frames += digit->visible ? char('0' + digit->currentFrame) : '.';
+    }
+    EXPECT_EQ(frames, "1234.");
+    EXPECT_TRUE(number->slots[0].minus.GetInstance()->visible);
+    EXPECT_TRUE(number->slots[0].point.GetInstance()->visible) << "1,234";
+    EXPECT_FALSE(number->slots[1].point.GetInstance()->visible);
 }
 
 TEST_F(BitmapNumbers, NoDigitChildrenShowNothing)

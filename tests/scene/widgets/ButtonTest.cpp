@@ -5,7 +5,6 @@
 
 #include "engine/scene/widgets/Button.h"
 #include "engine/scene/widgets/CheckBox.h"
-#include "engine/scene/widgets/MovieAccess.h"
 #include "engine/scene/widgets/Panel.h"
 #include "engine/scene/widgets/RadioButton.h"
 

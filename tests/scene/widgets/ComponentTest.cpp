@@ -4,7 +4,6 @@
 #include "tests/scene/widgets/WidgetFixture.h"
 
 #include "engine/scene/widgets/Button.h"
-#include "engine/scene/widgets/MovieAccess.h"
 #include "engine/scene/widgets/RadioButton.h"
 
 namespace WidgetTest
@@ -30,7 +29,7 @@ TEST_F(Components, DisabledLookWithAndWithoutMask)
 {
     Button* plain = SizedButton(root, L"plain", false);
     Button* masked = SizedButton(root, L"masked", true);
-    Instance_Base* mask = Widgets::FindChild(*masked, L"disable_mask");
+    Instance_Base* mask = masked->FindChildByPath(L"disable_mask").GetInstance();
     Load(plain);
     Load(masked);
 
@@ -182,18 +181,23 @@ TEST_F(Components, FocusIsUniqueAcrossNestedContainers)
 
     outer->SetFocus(d);
     leftInner->SetFocus(b);
-    right->SetFocus(c);
     EXPECT_FALSE(d->focused) << "the outer container lost its focus to the inner one";
     EXPECT_EQ(outer->focusedComponent, nullptr);
-    EXPECT_TRUE(b->focused) << "a sibling container keeps its own";
+    right->SetFocus(c);
+    EXPECT_FALSE(b->focused) << "nor does a neighbouring container keep its own";
+    EXPECT_EQ(leftInner->focusedComponent, nullptr);
     EXPECT_TRUE(c->focused);
 
+    leftInner->SetFocus(b);
     left->SetFocus(a);
     EXPECT_TRUE(a->focused);
     EXPECT_FALSE(b->focused) << "the containers below lose theirs";
-    EXPECT_EQ(leftInner->focusedComponent, nullptr);
-    EXPECT_TRUE(c->focused);
+    EXPECT_FALSE(c->focused);
     EXPECT_TRUE(left->focusValid);
+    int focusedCount = 0;
+    for (Component* component : {a, b, c, d})
+        focusedCount += component->focused ? 1 : 0;
+    EXPECT_EQ(focusedCount, 1);
 
     left->SetFocus(nullptr);
     EXPECT_TRUE(a->focused);

@@ -1,13 +1,10 @@
-// Text fields: the case of typed letters from Shift and Caps Lock, keys that type nothing, the
-// refusals, scrolling with Home, End and Backspace, the caret, and random key streams that must
-// keep the caret inside a visible part that fits.
-#include "tests/scene/widgets/WidgetFixture.h"
+// Text fields driven by the window's keys through the user interface: the case of typed letters from
+// Shift and Caps Lock as the window layer holds them, keys that type nothing, the refusals,
+// scrolling with Home, End and Backspace, the caret, the focus taken by a click, and random key
+// streams that must keep the caret inside a visible part that fits.
+#include "tests/scene/widgets/InputFixture.h"
 
 #include "engine/core/text/TextConversion.h"
-#include "engine/scene/display/Instance_Text.h"
-#include "engine/scene/widgets/MovieAccess.h"
-#include "engine/scene/widgets/TextField.h"
-#include "platform/window/ScriptedWindowSystem.h"
 
 #include <SDL.h>
 
@@ -16,21 +13,6 @@
 namespace WidgetTest
 {
 
-// A text that measures 10 pixels a character; 'W' and 'w' measure `wide`.
-class MeasuredText : public Instance_Text
-{
-    TARN_RCLASS(MeasuredText)
-public:
-    MeasuredSize MeasureText(const std::wstring& part) override
-    {
-        MeasuredSize size;
-        for (wchar_t c : part)
-            size.width += (c == L'W' || c == L'w') ? wide : 10;
-        size.height = 12;
-        return size;
-    }
-    static inline int32_t wide = 20;
-};
 TARN_IMPLEMENT_RCLASS(MeasuredText, Instance_Text, RObjectFactory<MeasuredText>)
 
 namespace
@@ -44,42 +26,21 @@ constexpr uint32_t kEnd = 35;
 constexpr uint32_t kBackspace = 8;
 constexpr uint32_t kDelete = 46;
 
-class TextFields : public WidgetFixture
+class TextFields : public InputFixture
 {
 protected:
-    void SetUp() override
-    {
-        WidgetFixture::SetUp();
-        TextField::SetKeyboard(&windows);
-    }
-    void TearDown() override
-    {
-        TextField::SetKeyboard(nullptr);
-        WidgetFixture::TearDown();
-    }
-
-    // A focused field whose text box is `box` pixels wide, at x 5 in the field.
+    // A field of a form at (100, 100), its text box `box` pixels wide, focused by a click on it.
     TextField* Field(int32_t box = 55)
     {
-        Container* form = Make<Container>(root, L"form");
-        Load(form);
-        TextField* field = Make<TextField>(form, L"name", L"button");
-        Instance_Base* made = nullptr;
-        Instance_Movie::CreateInstanceCore(field, L"", L"text", true, MeasuredText::StaticClass(), &made);
-        text = RObjectCast<MeasuredText>(made);
+        form = Create<Container>(root, L"w_container", L"form", 100, 100);
+        TextField* field = Create<TextField>(form, L"w_field", L"name", 20, 20);
+        text = Find<MeasuredText>(field, L"text");
+        bar = Find(field, L"bar");
+        if (!text || !bar)
+            return field;
         text->SetWidth(box);
-        text->SetPosition(5, 0);
-        bar = Movie(field, L"bar");
-        bar->definitionName = L"box3";
-        Load(field);
-        form->SetFocus(field);
+        Click(150, 130);
         return field;
-    }
-
-    void Type(TextField* field, const std::string& keys)
-    {
-        for (char key : keys)
-            field->OnKeyDown(field->movieHandle, uint32_t(uint8_t(key)));
     }
 
     static std::string Visible(const TextField* field)
@@ -87,7 +48,7 @@ protected:
         return WStringToAnsi(field->text.substr(field->firstVisible, field->endVisible - field->firstVisible));
     }
 
-    Platform::ScriptedWindowSystem windows;
+    Container* form = nullptr;
     MeasuredText* text = nullptr;
     Instance_Movie* bar = nullptr;
 };
@@ -103,12 +64,12 @@ TEST_F(TextFields, LettersTakeTheirCaseFromShiftAndCapsLock)
         {0, "a"}, {KMOD_LSHIFT, "A"}, {KMOD_RSHIFT, "A"}, {KMOD_CAPS, "A"}, {KMOD_CAPS | KMOD_LSHIFT, "a"},
     };
     TextField* field = Field(500);
+    ASSERT_TRUE(field->focused);
     for (const Case& c : cases)
     {
-        field->text.clear();
-        field->caret = field->firstVisible = field->endVisible = 0;
         windows.SetHeldModifiers(c.modifiers);
-        Type(field, "A");
+        Key(kBackspace);
+        Type("A");
         EXPECT_EQ(WStringToAnsi(field->text), c.typed) << c.modifiers;
     }
 }
@@ -116,94 +77,158 @@ TEST_F(TextFields, LettersTakeTheirCaseFromShiftAndCapsLock)
 TEST_F(TextFields, OnlySpacesDigitsLettersAndKeypadDigitsType)
 {
     TextField* field = Field(500);
-    // Up, Down, F1, keypad +, keypad -, a keyboard layout's punctuation keys and Shift itself.
-    for (uint32_t key : {38u, 40u, 112u, 107u, 109u, 106u, 110u, 111u, 186u, 188u, 190u, 222u, kShift, 0u})
-        field->OnKeyDown(field->movieHandle, key);
+    TakeSounds();
+    // Up, Down, F1, the keypad operators, a keyboard layout's punctuation keys and Shift itself.
+    for (uint32_t key : {38u, 40u, 112u, 107u, 109u, 106u, 110u, 111u, 186u, 188u, 190u, 222u, kShift})
+        Key(key);
     EXPECT_EQ(field->text, L"");
     EXPECT_TRUE(TakeSounds().empty()) << "a refused key does nothing";
     for (uint32_t key : {101u, 96u, uint32_t('7'), uint32_t(' '), uint32_t('Q')})
-        field->OnKeyDown(field->movieHandle, key);
+        Key(key);
     EXPECT_EQ(field->text, L"507 q");
-    EXPECT_EQ(TakeSounds().size(), 5u);
+    EXPECT_EQ(TakeSounds(), std::vector<std::wstring>(5, L"tf_click"));
 }
 
 TEST_F(TextFields, Refusals)
 {
     TextField* field = Field(500);
     field->allowRepeatedSpaces = false;
-    Type(field, "A  B");
+    Type("A  B");
     EXPECT_EQ(field->text, L"a b");
-    field->OnKeyDown(field->movieHandle, kLeft);
-    field->OnKeyDown(field->movieHandle, kLeft);
-    Type(field, " ");
+    Key(kLeft);
+    Key(kLeft);
+    Type(" ");
     EXPECT_EQ(field->text, L"a b") << "nor before a space";
 
     field->allowedCharacters = L"0123456789ABC";
-    Type(field, "1D");
-    windows.SetHeldModifiers(0);
-    Type(field, "C");
+    Type("1D");
+    Type("C");
     EXPECT_EQ(field->text, L"a1c b") << "listed upper-case letters admit both cases";
 
     field->maxLength = 5;
-    Type(field, "2");
+    Type("2");
     EXPECT_EQ(field->text.size(), 5u);
     field->maxLength = TextField::Unlimited;
     field->maxTextWidth = 60;
-    Type(field, "2");
+    Type("2");
     EXPECT_EQ(field->text, L"a1c b") << "the whole text must measure narrower than 60";
 }
 
 TEST_F(TextFields, HomeEndAndBackspaceScrollTheView)
 {
     TextField* field = Field(55); // five characters fit
-    Type(field, "ABCDEFGHIJ");
+    Type("ABCDEFGHIJ");
     EXPECT_EQ(Visible(field), "fghij");
     EXPECT_EQ(field->caret, 10u);
-    field->OnKeyDown(field->movieHandle, kHome);
+    Key(kHome);
     EXPECT_EQ(Visible(field), "abcde");
     EXPECT_EQ(field->caret, 0u);
-    field->OnKeyDown(field->movieHandle, kEnd);
+    Key(kEnd);
     EXPECT_EQ(Visible(field), "fghij");
 
     for (int i = 0; i < 5; ++i)
-        field->OnKeyDown(field->movieHandle, kLeft);
+        Key(kLeft);
     ASSERT_EQ(field->caret, field->firstVisible);
-    field->OnKeyDown(field->movieHandle, kBackspace);
+    Key(kBackspace);
     EXPECT_EQ(WStringToAnsi(field->text), "abcdfghij");
     EXPECT_EQ(field->firstVisible, 4u) << "one character to the left";
     EXPECT_EQ(Visible(field), "fghij");
     EXPECT_EQ(field->caret, 4u);
 
-    field->OnKeyDown(field->movieHandle, kDelete);
+    Key(kDelete);
     EXPECT_EQ(WStringToAnsi(field->text), "abcdghij");
     EXPECT_EQ(text->text, L"ghij") << "the text child shows the visible part";
-    EXPECT_FLOAT_EQ(bar->x, 5.0f) << "the caret sits at the text child's x plus the part before it";
+    EXPECT_FLOAT_EQ(bar->x, text->x) << "the caret sits at the text child's x plus the part before it";
+    Key(kRight);
+    EXPECT_FLOAT_EQ(bar->x, text->x + 10.0f);
 }
 
-TEST_F(TextFields, TheCaretBlinksOnlyWhileFocused)
+TEST_F(TextFields, HoveringKeepsTheCaretBehindTheText)
+{
+    TextField* field = Field();
+    Type("AB");
+    const float behindText = text->x + 20.0f;
+    EXPECT_FLOAT_EQ(bar->x, behindText);
+    // The over and normal frames place the children anew, the caret with them.
+    MoveTo(900, 700);
+    EXPECT_EQ(field->currentFrame, 0u);
+    MoveTo(200, 130);
+    EXPECT_EQ(field->currentFrame, 1u);
+    EXPECT_FLOAT_EQ(bar->x, behindText);
+}
+
+TEST_F(TextFields, TheFocusComesWithAClickAndTheCaretBlinksOnlyWhileFocused)
 {
     TextField* field = Field();
     EXPECT_TRUE(bar->visible);
     EXPECT_TRUE(bar->playing);
-    field->owner->ClearFocus(false);
+    EXPECT_EQ(form->focusedComponent, field);
+
+    // A press on the form beside the field takes the focus away; keys then do nothing.
+    Click(400, 300);
     EXPECT_FALSE(field->focused);
     EXPECT_FALSE(bar->visible);
-    Type(field, "A");
+    EXPECT_FALSE(bar->playing);
+    Type("A");
     EXPECT_EQ(field->text, L"") << "keys need the focus";
 
-    field->OnMouseDown(field->movieHandle, 0);
+    Click(150, 130);
     EXPECT_TRUE(field->focused);
-    field->SetEnabled(false);
-    EXPECT_FALSE(field->focused) << "disabling takes the focus away";
+    // Right presses give no focus.
+    Click(400, 300);
+    MoveTo(150, 130);
+    Press(1);
+    Release(1);
+    EXPECT_FALSE(field->focused);
 
+    Click(150, 130);
     SetGlobal("f", field);
-    field->SetEnabled(true);
-    ASSERT_TRUE(Run("f:SetFocus(true)"));
+    ASSERT_TRUE(Run("f:SetEnable(false)"));
+    EXPECT_FALSE(field->focused) << "disabling takes the focus away";
+    ASSERT_TRUE(Run("f:SetEnable(true) f:SetFocus(true)"));
     EXPECT_TRUE(bar->visible);
-    EXPECT_EQ(field->owner->focusedComponent, nullptr);
-    Type(field, "AB");
+    EXPECT_EQ(form->focusedComponent, nullptr) << "the script's focus is the flag alone";
+    Type("AB");
     ASSERT_TRUE(Run("typed = f:GetText()"));
     EXPECT_EQ(Global("typed"), "ab");
+}
+
+TEST_F(TextFields, TheFocusIsUniqueAcrossNestedContainers)
+{
+    // outer (a form) holds a field, a panel with a field and a neighbouring panel with a field.
+    Container* outer = Create<Container>(root, L"w_container", L"outer", 100, 100);
+    TextField* outerField = Create<TextField>(outer, L"w_field", L"outerField", 10, 10);
+    Container* left = Create<Container>(outer, L"w_frame", L"left", 10, 100);
+    TextField* leftField = Create<TextField>(left, L"w_field", L"leftField", 0, 0);
+    Container* right = Create<Container>(outer, L"w_frame", L"right", 10, 200);
+    TextField* rightField = Create<TextField>(right, L"w_field", L"rightField", 0, 0);
+    ASSERT_EQ(left->owner, outer);
+    ASSERT_EQ(leftField->owner, left);
+
+    struct Step
+    {
+        int x, y;
+        TextField* focused;
+    };
+    const Step steps[] = {
+        {150, 120, outerField}, // the outer form's own field
+        {150, 210, leftField},  // the inner one takes it from the outer form
+        {150, 310, rightField}, // and a neighbouring panel from that one
+        {150, 120, outerField}, // the outer form takes it from below
+        {160, 250, nullptr},    // a press on a panel's face clears it up to the top
+    };
+    for (const Step& step : steps)
+    {
+        Click(step.x, step.y);
+        for (TextField* field : {outerField, leftField, rightField})
+            EXPECT_EQ(field->focused, field == step.focused) << step.x << "," << step.y << " " << WStringToAnsi(field->name);
+    }
+
+    Click(150, 310);
+    Type("X");
+    EXPECT_EQ(rightField->text, L"x");
+    EXPECT_EQ(outerField->text, L"");
+    EXPECT_EQ(leftField->text, L"");
 }
 
 TEST_F(TextFields, RandomKeyStreamsKeepTheCaretInAVisiblePartThatFits)
@@ -215,13 +240,13 @@ TEST_F(TextFields, RandomKeyStreamsKeepTheCaretInAVisiblePartThatFits)
     for (int run = 0; run < 40; ++run)
     {
         TextField* field = Field(50 + int32_t(random() % 60));
+        ASSERT_TRUE(field && field->focused);
         field->maxLength = 1 + random() % 30;
         field->allowRepeatedSpaces = random() % 2 == 0;
         for (int step = 0; step < 200; ++step)
         {
             windows.SetHeldModifiers(random() % 2 ? KMOD_LSHIFT : 0);
-            const uint32_t key = keys[random() % std::size(keys)];
-            field->OnKeyDown(field->movieHandle, key);
+            Key(keys[random() % std::size(keys)]);
             const uint32_t length = uint32_t(field->text.size());
             ASSERT_LE(field->firstVisible, field->caret) << run << ":" << step;
             ASSERT_LE(field->caret, field->endVisible) << run << ":" << step;
@@ -230,9 +255,10 @@ TEST_F(TextFields, RandomKeyStreamsKeepTheCaretInAVisiblePartThatFits)
             const std::wstring visible =
                 field->text.substr(field->firstVisible, field->endVisible - field->firstVisible);
             ASSERT_LT(text->MeasureText(visible).width, text->boxWidth) << run << ":" << step;
+            ASSERT_EQ(text->text, visible) << run << ":" << step;
         }
-        root->RemoveAndQueueDelete(RObjectCast<Instance_Base>(field->owner));
-        root->DeletePending();
+        root->RemoveChild(L"form");
+        Frames(1);
     }
     MeasuredText::wide = 20;
 }
