@@ -1,29 +1,17 @@
-// The game object that stands in for the game until it exists: it shows
-// what the engine can draw on the sample content, through the engine's
-// public classes only. Pictures come from the file system by name (loose
-// files and the "data.dat" pack), texts from the string table rendered by the
-// outline text renderer, a status line from a bitmap font, and shapes from a
-// render canvas. Everything is queued with the renderer in the game's update
-// step; the engine's frame draws the queue. It registers the game's cursor
-// set, as the game will. At start it loads the base content group as the game
-// does (its definition libraries and its sound definitions) and plays the
-// sample's chime through the console command "audio.playsound".
+// The game object that stands in for the game until it exists. It does the
+// least the game's start-up does: it registers the game's cursor set, loads
+// the base content group (its definition libraries and its sound
+// definitions, "Audio\Audio.xml"), sets up the sound service the scripts
+// reach as "svc.Sound", and runs "main.lua" through the script manager.
+// Everything on screen then comes from the scripts and the definitions they
+// instantiate in the display tree. Each frame it keeps the user interface's
+// cursor effect where the pointer is, as the game's cursor handling does.
 #pragma once
 
+#include "app/SampleSound.h"
 #include "engine/core/app/ITarnGame.h"
-#include "engine/core/base/RefPtr.h"
-#include "engine/graphics/text/BitmapText.h"
-#include "engine/graphics/textures/IResourceTexture.h"
-#include "engine/graphics/text/TextTexture.h"
 
 #include <cstdint>
-#include <memory>
-
-namespace TarnEngine
-{
-class CRenderCanvas;
-class Renderer;
-} // namespace TarnEngine
 
 class SampleGame final : public TarnEngine::ITarnGame
 {
@@ -32,6 +20,9 @@ public:
     ~SampleGame();
     SampleGame(const SampleGame&) = delete;
     SampleGame& operator=(const SampleGame&) = delete;
+
+    // The class records that definitions and scripts name; before the engine starts its scripts.
+    static void RegisterClasses();
 
     bool Initialize() override;
     bool CanClose() override { return true; }
@@ -42,19 +33,5 @@ public:
     void Update() override;
 
 private:
-    // Draws the canvas into its render target; without a display tree there
-    // is no pass inside the engine's frame where a canvas could draw itself.
-    void drawShapes(TarnEngine::Renderer& renderer, float seconds);
-
-    TarnEngine::RefPtr<TarnEngine::IResourceTexture> backdrop;
-    TarnEngine::RefPtr<TarnEngine::IResourceTexture> stone;
-    TarnEngine::RefPtr<TarnEngine::IResourceTexture> badge;
-    TarnEngine::TextTexture title;
-    TarnEngine::TextTexture message;
-    TarnEngine::TextTexture note;
-    TarnEngine::BitmapText status;
-    std::unique_ptr<TarnEngine::CRenderCanvas> canvas;
-    TarnEngine::RefPtr<TarnEngine::IRenderTarget> shapes;
-    uint32_t frames = 0;
-    uint32_t definitionNames = 0;
+    SampleSound sound;
 };

@@ -1,7 +1,7 @@
 // Program entry of pellwood: fills the start-up record, starts the engine
 // with the game object, runs the loop and ends with the engine's exit code.
 // The game itself is not here yet: the sample game object stands in for it and
-// shows what the engine draws so far.
+// runs the sample's scripts.
 #include "app/SampleGame.h"
 #include "engine/core/app/EngineManager.h"
 
@@ -27,6 +27,7 @@ int main()
     params.fullscreenAllowed = 1;
     params.startFullscreen = 1;
 
+    SampleGame::RegisterClasses();
     SampleGame game;
     int exitCode = ExitStartupFailed;
     {

@@ -3,7 +3,9 @@
 
 Writes, under sample/input/:
   sounds/chime.wav   a bell-like chime, 0.6 s, 44100 Hz mono, 16-bit PCM
-  music/theme.ogg    a soft four-second arpeggio, 44100 Hz stereo, Ogg Vorbis
+  sounds/click.wav   a short wooden click for buttons, 0.08 s, 22050 Hz mono, 16-bit PCM
+  music/theme.ogg    a soft four-second arpeggio, 44100 Hz stereo, Ogg Vorbis (the menu's music)
+  music/options.ogg  a slower four-second tune in a minor key, the same format (the options' music)
 
 The WAV file comes from Python's standard library alone. The Vorbis file is
 encoded with the system's libvorbisenc (from libvorbis-dev, which the build
@@ -40,6 +42,41 @@ def chime():
     return out
 
 
+def click():
+    """A damped low tone with a noisy attack: audible at once and over in 80 ms."""
+    rate = 22050
+    frames = int(rate * 0.08)
+    out = []
+    seed = 12345
+    for i in range(frames):
+        t = i / rate
+        seed = (seed * 1103515245 + 12345) & 0x7FFFFFFF
+        noise = (seed / 0x7FFFFFFF) * 2.0 - 1.0
+        value = 0.6 * math.sin(2 * math.pi * 520 * t) * math.exp(-60.0 * t) + 0.25 * noise * math.exp(-160.0 * t)
+        if i >= frames - 40:
+            value *= (frames - i) / 40
+        out.append(value)
+    return out
+
+
+def options_tune():
+    """Stereo: a slow minor arpeggio over a low drone, quieter than the menu's theme."""
+    frames = RATE * 4
+    notes = [220.00, 261.63, 329.63, 261.63]
+    step = frames // len(notes)
+    left, right = [], []
+    for i in range(frames):
+        n = i // step
+        local = (i % step) / step
+        envelope = math.sin(math.pi * local) ** 2
+        t = i / RATE
+        tone = math.sin(2 * math.pi * notes[n] * t) + 0.2 * math.sin(2 * math.pi * notes[n] * 3 * t)
+        drone = 0.25 * math.sin(2 * math.pi * 110.0 * t)
+        left.append(0.25 * envelope * tone + 0.2 * drone)
+        right.append(0.25 * envelope * math.sin(2 * math.pi * notes[(n + 1) % len(notes)] * t) + 0.2 * drone)
+    return left, right
+
+
 def theme():
     """Stereo: an arpeggio of a major chord, each note with a soft envelope, left and right offset."""
     frames = RATE * 4
@@ -58,12 +95,12 @@ def theme():
     return left, right
 
 
-def write_wav(path, samples):
+def write_wav(path, samples, rate=RATE):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with wave.open(path, "wb") as out:
         out.setnchannels(1)
         out.setsampwidth(2)
-        out.setframerate(RATE)
+        out.setframerate(rate)
         out.writeframes(b"".join(struct.pack("<h", max(-32768, min(32767, round(v * 32767)))) for v in samples))
 
 
@@ -147,10 +184,12 @@ def encode_vorbis(channels, quality=0.2, serial=4242):
 
 def main():
     write_wav(os.path.join(ROOT, "sounds", "chime.wav"), chime())
-    path = os.path.join(ROOT, "music", "theme.ogg")
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as out:
-        out.write(encode_vorbis(list(theme())))
+    write_wav(os.path.join(ROOT, "sounds", "click.wav"), click(), 22050)
+    for name, tune in (("theme.ogg", theme), ("options.ogg", options_tune)):
+        path = os.path.join(ROOT, "music", name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as out:
+            out.write(encode_vorbis(list(tune())))
 
 
 if __name__ == "__main__":

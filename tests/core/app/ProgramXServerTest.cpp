@@ -285,7 +285,9 @@ protected:
     {
 #ifdef PELLWOOD_PROGRAM
         if (arguments.empty())
-            arguments = {"-data", std::string(PELLWOOD_SOURCE_DIR) + "/sample", "-windowed"};
+            // Without the sample's splash screen: a close during it ends the program before the
+            // game ran, which these scenarios do not look at.
+            arguments = {"-data", std::string(PELLWOOD_SOURCE_DIR) + "/sample", "-windowed", "-nosplash"};
         const std::string program = PELLWOOD_PROGRAM;
         const std::string errors = ErrorsFile().string();
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
@@ -415,7 +417,7 @@ TEST_F(ProgramXServer, SecondCopyRaisesTheFirstAndAClosedWindowSavesThePreferenc
     // window above it. The first round also waits out the rest of start-up.
     const X11::XWindow cover = x11->NewCoveringWindow();
     const std::vector<std::string> arguments = {"-data", std::string(PELLWOOD_SOURCE_DIR) + "/sample",
-                                                "-windowed"};
+                                                "-windowed", "-nosplash"};
     for (int round = 0; round < 2; ++round)
     {
         SCOPED_TRACE(round);

@@ -1,7 +1,8 @@
-// The pellwood program on the sample content, on an X server of its own (Xvfb): the sample game asks
-// the console to "audio.playsound chime" at start, and SDL's "disk" audio driver writes what would be
-// heard to a file, which must hold the chime, whole and loud enough; with no audio driver at all the
-// program must still start and run, playing without sound.
+// The pellwood program on the sample content, on an X server of its own (Xvfb): the sample's splash
+// screen plays the chime as it starts, and SDL's "disk" audio driver writes what would be heard to a
+// file, which must hold the chime, whole and loud enough, and nothing else while the splash screen
+// lasts (3.5 s; the sample's music starts after it); with no audio driver at all the program must
+// still start and run, playing without sound.
 #include "tests/core/TempFolder.h"
 #include "tests/platform/XServer.h"
 
@@ -115,7 +116,7 @@ std::string readFile(const std::filesystem::path& path)
 
 } // namespace
 
-TEST(ProgramSound, TheConsolePlaysTheSampleChimeThroughTheDiskDriver)
+TEST(ProgramSound, TheSplashScreenPlaysTheSampleChimeThroughTheDiskDriver)
 {
 #ifndef PELLWOOD_PROGRAM
     GTEST_SKIP() << "the program is not built with the tests";
@@ -138,7 +139,8 @@ TEST(ProgramSound, TheConsolePlaysTheSampleChimeThroughTheDiskDriver)
         << "no three seconds of audio; the program said:\n"
         << readFile(run.temp.path / "errors.txt");
 
-    const std::string bytes = readFile(heard);
+    // Only those three seconds: what follows may already be the music of the menu.
+    const std::string bytes = readFile(heard).substr(0, size_t(enough));
     std::vector<float> samples(bytes.size() / sizeof(float));
     ASSERT_FALSE(samples.empty());
     std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
