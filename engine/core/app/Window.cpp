@@ -503,6 +503,13 @@ void Window::onMouseDown(int button, uint32_t keyFlags)
             keyFlags &= ~Platform::MouseFlagControl;
         }
     }
+    // A bordered window in the background ignored the pointer passing over it, and no window
+    // manager may be there to bring it forward on the click: the press still happens where the
+    // pointer is, so the user interface hears of that place first.
+    int x = 0, y = 0;
+    if (input_ != nullptr && !active_ && (GetStyle() & kWindowStyleOverlapped) != 0 &&
+        system_.GetCursorClientPosition(handle_, x, y))
+        input_->OnMouseMove(x, y);
     if (input_ != nullptr)
         input_->OnMouseDown(button, keyFlags, 0);
 }

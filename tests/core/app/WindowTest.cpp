@@ -792,6 +792,12 @@ TEST_F(WindowTest, PointerFollowedWhenActiveOrFullScreenAndLeaveShowsTheSystemPo
     system.MovePointer(handle, 5, 6);
     pump();
     EXPECT_TRUE(input.events.empty());
+    // A press there is still a press at that place: the position comes first.
+    system.PressButton(handle, SDL_BUTTON_LEFT);
+    system.ReleaseButton(handle, SDL_BUTTON_LEFT);
+    pump();
+    EXPECT_EQ(input.events, (std::vector<std::string>{"move 5 6", "down 0 1 0", "up 0 0 0"}));
+    input.events.clear();
     system.SendWindowEvent(handle, SDL_WINDOWEVENT_FOCUS_GAINED);
     system.MovePointer(handle, 7, 8);
     pump(); // the position is read when the message is handled
