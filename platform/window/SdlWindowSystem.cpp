@@ -523,6 +523,14 @@ bool SdlWindowSystem::GetCursorClientPosition(WindowHandle window, int& x, int& 
     SDL_Window* w = find(window);
     if (w == nullptr)
         return false;
+    // Over our window the position of the newest pointer event is exact; the global query can
+    // lag behind pointer moves that arrive without raw input events (synthesised input, some
+    // remote displays).
+    if (SDL_GetMouseFocus() == w)
+    {
+        SDL_GetMouseState(&x, &y);
+        return true;
+    }
     int globalX = 0, globalY = 0, left = 0, top = 0;
     SDL_GetGlobalMouseState(&globalX, &globalY);
     SDL_GetWindowPosition(w, &left, &top);
