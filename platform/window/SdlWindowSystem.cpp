@@ -547,7 +547,10 @@ std::uint16_t SdlWindowSystem::currentModifiers() const
         if (queryX11Modifiers(modifiers))
             return modifiers;
     }
-    return static_cast<std::uint16_t>(SDL_GetModState());
+    // Key messages are handled one at a time, and the state asked for is the one of the key being
+    // handled: that of the newest key event taken so far. SDL's own state already counts keys still
+    // waiting in its queue, so a Shift let go quickly after a letter would make the letter small.
+    return TrackedModifiers();
 }
 
 bool SdlWindowSystem::IsKeyHeld(std::uint16_t virtualKey) const

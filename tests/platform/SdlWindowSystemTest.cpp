@@ -10,11 +10,56 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace Platform
 {
 namespace
 {
+// Shift pressed, a letter, Shift let go, all waiting at once: while the letter is handled, Shift
+// is still held, as it was when the letter was typed.
+TEST(WindowOffscreen, KeysHeldAreThoseOfTheKeyBeingHandled)
+{
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    if (driver == nullptr || std::strcmp(driver, "offscreen") != 0)
+        GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen, as CTest sets it";
+    std::unique_ptr<WindowSystem> system = WindowSystem::CreateSdl();
+    ASSERT_NE(system, nullptr);
+    const WindowHandle window = system->NewWindow(L"keys", 320, 200, WindowStyle::Bordered);
+    ASSERT_NE(window, 0u);
+    WindowMessage message;
+    while (system->TakeMessage(message))
+    {
+    }
+
+    const auto key = [window](Uint32 type, SDL_Keycode sym, SDL_Scancode code, Uint16 mod)
+    {
+        SDL_Event event{};
+        event.type = type;
+        event.key.windowID = window;
+        event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+        event.key.keysym.sym = sym;
+        event.key.keysym.scancode = code;
+        event.key.keysym.mod = mod;
+        SDL_PushEvent(&event);
+    };
+    key(SDL_KEYDOWN, SDLK_LSHIFT, SDL_SCANCODE_LSHIFT, KMOD_LSHIFT);
+    key(SDL_KEYDOWN, SDLK_r, SDL_SCANCODE_R, KMOD_LSHIFT);
+    key(SDL_KEYUP, SDLK_r, SDL_SCANCODE_R, KMOD_LSHIFT);
+    key(SDL_KEYUP, SDLK_LSHIFT, SDL_SCANCODE_LSHIFT, KMOD_NONE);
+
+    std::vector<std::pair<std::uint16_t, bool>> seen;
+    while (system->TakeMessage(message))
+        if (message.kind == MessageKind::KeyDown || message.kind == MessageKind::KeyUp)
+            seen.emplace_back(message.key, system->IsKeyHeld(VirtualKey::Shift));
+    EXPECT_EQ(seen, (std::vector<std::pair<std::uint16_t, bool>>{{VirtualKey::Shift, true},
+                                                                 {std::uint16_t('R'), true},
+                                                                 {std::uint16_t('R'), true},
+                                                                 {VirtualKey::Shift, false}}));
+    system->DestroyWindow(window);
+}
+
 TEST(WindowOffscreen, SdlWindowsWorkWithoutADisplay)
 {
     const char* driver = std::getenv("SDL_VIDEODRIVER");
