@@ -212,6 +212,42 @@ struct TriangleSetup
     }
 };
 
+// The columns a convex polygon covers, row after row. Each edge's column bound on row y is
+// floor((C(y) - bias) / k) with C growing by a constant a row; kept as quotient and remainder so a
+// row costs additions only. Edges going down bound the row on the right, edges going up on the
+// left; level edges only narrow the range of rows, so rows need no test for them.
+struct RowWalker
+{
+    struct Side
+    {
+        int64_t q, r, k, stepQ, stepR;
+    };
+    Side upper[4], lower[4];
+    int upperCount, lowerCount;
+    int64_t rowFirst, rowLast, colFirst, colLast;
+
+    // The columns [lo, hi] of the next row (empty when lo > hi).
+    AlwaysInline void Next(int64_t& lo, int64_t& hi)
+    {
+        lo = colFirst;
+        hi = colLast;
+        for (int e = 0; e < upperCount; ++e)
+            hi = std::min(hi, Step(upper[e]));
+        for (int e = 0; e < lowerCount; ++e)
+            lo = std::max(lo, -Step(lower[e]));
+    }
+
+    AlwaysInline static int64_t Step(Side& b)
+    {
+        const int64_t now = b.q;
+        b.r += b.stepR;
+        const bool carry = b.r >= b.k;
+        b.q += b.stepQ + int64_t(carry);
+        b.r -= carry ? b.k : 0;
+        return now;
+    }
+};
+
 struct Context
 {
     const PipelineState* state;
@@ -973,8 +1009,25 @@ void CombineDepth(const PipelineState& s, BlendMode mode, uint32_t* dst, uint16_
 // the runs that cannot copy or step along one texel row (rotated, sheared, strongly shrunk).
 // Small rotated sprites (particles) are mostly such short runs.
 
-using SampledFn = void (*)(const Context& c, uint32_t* dst, int64_t u, int64_t v, int64_t du, int64_t dv,
-                           uint32_t constant, int count);
+// Draws every row of a triangle: the row loop sits inside each run routine, so what holds for the
+// whole triangle is worked out once rather than for every row.
+using SampledFn = void (*)(const Context& c, const TriangleSetup& t, uint32_t constant, RowWalker& walk);
+
+// Hands `run` the target pixels, texture position and length of each non-empty row.
+template <class Run> AlwaysInline void EachRun(const Context& c, const TriangleSetup& t, RowWalker& walk, Run&& run)
+{
+    const int64_t du = t.dx[AttrU], dv = t.dx[AttrV];
+    int64_t uRow = t.At(AttrU, 0, walk.rowFirst), vRow = t.At(AttrV, 0, walk.rowFirst);
+    uint32_t* line = c.target + size_t(walk.rowFirst) * size_t(c.targetWidth);
+    for (int64_t py = walk.rowFirst; py <= walk.rowLast;
+         ++py, uRow += t.dy[AttrU], vRow += t.dy[AttrV], line += c.targetWidth)
+    {
+        int64_t lo, hi;
+        walk.Next(lo, hi);
+        if (lo <= hi)
+            run(line + lo, uRow + lo * du, vRow + lo * dv, int(hi + 1 - lo));
+    }
+}
 
 #if defined(__SSE2__)
 // Where the bilinear taps of a sample point start, and their weights 0 to 256, for textures of at
@@ -1099,11 +1152,21 @@ void SampledRun(const Context& c, uint32_t* dst, int64_t u, int64_t v, int64_t d
     }
 }
 
+template <bool Linear, BlendMode Mode, bool Modulate, bool TestMask>
+void SampledRows(const Context& c, const TriangleSetup& t, uint32_t constant, RowWalker& walk)
+{
+    EachRun(c, t, walk,
+            [&](uint32_t* dst, int64_t u, int64_t v, int count) {
+                SampledRun<Linear, Mode, Modulate, TestMask>(c, dst, u, v, t.dx[AttrU], t.dx[AttrV], constant,
+                                                             count);
+            });
+}
+
 template <bool Linear, BlendMode Mode, bool TestMask> SampledFn PickSampledTested(uint32_t constant)
 {
     if (constant != 0xFFFFFFFF)
-        return &SampledRun<Linear, Mode, true, TestMask>;
-    return &SampledRun<Linear, Mode, false, TestMask>;
+        return &SampledRows<Linear, Mode, true, TestMask>;
+    return &SampledRows<Linear, Mode, false, TestMask>;
 }
 
 template <bool Linear, BlendMode Mode> SampledFn PickSampledMode(const PipelineState& s, uint32_t constant)
@@ -1133,7 +1196,7 @@ template <bool Linear> SampledFn PickSampledFilter(const PipelineState& s, Blend
 // weights of four pixels come from the low words of their positions at once. Runs that reach
 // further go through the clamping run.
 template <BlendMode Mode, bool Modulate, bool TestMask>
-void BorderedRun(const Context& c, uint32_t* dst, int64_t u, int64_t v, int64_t du, int64_t dv, uint32_t constant,
+AlwaysInline void BorderedRun(const Context& c, uint32_t* dst, int64_t u, int64_t v, int64_t du, int64_t dv, uint32_t constant,
                  int count)
 {
     const int64_t us = u - AttrHalf;
@@ -1235,11 +1298,20 @@ void BorderedRun(const Context& c, uint32_t* dst, int64_t u, int64_t v, int64_t 
     }
 }
 
+template <BlendMode Mode, bool Modulate, bool TestMask>
+void BorderedRows(const Context& c, const TriangleSetup& t, uint32_t constant, RowWalker& walk)
+{
+    EachRun(c, t, walk,
+            [&](uint32_t* dst, int64_t u, int64_t v, int count) {
+                BorderedRun<Mode, Modulate, TestMask>(c, dst, u, v, t.dx[AttrU], t.dx[AttrV], constant, count);
+            });
+}
+
 template <BlendMode Mode, bool TestMask> SampledFn PickBorderedTested(uint32_t constant)
 {
     if (constant != 0xFFFFFFFF)
-        return &BorderedRun<Mode, true, TestMask>;
-    return &BorderedRun<Mode, false, TestMask>;
+        return &BorderedRows<Mode, true, TestMask>;
+    return &BorderedRows<Mode, false, TestMask>;
 }
 
 template <BlendMode Mode> SampledFn PickBorderedMode(const PipelineState& s, uint32_t constant)
@@ -1442,60 +1514,54 @@ void RasterizePolygon(Context& c, const FixedVertex* poly, int n)
         }
     }
 
-    // Each edge's column bound on row y is floor((C(y) - bias) / k) with C growing by dx * SubOne a
-    // row; kept as quotient and remainder so every row costs additions only.
-    struct Bound
-    {
-        int64_t q, r, k, stepQ, stepR, constant, step;
-        int kind; // 1 upper bound, -1 lower bound, 0 horizontal edge
-    };
-    Bound bounds[4];
+    RowWalker walk;
+    walk.upperCount = walk.lowerCount = 0;
+    walk.rowFirst = rowFirst;
+    walk.rowLast = rowLast;
+    walk.colFirst = colFirst;
+    walk.colLast = colLast;
     for (int e = 0; e < n; ++e)
     {
         const Edge& edge = edges[e];
-        Bound& b = bounds[e];
-        b.constant = edge.dx * (rowFirst * SubOne - edge.y) + edge.dy * edge.x;
-        b.step = edge.dx * SubOne;
-        b.kind = edge.dy > 0 ? 1 : (edge.dy < 0 ? -1 : 0);
-        if (b.kind == 0)
+        if (edge.dy != 0)
             continue;
-        b.k = (edge.dy > 0 ? edge.dy : -edge.dy) * SubOne;
-        b.q = FloorDiv(b.constant - edge.bias, b.k);
-        b.r = (b.constant - edge.bias) - b.q * b.k;
-        b.stepQ = FloorDiv(b.step, b.k);
-        b.stepR = b.step - b.stepQ * b.k;
+        // A level edge keeps the rows whose centres are on its inner side: below a top edge (dx > 0,
+        // centres on it count), above a bottom edge (centres on it do not).
+        if (edge.dx > 0)
+            walk.rowFirst = std::max(walk.rowFirst, FloorDiv(edge.y + SubOne - 1, SubOne));
+        else if (edge.dx < 0)
+            walk.rowLast = std::min(walk.rowLast, FloorDiv(edge.y - 1, SubOne));
+        else
+            return;
     }
-    for (int64_t py = rowFirst; py <= rowLast; ++py)
+    if (walk.rowFirst > walk.rowLast)
+        return;
+    for (int e = 0; e < n; ++e)
     {
-        int64_t lo = colFirst;
-        int64_t hi = colLast;
-        for (int e = 0; e < n; ++e)
-        {
-            Bound& b = bounds[e];
-            if (b.kind > 0)
-                hi = std::min(hi, b.q);
-            else if (b.kind < 0)
-                lo = std::max(lo, -b.q);
-            else if (b.constant < edges[e].bias)
-                lo = hi + 1;
-            b.constant += b.step;
-            if (b.kind != 0)
-            {
-                b.q += b.stepQ;
-                b.r += b.stepR;
-                if (b.r >= b.k)
-                {
-                    ++b.q;
-                    b.r -= b.k;
-                }
-            }
-        }
+        const Edge& edge = edges[e];
+        if (edge.dy == 0)
+            continue;
+        RowWalker::Side& b = edge.dy > 0 ? walk.upper[walk.upperCount++] : walk.lower[walk.lowerCount++];
+        const int64_t constant = edge.dx * (walk.rowFirst * SubOne - edge.y) + edge.dy * edge.x;
+        const int64_t step = edge.dx * SubOne;
+        b.k = (edge.dy > 0 ? edge.dy : -edge.dy) * SubOne;
+        b.q = FloorDiv(constant - edge.bias, b.k);
+        b.r = (constant - edge.bias) - b.q * b.k;
+        b.stepQ = FloorDiv(step, b.k);
+        b.stepR = step - b.stepQ * b.k;
+    }
+    if (plan.sampled)
+    {
+        plan.sampled(c, t, fast.constant, walk);
+        return;
+    }
+    for (int64_t py = walk.rowFirst; py <= walk.rowLast; ++py)
+    {
+        int64_t lo, hi;
+        walk.Next(lo, hi);
         if (lo > hi)
             continue;
-        if (plan.sampled)
-            plan.sampled(c, c.target + size_t(py) * c.targetWidth + lo, t.At(AttrU, lo, py), t.At(AttrV, lo, py),
-                         t.dx[AttrU], t.dx[AttrV], fast.constant, int(hi + 1 - lo));
-        else if (useFast)
+        if (useFast)
             FastSpan(c, t, plan, int(py), int(lo), int(hi + 1));
         else
             GeneralSpan(c, t, int(py), int(lo), int(hi + 1));
