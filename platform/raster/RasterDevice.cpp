@@ -535,6 +535,7 @@ PipelineState RasterDevice::MakePipeline()
     p.target = renderTarget.get();
     p.depth = depthSurface && !depthSurface->IsLocked() ? depthSurface.get() : nullptr;
     p.fastPaths = fastPaths;
+    p.wideRuns = wideRuns;
     return p;
 }
 

@@ -88,6 +88,8 @@ public:
     RasterPresenter& Presenter() { return *presenter; }
     // Tests draw with the fast span routines off to compare them with the general path.
     void SetFastPaths(bool on) { fastPaths = on; }
+    // Tests check the 128-bit runs on processors that would take the 256-bit ones.
+    void SetWideRuns(bool on) { wideRuns = on; }
 
 private:
     Result CheckParams(PresentParams& p) const;
@@ -120,6 +122,7 @@ private:
 
     bool inScene = false;
     bool fastPaths = true;
+    bool wideRuns = true;
     TexelBorder border;
 };
 

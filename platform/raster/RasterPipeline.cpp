@@ -12,6 +12,14 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__SSE2__) && defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#include <cstring>
+// Bilinear runs in 256-bit registers, built beside the baseline code and chosen at run time, so the
+// program still runs on any x86-64 processor.
+#define RASTER_WIDE_RUNS 1
+#define WideTarget __attribute__((target("avx2")))
+#endif
 
 namespace Raster
 {
@@ -209,6 +217,42 @@ struct TriangleSetup
     int64_t At(int k, int64_t px, int64_t py) const
     {
         return ref[k] + (px - refX) * dx[k] + (py - refY) * dy[k];
+    }
+};
+
+// The columns a convex polygon covers, row after row. Each edge's column bound on row y is
+// floor((C(y) - bias) / k) with C growing by a constant a row; kept as quotient and remainder so a
+// row costs additions only. Edges going down bound the row on the right, edges going up on the
+// left; level edges only narrow the range of rows, so rows need no test for them.
+struct RowWalker
+{
+    struct Side
+    {
+        int64_t q, r, k, stepQ, stepR;
+    };
+    Side upper[4], lower[4];
+    int upperCount, lowerCount;
+    int64_t rowFirst, rowLast, colFirst, colLast;
+
+    // The columns [lo, hi] of the next row (empty when lo > hi).
+    AlwaysInline void Next(int64_t& lo, int64_t& hi)
+    {
+        lo = colFirst;
+        hi = colLast;
+        for (int e = 0; e < upperCount; ++e)
+            hi = std::min(hi, Step(upper[e]));
+        for (int e = 0; e < lowerCount; ++e)
+            lo = std::max(lo, -Step(lower[e]));
+    }
+
+    AlwaysInline static int64_t Step(Side& b)
+    {
+        const int64_t now = b.q;
+        b.r += b.stepR;
+        const bool carry = b.r >= b.k;
+        b.q += b.stepQ + int64_t(carry);
+        b.r -= carry ? b.k : 0;
+        return now;
     }
 };
 
@@ -973,8 +1017,25 @@ void CombineDepth(const PipelineState& s, BlendMode mode, uint32_t* dst, uint16_
 // the runs that cannot copy or step along one texel row (rotated, sheared, strongly shrunk).
 // Small rotated sprites (particles) are mostly such short runs.
 
-using SampledFn = void (*)(const Context& c, uint32_t* dst, int64_t u, int64_t v, int64_t du, int64_t dv,
-                           uint32_t constant, int count);
+// Draws every row of a triangle: the row loop sits inside each run routine, so what holds for the
+// whole triangle is worked out once rather than for every row.
+using SampledFn = void (*)(const Context& c, const TriangleSetup& t, uint32_t constant, RowWalker& walk);
+
+// Hands `run` the target pixels, texture position and length of each non-empty row.
+template <class Run> AlwaysInline void EachRun(const Context& c, const TriangleSetup& t, RowWalker& walk, Run&& run)
+{
+    const int64_t du = t.dx[AttrU], dv = t.dx[AttrV];
+    int64_t uRow = t.At(AttrU, 0, walk.rowFirst), vRow = t.At(AttrV, 0, walk.rowFirst);
+    uint32_t* line = c.target + size_t(walk.rowFirst) * size_t(c.targetWidth);
+    for (int64_t py = walk.rowFirst; py <= walk.rowLast;
+         ++py, uRow += t.dy[AttrU], vRow += t.dy[AttrV], line += c.targetWidth)
+    {
+        int64_t lo, hi;
+        walk.Next(lo, hi);
+        if (lo <= hi)
+            run(line + lo, uRow + lo * du, vRow + lo * dv, int(hi + 1 - lo));
+    }
+}
 
 #if defined(__SSE2__)
 // Where the bilinear taps of a sample point start, and their weights 0 to 256, for textures of at
@@ -1099,11 +1160,21 @@ void SampledRun(const Context& c, uint32_t* dst, int64_t u, int64_t v, int64_t d
     }
 }
 
+template <bool Linear, BlendMode Mode, bool Modulate, bool TestMask>
+void SampledRows(const Context& c, const TriangleSetup& t, uint32_t constant, RowWalker& walk)
+{
+    EachRun(c, t, walk,
+            [&](uint32_t* dst, int64_t u, int64_t v, int count) {
+                SampledRun<Linear, Mode, Modulate, TestMask>(c, dst, u, v, t.dx[AttrU], t.dx[AttrV], constant,
+                                                             count);
+            });
+}
+
 template <bool Linear, BlendMode Mode, bool TestMask> SampledFn PickSampledTested(uint32_t constant)
 {
     if (constant != 0xFFFFFFFF)
-        return &SampledRun<Linear, Mode, true, TestMask>;
-    return &SampledRun<Linear, Mode, false, TestMask>;
+        return &SampledRows<Linear, Mode, true, TestMask>;
+    return &SampledRows<Linear, Mode, false, TestMask>;
 }
 
 template <bool Linear, BlendMode Mode> SampledFn PickSampledMode(const PipelineState& s, uint32_t constant)
@@ -1133,7 +1204,7 @@ template <bool Linear> SampledFn PickSampledFilter(const PipelineState& s, Blend
 // weights of four pixels come from the low words of their positions at once. Runs that reach
 // further go through the clamping run.
 template <BlendMode Mode, bool Modulate, bool TestMask>
-void BorderedRun(const Context& c, uint32_t* dst, int64_t u, int64_t v, int64_t du, int64_t dv, uint32_t constant,
+AlwaysInline void BorderedRun(const Context& c, uint32_t* dst, int64_t u, int64_t v, int64_t du, int64_t dv, uint32_t constant,
                  int count)
 {
     const int64_t us = u - AttrHalf;
@@ -1235,17 +1306,224 @@ void BorderedRun(const Context& c, uint32_t* dst, int64_t u, int64_t v, int64_t 
     }
 }
 
+template <BlendMode Mode, bool Modulate, bool TestMask>
+void BorderedRows(const Context& c, const TriangleSetup& t, uint32_t constant, RowWalker& walk)
+{
+    EachRun(c, t, walk,
+            [&](uint32_t* dst, int64_t u, int64_t v, int count) {
+                BorderedRun<Mode, Modulate, TestMask>(c, dst, u, v, t.dx[AttrU], t.dx[AttrV], constant, count);
+            });
+}
+
 template <BlendMode Mode, bool TestMask> SampledFn PickBorderedTested(uint32_t constant)
 {
     if (constant != 0xFFFFFFFF)
-        return &BorderedRun<Mode, true, TestMask>;
-    return &BorderedRun<Mode, false, TestMask>;
+        return &BorderedRows<Mode, true, TestMask>;
+    return &BorderedRows<Mode, false, TestMask>;
 }
+
+#if defined(RASTER_WIDE_RUNS)
+// The bordered runs with four pixels to a 256-bit register: the 16-bit lanes hold pixels 0 and 1 in
+// the low half and 2 and 3 in the high half, and every lane does the arithmetic of the 128-bit
+// routine, so the pixels are the same.
+template <BlendMode Mode> AlwaysInline WideTarget __m256i WideFactor(uint32_t factor, __m256i alpha)
+{
+    switch (factor)
+    {
+    case Value::BlendZero:
+        return _mm256_setzero_si256();
+    case Value::BlendSrcAlpha:
+        return alpha;
+    case Value::BlendInvSrcAlpha:
+        return _mm256_xor_si256(alpha, _mm256_set1_epi16(0xFF));
+    default:
+        return _mm256_set1_epi16(255);
+    }
+}
+
+template <BlendMode Mode, bool Modulate>
+AlwaysInline WideTarget __m256i WideCombine(const PipelineState& s, __m256i in, __m256i old, __m256i factor)
+{
+    const __m256i round = _mm256_set1_epi16(128);
+    const __m256i div = _mm256_set1_epi16(257);
+    if constexpr (Modulate)
+        in = _mm256_mulhi_epu16(_mm256_add_epi16(_mm256_mullo_epi16(in, factor), round), div);
+    if constexpr (Mode == BlendMode::Replace)
+        return in;
+    else
+    {
+        const __m256i alpha = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(in, 0xFF), 0xFF);
+        if constexpr (Mode == BlendMode::Over)
+            return _mm256_mulhi_epu16(
+                _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(in, alpha),
+                                                  _mm256_mullo_epi16(old, _mm256_xor_si256(alpha, _mm256_set1_epi16(0xFF)))),
+                                 round),
+                div);
+        else if constexpr (Mode == BlendMode::Add)
+            return _mm256_mulhi_epu16(
+                _mm256_adds_epu16(_mm256_adds_epu16(_mm256_mullo_epi16(in, alpha),
+                                                    _mm256_mullo_epi16(old, _mm256_set1_epi16(255))),
+                                  round),
+                div);
+        else
+            return _mm256_mulhi_epu16(
+                _mm256_adds_epu16(_mm256_adds_epu16(_mm256_mullo_epi16(in, WideFactor<Mode>(s.srcBlend, alpha)),
+                                                    _mm256_mullo_epi16(old, WideFactor<Mode>(s.destBlend, alpha))),
+                                  round),
+                div);
+    }
+}
+
+AlwaysInline WideTarget int64_t WideTexelPair(const uint32_t* at)
+{
+    int64_t word;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
+// The four pixels whose taps start at p[0..3], with weights from bits 16 to 23 of their positions;
+// 16-bit lanes.
+AlwaysInline WideTarget __m256i WideSample(const uint32_t* const* p, int64_t pitch, __m128i uWords, __m128i vWords)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i full = _mm256_set1_epi16(256);
+    const __m256i round = _mm256_set1_epi16(128);
+    const __m128i low8 = _mm_set1_epi32(0xFF);
+    const __m128i w = _mm_and_si128(_mm_srli_epi32(uWords, AttrShift - 8), low8);
+    const __m128i h = _mm_and_si128(_mm_srli_epi32(vWords, AttrShift - 8), low8);
+    const __m256i fx = _mm256_castsi128_si256(_mm_or_si128(w, _mm_slli_epi32(w, 16)));
+    const __m256i fy = _mm256_castsi128_si256(_mm_or_si128(h, _mm_slli_epi32(h, 16)));
+    const __m256i top = _mm256_setr_epi64x(WideTexelPair(p[0]), WideTexelPair(p[1]), WideTexelPair(p[2]),
+                                           WideTexelPair(p[3]));
+    const __m256i bottom = _mm256_setr_epi64x(WideTexelPair(p[0] + pitch), WideTexelPair(p[1] + pitch),
+                                              WideTexelPair(p[2] + pitch), WideTexelPair(p[3] + pitch));
+    const __m256i wyA = _mm256_permutevar8x32_epi32(fy, _mm256_setr_epi32(0, 0, 0, 0, 2, 2, 2, 2));
+    const __m256i wyB = _mm256_permutevar8x32_epi32(fy, _mm256_setr_epi32(1, 1, 1, 1, 3, 3, 3, 3));
+    __m256i columnsA = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(top, zero), _mm256_sub_epi16(full, wyA)),
+                                        _mm256_mullo_epi16(_mm256_unpacklo_epi8(bottom, zero), wyA));
+    __m256i columnsB = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(top, zero), _mm256_sub_epi16(full, wyB)),
+                                        _mm256_mullo_epi16(_mm256_unpackhi_epi8(bottom, zero), wyB));
+    columnsA = _mm256_srli_epi16(_mm256_add_epi16(columnsA, round), 8);
+    columnsB = _mm256_srli_epi16(_mm256_add_epi16(columnsB, round), 8);
+    const __m256i wx = _mm256_permutevar8x32_epi32(fx, _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3));
+    const __m256i mix =
+        _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi64(columnsA, columnsB), _mm256_sub_epi16(full, wx)),
+                         _mm256_mullo_epi16(_mm256_unpackhi_epi64(columnsA, columnsB), wx));
+    return _mm256_srli_epi16(_mm256_add_epi16(mix, round), 8);
+}
+
+// 16-bit lanes of four pixels back to their bytes.
+AlwaysInline WideTarget __m128i WidePack(__m256i lanes)
+{
+    return _mm256_castsi256_si128(
+        _mm256_permute4x64_epi64(_mm256_packus_epi16(lanes, lanes), _MM_SHUFFLE(3, 1, 2, 0)));
+}
+
+template <BlendMode Mode, bool Modulate>
+AlwaysInline WideTarget void WideBorderedRun(const Context& c, uint32_t* dst, int64_t u, int64_t v, int64_t du,
+                                             int64_t dv, uint32_t constant, int count)
+{
+    const int64_t us = u - AttrHalf;
+    const int64_t vs = v - AttrHalf;
+    const int64_t usLast = us + du * (count - 1);
+    const int64_t vsLast = vs + dv * (count - 1);
+    const int64_t xLow = std::min(us, usLast) >> AttrShift, xHigh = std::max(us, usLast) >> AttrShift;
+    const int64_t yLow = std::min(vs, vsLast) >> AttrShift, yHigh = std::max(vs, vsLast) >> AttrShift;
+    if (xLow < -1 || yLow < -1 || xHigh > c.texWidth - 1 || yHigh > c.texHeight - 1)
+    {
+        SampledRun<true, Mode, Modulate, false>(c, dst, u, v, du, dv, constant, count);
+        return;
+    }
+    const PipelineState& s = *c.state;
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i factor = _mm256_set1_epi64x(int64_t(_mm_cvtsi128_si64(
+        _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(constant)), _mm_setzero_si128()))));
+    const int64_t pitch = c.borderedWidth;
+    const uint32_t* texels = c.bordered;
+    // The weights need bits 16 to 23 of the positions only, which wrap-around in 32 bits keeps.
+    __m128i uWords = _mm_setr_epi32(int32_t(us), int32_t(us + du), int32_t(us + 2 * du), int32_t(us + 3 * du));
+    __m128i vWords = _mm_setr_epi32(int32_t(vs), int32_t(vs + dv), int32_t(vs + 2 * dv), int32_t(vs + 3 * dv));
+    const __m128i uStep = _mm_set1_epi32(int32_t(4 * du));
+    const __m128i vStep = _mm_set1_epi32(int32_t(4 * dv));
+    int64_t uAt = us, vAt = vs;
+    const uint32_t* p[4];
+    auto tap = [&]()
+    {
+        const uint32_t* at = texels + (vAt >> AttrShift) * pitch + (uAt >> AttrShift);
+        uAt += du;
+        vAt += dv;
+        return at;
+    };
+    constexpr bool clearSkip = Mode == BlendMode::Over || Mode == BlendMode::Add;
+    int i = 0;
+    for (; i + 4 <= count; i += 4)
+    {
+        p[0] = tap();
+        p[1] = tap();
+        p[2] = tap();
+        p[3] = tap();
+        const __m256i in = WideSample(p, pitch, uWords, vWords);
+        uWords = _mm_add_epi32(uWords, uStep);
+        vWords = _mm_add_epi32(vWords, vStep);
+        if constexpr (clearSkip) // clear texels leave the target as it is, modulated or not
+        {
+            if ((uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi16(in, zero))) & 0xC0C0C0C0u) == 0xC0C0C0C0u)
+                continue;
+        }
+        __m128i* out = reinterpret_cast<__m128i*>(dst + i);
+        const __m256i old = _mm256_cvtepu8_epi16(_mm_loadu_si128(out));
+        _mm_storeu_si128(out, WidePack(WideCombine<Mode, Modulate>(s, in, old, factor)));
+    }
+    if (i < count)
+    {
+        const int rest = count - i;
+        // Lanes past the run repeat its last pixel.
+        p[0] = tap();
+        p[1] = rest > 1 ? tap() : p[0];
+        p[2] = rest > 2 ? tap() : p[1];
+        p[3] = p[2];
+        const __m256i in = WideSample(p, pitch, uWords, vWords);
+        const __m256i old = _mm256_cvtepu8_epi16(LoadPixels(dst + i, rest));
+        StorePixels(dst + i, WidePack(WideCombine<Mode, Modulate>(s, in, old, factor)), rest);
+    }
+}
+
+template <BlendMode Mode, bool Modulate>
+WideTarget void WideBorderedRows(const Context& c, const TriangleSetup& t, uint32_t constant, RowWalker& walk)
+{
+    const int64_t du = t.dx[AttrU], dv = t.dx[AttrV];
+    int64_t uRow = t.At(AttrU, 0, walk.rowFirst), vRow = t.At(AttrV, 0, walk.rowFirst);
+    uint32_t* line = c.target + size_t(walk.rowFirst) * size_t(c.targetWidth);
+    for (int64_t py = walk.rowFirst; py <= walk.rowLast;
+         ++py, uRow += t.dy[AttrU], vRow += t.dy[AttrV], line += c.targetWidth)
+    {
+        int64_t lo, hi;
+        walk.Next(lo, hi);
+        if (lo <= hi)
+            WideBorderedRun<Mode, Modulate>(c, line + lo, uRow + lo * du, vRow + lo * dv, du, dv, constant,
+                                            int(hi + 1 - lo));
+    }
+}
+
+bool HasWideRuns()
+{
+    static const bool has = []
+    {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
+#endif
 
 template <BlendMode Mode> SampledFn PickBorderedMode(const PipelineState& s, uint32_t constant)
 {
     if (AlphaTestIsVisible(s, Mode))
         return PickBorderedTested<Mode, true>(constant);
+#if defined(RASTER_WIDE_RUNS)
+    if (s.wideRuns && HasWideRuns())
+        return constant != 0xFFFFFFFF ? &WideBorderedRows<Mode, true> : &WideBorderedRows<Mode, false>;
+#endif
     return PickBorderedTested<Mode, false>(constant);
 }
 
@@ -1442,60 +1720,54 @@ void RasterizePolygon(Context& c, const FixedVertex* poly, int n)
         }
     }
 
-    // Each edge's column bound on row y is floor((C(y) - bias) / k) with C growing by dx * SubOne a
-    // row; kept as quotient and remainder so every row costs additions only.
-    struct Bound
-    {
-        int64_t q, r, k, stepQ, stepR, constant, step;
-        int kind; // 1 upper bound, -1 lower bound, 0 horizontal edge
-    };
-    Bound bounds[4];
+    RowWalker walk;
+    walk.upperCount = walk.lowerCount = 0;
+    walk.rowFirst = rowFirst;
+    walk.rowLast = rowLast;
+    walk.colFirst = colFirst;
+    walk.colLast = colLast;
     for (int e = 0; e < n; ++e)
     {
         const Edge& edge = edges[e];
-        Bound& b = bounds[e];
-        b.constant = edge.dx * (rowFirst * SubOne - edge.y) + edge.dy * edge.x;
-        b.step = edge.dx * SubOne;
-        b.kind = edge.dy > 0 ? 1 : (edge.dy < 0 ? -1 : 0);
-        if (b.kind == 0)
+        if (edge.dy != 0)
             continue;
-        b.k = (edge.dy > 0 ? edge.dy : -edge.dy) * SubOne;
-        b.q = FloorDiv(b.constant - edge.bias, b.k);
-        b.r = (b.constant - edge.bias) - b.q * b.k;
-        b.stepQ = FloorDiv(b.step, b.k);
-        b.stepR = b.step - b.stepQ * b.k;
+        // A level edge keeps the rows whose centres are on its inner side: below a top edge (dx > 0,
+        // centres on it count), above a bottom edge (centres on it do not).
+        if (edge.dx > 0)
+            walk.rowFirst = std::max(walk.rowFirst, FloorDiv(edge.y + SubOne - 1, SubOne));
+        else if (edge.dx < 0)
+            walk.rowLast = std::min(walk.rowLast, FloorDiv(edge.y - 1, SubOne));
+        else
+            return;
     }
-    for (int64_t py = rowFirst; py <= rowLast; ++py)
+    if (walk.rowFirst > walk.rowLast)
+        return;
+    for (int e = 0; e < n; ++e)
     {
-        int64_t lo = colFirst;
-        int64_t hi = colLast;
-        for (int e = 0; e < n; ++e)
-        {
-            Bound& b = bounds[e];
-            if (b.kind > 0)
-                hi = std::min(hi, b.q);
-            else if (b.kind < 0)
-                lo = std::max(lo, -b.q);
-            else if (b.constant < edges[e].bias)
-                lo = hi + 1;
-            b.constant += b.step;
-            if (b.kind != 0)
-            {
-                b.q += b.stepQ;
-                b.r += b.stepR;
-                if (b.r >= b.k)
-                {
-                    ++b.q;
-                    b.r -= b.k;
-                }
-            }
-        }
+        const Edge& edge = edges[e];
+        if (edge.dy == 0)
+            continue;
+        RowWalker::Side& b = edge.dy > 0 ? walk.upper[walk.upperCount++] : walk.lower[walk.lowerCount++];
+        const int64_t constant = edge.dx * (walk.rowFirst * SubOne - edge.y) + edge.dy * edge.x;
+        const int64_t step = edge.dx * SubOne;
+        b.k = (edge.dy > 0 ? edge.dy : -edge.dy) * SubOne;
+        b.q = FloorDiv(constant - edge.bias, b.k);
+        b.r = (constant - edge.bias) - b.q * b.k;
+        b.stepQ = FloorDiv(step, b.k);
+        b.stepR = step - b.stepQ * b.k;
+    }
+    if (plan.sampled)
+    {
+        plan.sampled(c, t, fast.constant, walk);
+        return;
+    }
+    for (int64_t py = walk.rowFirst; py <= walk.rowLast; ++py)
+    {
+        int64_t lo, hi;
+        walk.Next(lo, hi);
         if (lo > hi)
             continue;
-        if (plan.sampled)
-            plan.sampled(c, c.target + size_t(py) * c.targetWidth + lo, t.At(AttrU, lo, py), t.At(AttrV, lo, py),
-                         t.dx[AttrU], t.dx[AttrV], fast.constant, int(hi + 1 - lo));
-        else if (useFast)
+        if (useFast)
             FastSpan(c, t, plan, int(py), int(lo), int(hi + 1));
         else
             GeneralSpan(c, t, int(py), int(lo), int(hi + 1));

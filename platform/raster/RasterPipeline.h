@@ -57,6 +57,7 @@ struct PipelineState
     RasterSurface* target = nullptr;
     RasterSurface* depth = nullptr; // null: no depth test or write
     bool fastPaths = true;          // tests switch them off to compare with the general path
+    bool wideRuns = true;           // tests switch the 256-bit runs off to check the 128-bit ones
     TexelBorder* border = nullptr;  // null: runs clamp each tap
 };
 

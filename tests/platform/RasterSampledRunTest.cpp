@@ -2,7 +2,7 @@
 // small textures, taps from a bordered copy of the texture). A table of such quads, clipped at
 // each side, at sub-pixel positions, flipped, reaching past the texture's sides, on tiny and large
 // textures, is drawn with every blend the pipeline has and both filters, and must give exactly the
-// pixels of the general path.
+// pixels of the general path, with the 256-bit runs (where the processor has them) and without.
 #include "RasterFixture.h"
 
 #include <cmath>
@@ -111,14 +111,17 @@ protected:
     }
 
     // Draws the quad on the background with the fast paths on or off.
-    Picture Draw(const std::vector<SpriteVertex>& quad, const std::vector<uint32_t>& background, bool fast)
+    Picture Draw(const std::vector<SpriteVertex>& quad, const std::vector<uint32_t>& background, bool fast,
+                 bool wide = true)
     {
         std::shared_ptr<RasterSurface> target;
         EXPECT_EQ(device->GetRenderTarget(0, target), Result::Ok);
         std::copy(background.begin(), background.end(), target->Pixels());
         device->SetFastPaths(fast);
+        device->SetWideRuns(wide);
         EXPECT_EQ(DrawQuads(quad), Result::Ok);
         device->SetFastPaths(true);
+        device->SetWideRuns(true);
         return Frame();
     }
 
@@ -147,15 +150,19 @@ TEST_F(RasterSampledRunTest, QuadTableMatchesTheGeneralPath)
                     Blend(b);
                     Filter(linear);
                     const std::vector<SpriteVertex> quad = RotatedQuad(q, colour);
-                    const Picture fast = Draw(quad, background, true);
                     const Picture general = Draw(quad, background, false);
                     size_t changed = 0;
-                    for (size_t i = 0; i < fast.pixels.size(); ++i)
+                    for (bool wide : {true, false})
                     {
-                        changed += fast.pixels[i] != background[i];
-                        ASSERT_EQ(fast.pixels[i], general.pixels[i])
-                            << q.name << ", " << b.name << (linear ? ", bilinear" : ", point") << ", colour "
-                            << std::hex << colour << ": pixel " << std::dec << i % Width << "," << i / Width;
+                        const Picture fast = Draw(quad, background, true, wide);
+                        for (size_t i = 0; i < fast.pixels.size(); ++i)
+                        {
+                            changed += fast.pixels[i] != background[i];
+                            ASSERT_EQ(fast.pixels[i], general.pixels[i])
+                                << q.name << ", " << b.name << (linear ? ", bilinear" : ", point") << ", colour "
+                                << std::hex << colour << (wide ? ", wide" : ", narrow") << ": pixel " << std::dec
+                                << i % Width << "," << i / Width;
+                        }
                     }
                     // Every case draws something, so the comparison is not between two untouched frames.
                     if (b.source != Value::BlendZero)
