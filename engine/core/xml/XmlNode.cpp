@@ -7,6 +7,7 @@
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
+#include <iterator>
 #include <locale.h>
 #include <string>
 #include <string_view>
@@ -86,8 +87,8 @@ void appendValue(XmlAttributes& target, std::wstring_view name, const std::strin
 // The attributes are filled in name order, each appended at the end, which
 // spares the search and the moves. ASCII names sort as bytes the same way as
 // wide text, so the few TinyXML attributes are ordered before they are
-// widened; any other element is filled by search. TinyXML refuses a repeated
-// attribute name, so no key is ever met twice.
+// widened; the names of any other element are widened first and then sorted.
+// TinyXML refuses a repeated attribute name, so no key is ever met twice.
 void convertAttributes(const TiXmlElement& source, XmlNode& target)
 {
     const size_t kMaxSorted = 16;
@@ -108,9 +109,16 @@ void convertAttributes(const TiXmlElement& source, XmlNode& target)
     target.attributes.reserve(count, characters);
     if (count > kMaxSorted || !plain)
     {
+        // Widened first, since code page names need not sort as their bytes.
+        std::vector<std::pair<std::wstring, const TiXmlAttribute*>> named;
+        named.reserve(count);
         for (const TiXmlAttribute* a = source.FirstAttribute(); a; a = a->Next())
-            withWideName(a->NameTStr(), [&](std::wstring_view name)
-                         { target.attributes.insert_or_assign(name, wideFromUtf8(a->ValueStr())); });
+            named.emplace_back(AnsiToWString(a->NameTStr()), a);
+        std::stable_sort(named.begin(), named.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (size_t i = 0; i < named.size(); ++i)
+            if (i + 1 == named.size() || named[i].first != named[i + 1].first)
+                appendValue(target.attributes, named[i].first, named[i].second->ValueStr());
         return;
     }
     for (size_t i = 1; i < count; ++i)
@@ -468,43 +476,38 @@ void XmlAttributes::clear()
     copies.reset();
 }
 
-void XmlAttributes::checkRoom(size_t at, size_t nameSize, size_t valueSize)
+void XmlAttributes::checkLengths(size_t nameSize, size_t valueSize)
 {
-    const size_t limit = UINT32_MAX;
-    if (nameSize > limit || valueSize > limit || at > limit - nameSize - valueSize)
+    if (nameSize > UINT32_MAX || valueSize > UINT32_MAX)
         throw std::length_error("XmlAttributes");
 }
 
-size_t XmlAttributes::lowerBound(std::wstring_view name) const
+XmlAttributes::const_iterator XmlAttributes::lowerBound(std::wstring_view name) const
 {
-    size_t low = 0, high = entries;
-    while (low < high)
+    const_iterator it = begin();
+    for (const const_iterator last = end(); it != last && it->first < name; ++it)
     {
-        const size_t middle = low + (high - low) / 2;
-        if (Name(middle) < name)
-            low = middle + 1;
-        else
-            high = middle;
     }
-    return low;
+    return it;
 }
 
 XmlAttributes::const_iterator XmlAttributes::find(std::wstring_view name) const
 {
-    const size_t index = lowerBound(name);
-    return index < entries && Name(index) == name ? const_iterator(this, index) : end();
+    const const_iterator it = lowerBound(name);
+    return it != end() && it->first == name ? it : end();
 }
 
 const std::wstring* XmlAttributes::FindValue(std::wstring_view name) const
 {
-    const size_t index = find(name).Index();
-    if (index == entries)
+    const const_iterator it = find(name);
+    if (it == end())
         return nullptr;
     if (!copies)
         copies = std::make_unique<std::optional<std::wstring>[]>(entries);
-    if (!copies[index])
-        copies[index].emplace(Value(index));
-    return &*copies[index];
+    std::optional<std::wstring>& copy = copies[it.Index()];
+    if (!copy)
+        copy.emplace(it->second);
+    return &*copy;
 }
 
 const std::wstring& XmlAttributes::at(std::wstring_view name) const
@@ -517,50 +520,35 @@ const std::wstring& XmlAttributes::at(std::wstring_view name) const
 
 void XmlAttributes::insert_or_assign(std::wstring_view name, std::wstring_view value)
 {
-    const size_t index = lowerBound(name);
-    if (index == entries)
-    {
-        AppendInOrder(name, value);
-        return;
-    }
-    if (Name(index) == name)
-    {
-        // A new value: the block is written again, which leaves no unused
-        // characters behind; setting a value twice is rare.
-        XmlAttributes rebuilt;
-        rebuilt.reserve(entries, block.size() + value.size());
-        for (size_t i = 0; i < entries; ++i)
-            rebuilt.AppendInOrder(Name(i), i == index ? value : Value(i));
-        block = std::move(rebuilt.block);
-        copies.reset();
-        return;
-    }
     if (holds(name) || holds(value))
     {
         const std::wstring nameCopy(name), valueCopy(value);
         insert_or_assign(nameCopy, valueCopy);
         return;
     }
-    // The characters go at the end, the slots at their place in the order.
-    const size_t at = block.size() - kSlots * entries;
-    checkRoom(at, name.size(), value.size());
-    block.append(name);
-    block.append(value);
-    const wchar_t slots[kSlots] = {};
-    block.insert(kSlots * index, slots, kSlots);
-    ++entries;
-    setSlots(index, at, name.size(), value.size());
+    checkLengths(name.size(), value.size());
+    const const_iterator it = lowerBound(name);
+    const size_t at = size_t(it.at - block.data());
+    if (it != end() && it->first == name)
+    {
+        block.replace(at + kHeader + name.size(), it->second.size(), value);
+        block[at + 1] = static_cast<wchar_t>(static_cast<uint32_t>(value.size()));
+    }
+    else
+    {
+        const wchar_t header[kHeader] = {static_cast<wchar_t>(static_cast<uint32_t>(name.size())),
+                                         static_cast<wchar_t>(static_cast<uint32_t>(value.size()))};
+        block.insert(at, header, kHeader);
+        block.insert(at + kHeader, name);
+        block.insert(at + kHeader + name.size(), value);
+        ++entries;
+    }
     copies.reset();
 }
 
 bool XmlAttributes::operator==(const XmlAttributes& other) const
 {
-    if (entries != other.entries)
-        return false;
-    for (size_t i = 0; i < entries; ++i)
-        if (entry(i) != other.entry(i))
-            return false;
-    return true;
+    return entries == other.entries && block == other.block;
 }
 
 void XmlNode::AppendChild(std::unique_ptr<XmlNode> child)

@@ -23,12 +23,11 @@ namespace TarnEngine
 
 // An element's attributes by name, in name order. A document holds many
 // elements with a few short attributes each, so an element keeps all of its
-// names and values in one block: three slots per attribute (where its name
-// starts, the name's length, the value's length, the value following the
-// name) and then the characters. Reading goes through views into the block;
-// FindValue makes a string of a value the first time it is asked for, for
-// callers that keep a pointer. Like the rest of the engine's XML, one thread
-// at a time.
+// names and values in one block, one record after another: the name's length,
+// the value's length, the name, the value. Building appends, reading walks the
+// records and hands out views into the block; FindValue makes a string of a
+// value the first time it is asked for, for callers that keep a pointer. Like
+// the rest of the engine's XML, for one thread at a time.
 class XmlAttributes
 {
 public:
@@ -38,7 +37,7 @@ public:
     class const_iterator
     {
     public:
-        using iterator_category = std::random_access_iterator_tag;
+        using iterator_category = std::forward_iterator_tag;
         using value_type = XmlAttributes::value_type;
         using difference_type = std::ptrdiff_t;
         using reference = value_type;
@@ -50,51 +49,28 @@ public:
         };
 
         const_iterator() = default;
-        const_iterator(const XmlAttributes* owner, size_t index) : owner(owner), index(index) {}
-        value_type operator*() const { return owner->entry(index); }
-        pointer operator->() const { return pointer{owner->entry(index)}; }
-        value_type operator[](difference_type n) const { return owner->entry(size_t(difference_type(index) + n)); }
+        value_type operator*() const { return XmlAttributes::record(at); }
+        pointer operator->() const { return pointer{XmlAttributes::record(at)}; }
         const_iterator& operator++()
         {
+            at += XmlAttributes::recordSize(at);
             ++index;
             return *this;
         }
         const_iterator operator++(int)
         {
             const_iterator before = *this;
-            ++index;
+            ++*this;
             return before;
-        }
-        const_iterator& operator--()
-        {
-            --index;
-            return *this;
-        }
-        const_iterator operator--(int)
-        {
-            const_iterator before = *this;
-            --index;
-            return before;
-        }
-        const_iterator& operator+=(difference_type n)
-        {
-            index = size_t(difference_type(index) + n);
-            return *this;
-        }
-        const_iterator& operator-=(difference_type n) { return *this += -n; }
-        friend const_iterator operator+(const_iterator it, difference_type n) { return it += n; }
-        friend const_iterator operator+(difference_type n, const_iterator it) { return it += n; }
-        friend const_iterator operator-(const_iterator it, difference_type n) { return it -= n; }
-        friend difference_type operator-(const const_iterator& a, const const_iterator& b)
-        {
-            return difference_type(a.index) - difference_type(b.index);
         }
         friend bool operator==(const const_iterator& a, const const_iterator& b) { return a.index == b.index; }
-        friend auto operator<=>(const const_iterator& a, const const_iterator& b) { return a.index <=> b.index; }
+        // The attribute's place in the order.
         size_t Index() const { return index; }
 
     private:
-        const XmlAttributes* owner = nullptr;
+        friend class XmlAttributes;
+        const_iterator(const wchar_t* at, size_t index) : at(at), index(index) {}
+        const wchar_t* at = nullptr;
         size_t index = 0;
     };
     using iterator = const_iterator;
@@ -128,16 +104,14 @@ public:
         return *this;
     }
 
-    const_iterator begin() const { return const_iterator(this, 0); }
-    const_iterator end() const { return const_iterator(this, entries); }
+    const_iterator begin() const { return const_iterator(block.data(), 0); }
+    const_iterator end() const { return const_iterator(block.data() + block.size(), entries); }
     size_t size() const { return entries; }
     bool empty() const { return entries == 0; }
     void clear();
     // Room for count attributes with this many characters of names and values in all.
-    void reserve(size_t count, size_t characters) { block.reserve(kSlots * count + characters); }
+    void reserve(size_t count, size_t characters) { block.reserve(kHeader * count + characters); }
 
-    std::wstring_view Name(size_t index) const { return entry(index).first; }
-    std::wstring_view Value(size_t index) const { return entry(index).second; }
     const_iterator find(std::wstring_view name) const;
     size_t count(std::wstring_view name) const { return find(name) == end() ? 0 : 1; }
     // The value as a string that stays where it is until the attributes change; null when absent.
@@ -173,50 +147,41 @@ public:
             AppendInOrder(copy, room, fill);
             return;
         }
-        const size_t at = block.size() - kSlots * entries;
-        checkRoom(at, name.size(), room);
-        const wchar_t slots[kSlots] = {};
-        block.insert(kSlots * entries, slots, kSlots);
-        block.append(name);
-        const size_t valueAt = block.size();
-        block.resize(valueAt + room);
-        const size_t written = fill(block.data() + valueAt);
-        block.resize(valueAt + written);
-        setSlots(entries++, at, name.size(), written);
+        checkLengths(name.size(), room);
+        const size_t at = block.size();
+        block.resize(at + kHeader + name.size() + room);
+        wchar_t* record = block.data() + at;
+        std::char_traits<wchar_t>::copy(record + kHeader, name.data(), name.size());
+        const size_t written = fill(record + kHeader + name.size());
+        record[0] = static_cast<wchar_t>(static_cast<uint32_t>(name.size()));
+        record[1] = static_cast<wchar_t>(static_cast<uint32_t>(written));
+        block.resize(at + kHeader + name.size() + written);
+        ++entries;
         copies.reset();
     }
 
     bool operator==(const XmlAttributes& other) const;
 
 private:
-    // Where an attribute's name starts (counted from the first character
-    // after the slots), the name's length and the value's length.
-    static constexpr size_t kSlots = 3;
+    // The two lengths before each record's characters.
+    static constexpr size_t kHeader = 2;
 
-    value_type entry(size_t index) const
+    static value_type record(const wchar_t* at)
     {
-        const wchar_t* slot = block.data() + kSlots * index;
-        const wchar_t* characters = block.data() + kSlots * entries + uint32_t(slot[0]);
-        const size_t nameSize = uint32_t(slot[1]);
-        return {std::wstring_view(characters, nameSize), std::wstring_view(characters + nameSize, uint32_t(slot[2]))};
+        const size_t nameSize = uint32_t(at[0]);
+        return {std::wstring_view(at + kHeader, nameSize), std::wstring_view(at + kHeader + nameSize, uint32_t(at[1]))};
     }
-    void setSlots(size_t index, size_t at, size_t nameSize, size_t valueSize)
-    {
-        wchar_t* slot = block.data() + kSlots * index;
-        slot[0] = static_cast<wchar_t>(static_cast<uint32_t>(at));
-        slot[1] = static_cast<wchar_t>(static_cast<uint32_t>(nameSize));
-        slot[2] = static_cast<wchar_t>(static_cast<uint32_t>(valueSize));
-    }
+    static size_t recordSize(const wchar_t* at) { return kHeader + uint32_t(at[0]) + uint32_t(at[1]); }
     // Whether the text lies in the block, which an insertion may move.
     bool holds(std::wstring_view text) const
     {
         const std::less<const wchar_t*> before;
         return !text.empty() && !before(text.data(), block.data()) && before(text.data(), block.data() + block.size());
     }
-    // Offsets and lengths are kept in 32 bits.
-    static void checkRoom(size_t at, size_t nameSize, size_t valueSize);
-    // The first index whose name does not sort before name.
-    size_t lowerBound(std::wstring_view name) const;
+    // Lengths are kept in 32 bits.
+    static void checkLengths(size_t nameSize, size_t valueSize);
+    // The first attribute whose name does not sort before name.
+    const_iterator lowerBound(std::wstring_view name) const;
 
     std::wstring block;
     size_t entries = 0;

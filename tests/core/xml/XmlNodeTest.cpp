@@ -248,7 +248,7 @@ TEST(XmlAttributes, EditsMatchAMapOfTheSameEdits)
                 // A value taken from the block itself, which the insertion moves.
                 if (!attributes.empty())
                 {
-                    const auto source = attributes.begin() + std::ptrdiff_t(step % attributes.size());
+                    const auto source = std::next(attributes.begin(), std::ptrdiff_t(step % attributes.size()));
                     model[name] = std::wstring(source->second);
                     attributes.insert_or_assign(name, source->second);
                 }
