@@ -426,6 +426,27 @@ void pushAnsi(lua_State* state, ReadWalk& walk, std::wstring_view text)
 
 void readTable(lua_State* state, ReadWalk& walk, const XmlNode& element, int depth);
 
+// A new table with room for the entries of element (null: none), so that
+// filling it never grows it step by step: number keys are counted for the
+// array part, the others for the hash part; the room is a hint only.
+void newTableFor(lua_State* state, const XmlNode* element)
+{
+    int numbers = 0, others = 0;
+    if (element)
+    {
+        const int most = static_cast<int>(std::min<size_t>(element->children.size(), kLuaTableXmlMaxEntries));
+        for (int i = 0; i < most; ++i)
+        {
+            const XmlNode& entry = *element->children[size_t(i)];
+            if (kindOf(textOf(entry).keyType) == Kind::Number)
+                ++numbers;
+            else
+                ++others;
+        }
+    }
+    lua_createtable(state, numbers, others);
+}
+
 void readPair(lua_State* state, ReadWalk& walk, const XmlNode& entry, int table, int depth)
 {
     const EntryText text = textOf(entry);
@@ -468,17 +489,20 @@ void readPair(lua_State* state, ReadWalk& walk, const XmlNode& entry, int table,
         pushAnsi(state, walk, value);
         break;
     default:
+    {
         // A table that exists is filled in place; anything else is replaced.
+        const XmlNode* nested = firstChildNamed(entry, kTableElement);
         lua_pushvalue(state, -1);
         lua_gettable(state, table);
         if (!lua_istable(state, -1))
         {
             lua_pop(state, 1);
-            lua_createtable(state, 0, 0);
+            newTableFor(state, nested);
         }
-        if (const XmlNode* nested = firstChildNamed(entry, kTableElement))
+        if (nested)
             readTable(state, walk, *nested, depth + 1);
         break;
+    }
     }
     lua_settable(state, table);
 }
@@ -505,7 +529,7 @@ int readProtected(lua_State* state)
     if (!lua_istable(state, 1))
     {
         lua_pop(state, 1);
-        lua_createtable(state, 0, 0);
+        newTableFor(state, walk.element);
     }
     if (walk.element)
         readTable(state, walk, *walk.element, 1);
