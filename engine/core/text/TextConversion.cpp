@@ -201,7 +201,13 @@ std::wstring Utf8ToWString(std::string_view text)
 {
     // Never more characters than bytes: write into a buffer of that size and cut it afterwards.
     std::wstring out(text.size(), L'\0');
-    wchar_t* o = out.data();
+    out.resize(Utf8ToWideChars(text, out.data()));
+    return out;
+}
+
+size_t Utf8ToWideChars(std::string_view text, wchar_t* out)
+{
+    wchar_t* o = out;
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     const size_t n = text.size();
     size_t i = 0;
@@ -246,8 +252,7 @@ std::wstring Utf8ToWString(std::string_view text)
         }
         *o++ = complete ? wchar_t(c) : kReplacementChar;
     }
-    out.resize(size_t(o - out.data()));
-    return out;
+    return size_t(o - out);
 }
 
 bool IsValidUtf8(std::string_view text)
@@ -406,11 +411,15 @@ std::wstring AnsiToWString(const char* text)
 std::wstring AnsiToWString(std::string_view text)
 {
     std::wstring out(text.size(), L'\0');
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    wchar_t* o = out.data();
-    for (size_t i = 0; i < text.size(); ++i)
-        o[i] = kCp1252.wide[s[i]];
+    AnsiToWideChars(text, out.data());
     return out;
+}
+
+void AnsiToWideChars(std::string_view text, wchar_t* out)
+{
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    for (size_t i = 0; i < text.size(); ++i)
+        out[i] = kCp1252.wide[s[i]];
 }
 
 std::wstring AnsiToWStringN(const char* text, size_t count)

@@ -20,6 +20,8 @@ inline constexpr wchar_t kReplacementChar = 0xFFFD;
 // UTF-8. A null or empty input gives the empty string.
 std::wstring Utf8ToWString(const char* text);
 std::wstring Utf8ToWString(std::string_view text);
+// Decodes into out, which has room for text.size() characters (never too few); returns how many it wrote.
+size_t Utf8ToWideChars(std::string_view text, wchar_t* out);
 std::string WStringToUtf8(std::wstring_view text);
 // Whether the bytes are well-formed UTF-8 throughout (no overlong forms, surrogates or code points
 // past U+10FFFF): the input that Utf8ToWString decodes without a replacement.
@@ -40,6 +42,8 @@ std::vector<uint8_t> WStringToUtf16Le(std::wstring_view text);
 wchar_t AnsiCharToWide(unsigned char c);
 std::wstring AnsiToWString(const char* text);
 std::wstring AnsiToWString(std::string_view text);
+// Exactly text.size() characters into out.
+void AnsiToWideChars(std::string_view text, wchar_t* out);
 // The first min(count, length) bytes of the zero-terminated text.
 std::wstring AnsiToWStringN(const char* text, size_t count);
 std::wstring ToWideString(const std::string& text);

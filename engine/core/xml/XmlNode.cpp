@@ -7,6 +7,7 @@
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
+#include <iterator>
 #include <locale.h>
 #include <string>
 #include <string_view>
@@ -15,6 +16,7 @@
 
 #include <tinyxml.h>
 
+#include "engine/core/text/TextConversion.h"
 #include "engine/core/text/TextHelpers.h"
 
 namespace TarnEngine
@@ -27,7 +29,7 @@ namespace
 // measured first so that hostile nesting cannot exhaust the stack.
 const int kMaxParseDepth = 512;
 
-bool isAscii(const std::string& text)
+bool isAscii(std::string_view text)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const size_t n = text.size();
@@ -45,21 +47,11 @@ bool isAscii(const std::string& text)
     return true;
 }
 
-// Nearly every name and value of a content file is ASCII, which reads the
-// same in every encoding: such text is widened in one pass straight into its
-// string; anything else goes through the full decoders.
 std::wstring wideFromUtf8(const std::string& text)
 {
-    if (isAscii(text))
-        return std::wstring(text.begin(), text.end());
-    return Utf8ToWString(text);
-}
-
-std::wstring wideFromAnsi(const std::string& text)
-{
-    if (isAscii(text))
-        return std::wstring(text.begin(), text.end());
-    return AnsiToWString(text);
+    std::wstring out(text.size(), L'\0');
+    out.resize(Utf8ToWideChars(text, out.data()));
+    return out;
 }
 
 bool asciiLess(const std::string& a, const std::string& b)
@@ -71,35 +63,70 @@ bool asciiLess(const std::string& a, const std::string& b)
     return a.size() < b.size();
 }
 
+// Names are widened from the code page (the parser reads them as bytes).
+// Short ones, nearly every name, go through a buffer on the stack.
+template <typename Use> void withWideName(const std::string& name, Use use)
+{
+    wchar_t buffer[64];
+    if (name.size() <= std::size(buffer))
+    {
+        AnsiToWideChars(name, buffer);
+        use(std::wstring_view(buffer, name.size()));
+    }
+    else
+        use(std::wstring_view(AnsiToWString(name)));
+}
+
+// Values are decoded straight into the element's block; a UTF-8 value never
+// has more characters than bytes.
+void appendValue(XmlAttributes& target, std::wstring_view name, const std::string& value)
+{
+    target.AppendInOrder(name, value.size(), [&](wchar_t* out) { return Utf8ToWideChars(value, out); });
+}
+
 // The attributes are filled in name order, each appended at the end, which
 // spares the search and the moves. ASCII names sort as bytes the same way as
 // wide text, so the few TinyXML attributes are ordered before they are
-// widened; any other element is filled by search. TinyXML refuses a repeated
-// attribute name, so no key is ever met twice.
+// widened; the names of any other element are widened first and then sorted.
+// TinyXML refuses a repeated attribute name, so no key is ever met twice.
 void convertAttributes(const TiXmlElement& source, XmlNode& target)
 {
     const size_t kMaxSorted = 16;
     const TiXmlAttribute* sorted[kMaxSorted];
     size_t count = 0;
-    const TiXmlAttribute* a = source.FirstAttribute();
-    for (; a && count < kMaxSorted && isAscii(a->NameTStr()); a = a->Next())
-        sorted[count++] = a;
-    if (a)
+    size_t characters = 0;
+    bool plain = true;
+    for (const TiXmlAttribute* a = source.FirstAttribute(); a; a = a->Next())
     {
-        for (a = source.FirstAttribute(); a; a = a->Next())
-            target.attributes.insert_or_assign(wideFromAnsi(a->NameTStr()), wideFromUtf8(a->ValueStr()));
+        if (count < kMaxSorted)
+            sorted[count] = a;
+        ++count;
+        characters += a->NameTStr().size() + a->ValueStr().size();
+        plain = plain && isAscii(a->NameTStr());
+    }
+    if (count == 0)
+        return;
+    target.attributes.reserve(count, characters);
+    if (count > kMaxSorted || !plain)
+    {
+        // Widened first, since code page names need not sort as their bytes.
+        std::vector<std::pair<std::wstring, const TiXmlAttribute*>> named;
+        named.reserve(count);
+        for (const TiXmlAttribute* a = source.FirstAttribute(); a; a = a->Next())
+            named.emplace_back(AnsiToWString(a->NameTStr()), a);
+        std::stable_sort(named.begin(), named.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (size_t i = 0; i < named.size(); ++i)
+            if (i + 1 == named.size() || named[i].first != named[i + 1].first)
+                appendValue(target.attributes, named[i].first, named[i].second->ValueStr());
         return;
     }
     for (size_t i = 1; i < count; ++i)
         for (size_t j = i; j > 0 && asciiLess(sorted[j]->NameTStr(), sorted[j - 1]->NameTStr()); --j)
             std::swap(sorted[j], sorted[j - 1]);
-    target.attributes.reserve(count);
     for (size_t i = 0; i < count; ++i)
-    {
-        const std::string& name = sorted[i]->NameTStr();
-        target.attributes.AppendInOrder(std::wstring(name.begin(), name.end()),
-                                        wideFromUtf8(sorted[i]->ValueStr()));
-    }
+        withWideName(sorted[i]->NameTStr(),
+                     [&](std::wstring_view name) { appendValue(target.attributes, name, sorted[i]->ValueStr()); });
 }
 
 // False when the elements nest deeper than kMaxParseDepth (the root is level
@@ -107,7 +134,7 @@ void convertAttributes(const TiXmlElement& source, XmlNode& target)
 bool convertElement(const TiXmlElement& source, XmlNode& target, int depth)
 {
     target.empty = true;
-    target.name = wideFromAnsi(source.ValueStr());
+    target.name = AnsiToWString(source.ValueStr());
     convertAttributes(source, target);
     // Room for the child elements of a small element at once; a long list
     // grows as it is filled rather than being walked twice.
@@ -208,7 +235,7 @@ size_t escapedLength(wchar_t c)
     }
 }
 
-size_t printedLength(const std::wstring& value, bool attribute)
+size_t printedLength(std::wstring_view value, bool attribute)
 {
     size_t length = value.size();
     for (wchar_t c : value)
@@ -218,7 +245,7 @@ size_t printedLength(const std::wstring& value, bool attribute)
 }
 
 // Runs of characters that print as themselves are copied whole.
-void appendEscaped(std::wstring& out, const std::wstring& value, bool attribute)
+void appendEscaped(std::wstring& out, std::wstring_view value, bool attribute)
 {
     static const wchar_t kHex[] = L"0123456789ABCDEF";
     const wchar_t* p = value.data();
@@ -442,6 +469,88 @@ bool nestingWithinLimit(const char* s)
 
 } // namespace
 
+void XmlAttributes::clear()
+{
+    block.clear();
+    entries = 0;
+    copies.reset();
+}
+
+void XmlAttributes::checkLengths(size_t nameSize, size_t valueSize)
+{
+    if (nameSize > UINT32_MAX || valueSize > UINT32_MAX)
+        throw std::length_error("XmlAttributes");
+}
+
+XmlAttributes::const_iterator XmlAttributes::lowerBound(std::wstring_view name) const
+{
+    const_iterator it = begin();
+    for (const const_iterator last = end(); it != last && it->first < name; ++it)
+    {
+    }
+    return it;
+}
+
+XmlAttributes::const_iterator XmlAttributes::find(std::wstring_view name) const
+{
+    const const_iterator it = lowerBound(name);
+    return it != end() && it->first == name ? it : end();
+}
+
+const std::wstring* XmlAttributes::FindValue(std::wstring_view name) const
+{
+    const const_iterator it = find(name);
+    if (it == end())
+        return nullptr;
+    if (!copies)
+        copies = std::make_unique<std::optional<std::wstring>[]>(entries);
+    std::optional<std::wstring>& copy = copies[it.Index()];
+    if (!copy)
+        copy.emplace(it->second);
+    return &*copy;
+}
+
+const std::wstring& XmlAttributes::at(std::wstring_view name) const
+{
+    const std::wstring* value = FindValue(name);
+    if (!value)
+        throw std::out_of_range("XmlAttributes::at");
+    return *value;
+}
+
+void XmlAttributes::insert_or_assign(std::wstring_view name, std::wstring_view value)
+{
+    if (holds(name) || holds(value))
+    {
+        const std::wstring nameCopy(name), valueCopy(value);
+        insert_or_assign(nameCopy, valueCopy);
+        return;
+    }
+    checkLengths(name.size(), value.size());
+    const const_iterator it = lowerBound(name);
+    const size_t at = size_t(it.at - block.data());
+    if (it != end() && it->first == name)
+    {
+        block.replace(at + kHeader + name.size(), it->second.size(), value);
+        block[at + 1] = static_cast<wchar_t>(static_cast<uint32_t>(value.size()));
+    }
+    else
+    {
+        const wchar_t header[kHeader] = {static_cast<wchar_t>(static_cast<uint32_t>(name.size())),
+                                         static_cast<wchar_t>(static_cast<uint32_t>(value.size()))};
+        block.insert(at, header, kHeader);
+        block.insert(at + kHeader, name);
+        block.insert(at + kHeader + name.size(), value);
+        ++entries;
+    }
+    copies.reset();
+}
+
+bool XmlAttributes::operator==(const XmlAttributes& other) const
+{
+    return entries == other.entries && block == other.block;
+}
+
 void XmlNode::AppendChild(std::unique_ptr<XmlNode> child)
 {
     if (!child)
@@ -460,7 +569,7 @@ XmlNode* XmlNode::AddNewChild(const std::wstring& childName)
 
 void XmlNode::SetAttribute(const std::wstring& attributeName, const std::wstring& value)
 {
-    attributes[attributeName] = value;
+    attributes.insert_or_assign(attributeName, value);
 }
 
 bool XmlNode::RemoveChild(size_t index)
@@ -518,32 +627,36 @@ std::wstring XmlNode::GetChildText(const std::wstring& path) const
 
 const std::wstring* XmlNode::FindAttribute(const std::wstring& attributeName) const
 {
-    auto it = attributes.find(attributeName);
-    return it == attributes.end() ? nullptr : &it->second;
+    return attributes.FindValue(attributeName);
 }
 
 bool XmlNode::GetAttribute(const std::wstring& attributeName, std::wstring& out) const
 {
-    const std::wstring* value = FindAttribute(attributeName);
-    out = value ? *value : std::wstring();
-    return value != nullptr;
+    const auto it = attributes.find(attributeName);
+    if (it == attributes.end())
+    {
+        out.clear();
+        return false;
+    }
+    out.assign(it->second);
+    return true;
 }
 
 std::wstring XmlNode::GetStringAttribute(const std::wstring& attributeName, const std::wstring& defaultValue,
                                          bool* found) const
 {
-    const std::wstring* value = FindAttribute(attributeName);
+    const auto it = attributes.find(attributeName);
     if (found)
-        *found = value != nullptr;
-    return value ? *value : defaultValue;
+        *found = it != attributes.end();
+    return it != attributes.end() ? std::wstring(it->second) : defaultValue;
 }
 
 bool XmlNode::GetBoolAttribute(const std::wstring& attributeName, bool defaultValue) const
 {
-    const std::wstring* value = FindAttribute(attributeName);
-    if (!value)
+    const auto it = attributes.find(attributeName);
+    if (it == attributes.end())
         return defaultValue;
-    const std::wstring lower = ToLower(*value);
+    const std::wstring lower = ToLower(it->second);
     return lower == L"true" || lower == L"t" || lower == L"yes" || lower == L"y" || lower == L"1";
 }
 

@@ -5,78 +5,188 @@
 #pragma once
 
 #include <algorithm>
+#include <compare>
+#include <functional>
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace TarnEngine
 {
 
-// An element's attributes by name, in name order. Elements have few, so one
-// sorted block per element is far cheaper to build and free than a tree node
-// per attribute; lookups read like a map's.
+// An element's attributes by name, in name order. A document holds many
+// elements with a few short attributes each, so an element keeps all of its
+// names and values in one block, one record after another: the name's length,
+// the value's length, the name, the value. Building appends, reading walks the
+// records and hands out views into the block; FindValue makes a string of a
+// value the first time it is asked for, for callers that keep a pointer. Like
+// the rest of the engine's XML, for one thread at a time.
 class XmlAttributes
 {
 public:
-    using value_type = std::pair<std::wstring, std::wstring>;
-    using iterator = std::vector<value_type>::iterator;
-    using const_iterator = std::vector<value_type>::const_iterator;
+    // A name and its value, valid until the attributes change.
+    using value_type = std::pair<std::wstring_view, std::wstring_view>;
 
-    iterator begin() { return entries.begin(); }
-    iterator end() { return entries.end(); }
-    const_iterator begin() const { return entries.begin(); }
-    const_iterator end() const { return entries.end(); }
-    size_t size() const { return entries.size(); }
-    bool empty() const { return entries.empty(); }
-    void clear() { entries.clear(); }
-    void reserve(size_t count) { entries.reserve(count); }
+    class const_iterator
+    {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = XmlAttributes::value_type;
+        using difference_type = std::ptrdiff_t;
+        using reference = value_type;
+        // What operator-> points at: the pair, held by the proxy itself.
+        struct pointer
+        {
+            value_type pair;
+            const value_type* operator->() const { return &pair; }
+        };
 
-    iterator find(const std::wstring& key)
+        const_iterator() = default;
+        value_type operator*() const { return XmlAttributes::record(at); }
+        pointer operator->() const { return pointer{XmlAttributes::record(at)}; }
+        const_iterator& operator++()
+        {
+            at += XmlAttributes::recordSize(at);
+            ++index;
+            return *this;
+        }
+        const_iterator operator++(int)
+        {
+            const_iterator before = *this;
+            ++*this;
+            return before;
+        }
+        friend bool operator==(const const_iterator& a, const const_iterator& b) { return a.index == b.index; }
+        // The attribute's place in the order.
+        size_t Index() const { return index; }
+
+    private:
+        friend class XmlAttributes;
+        const_iterator(const wchar_t* at, size_t index) : at(at), index(index) {}
+        const wchar_t* at = nullptr;
+        size_t index = 0;
+    };
+    using iterator = const_iterator;
+
+    XmlAttributes() = default;
+    XmlAttributes(const XmlAttributes& other) : block(other.block), entries(other.entries) {}
+    XmlAttributes(XmlAttributes&& other) noexcept
+        : block(std::move(other.block)), entries(std::exchange(other.entries, 0)), copies(std::move(other.copies))
     {
-        const iterator it = lowerBound(key);
-        return it != entries.end() && it->first == key ? it : entries.end();
+        other.block.clear();
     }
-    const_iterator find(const std::wstring& key) const { return const_cast<XmlAttributes*>(this)->find(key); }
-    size_t count(const std::wstring& key) const { return find(key) == end() ? 0 : 1; }
-    const std::wstring& at(const std::wstring& key) const
+    XmlAttributes& operator=(const XmlAttributes& other)
     {
-        const const_iterator it = find(key);
-        if (it == end())
-            throw std::out_of_range("XmlAttributes::at");
-        return it->second;
+        if (this != &other)
+        {
+            block = other.block;
+            entries = other.entries;
+            copies.reset();
+        }
+        return *this;
     }
-    std::wstring& operator[](const std::wstring& key)
+    XmlAttributes& operator=(XmlAttributes&& other) noexcept
     {
-        const iterator it = lowerBound(key);
-        if (it != entries.end() && it->first == key)
-            return it->second;
-        return entries.insert(it, value_type(key, std::wstring()))->second;
+        if (this != &other)
+        {
+            block = std::move(other.block);
+            entries = std::exchange(other.entries, 0);
+            copies = std::move(other.copies);
+            other.block.clear();
+        }
+        return *this;
     }
-    void insert_or_assign(std::wstring key, std::wstring value)
+
+    const_iterator begin() const { return const_iterator(block.data(), 0); }
+    const_iterator end() const { return const_iterator(block.data() + block.size(), entries); }
+    size_t size() const { return entries; }
+    bool empty() const { return entries == 0; }
+    void clear();
+    // Room for count attributes with this many characters of names and values in all.
+    void reserve(size_t count, size_t characters) { block.reserve(kHeader * count + characters); }
+
+    const_iterator find(std::wstring_view name) const;
+    size_t count(std::wstring_view name) const { return find(name) == end() ? 0 : 1; }
+    // The value as a string that stays where it is until the attributes change; null when absent.
+    const std::wstring* FindValue(std::wstring_view name) const;
+    // As FindValue, but throws std::out_of_range when the name is absent.
+    const std::wstring& at(std::wstring_view name) const;
+
+    void insert_or_assign(std::wstring_view name, std::wstring_view value);
+    // For a name known to sort after every name already held (the loader's
+    // and the savers' path): no search, nothing moved.
+    void AppendInOrder(std::wstring_view name, std::wstring_view value)
     {
-        const iterator it = lowerBound(key);
-        if (it != entries.end() && it->first == key)
-            it->second = std::move(value);
-        else
-            entries.insert(it, value_type(std::move(key), std::move(value)));
+        if (holds(value))
+        {
+            const std::wstring copy(value);
+            AppendInOrder(name, copy);
+            return;
+        }
+        AppendInOrder(name, value.size(),
+                      [&](wchar_t* out)
+                      {
+                          std::char_traits<wchar_t>::copy(out, value.data(), value.size());
+                          return value.size();
+                      });
     }
-    // For a name known to sort after every name already held (the loader's fast path).
-    void AppendInOrder(std::wstring key, std::wstring value)
+    // As above, the value written in place by fill(out), which may write up
+    // to room characters and returns how many it wrote.
+    template <typename Fill> void AppendInOrder(std::wstring_view name, size_t room, Fill&& fill)
     {
-        entries.emplace_back(std::move(key), std::move(value));
+        if (holds(name))
+        {
+            const std::wstring copy(name);
+            AppendInOrder(copy, room, fill);
+            return;
+        }
+        checkLengths(name.size(), room);
+        const size_t at = block.size();
+        block.resize(at + kHeader + name.size() + room);
+        wchar_t* record = block.data() + at;
+        std::char_traits<wchar_t>::copy(record + kHeader, name.data(), name.size());
+        const size_t written = fill(record + kHeader + name.size());
+        record[0] = static_cast<wchar_t>(static_cast<uint32_t>(name.size()));
+        record[1] = static_cast<wchar_t>(static_cast<uint32_t>(written));
+        block.resize(at + kHeader + name.size() + written);
+        ++entries;
+        copies.reset();
     }
-    bool operator==(const XmlAttributes& other) const { return entries == other.entries; }
+
+    bool operator==(const XmlAttributes& other) const;
 
 private:
-    iterator lowerBound(const std::wstring& key)
+    // The two lengths before each record's characters.
+    static constexpr size_t kHeader = 2;
+
+    static value_type record(const wchar_t* at)
     {
-        return std::lower_bound(entries.begin(), entries.end(), key,
-                                [](const value_type& entry, const std::wstring& k)
-                                { return entry.first < k; });
+        const size_t nameSize = uint32_t(at[0]);
+        return {std::wstring_view(at + kHeader, nameSize), std::wstring_view(at + kHeader + nameSize, uint32_t(at[1]))};
     }
-    std::vector<value_type> entries;
+    static size_t recordSize(const wchar_t* at) { return kHeader + uint32_t(at[0]) + uint32_t(at[1]); }
+    // Whether the text lies in the block, which an insertion may move.
+    bool holds(std::wstring_view text) const
+    {
+        const std::less<const wchar_t*> before;
+        return !text.empty() && !before(text.data(), block.data()) && before(text.data(), block.data() + block.size());
+    }
+    // Lengths are kept in 32 bits.
+    static void checkLengths(size_t nameSize, size_t valueSize);
+    // The first attribute whose name does not sort before name.
+    const_iterator lowerBound(std::wstring_view name) const;
+
+    std::wstring block;
+    size_t entries = 0;
+    // The strings FindValue handed out, one place per attribute, made on first use.
+    mutable std::unique_ptr<std::optional<std::wstring>[]> copies;
 };
 
 class XmlNode

@@ -21,6 +21,7 @@
 #include <lua.hpp>
 
 #include "engine/core/diagnostics/Logger.h"
+#include "engine/core/text/TextConversion.h"
 #include "engine/core/text/TextHelpers.h"
 #include "engine/core/xml/XmlNode.h"
 #include "engine/scene/script/LuaMgr.h"
@@ -37,7 +38,6 @@ const std::wstring kKeyAttribute = L"key";
 const std::wstring kKeyTypeAttribute = L"keytype";
 const std::wstring kValueAttribute = L"value";
 const std::wstring kValueTypeAttribute = L"valuetype";
-const std::wstring kNoText;
 
 enum class Kind
 {
@@ -66,7 +66,7 @@ const wchar_t* wordOf(Kind kind)
 }
 
 // The type words are compared exactly, as they have always been written.
-Kind kindOf(const std::wstring& word)
+Kind kindOf(std::wstring_view word)
 {
     for (Kind kind : {Kind::Boolean, Kind::Number, Kind::String, Kind::Table})
         if (word == wordOf(kind))
@@ -93,9 +93,8 @@ constexpr size_t kNumberTextSize = 330;
 // were; any other number gets the shortest text that reads back exactly
 // (0.0000001 becomes "1e-07"), which the decimal conversion of the reader
 // takes as it is.
-std::wstring numberText(double value)
+size_t numberText(double value, char (&text)[kNumberTextSize])
 {
-    char text[kNumberTextSize];
     char* end;
     // Whole numbers (most of a profile: counts, indices, flags) are exact in
     // "%f" and print as their digits and six zeros; the general conversion is
@@ -117,7 +116,7 @@ std::wstring numberText(double value)
                 end = std::to_chars(text, text + sizeof text, value).ptr;
         }
     }
-    return std::wstring(text, end);
+    return size_t(end - text);
 }
 
 // The reverse of numberText. The engine's decimal conversion reads "inf" and
@@ -125,7 +124,7 @@ std::wstring numberText(double value)
 // are taken here to keep them through the file. Plain decimal text, what the
 // writer gives for every finite value, is read here directly; it reads as the
 // engine's conversion reads it, both giving the nearest double.
-double numberFromText(const std::wstring& text)
+double numberFromText(std::wstring_view text)
 {
     const size_t size = text.size();
     size_t at = 0;
@@ -179,7 +178,7 @@ double numberFromText(const std::wstring& text)
         return negative ? -HUGE_VAL : HUGE_VAL;
     if (read == L"nan")
         return negative ? -std::numeric_limits<double>::quiet_NaN() : std::numeric_limits<double>::quiet_NaN();
-    return WStringToDouble(text);
+    return WStringToDouble(std::wstring(text));
 }
 
 void logLua(const wchar_t* operation, const std::wstring& fieldName, unsigned count, const wchar_t* why)
@@ -265,37 +264,61 @@ void writePair(lua_State* state, WriteWalk& walk, XmlNode& element)
     }
     ++walk.written;
 
-    XmlNode* entry = element.AddNewChild(kValueElement);
-    // Appended in name order, the order the attribute block keeps.
-    entry->attributes.reserve(4);
-    // A number key is formatted from its value: converting it on the stack would upset lua_next.
-    size_t length = 0;
+    // The texts of the key and the value, as bytes: numbers are formatted
+    // from their value (converting a key on the stack would upset lua_next),
+    // strings are the script's own bytes in the code page.
+    char keyNumber[kNumberTextSize], valueNumber[kNumberTextSize];
+    std::string_view key, value;
     if (keyType == LUA_TNUMBER)
-        entry->attributes.AppendInOrder(kKeyAttribute, numberText(lua_tonumber(state, -2)));
+        key = std::string_view(keyNumber, numberText(lua_tonumber(state, -2), keyNumber));
     else
     {
-        const char* key = lua_tolstring(state, -2, &length);
-        entry->attributes.AppendInOrder(kKeyAttribute, AnsiToWString(std::string_view(key, length)));
+        size_t length = 0;
+        const char* bytes = lua_tolstring(state, -2, &length);
+        key = std::string_view(bytes, length);
     }
-    entry->attributes.AppendInOrder(kKeyTypeAttribute, keyType == LUA_TNUMBER ? L"Number" : L"String");
     switch (valueKind)
     {
     case Kind::Boolean:
-        entry->attributes.AppendInOrder(kValueAttribute, lua_toboolean(state, -1) ? L"true" : L"false");
+        value = lua_toboolean(state, -1) ? "true" : "false";
         break;
     case Kind::Number:
-        entry->attributes.AppendInOrder(kValueAttribute, numberText(lua_tonumber(state, -1)));
+        value = std::string_view(valueNumber, numberText(lua_tonumber(state, -1), valueNumber));
         break;
     case Kind::String:
     {
-        const char* value = lua_tolstring(state, -1, &length);
-        entry->attributes.AppendInOrder(kValueAttribute, AnsiToWString(std::string_view(value, length)));
+        size_t length = 0;
+        const char* bytes = lua_tolstring(state, -1, &length);
+        value = std::string_view(bytes, length);
         break;
     }
     default:
         break;
     }
-    entry->attributes.AppendInOrder(kValueTypeAttribute, wordOf(valueKind));
+    const std::wstring_view keyTypeWord = keyType == LUA_TNUMBER ? L"Number" : L"String";
+    const std::wstring_view valueTypeWord = wordOf(valueKind);
+
+    // Appended in name order, the order the attribute block keeps, each
+    // text widened straight into it.
+    XmlNode* entry = element.AddNewChild(kValueElement);
+    XmlAttributes& attributes = entry->attributes;
+    attributes.reserve(4, kKeyAttribute.size() + kKeyTypeAttribute.size() + kValueAttribute.size() +
+                              kValueTypeAttribute.size() + key.size() + keyTypeWord.size() + value.size() +
+                              valueTypeWord.size());
+    const auto widened = [](std::string_view text)
+    {
+        return [text](wchar_t* out)
+        {
+            AnsiToWideChars(text, out);
+            return text.size();
+        };
+    };
+    attributes.AppendInOrder(kKeyAttribute, key.size(), widened(key));
+    attributes.AppendInOrder(kKeyTypeAttribute, keyTypeWord);
+    // A table has no value of its own: its pairs follow as elements.
+    if (valueKind != Kind::Table)
+        attributes.AppendInOrder(kValueAttribute, value.size(), widened(value));
+    attributes.AppendInOrder(kValueTypeAttribute, valueTypeWord);
 
     if (valueKind == Kind::Table)
     {
@@ -360,10 +383,10 @@ struct ReadWalk
 // over the few attributes an entry has.
 struct EntryText
 {
-    const std::wstring* key = &kNoText;
-    const std::wstring* keyType = &kNoText;
-    const std::wstring* value = &kNoText;
-    const std::wstring* valueType = &kNoText;
+    std::wstring_view key;
+    std::wstring_view keyType;
+    std::wstring_view value;
+    std::wstring_view valueType;
 };
 
 EntryText textOf(const XmlNode& entry)
@@ -372,20 +395,20 @@ EntryText textOf(const XmlNode& entry)
     for (const auto& [name, value] : entry.attributes)
     {
         if (name == kKeyAttribute)
-            text.key = &value;
+            text.key = value;
         else if (name == kKeyTypeAttribute)
-            text.keyType = &value;
+            text.keyType = value;
         else if (name == kValueAttribute)
-            text.value = &value;
+            text.value = value;
         else if (name == kValueTypeAttribute)
-            text.valueType = &value;
+            text.valueType = value;
     }
     return text;
 }
 
 // Strings are pushed with their length: they may hold NULs. ASCII reads the
 // same in the code page, so it is narrowed into the walk's buffer directly.
-void pushAnsi(lua_State* state, ReadWalk& walk, const std::wstring& text)
+void pushAnsi(lua_State* state, ReadWalk& walk, std::wstring_view text)
 {
     walk.text.resize(text.size());
     for (size_t i = 0; i < text.size(); ++i)
@@ -403,14 +426,35 @@ void pushAnsi(lua_State* state, ReadWalk& walk, const std::wstring& text)
 
 void readTable(lua_State* state, ReadWalk& walk, const XmlNode& element, int depth);
 
+// A new table with room for the entries of element (null: none), so that
+// filling it never grows it step by step: number keys are counted for the
+// array part, the others for the hash part; the room is a hint only.
+void newTableFor(lua_State* state, const XmlNode* element)
+{
+    int numbers = 0, others = 0;
+    if (element)
+    {
+        const int most = static_cast<int>(std::min<size_t>(element->children.size(), kLuaTableXmlMaxEntries));
+        for (int i = 0; i < most; ++i)
+        {
+            const XmlNode& entry = *element->children[size_t(i)];
+            if (kindOf(textOf(entry).keyType) == Kind::Number)
+                ++numbers;
+            else
+                ++others;
+        }
+    }
+    lua_createtable(state, numbers, others);
+}
+
 void readPair(lua_State* state, ReadWalk& walk, const XmlNode& entry, int table, int depth)
 {
     const EntryText text = textOf(entry);
-    const Kind keyKind = kindOf(*text.keyType);
-    const Kind valueKind = kindOf(*text.valueType);
+    const Kind keyKind = kindOf(text.keyType);
+    const Kind valueKind = kindOf(text.valueType);
     if ((keyKind != Kind::Number && keyKind != Kind::String) || valueKind == Kind::Unknown)
         return;
-    const std::wstring& key = *text.key;
+    const std::wstring_view key = text.key;
     double numberKey = 0;
     if (keyKind == Kind::Number)
     {
@@ -432,7 +476,7 @@ void readPair(lua_State* state, ReadWalk& walk, const XmlNode& entry, int table,
         lua_pushnumber(state, numberKey);
     else
         pushAnsi(state, walk, key);
-    const std::wstring& value = *text.value;
+    const std::wstring_view value = text.value;
     switch (valueKind)
     {
     case Kind::Boolean:
@@ -445,17 +489,20 @@ void readPair(lua_State* state, ReadWalk& walk, const XmlNode& entry, int table,
         pushAnsi(state, walk, value);
         break;
     default:
+    {
         // A table that exists is filled in place; anything else is replaced.
+        const XmlNode* nested = firstChildNamed(entry, kTableElement);
         lua_pushvalue(state, -1);
         lua_gettable(state, table);
         if (!lua_istable(state, -1))
         {
             lua_pop(state, 1);
-            lua_createtable(state, 0, 0);
+            newTableFor(state, nested);
         }
-        if (const XmlNode* nested = firstChildNamed(entry, kTableElement))
+        if (nested)
             readTable(state, walk, *nested, depth + 1);
         break;
+    }
     }
     lua_settable(state, table);
 }
@@ -482,7 +529,7 @@ int readProtected(lua_State* state)
     if (!lua_istable(state, 1))
     {
         lua_pop(state, 1);
-        lua_createtable(state, 0, 0);
+        newTableFor(state, walk.element);
     }
     if (walk.element)
         readTable(state, walk, *walk.element, 1);

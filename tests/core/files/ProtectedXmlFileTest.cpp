@@ -62,7 +62,7 @@ TEST(ProtectedXmlFile, SaveAndLoadRoundTripIncludingNonAscii)
         auto back = LoadProtectedXml(fixture.store, L"brq.xml", SettingsStore::SavedGames);
         ASSERT_TRUE(back);
         EXPECT_EQ(WriteXmlText(*back), WriteXmlText(*root));
-        EXPECT_EQ(back->GetChild(L"Player")->attributes[L"name"], name);
+        EXPECT_EQ(back->GetChild(L"Player")->attributes.at(L"name"), name);
     }
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(fixture.folder.Os("brq.xml.tmp"))));
 }

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <clocale>
 #include <cstring>
+#include <map>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -211,6 +213,94 @@ TEST(XmlNode, EveryAttributeOfAnElementIsKept)
         // The printer writes them in this order.
         EXPECT_TRUE(std::is_sorted(node->attributes.begin(), node->attributes.end())) << c.text;
     }
+}
+
+// Random edits against a map: the block keeps every name once, in order, with
+// its latest value, and the strings FindValue hands out hold what they should.
+TEST(XmlAttributes, EditsMatchAMapOfTheSameEdits)
+{
+    std::mt19937 rng(20261211);
+    const std::wstring names[] = {L"",   L"a",     L"ab",          L"abc",      L"b",        L"key",
+                                  L"keytype", L"value", L"valuetype", L"n\u20AC", L"\U0001F600", L"zz"};
+    const std::wstring values[] = {L"", L"1", L"1.000000", L"caf\u00E9 & <x>", std::wstring(300, L'v'),
+                                   std::wstring(L"nul\0in", 6)};
+    std::uniform_int_distribution<size_t> pickName(0, std::size(names) - 1);
+    std::uniform_int_distribution<size_t> pickValue(0, std::size(values) - 1);
+    std::uniform_int_distribution<int> pickEdit(0, 3);
+    for (int round = 0; round < 200; ++round)
+    {
+        XmlAttributes attributes;
+        std::map<std::wstring, std::wstring> model;
+        for (int step = 0; step < 12; ++step)
+        {
+            const std::wstring& name = names[pickName(rng)];
+            const std::wstring& value = values[pickValue(rng)];
+            switch (pickEdit(rng))
+            {
+            case 0:
+                if (model.empty() || model.rbegin()->first < name)
+                {
+                    attributes.AppendInOrder(name, value);
+                    model[name] = value;
+                }
+                break;
+            case 1:
+                // A value taken from the block itself, which the insertion moves.
+                if (!attributes.empty())
+                {
+                    const auto source = std::next(attributes.begin(), std::ptrdiff_t(step % attributes.size()));
+                    model[name] = std::wstring(source->second);
+                    attributes.insert_or_assign(name, source->second);
+                }
+                break;
+            default:
+                attributes.insert_or_assign(name, value);
+                model[name] = value;
+                break;
+            }
+            const std::wstring* looked = attributes.FindValue(name);
+            ASSERT_EQ(looked != nullptr, model.count(name) == 1);
+            ASSERT_EQ(attributes.size(), model.size());
+            auto expected = model.begin();
+            for (const auto& [key, held] : attributes)
+            {
+                EXPECT_EQ(key, expected->first);
+                EXPECT_EQ(held, expected->second);
+                const std::wstring* found = attributes.FindValue(key);
+                ASSERT_NE(found, nullptr);
+                EXPECT_EQ(*found, expected->second);
+                ++expected;
+            }
+            // Strings handed out earlier stay put while only lookups follow.
+            if (looked)
+                EXPECT_EQ(*looked, model[name]);
+        }
+        const XmlAttributes copy = attributes;
+        EXPECT_TRUE(copy == attributes);
+        XmlAttributes moved = std::move(attributes);
+        EXPECT_TRUE(moved == copy);
+        EXPECT_TRUE(attributes.empty());
+        EXPECT_EQ(attributes.begin(), attributes.end());
+    }
+}
+
+TEST(XmlAttributes, LookupsOfAbsentNamesAndClear)
+{
+    XmlAttributes attributes;
+    EXPECT_EQ(attributes.FindValue(L"a"), nullptr);
+    EXPECT_THROW((void)attributes.at(L"a"), std::out_of_range);
+    attributes.insert_or_assign(L"b", L"2");
+    attributes.insert_or_assign(L"a", L"1");
+    EXPECT_EQ(attributes.at(L"a"), L"1");
+    EXPECT_EQ(attributes.count(L"b"), 1u);
+    EXPECT_EQ(attributes.count(L"c"), 0u);
+    EXPECT_EQ(attributes.find(L"c"), attributes.end());
+    EXPECT_EQ(attributes.find(L"b")->second, L"2");
+    attributes.clear();
+    EXPECT_TRUE(attributes.empty());
+    EXPECT_EQ(attributes.FindValue(L"a"), nullptr);
+    attributes.AppendInOrder(L"x", L"after clear");
+    EXPECT_EQ(attributes.at(L"x"), L"after clear");
 }
 
 TEST(XmlNode, MalformedTextLeavesTargetAlone)
@@ -446,7 +536,7 @@ TEST(XmlNode, AnyTextAndAttributeReadsBackIdentical)
         ASSERT_EQ(back.children.size(), 4u);
         for (size_t i = 0; i < 4; ++i)
         {
-            EXPECT_EQ(back.children[i]->attributes[L"value"], values[2 * i]) << utf8;
+            EXPECT_EQ(back.children[i]->attributes.at(L"value"), values[2 * i]) << utf8;
             EXPECT_EQ(back.children[i]->text, values[2 * i + 1]) << utf8;
         }
         EXPECT_EQ(WriteXmlText(back), WriteXmlText(root));
