@@ -203,6 +203,30 @@ inline void RunOnXServer(const char* childVariable, const std::string& childFilt
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the scenario on the X server failed; its output is above";
 }
 
+// libX11 and libXtst, open while the object lives (the tests load them at run time, so that
+// they build where the X libraries' headers are missing).
+class XLibraries
+{
+public:
+    XLibraries()
+        : x11(dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL)), xtst(dlopen("libXtst.so.6", RTLD_LAZY | RTLD_LOCAL))
+    {
+    }
+    ~XLibraries()
+    {
+        if (xtst != nullptr)
+            dlclose(xtst);
+        if (x11 != nullptr)
+            dlclose(x11);
+    }
+    XLibraries(const XLibraries&) = delete;
+    XLibraries& operator=(const XLibraries&) = delete;
+    bool Opened() const { return x11 != nullptr && xtst != nullptr; }
+
+    void* const x11;
+    void* const xtst;
+};
+
 // Presses keys on the X server through its test extension, when libXtst is
 // installed; Available() is false otherwise.
 class FakeKeyboard
@@ -210,15 +234,13 @@ class FakeKeyboard
 public:
     FakeKeyboard()
     {
-        x11_ = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
-        xtst_ = dlopen("libXtst.so.6", RTLD_LAZY | RTLD_LOCAL);
-        if (x11_ == nullptr || xtst_ == nullptr)
+        if (!libraries_.Opened())
             return;
-        openDisplay_ = reinterpret_cast<OpenDisplayFn>(dlsym(x11_, "XOpenDisplay"));
-        closeDisplay_ = reinterpret_cast<CloseDisplayFn>(dlsym(x11_, "XCloseDisplay"));
-        keycode_ = reinterpret_cast<KeycodeFn>(dlsym(x11_, "XKeysymToKeycode"));
-        sync_ = reinterpret_cast<SyncFn>(dlsym(x11_, "XSync"));
-        fake_ = reinterpret_cast<FakeKeyFn>(dlsym(xtst_, "XTestFakeKeyEvent"));
+        openDisplay_ = reinterpret_cast<OpenDisplayFn>(dlsym(libraries_.x11, "XOpenDisplay"));
+        closeDisplay_ = reinterpret_cast<CloseDisplayFn>(dlsym(libraries_.x11, "XCloseDisplay"));
+        keycode_ = reinterpret_cast<KeycodeFn>(dlsym(libraries_.x11, "XKeysymToKeycode"));
+        sync_ = reinterpret_cast<SyncFn>(dlsym(libraries_.x11, "XSync"));
+        fake_ = reinterpret_cast<FakeKeyFn>(dlsym(libraries_.xtst, "XTestFakeKeyEvent"));
         if (openDisplay_ && closeDisplay_ && keycode_ && sync_ && fake_)
             display_ = openDisplay_(nullptr);
     }
@@ -226,10 +248,6 @@ public:
     {
         if (display_ != nullptr)
             closeDisplay_(display_);
-        if (xtst_ != nullptr)
-            dlclose(xtst_);
-        if (x11_ != nullptr)
-            dlclose(x11_);
     }
     bool Available() const { return display_ != nullptr; }
     // Key symbols: Shift_L 0xFFE1, Control_L 0xFFE3, Alt_L 0xFFE9.
@@ -245,8 +263,7 @@ private:
     using KeycodeFn = unsigned char (*)(void*, unsigned long);
     using SyncFn = int (*)(void*, int);
     using FakeKeyFn = int (*)(void*, unsigned int, int, unsigned long);
-    void* x11_ = nullptr;
-    void* xtst_ = nullptr;
+    XLibraries libraries_;
     void* display_ = nullptr;
     OpenDisplayFn openDisplay_ = nullptr;
     CloseDisplayFn closeDisplay_ = nullptr;
@@ -261,15 +278,13 @@ class FakePointer
 public:
     FakePointer()
     {
-        x11_ = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
-        xtst_ = dlopen("libXtst.so.6", RTLD_LAZY | RTLD_LOCAL);
-        if (x11_ == nullptr || xtst_ == nullptr)
+        if (!libraries_.Opened())
             return;
-        openDisplay_ = reinterpret_cast<OpenDisplayFn>(dlsym(x11_, "XOpenDisplay"));
-        closeDisplay_ = reinterpret_cast<CloseDisplayFn>(dlsym(x11_, "XCloseDisplay"));
-        sync_ = reinterpret_cast<SyncFn>(dlsym(x11_, "XSync"));
-        motion_ = reinterpret_cast<MotionFn>(dlsym(xtst_, "XTestFakeMotionEvent"));
-        button_ = reinterpret_cast<ButtonFn>(dlsym(xtst_, "XTestFakeButtonEvent"));
+        openDisplay_ = reinterpret_cast<OpenDisplayFn>(dlsym(libraries_.x11, "XOpenDisplay"));
+        closeDisplay_ = reinterpret_cast<CloseDisplayFn>(dlsym(libraries_.x11, "XCloseDisplay"));
+        sync_ = reinterpret_cast<SyncFn>(dlsym(libraries_.x11, "XSync"));
+        motion_ = reinterpret_cast<MotionFn>(dlsym(libraries_.xtst, "XTestFakeMotionEvent"));
+        button_ = reinterpret_cast<ButtonFn>(dlsym(libraries_.xtst, "XTestFakeButtonEvent"));
         if (openDisplay_ && closeDisplay_ && sync_ && motion_ && button_)
             display_ = openDisplay_(nullptr);
     }
@@ -277,10 +292,6 @@ public:
     {
         if (display_ != nullptr)
             closeDisplay_(display_);
-        if (xtst_ != nullptr)
-            dlclose(xtst_);
-        if (x11_ != nullptr)
-            dlclose(x11_);
     }
     bool Available() const { return display_ != nullptr; }
     // Desktop coordinates of screen 0.
@@ -302,8 +313,7 @@ private:
     using SyncFn = int (*)(void*, int);
     using MotionFn = int (*)(void*, int, int, int, unsigned long);
     using ButtonFn = int (*)(void*, unsigned int, int, unsigned long);
-    void* x11_ = nullptr;
-    void* xtst_ = nullptr;
+    XLibraries libraries_;
     void* display_ = nullptr;
     OpenDisplayFn openDisplay_ = nullptr;
     CloseDisplayFn closeDisplay_ = nullptr;

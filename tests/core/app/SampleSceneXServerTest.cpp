@@ -68,9 +68,7 @@ class Hands
 public:
     explicit Hands(const std::string& display)
     {
-        x11_ = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
-        xtst_ = dlopen("libXtst.so.6", RTLD_LAZY | RTLD_LOCAL);
-        if (x11_ == nullptr || xtst_ == nullptr)
+        if (!libraries_.Opened())
             return;
         bool all = true;
         auto load = [&](void* library, auto& function, const char* name)
@@ -78,18 +76,18 @@ public:
             function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
             all = all && function != nullptr;
         };
-        load(x11_, open_, "XOpenDisplay");
-        load(x11_, close_, "XCloseDisplay");
-        load(x11_, root_, "XDefaultRootWindow");
-        load(x11_, queryPointer_, "XQueryPointer");
-        load(x11_, translate_, "XTranslateCoordinates");
-        load(x11_, setFocus_, "XSetInputFocus");
-        load(x11_, keycode_, "XKeysymToKeycode");
-        load(x11_, sync_, "XSync");
-        load(x11_, setErrorHandler_, "XSetErrorHandler");
-        load(xtst_, motion_, "XTestFakeMotionEvent");
-        load(xtst_, button_, "XTestFakeButtonEvent");
-        load(xtst_, key_, "XTestFakeKeyEvent");
+        load(libraries_.x11, open_, "XOpenDisplay");
+        load(libraries_.x11, close_, "XCloseDisplay");
+        load(libraries_.x11, root_, "XDefaultRootWindow");
+        load(libraries_.x11, queryPointer_, "XQueryPointer");
+        load(libraries_.x11, translate_, "XTranslateCoordinates");
+        load(libraries_.x11, setFocus_, "XSetInputFocus");
+        load(libraries_.x11, keycode_, "XKeysymToKeycode");
+        load(libraries_.x11, sync_, "XSync");
+        load(libraries_.x11, setErrorHandler_, "XSetErrorHandler");
+        load(libraries_.xtst, motion_, "XTestFakeMotionEvent");
+        load(libraries_.xtst, button_, "XTestFakeButtonEvent");
+        load(libraries_.xtst, key_, "XTestFakeKeyEvent");
         if (!all)
             return;
         // The program may remake its window between our look and our request.
@@ -100,10 +98,6 @@ public:
     {
         if (display_ != nullptr)
             close_(display_);
-        if (xtst_ != nullptr)
-            dlclose(xtst_);
-        if (x11_ != nullptr)
-            dlclose(x11_);
     }
     bool Available() const { return display_ != nullptr; }
 
@@ -179,8 +173,7 @@ public:
     }
 
 private:
-    void* x11_ = nullptr;
-    void* xtst_ = nullptr;
+    XServerSupport::XLibraries libraries_;
     void* display_ = nullptr;
     void* (*open_)(const char*) = nullptr;
     int (*close_)(void*) = nullptr;

@@ -51,9 +51,7 @@ public:
 
     X11()
     {
-        x11_ = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
-        xtst_ = dlopen("libXtst.so.6", RTLD_LAZY | RTLD_LOCAL);
-        if (x11_ == nullptr || xtst_ == nullptr)
+        if (!libraries_.Opened())
             return;
         bool all = true;
         auto load = [&](void* library, auto& function, const char* name)
@@ -61,22 +59,22 @@ public:
             function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
             all = all && function != nullptr;
         };
-        load(x11_, openDisplay_, "XOpenDisplay");
-        load(x11_, closeDisplay_, "XCloseDisplay");
-        load(x11_, defaultRoot_, "XDefaultRootWindow");
-        load(x11_, queryTree_, "XQueryTree");
-        load(x11_, fetchName_, "XFetchName");
-        load(x11_, internAtom_, "XInternAtom");
-        load(x11_, getProperty_, "XGetWindowProperty");
-        load(x11_, free_, "XFree");
-        load(x11_, grabPointer_, "XGrabPointer");
-        load(x11_, ungrabPointer_, "XUngrabPointer");
-        load(x11_, grabKeyboard_, "XGrabKeyboard");
-        load(x11_, ungrabKeyboard_, "XUngrabKeyboard");
-        load(x11_, sync_, "XSync");
-        load(x11_, setInputFocus_, "XSetInputFocus");
-        load(xtst_, fakeMotion_, "XTestFakeMotionEvent");
-        load(xtst_, fakeButton_, "XTestFakeButtonEvent");
+        load(libraries_.x11, openDisplay_, "XOpenDisplay");
+        load(libraries_.x11, closeDisplay_, "XCloseDisplay");
+        load(libraries_.x11, defaultRoot_, "XDefaultRootWindow");
+        load(libraries_.x11, queryTree_, "XQueryTree");
+        load(libraries_.x11, fetchName_, "XFetchName");
+        load(libraries_.x11, internAtom_, "XInternAtom");
+        load(libraries_.x11, getProperty_, "XGetWindowProperty");
+        load(libraries_.x11, free_, "XFree");
+        load(libraries_.x11, grabPointer_, "XGrabPointer");
+        load(libraries_.x11, ungrabPointer_, "XUngrabPointer");
+        load(libraries_.x11, grabKeyboard_, "XGrabKeyboard");
+        load(libraries_.x11, ungrabKeyboard_, "XUngrabKeyboard");
+        load(libraries_.x11, sync_, "XSync");
+        load(libraries_.x11, setInputFocus_, "XSetInputFocus");
+        load(libraries_.xtst, fakeMotion_, "XTestFakeMotionEvent");
+        load(libraries_.xtst, fakeButton_, "XTestFakeButtonEvent");
         if (all)
             display_ = openDisplay_(nullptr);
     }
@@ -84,10 +82,6 @@ public:
     {
         if (display_ != nullptr)
             closeDisplay_(display_);
-        if (xtst_ != nullptr)
-            dlclose(xtst_);
-        if (x11_ != nullptr)
-            dlclose(x11_);
     }
     bool Available() const { return display_ != nullptr; }
 
@@ -170,8 +164,7 @@ private:
         return title;
     }
 
-    void* x11_ = nullptr;
-    void* xtst_ = nullptr;
+    XServerSupport::XLibraries libraries_;
     void* display_ = nullptr;
     void* (*openDisplay_)(const char*) = nullptr;
     int (*closeDisplay_)(void*) = nullptr;
