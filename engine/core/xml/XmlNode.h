@@ -23,6 +23,20 @@
 namespace TarnEngine
 {
 
+// An element's name, held in the trees' own memory; compares with any wide text.
+class XmlName : public std::basic_string<wchar_t, std::char_traits<wchar_t>, XmlMemory::Allocator<wchar_t>>
+{
+public:
+    using Base = std::basic_string<wchar_t, std::char_traits<wchar_t>, XmlMemory::Allocator<wchar_t>>;
+    using Base::Base;
+    using Base::operator=;
+    XmlName() = default;
+    XmlName(const std::wstring& text) : Base(text.data(), text.size()) {}
+
+    friend bool operator==(const XmlName& name, std::wstring_view text) { return std::wstring_view(name) == text; }
+    friend bool operator==(const XmlName& name, const wchar_t* text) { return std::wstring_view(name) == text; }
+};
+
 // An element's attributes by name, in name order. A document holds many
 // elements with a few short attributes each, so an element keeps all of its
 // names and values in one block, one record after another: the name's length,
@@ -185,7 +199,7 @@ private:
     // The first attribute whose name does not sort before name.
     const_iterator lowerBound(std::wstring_view name) const;
 
-    std::basic_string<wchar_t, std::char_traits<wchar_t>, XmlMemory::Allocator<wchar_t>> block;
+    XmlName::Base block;
     size_t entries = 0;
     // The strings FindValue handed out, one place per attribute, made on first use.
     mutable std::unique_ptr<std::optional<std::wstring>[]> copies;
@@ -236,7 +250,7 @@ public:
     void Print(std::wstring& out, int depth) const;
 
     std::vector<std::unique_ptr<XmlNode>> children;
-    std::basic_string<wchar_t, std::char_traits<wchar_t>, XmlMemory::Allocator<wchar_t>> name;
+    XmlName name;
     // All text and CDATA pieces of the element, in document order.
     std::wstring text;
     XmlAttributes attributes;

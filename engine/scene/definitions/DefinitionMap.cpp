@@ -117,7 +117,7 @@ bool LoadDefinitionFile(const XmlNode& document, DefinitionMap& map, uint32_t& a
     std::map<std::wstring, std::unique_ptr<Definition_Base>> gathered;
     for (const std::unique_ptr<XmlNode>& child : document.children)
     {
-        if (std::wstring_view(child->name) != kDefinition)
+        if (child->name != kDefinition)
             continue;
         std::unique_ptr<Definition_Base> definition = CreateDefinition(*child, map);
         if (!definition)
@@ -148,7 +148,7 @@ bool LoadLibraryXml(const XmlNode* libraryList, DefinitionMap& map, EngineManage
         uint32_t appended = 0;
         for (const std::unique_ptr<XmlNode>& child : libraryList->children)
         {
-            if (std::wstring_view(child->name) != kLibrary)
+            if (child->name != kLibrary)
                 continue;
             const std::wstring* file = child->FindAttribute(kFile);
             if (!file)
@@ -184,7 +184,7 @@ void LoadDefinitionsXml(const XmlNode& metaDocument, DefinitionMap& map)
     static const std::wstring kName = L"name";
     for (const std::unique_ptr<XmlNode>& child : metaDocument.children)
     {
-        if (std::wstring_view(child->name) != kDefinition)
+        if (child->name != kDefinition)
             continue;
         const std::wstring* name = child->FindAttribute(kName);
         Definition_Base* definition = name ? map.FindDefinition(*name, -1) : nullptr;
@@ -194,7 +194,7 @@ void LoadDefinitionsXml(const XmlNode& metaDocument, DefinitionMap& map)
             definition->AddNuggets(*nuggets, L"");
         for (const std::unique_ptr<XmlNode>& instance : child->children)
         {
-            if (std::wstring_view(instance->name) != kInstance)
+            if (instance->name != kInstance)
                 continue;
             const std::wstring* instanceName = instance->FindAttribute(kName);
             const XmlNode* nuggets = instance->GetChild(kNuggets);

@@ -122,7 +122,7 @@ bool readKeys(const XmlNode& element, uint32_t length, bool textEntry, std::vect
         return true;
     std::vector<const XmlNode*> frames;
     for (const std::unique_ptr<XmlNode>& child : element.children)
-        if (std::wstring_view(child->name) == n.frameElement)
+        if (child->name == n.frameElement)
             frames.push_back(child.get());
     // The format always has a frame for a movie with frames.
     if (frames.empty())
@@ -163,7 +163,7 @@ bool Definition_Movie::Load(const XmlNode& element)
 
     for (const std::unique_ptr<XmlNode>& child : element.children)
     {
-        if (std::wstring_view(child->name) != n.label)
+        if (child->name != n.label)
             continue;
         const std::wstring* labelName = filledAttribute(*child, n.name);
         const std::wstring* frame = filledAttribute(*child, n.frame);
@@ -174,7 +174,7 @@ bool Definition_Movie::Load(const XmlNode& element)
 
     for (const std::unique_ptr<XmlNode>& child : element.children)
     {
-        if (std::wstring_view(child->name) != n.event)
+        if (child->name != n.event)
             continue;
         const std::wstring* frame = filledAttribute(*child, n.frame);
         const std::wstring* type = filledAttribute(*child, n.type);
@@ -206,7 +206,7 @@ bool Definition_Movie::Load(const XmlNode& element)
 
     std::vector<const XmlNode*> instances;
     for (const std::unique_ptr<XmlNode>& child : element.children)
-        if (std::wstring_view(child->name) == n.instance)
+        if (child->name == n.instance)
             instances.push_back(child.get());
     // Every entry holds a key per frame; a damaged "length" must not decide how much is allocated.
     if (uint64_t(length) * instances.size() > MaxKeys)

@@ -92,7 +92,7 @@ Kind kindOf(std::wstring_view word)
 const XmlNode* firstChildNamed(const XmlNode& parent, const std::wstring& name)
 {
     for (const std::unique_ptr<XmlNode>& child : parent.children)
-        if (std::wstring_view(child->name) == name)
+        if (child->name == name)
             return child.get();
     return nullptr;
 }
