@@ -5,6 +5,10 @@
 #include <cstring>
 #include <cwchar>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace TarnEngine
 {
 
@@ -285,35 +289,70 @@ bool IsValidUtf8(std::string_view text)
     return true;
 }
 
+namespace
+{
+// Long ASCII stretches (nearly all of a saved document) are taken sixteen
+// characters at a time.
+constexpr size_t kAsciiBlock = 16;
+
+// Whether the block of wide characters at p is all ASCII; if so and out is
+// given, its bytes are written there.
+inline bool asciiBlock(const wchar_t* p, char* out)
+{
+#if defined(__SSE2__)
+    static_assert(sizeof(wchar_t) == 4);
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12));
+    const __m128i any = _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d));
+    const __m128i high = _mm_and_si128(any, _mm_set1_epi32(~0x7F));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(high, _mm_setzero_si128())) != 0xFFFF)
+        return false;
+    if (out)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                         _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d)));
+    return true;
+#else
+    uint32_t any = 0;
+    for (size_t k = 0; k < kAsciiBlock; ++k)
+        any |= uint32_t(p[k]);
+    if (any >= 0x80)
+        return false;
+    if (out)
+        for (size_t k = 0; k < kAsciiBlock; ++k)
+            out[k] = char(p[k]);
+    return true;
+#endif
+}
+} // namespace
+
 std::string WStringToUtf8(std::wstring_view text)
 {
-    // Measure first, then write without growing. Both loops are written so
-    // that long ASCII stretches (nearly all of a saved document) go in blocks.
+    // Measure first, then write without growing.
     size_t length = text.size();
-    for (const wchar_t w : text)
-    {
-        const uint32_t c = uint32_t(w);
-        length += size_t(c >= 0x80) + size_t(c >= 0x800) + size_t(c >= 0x10000 && c <= 0x10FFFF);
-    }
-    std::string out(length, '\0');
-    char* o = out.data();
     const wchar_t* p = text.data();
     const wchar_t* const end = p + text.size();
     while (p != end)
     {
-        if (end - p >= 8)
+        if (size_t(end - p) >= kAsciiBlock && asciiBlock(p, nullptr))
         {
-            uint32_t any = 0;
-            for (int k = 0; k < 8; ++k)
-                any |= uint32_t(p[k]);
-            if (any < 0x80)
-            {
-                for (int k = 0; k < 8; ++k)
-                    o[k] = char(p[k]);
-                o += 8;
-                p += 8;
-                continue;
-            }
+            p += kAsciiBlock;
+            continue;
+        }
+        const uint32_t c = uint32_t(*p++);
+        length += size_t(c >= 0x80) + size_t(c >= 0x800) + size_t(c >= 0x10000 && c <= 0x10FFFF);
+    }
+    std::string out(length, '\0');
+    char* o = out.data();
+    p = text.data();
+    while (p != end)
+    {
+        if (size_t(end - p) >= kAsciiBlock && asciiBlock(p, o))
+        {
+            o += kAsciiBlock;
+            p += kAsciiBlock;
+            continue;
         }
         uint32_t c = uint32_t(*p++);
         if (c < 0x80)

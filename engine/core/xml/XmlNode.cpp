@@ -1,6 +1,7 @@
 // XmlNode: conversion from TinyXML's tree, queries, and the printer.
 #include "engine/core/xml/XmlNode.h"
 
+#include <cassert>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -21,6 +22,8 @@
 
 namespace TarnEngine
 {
+
+using namespace std::string_view_literals;
 
 namespace
 {
@@ -134,7 +137,7 @@ void convertAttributes(const TiXmlElement& source, XmlNode& target)
 bool convertElement(const TiXmlElement& source, XmlNode& target, int depth)
 {
     target.empty = true;
-    target.name = AnsiToWString(source.ValueStr());
+    withWideName(source.ValueStr(), [&](std::wstring_view name) { target.name.assign(name); });
     convertAttributes(source, target);
     // Room for the child elements of a small element at once; a long list
     // grows as it is filled rather than being walked twice.
@@ -210,76 +213,47 @@ XmlNode* firstNamed(const XmlNode& node, std::wstring_view step)
     return nullptr;
 }
 
-// Whether the printer writes the character as it is; anything else becomes
-// an entity or a character reference. Line breaks and tabs are written as
-// they are in text only.
-inline bool printsAsIs(wchar_t c, bool attribute)
+// How many characters more than one the printer writes for a character
+// below 0x80: 0 for one written as it is, else the length of its entity or
+// character reference less one. Line breaks and tabs are written as they are
+// in text only. Kept in a table, since the printer asks for every character.
+struct EscapeTable
 {
-    if (c == L'&' || c == L'<' || c == L'>' || c == L'"')
-        return false;
-    return !(c < 0x20 && (attribute || (c != L'\n' && c != L'\t')));
+    uint8_t extra[2][0x80] = {};
+    constexpr EscapeTable()
+    {
+        for (int attribute = 0; attribute < 2; ++attribute)
+        {
+            for (int c = 0; c < 0x20; ++c)
+                extra[attribute][c] = attribute || (c != '\n' && c != '\t') ? 5 : 0;
+            extra[attribute][unsigned('&')] = 4;
+            extra[attribute][unsigned('<')] = 3;
+            extra[attribute][unsigned('>')] = 3;
+            extra[attribute][unsigned('"')] = 5;
+        }
+    }
+};
+constexpr EscapeTable kEscapes;
+
+// The characters beyond the table print as they are, except those a signed
+// wchar_t holds below zero, which get a reference like control characters.
+inline size_t escapeExtra(wchar_t c, bool attribute)
+{
+    const uint32_t u = static_cast<uint32_t>(c);
+    return u < 0x80 ? kEscapes.extra[attribute][u] : (c < 0 ? 5 : 0);
 }
 
-// The printed length of a character that does not print as itself.
-size_t escapedLength(wchar_t c)
+inline bool printsAsIs(wchar_t c, bool attribute)
 {
-    switch (c)
-    {
-    case L'&':
-        return 5;
-    case L'<':
-    case L'>':
-        return 4;
-    default:
-        return 6;
-    }
+    return escapeExtra(c, attribute) == 0;
 }
 
 size_t printedLength(std::wstring_view value, bool attribute)
 {
     size_t length = value.size();
     for (wchar_t c : value)
-        if (!printsAsIs(c, attribute))
-            length += escapedLength(c) - 1;
+        length += escapeExtra(c, attribute);
     return length;
-}
-
-// Runs of characters that print as themselves are copied whole.
-void appendEscaped(std::wstring& out, std::wstring_view value, bool attribute)
-{
-    static const wchar_t kHex[] = L"0123456789ABCDEF";
-    const wchar_t* p = value.data();
-    const wchar_t* const end = p + value.size();
-    for (;;)
-    {
-        const wchar_t* run = p;
-        while (p != end && printsAsIs(*p, attribute))
-            ++p;
-        out.append(run, size_t(p - run));
-        if (p == end)
-            return;
-        const wchar_t c = *p++;
-        switch (c)
-        {
-        case L'&':
-            out += L"&amp;";
-            break;
-        case L'<':
-            out += L"&lt;";
-            break;
-        case L'>':
-            out += L"&gt;";
-            break;
-        case L'"':
-            out += L"&quot;";
-            break;
-        default:
-        {
-            const wchar_t reference[] = {L'&', L'#', L'x', kHex[(c >> 4) & 0xF], kHex[c & 0xF], L';'};
-            out.append(reference, 6);
-        }
-        }
-    }
 }
 
 // The parser drops a text that is only white space, unless it comes as CDATA. Reading UTF-8, it
@@ -400,8 +374,20 @@ DocumentType findDocumentType(const char* text, size_t& begin, size_t& end)
     return DocumentType::Unterminated;
 }
 
-// Inside a start tag the bytes are stepped through in place: attribute values
-// are short, and a library call per value cost more than the values.
+// The bytes that end a step through a start tag.
+struct TagStops
+{
+    bool stops[256] = {};
+    constexpr TagStops()
+    {
+        stops[0] = true;
+        stops[static_cast<unsigned char>('>')] = true;
+        stops[static_cast<unsigned char>('/')] = true;
+        stops[static_cast<unsigned char>('=')] = true;
+    }
+};
+constexpr TagStops kTagStops;
+
 bool nestingWithinLimit(const char* s)
 {
     int depth = 0;
@@ -438,6 +424,8 @@ bool nestingWithinLimit(const char* s)
         ++s;
         for (;;)
         {
+            while (!kTagStops.stops[static_cast<unsigned char>(*s)])
+                ++s;
             const char c = *s;
             if (c == '\0')
                 return true;
@@ -450,21 +438,34 @@ bool nestingWithinLimit(const char* s)
                     --depth;
                 continue;
             }
-            if (c != '=')
-                continue;
+            // c is '='.
             while (*s == ' ' || *s == '\t' || *s == '\n' || *s == '\r')
                 ++s;
             if (*s == '"' || *s == '\'')
             {
-                const char quote = *s++;
-                while (*s != quote)
-                    if (*s++ == '\0')
-                        return true;
+                s = std::strchr(s + 1, *s);
+                if (!s)
+                    return true;
                 ++s;
             }
         }
         ++s;
     }
+}
+
+// On well-formed UTF-8, TinyXML's UTF-8 mode reads differently from its
+// default mode only at character references (above U+007F) and at the three
+// sequences it steps over like white space (the byte-order mark, U+FFFE and
+// U+FFFF, each led by 0xEF); it also takes a fifth longer. A text with
+// neither reads the same either way, and is parsed in the default mode.
+bool readsApartAsUtf8(std::string_view text)
+{
+    if (text.find('\xEF') != std::string_view::npos)
+        return true;
+    for (size_t at = text.find('&'); at != std::string_view::npos; at = text.find('&', at + 1))
+        if (at + 1 < text.size() && text[at + 1] == '#')
+            return true;
+    return false;
 }
 
 } // namespace
@@ -733,54 +734,126 @@ size_t printedLength(const XmlNode& node, int depth)
 }
 } // namespace
 
-void XmlNode::Print(std::wstring& out, int depth) const
+namespace
 {
-    out.append(static_cast<size_t>(depth) * 4, L' ');
-    out += L'<';
-    out += name;
-    for (const auto& [key, value] : attributes)
+// Writes what printedLength measured through a pointer, with no checks of
+// room on the way: a saved document is many short pieces.
+class PrintWriter
+{
+public:
+    explicit PrintWriter(wchar_t* out) : o(out) {}
+    void put(wchar_t c) { *o++ = c; }
+    void put(std::wstring_view text)
     {
-        out += L' ';
-        out += key;
-        out += L"=\"";
-        appendEscaped(out, value, true);
-        out += L'"';
+        std::char_traits<wchar_t>::copy(o, text.data(), text.size());
+        o += text.size();
     }
-    // A node given text or children without clearing `empty` still prints
-    // them: dropping them would lose what the caller meant to save.
-    if (empty && text.empty() && children.empty())
-        out += L'/';
-    else
+    void indent(int depth)
     {
-        out += L'>';
-        if (children.empty())
+        std::char_traits<wchar_t>::assign(o, static_cast<size_t>(depth) * 4, L' ');
+        o += static_cast<size_t>(depth) * 4;
+    }
+    // Runs of characters that print as themselves are copied whole.
+    void escaped(std::wstring_view value, bool attribute)
+    {
+        static const wchar_t kHex[] = L"0123456789ABCDEF";
+        const wchar_t* p = value.data();
+        const wchar_t* const end = p + value.size();
+        for (;;)
         {
-            if (!text.empty() && isParserBlank(text))
+            const wchar_t* run = p;
+            while (p != end && printsAsIs(*p, attribute))
+                ++p;
+            put(std::wstring_view(run, size_t(p - run)));
+            if (p == end)
+                return;
+            const wchar_t c = *p++;
+            switch (c)
             {
-                out += L"<![CDATA[";
-                out += text;
-                out += L"]]>";
+            case L'&':
+                put(L"&amp;"sv);
+                break;
+            case L'<':
+                put(L"&lt;"sv);
+                break;
+            case L'>':
+                put(L"&gt;"sv);
+                break;
+            case L'"':
+                put(L"&quot;"sv);
+                break;
+            default:
+            {
+                const wchar_t reference[] = {L'&', L'#', L'x', kHex[(c >> 4) & 0xF], kHex[c & 0xF], L';'};
+                put(std::wstring_view(reference, 6));
             }
-            else
-                appendEscaped(out, text, false);
+            }
         }
+    }
+    void node(const XmlNode& node, int depth)
+    {
+        indent(depth);
+        put(L'<');
+        put(node.name);
+        for (const auto& [key, value] : node.attributes)
+        {
+            put(L' ');
+            put(key);
+            put(L"=\""sv);
+            escaped(value, true);
+            put(L'"');
+        }
+        // A node given text or children without clearing `empty` still prints
+        // them: dropping them would lose what the caller meant to save.
+        if (node.empty && node.text.empty() && node.children.empty())
+            put(L'/');
         else
         {
-            out += L'\n';
-            for (const auto& child : children)
-                child->Print(out, depth + 1);
-            out.append(static_cast<size_t>(depth) * 4, L' ');
+            put(L'>');
+            if (node.children.empty())
+            {
+                if (!node.text.empty() && isParserBlank(node.text))
+                {
+                    put(L"<![CDATA["sv);
+                    put(node.text);
+                    put(L"]]>"sv);
+                }
+                else
+                    escaped(node.text, false);
+            }
+            else
+            {
+                put(L'\n');
+                for (const auto& child : node.children)
+                    this->node(*child, depth + 1);
+                indent(depth);
+            }
+            put(L"</"sv);
+            put(node.name);
         }
-        out += L"</";
-        out += name;
+        put(L">\n"sv);
     }
-    out += L">\n";
+    wchar_t* at() const { return o; }
+
+private:
+    wchar_t* o;
+};
+} // namespace
+
+void XmlNode::Print(std::wstring& out, int depth) const
+{
+    const size_t length = printedLength(*this, depth);
+    const size_t start = out.size();
+    out.resize(start + length);
+    PrintWriter writer(out.data() + start);
+    writer.node(*this, depth);
+    // The measure and the writer follow the same rules, piece by piece.
+    assert(writer.at() == out.data() + out.size());
 }
 
 std::wstring WriteXmlText(const XmlNode& node)
 {
     std::wstring out;
-    out.reserve(printedLength(node, 0));
     node.Print(out, 0);
     return out;
 }
@@ -834,8 +907,9 @@ bool ParseXmlText(XmlNode& target, const char* text, bool keepWhiteSpace)
     // always read as UTF-8, so well-formed UTF-8 (every converted UTF-16 file
     // among it) is parsed as such; other bytes keep the guess, which steps
     // through them one at a time instead of swallowing the markup after them.
+    const std::string_view whole(text, length);
     const TiXmlEncoding encoding =
-        IsValidUtf8(std::string_view(text, length)) ? TIXML_ENCODING_UTF8 : TIXML_DEFAULT_ENCODING;
+        IsValidUtf8(whole) && readsApartAsUtf8(whole) ? TIXML_ENCODING_UTF8 : TIXML_DEFAULT_ENCODING;
     if (keepWhiteSpace)
         TiXmlBase::SetCondenseWhiteSpace(false);
     TiXmlDocument document;

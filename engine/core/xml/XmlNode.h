@@ -18,8 +18,24 @@
 #include <utility>
 #include <vector>
 
+#include "engine/core/xml/XmlMemory.h"
+
 namespace TarnEngine
 {
+
+// An element's name, held in the trees' own memory; compares with any wide text.
+class XmlName : public std::basic_string<wchar_t, std::char_traits<wchar_t>, XmlMemory::Allocator<wchar_t>>
+{
+public:
+    using Base = std::basic_string<wchar_t, std::char_traits<wchar_t>, XmlMemory::Allocator<wchar_t>>;
+    using Base::Base;
+    using Base::operator=;
+    XmlName() = default;
+    XmlName(const std::wstring& text) : Base(text.data(), text.size()) {}
+
+    friend bool operator==(const XmlName& name, std::wstring_view text) { return std::wstring_view(name) == text; }
+    friend bool operator==(const XmlName& name, const wchar_t* text) { return std::wstring_view(name) == text; }
+};
 
 // An element's attributes by name, in name order. A document holds many
 // elements with a few short attributes each, so an element keeps all of its
@@ -183,7 +199,7 @@ private:
     // The first attribute whose name does not sort before name.
     const_iterator lowerBound(std::wstring_view name) const;
 
-    std::wstring block;
+    XmlName::Base block;
     size_t entries = 0;
     // The strings FindValue handed out, one place per attribute, made on first use.
     mutable std::unique_ptr<std::optional<std::wstring>[]> copies;
@@ -197,6 +213,10 @@ public:
     XmlNode(const XmlNode&) = delete;
     XmlNode& operator=(const XmlNode&) = delete;
 
+    // Elements come and go by the thousand with their documents.
+    static void* operator new(size_t bytes) { return XmlMemory::Allocate(bytes); }
+    static void operator delete(void* node, size_t bytes) noexcept { XmlMemory::Release(node, bytes); }
+
     // Takes ownership of the child and appends it.
     void AppendChild(std::unique_ptr<XmlNode> child);
     XmlNode* AddNewChild(const std::wstring& childName);
@@ -204,7 +224,7 @@ public:
     // Deletes the child at the index; false (and no change) when out of range.
     bool RemoveChild(size_t index);
 
-    std::wstring GetName() const { return name; }
+    std::wstring GetName() const { return std::wstring(name.data(), name.size()); }
     std::wstring GetText() const { return text; }
 
     // The element at a slash-separated path below this node (steps compared
@@ -230,7 +250,7 @@ public:
     void Print(std::wstring& out, int depth) const;
 
     std::vector<std::unique_ptr<XmlNode>> children;
-    std::wstring name;
+    XmlName name;
     // All text and CDATA pieces of the element, in document order.
     std::wstring text;
     XmlAttributes attributes;

@@ -29,15 +29,21 @@
 namespace TarnEngine
 {
 
+using namespace std::string_view_literals;
+
 namespace
 {
 
 const std::wstring kValueElement = L"__value";
 const std::wstring kTableElement = L"__table";
-const std::wstring kKeyAttribute = L"key";
-const std::wstring kKeyTypeAttribute = L"keytype";
-const std::wstring kValueAttribute = L"value";
-const std::wstring kValueTypeAttribute = L"valuetype";
+constexpr std::wstring_view kKeyAttributeName = L"key";
+constexpr std::wstring_view kKeyTypeAttributeName = L"keytype";
+constexpr std::wstring_view kValueAttributeName = L"value";
+constexpr std::wstring_view kValueTypeAttributeName = L"valuetype";
+const std::wstring kKeyAttribute(kKeyAttributeName);
+const std::wstring kKeyTypeAttribute(kKeyTypeAttributeName);
+const std::wstring kValueAttribute(kValueAttributeName);
+const std::wstring kValueTypeAttribute(kValueTypeAttributeName);
 
 enum class Kind
 {
@@ -48,7 +54,7 @@ enum class Kind
     Table
 };
 
-const wchar_t* wordOf(Kind kind)
+std::wstring_view wordOf(Kind kind)
 {
     switch (kind)
     {
@@ -61,17 +67,24 @@ const wchar_t* wordOf(Kind kind)
     case Kind::Table:
         return L"Table";
     default:
-        return L"";
+        return {};
     }
 }
 
 // The type words are compared exactly, as they have always been written.
 Kind kindOf(std::wstring_view word)
 {
-    for (Kind kind : {Kind::Boolean, Kind::Number, Kind::String, Kind::Table})
-        if (word == wordOf(kind))
-            return kind;
-    return Kind::Unknown;
+    switch (word.size())
+    {
+    case 5:
+        return word == L"Table"sv ? Kind::Table : Kind::Unknown;
+    case 6:
+        return word == L"Number"sv ? Kind::Number : word == L"String"sv ? Kind::String : Kind::Unknown;
+    case 7:
+        return word == L"Boolean"sv ? Kind::Boolean : Kind::Unknown;
+    default:
+        return Kind::Unknown;
+    }
 }
 
 // By exact name, unlike the path lookup of XmlNode::GetChild: a field name is
@@ -391,17 +404,33 @@ struct EntryText
 
 EntryText textOf(const XmlNode& entry)
 {
+    // The four names differ in length, which picks the one to compare with.
+    static_assert(kKeyAttributeName.size() == 3 && kKeyTypeAttributeName.size() == 7 &&
+                  kValueAttributeName.size() == 5 && kValueTypeAttributeName.size() == 9);
     EntryText text;
     for (const auto& [name, value] : entry.attributes)
     {
-        if (name == kKeyAttribute)
-            text.key = value;
-        else if (name == kKeyTypeAttribute)
-            text.keyType = value;
-        else if (name == kValueAttribute)
-            text.value = value;
-        else if (name == kValueTypeAttribute)
-            text.valueType = value;
+        switch (name.size())
+        {
+        case 3:
+            if (name == kKeyAttributeName)
+                text.key = value;
+            break;
+        case 7:
+            if (name == kKeyTypeAttributeName)
+                text.keyType = value;
+            break;
+        case 5:
+            if (name == kValueAttributeName)
+                text.value = value;
+            break;
+        case 9:
+            if (name == kValueTypeAttributeName)
+                text.valueType = value;
+            break;
+        default:
+            break;
+        }
     }
     return text;
 }

@@ -474,6 +474,36 @@ TEST(XmlNode, TextOfCharactersTheParserSkipsReadsBack)
     }
 }
 
+// Well-formed UTF-8 is read as UTF-8 whatever the text holds: character
+// references above U+007F, the byte-order mark and the two non-characters
+// the parser steps over, a declaration naming another encoding, or none of
+// these (plain multi-byte text).
+TEST(XmlNode, Utf8TextReadsAsUtf8WithOrWithoutReferences)
+{
+    struct Case
+    {
+        const char* text;
+        const wchar_t* attribute;
+        const wchar_t* body;
+    };
+    const Case cases[] = {
+        {"<a v=\"caf\xC3\xA9 \xE2\x82\xAC\">\xF0\x9F\x98\x80 &amp; &lt;x&gt;</a>", L"caf\u00E9 \u20AC",
+         L"\U0001F600 & <x>"},
+        {"<a v=\"&#233;&#x20AC;\">&#x1F600;</a>", L"\u00E9\u20AC", L"\U0001F600"},
+        {"<a v=\"&#65;&#x42;\xC3\xA9\">&#x9;t</a>", L"AB\u00E9", L"\tt"},
+        {"<a v=\"\xC3\xA9\"><![CDATA[\xEF\xBB\xBF]]>x\xC3\xA9</a>", L"\u00E9", L"\uFEFFx\u00E9"},
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a v=\"\xC3\xA9\">\xC3\xA9</a>", L"\u00E9", L"\u00E9"},
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a v=\"&#233;\">\xC3\xA9</a>", L"\u00E9", L"\u00E9"},
+    };
+    for (const Case& c : cases)
+    {
+        const std::unique_ptr<XmlNode> node = parse(c.text);
+        ASSERT_NE(node, nullptr) << c.text;
+        EXPECT_EQ(node->GetStringAttribute(L"v", L"?"), c.attribute) << c.text;
+        EXPECT_EQ(node->text, c.body) << c.text;
+    }
+}
+
 // Random text of every kind the printer must protect: markup characters,
 // control characters, white space alone, characters beyond the BMP.
 std::wstring randomText(std::mt19937& rng)

@@ -24,7 +24,7 @@ bool LoadNuggets(const XmlNode* element, NuggetList& list)
     {
         // Content names classes here, so only nugget classes may be made: any other record (an
         // abstract one, or a class that is no nugget) is passed over before its factory runs.
-        RClass* record = RClass::FindByName(L"R" + child->name);
+        RClass* record = RClass::FindByName(L"R" + child->GetName());
         if (!record || record == nuggetBase || !record->IsSubclassOf(nuggetBase) || !record->GetFactory())
             continue;
         RObject* made = record->GetFactory()();
