@@ -42,18 +42,24 @@ inline std::string findProgram(const char* name)
     return {};
 }
 
+// Texts as exec takes them: the first (when given), pointers into the strings, which must outlive
+// the list, and a null.
+inline std::vector<char*> execList(const std::vector<std::string>& texts, const char* first = nullptr)
+{
+    std::vector<char*> list;
+    if (first != nullptr)
+        list.push_back(const_cast<char*>(first));
+    for (const std::string& text : texts)
+        list.push_back(const_cast<char*>(text.c_str()));
+    list.push_back(nullptr);
+    return list;
+}
+
 inline pid_t spawn(const std::string& program, const std::vector<std::string>& arguments,
                    const std::vector<std::string>& environment, posix_spawn_file_actions_t* actions)
 {
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& a : arguments)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (const std::string& e : environment)
-        envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
+    std::vector<char*> argv = execList(arguments, program.c_str());
+    std::vector<char*> envp = execList(environment);
     pid_t pid = -1;
     if (posix_spawn(&pid, program.c_str(), actions, nullptr, argv.data(), envp.data()) != 0)
         return -1;

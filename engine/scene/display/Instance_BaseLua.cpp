@@ -5,6 +5,7 @@
 
 #include "engine/core/text/TextConversion.h"
 #include "engine/graphics/canvas/IRenderCanvas.h"
+#include "engine/scene/display/InstanceLuaValues.h"
 #include "engine/scene/ui/UserInterface.h"
 
 #include <cmath>
@@ -16,6 +17,7 @@ namespace
 {
 
 using Self = Instance_Base;
+using namespace InstanceLuaValues;
 
 // Colours are 0xAARRGGBB words; scripts write them as numbers up to 2^32, which do not fit an int.
 int getColourArg(lua_State* state, uint32_t& out, int index)
@@ -35,12 +37,6 @@ int getColourArg(lua_State* state, uint32_t& out, int index)
     return 1;
 }
 
-int pushNumber(lua_State* state, double value)
-{
-    lua_pushnumber(state, value);
-    return 1;
-}
-
 // The instance's script table, made first when it has none; nothing is pushed when there is none.
 bool pushInstanceTable(Instance_Base* instance)
 {
@@ -52,48 +48,6 @@ bool pushInstanceTable(Instance_Base* instance)
 }
 
 // ---- Getters and setters of one value.
-
-template <void (Self::*Set)(float)> int setFloat(lua_State* state)
-{
-    Self* self = GetLuaSelf<Self>(state);
-    float value = 0.0f;
-    if (self && LuaGetFloatArg(state, value, 2))
-        (self->*Set)(value);
-    return 0;
-}
-
-template <void (Self::*Set)(float, float)> int setTwoFloats(lua_State* state)
-{
-    Self* self = GetLuaSelf<Self>(state);
-    float a = 0.0f, b = 0.0f;
-    if (self && LuaGetFloatArg(state, a, 2) + LuaGetFloatArg(state, b, 3) == 2)
-        (self->*Set)(a, b);
-    return 0;
-}
-
-template <void (Self::*Set)(bool)> int setBool(lua_State* state)
-{
-    Self* self = GetLuaSelf<Self>(state);
-    bool value = false;
-    if (self && LuaGetBoolArg(state, value, 2))
-        (self->*Set)(value);
-    return 0;
-}
-
-template <float Self::*Field> int getFloat(lua_State* state)
-{
-    const Self* self = GetLuaSelf<Self>(state);
-    return self ? pushNumber(state, self->*Field) : 0;
-}
-
-int setMaterial(lua_State* state)
-{
-    Self* self = GetLuaSelf<Self>(state);
-    int flags = 0;
-    if (self && LuaGetIntArg(state, flags, 2))
-        self->SetMaterial(uint32_t(flags));
-    return 0;
-}
 
 int getMaterial(lua_State* state)
 {
@@ -138,12 +92,6 @@ int getHeight(lua_State* state)
 {
     Self* self = GetLuaSelf<Self>(state);
     return self ? pushNumber(state, self->ComputeHeight(true)) : 0;
-}
-
-int getVisible(lua_State* state)
-{
-    const Self* self = GetLuaSelf<Self>(state);
-    return self ? LuaPushBool(state, self->visible) : 0;
 }
 
 // ---- Canvas. Every method makes the canvas on first use.
@@ -423,33 +371,33 @@ void Instance_Base::RegisterLua(lua_State* state)
 {
     LuaClassDef def(state);
     def.AddParent(LuaSubclass::StaticScriptName());
-    def.AddMethod("SetMaterial", &setMaterial);
+    def.AddMethod("SetMaterial", &setInt<Self, uint32_t, &Self::SetMaterial>);
     def.AddMethod("GetMaterial", &getMaterial);
-    def.AddMethod("SetInputEnabled", &setBool<&Self::SetInputEnabled>);
-    def.AddMethod("SetOpacity", &setFloat<&Self::SetOpacity>);
-    def.AddMethod("GetOpacity", &getFloat<&Self::opacity>);
+    def.AddMethod("SetInputEnabled", &setBool<Self, &Self::SetInputEnabled>);
+    def.AddMethod("SetOpacity", &setFloat<Self, &Self::SetOpacity>);
+    def.AddMethod("GetOpacity", &getFloat<Self, &Self::opacity>);
     def.AddMethod("SetColor", &setColor);
-    def.AddMethod("SetPosition", &setTwoFloats<&Self::SetPosition>);
-    def.AddMethod("SetX", &setFloat<&Self::SetX>);
-    def.AddMethod("SetY", &setFloat<&Self::SetY>);
-    def.AddMethod("GetX", &getFloat<&Self::x>);
-    def.AddMethod("GetY", &getFloat<&Self::y>);
+    def.AddMethod("SetPosition", &setTwoFloats<Self, &Self::SetPosition>);
+    def.AddMethod("SetX", &setFloat<Self, &Self::SetX>);
+    def.AddMethod("SetY", &setFloat<Self, &Self::SetY>);
+    def.AddMethod("GetX", &getFloat<Self, &Self::x>);
+    def.AddMethod("GetY", &getFloat<Self, &Self::y>);
     def.AddMethod("GlobalToLocalX", &convert<false, false>);
     def.AddMethod("GlobalToLocalY", &convert<false, true>);
     def.AddMethod("LocalToGlobalX", &convert<true, false>);
     def.AddMethod("LocalToGlobalY", &convert<true, true>);
     def.AddMethod("GetWidth", &getWidth);
     def.AddMethod("GetHeight", &getHeight);
-    def.AddMethod("GetVisible", &getVisible);
-    def.AddMethod("SetRegistrationPoint", &setTwoFloats<&Self::SetRegistrationPoint>);
-    def.AddMethod("SetRotation", &setFloat<&Self::SetRotation>);
-    def.AddMethod("GetRotation", &getFloat<&Self::rotation>);
-    def.AddMethod("SetScale", &setTwoFloats<&Self::SetScale>);
-    def.AddMethod("SetScaleX", &setFloat<&Self::SetScaleX>);
-    def.AddMethod("SetScaleY", &setFloat<&Self::SetScaleY>);
-    def.AddMethod("GetScaleX", &getFloat<&Self::scaleX>);
-    def.AddMethod("GetScaleY", &getFloat<&Self::scaleY>);
-    def.AddMethod("SetVisible", &setBool<&Self::SetVisible>);
+    def.AddMethod("GetVisible", &getBool<Self, &Self::visible>);
+    def.AddMethod("SetRegistrationPoint", &setTwoFloats<Self, &Self::SetRegistrationPoint>);
+    def.AddMethod("SetRotation", &setFloat<Self, &Self::SetRotation>);
+    def.AddMethod("GetRotation", &getFloat<Self, &Self::rotation>);
+    def.AddMethod("SetScale", &setTwoFloats<Self, &Self::SetScale>);
+    def.AddMethod("SetScaleX", &setFloat<Self, &Self::SetScaleX>);
+    def.AddMethod("SetScaleY", &setFloat<Self, &Self::SetScaleY>);
+    def.AddMethod("GetScaleX", &getFloat<Self, &Self::scaleX>);
+    def.AddMethod("GetScaleY", &getFloat<Self, &Self::scaleY>);
+    def.AddMethod("SetVisible", &setBool<Self, &Self::SetVisible>);
     def.AddMethod("CanvasClear", &canvasClear);
     def.AddMethod("CanvasIsClear", &canvasIsClear);
     def.AddMethod("CanvasSetClearOnRender", &canvasSetClearOnRender);
@@ -467,11 +415,11 @@ void Instance_Base::RegisterLua(lua_State* state)
     def.AddMethod("CanvasSetRenderPass", &canvasSetRenderPass);
     def.AddMethod("MoveToFront", &move<&Self::MoveToFront>);
     def.AddMethod("MoveToBack", &move<&Self::MoveToBack>);
-    def.AddMethod("ToggleMaskBase", &setBool<&Self::ToggleMaskBase>);
-    def.AddMethod("ToggleMaskIn", &setBool<&Self::ToggleMaskIn>);
-    def.AddMethod("ToggleMaskOut", &setBool<&Self::ToggleMaskOut>);
-    def.AddMethod("ToggleMaskClear", &setBool<&Self::ToggleMaskClear>);
-    def.AddMethod("SetAllowFiltering", &setBool<&Self::SetAllowFiltering>);
+    def.AddMethod("ToggleMaskBase", &setBool<Self, &Self::ToggleMaskBase>);
+    def.AddMethod("ToggleMaskIn", &setBool<Self, &Self::ToggleMaskIn>);
+    def.AddMethod("ToggleMaskOut", &setBool<Self, &Self::ToggleMaskOut>);
+    def.AddMethod("ToggleMaskClear", &setBool<Self, &Self::ToggleMaskClear>);
+    def.AddMethod("SetAllowFiltering", &setBool<Self, &Self::SetAllowFiltering>);
     def.AddMethod("SetIsBookmarked", &setIsBookmarked);
     def.AddMethod("GetParent", &getParent);
     def.AddMethod("GetInstanceInfo", &getInstanceInfo);

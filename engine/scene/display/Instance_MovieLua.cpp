@@ -5,6 +5,7 @@
 #include "engine/scene/display/Instance_Movie.h"
 
 #include "engine/media/particles/Instance_Effect.h"
+#include "engine/scene/display/InstanceLuaValues.h"
 #include "engine/scene/ui/UserInterface.h"
 
 #include <cmath>
@@ -16,6 +17,7 @@ namespace
 {
 
 using Self = Instance_Movie;
+using namespace InstanceLuaValues;
 
 // The instance's script table, made first (of its class's own script class) when it has none.
 int pushInstance(Instance_Base* instance)
@@ -30,12 +32,6 @@ int pushInstance(Instance_Base* instance)
 int pushHandle(const InstanceHandle& instance)
 {
     return pushInstance(instance.GetInstance());
-}
-
-int pushNumber(lua_State* state, double value)
-{
-    lua_pushnumber(state, value);
-    return 1;
 }
 
 // The tables of the instances in order, at keys 1 to n.
@@ -144,15 +140,6 @@ int deleteSelf(lua_State* state)
 
 // ---- Playback.
 
-int setFrame(lua_State* state)
-{
-    Self* self = GetLuaSelf<Self>(state);
-    int frame = 0;
-    if (self && LuaGetIntArg(state, frame, 2))
-        self->SetFrame(uint32_t(frame));
-    return 0;
-}
-
 int getFrame(lua_State* state)
 {
     const Self* self = GetLuaSelf<Self>(state);
@@ -216,49 +203,6 @@ int getNumFrames(lua_State* state)
     return self ? pushNumber(state, self->GetNumFrames()) : 0;
 }
 
-template <void (Self::*Set)(bool)> int setBool(lua_State* state)
-{
-    Self* self = GetLuaSelf<Self>(state);
-    bool value = false;
-    if (self && LuaGetBoolArg(state, value, 2))
-        (self->*Set)(value);
-    return 0;
-}
-
-template <bool Self::*Field> int getBool(lua_State* state)
-{
-    const Self* self = GetLuaSelf<Self>(state);
-    return self ? LuaPushBool(state, self->*Field) : 0;
-}
-
-// Through the virtual operation, so a class that keeps its own frames stops the recursion.
-int setPlayingRecursive(lua_State* state)
-{
-    Self* self = GetLuaSelf<Self>(state);
-    bool value = false;
-    if (self && LuaGetBoolArg(state, value, 2))
-        self->SetPlayingRecursive(value);
-    return 0;
-}
-
-int setFrameMultiplier(lua_State* state)
-{
-    Self* self = GetLuaSelf<Self>(state);
-    float value = 0.0f;
-    if (self && LuaGetFloatArg(state, value, 2))
-        self->SetFrameMultiplier(value);
-    return 0;
-}
-
-int setTimeChannel(lua_State* state)
-{
-    Self* self = GetLuaSelf<Self>(state);
-    int channel = 0;
-    if (self && LuaGetIntArg(state, channel, 2))
-        self->SetTimeChannel(channel);
-    return 0;
-}
-
 // Components are bytes; the word is put together unsigned, so any input wraps instead of overflowing.
 int setColorARGB(lua_State* state)
 {
@@ -317,7 +261,8 @@ int getChild(lua_State* state)
 {
     Self* self = GetLuaSelf<Self>(state);
     int position = 0;
-    if (!self || !LuaGetIntArg(state, position, 2) || position < 0 || size_t(position) >= self->children.size())
+    if (!self || !LuaGetIntArg(state, position, 2) || position < 0 ||
+        size_t(position) >= self->children.size())
         return 0;
     return pushInstance(self->children[size_t(position)]);
 }
@@ -343,18 +288,19 @@ void Instance_Movie::RegisterLua(lua_State* state)
     def.AddMethod("DeleteAllParticleEmitters", &deleteAllParticles);
     def.AddMethod("AddAsGlobalHandler", &addAsGlobalHandler);
     def.AddMethod("DeleteSelf", &deleteSelf);
-    def.AddMethod("SetFrame", &setFrame);
+    def.AddMethod("SetFrame", &setInt<Self, uint32_t, &Self::SetFrame>);
     def.AddMethod("SetFrameFromLabel", &setFrameFromLabel);
-    def.AddMethod("SetPlaying", &setBool<&Self::SetPlaying>);
-    def.AddMethod("GetPlaying", &getBool<&Self::playing>);
-    def.AddMethod("SetPlayingRecursive", &setPlayingRecursive);
-    def.AddMethod("SetPaused", &setBool<&Self::SetPaused>);
-    def.AddMethod("SetPausedRecursive", &setBool<&Self::SetPausedRecursive>);
-    def.AddMethod("SetEatingMouse", &setBool<&Self::SetEatingMouse>);
-    def.AddMethod("SetReverse", &setBool<&Self::SetReverse>);
-    def.AddMethod("SetReverseRecursive", &setBool<&Self::SetReverseRecursive>);
-    def.AddMethod("SetFrozen", &setBool<&Self::SetFrozen>);
-    def.AddMethod("SetFrameMultiplier", &setFrameMultiplier);
+    def.AddMethod("SetPlaying", &setBool<Self, &Self::SetPlaying>);
+    def.AddMethod("GetPlaying", &getBool<Self, &Self::playing>);
+    // A member pointer calls the virtual operation, so a class that keeps its own frames stops the recursion.
+    def.AddMethod("SetPlayingRecursive", &setBool<Self, &Self::SetPlayingRecursive>);
+    def.AddMethod("SetPaused", &setBool<Self, &Self::SetPaused>);
+    def.AddMethod("SetPausedRecursive", &setBool<Self, &Self::SetPausedRecursive>);
+    def.AddMethod("SetEatingMouse", &setBool<Self, &Self::SetEatingMouse>);
+    def.AddMethod("SetReverse", &setBool<Self, &Self::SetReverse>);
+    def.AddMethod("SetReverseRecursive", &setBool<Self, &Self::SetReverseRecursive>);
+    def.AddMethod("SetFrozen", &setBool<Self, &Self::SetFrozen>);
+    def.AddMethod("SetFrameMultiplier", &setFloat<Self, &Self::SetFrameMultiplier>);
     def.AddMethod("FindFrameFromLabel", &findFrameFromLabel);
     def.AddMethod("GetFrame", &getFrame);
     def.AddMethod("GetChildByName", &getChildByName);
@@ -363,15 +309,15 @@ void Instance_Movie::RegisterLua(lua_State* state)
     def.AddMethod("GetChild", &getChild);
     def.AddMethod("GetNumFrames", &getNumFrames);
     def.AddMethod("GetNumChildren", &getNumChildren);
-    def.AddMethod("SetOnUpdateEnabled", &setBool<&Self::SetOnUpdateEnabled>);
-    def.AddMethod("GetOnUpdateEnabled", &getBool<&Self::onUpdateEnabled>);
+    def.AddMethod("SetOnUpdateEnabled", &setBool<Self, &Self::SetOnUpdateEnabled>);
+    def.AddMethod("GetOnUpdateEnabled", &getBool<Self, &Self::onUpdateEnabled>);
     def.AddMethod("GetFrameInfo", &getFrameInfo);
     def.AddMethod("FindChildByName", &findChildByName);
     def.AddMethod("FindFrameFromPartialLabel", &findFrameFromPartialLabel);
     def.AddMethod("SetFrameFromPartialLabelRecursive", &setFrameFromPartialLabelRecursive);
     def.AddMethod("GetRenderOrder", &getRenderOrder);
     def.AddMethod("SetColorARGB", &setColorARGB);
-    def.AddMethod("SetTimeChannel", &setTimeChannel);
+    def.AddMethod("SetTimeChannel", &setInt<Self, int32_t, &Self::SetTimeChannel>);
     def.SetConstructor(&LuaConstruct<Instance_Movie>);
     def.Build(StaticScriptName());
 }

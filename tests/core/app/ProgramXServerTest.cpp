@@ -7,21 +7,16 @@
 // that cannot be saved (a read-only folder) are reported on standard error;
 // a start-up that fails says why there. The X server is reached through
 // libX11, loaded at run time like the test keyboard of the window tests.
-#include "tests/core/ReadOnlyFolder.h"
-#include "tests/core/TempFolder.h"
-#include "tests/platform/XServer.h"
+#include "tests/platform/ProgramLaunch.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <signal.h>
 #include <string.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -29,14 +24,16 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace
 {
-using Clock = std::chrono::steady_clock;
+using ProgramLaunch::Clock;
+using ProgramLaunch::pause;
+using ProgramLaunch::Process;
+using ProgramLaunch::readFile;
 
 // The few Xlib calls the test needs.
 class X11
@@ -186,52 +183,6 @@ private:
     void* (*setErrorHandler_)(int (*)(void*, void*)) = nullptr;
 };
 
-void pause20ms()
-{
-    timespec step{0, 20 * 1000 * 1000};
-    nanosleep(&step, nullptr);
-}
-
-// Waits for a process with a deadline; -1 when it is still running then.
-int waitForExit(pid_t pid, std::chrono::seconds limit, bool& bySignal)
-{
-    const auto deadline = Clock::now() + limit;
-    int status = 0;
-    while (Clock::now() < deadline)
-    {
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid)
-        {
-            bySignal = WIFSIGNALED(status);
-            return bySignal ? WTERMSIG(status) : WEXITSTATUS(status);
-        }
-        if (done < 0)
-            return -1;
-        pause20ms();
-    }
-    return -1;
-}
-
-// The program's process, ended when the test leaves early.
-struct Program
-{
-    pid_t pid = -1;
-    ~Program()
-    {
-        if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0)
-        {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-};
-
-std::string readText(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // The program's run on its own X server with its own XDG folders.
 class ProgramXServer : public ::testing::Test
 {
@@ -241,32 +192,12 @@ protected:
 #ifndef PELLWOOD_PROGRAM
         GTEST_SKIP() << "the program is not built with the tests";
 #else
-        // Always a server of our own: on a desktop, a window manager would
-        // frame and stack the windows in its own way, and the player's screen
-        // is not the test's to cover.
-        const std::string xvfb = XServerSupport::findProgram("Xvfb");
-        if (xvfb.empty())
-            GTEST_SKIP() << "no Xvfb";
-        display = server.Start(xvfb);
-        ASSERT_FALSE(display.empty()) << "Xvfb did not start";
-
-        for (const char* folder : {"config", "data", "run"})
-            std::filesystem::create_directories(temp.path / folder);
-        // libdbus, which SDL's X11 driver opens, keeps a buffer past the end of the process.
-        const std::filesystem::path suppressions = temp.path / "lsan.supp";
-        std::ofstream(suppressions) << "leak:libdbus-1.so\n";
-        environment = XServerSupport::currentEnvironment();
-        XServerSupport::setVariable(environment, "DISPLAY", display);
-        XServerSupport::setVariable(environment, "SDL_VIDEODRIVER", "x11");
-        XServerSupport::setVariable(environment, "SDL_AUDIODRIVER", "dummy");
-        XServerSupport::setVariable(environment, "XDG_CONFIG_HOME", (temp.path / "config").string());
-        XServerSupport::setVariable(environment, "XDG_DATA_HOME", (temp.path / "data").string());
-        XServerSupport::setVariable(environment, "XDG_RUNTIME_DIR", (temp.path / "run").string());
-        XServerSupport::setVariable(environment, "LSAN_OPTIONS",
-                                    "suppressions=" + suppressions.string() + ":print_suppressions=0");
+        if (!world.Start())
+            return;
+        world.Set("SDL_AUDIODRIVER", "dummy");
 
         const std::string previousDisplay = std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "";
-        setenv("DISPLAY", display.c_str(), 1);
+        setenv("DISPLAY", world.display.c_str(), 1);
         x11 = std::make_unique<X11>();
         if (previousDisplay.empty())
             unsetenv("DISPLAY");
@@ -277,69 +208,46 @@ protected:
 #endif
     }
 
-    // Starts the program on the sample content with its standard error in a
-    // file; a folder given as readOnly is read-only for the program alone.
-    // The close signals start at their default, as from a desktop, whatever
-    // the test runner ignores.
-    pid_t Launch(std::vector<std::string> arguments = {}, const std::string& readOnly = std::string())
+    // The sample content without its splash screen: a close during it ends the program before the
+    // game ran, which these scenarios do not look at.
+    static std::vector<std::string> Arguments()
     {
-#ifdef PELLWOOD_PROGRAM
-        if (arguments.empty())
-            // Without the sample's splash screen: a close during it ends the program before the
-            // game ran, which these scenarios do not look at.
-            arguments = {"-data", std::string(PELLWOOD_SOURCE_DIR) + "/sample", "-windowed", "-nosplash"};
-        const std::string program = PELLWOOD_PROGRAM;
-        const std::string errors = ErrorsFile().string();
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (std::string& a : arguments)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<char*> envp;
-        for (std::string& e : environment)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        // Only system calls between fork and exec.
-        const pid_t pid = fork();
-        if (pid != 0)
-            return pid;
-        const int file = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (file >= 0)
-            dup2(file, STDERR_FILENO);
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        for (int signalNumber : {SIGTERM, SIGINT, SIGHUP})
-            signal(signalNumber, SIG_DFL);
-        if (!readOnly.empty())
-            if (const char* problem = ReadOnlyFolder::MakeReadOnlyHere(readOnly.c_str()))
-            {
-                const ssize_t written = write(STDERR_FILENO, problem, strlen(problem));
-                (void)written;
-                _exit(kCannotMakeReadOnly);
-            }
-        execve(program.c_str(), argv.data(), envp.data());
-        _exit(127);
-#else
-        (void)arguments;
-        (void)readOnly;
-        return -1;
-#endif
+        std::vector<std::string> arguments = ProgramLaunch::SampleArguments();
+        arguments.push_back("-nosplash");
+        return arguments;
     }
 
-    std::filesystem::path ErrorsFile() const { return temp.path / "stderr.txt"; }
-    std::filesystem::path SettingsFolder() const { return temp.path / "config" / "Halcyra Games" / "Pellwood"; }
-    std::filesystem::path SocketFile() const { return temp.path / "run" / "Halcyra_Pellwood_Singleton.sock"; }
+    // Starts the program (without arguments, on the sample content) with its standard error in a
+    // file; a folder given as readOnly is read-only for the program alone.
+    pid_t Launch(const std::vector<std::string>& arguments = {}, const std::string& readOnly = std::string())
+    {
+        return world.Launch(arguments.empty() ? Arguments() : arguments, ErrorsFile(), readOnly);
+    }
 
-    std::vector<X11::XWindow> WaitForWindows(pid_t pid)
+    std::filesystem::path ErrorsFile() const
+    {
+        return world.temp.path / "stderr.txt";
+    }
+    std::filesystem::path SettingsFolder() const
+    {
+        return world.temp.path / "config" / "Halcyra Games" / "Pellwood";
+    }
+    std::filesystem::path SocketFile() const
+    {
+        return world.temp.path / "run" / "Halcyra_Pellwood_Singleton.sock";
+    }
+
+    // Empty when the program ended before its window showed.
+    std::vector<X11::XWindow> WaitForWindows(Process& program)
     {
         std::vector<X11::XWindow> windows;
-        for (auto deadline = Clock::now() + std::chrono::seconds(60); windows.empty() && Clock::now() < deadline;)
-        {
-            if (waitpid(pid, nullptr, WNOHANG) != 0)
-                break; // ended before its window showed
-            pause20ms();
-            windows = x11->WindowsOf(pid);
-        }
+        program.WaitFor(
+            [&]
+            {
+                windows = x11->WindowsOf(program.Id());
+                return !windows.empty();
+            },
+            std::chrono::seconds(60));
         return windows;
     }
 
@@ -364,9 +272,9 @@ protected:
     // Waits until the program's loop runs: the loop takes a raise request
     // from the socket, as a second copy of the program sends it, and closes
     // the connection, which this side sees as its end.
-    bool WaitUntilRunning(pid_t pid)
+    bool WaitUntilRunning(Process& program)
     {
-        if (WaitForWindows(pid).empty())
+        if (WaitForWindows(program).empty())
             return false;
         const std::string socketPath = SocketFile().string();
         sockaddr_un address{};
@@ -389,7 +297,7 @@ protected:
                 else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
                     break;
                 else
-                    pause20ms();
+                    pause(20);
             }
         }
         if (fd >= 0)
@@ -397,54 +305,42 @@ protected:
         return taken;
     }
 
-    static constexpr int kCannotMakeReadOnly = 121;
-
-    XServerSupport::XServer server;
-    std::string display;
-    TempFolder temp;
-    std::vector<std::string> environment;
+    ProgramLaunch::ProgramWorld world;
     std::unique_ptr<X11> x11;
 };
 
 TEST_F(ProgramXServer, SecondCopyRaisesTheFirstAndAClosedWindowSavesThePreferences)
 {
-    Program first;
-    first.pid = Launch();
-    ASSERT_GT(first.pid, 0);
-    ASSERT_FALSE(WaitForWindows(first.pid).empty()) << "the program's window did not show";
+    Process first(Launch());
+    ASSERT_TRUE(first.Started());
+    ASSERT_FALSE(WaitForWindows(first).empty()) << "the program's window did not show";
 
     // A window of ours on top; each second copy must bring the first one's
     // window above it. The first round also waits out the rest of start-up.
     const X11::XWindow cover = x11->NewCoveringWindow();
-    const std::vector<std::string> arguments = {"-data", std::string(PELLWOOD_SOURCE_DIR) + "/sample",
-                                                "-windowed", "-nosplash"};
     for (int round = 0; round < 2; ++round)
     {
         SCOPED_TRACE(round);
         x11->Raise(cover);
-        Program second;
-        second.pid = XServerSupport::spawn(PELLWOOD_PROGRAM, arguments, environment, nullptr);
-        ASSERT_GT(second.pid, 0);
+        Process second(XServerSupport::spawn(PELLWOOD_PROGRAM, Arguments(), world.environment, nullptr));
+        ASSERT_TRUE(second.Started());
         bool bySignal = false;
-        EXPECT_EQ(waitForExit(second.pid, std::chrono::seconds(60), bySignal), 1) << "the second copy's end";
+        EXPECT_EQ(second.WaitForExit(std::chrono::seconds(60), bySignal), 1) << "the second copy's end";
         EXPECT_FALSE(bySignal);
-        second.pid = -1;
         bool raised = false;
         for (auto deadline = Clock::now() + std::chrono::seconds(30); !raised && Clock::now() < deadline;)
         {
-            pause20ms();
-            raised = Above(first.pid, cover);
+            pause(20);
+            raised = Above(first.Id(), cover);
         }
         EXPECT_TRUE(raised) << "the first copy's window did not come to the front";
     }
 
-    for (X11::XWindow window : x11->WindowsOf(first.pid))
+    for (X11::XWindow window : x11->WindowsOf(first.Id()))
         x11->AskToClose(window);
     bool bySignal = false;
-    EXPECT_EQ(waitForExit(first.pid, std::chrono::seconds(60), bySignal), 0)
-        << "the program's end after a close";
+    EXPECT_EQ(first.WaitForExit(std::chrono::seconds(60), bySignal), 0) << "the program's end after a close";
     EXPECT_FALSE(bySignal);
-    first.pid = -1;
     EXPECT_TRUE(std::filesystem::exists(SettingsFolder() / "System.prefs"));
     EXPECT_TRUE(std::filesystem::exists(SettingsFolder() / "Window.prefs"));
 }
@@ -460,23 +356,21 @@ TEST_F(ProgramXServer, EachCloseSignalSavesTheSettingsRemovesTheSocketAndEndsWit
     {
         SCOPED_TRACE(strsignal(signalNumber));
         std::filesystem::remove_all(SettingsFolder());
-        Program program;
-        program.pid = Launch();
-        ASSERT_GT(program.pid, 0);
-        ASSERT_TRUE(WaitUntilRunning(program.pid)) << "the program's loop did not start\n"
-                                                   << readText(ErrorsFile());
+        Process program(Launch());
+        ASSERT_TRUE(program.Started());
+        ASSERT_TRUE(WaitUntilRunning(program)) << "the program's loop did not start\n"
+                                               << readFile(ErrorsFile());
         ASSERT_TRUE(std::filesystem::exists(SocketFile()));
 
         const auto sent = Clock::now();
-        ASSERT_EQ(kill(program.pid, signalNumber), 0);
+        ASSERT_EQ(kill(program.Id(), signalNumber), 0);
         while (std::filesystem::exists(SocketFile()) && Clock::now() - sent < std::chrono::seconds(30))
-            pause20ms();
+            pause(20);
         const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent);
         bool bySignal = false;
-        const int code = waitForExit(program.pid, std::chrono::seconds(60), bySignal);
-        program.pid = -1;
+        const int code = program.WaitForExit(std::chrono::seconds(60), bySignal);
         EXPECT_EQ(code, 0) << (bySignal ? "killed by signal " : "exit code ") << code << "\n"
-                           << readText(ErrorsFile());
+                           << readFile(ErrorsFile());
         EXPECT_FALSE(bySignal);
         EXPECT_LT(took.count(), 2000) << "the close was not done within 2 seconds";
         EXPECT_TRUE(std::filesystem::exists(SettingsFolder() / "System.prefs"));
@@ -491,27 +385,23 @@ TEST_F(ProgramXServer, EachCloseSignalSavesTheSettingsRemovesTheSocketAndEndsWit
 TEST_F(ProgramXServer, SettingsThatCannotBeSavedAtTheEndAreReported)
 {
     std::filesystem::create_directories(SettingsFolder());
-    Program program;
-    program.pid = Launch({}, SettingsFolder().string());
-    ASSERT_GT(program.pid, 0);
-    const bool running = WaitUntilRunning(program.pid);
-    int status = 0;
-    if (!running && waitpid(program.pid, &status, WNOHANG) == program.pid)
+    Process program(Launch({}, SettingsFolder().string()));
+    ASSERT_TRUE(program.Started());
+    const bool running = WaitUntilRunning(program);
+    if (!running && !program.Running())
     {
-        program.pid = -1;
-        ASSERT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == kCannotMakeReadOnly)
+        ASSERT_FALSE(program.ExitedWith(ProgramLaunch::ProgramWorld::kCannotMakeReadOnly))
             << "the settings folder cannot be made read-only here, so nothing was tried: "
-            << readText(ErrorsFile());
+            << readFile(ErrorsFile());
     }
-    ASSERT_TRUE(running) << "the program's loop did not start\n" << readText(ErrorsFile());
+    ASSERT_TRUE(running) << "the program's loop did not start\n" << readFile(ErrorsFile());
 
-    for (X11::XWindow window : x11->WindowsOf(program.pid))
+    for (X11::XWindow window : x11->WindowsOf(program.Id()))
         x11->AskToClose(window);
     bool bySignal = false;
-    EXPECT_EQ(waitForExit(program.pid, std::chrono::seconds(60), bySignal), 0);
+    EXPECT_EQ(program.WaitForExit(std::chrono::seconds(60), bySignal), 0);
     EXPECT_FALSE(bySignal);
-    program.pid = -1;
-    const std::string said = readText(ErrorsFile());
+    const std::string said = readFile(ErrorsFile());
     const std::string folder = SettingsFolder().string();
     EXPECT_NE(said.find("pellwood: System.prefs cannot be saved in " + folder), std::string::npos) << said;
     EXPECT_NE(said.find("pellwood: Window.prefs cannot be saved in " + folder), std::string::npos) << said;
@@ -523,19 +413,18 @@ TEST_F(ProgramXServer, SettingsThatCannotBeSavedAtTheEndAreReported)
 // display, so that no box waits for a click.
 TEST_F(ProgramXServer, AStartUpThatFailsSaysWhyOnStandardError)
 {
-    std::filesystem::create_directories(temp.path / "broken" / "input");
-    std::ofstream(temp.path / "broken" / "input" / "StringTable.xml") << "<T><Entry><Text>x</Text></Entry></T>";
-    XServerSupport::setVariable(environment, "DISPLAY", "");
-    XServerSupport::setVariable(environment, "SDL_VIDEODRIVER", "offscreen");
-    XServerSupport::setVariable(environment, "PELLWOOD_LOG", "");
-    Program program;
-    program.pid = Launch({"-data", (temp.path / "broken").string(), "-windowed"});
-    ASSERT_GT(program.pid, 0);
+    std::filesystem::create_directories(world.temp.path / "broken" / "input");
+    std::ofstream(world.temp.path / "broken" / "input" / "StringTable.xml")
+        << "<T><Entry><Text>x</Text></Entry></T>";
+    world.Set("DISPLAY", "");
+    world.Set("SDL_VIDEODRIVER", "offscreen");
+    world.Set("PELLWOOD_LOG", "");
+    Process program(Launch({"-data", (world.temp.path / "broken").string(), "-windowed"}));
+    ASSERT_TRUE(program.Started());
     bool bySignal = false;
-    EXPECT_EQ(waitForExit(program.pid, std::chrono::seconds(60), bySignal), 1);
+    EXPECT_EQ(program.WaitForExit(std::chrono::seconds(60), bySignal), 1);
     EXPECT_FALSE(bySignal);
-    program.pid = -1;
-    const std::string said = readText(ErrorsFile());
+    const std::string said = readFile(ErrorsFile());
     EXPECT_NE(said.find("pellwood: start-up failed: StringTable.xml has a broken entry"), std::string::npos)
         << said;
 }

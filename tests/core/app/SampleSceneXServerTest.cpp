@@ -2,26 +2,21 @@
 // (Xvfb), with real pointer and key events from the server's test extension: a click skips the
 // splash screen, a click on "Options" opens the options dialog, its music slider dragged to the
 // left silences the music, a name typed into its text field and OK show that name on the menu, and
-// the menu's music and the click of a button reach SDL's "disk" audio output. The sample's scripts say what happened on standard error when a log is
-// asked for ("sample <seconds>: <what>"), which is what the test reads; where the window sits is
-// the X server's business, so pointer positions are taken relative to the window's client area.
-#include "tests/core/TempFolder.h"
-#include "tests/platform/XServer.h"
+// the menu's music and the click of a button reach SDL's "disk" audio output. The sample's scripts say what
+// happened on standard error when a log is asked for ("sample <seconds>: <what>"), which is what the test
+// reads; where the window sits is the X server's business, so pointer positions are taken relative to the
+// window's client area.
+#include "tests/platform/ProgramLaunch.h"
 
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <time.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -29,7 +24,10 @@
 namespace
 {
 
-using Clock = std::chrono::steady_clock;
+using ProgramLaunch::Clock;
+using ProgramLaunch::pause;
+using ProgramLaunch::Process;
+using ProgramLaunch::readFile;
 
 // What the audio layer asks the device for; the disk driver writes it as 32-bit floats.
 constexpr double kOutputRate = 48000.0;
@@ -47,20 +45,6 @@ constexpr int kNameField[2] = {kDialogLeft + 160, kDialogTop + 350};
 constexpr int kSliderKnob[2] = {kDialogLeft + 40 + 160, kDialogTop + 242 + 18};
 constexpr int kSliderLeftEnd[2] = {kDialogLeft + 40 + 4, kDialogTop + 242 + 18};
 constexpr int kOkButton[2] = {kDialogLeft + 165, kDialogTop + 421};
-
-void pause(int milliseconds)
-{
-    timespec step{milliseconds / 1000, (milliseconds % 1000) * 1000 * 1000L};
-    nanosleep(&step, nullptr);
-}
-
-std::string readFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // The Xlib and XTest calls the player's hands need, on one display.
 class Hands
@@ -194,64 +178,27 @@ private:
 class SampleRun
 {
 public:
-    ~SampleRun()
-    {
-        if (pid > 0)
-        {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-
-    // False when there is no Xvfb.
+    // False, the test skipped or failed as it says, when the program could not start.
     bool Start()
     {
-        const std::string xvfb = XServerSupport::findProgram("Xvfb");
-        if (xvfb.empty())
+        if (!world.Start())
             return false;
-        display = server.Start(xvfb);
-        EXPECT_FALSE(display.empty()) << "Xvfb did not start";
-        for (const char* folder : {"config", "data", "run"})
-            std::filesystem::create_directories(temp.path / folder);
-        const std::filesystem::path suppressions = temp.path / "lsan.supp";
-        std::ofstream(suppressions) << "leak:libdbus-1.so\n";
-        std::vector<std::string> environment = XServerSupport::currentEnvironment();
-        XServerSupport::setVariable(environment, "DISPLAY", display);
-        XServerSupport::setVariable(environment, "SDL_VIDEODRIVER", "x11");
-        XServerSupport::setVariable(environment, "SDL_AUDIODRIVER", "disk");
-        XServerSupport::setVariable(environment, "SDL_DISKAUDIOFILE", Heard().string());
-        XServerSupport::setVariable(environment, "PELLWOOD_LOG", "debug");
-        XServerSupport::setVariable(environment, "XDG_CONFIG_HOME", (temp.path / "config").string());
-        XServerSupport::setVariable(environment, "XDG_DATA_HOME", (temp.path / "data").string());
-        XServerSupport::setVariable(environment, "XDG_RUNTIME_DIR", (temp.path / "run").string());
-        XServerSupport::setVariable(environment, "LSAN_OPTIONS", "suppressions=" + suppressions.string());
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, Said().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        pid = XServerSupport::spawn(PELLWOOD_PROGRAM,
-                                    {"-data", std::string(PELLWOOD_SOURCE_DIR) + "/sample", "-windowed"}, environment,
-                                    &actions);
-        posix_spawn_file_actions_destroy(&actions);
-        return pid > 0;
+        world.Set("SDL_AUDIODRIVER", "disk");
+        world.Set("SDL_DISKAUDIOFILE", Heard().string());
+        world.Set("PELLWOOD_LOG", "debug");
+        program = Process(world.Launch(ProgramLaunch::SampleArguments(), Said()));
+        EXPECT_TRUE(program.Started()) << "the program did not start";
+        return program.Started();
     }
 
-    std::filesystem::path Heard() const { return temp.path / "heard.raw"; }
-    std::filesystem::path Said() const { return temp.path / "stderr.txt"; }
+    std::filesystem::path Heard() const { return world.temp.path / "heard.raw"; }
+    std::filesystem::path Said() const { return world.temp.path / "stderr.txt"; }
 
     // Waits for a line of standard error that contains the text; false when the program ended first
     // or the time ran out.
     bool WaitForLine(const std::string& text, std::chrono::seconds limit = std::chrono::seconds(30))
     {
-        for (const auto deadline = Clock::now() + limit; Clock::now() < deadline; pause(20))
-        {
-            if (readFile(Said()).find(text) != std::string::npos)
-                return true;
-            if (!Running())
-                return false;
-        }
-        return false;
+        return program.WaitFor([&] { return readFile(Said()).find(text) != std::string::npos; }, limit);
     }
     // The engine-clock seconds of the first trace line that contains the text, or -1.
     double TraceSeconds(const std::string& text)
@@ -271,29 +218,14 @@ public:
     }
     bool WaitForHeardFrames(size_t frames)
     {
-        for (const auto deadline = Clock::now() + std::chrono::seconds(30); Clock::now() < deadline; pause(20))
-        {
-            if (HeardFrames() >= frames)
-                return true;
-            if (!Running())
-                return false;
-        }
-        return false;
+        return program.WaitFor([&] { return HeardFrames() >= frames; }, std::chrono::seconds(30));
     }
-    bool Running()
-    {
-        int status = 0;
-        if (pid > 0 && waitpid(pid, &status, WNOHANG) == pid)
-            pid = -1;
-        return pid > 0;
-    }
+    bool Running() { return program.Running(); }
 
-    TempFolder temp;
-    std::string display;
+    ProgramLaunch::ProgramWorld world;
 
 private:
-    XServerSupport::XServer server;
-    pid_t pid = -1;
+    Process program;
 };
 
 // The loudest sample of the output frames [first, last).
@@ -314,8 +246,8 @@ TEST(SampleScene, APlayerSkipsTheSplashOpensTheOptionsAndNamesHimself)
 #else
     SampleRun run;
     if (!run.Start())
-        GTEST_SKIP() << "no Xvfb";
-    Hands hands(run.display);
+        return;
+    Hands hands(run.world.display);
     ASSERT_TRUE(hands.Available()) << "libX11 and libXtst are needed to play";
     // The window exists once the graphics device does; the splash starts then.
     ASSERT_TRUE(run.WaitForLine("Graphics device")) << readFile(run.Said());
