@@ -4,6 +4,7 @@
 #include "engine/scene/display/Instance_Text.h"
 
 #include "engine/core/text/TextConversion.h"
+#include "engine/scene/display/InstanceLuaValues.h"
 
 namespace TarnEngine
 {
@@ -53,15 +54,6 @@ int getText(lua_State* state)
     return self ? PushWString(state, self->text) : 0;
 }
 
-template <void (Self::*Set)(int32_t)> int setInt(lua_State* state)
-{
-    Self* self = GetLuaSelf<Self>(state);
-    int value = 0;
-    if (self && LuaGetIntArg(state, value, 2))
-        (self->*Set)(value);
-    return 0;
-}
-
 template <bool Height> int getRenderExtent(lua_State* state)
 {
     Self* self = GetLuaSelf<Self>(state);
@@ -98,8 +90,8 @@ void Instance_Text::RegisterLua(lua_State* state)
     def.AddMethod("SetFont", &setFont);
     def.AddMethod("SetText", &setText);
     def.AddMethod("GetText", &getText);
-    def.AddMethod("SetWidth", &setInt<&Self::SetWidth>);
-    def.AddMethod("SetHeight", &setInt<&Self::SetHeight>);
+    def.AddMethod("SetWidth", &InstanceLuaValues::setInt<Self, int32_t, &Self::SetWidth>);
+    def.AddMethod("SetHeight", &InstanceLuaValues::setInt<Self, int32_t, &Self::SetHeight>);
     def.AddMethod("GetTextRenderWidth", &getRenderExtent<false>);
     def.AddMethod("GetTextRenderHeight", &getRenderExtent<true>);
     def.AddMethod("GetTextRenderSize", &getTextRenderSize);
