@@ -1523,7 +1523,6 @@ template <BlendMode Mode, bool Modulate>
 // nothing.
 constexpr int BatchTextureLimit = 120; // keeps every listed tap position in 32 bits (8.24 texels)
 constexpr int64_t BatchPixelLimit = 1024; // pixels of a listed triangle's bounding box
-constexpr int64_t BatchRowLimit = 64;     // rows of a listed triangle
 
 // Room for the two triangles of a quad.
 struct PixelBatch
@@ -1692,7 +1691,6 @@ WideTarget void WideBorderedRows(const Context& c, const TriangleSetup& t, uint3
 {
     if (c.texWidth <= BatchTextureLimit && c.texHeight <= BatchTextureLimit && walk.upperCount >= 1 &&
         walk.upperCount <= 2 && walk.lowerCount >= 1 && walk.lowerCount <= 2 &&
-        walk.rowLast - walk.rowFirst < BatchRowLimit &&
         (walk.rowLast - walk.rowFirst + 1) * (walk.colLast - walk.colFirst + 1) <= BatchPixelLimit)
         WideBatchedRows<Mode, Modulate>(c, t, constant, walk);
     else
