@@ -568,11 +568,6 @@ Result RasterDevice::DrawIndexedPrimitive(PrimitiveType type, int32_t baseVertex
             // Two triangles (a, b, c), (a, c, d) make one quad, the way sprites are indexed.
             if (i + 6 <= indexCount && list[i + 3] == list[i] && list[i + 4] == list[i + 2])
             {
-                // Sprites land anywhere on the target: the next one's rows are fetched while this
-                // one is drawn.
-                if (i + 12 <= indexCount && list[i + 9] == list[i + 6] && list[i + 10] == list[i + 8])
-                    PrefetchQuad(pipeline, fetch(list[i + 6]), fetch(list[i + 7]), fetch(list[i + 8]),
-                                 fetch(list[i + 11]));
                 DrawQuad(pipeline, fetch(list[i]), fetch(list[i + 1]), fetch(list[i + 2]),
                          fetch(list[i + 5]));
                 i += 3;

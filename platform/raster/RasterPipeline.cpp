@@ -256,6 +256,8 @@ struct RowWalker
     }
 };
 
+struct PendingQuad;
+
 struct Context
 {
     const PipelineState* state;
@@ -268,6 +270,7 @@ struct Context
     bool depthActive;
     const uint32_t* bordered; // texel (0, 0) of the bordered copy, or null while not made
     int borderedWidth;
+    PendingQuad* pending; // small triangles are listed here to be drawn with the quad, when set
 };
 
 uint32_t ClampInt(int64_t value, int64_t high)
@@ -1381,9 +1384,9 @@ AlwaysInline WideTarget int64_t WideTexelPair(const uint32_t* at)
     return word;
 }
 
-// The four pixels whose taps start at p[0..3], with weights from bits 16 to 23 of their positions;
-// 16-bit lanes.
-AlwaysInline WideTarget __m256i WideSample(const uint32_t* const* p, int64_t pitch, __m128i uWords, __m128i vWords)
+// Four pixels from the texel pairs of their top and bottom tap rows (pixel i in the 64-bit lane i),
+// with weights from bits 16 to 23 of their positions; 16-bit lanes.
+AlwaysInline WideTarget __m256i WideMix(__m256i top, __m256i bottom, __m128i uWords, __m128i vWords)
 {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i full = _mm256_set1_epi16(256);
@@ -1393,10 +1396,6 @@ AlwaysInline WideTarget __m256i WideSample(const uint32_t* const* p, int64_t pit
     const __m128i h = _mm_and_si128(_mm_srli_epi32(vWords, AttrShift - 8), low8);
     const __m256i fx = _mm256_castsi128_si256(_mm_or_si128(w, _mm_slli_epi32(w, 16)));
     const __m256i fy = _mm256_castsi128_si256(_mm_or_si128(h, _mm_slli_epi32(h, 16)));
-    const __m256i top = _mm256_setr_epi64x(WideTexelPair(p[0]), WideTexelPair(p[1]), WideTexelPair(p[2]),
-                                           WideTexelPair(p[3]));
-    const __m256i bottom = _mm256_setr_epi64x(WideTexelPair(p[0] + pitch), WideTexelPair(p[1] + pitch),
-                                              WideTexelPair(p[2] + pitch), WideTexelPair(p[3] + pitch));
     const __m256i wyA = _mm256_permutevar8x32_epi32(fy, _mm256_setr_epi32(0, 0, 0, 0, 2, 2, 2, 2));
     const __m256i wyB = _mm256_permutevar8x32_epi32(fy, _mm256_setr_epi32(1, 1, 1, 1, 3, 3, 3, 3));
     __m256i columnsA = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(top, zero), _mm256_sub_epi16(full, wyA)),
@@ -1410,6 +1409,16 @@ AlwaysInline WideTarget __m256i WideSample(const uint32_t* const* p, int64_t pit
         _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi64(columnsA, columnsB), _mm256_sub_epi16(full, wx)),
                          _mm256_mullo_epi16(_mm256_unpackhi_epi64(columnsA, columnsB), wx));
     return _mm256_srli_epi16(_mm256_add_epi16(mix, round), 8);
+}
+
+// The four pixels whose taps start at p[0..3].
+AlwaysInline WideTarget __m256i WideSample(const uint32_t* const* p, int64_t pitch, __m128i uWords, __m128i vWords)
+{
+    const __m256i top = _mm256_setr_epi64x(WideTexelPair(p[0]), WideTexelPair(p[1]), WideTexelPair(p[2]),
+                                           WideTexelPair(p[3]));
+    const __m256i bottom = _mm256_setr_epi64x(WideTexelPair(p[0] + pitch), WideTexelPair(p[1] + pitch),
+                                              WideTexelPair(p[2] + pitch), WideTexelPair(p[3] + pitch));
+    return WideMix(top, bottom, uWords, vWords);
 }
 
 // 16-bit lanes of four pixels back to their bytes.
@@ -1489,7 +1498,8 @@ AlwaysInline WideTarget void WideBorderedRun(const Context& c, uint32_t* dst, in
 }
 
 template <BlendMode Mode, bool Modulate>
-WideTarget void WideBorderedRows(const Context& c, const TriangleSetup& t, uint32_t constant, RowWalker& walk)
+[[gnu::noinline]] WideTarget void WideBorderedRowRuns(const Context& c, const TriangleSetup& t, uint32_t constant,
+                                                     RowWalker& walk)
 {
     const int64_t du = t.dx[AttrU], dv = t.dx[AttrV];
     int64_t uRow = t.At(AttrU, 0, walk.rowFirst), vRow = t.At(AttrV, 0, walk.rowFirst);
@@ -1503,6 +1513,188 @@ WideTarget void WideBorderedRows(const Context& c, const TriangleSetup& t, uint3
             WideBorderedRun<Mode, Modulate>(c, line + lo, uRow + lo * du, vRow + lo * dv, du, dv, constant,
                                             int(hi + 1 - lo));
     }
+}
+
+// Small triangles (sprites a few pixels across) have short rows: a row of one to seven pixels
+// costs its loop and its last, partly empty group of four more than its arithmetic. So such a
+// triangle is drawn in two passes: its rows list their pixels (tap positions, target index and
+// the target's pixel), and the list is filled four pixels at a time whatever row each comes from.
+// The pixels of one triangle are all different, so reading them all before writing any changes
+// nothing.
+constexpr int BatchTextureLimit = 120; // keeps every listed tap position in 32 bits (8.24 texels)
+constexpr int64_t BatchPixelLimit = 1024; // pixels of a listed triangle's bounding box
+
+// Room for the two triangles of a quad.
+struct PixelBatch
+{
+    alignas(32) int32_t u[2 * BatchPixelLimit + 16];
+    alignas(32) int32_t v[2 * BatchPixelLimit + 16];
+    alignas(32) int32_t at[2 * BatchPixelLimit + 16];     // index in the target
+    alignas(32) uint32_t pixels[2 * BatchPixelLimit + 16]; // the target's pixels
+    int count = 0;
+};
+
+// The two triangles of a convex quad that is not drawn as one polygon share the diagonal's rows:
+// reading the second one's target pixels right after the first one wrote their neighbours stalls
+// on those writes. So both are listed into one batch and drawn together; being on either side of
+// the diagonal, they share no pixel.
+struct PendingQuad
+{
+    PixelBatch batch;
+    void (*draw)(const Context& c, PixelBatch& batch, uint32_t constant) = nullptr;
+    uint32_t constant = 0;
+};
+
+// Adds the pixels of a small triangle to the batch; false (and the batch as it was) when some row
+// samples further than one texel outside the texture, where the bordered copy has no taps. The
+// walker is left as it was.
+AlwaysInline WideTarget bool ListPixels(const Context& c, const TriangleSetup& t, const RowWalker& walk,
+                                        PixelBatch& batch)
+{
+    const int64_t du = t.dx[AttrU], dv = t.dx[AttrV];
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    // Only the low 32 bits of the positions are kept: the taps of the listed rows lie within one
+    // texel of a texture of at most 120 texels, which 8.24 holds exactly.
+    const __m256i uLanes = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(int32_t(du)));
+    const __m256i vLanes = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(int32_t(dv)));
+    const __m256i uStep = _mm256_set1_epi32(int32_t(8 * du));
+    const __m256i vStep = _mm256_set1_epi32(int32_t(8 * dv));
+    // A row's taps start within [-1, size - 1] texels when its first and last sample do.
+    const uint64_t uRange = uint64_t(c.texWidth + 1) << AttrShift;
+    const uint64_t vRange = uint64_t(c.texHeight + 1) << AttrShift;
+    int n = batch.count;
+    int64_t uRow = t.At(AttrU, 0, walk.rowFirst) - AttrHalf + AttrOne;
+    int64_t vRow = t.At(AttrV, 0, walk.rowFirst) - AttrHalf + AttrOne;
+    int64_t lineAt = walk.rowFirst * int64_t(c.targetWidth);
+    // Two sides bound each row on the right and two on the left (a side that does not exist bounds
+    // nothing); in locals, so that stepping them from row to row stays in registers.
+    const RowWalker::Side none{INT64_MAX / 4, 0, 1, 0, 0};
+    RowWalker::Side right0 = walk.upper[0], left0 = walk.lower[0];
+    RowWalker::Side right1 = walk.upperCount > 1 ? walk.upper[1] : none;
+    RowWalker::Side left1 = walk.lowerCount > 1 ? walk.lower[1] : none;
+    for (int64_t py = walk.rowFirst; py <= walk.rowLast;
+         ++py, uRow += t.dy[AttrU], vRow += t.dy[AttrV], lineAt += c.targetWidth)
+    {
+        const int64_t lo = std::max(walk.colFirst, -std::min(RowWalker::Step(left0), RowWalker::Step(left1)));
+        const int64_t hi = std::min(walk.colLast, std::min(RowWalker::Step(right0), RowWalker::Step(right1)));
+        const int64_t length = hi + 1 - lo;
+        if (length <= 0)
+            continue;
+        // Positions here are one texel up, so that the range test is one unsigned comparison.
+        const int64_t u = uRow + lo * du, v = vRow + lo * dv;
+        const int64_t uLast = u + du * (length - 1), vLast = v + dv * (length - 1);
+        if ((uint64_t(u) >= uRange) | (uint64_t(uLast) >= uRange) | (uint64_t(v) >= vRange) |
+            (uint64_t(vLast) >= vRange))
+            return false;
+        __m256i uWords = _mm256_add_epi32(_mm256_set1_epi32(int32_t(u - AttrOne)), uLanes);
+        __m256i vWords = _mm256_add_epi32(_mm256_set1_epi32(int32_t(v - AttrOne)), vLanes);
+        const uint32_t* line = c.target + lineAt + lo;
+        __m256i atWords = _mm256_add_epi32(_mm256_set1_epi32(int32_t(lineAt + lo)), lanes);
+        for (int64_t k = 0; k < length; k += 8)
+        {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(batch.at + n + k), atWords);
+            atWords = _mm256_add_epi32(atWords, _mm256_set1_epi32(8));
+            const __m256i inside = _mm256_cmpgt_epi32(_mm256_set1_epi32(int32_t(length - k)), lanes);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(batch.pixels + n + k),
+                                _mm256_maskload_epi32(reinterpret_cast<const int*>(line + k), inside));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(batch.u + n + k), uWords);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(batch.v + n + k), vWords);
+            uWords = _mm256_add_epi32(uWords, uStep);
+            vWords = _mm256_add_epi32(vWords, vStep);
+        }
+        n += int(length);
+    }
+    batch.count = n;
+    return true;
+}
+
+// Fills the listed pixels and writes them to the target.
+template <BlendMode Mode, bool Modulate>
+WideTarget void DrawBatch(const Context& c, PixelBatch& batch, uint32_t constant)
+{
+    const int n = batch.count;
+    if (n == 0)
+        return;
+    const PipelineState& s = *c.state;
+    const __m256i factor = _mm256_set1_epi64x(
+        int64_t(_mm_cvtsi128_si64(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(constant)), _mm_setzero_si128()))));
+    const __m128i pitch = _mm_set1_epi32(c.borderedWidth);
+    const uint32_t* texels = c.bordered;
+    const int64_t below = c.borderedWidth;
+    uint32_t* target = c.target;
+    // Past the last pixel, the group repeats it; those lanes are not written back.
+    for (int k = n; k < n + 3; ++k)
+    {
+        batch.u[k] = batch.u[n - 1];
+        batch.v[k] = batch.v[n - 1];
+        batch.at[k] = batch.at[n - 1];
+        batch.pixels[k] = batch.pixels[n - 1];
+    }
+    for (int i = 0; i < n; i += 4)
+    {
+        const __m128i uWords = _mm_load_si128(reinterpret_cast<const __m128i*>(batch.u + i));
+        const __m128i vWords = _mm_load_si128(reinterpret_cast<const __m128i*>(batch.v + i));
+        const __m128i offsets = _mm_add_epi32(_mm_mullo_epi32(_mm_srai_epi32(vWords, AttrShift), pitch),
+                                              _mm_srai_epi32(uWords, AttrShift));
+        const int64_t o01 = _mm_cvtsi128_si64(offsets), o23 = _mm_extract_epi64(offsets, 1);
+        const uint32_t* p0 = texels + int32_t(o01);
+        const uint32_t* p1 = texels + (o01 >> 32);
+        const uint32_t* p2 = texels + int32_t(o23);
+        const uint32_t* p3 = texels + (o23 >> 32);
+        const __m256i top =
+            _mm256_setr_epi64x(WideTexelPair(p0), WideTexelPair(p1), WideTexelPair(p2), WideTexelPair(p3));
+        const __m256i bottom = _mm256_setr_epi64x(WideTexelPair(p0 + below), WideTexelPair(p1 + below),
+                                                  WideTexelPair(p2 + below), WideTexelPair(p3 + below));
+        const __m256i in = WideMix(top, bottom, uWords, vWords);
+        const __m128i old = _mm_load_si128(reinterpret_cast<const __m128i*>(batch.pixels + i));
+        const __m128i result = WidePack(WideCombine<Mode, Modulate>(s, in, _mm256_cvtepu8_epi16(old), factor));
+        const __m128i atWords = _mm_load_si128(reinterpret_cast<const __m128i*>(batch.at + i));
+        const int64_t a01 = _mm_cvtsi128_si64(atWords), a23 = _mm_extract_epi64(atWords, 1);
+        target[uint32_t(a01)] = uint32_t(_mm_cvtsi128_si32(result));
+        target[uint64_t(a01) >> 32] = uint32_t(_mm_extract_epi32(result, 1));
+        target[uint32_t(a23)] = uint32_t(_mm_extract_epi32(result, 2));
+        target[uint64_t(a23) >> 32] = uint32_t(_mm_extract_epi32(result, 3));
+    }
+}
+
+template <BlendMode Mode, bool Modulate>
+WideTarget void WideBatchedRows(const Context& c, const TriangleSetup& t, uint32_t constant, RowWalker& walk)
+{
+    PendingQuad* pending = c.pending;
+    if (!pending)
+    {
+        PixelBatch batch;
+        if (ListPixels(c, t, walk, batch))
+            DrawBatch<Mode, Modulate>(c, batch, constant);
+        else
+            WideBorderedRowRuns<Mode, Modulate>(c, t, constant, walk);
+        return;
+    }
+    // Triangles that fill differently are not drawn together.
+    if (pending->draw && (pending->draw != &DrawBatch<Mode, Modulate> || pending->constant != constant))
+    {
+        pending->draw(c, pending->batch, pending->constant);
+        pending->draw = nullptr;
+        pending->batch.count = 0;
+    }
+    if (ListPixels(c, t, walk, pending->batch))
+    {
+        pending->draw = &DrawBatch<Mode, Modulate>;
+        pending->constant = constant;
+    }
+    else
+        WideBorderedRowRuns<Mode, Modulate>(c, t, constant, walk);
+}
+
+template <BlendMode Mode, bool Modulate>
+WideTarget void WideBorderedRows(const Context& c, const TriangleSetup& t, uint32_t constant, RowWalker& walk)
+{
+    if (c.texWidth <= BatchTextureLimit && c.texHeight <= BatchTextureLimit && walk.upperCount >= 1 &&
+        walk.upperCount <= 2 && walk.lowerCount >= 1 && walk.lowerCount <= 2 &&
+        (walk.rowLast - walk.rowFirst + 1) * (walk.colLast - walk.colFirst + 1) <= BatchPixelLimit)
+        WideBatchedRows<Mode, Modulate>(c, t, constant, walk);
+    else
+        WideBorderedRowRuns<Mode, Modulate>(c, t, constant, walk);
 }
 
 bool HasWideRuns()
@@ -1780,6 +1972,31 @@ void RasterizeFixed(Context& c, const FixedVertex& v0, const FixedVertex& v1, co
     RasterizePolygon(c, poly, 3);
 }
 
+// The triangles (0, 1, 2) and (0, 2, 3) of a quad, drawn together when the quad is convex (else
+// they may overlap, and the second must blend over the first).
+void RasterizeTrianglePair(Context& c, const FixedVertex* f, bool convex)
+{
+#if defined(RASTER_WIDE_RUNS)
+    if (!convex)
+    {
+        RasterizeFixed(c, f[0], f[1], f[2]);
+        RasterizeFixed(c, f[0], f[2], f[3]);
+        return;
+    }
+    PendingQuad pending;
+    c.pending = &pending;
+    RasterizeFixed(c, f[0], f[1], f[2]);
+    RasterizeFixed(c, f[0], f[2], f[3]);
+    c.pending = nullptr;
+    if (pending.draw)
+        pending.draw(c, pending.batch, pending.constant);
+#else
+    (void)convex;
+    RasterizeFixed(c, f[0], f[1], f[2]);
+    RasterizeFixed(c, f[0], f[2], f[3]);
+#endif
+}
+
 // Whether the fourth vertex's attributes lie exactly on the plane of the first three.
 bool OnPlane(const FixedVertex& v0, const FixedVertex& v1, const FixedVertex& v2, const FixedVertex& v3)
 {
@@ -1815,6 +2032,7 @@ bool MakeContext(const PipelineState& state, Context& c)
     c.texHeight = state.texture ? int(state.texture->Height()) : 1;
     c.bordered = nullptr;
     c.borderedWidth = 0;
+    c.pending = nullptr;
     return true;
 }
 
@@ -1880,44 +2098,12 @@ void DrawQuad(const PipelineState& state, const SpriteVertex& a, const SpriteVer
             if (convex && !centreOnDiagonalEnd && OnPlane(f[0], f[1], f[2], f[3]))
                 RasterizePolygon(ctx, f, 4);
             else
-            {
-                RasterizeFixed(ctx, f[0], f[1], f[2]);
-                RasterizeFixed(ctx, f[0], f[2], f[3]);
-            }
+                RasterizeTrianglePair(ctx, f, convex);
             return;
         }
     }
     DrawTriangle(state, a, b, c);
     DrawTriangle(state, a, c, d);
-}
-
-void PrefetchQuad(const PipelineState& state, const SpriteVertex& a, const SpriteVertex& b, const SpriteVertex& c,
-                  const SpriteVertex& d)
-{
-    if (!state.target)
-        return;
-    const float left = std::min(std::min(a.x, b.x), std::min(c.x, d.x));
-    const float right = std::max(std::max(a.x, b.x), std::max(c.x, d.x));
-    const float top = std::min(std::min(a.y, b.y), std::min(c.y, d.y));
-    const float bottom = std::max(std::max(a.y, b.y), std::max(c.y, d.y));
-    // Large quads stream through rows the hardware prefetcher follows; not-a-number fails here too.
-    if (!(right - left <= 64.0f && bottom - top <= 32.0f))
-        return;
-    const int width = int(state.target->Width());
-    const int height = int(state.target->Height());
-    if (!(right >= 0.0f && bottom >= 0.0f && left < float(width) && top < float(height)))
-        return;
-    const int x0 = std::max(0, int(left));
-    const int x1 = std::min(width - 1, int(right) + 1);
-    const int y0 = std::max(0, int(top));
-    const int y1 = std::min(height - 1, int(bottom) + 1);
-    const uint32_t* pixels = state.target->Pixels();
-    for (int y = y0; y <= y1; ++y)
-    {
-        const uint32_t* row = pixels + size_t(y) * size_t(width);
-        for (int x = x0; x < x1 + 16; x += 16)
-            __builtin_prefetch(row + std::min(x, x1), 1);
-    }
 }
 
 void DrawLine(const PipelineState& state, const SpriteVertex& a, const SpriteVertex& b)

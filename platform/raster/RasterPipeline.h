@@ -69,11 +69,6 @@ void DrawTriangle(const PipelineState& state, const SpriteVertex& a, const Sprit
 void DrawQuad(const PipelineState& state, const SpriteVertex& a, const SpriteVertex& b, const SpriteVertex& c,
               const SpriteVertex& d);
 
-// Asks for the target pixels a small quad will cover, so that drawing it a little later finds them
-// in the cache. Changes nothing that is drawn.
-void PrefetchQuad(const PipelineState& state, const SpriteVertex& a, const SpriteVertex& b, const SpriteVertex& c,
-                  const SpriteVertex& d);
-
 // Draws one line; the last pixel is left out, so joined segments touch each pixel once.
 void DrawLine(const PipelineState& state, const SpriteVertex& a, const SpriteVertex& b);
 

@@ -21,6 +21,7 @@ struct QuadCase
     float angle;    // radians
     float u0, v0, u1, v1;
     uint32_t texWidth, texHeight;
+    float pinch = 0.0f; // moves the fourth corner towards the centre (past it: a concave quad)
 };
 
 const QuadCase quadCases[] = {
@@ -40,6 +41,17 @@ const QuadCase quadCases[] = {
     {"large texture", 80.0f, 60.0f, 50.0f, 40.0f, 0.2f, 0, 0, 1, 1, 300, 240},
     {"shrunk", 40.25f, 40.75f, 5.0f, 5.0f, 0.0f, 0, 0, 1, 1, 64, 64},
     {"shrunk and flipped", 40.25f, 40.75f, 5.0f, 5.0f, 0.0f, 1, 0, 0, 1, 64, 64},
+    // Small sprites are listed pixel by pixel before they are filled; the two triangles of a quad
+    // that is not one plane are listed together.
+    {"particle, two planes", 40.3f, 30.7f, 4.2f, 4.2f, 0.7f, 0, 0, 1, 1, 8, 8, 0.15f},
+    {"tiny particle, two planes", 71.6f, 52.2f, 1.6f, 2.1f, 2.0f, 0, 0, 1, 1, 8, 8, 0.2f},
+    {"concave", 60.3f, 40.7f, 5.2f, 4.6f, 0.4f, 0, 0, 1, 1, 8, 8, 1.6f},
+    {"long listed rows", 60.2f, 44.6f, 15.0f, 3.2f, 0.2f, 0, 0, 1, 1, 16, 8, 0.1f},
+    {"small, past the sides", 50.4f, 40.6f, 5.0f, 4.0f, 0.5f, -0.6f, -0.4f, 1.7f, 1.5f, 8, 8, 0.1f},
+    {"small, quarter turn, past the sides", 50.4f, 40.6f, 5.0f, 4.0f, 1.5707964f, -0.6f, -0.4f, 1.7f, 1.5f, 8, 8},
+    {"small, partly past the sides", 50.4f, 40.6f, 5.0f, 4.0f, 1.2f, -0.05f, 0.0f, 1.0f, 1.08f, 8, 8, 0.1f},
+    {"last pixels of the target", float(RasterFixture::Width) - 1.6f, float(RasterFixture::Height) - 1.3f, 4.0f,
+     3.0f, 0.6f, 0, 0, 1, 1, 8, 8, 0.1f},
 };
 
 struct BlendCase
@@ -69,7 +81,8 @@ protected:
     std::vector<SpriteVertex> RotatedQuad(const QuadCase& q, uint32_t colour)
     {
         const float c = std::cos(q.angle), s = std::sin(q.angle);
-        const float corners[4][2] = {{-1, 1}, {1, 1}, {1, -1}, {-1, -1}};
+        const float last = 1.0f - q.pinch;
+        const float corners[4][2] = {{-1, 1}, {1, 1}, {1, -1}, {-last, -last}};
         const float uv[4][2] = {{q.u0, q.v1}, {q.u1, q.v1}, {q.u1, q.v0}, {q.u0, q.v0}};
         std::vector<SpriteVertex> quad;
         for (int k = 0; k < 4; ++k)
@@ -195,8 +208,8 @@ TEST_F(RasterSampledRunTest, TexelsChangedBetweenDrawsAreSampled)
     EXPECT_NE(after.pixels, before.pixels);
 }
 
-// Many small rotated sprites in one draw call, as particle effects send them: each one's pixels
-// are fetched ahead while the one before is drawn, which must not change any of them.
+// Many small rotated sprites in one draw call, as particle effects send them (some of them drawn as
+// two triangles listed together), overlapping one another.
 TEST_F(RasterSampledRunTest, ManySpritesInOneDrawMatchTheGeneralPath)
 {
     const std::vector<uint32_t> background = Background();
