@@ -155,6 +155,32 @@ FixedVertex ToFixed(const ClipVertex& c)
     return f;
 }
 
+// ToFixed(ToClip(v)) without the unclipped vertex in between, for quads that need no clipping:
+// the same operations in the same order, so the same values; colour bytes scale exactly.
+FixedVertex ToFixedDirect(const SpriteVertex& v, uint32_t texWidth, uint32_t texHeight)
+{
+    FixedVertex f;
+    f.x = RoundToInt(double(v.x) * 256.0);
+    f.y = RoundToInt(double(v.y) * 256.0);
+    f.at[AttrA] = int64_t((v.colour >> 24) & 0xFF) << AttrShift;
+    f.at[AttrR] = int64_t((v.colour >> 16) & 0xFF) << AttrShift;
+    f.at[AttrG] = int64_t((v.colour >> 8) & 0xFF) << AttrShift;
+    f.at[AttrB] = int64_t(v.colour & 0xFF) << AttrShift;
+    f.at[AttrU] = RoundToInt(Sanitize(double(v.u) * double(texWidth), TexelLimit) * double(AttrOne));
+    f.at[AttrV] = RoundToInt(Sanitize(double(v.v) * double(texHeight), TexelLimit) * double(AttrOne));
+    const double z = std::isnan(v.z) ? 0.0 : std::clamp(double(v.z), 0.0, 1.0);
+    const double depth = z * 65535.0;
+    f.at[AttrZ] = RoundToInt(depth * double(AttrOne));
+    return f;
+}
+
+// Within the guard band (false for positions that are not numbers).
+bool InsideBand(const SpriteVertex& v)
+{
+    return double(v.x) >= -GuardBand && double(v.x) <= GuardBand && double(v.y) >= -GuardBand &&
+           double(v.y) <= GuardBand;
+}
+
 bool Inside(const ClipVertex& v)
 {
     return v.x >= -GuardBand && v.x <= GuardBand && v.y >= -GuardBand && v.y <= GuardBand;
@@ -1907,8 +1933,9 @@ void RasterizePolygon(Context& c, const FixedVertex* poly, int n)
         useFast = MakeFastSetup(c, diffuse, fast);
         if (useFast)
         {
-            plan.combine = PickCombine(*c.state, fast);
             plan.sampled = PickSampled(c, t, fast);
+            if (!plan.sampled)
+                plan.combine = PickCombine(*c.state, fast);
         }
     }
 
@@ -2041,6 +2068,32 @@ bool FinitePosition(const SpriteVertex& v)
     return std::isfinite(v.x) && std::isfinite(v.y);
 }
 
+// Asks for the target rows a small quad covers before its set-up runs, so the set-up hides their
+// misses (particles land all over the target). Large quads stream through rows the hardware
+// prefetcher follows; positions that are not numbers fail the size test.
+void PrefetchRows(const Context& c, const SpriteVertex& a, const SpriteVertex& b, const SpriteVertex& d,
+                  const SpriteVertex& e)
+{
+    const float left = std::min(std::min(a.x, b.x), std::min(d.x, e.x));
+    const float right = std::max(std::max(a.x, b.x), std::max(d.x, e.x));
+    const float top = std::min(std::min(a.y, b.y), std::min(d.y, e.y));
+    const float bottom = std::max(std::max(a.y, b.y), std::max(d.y, e.y));
+    if (!(right - left <= 32.0f && bottom - top <= 32.0f))
+        return;
+    if (!(right >= 0.0f && bottom >= 0.0f && left < float(c.targetWidth) && top < float(c.targetHeight)))
+        return;
+    const int x0 = std::max(0, int(left));
+    const int x1 = std::min(c.targetWidth - 1, int(right));
+    const int y0 = std::max(0, int(top));
+    const int y1 = std::min(c.targetHeight - 1, int(bottom));
+    for (int y = y0; y <= y1; ++y)
+    {
+        const uint32_t* row = c.target + size_t(y) * size_t(c.targetWidth);
+        __builtin_prefetch(row + x0, 1);
+        __builtin_prefetch(row + x1, 1);
+    }
+}
+
 } // namespace
 
 void DrawTriangle(const PipelineState& state, const SpriteVertex& a, const SpriteVertex& b,
@@ -2078,29 +2131,26 @@ void DrawQuad(const PipelineState& state, const SpriteVertex& a, const SpriteVer
     Context ctx;
     if (!MakeContext(state, ctx))
         return;
-    if (FinitePosition(a) && FinitePosition(b) && FinitePosition(c) && FinitePosition(d))
+    PrefetchRows(ctx, a, b, c, d);
+    if (InsideBand(a) && InsideBand(b) && InsideBand(c) && InsideBand(d))
     {
-        const ClipVertex clip[4] = {
-            ToClip(a, ctx.texWidth, ctx.texHeight), ToClip(b, ctx.texWidth, ctx.texHeight),
-            ToClip(c, ctx.texWidth, ctx.texHeight), ToClip(d, ctx.texWidth, ctx.texHeight)};
-        if (Inside(clip[0]) && Inside(clip[1]) && Inside(clip[2]) && Inside(clip[3]))
-        {
-            const FixedVertex f[4] = {ToFixed(clip[0]), ToFixed(clip[1]), ToFixed(clip[2]), ToFixed(clip[3])};
-            // One polygon covers what the two triangles cover when it is convex, the diagonal's ends are
-            // not pixel centres (where the fill rule would decide per triangle) and the attributes of
-            // both triangles lie on one plane (so both compute the same values).
-            const int64_t s0 = Cross(f[0], f[1], f[2]), s1 = Cross(f[1], f[2], f[3]);
-            const int64_t s2 = Cross(f[2], f[3], f[0]), s3 = Cross(f[3], f[0], f[1]);
-            const bool convex =
-                (s0 > 0 && s1 > 0 && s2 > 0 && s3 > 0) || (s0 < 0 && s1 < 0 && s2 < 0 && s3 < 0);
-            const bool centreOnDiagonalEnd =
-                ((f[0].x & 255) == 0 && (f[0].y & 255) == 0) || ((f[2].x & 255) == 0 && (f[2].y & 255) == 0);
-            if (convex && !centreOnDiagonalEnd && OnPlane(f[0], f[1], f[2], f[3]))
-                RasterizePolygon(ctx, f, 4);
-            else
-                RasterizeTrianglePair(ctx, f, convex);
-            return;
-        }
+        const uint32_t w = uint32_t(ctx.texWidth), h = uint32_t(ctx.texHeight);
+        const FixedVertex f[4] = {ToFixedDirect(a, w, h), ToFixedDirect(b, w, h), ToFixedDirect(c, w, h),
+                                  ToFixedDirect(d, w, h)};
+        // One polygon covers what the two triangles cover when it is convex, the diagonal's ends are
+        // not pixel centres (where the fill rule would decide per triangle) and the attributes of
+        // both triangles lie on one plane (so both compute the same values).
+        const int64_t s0 = Cross(f[0], f[1], f[2]), s1 = Cross(f[1], f[2], f[3]);
+        const int64_t s2 = Cross(f[2], f[3], f[0]), s3 = Cross(f[3], f[0], f[1]);
+        const bool convex =
+            (s0 > 0 && s1 > 0 && s2 > 0 && s3 > 0) || (s0 < 0 && s1 < 0 && s2 < 0 && s3 < 0);
+        const bool centreOnDiagonalEnd =
+            ((f[0].x & 255) == 0 && (f[0].y & 255) == 0) || ((f[2].x & 255) == 0 && (f[2].y & 255) == 0);
+        if (convex && !centreOnDiagonalEnd && OnPlane(f[0], f[1], f[2], f[3]))
+            RasterizePolygon(ctx, f, 4);
+        else
+            RasterizeTrianglePair(ctx, f, convex);
+        return;
     }
     DrawTriangle(state, a, b, c);
     DrawTriangle(state, a, c, d);

@@ -75,15 +75,6 @@ void Matrix3::TransformPoint(float x, float y, float& outX, float& outY) const
     outY = ty;
 }
 
-Matrix3 Matrix3::Multiply(const Matrix3& a, const Matrix3& b)
-{
-    Matrix3 out;
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            out.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j];
-    return out;
-}
-
 bool Matrix3::Inverse(Matrix3& out) const
 {
     const float det = Determinant3(m[0][0], m[0][1], m[0][2], m[1][0], m[1][1], m[1][2], m[2][0], m[2][1], m[2][2]);

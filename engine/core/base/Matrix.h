@@ -37,8 +37,16 @@ struct Matrix3
     void Copy(const Matrix3& other) { *this = other; }
     void TransformPoint(float x, float y, float& outX, float& outY) const;
 
-    // a x b: applies a first, then b. Computed into a local, so out may be a or b.
-    static Matrix3 Multiply(const Matrix3& a, const Matrix3& b);
+    // a x b: applies a first, then b. Computed into a local, so out may be a or b. Inline: sprites
+    // make several a frame each.
+    static Matrix3 Multiply(const Matrix3& a, const Matrix3& b)
+    {
+        Matrix3 out;
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                out.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j];
+        return out;
+    }
     // The adjugate divided by the determinant. A determinant whose magnitude is below 0.000001 (or
     // not finite) counts as singular: out stays as it was and the result is false.
     bool Inverse(Matrix3& out) const;
