@@ -1923,17 +1923,34 @@ bool SetUpPolygon(const Context& c, const FixedVertex* poly, int n, PolygonSetup
     t.refY = FloorDiv(v0.y, SubOne);
     const int64_t offX = t.refX * SubOne - v0.x;
     const int64_t offY = t.refY * SubOne - v0.y;
+    // Small polygons (sprites) with attributes below 2^31 (texels of small textures) keep every
+    // product below 2^56, so 64 bits do; the results are the same.
+    constexpr int64_t Span = int64_t(1) << 14, Attr = int64_t(1) << 31;
+    const int64_t x1 = v1.x - v0.x, y1 = v1.y - v0.y, x2 = v2.x - v0.x, y2 = v2.y - v0.y;
+    const bool small = std::max({x1, y1, x2, y2}) < Span && std::min({x1, y1, x2, y2}) > -Span && det < Span * Span;
     for (int k = 0; k < AttrCount; ++k)
     {
-        const Wide d1 = Wide(v1.at[k] - v0.at[k]);
-        const Wide d2 = Wide(v2.at[k] - v0.at[k]);
-        if (d1 == 0 && d2 == 0)
+        const int64_t e1 = v1.at[k] - v0.at[k], e2 = v2.at[k] - v0.at[k];
+        if (e1 == 0 && e2 == 0)
         {
             // Flat (a sprite's colour and depth): no slope, the same value everywhere.
             t.dx[k] = t.dy[k] = 0;
             t.ref[k] = v0.at[k];
             continue;
         }
+        if (small && e1 < Attr && e1 > -Attr && e2 < Attr && e2 > -Attr)
+        {
+            const int64_t numX = e1 * y2 - e2 * y1;
+            const int64_t numY = e2 * x1 - e1 * x2;
+            auto round = [&](int64_t n, int64_t limit)
+            { return std::clamp(FloorDiv(2 * n + det, 2 * det), -limit, limit); };
+            t.dx[k] = round(numX * SubOne, GradientLimit);
+            t.dy[k] = round(numY * SubOne, GradientLimit);
+            t.ref[k] = v0.at[k] + round(numX * offX + numY * offY, ValueLimit);
+            continue;
+        }
+        const Wide d1 = Wide(e1);
+        const Wide d2 = Wide(e2);
         const Wide numX = d1 * (v2.y - v0.y) - d2 * (v1.y - v0.y);
         const Wide numY = d2 * (v1.x - v0.x) - d1 * (v2.x - v0.x);
         t.dx[k] = RoundDiv128(numX * SubOne, det, GradientLimit);
@@ -2122,12 +2139,13 @@ Affine SideValue(const Edge& edge, int64_t col0, int64_t row0)
 
 // Whether the value stays well within 32 bits over the box (its extremes are at the box's corners),
 // so that lanes of 32 bits hold it exactly.
-bool FitsBox(const Affine& a, int64_t width, int64_t height)
+AlwaysInline bool FitsBox(const Affine& a, int64_t width, int64_t height)
 {
     constexpr int64_t Room = int64_t(1) << 30;
-    const int64_t right = a.at + (width - 1) * a.perCol, down = (height - 1) * a.perRow;
-    return std::max({a.at, right, a.at + down, right + down}) < Room &&
-           std::min({a.at, right, a.at + down, right + down}) > -Room;
+    const int64_t across = (width - 1) * a.perCol, down = (height - 1) * a.perRow;
+    const int64_t high = a.at + std::max<int64_t>(across, 0) + std::max<int64_t>(down, 0);
+    const int64_t low = a.at + std::min<int64_t>(across, 0) + std::min<int64_t>(down, 0);
+    return high < Room && low > -Room;
 }
 
 bool MakeQuadValues(const PolygonSetup* parts, bool two, int64_t col0, int64_t row0, int64_t width, int64_t height,
