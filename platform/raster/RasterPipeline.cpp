@@ -19,7 +19,7 @@
 // program still runs on any x86-64 processor.
 #define RASTER_WIDE_RUNS 1
 #define WideTarget __attribute__((target("avx2")))
-#define WidestTarget __attribute__((target("avx512f")))
+#define WidestTarget __attribute__((target("avx512f,avx512bw,avx512vl")))
 #endif
 
 namespace Raster
@@ -2268,6 +2268,13 @@ WideTarget bool ListQuad(const Context& c, const QuadValues& q, int64_t col0, in
     return true;
 }
 
+#if defined(__GNUC__) && !defined(__clang__)
+// GCC 12 takes the unused pass-through operand of its 512-bit permutes and unpacks for an
+// uninitialised variable.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
 // The same values in 512-bit registers, sixteen pixels of a row.
 struct AffineLanes16
 {
@@ -2355,30 +2362,176 @@ bool HasWidestRuns()
     static const bool has = []
     {
         __builtin_cpu_init();
-        return __builtin_cpu_supports("avx512f") != 0;
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
     }();
     return has;
 }
 
+// WideCombine on eight pixels in the 16-bit lanes of a 512-bit register: the same arithmetic.
+template <BlendMode Mode> AlwaysInline WidestTarget __m512i WidestFactor(uint32_t factor, __m512i alpha)
+{
+    switch (factor)
+    {
+    case Value::BlendZero:
+        return _mm512_setzero_si512();
+    case Value::BlendSrcAlpha:
+        return alpha;
+    case Value::BlendInvSrcAlpha:
+        return _mm512_xor_si512(alpha, _mm512_set1_epi16(0xFF));
+    default:
+        return _mm512_set1_epi16(255);
+    }
+}
+
+template <BlendMode Mode, bool Modulate>
+AlwaysInline WidestTarget __m512i WidestCombine(const PipelineState& s, __m512i in, __m512i old, __m512i factor)
+{
+    const __m512i round = _mm512_set1_epi16(128);
+    const __m512i div = _mm512_set1_epi16(257);
+    if constexpr (Modulate)
+        in = _mm512_mulhi_epu16(_mm512_add_epi16(_mm512_mullo_epi16(in, factor), round), div);
+    if constexpr (Mode == BlendMode::Replace)
+        return in;
+    else
+    {
+        const __m512i alpha = _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(in, 0xFF), 0xFF);
+        if constexpr (Mode == BlendMode::Over)
+            return _mm512_mulhi_epu16(
+                _mm512_add_epi16(_mm512_add_epi16(_mm512_mullo_epi16(in, alpha),
+                                                  _mm512_mullo_epi16(old, _mm512_xor_si512(alpha, _mm512_set1_epi16(0xFF)))),
+                                 round),
+                div);
+        else if constexpr (Mode == BlendMode::Add)
+            return _mm512_mulhi_epu16(
+                _mm512_adds_epu16(_mm512_adds_epu16(_mm512_mullo_epi16(in, alpha),
+                                                    _mm512_mullo_epi16(old, _mm512_set1_epi16(255))),
+                                  round),
+                div);
+        else
+            return _mm512_mulhi_epu16(
+                _mm512_adds_epu16(_mm512_adds_epu16(_mm512_mullo_epi16(in, WidestFactor<Mode>(s.srcBlend, alpha)),
+                                                    _mm512_mullo_epi16(old, WidestFactor<Mode>(s.destBlend, alpha))),
+                                  round),
+                div);
+    }
+}
+
+// WideMix on eight pixels (pixel i's texel pairs in the 64-bit lane i): each 128-bit lane does what
+// the 256-bit routine's lanes do, so the pixels are the same.
+AlwaysInline WidestTarget __m512i WidestMix(__m512i top, __m512i bottom, __m256i uWords, __m256i vWords)
+{
+    const __m512i zero = _mm512_setzero_si512();
+    const __m512i full = _mm512_set1_epi16(256);
+    const __m512i round = _mm512_set1_epi16(128);
+    const __m256i low8 = _mm256_set1_epi32(0xFF);
+    const __m256i w = _mm256_and_si256(_mm256_srli_epi32(uWords, AttrShift - 8), low8);
+    const __m256i h = _mm256_and_si256(_mm256_srli_epi32(vWords, AttrShift - 8), low8);
+    const __m512i fx = _mm512_castsi256_si512(_mm256_or_si256(w, _mm256_slli_epi32(w, 16)));
+    const __m512i fy = _mm512_castsi256_si512(_mm256_or_si256(h, _mm256_slli_epi32(h, 16)));
+    const __m512i wyA =
+        _mm512_permutexvar_epi32(_mm512_setr_epi32(0, 0, 0, 0, 2, 2, 2, 2, 4, 4, 4, 4, 6, 6, 6, 6), fy);
+    const __m512i wyB =
+        _mm512_permutexvar_epi32(_mm512_setr_epi32(1, 1, 1, 1, 3, 3, 3, 3, 5, 5, 5, 5, 7, 7, 7, 7), fy);
+    __m512i columnsA = _mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpacklo_epi8(top, zero), _mm512_sub_epi16(full, wyA)),
+                                        _mm512_mullo_epi16(_mm512_unpacklo_epi8(bottom, zero), wyA));
+    __m512i columnsB = _mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpackhi_epi8(top, zero), _mm512_sub_epi16(full, wyB)),
+                                        _mm512_mullo_epi16(_mm512_unpackhi_epi8(bottom, zero), wyB));
+    columnsA = _mm512_srli_epi16(_mm512_add_epi16(columnsA, round), 8);
+    columnsB = _mm512_srli_epi16(_mm512_add_epi16(columnsB, round), 8);
+    const __m512i wx =
+        _mm512_permutexvar_epi32(_mm512_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7), fx);
+    const __m512i mix =
+        _mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpacklo_epi64(columnsA, columnsB), _mm512_sub_epi16(full, wx)),
+                         _mm512_mullo_epi16(_mm512_unpackhi_epi64(columnsA, columnsB), wx));
+    return _mm512_srli_epi16(_mm512_add_epi16(mix, round), 8);
+}
+
+AlwaysInline WidestTarget int64_t TexelPair(const uint32_t* at)
+{
+    int64_t word;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
+// DrawBatch eight pixels at a time.
+template <BlendMode Mode, bool Modulate>
+WidestTarget void DrawBatchWidest(const Context& c, PixelBatch& batch, uint32_t constant)
+{
+    const int n = batch.count;
+    if (n == 0)
+        return;
+    const PipelineState& s = *c.state;
+    const __m512i factor = _mm512_set1_epi64(
+        int64_t(_mm_cvtsi128_si64(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(constant)), _mm_setzero_si128()))));
+    const __m256i pitch = _mm256_set1_epi32(c.borderedWidth);
+    const uint32_t* texels = c.bordered;
+    const int64_t below = c.borderedWidth;
+    uint32_t* target = c.target;
+    // Past the last pixel, the group repeats it; those lanes are not written back.
+    for (int k = n; k < n + 7; ++k)
+    {
+        batch.u[k] = batch.u[n - 1];
+        batch.v[k] = batch.v[n - 1];
+        batch.at[k] = batch.at[n - 1];
+        batch.pixels[k] = batch.pixels[n - 1];
+    }
+    alignas(32) int32_t offset[8];
+    alignas(32) uint32_t result[8];
+    for (int i = 0; i < n; i += 8)
+    {
+        const __m256i uWords = _mm256_load_si256(reinterpret_cast<const __m256i*>(batch.u + i));
+        const __m256i vWords = _mm256_load_si256(reinterpret_cast<const __m256i*>(batch.v + i));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(offset),
+                           _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(vWords, AttrShift), pitch),
+                                            _mm256_srai_epi32(uWords, AttrShift)));
+        const __m512i top = _mm512_setr_epi64(
+            TexelPair(texels + offset[0]), TexelPair(texels + offset[1]), TexelPair(texels + offset[2]),
+            TexelPair(texels + offset[3]), TexelPair(texels + offset[4]), TexelPair(texels + offset[5]),
+            TexelPair(texels + offset[6]), TexelPair(texels + offset[7]));
+        const __m512i bottom = _mm512_setr_epi64(
+            TexelPair(texels + below + offset[0]), TexelPair(texels + below + offset[1]),
+            TexelPair(texels + below + offset[2]), TexelPair(texels + below + offset[3]),
+            TexelPair(texels + below + offset[4]), TexelPair(texels + below + offset[5]),
+            TexelPair(texels + below + offset[6]), TexelPair(texels + below + offset[7]));
+        const __m512i in = WidestMix(top, bottom, uWords, vWords);
+        const __m256i old = _mm256_load_si256(reinterpret_cast<const __m256i*>(batch.pixels + i));
+        const __m512i lanes = WidestCombine<Mode, Modulate>(s, in, _mm512_cvtepu8_epi16(old), factor);
+        // Bytes of each 128-bit lane's two pixels, then the lanes' low halves together.
+        const __m512i packed = _mm512_packus_epi16(lanes, lanes);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(result),
+                           _mm512_castsi512_si256(_mm512_permutexvar_epi64(
+                               _mm512_setr_epi64(0, 2, 4, 6, 0, 2, 4, 6), packed)));
+        const int count = std::min(8, n - i);
+        for (int k = 0; k < count; ++k)
+            target[uint32_t(batch.at[i + k])] = result[k];
+    }
+}
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+
 using BatchFn = void (*)(const Context& c, PixelBatch& batch, uint32_t constant);
 
-template <BlendMode Mode> BatchFn PickBatchMode(uint32_t constant)
+template <BlendMode Mode> BatchFn PickBatchMode(uint32_t constant, bool widest)
 {
+    if (widest)
+        return constant != 0xFFFFFFFF ? &DrawBatchWidest<Mode, true> : &DrawBatchWidest<Mode, false>;
     return constant != 0xFFFFFFFF ? &DrawBatch<Mode, true> : &DrawBatch<Mode, false>;
 }
 
-BatchFn PickBatch(BlendMode mode, uint32_t constant)
+BatchFn PickBatch(BlendMode mode, uint32_t constant, bool widest)
 {
     switch (mode)
     {
     case BlendMode::Replace:
-        return PickBatchMode<BlendMode::Replace>(constant);
+        return PickBatchMode<BlendMode::Replace>(constant, widest);
     case BlendMode::Over:
-        return PickBatchMode<BlendMode::Over>(constant);
+        return PickBatchMode<BlendMode::Over>(constant, widest);
     case BlendMode::Add:
-        return PickBatchMode<BlendMode::Add>(constant);
+        return PickBatchMode<BlendMode::Add>(constant, widest);
     default:
-        return PickBatchMode<BlendMode::General>(constant);
+        return PickBatchMode<BlendMode::General>(constant, widest);
     }
 }
 
@@ -2435,7 +2588,8 @@ bool DrawSmallQuad(Context& c, const FixedVertex* f, bool onePlane)
         return false;
     PixelBatch batch;
     bool listed;
-    if (s.widestRuns && HasWidestRuns())
+    const bool widest = s.widestRuns && HasWidestRuns();
+    if (widest)
         listed = count == 2 ? ListQuadWidest<true>(c, values, col0, row0, width, height, batch)
                             : ListQuadWidest<false>(c, values, col0, row0, width, height, batch);
     else
@@ -2444,7 +2598,7 @@ bool DrawSmallQuad(Context& c, const FixedVertex* f, bool onePlane)
     if (!listed)
         return false;
     if (batch.count > 0)
-        PickBatch(fast.mode, fast.constant)(c, batch, fast.constant);
+        PickBatch(fast.mode, fast.constant, widest)(c, batch, fast.constant);
     return true;
 }
 #endif
