@@ -252,12 +252,6 @@ struct TriangleSetup
     }
 };
 
-struct Edge
-{
-    int64_t dx, dy, x, y;
-    int64_t bias; // 0 on top and left edges, 1 elsewhere
-};
-
 // The columns a convex polygon covers, row after row. Each edge's column bound on row y is
 // floor((C(y) - bias) / k) with C growing by a constant a row; kept as quotient and remainder so a
 // row costs additions only. Edges going down bound the row on the right, edges going up on the
@@ -1646,7 +1640,6 @@ AlwaysInline WideTarget bool ListPixels(const Context& c, const TriangleSetup& t
     return true;
 }
 
-
 // Fills the listed pixels and writes them to the target.
 template <BlendMode Mode, bool Modulate>
 WideTarget void DrawBatch(const Context& c, PixelBatch& batch, uint32_t constant)
@@ -1859,6 +1852,12 @@ void FastSpan(const Context& c, const TriangleSetup& t, const SpanPlan& plan, in
 
 // ---------------------------------------------------------------------------------------------
 // Triangle setup and traversal
+
+struct Edge
+{
+    int64_t dx, dy, x, y;
+    int64_t bias; // 0 on top and left edges, 1 elsewhere
+};
 
 int64_t Cross(const FixedVertex& a, const FixedVertex& b, const FixedVertex& c)
 {
