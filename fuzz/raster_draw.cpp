@@ -83,14 +83,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const PrimitiveType type = in.Next(3) ? PrimitiveType::TriangleList : PrimitiveType::LineList;
     const uint32_t primitives = 1 + in.Next(32);
     const uint32_t vertexCount = 1 + in.Next(64);
+    // Indexed as sprites are (two triangles to a quad), and the widest runs the fast paths may take.
+    const bool sprites = in.Next(2) == 1;
+    const uint32_t widths = in.Next(3);
     void* bytes = nullptr;
     vertices->Lock(0, 0, &bytes, Value::LockDiscard);
     const size_t vertexBytes = std::min<size_t>(in.size, 64 * 28);
     std::memcpy(bytes, in.data, vertexBytes);
+    // Sprites have one colour to a quad.
+    if (sprites)
+        for (size_t at = 28; at + 28 <= vertexBytes; at += 28)
+            std::memcpy(static_cast<uint8_t*>(bytes) + at + 16, static_cast<uint8_t*>(bytes) + 16, 4);
     vertices->Unlock();
     indices->Lock(0, 0, &bytes, Value::LockDiscard);
     for (int i = 0; i < 96; ++i)
         static_cast<uint16_t*>(bytes)[i] = vertexBytes ? uint16_t(in.data[(i * 7) % vertexBytes] % 66) : 0;
+    if (sprites)
+        for (int q = 0; q < 16; ++q)
+        {
+            const uint16_t b = vertexBytes ? uint16_t(in.data[(q * 11) % vertexBytes] % 63) : 0;
+            const uint16_t six[6] = {b, uint16_t(b + 1), uint16_t(b + 2), b, uint16_t(b + 2), uint16_t(b + 3)};
+            std::memcpy(static_cast<uint16_t*>(bytes) + q * 6, six, sizeof six);
+        }
     indices->Unlock();
 
     std::shared_ptr<RasterSurface> target, depth;
@@ -104,10 +118,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             target->Pixels()[i] = uint32_t(i) * 0x9E3779B9u;
         device->Clear(Value::ClearZBuffer, 0, 0.5f);
         device->SetFastPaths(pass == 0);
+        device->SetWideRuns(pass == 1 || widths < 2);
+        device->SetWidestRuns(pass == 1 || widths < 1);
         device->DrawIndexedPrimitive(type, 0, 0, vertexCount, 0, primitives);
         frames[pass].assign(target->Pixels(), target->Pixels() + pixels);
     }
     device->SetFastPaths(true);
+    device->SetWideRuns(true);
+    device->SetWidestRuns(true);
     if (frames[0] != frames[1])
         std::abort();
     return 0;

@@ -536,6 +536,7 @@ PipelineState RasterDevice::MakePipeline()
     p.depth = depthSurface && !depthSurface->IsLocked() ? depthSurface.get() : nullptr;
     p.fastPaths = fastPaths;
     p.wideRuns = wideRuns;
+    p.widestRuns = widestRuns;
     return p;
 }
 

@@ -90,6 +90,8 @@ public:
     void SetFastPaths(bool on) { fastPaths = on; }
     // Tests check the 128-bit runs on processors that would take the 256-bit ones.
     void SetWideRuns(bool on) { wideRuns = on; }
+    // Tests check the 256-bit listing of small sprites on processors that would take the 512-bit one.
+    void SetWidestRuns(bool on) { widestRuns = on; }
 
 private:
     Result CheckParams(PresentParams& p) const;
@@ -123,6 +125,7 @@ private:
     bool inScene = false;
     bool fastPaths = true;
     bool wideRuns = true;
+    bool widestRuns = true;
     TexelBorder border;
 };
 

@@ -19,6 +19,7 @@
 // program still runs on any x86-64 processor.
 #define RASTER_WIDE_RUNS 1
 #define WideTarget __attribute__((target("avx2")))
+#define WidestTarget __attribute__((target("avx512f,avx512bw,avx512vl")))
 #endif
 
 namespace Raster
@@ -87,8 +88,18 @@ Wide FloorDiv128(Wide n, Wide d)
     return q;
 }
 
+[[gnu::noinline]] int64_t RoundDivWide(Wide n, Wide d, int64_t limit)
+{
+    Wide q = FloorDiv128(2 * n + d, 2 * d);
+    if (q > limit)
+        q = limit;
+    if (q < -limit)
+        q = -limit;
+    return static_cast<int64_t>(q);
+}
+
 // Nearest integer of n / d for d > 0, halves rounded up.
-int64_t RoundDiv128(Wide n, Wide d, int64_t limit)
+AlwaysInline int64_t RoundDiv128(Wide n, Wide d, int64_t limit)
 {
     // Sprites' numerators fit in 64 bits; their division costs a fraction of the 128-bit one.
     constexpr Wide Small = Wide(1) << 61;
@@ -97,12 +108,7 @@ int64_t RoundDiv128(Wide n, Wide d, int64_t limit)
         const int64_t q = FloorDiv(int64_t(2 * n + d), int64_t(2 * d));
         return std::clamp(q, -limit, limit);
     }
-    Wide q = FloorDiv128(2 * n + d, 2 * d);
-    if (q > limit)
-        q = limit;
-    if (q < -limit)
-        q = -limit;
-    return static_cast<int64_t>(q);
+    return RoundDivWide(n, d, limit);
 }
 
 double Sanitize(double value, double limit)
@@ -1858,26 +1864,41 @@ int64_t Cross(const FixedVertex& a, const FixedVertex& b, const FixedVertex& c)
     return (b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y);
 }
 
-// A convex polygon of three or four vertices whose attributes all lie on the plane of its first
-// three vertices (a quad made of two coplanar triangles covers exactly the union of their pixels).
-void RasterizePolygon(Context& c, const FixedVertex* poly, int n)
+// The sides, covered box and attribute planes of a convex polygon of three or four vertices whose
+// attributes all lie on the plane of its first three vertices (a quad made of two coplanar triangles
+// covers exactly the union of their pixels).
+struct PolygonSetup
+{
+    Edge edges[4];
+    int n;
+    int64_t rowFirst, rowLast, colFirst, colLast; // the box of pixels it may cover, within the target
+    TriangleSetup t;
+    const FixedVertex* v[3]; // the vertices the planes come from
+};
+
+// False when the polygon covers no pixel of the target (no area, or outside it).
+bool SetUpPolygon(const Context& c, const FixedVertex* poly, int n, PolygonSetup& p)
 {
     int64_t det = Cross(poly[0], poly[1], poly[2]);
     if (det == 0)
-        return;
+        return false;
     const bool reversed = det < 0;
     if (reversed)
         det = -det;
     const FixedVertex& v0 = poly[0];
     const FixedVertex& v1 = reversed ? poly[2] : poly[1];
     const FixedVertex& v2 = reversed ? poly[1] : poly[2];
-    Edge edges[4];
+    p.n = n;
+    p.v[0] = &v0;
+    p.v[1] = &v1;
+    p.v[2] = &v2;
     int64_t minX = v0.x, maxX = v0.x, minY = v0.y, maxY = v0.y;
     for (int e = 0; e < n; ++e)
     {
-        const FixedVertex& a = reversed ? poly[(e + 1) % n] : poly[e];
-        const FixedVertex& b = reversed ? poly[e] : poly[(e + 1) % n];
-        Edge& edge = edges[e];
+        const int next = e + 1 == n ? 0 : e + 1;
+        const FixedVertex& a = reversed ? poly[next] : poly[e];
+        const FixedVertex& b = reversed ? poly[e] : poly[next];
+        Edge& edge = p.edges[e];
         edge.dx = b.x - a.x;
         edge.dy = b.y - a.y;
         edge.x = a.x;
@@ -1889,35 +1910,66 @@ void RasterizePolygon(Context& c, const FixedVertex* poly, int n)
         minY = std::min(minY, poly[e].y);
         maxY = std::max(maxY, poly[e].y);
     }
-    const int64_t rowFirst = std::max<int64_t>(0, FloorDiv(minY + SubOne - 1, SubOne));
-    const int64_t rowLast = std::min<int64_t>(c.targetHeight - 1, FloorDiv(maxY, SubOne));
-    const int64_t colFirst = std::max<int64_t>(0, FloorDiv(minX + SubOne - 1, SubOne));
-    const int64_t colLast = std::min<int64_t>(c.targetWidth - 1, FloorDiv(maxX, SubOne));
-    if (rowFirst > rowLast || colFirst > colLast)
-        return;
+    p.rowFirst = std::max<int64_t>(0, FloorDiv(minY + SubOne - 1, SubOne));
+    p.rowLast = std::min<int64_t>(c.targetHeight - 1, FloorDiv(maxY, SubOne));
+    p.colFirst = std::max<int64_t>(0, FloorDiv(minX + SubOne - 1, SubOne));
+    p.colLast = std::min<int64_t>(c.targetWidth - 1, FloorDiv(maxX, SubOne));
+    if (p.rowFirst > p.rowLast || p.colFirst > p.colLast)
+        return false;
 
-    TriangleSetup t;
+    TriangleSetup& t = p.t;
     t.refX = FloorDiv(v0.x, SubOne);
     t.refY = FloorDiv(v0.y, SubOne);
     const int64_t offX = t.refX * SubOne - v0.x;
     const int64_t offY = t.refY * SubOne - v0.y;
+    // Small polygons (sprites) with attributes below 2^31 (texels of small textures) keep every
+    // product below 2^56, so 64 bits do; the results are the same.
+    constexpr int64_t Span = int64_t(1) << 14, Attr = int64_t(1) << 31;
+    const int64_t x1 = v1.x - v0.x, y1 = v1.y - v0.y, x2 = v2.x - v0.x, y2 = v2.y - v0.y;
+    const bool small = std::max({x1, y1, x2, y2}) < Span && std::min({x1, y1, x2, y2}) > -Span && det < Span * Span;
     for (int k = 0; k < AttrCount; ++k)
     {
-        const Wide d1 = Wide(v1.at[k] - v0.at[k]);
-        const Wide d2 = Wide(v2.at[k] - v0.at[k]);
-        if (d1 == 0 && d2 == 0)
+        const int64_t e1 = v1.at[k] - v0.at[k], e2 = v2.at[k] - v0.at[k];
+        if (e1 == 0 && e2 == 0)
         {
             // Flat (a sprite's colour and depth): no slope, the same value everywhere.
             t.dx[k] = t.dy[k] = 0;
             t.ref[k] = v0.at[k];
             continue;
         }
+        if (small && e1 < Attr && e1 > -Attr && e2 < Attr && e2 > -Attr)
+        {
+            const int64_t numX = e1 * y2 - e2 * y1;
+            const int64_t numY = e2 * x1 - e1 * x2;
+            auto round = [&](int64_t n, int64_t limit)
+            { return std::clamp(FloorDiv(2 * n + det, 2 * det), -limit, limit); };
+            t.dx[k] = round(numX * SubOne, GradientLimit);
+            t.dy[k] = round(numY * SubOne, GradientLimit);
+            t.ref[k] = v0.at[k] + round(numX * offX + numY * offY, ValueLimit);
+            continue;
+        }
+        const Wide d1 = Wide(e1);
+        const Wide d2 = Wide(e2);
         const Wide numX = d1 * (v2.y - v0.y) - d2 * (v1.y - v0.y);
         const Wide numY = d2 * (v1.x - v0.x) - d1 * (v2.x - v0.x);
         t.dx[k] = RoundDiv128(numX * SubOne, det, GradientLimit);
         t.dy[k] = RoundDiv128(numY * SubOne, det, GradientLimit);
         t.ref[k] = v0.at[k] + RoundDiv128(numX * offX + numY * offY, det, ValueLimit);
     }
+    return true;
+}
+
+void RasterizePolygon(Context& c, const FixedVertex* poly, int n)
+{
+    PolygonSetup p;
+    if (!SetUpPolygon(c, poly, n, p))
+        return;
+    const Edge* edges = p.edges;
+    const TriangleSetup& t = p.t;
+    const FixedVertex& v0 = *p.v[0];
+    const FixedVertex& v1 = *p.v[1];
+    const FixedVertex& v2 = *p.v[2];
+    const int64_t rowFirst = p.rowFirst, rowLast = p.rowLast, colFirst = p.colFirst, colLast = p.colLast;
 
     SpanPlan plan{};
     FastSetup& fast = plan.fast;
@@ -2042,6 +2094,514 @@ bool OnPlane(const FixedVertex& v0, const FixedVertex& v1, const FixedVertex& v2
     return true;
 }
 
+#if defined(RASTER_WIDE_RUNS)
+// For each 8-bit lane mask, the numbers of its set lanes in order, one byte each.
+constexpr std::array<uint64_t, 256> MakeCompressTable()
+{
+    std::array<uint64_t, 256> table{};
+    for (int mask = 0; mask < 256; ++mask)
+    {
+        int slot = 0;
+        for (int lane = 0; lane < 8; ++lane)
+            if (mask & (1 << lane))
+                table[size_t(mask)] |= uint64_t(lane) << (8 * slot++);
+    }
+    return table;
+}
+constexpr std::array<uint64_t, 256> CompressTable = MakeCompressTable();
+
+// An affine value over a quad's box: its value at the box's first pixel and its steps to the next
+// column and row.
+struct Affine
+{
+    int64_t at, perCol, perRow;
+};
+
+// What the listing of a quad tests and lists, as affine values over its box. One plane: the
+// polygon's four sides. Two (a convex quad whose triangles differ): the quad's four outer sides,
+// and the first triangle's side on the diagonal, which picks each pixel's plane. Both triangles
+// have the same winding, so their diagonal sides face each other and exactly one of them takes a
+// pixel on the diagonal; with no vertex of the diagonal on a pixel centre, a pixel inside the four
+// outer sides is in exactly one triangle, as the triangle paths have it.
+struct QuadValues
+{
+    Affine side[4], diagonal, u[2], v[2];
+};
+
+// A pixel is inside a side from (x, y) by (dx, dy) when dx (Y - y) - dy (X - x) - bias >= 0: the
+// test the row walker's column bounds stand for, so the listing covers the same pixels.
+Affine SideValue(const Edge& edge, int64_t col0, int64_t row0)
+{
+    return {edge.dx * (row0 * SubOne - edge.y) - edge.dy * (col0 * SubOne - edge.x) - edge.bias,
+            -edge.dy * SubOne, edge.dx * SubOne};
+}
+
+// Whether the value stays well within 32 bits over the box (its extremes are at the box's corners),
+// so that lanes of 32 bits hold it exactly.
+AlwaysInline bool FitsBox(const Affine& a, int64_t width, int64_t height)
+{
+    constexpr int64_t Room = int64_t(1) << 30;
+    const int64_t across = (width - 1) * a.perCol, down = (height - 1) * a.perRow;
+    const int64_t high = a.at + std::max<int64_t>(across, 0) + std::max<int64_t>(down, 0);
+    const int64_t low = a.at + std::min<int64_t>(across, 0) + std::min<int64_t>(down, 0);
+    return high < Room && low > -Room;
+}
+
+bool MakeQuadValues(const PolygonSetup* parts, bool two, int64_t col0, int64_t row0, int64_t width, int64_t height,
+                    QuadValues& q)
+{
+    const Edge* outer[4] = {&parts[0].edges[0], &parts[0].edges[1], &parts[0].edges[2], &parts[0].edges[3]};
+    if (two)
+    {
+        outer[2] = &parts[1].edges[1];
+        outer[3] = &parts[1].edges[2];
+        q.diagonal = SideValue(parts[0].edges[2], col0, row0);
+    }
+    else
+        q.diagonal = {0, 0, 0};
+    bool fits = FitsBox(q.diagonal, width, height);
+    for (int e = 0; e < 4; ++e)
+    {
+        q.side[e] = SideValue(*outer[e], col0, row0);
+        fits = fits && FitsBox(q.side[e], width, height);
+    }
+    for (int i = 0; i < 2; ++i)
+    {
+        // Tap positions one texel up, so that the range test is one unsigned comparison.
+        const TriangleSetup& t = parts[two ? i : 0].t;
+        q.u[i] = {t.At(AttrU, col0, row0) - AttrHalf + AttrOne, t.dx[AttrU], t.dy[AttrU]};
+        q.v[i] = {t.At(AttrV, col0, row0) - AttrHalf + AttrOne, t.dx[AttrV], t.dy[AttrV]};
+        fits = fits && FitsBox(q.u[i], width, height) && FitsBox(q.v[i], width, height);
+    }
+    return fits;
+}
+
+// An affine value in 32-bit lanes: eight pixels of a row, and the steps to the next eight and to
+// the next row.
+struct AffineLanes
+{
+    __m256i row, across, down;
+};
+
+AlwaysInline WideTarget AffineLanes Lanes(const Affine& a)
+{
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    return {_mm256_add_epi32(_mm256_set1_epi32(int32_t(a.at)), _mm256_mullo_epi32(lanes, _mm256_set1_epi32(int32_t(a.perCol)))),
+            _mm256_set1_epi32(int32_t(uint32_t(a.perCol) * 8u)), _mm256_set1_epi32(int32_t(a.perRow))};
+}
+
+// Lists the pixels of a quad over its box, eight pixel centres at a time, packing the covered ones
+// into the batch with the taps of their own plane. False (and the batch as it was) when a covered
+// pixel samples further than one texel outside the texture.
+template <bool Two>
+WideTarget bool ListQuad(const Context& c, const QuadValues& q, int64_t col0, int64_t row0, int64_t width,
+                         int64_t height, PixelBatch& batch)
+{
+    AffineLanes side[4] = {Lanes(q.side[0]), Lanes(q.side[1]), Lanes(q.side[2]), Lanes(q.side[3])};
+    AffineLanes diagonal = Lanes(q.diagonal), u1 = Lanes(q.u[0]), v1 = Lanes(q.v[0]), u2 = Lanes(q.u[1]),
+                v2 = Lanes(q.v[1]);
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i uLast = _mm256_set1_epi32(int32_t(((int64_t(c.texWidth) + 1) << AttrShift) - 1));
+    const __m256i vLast = _mm256_set1_epi32(int32_t(((int64_t(c.texHeight) + 1) << AttrShift) - 1));
+    const __m256i one = _mm256_set1_epi32(int32_t(AttrOne)), none = _mm256_set1_epi32(-1);
+    __m256i outside = _mm256_setzero_si256();
+    int n = 0;
+    int64_t lineAt = row0 * int64_t(c.targetWidth) + col0;
+    for (int64_t row = 0; row < height; ++row, lineAt += c.targetWidth)
+    {
+        __m256i f0 = side[0].row, f1 = side[1].row, f2 = side[2].row, f3 = side[3].row, fd = diagonal.row;
+        __m256i uA = u1.row, vA = v1.row, uB = u2.row, vB = v2.row;
+        __m256i at = _mm256_add_epi32(_mm256_set1_epi32(int32_t(lineAt)), lanes);
+        for (int64_t col = 0; col < width; col += 8)
+        {
+            const __m256i inBox = _mm256_cmpgt_epi32(_mm256_set1_epi32(int32_t(width - col)), lanes);
+            const __m256i covered = _mm256_and_si256(
+                _mm256_and_si256(inBox, _mm256_and_si256(_mm256_cmpgt_epi32(f0, none), _mm256_cmpgt_epi32(f1, none))),
+                _mm256_and_si256(_mm256_cmpgt_epi32(f2, none), _mm256_cmpgt_epi32(f3, none)));
+            __m256i u = uA, v = vA;
+            if constexpr (Two)
+            {
+                const __m256i first = _mm256_cmpgt_epi32(fd, none);
+                u = _mm256_blendv_epi8(uB, uA, first);
+                v = _mm256_blendv_epi8(vB, vA, first);
+            }
+            const __m256i inside = _mm256_and_si256(_mm256_cmpeq_epi32(_mm256_min_epu32(u, uLast), u),
+                                                    _mm256_cmpeq_epi32(_mm256_min_epu32(v, vLast), v));
+            outside = _mm256_or_si256(outside, _mm256_andnot_si256(inside, covered));
+            const int mask = _mm256_movemask_ps(_mm256_castsi256_ps(covered));
+            const __m256i order =
+                _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(int64_t(CompressTable[size_t(mask)])));
+            const __m256i pixels =
+                _mm256_maskload_epi32(reinterpret_cast<const int*>(c.target + lineAt + col), covered);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(batch.u + n),
+                                _mm256_permutevar8x32_epi32(_mm256_sub_epi32(u, one), order));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(batch.v + n),
+                                _mm256_permutevar8x32_epi32(_mm256_sub_epi32(v, one), order));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(batch.at + n), _mm256_permutevar8x32_epi32(at, order));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(batch.pixels + n),
+                                _mm256_permutevar8x32_epi32(pixels, order));
+            n += __builtin_popcount(unsigned(mask));
+            f0 = _mm256_add_epi32(f0, side[0].across);
+            f1 = _mm256_add_epi32(f1, side[1].across);
+            f2 = _mm256_add_epi32(f2, side[2].across);
+            f3 = _mm256_add_epi32(f3, side[3].across);
+            uA = _mm256_add_epi32(uA, u1.across);
+            vA = _mm256_add_epi32(vA, v1.across);
+            if constexpr (Two)
+            {
+                fd = _mm256_add_epi32(fd, diagonal.across);
+                uB = _mm256_add_epi32(uB, u2.across);
+                vB = _mm256_add_epi32(vB, v2.across);
+            }
+            at = _mm256_add_epi32(at, _mm256_set1_epi32(8));
+        }
+        for (AffineLanes* lane : {&side[0], &side[1], &side[2], &side[3], &u1, &v1})
+            lane->row = _mm256_add_epi32(lane->row, lane->down);
+        if constexpr (Two)
+            for (AffineLanes* lane : {&diagonal, &u2, &v2})
+                lane->row = _mm256_add_epi32(lane->row, lane->down);
+    }
+    if (!_mm256_testz_si256(outside, outside))
+        return false;
+    batch.count = n;
+    return true;
+}
+
+#if defined(__GNUC__) && !defined(__clang__)
+// GCC 12 takes the unused pass-through operand of its 512-bit permutes and unpacks for an
+// uninitialised variable.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+// The same values in 512-bit registers, sixteen pixels of a row.
+struct AffineLanes16
+{
+    __m512i row, across, down;
+};
+
+AlwaysInline WidestTarget AffineLanes16 Lanes16(const Affine& a)
+{
+    const __m512i lanes = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    return {_mm512_add_epi32(_mm512_set1_epi32(int32_t(a.at)), _mm512_mullo_epi32(lanes, _mm512_set1_epi32(int32_t(a.perCol)))),
+            _mm512_set1_epi32(int32_t(uint32_t(a.perCol) * 16u)), _mm512_set1_epi32(int32_t(a.perRow))};
+}
+
+// ListQuad sixteen pixels at a time, with the lane tests in mask registers and the covered pixels
+// packed by compression: the same tests on the same values, so the same list.
+template <bool Two>
+WidestTarget bool ListQuadWidest(const Context& c, const QuadValues& q, int64_t col0, int64_t row0, int64_t width,
+                                 int64_t height, PixelBatch& batch)
+{
+    AffineLanes16 side[4] = {Lanes16(q.side[0]), Lanes16(q.side[1]), Lanes16(q.side[2]), Lanes16(q.side[3])};
+    AffineLanes16 diagonal = Lanes16(q.diagonal), u1 = Lanes16(q.u[0]), v1 = Lanes16(q.v[0]),
+                  u2 = Lanes16(q.u[1]), v2 = Lanes16(q.v[1]);
+    const __m512i lanes = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m512i uLast = _mm512_set1_epi32(int32_t(((int64_t(c.texWidth) + 1) << AttrShift) - 1));
+    const __m512i vLast = _mm512_set1_epi32(int32_t(((int64_t(c.texHeight) + 1) << AttrShift) - 1));
+    const __m512i one = _mm512_set1_epi32(int32_t(AttrOne)), zero = _mm512_setzero_si512();
+    __mmask16 outside = 0;
+    int n = 0;
+    int64_t lineAt = row0 * int64_t(c.targetWidth) + col0;
+    for (int64_t row = 0; row < height; ++row, lineAt += c.targetWidth)
+    {
+        __m512i f0 = side[0].row, f1 = side[1].row, f2 = side[2].row, f3 = side[3].row, fd = diagonal.row;
+        __m512i uA = u1.row, vA = v1.row, uB = u2.row, vB = v2.row;
+        __m512i at = _mm512_add_epi32(_mm512_set1_epi32(int32_t(lineAt)), lanes);
+        for (int64_t col = 0; col < width; col += 16)
+        {
+            __mmask16 covered = _mm512_cmpgt_epi32_mask(_mm512_set1_epi32(int32_t(width - col)), lanes);
+            covered = _mm512_mask_cmpge_epi32_mask(covered, f0, zero);
+            covered = _mm512_mask_cmpge_epi32_mask(covered, f1, zero);
+            covered = _mm512_mask_cmpge_epi32_mask(covered, f2, zero);
+            covered = _mm512_mask_cmpge_epi32_mask(covered, f3, zero);
+            __m512i u = uA, v = vA;
+            if constexpr (Two)
+            {
+                const __mmask16 first = _mm512_cmpge_epi32_mask(fd, zero);
+                u = _mm512_mask_blend_epi32(first, uB, uA);
+                v = _mm512_mask_blend_epi32(first, vB, vA);
+            }
+            const __mmask16 inside = _mm512_mask_cmple_epu32_mask(_mm512_cmple_epu32_mask(u, uLast), v, vLast);
+            outside = __mmask16(outside | (covered & ~inside));
+            const __m512i pixels = _mm512_maskz_loadu_epi32(covered, c.target + lineAt + col);
+            _mm512_storeu_si512(batch.u + n, _mm512_maskz_compress_epi32(covered, _mm512_sub_epi32(u, one)));
+            _mm512_storeu_si512(batch.v + n, _mm512_maskz_compress_epi32(covered, _mm512_sub_epi32(v, one)));
+            _mm512_storeu_si512(batch.at + n, _mm512_maskz_compress_epi32(covered, at));
+            _mm512_storeu_si512(batch.pixels + n, _mm512_maskz_compress_epi32(covered, pixels));
+            n += __builtin_popcount(unsigned(covered));
+            f0 = _mm512_add_epi32(f0, side[0].across);
+            f1 = _mm512_add_epi32(f1, side[1].across);
+            f2 = _mm512_add_epi32(f2, side[2].across);
+            f3 = _mm512_add_epi32(f3, side[3].across);
+            uA = _mm512_add_epi32(uA, u1.across);
+            vA = _mm512_add_epi32(vA, v1.across);
+            if constexpr (Two)
+            {
+                fd = _mm512_add_epi32(fd, diagonal.across);
+                uB = _mm512_add_epi32(uB, u2.across);
+                vB = _mm512_add_epi32(vB, v2.across);
+            }
+            at = _mm512_add_epi32(at, _mm512_set1_epi32(16));
+        }
+        for (AffineLanes16* lane : {&side[0], &side[1], &side[2], &side[3], &u1, &v1})
+            lane->row = _mm512_add_epi32(lane->row, lane->down);
+        if constexpr (Two)
+            for (AffineLanes16* lane : {&diagonal, &u2, &v2})
+                lane->row = _mm512_add_epi32(lane->row, lane->down);
+    }
+    if (outside != 0)
+        return false;
+    batch.count = n;
+    return true;
+}
+
+bool HasWidestRuns()
+{
+    static const bool has = []
+    {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
+    }();
+    return has;
+}
+
+// WideCombine on eight pixels in the 16-bit lanes of a 512-bit register: the same arithmetic.
+template <BlendMode Mode> AlwaysInline WidestTarget __m512i WidestFactor(uint32_t factor, __m512i alpha)
+{
+    switch (factor)
+    {
+    case Value::BlendZero:
+        return _mm512_setzero_si512();
+    case Value::BlendSrcAlpha:
+        return alpha;
+    case Value::BlendInvSrcAlpha:
+        return _mm512_xor_si512(alpha, _mm512_set1_epi16(0xFF));
+    default:
+        return _mm512_set1_epi16(255);
+    }
+}
+
+template <BlendMode Mode, bool Modulate>
+AlwaysInline WidestTarget __m512i WidestCombine(const PipelineState& s, __m512i in, __m512i old, __m512i factor)
+{
+    const __m512i round = _mm512_set1_epi16(128);
+    const __m512i div = _mm512_set1_epi16(257);
+    if constexpr (Modulate)
+        in = _mm512_mulhi_epu16(_mm512_add_epi16(_mm512_mullo_epi16(in, factor), round), div);
+    if constexpr (Mode == BlendMode::Replace)
+        return in;
+    else
+    {
+        const __m512i alpha = _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(in, 0xFF), 0xFF);
+        if constexpr (Mode == BlendMode::Over)
+            return _mm512_mulhi_epu16(
+                _mm512_add_epi16(_mm512_add_epi16(_mm512_mullo_epi16(in, alpha),
+                                                  _mm512_mullo_epi16(old, _mm512_xor_si512(alpha, _mm512_set1_epi16(0xFF)))),
+                                 round),
+                div);
+        else if constexpr (Mode == BlendMode::Add)
+            return _mm512_mulhi_epu16(
+                _mm512_adds_epu16(_mm512_adds_epu16(_mm512_mullo_epi16(in, alpha),
+                                                    _mm512_mullo_epi16(old, _mm512_set1_epi16(255))),
+                                  round),
+                div);
+        else
+            return _mm512_mulhi_epu16(
+                _mm512_adds_epu16(_mm512_adds_epu16(_mm512_mullo_epi16(in, WidestFactor<Mode>(s.srcBlend, alpha)),
+                                                    _mm512_mullo_epi16(old, WidestFactor<Mode>(s.destBlend, alpha))),
+                                  round),
+                div);
+    }
+}
+
+// WideMix on eight pixels (pixel i's texel pairs in the 64-bit lane i): each 128-bit lane does what
+// the 256-bit routine's lanes do, so the pixels are the same.
+AlwaysInline WidestTarget __m512i WidestMix(__m512i top, __m512i bottom, __m256i uWords, __m256i vWords)
+{
+    const __m512i zero = _mm512_setzero_si512();
+    const __m512i full = _mm512_set1_epi16(256);
+    const __m512i round = _mm512_set1_epi16(128);
+    const __m256i low8 = _mm256_set1_epi32(0xFF);
+    const __m256i w = _mm256_and_si256(_mm256_srli_epi32(uWords, AttrShift - 8), low8);
+    const __m256i h = _mm256_and_si256(_mm256_srli_epi32(vWords, AttrShift - 8), low8);
+    const __m512i fx = _mm512_castsi256_si512(_mm256_or_si256(w, _mm256_slli_epi32(w, 16)));
+    const __m512i fy = _mm512_castsi256_si512(_mm256_or_si256(h, _mm256_slli_epi32(h, 16)));
+    const __m512i wyA =
+        _mm512_permutexvar_epi32(_mm512_setr_epi32(0, 0, 0, 0, 2, 2, 2, 2, 4, 4, 4, 4, 6, 6, 6, 6), fy);
+    const __m512i wyB =
+        _mm512_permutexvar_epi32(_mm512_setr_epi32(1, 1, 1, 1, 3, 3, 3, 3, 5, 5, 5, 5, 7, 7, 7, 7), fy);
+    __m512i columnsA = _mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpacklo_epi8(top, zero), _mm512_sub_epi16(full, wyA)),
+                                        _mm512_mullo_epi16(_mm512_unpacklo_epi8(bottom, zero), wyA));
+    __m512i columnsB = _mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpackhi_epi8(top, zero), _mm512_sub_epi16(full, wyB)),
+                                        _mm512_mullo_epi16(_mm512_unpackhi_epi8(bottom, zero), wyB));
+    columnsA = _mm512_srli_epi16(_mm512_add_epi16(columnsA, round), 8);
+    columnsB = _mm512_srli_epi16(_mm512_add_epi16(columnsB, round), 8);
+    const __m512i wx =
+        _mm512_permutexvar_epi32(_mm512_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7), fx);
+    const __m512i mix =
+        _mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpacklo_epi64(columnsA, columnsB), _mm512_sub_epi16(full, wx)),
+                         _mm512_mullo_epi16(_mm512_unpackhi_epi64(columnsA, columnsB), wx));
+    return _mm512_srli_epi16(_mm512_add_epi16(mix, round), 8);
+}
+
+AlwaysInline WidestTarget int64_t TexelPair(const uint32_t* at)
+{
+    int64_t word;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
+// DrawBatch eight pixels at a time.
+template <BlendMode Mode, bool Modulate>
+WidestTarget void DrawBatchWidest(const Context& c, PixelBatch& batch, uint32_t constant)
+{
+    const int n = batch.count;
+    if (n == 0)
+        return;
+    const PipelineState& s = *c.state;
+    const __m512i factor = _mm512_set1_epi64(
+        int64_t(_mm_cvtsi128_si64(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(constant)), _mm_setzero_si128()))));
+    const __m256i pitch = _mm256_set1_epi32(c.borderedWidth);
+    const uint32_t* texels = c.bordered;
+    const int64_t below = c.borderedWidth;
+    uint32_t* target = c.target;
+    // Past the last pixel, the group repeats it; those lanes are not written back.
+    for (int k = n; k < n + 7; ++k)
+    {
+        batch.u[k] = batch.u[n - 1];
+        batch.v[k] = batch.v[n - 1];
+        batch.at[k] = batch.at[n - 1];
+        batch.pixels[k] = batch.pixels[n - 1];
+    }
+    alignas(32) int32_t offset[8];
+    alignas(32) uint32_t result[8];
+    for (int i = 0; i < n; i += 8)
+    {
+        const __m256i uWords = _mm256_load_si256(reinterpret_cast<const __m256i*>(batch.u + i));
+        const __m256i vWords = _mm256_load_si256(reinterpret_cast<const __m256i*>(batch.v + i));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(offset),
+                           _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(vWords, AttrShift), pitch),
+                                            _mm256_srai_epi32(uWords, AttrShift)));
+        const __m512i top = _mm512_setr_epi64(
+            TexelPair(texels + offset[0]), TexelPair(texels + offset[1]), TexelPair(texels + offset[2]),
+            TexelPair(texels + offset[3]), TexelPair(texels + offset[4]), TexelPair(texels + offset[5]),
+            TexelPair(texels + offset[6]), TexelPair(texels + offset[7]));
+        const __m512i bottom = _mm512_setr_epi64(
+            TexelPair(texels + below + offset[0]), TexelPair(texels + below + offset[1]),
+            TexelPair(texels + below + offset[2]), TexelPair(texels + below + offset[3]),
+            TexelPair(texels + below + offset[4]), TexelPair(texels + below + offset[5]),
+            TexelPair(texels + below + offset[6]), TexelPair(texels + below + offset[7]));
+        const __m512i in = WidestMix(top, bottom, uWords, vWords);
+        const __m256i old = _mm256_load_si256(reinterpret_cast<const __m256i*>(batch.pixels + i));
+        const __m512i lanes = WidestCombine<Mode, Modulate>(s, in, _mm512_cvtepu8_epi16(old), factor);
+        // Bytes of each 128-bit lane's two pixels, then the lanes' low halves together.
+        const __m512i packed = _mm512_packus_epi16(lanes, lanes);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(result),
+                           _mm512_castsi512_si256(_mm512_permutexvar_epi64(
+                               _mm512_setr_epi64(0, 2, 4, 6, 0, 2, 4, 6), packed)));
+        const int count = std::min(8, n - i);
+        for (int k = 0; k < count; ++k)
+            target[uint32_t(batch.at[i + k])] = result[k];
+    }
+}
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+
+using BatchFn = void (*)(const Context& c, PixelBatch& batch, uint32_t constant);
+
+template <BlendMode Mode> BatchFn PickBatchMode(uint32_t constant, bool widest)
+{
+    if (widest)
+        return constant != 0xFFFFFFFF ? &DrawBatchWidest<Mode, true> : &DrawBatchWidest<Mode, false>;
+    return constant != 0xFFFFFFFF ? &DrawBatch<Mode, true> : &DrawBatch<Mode, false>;
+}
+
+BatchFn PickBatch(BlendMode mode, uint32_t constant, bool widest)
+{
+    switch (mode)
+    {
+    case BlendMode::Replace:
+        return PickBatchMode<BlendMode::Replace>(constant, widest);
+    case BlendMode::Over:
+        return PickBatchMode<BlendMode::Over>(constant, widest);
+    case BlendMode::Add:
+        return PickBatchMode<BlendMode::Add>(constant, widest);
+    default:
+        return PickBatchMode<BlendMode::General>(constant, widest);
+    }
+}
+
+// Small bilinear sprites of one colour (particles) drawn whole: the polygon, or both triangles of a
+// convex quad, set up once and listed in one pass over the quad's box, with none of the per-triangle
+// choosing and row walking. The pixels are those the triangle paths give (the listing covers the
+// same pixels, and the batch fills them as the bordered runs do); false leaves the quad to them.
+bool DrawSmallQuad(Context& c, const FixedVertex* f, bool onePlane)
+{
+    const PipelineState& s = *c.state;
+    if (!s.fastPaths || !s.wideRuns || !s.linear || c.depthActive || !c.texels || c.texWidth < 2 ||
+        c.texHeight < 2 || c.texWidth > BatchTextureLimit || c.texHeight > BatchTextureLimit || !HasWideRuns())
+        return false;
+    for (int k = AttrA; k <= AttrB; ++k)
+        if (f[1].at[k] != f[0].at[k] || f[2].at[k] != f[0].at[k] || f[3].at[k] != f[0].at[k])
+            return false;
+    int64_t minX = f[0].x, maxX = f[0].x, minY = f[0].y, maxY = f[0].y;
+    for (int i = 1; i < 4; ++i)
+    {
+        minX = std::min(minX, f[i].x);
+        maxX = std::max(maxX, f[i].x);
+        minY = std::min(minY, f[i].y);
+        maxY = std::max(maxY, f[i].y);
+    }
+    const int64_t row0 = std::max<int64_t>(0, FloorDiv(minY + SubOne - 1, SubOne));
+    const int64_t row1 = std::min<int64_t>(c.targetHeight - 1, FloorDiv(maxY, SubOne));
+    const int64_t col0 = std::max<int64_t>(0, FloorDiv(minX + SubOne - 1, SubOne));
+    const int64_t col1 = std::min<int64_t>(c.targetWidth - 1, FloorDiv(maxX, SubOne));
+    if (row0 > row1 || col0 > col1 || (row1 - row0 + 1) * (col1 - col0 + 1) > BatchPixelLimit)
+        return false;
+    const uint32_t diffuse = (AttrByte(f[0].at[AttrA]) << 24) | (AttrByte(f[0].at[AttrR]) << 16) |
+                             (AttrByte(f[0].at[AttrG]) << 8) | AttrByte(f[0].at[AttrB]);
+    FastSetup fast;
+    if (!MakeFastSetup(c, diffuse, fast) || !fast.fromTexture || AlphaTestIsVisible(s, fast.mode))
+        return false;
+    const FixedVertex second[3] = {f[0], f[2], f[3]};
+    PolygonSetup parts[2];
+    const int count = onePlane ? 1 : 2;
+    if (onePlane ? !SetUpPolygon(c, f, 4, parts[0])
+                 : !SetUpPolygon(c, f, 3, parts[0]) || !SetUpPolygon(c, second, 3, parts[1]))
+        return false;
+    for (int i = 0; i < count; ++i)
+    {
+        // Runs along one texel row go through the texel buffer on the triangle paths.
+        const TriangleSetup& t = parts[i].t;
+        if (t.dx[AttrV] == 0 && t.dx[AttrU] <= 2 * AttrOne && t.dx[AttrU] >= -2 * AttrOne)
+            return false;
+    }
+    if (!MakeBordered(c))
+        return false;
+    const int64_t width = col1 - col0 + 1, height = row1 - row0 + 1;
+    QuadValues values;
+    if (!MakeQuadValues(parts, count == 2, col0, row0, width, height, values))
+        return false;
+    PixelBatch batch;
+    bool listed;
+    const bool widest = s.widestRuns && HasWidestRuns();
+    if (widest)
+        listed = count == 2 ? ListQuadWidest<true>(c, values, col0, row0, width, height, batch)
+                            : ListQuadWidest<false>(c, values, col0, row0, width, height, batch);
+    else
+        listed = count == 2 ? ListQuad<true>(c, values, col0, row0, width, height, batch)
+                            : ListQuad<false>(c, values, col0, row0, width, height, batch);
+    if (!listed)
+        return false;
+    if (batch.count > 0)
+        PickBatch(fast.mode, fast.constant, widest)(c, batch, fast.constant);
+    return true;
+}
+#endif
+
 bool MakeContext(const PipelineState& state, Context& c)
 {
     if (!state.target)
@@ -2146,7 +2706,12 @@ void DrawQuad(const PipelineState& state, const SpriteVertex& a, const SpriteVer
             (s0 > 0 && s1 > 0 && s2 > 0 && s3 > 0) || (s0 < 0 && s1 < 0 && s2 < 0 && s3 < 0);
         const bool centreOnDiagonalEnd =
             ((f[0].x & 255) == 0 && (f[0].y & 255) == 0) || ((f[2].x & 255) == 0 && (f[2].y & 255) == 0);
-        if (convex && !centreOnDiagonalEnd && OnPlane(f[0], f[1], f[2], f[3]))
+        const bool onePlane = convex && !centreOnDiagonalEnd && OnPlane(f[0], f[1], f[2], f[3]);
+#if defined(RASTER_WIDE_RUNS)
+        if (convex && !centreOnDiagonalEnd && DrawSmallQuad(ctx, f, onePlane))
+            return;
+#endif
+        if (onePlane)
             RasterizePolygon(ctx, f, 4);
         else
             RasterizeTrianglePair(ctx, f, convex);

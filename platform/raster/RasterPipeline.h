@@ -58,6 +58,7 @@ struct PipelineState
     RasterSurface* depth = nullptr; // null: no depth test or write
     bool fastPaths = true;          // tests switch them off to compare with the general path
     bool wideRuns = true;           // tests switch the 256-bit runs off to check the 128-bit ones
+    bool widestRuns = true;         // tests switch the 512-bit listing off to check the 256-bit one
     TexelBorder* border = nullptr;  // null: runs clamp each tap
 };
 

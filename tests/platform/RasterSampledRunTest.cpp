@@ -2,7 +2,8 @@
 // small textures, taps from a bordered copy of the texture). A table of such quads, clipped at
 // each side, at sub-pixel positions, flipped, reaching past the texture's sides, on tiny and large
 // textures, is drawn with every blend the pipeline has and both filters, and must give exactly the
-// pixels of the general path, with the 256-bit runs (where the processor has them) and without.
+// pixels of the general path, with the 512-bit listing and the 256-bit runs (where the processor has
+// them) and without.
 #include "RasterFixture.h"
 
 #include <cmath>
@@ -75,6 +76,15 @@ const BlendCase blendCases[] = {
     {"inverse source alpha, source alpha", true, Value::BlendInvSrcAlpha, Value::BlendSrcAlpha, true, 1},
 };
 
+// The widest runs the fast paths may take (each only where the processor has it).
+struct RunWidth
+{
+    const char* name;
+    bool wide, widest;
+};
+
+const RunWidth runWidths[] = {{"512-bit", true, true}, {"256-bit", true, false}, {"128-bit", false, false}};
+
 class RasterSampledRunTest : public RasterFixture
 {
 protected:
@@ -123,18 +133,20 @@ protected:
         device->SetRenderState(RenderState::AlphaRef, b.alphaRef);
     }
 
-    // Draws the quad on the background with the fast paths on or off.
+    // Draws the quad on the background with the fast paths on or off, and the widest runs as asked.
     Picture Draw(const std::vector<SpriteVertex>& quad, const std::vector<uint32_t>& background, bool fast,
-                 bool wide = true)
+                 const RunWidth& width = runWidths[0])
     {
         std::shared_ptr<RasterSurface> target;
         EXPECT_EQ(device->GetRenderTarget(0, target), Result::Ok);
         std::copy(background.begin(), background.end(), target->Pixels());
         device->SetFastPaths(fast);
-        device->SetWideRuns(wide);
+        device->SetWideRuns(width.wide);
+        device->SetWidestRuns(width.widest);
         EXPECT_EQ(DrawQuads(quad), Result::Ok);
         device->SetFastPaths(true);
         device->SetWideRuns(true);
+        device->SetWidestRuns(true);
         return Frame();
     }
 
@@ -165,15 +177,15 @@ TEST_F(RasterSampledRunTest, QuadTableMatchesTheGeneralPath)
                     const std::vector<SpriteVertex> quad = RotatedQuad(q, colour);
                     const Picture general = Draw(quad, background, false);
                     size_t changed = 0;
-                    for (bool wide : {true, false})
+                    for (const RunWidth& width : runWidths)
                     {
-                        const Picture fast = Draw(quad, background, true, wide);
+                        const Picture fast = Draw(quad, background, true, width);
                         for (size_t i = 0; i < fast.pixels.size(); ++i)
                         {
                             changed += fast.pixels[i] != background[i];
                             ASSERT_EQ(fast.pixels[i], general.pixels[i])
                                 << q.name << ", " << b.name << (linear ? ", bilinear" : ", point") << ", colour "
-                                << std::hex << colour << (wide ? ", wide" : ", narrow") << ": pixel " << std::dec
+                                << std::hex << colour << ", " << width.name << ": pixel " << std::dec
                                 << i % Width << "," << i / Width;
                         }
                     }
@@ -228,6 +240,93 @@ TEST_F(RasterSampledRunTest, ManySpritesInOneDrawMatchTheGeneralPath)
     const Picture fast = Draw(quads, background, true);
     const Picture general = Draw(quads, background, false);
     EXPECT_EQ(fast.pixels, general.pixels);
+}
+
+// Turned sprites whose sides or diagonal run through pixel centres, or whose diagonal ends on them,
+// where the fill rule decides which pixels a side keeps and which triangle a pixel belongs to.
+TEST_F(RasterSampledRunTest, SidesThroughPixelCentresMatchTheGeneralPath)
+{
+    struct Corners
+    {
+        const char* name;
+        float xy[4][2];
+    };
+    const Corners cases[] = {
+        {"sides through centres", {{40.5f, 26.5f}, {44.5f, 30.5f}, {40.5f, 34.5f}, {36.5f, 30.5f}}},
+        {"sides through centres, two planes", {{40.5f, 26.5f}, {44.5f, 30.5f}, {40.5f, 34.5f}, {37.25f, 30.5f}}},
+        {"diagonal through centres", {{37.5f, 27.5f}, {44.5f, 26.5f}, {43.5f, 33.5f}, {36.5f, 34.5f}}},
+        {"diagonal through centres, two planes", {{37.5f, 27.5f}, {44.5f, 26.5f}, {43.5f, 33.5f}, {37.0f, 33.75f}}},
+        {"diagonal through centres, other winding", {{37.5f, 27.5f}, {36.5f, 34.5f}, {43.5f, 33.5f}, {44.25f, 26.75f}}},
+        {"ends of the diagonal on centres", {{40.0f, 26.0f}, {44.5f, 30.25f}, {40.0f, 34.0f}, {36.25f, 30.5f}}},
+    };
+    const float uv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    const std::vector<uint32_t> background = Background();
+    device->SetTexture(0, Texture(8, 8, 21));
+    for (const Corners& q : cases)
+        for (const BlendCase& b : blendCases)
+            for (uint32_t colour : {0xFFFFFFFFu, 0xA0C08040u})
+            {
+                Blend(b);
+                Filter(true);
+                std::vector<SpriteVertex> quad;
+                for (int k = 0; k < 4; ++k)
+                    quad.push_back(Vertex(q.xy[k][0], q.xy[k][1], colour, uv[k][0], uv[k][1]));
+                const Picture general = Draw(quad, background, false);
+                for (const RunWidth& width : runWidths)
+                    ASSERT_EQ(Draw(quad, background, true, width).pixels, general.pixels)
+                        << q.name << ", " << b.name << ", colour " << std::hex << colour
+                        << ", " << width.name;
+            }
+}
+
+// Small sprites of every kind the quad listing takes or hands back (one plane or two, corners on
+// pixel centres, half off the target, sampling past the texture's sides, textures from 2x2 to the
+// largest listed and just above it), many to a draw call, with every blend: the same pixels as the
+// general path, with each width of runs.
+TEST_F(RasterSampledRunTest, ManySmallSpritesEveryBlendMatchTheGeneralPath)
+{
+    const std::vector<uint32_t> background = Background();
+    std::uniform_real_distribution<float> real(0.0f, 1.0f);
+    const uint32_t sizes[][2] = {{2, 2}, {8, 8}, {16, 4}, {120, 120}, {121, 8}};
+    uint32_t seed = 100;
+    for (const auto& size : sizes)
+    {
+        device->SetTexture(0, Texture(size[0], size[1], seed++));
+        for (const BlendCase& b : blendCases)
+        {
+            Blend(b);
+            Filter(true);
+            std::vector<SpriteVertex> quads;
+            for (int i = 0; i < 120; ++i)
+            {
+                const float half = 0.5f + 12.0f * real(random) * real(random);
+                QuadCase q{"", (1.2f * real(random) - 0.1f) * Width, (1.2f * real(random) - 0.1f) * Height, half,
+                           half * (0.5f + real(random)), 6.3f * real(random), 0, 0, 1, 1, size[0], size[1]};
+                if (i % 4 == 1)
+                    q.pinch = 0.3f * real(random);
+                if (i % 5 == 2)
+                {
+                    // Corners on pixel centres.
+                    q.cx = std::round(q.cx);
+                    q.cy = std::round(q.cy);
+                    q.sx = q.sy = std::round(q.sx) + 1.0f;
+                    q.angle = 0.0f;
+                }
+                if (i % 7 == 3)
+                {
+                    q.u0 = -0.1f;
+                    q.v1 = 1.15f;
+                }
+                const uint32_t colour = i % 3 == 0 ? 0xFFFFFFFFu : uint32_t(random());
+                const auto one = RotatedQuad(q, colour);
+                quads.insert(quads.end(), one.begin(), one.end());
+            }
+            const Picture general = Draw(quads, background, false);
+            for (const RunWidth& width : runWidths)
+                ASSERT_EQ(Draw(quads, background, true, width).pixels, general.pixels)
+                    << b.name << ", texture " << size[0] << "x" << size[1] << ", " << width.name;
+        }
+    }
 }
 
 } // namespace
