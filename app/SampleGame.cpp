@@ -2,7 +2,7 @@
 #include "app/SampleGame.h"
 
 #include "app/SampleOptions.h"
-#include "engine/core/app/EngineManager.h"
+#include "engine/runtime/EngineManager.h"
 #include "engine/core/app/Window.h"
 #include "engine/core/diagnostics/Logger.h"
 #include "engine/graphics/device/Renderer.h"
