@@ -12,10 +12,10 @@
 #include "engine/core/base/RandomGenerator.h"
 #include "engine/core/text/TextConversion.h"
 #include "engine/core/xml/XmlDocumentCache.h"
+#include "engine/scene/classes/EngineRegistrations.h"
 #include "engine/scene/effects/EffectLibrary.h"
 #include "engine/scene/effects/ParameterCurve.h"
 #include "engine/scene/effects/ParticleManager.h"
-#include "engine/scene/classes/EngineRegistrations.h"
 
 namespace
 {

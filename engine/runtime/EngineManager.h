@@ -17,12 +17,12 @@
 // and go and make a start-up step fail as its service would.
 #pragma once
 
-#include "engine/core/diagnostics/Console.h"
 #include "engine/core/app/IEngineHost.h"
 #include "engine/core/app/ITarnGame.h"
 #include "engine/core/app/IWindowOwner.h"
 #include "engine/core/app/STarnGameInitParams.h"
 #include "engine/core/app/SystemPreferences.h"
+#include "engine/core/diagnostics/Console.h"
 
 #include <cstdint>
 #include <functional>

@@ -9,10 +9,10 @@
 
 #include "engine/core/base/HandleTable.h"
 #include "engine/core/diagnostics/Console.h"
-#include "engine/runtime/ConsoleDrawing.h"
-#include "engine/runtime/ConsoleOverlayPrintBuffer.h"
 #include "engine/core/diagnostics/Logger.h"
 #include "engine/graphics/canvas/IRenderCanvas.h"
+#include "engine/runtime/ConsoleDrawing.h"
+#include "engine/runtime/ConsoleOverlayPrintBuffer.h"
 
 namespace
 {

@@ -1,9 +1,9 @@
 // The console shown over the game: its display instance, the key that shows and hides it, its
 // pages drawn every frame while it is shown, and the bar of tabs and arrows through which a press
 // chooses a page (and goes no further) while the console is shown.
+#include "engine/graphics/canvas/CRenderCanvas.h"
 #include "engine/runtime/ConsoleDrawing.h"
 #include "engine/runtime/ConsoleOverlayPrintBuffer.h"
-#include "engine/graphics/canvas/CRenderCanvas.h"
 #include "tests/scene/display/DisplayFixture.h"
 
 #include <string>

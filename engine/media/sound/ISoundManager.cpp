@@ -1,8 +1,8 @@
 // Sound service base; see ISoundManager.h.
 #include "engine/media/sound/ISoundManager.h"
 
-#include "engine/media/sound/SoundFader.h"
 #include "engine/core/diagnostics/Console.h"
+#include "engine/media/sound/SoundFader.h"
 
 namespace TarnEngine
 {

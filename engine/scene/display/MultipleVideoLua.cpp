@@ -1,7 +1,7 @@
 // The script class "MultipleVideo"; see MultipleVideo.h.
 #include "engine/core/text/TextConversion.h"
-#include "engine/scene/display/MultipleVideo.h"
 #include "engine/scene/display/Instance_Base.h"
+#include "engine/scene/display/MultipleVideo.h"
 
 namespace TarnEngine
 {

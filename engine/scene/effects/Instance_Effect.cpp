@@ -3,12 +3,12 @@
 #include "engine/scene/effects/Instance_Effect.h"
 
 #include "engine/graphics/canvas/IRenderCanvas.h"
-#include "engine/scene/effects/EffectLibrary.h"
-#include "engine/scene/effects/ParticleManager.h"
-#include "engine/scene/effects/RPfxAppearanceActions.h"
 #include "engine/scene/definitions/nuggets/REffectNugget.h"
 #include "engine/scene/display/Instance_Image.h"
 #include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/effects/EffectLibrary.h"
+#include "engine/scene/effects/ParticleManager.h"
+#include "engine/scene/effects/RPfxAppearanceActions.h"
 #include "engine/scene/ui/UserInterface.h"
 
 

@@ -16,8 +16,8 @@
 #pragma once
 
 #include "engine/core/base/InstanceHandle.h"
-#include "engine/scene/effects/ParticleEffect.h"
 #include "engine/scene/display/Instance_Base.h"
+#include "engine/scene/effects/ParticleEffect.h"
 #include "engine/scene/ui/TimerService.h"
 
 #include <cstdint>

@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/scene/effects/ParameterCurve.h"
 #include "engine/scene/classes/RObject.h"
+#include "engine/scene/effects/ParameterCurve.h"
 
 namespace TarnEngine
 {

@@ -6,8 +6,8 @@
 
 #include <vector>
 
-#include "engine/scene/effects/RPfxActionBase.h"
 #include "engine/scene/display/SplinePath.h"
+#include "engine/scene/effects/RPfxActionBase.h"
 
 namespace TarnEngine
 {

@@ -5,11 +5,11 @@
 #pragma once
 
 #include "engine/core/base/ResourceManager.h"
+#include "engine/core/diagnostics/Console.h"
 #include "engine/core/files/FileSystem.h"
 #include "engine/core/files/MemorySource.h"
 #include "engine/core/xml/XmlDocumentCache.h"
 #include "engine/media/sound/FMODManager.h"
-#include "engine/core/diagnostics/Console.h"
 #include "platform/system/Clock.h"
 #include "tests/common/SoundFiles.h"
 

@@ -1,8 +1,8 @@
 // Video playlists: the playing order, repeats with their sounds, the end of the list, the image that
 // shows the list, and the script class.
 #include "engine/media/sound/ISoundManager.h"
-#include "engine/scene/display/MultipleVideo.h"
 #include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/MultipleVideo.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/ui/UserInterface.h"
 

@@ -9,11 +9,11 @@
 #include "engine/core/text/TextHelpers.h"
 #include "engine/core/xml/XmlDocumentCache.h"
 #include "engine/core/xml/XmlNode.h"
+#include "engine/scene/classes/EngineRegistrations.h"
 #include "engine/scene/effects/EffectLibrary.h"
 #include "engine/scene/effects/ParticleEffect.h"
 #include "engine/scene/effects/ParticleManager.h"
 #include "engine/scene/effects/RPfxActionBase.h"
-#include "engine/scene/classes/EngineRegistrations.h"
 
 #include <gtest/gtest.h>
 

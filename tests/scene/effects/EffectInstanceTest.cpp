@@ -3,17 +3,17 @@
 // and the services that start-up installs for effect nuggets, actions and the cursor effect.
 #include "engine/scene/effects/Instance_Effect.h"
 
-#include "engine/scene/effects/EffectLibrary.h"
-#include "engine/scene/effects/ParticleManager.h"
 #include "engine/scene/classes/EngineRegistrations.h"
 #include "engine/scene/definitions/nuggets/REffectNugget.h"
 #include "engine/scene/definitions/nuggets/RNuggetBase.h"
 #include "engine/scene/display/Instance_Image.h"
 #include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/effects/EffectLibrary.h"
+#include "engine/scene/effects/ParticleManager.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/ui/UserInterface.h"
-#include "tests/scene/effects/EffectFixture.h"
 #include "tests/scene/RecordingRenderer.h"
+#include "tests/scene/effects/EffectFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,10 @@
 // and destruction phases, load-time actions and the "emitter" order.
 #include "tests/scene/effects/EffectFixture.h"
 
+#include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/effects/RPfxAppearanceActions.h"
 #include "engine/scene/effects/RPfxEmitterActions.h"
 #include "engine/scene/effects/RPfxImageActions.h"
-#include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/ui/UserInterface.h"
 
 #include <cfloat>

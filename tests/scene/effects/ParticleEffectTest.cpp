@@ -3,8 +3,8 @@
 #include "tests/scene/effects/EffectFixture.h"
 
 #include "engine/graphics/device/DirectXDevice.h"
-#include "engine/scene/effects/RPfxAppearanceActions.h"
 #include "engine/scene/definitions/DefinitionMap.h"
+#include "engine/scene/effects/RPfxAppearanceActions.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "platform/raster/RasterDevice.h"
 #include "platform/raster/RasterSystem.h"
