@@ -15,6 +15,10 @@
 // loop and shutdown with a scripted window system, null presenters and a fake
 // clock. The trace and fault hooks there let tests watch the services come
 // and go and make a start-up step fail as its service would.
+//
+// It is the composition root, the one place that knows every engine layer: the
+// layers below reach it only through what it installs (IEngineHost, the
+// console's drawing, the particle system's effect services).
 #pragma once
 
 #include "engine/core/app/IEngineHost.h"
