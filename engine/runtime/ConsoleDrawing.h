@@ -17,8 +17,8 @@ public:
 
     IConsoleOverlay* GetLogPage() override;
     void PrintOverlay(Console& console, IConsoleDisplay& display, const DeviceRect& area) override;
-    bool HitTest(IConsoleDisplay& display, const InstanceHandle& instance, int32_t x, int32_t y, uint32_t area[2],
-                 uint32_t value[2]) override;
+    bool HitTest(IConsoleDisplay& display, const InstanceHandle& instance, int32_t x, int32_t y,
+                 uint32_t area[2], uint32_t value[2]) override;
 
 private:
     static void drawTabBar(const Console& console, IRenderCanvas& canvas, const DeviceRect& area);
