@@ -25,6 +25,9 @@ bool ReplyReceiver::Accept(const char* data, std::size_t bytes) {
     if (needed > text_.Capacity()) {
         // Doubling keeps a body arriving in many small pieces linear.
         std::size_t grown = text_.Capacity() * 2;
+        if (grown > kReplyCap + 1) {
+            grown = kReplyCap + 1;
+        }
         text_.Grow(static_cast<uint32_t>(grown > needed ? grown : needed));
     }
     std::memcpy(text_.Buffer() + length_, data, piece);
