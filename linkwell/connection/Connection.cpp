@@ -83,13 +83,25 @@ void Connection::Stop() {
     }
 }
 
+bool Connection::WaitForState(const std::function<bool(int32_t)>& done, std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> hold(lock_);
+    return settled_.wait_for(hold, limit, [&] { return done(state_); });
+}
+
+bool Connection::WaitForTransfers(uint64_t count, std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> hold(lock_);
+    return settled_.wait_for(hold, limit, [&] { return transfers_ >= count; });
+}
+
 void Connection::SetStateLocked(int32_t state) {
     state_ = state;
+    settled_.notify_all();
     linkwell::Log(logToFile_, logToDebugger_, "Set state %s", NameOf(state));
 }
 
 void Connection::SetStatusLocked(int32_t state, const std::string& status) {
     state_ = state;
+    settled_.notify_all();
     statusText_.Assign(status.c_str());
     linkwell::Log(logToFile_, logToDebugger_, "Set status %s, %s", NameOf(state), statusText_.Text());
 }
@@ -291,6 +303,8 @@ void Connection::Serve(Request request) {
         }
         {
             std::lock_guard<std::mutex> hold(lock_);
+            ++transfers_;
+            settled_.notify_all();
             if (request.serial != serial_) {
                 linkwell::Log(logToFile_, logToDebugger_, "Reply to %s dropped: a newer request replaced it",
                               request.path.c_str());

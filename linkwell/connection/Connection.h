@@ -11,6 +11,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -50,6 +52,11 @@ public:
 
     static const char* NameOf(int32_t state);
 
+    // For tests: wait (at most limit) until the state satisfies done, or until
+    // the worker has finished handling count transfers (replies dropped included).
+    bool WaitForState(const std::function<bool(int32_t)>& done, std::chrono::milliseconds limit);
+    bool WaitForTransfers(uint64_t count, std::chrono::milliseconds limit);
+
 private:
     struct Request {
         std::string path;
@@ -86,6 +93,8 @@ private:
     int32_t game_ = 0;
     int64_t userId_ = 0;
     std::string salt_;
+    uint64_t transfers_ = 0;
+    std::condition_variable settled_;
 
     std::atomic<bool> stop_{false};
     WakeEvent wake_;
