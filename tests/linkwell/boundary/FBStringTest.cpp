@@ -201,3 +201,12 @@ TEST_F(FBStringAcrossModulesTest, BuffersChangeModules) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(FBStringDeathTest, RefusedPagesEndTheProcessWithOneLine) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(linkwell::BoundaryAllocate(1ull << 62), "page allocator refused");
+}
+
+} // namespace

@@ -117,6 +117,20 @@ TEST_F(ConnectionStateTest, ErrorRepliesToAPostAreSentAgainASecondApart) {
     }
 }
 
+TEST_F(ConnectionStateTest, DestroyEndsTheRetryPause) {
+    ASSERT_NE(Connect(), nullptr);
+    ReachAllowed();
+    relay_.Script(RelayPath("PostMessage"), {ScriptedReply::Text("error")});
+    ASSERT_TRUE(connection_->PostMessage(1, FBWString(u"text")));
+    ASSERT_TRUE(connection_->WaitForTransfers(3, linkwell_test::kLimit));
+    EXPECT_EQ(State(), linkwell::ePosting);
+    auto start = std::chrono::steady_clock::now();
+    connection_->Destroy(linkwell::kDestroyFree);
+    connection_ = nullptr;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms) << "the pause waits for nobody";
+    EXPECT_EQ(relay_.RequestCount(), 4u);
+}
+
 TEST_F(ConnectionStateTest, OnlyTheLastOfQueuedRequestsIsSent) {
     ASSERT_NE(Connect(), nullptr);
     ScriptedReply held = ScriptedReply::Text("enabled=true");
