@@ -1,0 +1,127 @@
+#include "linkwell/skin/SkinBitmaps.h"
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace linkwell
+{
+
+namespace
+{
+uint32_t readU32(const uint8_t* p)
+{
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+uint16_t readU16(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+// The sides a BMP header declares, so that a hostile file cannot make the
+// decoder allocate a huge picture before it notices the data is missing.
+bool plausibleHeader(const uint8_t* bytes, uint32_t byteCount)
+{
+    if (bytes == nullptr || byteCount < 26 || byteCount > SkinBitmaps::kMaxFileBytes || bytes[0] != 'B' ||
+        bytes[1] != 'M')
+        return false;
+    const uint32_t headerSize = readU32(bytes + 14);
+    int64_t width = 0;
+    int64_t height = 0;
+    if (headerSize == 12)
+    {
+        width = readU16(bytes + 18);
+        height = readU16(bytes + 20);
+    }
+    else if (headerSize >= 40 && byteCount >= 30)
+    {
+        width = static_cast<int32_t>(readU32(bytes + 18));
+        height = static_cast<int32_t>(readU32(bytes + 22));
+    }
+    else
+    {
+        return false;
+    }
+    height = std::llabs(height); // negative means stored top-down
+    return width > 0 && height > 0 && width <= SkinGeometry::kMaxBitmapSide &&
+           height <= SkinGeometry::kMaxBitmapSide;
+}
+} // namespace
+
+SkinBitmaps::~SkinBitmaps()
+{
+    Release();
+}
+
+GdkPixbuf* SkinBitmaps::Decode(const uint8_t* bytes, uint32_t byteCount)
+{
+    if (!plausibleHeader(bytes, byteCount))
+        return nullptr;
+    // Only the BMP decoder: no sniffing that could hand the bytes to another format's loader.
+    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("bmp", nullptr);
+    if (loader == nullptr)
+        return nullptr;
+    const bool written = gdk_pixbuf_loader_write(loader, bytes, byteCount, nullptr);
+    const bool closed = gdk_pixbuf_loader_close(loader, nullptr);
+    GdkPixbuf* picture = written && closed ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
+    if (picture != nullptr)
+    {
+        const int width = gdk_pixbuf_get_width(picture);
+        const int height = gdk_pixbuf_get_height(picture);
+        if (width <= 0 || height <= 0 || width > SkinGeometry::kMaxBitmapSide ||
+            height > SkinGeometry::kMaxBitmapSide)
+            picture = nullptr;
+        else
+            g_object_ref(picture);
+    }
+    g_object_unref(loader);
+    return picture;
+}
+
+bool SkinBitmaps::Load(const SkinBitmapSource& source)
+{
+    Release();
+    if (!source)
+        return false;
+    for (int i = 0; i < kSkinPieces; ++i)
+    {
+        const uint32_t id = kFirstId + static_cast<uint32_t>(i);
+        uint32_t byteCount = 0;
+        const uint8_t* bytes = source(id, &byteCount);
+        GdkPixbuf* picture = bytes != nullptr ? Decode(bytes, byteCount) : nullptr;
+        if (picture == nullptr)
+        {
+            std::fprintf(stderr, "linkwell: skin bitmap %u is missing or unreadable; the plain frame is kept\n",
+                         id);
+            return false;
+        }
+        bitmaps_[i] = picture;
+        sizes_[i] = SkinSize{gdk_pixbuf_get_width(picture), gdk_pixbuf_get_height(picture)};
+    }
+    loaded_ = true;
+    return true;
+}
+
+void SkinBitmaps::Release()
+{
+    for (GdkPixbuf*& picture : bitmaps_)
+    {
+        if (picture != nullptr)
+            g_object_unref(picture);
+        picture = nullptr;
+    }
+    sizes_ = {};
+    loaded_ = false;
+}
+
+int SkinBitmaps::Count() const
+{
+    int count = 0;
+    while (count < kSkinPieces && bitmaps_[count] != nullptr)
+        ++count;
+    return count;
+}
+
+} // namespace linkwell
