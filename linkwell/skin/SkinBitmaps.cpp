@@ -30,23 +30,39 @@ bool plausibleHeader(const uint8_t* bytes, uint32_t byteCount)
     const uint32_t headerSize = readU32(bytes + 14);
     int64_t width = 0;
     int64_t height = 0;
+    uint32_t bitsPerPixel = 0;
+    uint32_t compression = 0;
     if (headerSize == 12)
     {
         width = readU16(bytes + 18);
         height = readU16(bytes + 20);
+        bitsPerPixel = readU16(bytes + 24);
     }
-    else if (headerSize >= 40 && byteCount >= 30)
+    else if (headerSize >= 40 && byteCount >= 54)
     {
         width = static_cast<int32_t>(readU32(bytes + 18));
         height = static_cast<int32_t>(readU32(bytes + 22));
+        bitsPerPixel = readU16(bytes + 28);
+        compression = readU32(bytes + 30);
     }
     else
     {
         return false;
     }
     height = std::llabs(height); // negative means stored top-down
-    return width > 0 && height > 0 && width <= SkinGeometry::kMaxBitmapSide &&
-           height <= SkinGeometry::kMaxBitmapSide;
+    if (width <= 0 || height <= 0 || width > SkinGeometry::kMaxBitmapSide || height > SkinGeometry::kMaxBitmapSide)
+        return false;
+    // The decoder shows a cut-off file as a picture with rows it never wrote:
+    // plain rows must all be there. (Run-length files are checked by the decoder.)
+    const bool plainRows = compression == 0 || compression == 3; // BI_RGB, BI_BITFIELDS
+    if (plainRows)
+    {
+        const uint64_t stride = ((static_cast<uint64_t>(width) * bitsPerPixel + 31) / 32) * 4;
+        const uint64_t dataOffset = readU32(bytes + 10);
+        if (bitsPerPixel == 0 || dataOffset + stride * static_cast<uint64_t>(height) > byteCount)
+            return false;
+    }
+    return true;
 }
 } // namespace
 
