@@ -131,7 +131,7 @@ TEST(SkinPointer, CloseButtonLookFollowsHoverAndPress)
     EXPECT_EQ(pointer.CloseFrame(), 0);
     EXPECT_EQ(pointer.Motion(500, 490, 10), SkinPointer::Action::Repaint);
     EXPECT_EQ(pointer.CloseFrame(), 1);
-    EXPECT_EQ(pointer.Motion(500, 491, 11), SkinPointer::Action::None);
+    EXPECT_EQ(pointer.Motion(500, 491, 11), SkinPointer::Action::Nothing);
     EXPECT_EQ(pointer.Press(500, 490, 10), SkinPointer::Action::Repaint);
     EXPECT_EQ(pointer.CloseFrame(), 2);
     EXPECT_EQ(pointer.Motion(500, 470, 10), SkinPointer::Action::Repaint);
@@ -176,9 +176,9 @@ TEST(SkinPointer, PressAboveCaptionHeightStartsMove)
         SkinPointer::Action action;
     } cases[] = {
         {250, 0, SkinPointer::Action::StartMove},  {250, 27, SkinPointer::Action::StartMove},
-        {0, 10, SkinPointer::Action::StartMove},   {250, 28, SkinPointer::Action::None},
-        {250, 300, SkinPointer::Action::None},     {479, 10, SkinPointer::Action::StartMove},
-        {480, 10, SkinPointer::Action::Repaint},   {250, -1, SkinPointer::Action::None},
+        {0, 10, SkinPointer::Action::StartMove},   {250, 28, SkinPointer::Action::Nothing},
+        {250, 300, SkinPointer::Action::Nothing},     {479, 10, SkinPointer::Action::StartMove},
+        {480, 10, SkinPointer::Action::Repaint},   {250, -1, SkinPointer::Action::Nothing},
     };
     for (const auto& c : cases)
     {

@@ -1,0 +1,512 @@
+// The log-in window with real WebKitGTK on an X server of the test's own
+// (Xvfb), against pages served on loopback. The scenarios run in a child
+// process: GTK starts once per process and must not start in the suite's own.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <gdk/gdkx.h>
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "linkwell/browser/BrowserWindow.h"
+#include "linkwell/browser/GtkBrowserWindow.h"
+#include "tests/linkwell/browser/PageServer.h"
+#include "tests/linkwell/skin/SkinFixture.h"
+#include "tests/platform/XServer.h"
+
+using namespace linkwell;
+
+namespace
+{
+const char* const kChildVariable = "LINKWELL_BROWSER_ON_X";
+
+// WebKitGTK's own switches for machines without user namespaces (containers,
+// CI running as root) or a GPU: no bubblewrap sandbox, no accelerated
+// compositing, software GL. Set here, for the tests, never by the library.
+const char* const kWebKitSwitches[][2] = {
+    {"WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", "1"},
+    {"WEBKIT_DISABLE_COMPOSITING_MODE", "1"},
+    {"LIBGL_ALWAYS_SOFTWARE", "1"},
+    // No accessibility bus to look for.
+    {"NO_AT_BRIDGE", "1"},
+};
+
+// Libraries whose process-lifetime caches the leak checker would report at exit.
+const char* const kToolkitLibraries[] = {
+    "libgtk-3.so",    "libgdk-3.so",         "libglib-2.0.so", "libgobject-2.0.so", "libgio-2.0.so",
+    "libfontconfig.so", "libwebkit2gtk-4.1.so", "libjavascriptcoregtk-4.1.so", "libcairo.so",
+    "libpango-1.0.so", "libpangocairo-1.0.so", "libpangoft2-1.0.so", "libharfbuzz.so", "libdbus-1.so",
+    "libX11.so",      "libepoxy.so",         "libgdk_pixbuf-2.0.so", "libsoup-3.0.so", "libatk",
+    "libfreetype.so", "libxkbcommon.so",     "libgmodule-2.0.so", "librsvg",
+};
+
+// Runs the child tests of filter on an Xvfb of their own; skips without Xvfb.
+void runOnXServer(const std::string& filter)
+{
+    const std::string xvfb = XServerSupport::findProgram("Xvfb");
+    if (xvfb.empty())
+        GTEST_SKIP() << "no Xvfb";
+    XServerSupport::XServer server;
+    const std::string display = server.Start(xvfb);
+    ASSERT_FALSE(display.empty()) << "Xvfb did not start";
+
+    char folder[] = "/tmp/linkwell-browser-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string home = folder;
+    const std::string suppressions = home + "/lsan.supp";
+    {
+        FILE* file = std::fopen(suppressions.c_str(), "w");
+        ASSERT_NE(file, nullptr);
+        for (const char* library : kToolkitLibraries)
+            std::fprintf(file, "leak:%s\n", library);
+        std::fclose(file);
+    }
+    const char* lsan = std::getenv("LSAN_OPTIONS");
+    std::string lsanOptions = lsan != nullptr && *lsan != 0 ? std::string(lsan) + ":" : std::string();
+    lsanOptions += "suppressions=" + suppressions + ":print_suppressions=0";
+
+    std::vector<std::string> environment = XServerSupport::currentEnvironment();
+    XServerSupport::setVariable(environment, "LSAN_OPTIONS", lsanOptions);
+    XServerSupport::setVariable(environment, "DISPLAY", display);
+    XServerSupport::setVariable(environment, "GDK_BACKEND", "x11");
+    XServerSupport::setVariable(environment, "HOME", home);
+    XServerSupport::setVariable(environment, "XDG_CACHE_HOME", home + "/cache");
+    XServerSupport::setVariable(environment, "XDG_DATA_HOME", home + "/data");
+    XServerSupport::setVariable(environment, "XDG_CONFIG_HOME", home + "/config");
+    XServerSupport::setVariable(environment, "XDG_RUNTIME_DIR", home);
+    for (const auto& entry : kWebKitSwitches)
+        XServerSupport::setVariable(environment, entry[0], entry[1]);
+    XServerSupport::setVariable(environment, kChildVariable, "1");
+    const pid_t child = XServerSupport::spawn("/proc/self/exe", {"--gtest_filter=" + filter, "--gtest_brief=1"},
+                                              environment, nullptr);
+    ASSERT_GT(child, 0);
+    int status = 0;
+    const pid_t waited = waitpid(child, &status, 0);
+    std::error_code ignored;
+    std::filesystem::remove_all(home, ignored);
+    ASSERT_EQ(waited, child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "a scenario on the X server failed; its output is above";
+}
+
+class NoticeRecorder : public BrowserNotice
+{
+public:
+    void Show(const std::string& caption, const std::string& text) override { shown.push_back(caption + "|" + text); }
+    std::vector<std::string> shown;
+};
+
+// Drives an open window from inside its loop. A window still open after the
+// guard's limit is closed as the title bar would, and the scenario fails.
+class Probe : public BrowserWindowProbe
+{
+public:
+    std::function<void(GtkWidget*, WebKitWebView*)> onShown;
+    std::function<void(GtkWidget*, WebKitWebView*, const std::string&)> onCommitted;
+    std::function<void(GtkWidget*, WebKitWebView*)> onFinished;
+    std::function<void(GtkWidget*, WebKitWebView*, const std::string&)> onRefused;
+
+    ~Probe() override { disarm(); }
+
+    void Shown(GtkWidget* window, WebKitWebView* view) override
+    {
+        window_ = window;
+        guard_ = g_timeout_add_seconds(60, &Probe::expire, this);
+        if (onShown)
+            onShown(window, view);
+    }
+    void Committed(GtkWidget* window, WebKitWebView* view, const std::string& address) override
+    {
+        committed.push_back(address);
+        if (onCommitted)
+            onCommitted(window, view, address);
+    }
+    void Finished(GtkWidget* window, WebKitWebView* view) override
+    {
+        if (onFinished)
+            onFinished(window, view);
+    }
+    void Refused(GtkWidget* window, WebKitWebView* view, const std::string& address) override
+    {
+        refused.push_back(address);
+        if (onRefused)
+            onRefused(window, view, address);
+    }
+    void disarm()
+    {
+        if (guard_ != 0)
+            g_source_remove(guard_);
+        guard_ = 0;
+    }
+
+    std::vector<std::string> committed;
+    std::vector<std::string> refused;
+    bool expired = false;
+
+private:
+    static gboolean expire(gpointer self)
+    {
+        Probe* probe = static_cast<Probe*>(self);
+        probe->guard_ = 0;
+        probe->expired = true;
+        gtk_window_close(GTK_WINDOW(probe->window_));
+        return G_SOURCE_REMOVE;
+    }
+    GtkWidget* window_ = nullptr;
+    guint guard_ = 0;
+};
+
+struct Outcome
+{
+    bool result = false;
+    std::string address;
+    bool opened = false;
+    int endCode = 0;
+};
+
+Outcome show(const std::string& first, Probe& probe, BrowserWindowOptions options = {}, unsigned long owner = 0)
+{
+    options.probe = &probe;
+    options.lookForSkinModule = options.lookForSkinModule && !options.skin;
+    GtkBrowserWindow window("Log in", first, owner, std::move(options));
+    Outcome outcome;
+    outcome.result = window.Show(outcome.address);
+    probe.disarm();
+    outcome.opened = window.Opened();
+    outcome.endCode = window.EndCode();
+    EXPECT_FALSE(probe.expired) << "the window did not end by itself within the limit";
+    return outcome;
+}
+
+// Closes the window as its title-bar button would.
+void closeAsTitleBar(GtkWidget* window)
+{
+    gtk_window_close(GTK_WINDOW(window));
+}
+
+class BrowserWindowX : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (std::getenv(kChildVariable) == nullptr)
+            GTEST_SKIP() << "runs on an X server through BrowserWindowOnX";
+        ASSERT_FALSE(server.Base().empty());
+    }
+    PageServer server;
+};
+} // namespace
+
+TEST(BrowserWindowOnX, Scenarios)
+{
+    runOnXServer("BrowserWindowX.*-BrowserWindowX.StartTimes");
+}
+
+TEST(BrowserWindowOnX, StartTimes)
+{
+    runOnXServer("BrowserWindowX.StartTimes");
+}
+
+TEST_F(BrowserWindowX, LoginRedirectEndsOnTheUserIdPageWhichClosesItself)
+{
+    server.Redirect("/login", "/done?userid=4242");
+    server.Page("/done", "<html><body>Done<script>window.close();</script></body></html>");
+    Probe probe;
+    const Outcome outcome = show(server.Base() + "/login", probe);
+    EXPECT_TRUE(outcome.result);
+    EXPECT_TRUE(outcome.opened);
+    EXPECT_EQ(outcome.address, server.Base() + "/done?userid=4242");
+    EXPECT_EQ(outcome.endCode, 0);
+    const std::vector<std::string> requests = server.Requests();
+    ASSERT_GE(requests.size(), 2u);
+    EXPECT_EQ(requests[0], "GET /login HTTP/1.1");
+    EXPECT_EQ(requests[1], "GET /done?userid=4242 HTTP/1.1");
+}
+
+TEST_F(BrowserWindowX, TitleBarCloseAfterANavigationGivesTheNavigatedAddress)
+{
+    server.Page("/first", "<html><body><script>location.href = '/second';</script></body></html>");
+    server.Page("/second", "<html><body>Second</body></html>");
+    Probe probe;
+    probe.onFinished = [&](GtkWidget* window, WebKitWebView* view) {
+        const char* uri = webkit_web_view_get_uri(view);
+        if (uri != nullptr && std::string(uri).find("/second") != std::string::npos)
+            closeAsTitleBar(window);
+    };
+    const Outcome outcome = show(server.Base() + "/first", probe);
+    EXPECT_EQ(outcome.endCode, 2);
+    EXPECT_EQ(outcome.address, server.Base() + "/second");
+}
+
+TEST_F(BrowserWindowX, RefusedPortShowsTheNoticeAndKeepsTheFirstAddress)
+{
+    const std::string first = "http://127.0.0.1:" + std::to_string(PageServer::ClosedPort()) + "/login";
+    NoticeRecorder notice;
+    BrowserWindowOptions options;
+    options.notice = &notice;
+    Probe probe;
+    testing::internal::CaptureStderr();
+    const Outcome outcome = show(first, probe, std::move(options));
+    const std::string errors = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(notice.shown.size(), 1u);
+    EXPECT_EQ(notice.shown[0].substr(0, 14), "Network error|");
+    EXPECT_EQ(outcome.endCode, -1);
+    EXPECT_EQ(outcome.address, first);
+    EXPECT_NE(errors.find("Browser error: "), std::string::npos);
+}
+
+namespace
+{
+// What the titled page's window showed, read once the view has its title and has finished loading.
+struct TitleCheck
+{
+    GtkWidget* window = nullptr;
+    std::string title;
+    bool decorated = false;
+    std::string status;
+    bool done = false;
+
+    static void check(WebKitWebView* view, GParamSpec*, TitleCheck* self) { self->look(view); }
+    void look(WebKitWebView* view)
+    {
+        const char* pageTitle = webkit_web_view_get_title(view);
+        if (done || pageTitle == nullptr || std::string(pageTitle) != "Relay Log In" ||
+            webkit_web_view_is_loading(view))
+            return;
+        done = true;
+        title = gtk_window_get_title(GTK_WINDOW(window));
+        decorated = gtk_window_get_decorated(GTK_WINDOW(window));
+        GtkWidget* column = gtk_bin_get_child(GTK_BIN(window));
+        if (GTK_IS_BOX(column))
+        {
+            GList* children = gtk_container_get_children(GTK_CONTAINER(column));
+            GList* last = g_list_last(children);
+            if (last != nullptr && GTK_IS_LABEL(last->data))
+                status = gtk_label_get_text(GTK_LABEL(last->data));
+            g_list_free(children);
+        }
+        closeAsTitleBar(window);
+    }
+};
+} // namespace
+
+TEST_F(BrowserWindowX, PageTitleBecomesTheWindowTitleAndThePlainFrameHasItsStatusLine)
+{
+    server.Page("/titled", "<html><head><title>Relay Log In</title></head><body>x</body></html>");
+    Probe probe;
+    TitleCheck seen;
+    probe.onShown = [&](GtkWidget* window, WebKitWebView* view) {
+        seen.window = window;
+        // After the window's own handler, which sets the caption.
+        g_signal_connect(view, "notify::title", G_CALLBACK(TitleCheck::check), &seen);
+    };
+    probe.onFinished = [&](GtkWidget*, WebKitWebView* view) { seen.look(view); };
+    // No skin module beside the test program, nor on the library path.
+    const Outcome outcome = show(server.Base() + "/titled", probe);
+    EXPECT_TRUE(seen.done);
+    EXPECT_EQ(seen.title, "Relay Log In");
+    EXPECT_TRUE(seen.decorated);
+    EXPECT_EQ(seen.status, "Loaded");
+    EXPECT_EQ(outcome.endCode, 2);
+}
+
+TEST_F(BrowserWindowX, OwnerWindowRectangleIsCoveredExactly)
+{
+    Display* x = XOpenDisplay(nullptr);
+    ASSERT_NE(x, nullptr);
+    const Window owner = XCreateSimpleWindow(x, DefaultRootWindow(x), 100, 80, 800, 600, 0, 0, 0);
+    XMapWindow(x, owner);
+    XSync(x, False);
+    server.Page("/page", "<html><body>x</body></html>");
+    Probe probe;
+    int rect[4] = {-1, -1, -1, -1};
+    probe.onFinished = [&](GtkWidget* window, WebKitWebView*) {
+        GdkWindow* gdkWindow = gtk_widget_get_window(window);
+        Display* ours = GDK_WINDOW_XDISPLAY(gdkWindow);
+        const Window xid = GDK_WINDOW_XID(gdkWindow);
+        Window root = 0;
+        Window child = 0;
+        int wx = 0;
+        int wy = 0;
+        unsigned width = 0;
+        unsigned height = 0;
+        unsigned border = 0;
+        unsigned depth = 0;
+        XGetGeometry(ours, xid, &root, &wx, &wy, &width, &height, &border, &depth);
+        XTranslateCoordinates(ours, xid, root, 0, 0, &rect[0], &rect[1], &child);
+        rect[2] = static_cast<int>(width);
+        rect[3] = static_cast<int>(height);
+        closeAsTitleBar(window);
+    };
+    const Outcome outcome = show(server.Base() + "/page", probe, {}, owner);
+    EXPECT_EQ(rect[0], 100);
+    EXPECT_EQ(rect[1], 80);
+    EXPECT_EQ(rect[2], 800);
+    EXPECT_EQ(rect[3], 600);
+    EXPECT_EQ(outcome.endCode, 2);
+    XDestroyWindow(x, owner);
+    XCloseDisplay(x);
+}
+
+TEST_F(BrowserWindowX, ClickedLinkToAFileIsRefusedAndTheWindowStaysOnItsPage)
+{
+    // WebKit itself keeps a web page from opening file: addresses, before our
+    // policy is asked; the second link, of a scheme WebKit would follow,
+    // reaches the policy, so its refusal marks the point where both clicks
+    // have been dealt with.
+    server.Page("/links", "<html><body><a id='local' href='file:///etc/passwd'>local</a>"
+                          "<a id='other' href='unknown-scheme:page'>other</a></body></html>");
+    Probe probe;
+    bool clicked = false;
+    probe.onFinished = [&](GtkWidget*, WebKitWebView* view) {
+        if (clicked)
+            return;
+        clicked = true;
+        webkit_web_view_evaluate_javascript(view,
+                                            "document.getElementById('local').click();"
+                                            "document.getElementById('other').click();",
+                                            -1, nullptr, nullptr, nullptr, nullptr, nullptr);
+    };
+    probe.onRefused = [&](GtkWidget* window, WebKitWebView*, const std::string& address) {
+        if (address == "unknown-scheme:page")
+            closeAsTitleBar(window);
+    };
+    testing::internal::CaptureStderr();
+    const Outcome outcome = show(server.Base() + "/links", probe);
+    testing::internal::GetCapturedStderr();
+    ASSERT_FALSE(probe.refused.empty());
+    EXPECT_EQ(probe.refused.back(), "unknown-scheme:page");
+    EXPECT_EQ(probe.committed, std::vector<std::string>{server.Base() + "/links"});
+    EXPECT_EQ(outcome.address, server.Base() + "/links");
+    EXPECT_EQ(outcome.endCode, 2);
+}
+
+TEST_F(BrowserWindowX, SkinnedFrameIsDrawnAndItsCloseButtonEndsTheWindow)
+{
+    server.Page("/skinned", "<html><body style='background:#fff'>x</body></html>");
+    SkinFixture::Bitmaps files;
+    BrowserWindowOptions options;
+    options.skin = files.Source();
+    Probe probe;
+    XServerSupport::FakePointer pointer;
+    ASSERT_TRUE(pointer.Available()) << "libXtst is needed to press the close button";
+
+    struct Seen
+    {
+        bool decorated = true;
+        int width = 0, height = 0;
+        GdkPixbuf* shot = nullptr;
+    } seen;
+    // The screenshot is taken once the window has drawn after the page loaded.
+    static const auto screenshot = [](gpointer data) -> gboolean {
+        auto* pair = static_cast<std::pair<Seen*, GtkWidget*>*>(data);
+        Seen& seen = *pair->first;
+        GtkWidget* window = pair->second;
+        GdkWindow* gdkWindow = gtk_widget_get_window(window);
+        gdk_display_sync(gdk_window_get_display(gdkWindow));
+        seen.decorated = gtk_window_get_decorated(GTK_WINDOW(window));
+        seen.width = gdk_window_get_width(gdkWindow);
+        seen.height = gdk_window_get_height(gdkWindow);
+        seen.shot = gdk_pixbuf_get_from_window(gdkWindow, 0, 0, seen.width, seen.height);
+        return G_SOURCE_REMOVE;
+    };
+    std::pair<Seen*, GtkWidget*> context{&seen, nullptr};
+    static const auto drawn = [](GtkWidget*, cairo_t*, gpointer data) -> gboolean {
+        g_idle_add_full(G_PRIORITY_LOW, screenshot, data, nullptr);
+        return FALSE;
+    };
+    probe.onFinished = [&](GtkWidget* window, WebKitWebView*) {
+        context.second = window;
+        g_signal_connect_after(window, "draw", G_CALLBACK(+drawn), &context);
+        gtk_widget_queue_draw(window);
+    };
+    // Pressed once the screenshot exists: the window's own draws may come later too.
+    struct Press
+    {
+        Seen* seen;
+        GtkWidget* window;
+        XServerSupport::FakePointer* pointer;
+        bool pressed;
+        guint source;
+    } press{&seen, nullptr, &pointer, false, 0};
+    probe.onShown = [&](GtkWidget* window, WebKitWebView*) {
+        press.window = window;
+        press.source = g_timeout_add(
+            50,
+            [](gpointer data) -> gboolean {
+                Press* p = static_cast<Press*>(data);
+                if (p->seen->shot == nullptr)
+                    return G_SOURCE_CONTINUE;
+                int ox = 0;
+                int oy = 0;
+                gdk_window_get_origin(gtk_widget_get_window(p->window), &ox, &oy);
+                // The close button: the right-most 20 x 20 pixels of the top edge.
+                p->pointer->MoveTo(ox + p->seen->width - 10, oy + 10);
+                p->pointer->Button(1, true);
+                p->pointer->Button(1, false);
+                p->pressed = true;
+                p->source = 0;
+                return G_SOURCE_REMOVE;
+            },
+            &press);
+    };
+    const Outcome outcome = show(server.Base() + "/skinned", probe, std::move(options));
+    if (press.source != 0)
+        g_source_remove(press.source);
+    EXPECT_TRUE(press.pressed);
+    EXPECT_EQ(outcome.endCode, -1);
+    EXPECT_FALSE(seen.decorated);
+    ASSERT_NE(seen.shot, nullptr);
+
+    const int w = seen.width;
+    const int h = seen.height;
+    const auto colours = SkinFixture::Colours();
+    const auto pixelIs = [&](int px, int py, int piece) {
+        const guchar* p = gdk_pixbuf_get_pixels(seen.shot) + py * gdk_pixbuf_get_rowstride(seen.shot) +
+                          px * gdk_pixbuf_get_n_channels(seen.shot);
+        return p[0] == colours[piece][0] && p[1] == colours[piece][1] && p[2] == colours[piece][2];
+    };
+    EXPECT_TRUE(pixelIs(1, 1, kSkinTopLeft));
+    EXPECT_TRUE(pixelIs(w - 2, 25, kSkinTopRight));
+    EXPECT_TRUE(pixelIs(1, h - 2, kSkinBottomLeft));
+    EXPECT_TRUE(pixelIs(w - 5, h - 2, kSkinBottomRight));
+    EXPECT_TRUE(pixelIs(w - 10, 10, kSkinCloseButton));
+    // The caption piece is centred over the inner width, with the top edge either side.
+    const int inner = w - 10 - 12;
+    const int captionX = 10 + (inner - 100) / 2;
+    EXPECT_TRUE(pixelIs(captionX, 5, kSkinCaption));
+    EXPECT_TRUE(pixelIs(captionX + 99, 5, kSkinCaption));
+    EXPECT_TRUE(pixelIs(captionX - 1, 5, kSkinTopEdge));
+    EXPECT_TRUE(pixelIs(captionX + 100, 5, kSkinTopEdge));
+    EXPECT_TRUE(pixelIs(3, 200, kSkinLeftEdge));
+    EXPECT_TRUE(pixelIs(w - 9, 200, kSkinRightEdge));
+    g_object_unref(seen.shot);
+}
+
+// Not a check: the time from Show to the first committed page, printed for
+// the record, for the first window of a process and for the next.
+TEST_F(BrowserWindowX, StartTimes)
+{
+    server.Page("/page", "<html><body>x</body></html>");
+    for (const char* which : {"cold", "warm"})
+    {
+        Probe probe;
+        const auto start = std::chrono::steady_clock::now();
+        double milliseconds = -1;
+        probe.onCommitted = [&](GtkWidget* window, WebKitWebView*, const std::string&) {
+            milliseconds = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+            closeAsTitleBar(window);
+        };
+        const Outcome outcome = show(server.Base() + "/page", probe);
+        EXPECT_EQ(outcome.endCode, 2);
+        std::printf("log-in window, Show to first committed page (%s): %.1f ms\n", which, milliseconds);
+    }
+}
