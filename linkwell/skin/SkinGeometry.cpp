@@ -14,7 +14,7 @@ int32_t clampSide(int32_t value)
 
 int32_t clampClient(int32_t value)
 {
-    return std::max<int32_t>(value, 0);
+    return std::clamp<int32_t>(value, 0, SkinGeometry::kMaxClientSide);
 }
 
 SkinPaint copy(int bitmap, const SkinSize& size, int32_t x, int32_t y)
@@ -54,8 +54,8 @@ std::array<SkinPaint, kSkinPieces> SkinGeometry::Paints(int32_t clientWidth, int
     const std::array<SkinSize, kSkinPieces>& s = sizes_;
     const int32_t iw = InnerWidth(clientWidth);
     const int32_t ih = InnerHeight(clientHeight);
-    // Every sum is of at most two bitmap sides and one inner size, which the
-    // clamps keep far from the limits of int32_t.
+    // Every sum is of bitmap sides and one inner size, which the clamps keep
+    // far from the limits of int32_t.
     const int32_t right = s[kSkinTopLeft].width + iw;
     const int32_t captionX = s[kSkinTopLeft].width + (iw - s[kSkinCaption].width) / 2;
     const SkinRect button = CloseButton(clientWidth);
@@ -102,7 +102,7 @@ SkinPointer::Action SkinPointer::Motion(int32_t clientWidth, int32_t x, int32_t 
 {
     const bool inside = geometry_.CloseButton(clientWidth).Contains(x, y);
     if (inside == inside_)
-        return Action::None;
+        return Action::Nothing;
     inside_ = inside;
     return Action::Repaint;
 }
@@ -118,7 +118,7 @@ SkinPointer::Action SkinPointer::Press(int32_t clientWidth, int32_t x, int32_t y
     if (geometry_.InDragZone(clientWidth, x, y))
         return Action::StartMove;
     down_ = true;
-    return Action::None;
+    return Action::Nothing;
 }
 
 SkinPointer::Action SkinPointer::Release(int32_t clientWidth, int32_t x, int32_t y)

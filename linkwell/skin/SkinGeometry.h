@@ -60,6 +60,8 @@ public:
     // sum below in range.
     static constexpr int32_t kMaxBitmapSide = 1024;
     static constexpr int32_t kMinHeight = 400;
+    // No window is larger; client sizes are clamped to 0..kMaxClientSide.
+    static constexpr int32_t kMaxClientSide = 1 << 20;
 
     // Sizes out of range are clamped to 0..kMaxBitmapSide.
     explicit SkinGeometry(const std::array<SkinSize, kSkinPieces>& sizes);
@@ -89,7 +91,7 @@ class SkinPointer
 public:
     enum class Action
     {
-        None,
+        Nothing,
         Repaint,   // the close button's look changed
         StartMove, // hand the press to the window manager as a caption drag
         Close      // released inside the close button

@@ -179,7 +179,7 @@ void SkinnedFrame::act(SkinPointer::Action action, GdkEvent* event)
 {
     switch (action)
     {
-    case SkinPointer::Action::None:
+    case SkinPointer::Action::Nothing:
         break;
     case SkinPointer::Action::Repaint:
         Invalidate();

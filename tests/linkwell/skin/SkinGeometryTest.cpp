@@ -71,8 +71,8 @@ TEST(SkinGeometry, PaintRectanglesForBitmapSizesAndClientSizes)
           {-20, 0, 20, 20}},
          {6, 28, 0, 0}},
     };
-    const int order[kSkinPieces] = {kSkinTopLeft,    kSkinTopEdge,    kSkinCaption,    kSkinTopRight,
-                                    kSkinLeftEdge,   kSkinRightEdge,  kSkinBottomLeft, kSkinBottomEdge,
+    const int order[kSkinPieces] = {kSkinTopLeft,     kSkinTopEdge,    kSkinCaption,    kSkinTopRight,
+                                    kSkinLeftEdge,    kSkinRightEdge,  kSkinBottomLeft, kSkinBottomEdge,
                                     kSkinBottomRight, kSkinCloseButton};
     const auto sizes = SkinFixture::Sizes();
     for (const Case& c : cases)
@@ -108,20 +108,26 @@ TEST(SkinGeometry, MinimumSizeIsCornersButtonAndCaptionBy400)
 
 TEST(SkinGeometry, HostileSizesAreClampedSoNothingIsNegativeOrOverflows)
 {
-    std::array<SkinSize, kSkinPieces> sizes;
-    sizes.fill({INT32_MAX, INT32_MIN});
-    const SkinGeometry geometry(sizes);
-    for (int32_t width : {INT32_MIN, -1, 0, 1, 5000, INT32_MAX})
-        for (int32_t height : {INT32_MIN, 0, 399, INT32_MAX})
-        {
-            for (const SkinPaint& paint : geometry.Paints(width, height, 1))
+    std::array<SkinSize, kSkinPieces> huge;
+    huge.fill({INT32_MAX, INT32_MIN});
+    // Right-hand pieces taller than the left-hand corners: their bottoms are
+    // placed past the inner height, the sum that overflowed at the largest sizes.
+    std::array<SkinSize, kSkinPieces> lopsided{};
+    lopsided[kSkinTopRight] = {1, 1 << 30};
+    lopsided[kSkinRightEdge] = {INT32_MAX, 1};
+    for (const auto& sizes : {huge, lopsided})
+        for (int32_t width : {INT32_MIN, -1, 0, 1, 5000, INT32_MAX})
+            for (int32_t height : {INT32_MIN, 0, 399, INT32_MAX})
             {
-                EXPECT_GE(paint.target.width, 0);
-                EXPECT_GE(paint.target.height, 0);
+                const SkinGeometry geometry(sizes);
+                for (const SkinPaint& paint : geometry.Paints(width, height, 1))
+                {
+                    EXPECT_GE(paint.target.width, 0);
+                    EXPECT_GE(paint.target.height, 0);
+                }
+                EXPECT_GE(geometry.InnerWidth(width), 0);
+                EXPECT_GE(geometry.InnerHeight(height), 0);
             }
-            EXPECT_GE(geometry.InnerWidth(width), 0);
-            EXPECT_GE(geometry.InnerHeight(height), 0);
-        }
 }
 
 TEST(SkinPointer, CloseButtonLookFollowsHoverAndPress)
@@ -175,10 +181,10 @@ TEST(SkinPointer, PressAboveCaptionHeightStartsMove)
         int32_t x, y;
         SkinPointer::Action action;
     } cases[] = {
-        {250, 0, SkinPointer::Action::StartMove},  {250, 27, SkinPointer::Action::StartMove},
-        {0, 10, SkinPointer::Action::StartMove},   {250, 28, SkinPointer::Action::Nothing},
-        {250, 300, SkinPointer::Action::Nothing},     {479, 10, SkinPointer::Action::StartMove},
-        {480, 10, SkinPointer::Action::Repaint},   {250, -1, SkinPointer::Action::Nothing},
+        {250, 0, SkinPointer::Action::StartMove}, {250, 27, SkinPointer::Action::StartMove},
+        {0, 10, SkinPointer::Action::StartMove},  {250, 28, SkinPointer::Action::Nothing},
+        {250, 300, SkinPointer::Action::Nothing}, {479, 10, SkinPointer::Action::StartMove},
+        {480, 10, SkinPointer::Action::Repaint},  {250, -1, SkinPointer::Action::Nothing},
     };
     for (const auto& c : cases)
     {
