@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev libsystemd-dev
   fonts-dejavu-core fonts-linuxlibertine xvfb xauth libxtst6 xfonts-base
   dbus-daemon vorbis-tools sox lua5.1
-  libwebkit2gtk-4.1-dev
+  libssl-dev openssl ca-certificates libwebkit2gtk-4.1-dev
 )
 
 missing=()

@@ -4,6 +4,8 @@
 #include <new>
 
 #include "linkwell/browser/BrowserWindow.h"
+#include "linkwell/connection/Connection.h"
+#include "linkwell/http/HttpClient.h"
 #include "linkwell/log/Log.h"
 
 namespace linkwell {
@@ -13,12 +15,11 @@ IClientFactory* ClientFactory::Make() {
 }
 
 IHttpClient* ClientFactory::CreateHttpClient() {
-    return nullptr;
+    return HttpClient::Make();
 }
 
 IConnection* ClientFactory::CreateConnection(IHttpClient* client, const ConnectionParams* params) {
-    (void)client;
-    if (params == nullptr) {
+    if (params == nullptr || client == nullptr) {
         return nullptr;
     }
     bool toFile = params->logToFile != 0;
@@ -32,7 +33,7 @@ IConnection* ClientFactory::CreateConnection(IHttpClient* client, const Connecti
         Log(toFile, toDebugger, "No server URL provided!");
         return nullptr;
     }
-    return nullptr;
+    return Connection::Make(client, *params);
 }
 
 IBrowserWindow* ClientFactory::CreateBrowserWindow(const char16_t* caption, const FBString* firstUrl, void* owner) {
