@@ -28,6 +28,12 @@ bool plausibleHeader(const uint8_t* bytes, uint32_t byteCount)
         bytes[1] != 'M')
         return false;
     const uint32_t headerSize = readU32(bytes + 14);
+    // The decoder sizes a buffer by this field before it has the bytes: only
+    // the header sizes that exist, and only when the file holds them.
+    const bool knownHeader = headerSize == 12 || headerSize == 40 || headerSize == 52 || headerSize == 56 ||
+                             headerSize == 64 || headerSize == 108 || headerSize == 124;
+    if (!knownHeader || 14 + headerSize > byteCount || readU32(bytes + 10) > byteCount)
+        return false;
     int64_t width = 0;
     int64_t height = 0;
     uint32_t bitsPerPixel = 0;

@@ -18,6 +18,7 @@
 
 #include "linkwell/browser/BrowserWindow.h"
 #include "linkwell/browser/GtkBrowserWindow.h"
+#include "RelayServer.h"
 #include "tests/linkwell/browser/PageServer.h"
 #include "tests/linkwell/skin/SkinFixture.h"
 #include "tests/platform/XServer.h"
@@ -217,18 +218,21 @@ TEST(BrowserWindowOnX, StartTimes)
 
 TEST_F(BrowserWindowX, LoginRedirectEndsOnTheUserIdPageWhichClosesItself)
 {
-    server.Redirect("/login", "/done?userid=4242");
-    server.Page("/done", "<html><body>Done<script>window.close();</script></body></html>");
+    // The relay stand-in's log-in: /login redirects to /done?userid=4242, whose script closes the page.
+    relay::RelayServer relay;
+    ASSERT_TRUE(relay.Running());
     Probe probe;
-    const Outcome outcome = show(server.Base() + "/login", probe);
+    const Outcome outcome = show(relay.BaseUrl() + "/login", probe);
     EXPECT_TRUE(outcome.result);
     EXPECT_TRUE(outcome.opened);
-    EXPECT_EQ(outcome.address, server.Base() + "/done?userid=4242");
+    EXPECT_EQ(outcome.address, relay.BaseUrl() + "/done?userid=4242");
     EXPECT_EQ(outcome.endCode, 0);
-    const std::vector<std::string> requests = server.Requests();
+    const std::vector<relay::RecordedRequest> requests = relay.Requests();
     ASSERT_GE(requests.size(), 2u);
-    EXPECT_EQ(requests[0], "GET /login HTTP/1.1");
-    EXPECT_EQ(requests[1], "GET /done?userid=4242 HTTP/1.1");
+    EXPECT_EQ(requests[0].method, "GET");
+    EXPECT_EQ(requests[0].target, "/login");
+    EXPECT_EQ(requests[1].method, "GET");
+    EXPECT_EQ(requests[1].target, "/done?userid=4242");
 }
 
 TEST_F(BrowserWindowX, TitleBarCloseAfterANavigationGivesTheNavigatedAddress)

@@ -48,6 +48,9 @@ TEST(SkinBitmaps, LoadingStopsAtTheFirstMissingOrBadBitmap)
         {"106 too wide", {}, [](auto& f) { f[106] = SkinFixture::MakeBmp(1025, 1, 1, 2, 3); }, 5},
         {"107 huge declared", {}, [](auto& f) { f[107][22] = 0xFF; f[107][23] = 0x7F; }, 6},
         {"108 empty", {}, [](auto& f) { f[108].clear(); }, 7},
+        // The decoder would allocate by these fields before reading on.
+        {"109 header size 4 GB", {}, [](auto& f) { f[109][17] = 0xFC; }, 8},
+        {"110 pixels past the end", {}, [](auto& f) { f[110][13] = 0x7F; }, 9},
     };
     for (const Case& c : cases)
     {
