@@ -5,6 +5,8 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <dlfcn.h>
+
 #include <cstdio>
 #include <thread>
 
@@ -68,6 +70,18 @@ std::thread::id& toolkitThread()
 {
     static std::thread::id id;
     return id;
+}
+
+// GTK and WebKit keep threads, type registrations and exit handlers that
+// cannot be unloaded: once they have started, this library (and with it
+// them) stays mapped even when the game closes it.
+void stayLoaded()
+{
+    Dl_info self{};
+    if (dladdr(reinterpret_cast<void*>(&stayLoaded), &self) == 0 || self.dli_fname == nullptr)
+        return;
+    // Holds a reference that is never given back; linked into a program, there is nothing to hold.
+    dlopen(self.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
 }
 } // namespace
 
@@ -226,6 +240,7 @@ bool GtkBrowserWindow::StartToolkit()
         tried = true;
         toolkitThread() = std::this_thread::get_id();
         // The game's window lives on X11 and is handed over by its X window id.
+        stayLoaded();
         gdk_set_allowed_backends("x11");
         started = gtk_init_check(nullptr, nullptr);
         if (!started)

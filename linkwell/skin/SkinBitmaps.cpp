@@ -32,7 +32,10 @@ bool plausibleHeader(const uint8_t* bytes, uint32_t byteCount)
     // the header sizes that exist, and only when the file holds them.
     const bool knownHeader = headerSize == 12 || headerSize == 40 || headerSize == 52 || headerSize == 56 ||
                              headerSize == 64 || headerSize == 108 || headerSize == 124;
-    if (!knownHeader || 14 + headerSize > byteCount || readU32(bytes + 10) > byteCount)
+    // Likewise the gap between the header and the pixels (the palette), which
+    // it takes as unsigned.
+    const uint32_t dataOffset = readU32(bytes + 10);
+    if (!knownHeader || 14 + headerSize > byteCount || dataOffset < 14 + headerSize || dataOffset > byteCount)
         return false;
     int64_t width = 0;
     int64_t height = 0;
@@ -64,7 +67,6 @@ bool plausibleHeader(const uint8_t* bytes, uint32_t byteCount)
     if (plainRows)
     {
         const uint64_t stride = ((static_cast<uint64_t>(width) * bitsPerPixel + 31) / 32) * 4;
-        const uint64_t dataOffset = readU32(bytes + 10);
         if (bitsPerPixel == 0 || dataOffset + stride * static_cast<uint64_t>(height) > byteCount)
             return false;
     }

@@ -49,15 +49,20 @@ const char* const kToolkitLibraries[] = {
     "libfreetype.so", "libxkbcommon.so",     "libgmodule-2.0.so", "librsvg",
 };
 
-// Runs the child tests of filter on an Xvfb of their own; skips without Xvfb.
-void runOnXServer(const std::string& filter)
+// Runs the child tests of filter on an Xvfb of their own (skipped without
+// Xvfb), or with no display at all.
+void runChild(const std::string& filter, bool onXServer)
 {
-    const std::string xvfb = XServerSupport::findProgram("Xvfb");
-    if (xvfb.empty())
-        GTEST_SKIP() << "no Xvfb";
     XServerSupport::XServer server;
-    const std::string display = server.Start(xvfb);
-    ASSERT_FALSE(display.empty()) << "Xvfb did not start";
+    std::string display;
+    if (onXServer)
+    {
+        const std::string xvfb = XServerSupport::findProgram("Xvfb");
+        if (xvfb.empty())
+            GTEST_SKIP() << "no Xvfb";
+        display = server.Start(xvfb);
+        ASSERT_FALSE(display.empty()) << "Xvfb did not start";
+    }
 
     char folder[] = "/tmp/linkwell-browser-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
@@ -74,9 +79,13 @@ void runOnXServer(const std::string& filter)
     std::string lsanOptions = lsan != nullptr && *lsan != 0 ? std::string(lsan) + ":" : std::string();
     lsanOptions += "suppressions=" + suppressions + ":print_suppressions=0";
 
-    std::vector<std::string> environment = XServerSupport::currentEnvironment();
+    std::vector<std::string> environment;
+    for (const std::string& entry : XServerSupport::currentEnvironment())
+        if (entry.rfind("DISPLAY=", 0) != 0 && entry.rfind("WAYLAND_DISPLAY=", 0) != 0)
+            environment.push_back(entry);
     XServerSupport::setVariable(environment, "LSAN_OPTIONS", lsanOptions);
-    XServerSupport::setVariable(environment, "DISPLAY", display);
+    if (onXServer)
+        XServerSupport::setVariable(environment, "DISPLAY", display);
     XServerSupport::setVariable(environment, "GDK_BACKEND", "x11");
     XServerSupport::setVariable(environment, "HOME", home);
     XServerSupport::setVariable(environment, "XDG_CACHE_HOME", home + "/cache");
@@ -208,12 +217,33 @@ protected:
 
 TEST(BrowserWindowOnX, Scenarios)
 {
-    runOnXServer("BrowserWindowX.*-BrowserWindowX.StartTimes");
+    runChild("BrowserWindowX.*-BrowserWindowX.StartTimes:BrowserWindowX.WithoutDisplay*", true);
 }
 
 TEST(BrowserWindowOnX, StartTimes)
 {
-    runOnXServer("BrowserWindowX.StartTimes");
+    runChild("BrowserWindowX.StartTimes", true);
+}
+
+TEST(BrowserWindowOnX, WithoutDisplay)
+{
+    runChild("BrowserWindowX.WithoutDisplayTheFirstAddressComesBackAtOnce", false);
+}
+
+TEST_F(BrowserWindowX, WithoutDisplayTheFirstAddressComesBackAtOnce)
+{
+    if (std::getenv("DISPLAY") != nullptr)
+        GTEST_SKIP() << "runs without a display";
+    const std::string first = server.Base() + "/login";
+    GtkBrowserWindow window("Log in", first, 0);
+    std::string last;
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(window.Show(last));
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(last, first);
+    EXPECT_FALSE(window.Opened());
+    EXPECT_NE(log.find("cannot open a display"), std::string::npos) << log;
+    EXPECT_TRUE(server.Requests().empty());
 }
 
 TEST_F(BrowserWindowX, LoginRedirectEndsOnTheUserIdPageWhichClosesItself)

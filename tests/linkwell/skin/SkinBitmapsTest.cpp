@@ -51,6 +51,7 @@ TEST(SkinBitmaps, LoadingStopsAtTheFirstMissingOrBadBitmap)
         // The decoder would allocate by these fields before reading on.
         {"109 header size 4 GB", {}, [](auto& f) { f[109][17] = 0xFC; }, 8},
         {"110 pixels past the end", {}, [](auto& f) { f[110][13] = 0x7F; }, 9},
+        {"110 pixels inside the header", {}, [](auto& f) { f[110][10] = 50; }, 9},
     };
     for (const Case& c : cases)
     {
