@@ -33,9 +33,10 @@ void check(const SkinGeometry& geometry, int32_t width, int32_t height)
     if (content.width < 0 || content.height < 0 || geometry.MinimumSize().width < 0)
         std::abort();
     SkinPointer pointer(geometry);
-    pointer.Motion(width, width - 1, 1);
-    pointer.Press(width, width - 1, 1);
-    pointer.Release(width, width - 1, 1);
+    const int32_t x = width / 2 + width / 4; // over the right-hand part, without overflow
+    pointer.Motion(width, x, 1);
+    pointer.Press(width, x, 1);
+    pointer.Release(width, x, 1);
     if (pointer.CloseFrame() < 0 || pointer.CloseFrame() > 2)
         std::abort();
 }
