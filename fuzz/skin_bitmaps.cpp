@@ -59,13 +59,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     SkinBitmaps bitmaps;
-    const bool loaded = bitmaps.Load([&](uint32_t id, uint32_t* byteCount) -> const uint8_t* {
-        const size_t index = id - SkinBitmaps::kFirstId;
-        if (index >= blobs.size())
-            return nullptr;
-        *byteCount = static_cast<uint32_t>(blobs[index].size());
-        return blobs[index].empty() ? nullptr : blobs[index].data();
-    });
+    const bool loaded = bitmaps.Load(
+        [&](uint32_t id, uint32_t* byteCount) -> const uint8_t*
+        {
+            const size_t index = id - SkinBitmaps::kFirstId;
+            if (index >= blobs.size())
+                return nullptr;
+            *byteCount = static_cast<uint32_t>(blobs[index].size());
+            return blobs[index].empty() ? nullptr : blobs[index].data();
+        });
     if (loaded != (bitmaps.Count() == kSkinPieces))
         std::abort();
     check(SkinGeometry(bitmaps.Sizes()), width, height);

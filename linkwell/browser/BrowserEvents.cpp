@@ -16,8 +16,8 @@ ProgressCounter& SharedProgressCounter()
     return counter;
 }
 
-BrowserEvents::BrowserEvents(const std::string& firstAddress, const std::string& caption, BrowserNotice& notice,
-                             ProgressCounter& counter)
+BrowserEvents::BrowserEvents(const std::string& firstAddress, const std::string& caption,
+                             BrowserNotice& notice, ProgressCounter& counter)
     : notice_(notice), counter_(counter), address_(firstAddress), caption_(caption)
 {
 }
@@ -25,9 +25,9 @@ BrowserEvents::BrowserEvents(const std::string& firstAddress, const std::string&
 bool BrowserEvents::IsWebAddress(const std::string& address)
 {
     // A host must follow the scheme; "http:" alone or "http:/x" is not a web address.
-    return strncasecmp(address.c_str(), "http://", 7) == 0 ? address.size() > 7
+    return strncasecmp(address.c_str(), "http://", 7) == 0    ? address.size() > 7
            : strncasecmp(address.c_str(), "https://", 8) == 0 ? address.size() > 8
-                                                               : false;
+                                                              : false;
 }
 
 void BrowserEvents::OnProgress(double fraction)

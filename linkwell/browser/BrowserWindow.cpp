@@ -15,7 +15,8 @@ std::string utf8(const char16_t* text)
     if (text == nullptr)
         return {};
     // Unpaired surrogates make the conversion fail; the caption is then empty.
-    gchar* converted = g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(text), -1, nullptr, nullptr, nullptr);
+    gchar* converted =
+        g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(text), -1, nullptr, nullptr, nullptr);
     std::string result = converted != nullptr ? converted : "";
     g_free(converted);
     return result;

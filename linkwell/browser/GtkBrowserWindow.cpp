@@ -29,8 +29,8 @@ public:
     explicit GtkNotice(GtkWindow*& parent) : parent_(parent) {}
     void Show(const std::string& caption, const std::string& text) override
     {
-        GtkWidget* box = gtk_message_dialog_new(parent_, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK, "%s",
-                                                text.c_str());
+        GtkWidget* box = gtk_message_dialog_new(parent_, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK,
+                                                "%s", text.c_str());
         gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
         gtk_dialog_run(GTK_DIALOG(box));
         gtk_widget_destroy(box);
@@ -163,7 +163,8 @@ struct GtkBrowserWindow::Live
         return TRUE; // no error page of WebKit's own
     }
 
-    static gboolean onTlsFailed(WebKitWebView*, char*, GTlsCertificate*, GTlsCertificateFlags flags, Live* self)
+    static gboolean onTlsFailed(WebKitWebView*, char*, GTlsCertificate*, GTlsCertificateFlags flags,
+                                Live* self)
     {
         self->events.OnLoadFailed(BrowserEvents::FailureKind::Error, static_cast<int>(flags));
         self->reflect();
@@ -194,8 +195,8 @@ struct GtkBrowserWindow::Live
         if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION ||
             type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)
         {
-            WebKitNavigationAction* action =
-                webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+            WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
+                WEBKIT_NAVIGATION_POLICY_DECISION(decision));
             WebKitURIRequest* request = webkit_navigation_action_get_request(action);
             const char* uri = request != nullptr ? webkit_uri_request_get_uri(request) : nullptr;
             const std::string address = uri != nullptr ? uri : "";
@@ -242,13 +243,16 @@ bool GtkBrowserWindow::StartToolkit()
         // The game's window lives on X11 and is handed over by its X window id.
         stayLoaded();
         gdk_set_allowed_backends("x11");
+        // The game reads and writes numbers in the C locale; GTK must not switch it to the user's.
+        gtk_disable_setlocale();
         started = gtk_init_check(nullptr, nullptr);
         if (!started)
             std::fprintf(stderr, "linkwell: GTK cannot open a display; no log-in window is shown\n");
     }
     if (started && toolkitThread() != std::this_thread::get_id())
     {
-        std::fprintf(stderr, "linkwell: the log-in window is shown only on the thread that showed the first one\n");
+        std::fprintf(stderr,
+                     "linkwell: the log-in window is shown only on the thread that showed the first one\n");
         return false;
     }
     return started;
@@ -260,7 +264,8 @@ bool GtkBrowserWindow::Show(std::string& lastAddress)
     opened_ = false;
     endCode_ = 0;
     if (!BrowserEvents::IsWebAddress(firstAddress_))
-        std::fprintf(stderr, "linkwell: the log-in window opens only http and https addresses, not \"%s\"\n",
+        std::fprintf(stderr,
+                     "linkwell: the log-in window opens only http and https addresses, not \"%.200s\"\n",
                      firstAddress_.c_str());
     else if (StartToolkit())
         run();
@@ -299,13 +304,13 @@ void GtkBrowserWindow::run()
         live.frame = std::make_unique<SkinnedFrame>(skin);
 
     Live* self = &live;
-    if (live.frame &&
-        live.frame->Attach(
-            live.window, view, [self] { return self->events.StatusText(); },
-            [self] {
-                self->events.OnSkinClose();
-                self->reflect();
-            }))
+    if (live.frame && live.frame->Attach(
+                          live.window, view, [self] { return self->events.StatusText(); },
+                          [self]
+                          {
+                              self->events.OnSkinClose();
+                              self->reflect();
+                          }))
     {
         gtk_container_add(GTK_CONTAINER(window), view);
     }

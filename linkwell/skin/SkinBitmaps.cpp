@@ -59,7 +59,8 @@ bool plausibleHeader(const uint8_t* bytes, uint32_t byteCount)
         return false;
     }
     height = std::llabs(height); // negative means stored top-down
-    if (width <= 0 || height <= 0 || width > SkinGeometry::kMaxBitmapSide || height > SkinGeometry::kMaxBitmapSide)
+    if (width <= 0 || height <= 0 || width > SkinGeometry::kMaxBitmapSide ||
+        height > SkinGeometry::kMaxBitmapSide)
         return false;
     // The decoder shows a cut-off file as a picture with rows it never wrote:
     // plain rows must all be there. (Run-length files are checked by the decoder.)
@@ -117,8 +118,8 @@ bool SkinBitmaps::Load(const SkinBitmapSource& source)
         GdkPixbuf* picture = bytes != nullptr ? Decode(bytes, byteCount) : nullptr;
         if (picture == nullptr)
         {
-            std::fprintf(stderr, "linkwell: skin bitmap %u is missing or unreadable; the plain frame is kept\n",
-                         id);
+            std::fprintf(stderr,
+                         "linkwell: skin bitmap %u is missing or unreadable; the plain frame is kept\n", id);
             return false;
         }
         bitmaps_[i] = picture;

@@ -37,7 +37,10 @@ public:
     bool Loaded() const { return loaded_; }
     // How many decoded before loading stopped (all ten when loaded).
     int Count() const;
-    GdkPixbuf* Bitmap(int index) const { return index >= 0 && index < kSkinPieces ? bitmaps_[index] : nullptr; }
+    GdkPixbuf* Bitmap(int index) const
+    {
+        return index >= 0 && index < kSkinPieces ? bitmaps_[index] : nullptr;
+    }
     const std::array<SkinSize, kSkinPieces>& Sizes() const { return sizes_; }
 
     // Decodes one BMP file (owned by the caller on success), or null; the

@@ -36,8 +36,8 @@ SkinGeometry::SkinGeometry(const std::array<SkinSize, kSkinPieces>& sizes)
 
 int32_t SkinGeometry::InnerWidth(int32_t clientWidth) const
 {
-    const int64_t inner =
-        static_cast<int64_t>(clampClient(clientWidth)) - sizes_[kSkinTopLeft].width - sizes_[kSkinTopRight].width;
+    const int64_t inner = static_cast<int64_t>(clampClient(clientWidth)) - sizes_[kSkinTopLeft].width -
+                          sizes_[kSkinTopRight].width;
     return static_cast<int32_t>(std::max<int64_t>(inner, 0));
 }
 
@@ -66,10 +66,11 @@ std::array<SkinPaint, kSkinPieces> SkinGeometry::Paints(int32_t clientWidth, int
         copy(kSkinCaption, s[kSkinCaption], captionX, 0),
         copy(kSkinTopRight, s[kSkinTopRight], right, 0),
         stretch(kSkinLeftEdge, s[kSkinLeftEdge], 0, s[kSkinTopLeft].height, s[kSkinLeftEdge].width, ih),
-        stretch(kSkinRightEdge, s[kSkinRightEdge], right, s[kSkinTopRight].height, s[kSkinRightEdge].width, ih),
+        stretch(kSkinRightEdge, s[kSkinRightEdge], right, s[kSkinTopRight].height, s[kSkinRightEdge].width,
+                ih),
         copy(kSkinBottomLeft, s[kSkinBottomLeft], 0, s[kSkinTopLeft].height + ih),
-        stretch(kSkinBottomEdge, s[kSkinBottomEdge], s[kSkinBottomLeft].width, s[kSkinTopLeft].height + ih, iw,
-                s[kSkinBottomEdge].height),
+        stretch(kSkinBottomEdge, s[kSkinBottomEdge], s[kSkinBottomLeft].width, s[kSkinTopLeft].height + ih,
+                iw, s[kSkinBottomEdge].height),
         copy(kSkinBottomRight, s[kSkinBottomRight], right, s[kSkinTopRight].height + ih),
         SkinPaint{kSkinCloseButton, {frame * button.width, 0, button.width, button.height}, button},
     };

@@ -32,9 +32,9 @@ struct SkinRect
 // One copy of a bitmap (or of a part of it) into the window.
 struct SkinPaint
 {
-    int bitmap = 0;     // index 0..9, resource 101 + index
-    SkinRect source;    // the part of the bitmap copied
-    SkinRect target;    // where it goes; stretched when the sizes differ
+    int bitmap = 0;  // index 0..9, resource 101 + index
+    SkinRect source; // the part of the bitmap copied
+    SkinRect target; // where it goes; stretched when the sizes differ
 };
 
 // Bitmap roles by index (resource 101 + index).
@@ -72,7 +72,8 @@ public:
 
     // The ten copies in painting order, the close button last in the frame
     // given (0 normal, 1 hovered, 2 pressed).
-    std::array<SkinPaint, kSkinPieces> Paints(int32_t clientWidth, int32_t clientHeight, int closeFrame) const;
+    std::array<SkinPaint, kSkinPieces> Paints(int32_t clientWidth, int32_t clientHeight,
+                                              int closeFrame) const;
     SkinRect Content(int32_t clientWidth, int32_t clientHeight) const;
     SkinSize MinimumSize() const;
     SkinRect CloseButton(int32_t clientWidth) const;

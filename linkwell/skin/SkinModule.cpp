@@ -42,8 +42,8 @@ SkinModule::SkinModule(const std::string& fileName)
     }
     bitmap_ = reinterpret_cast<BitmapFn>(dlsym(handle_, kExport));
     if (bitmap_ == nullptr)
-        std::fprintf(stderr, "linkwell: the skin module %s has no %s; the plain frame is kept\n", fileName.c_str(),
-                     kExport);
+        std::fprintf(stderr, "linkwell: the skin module %s has no %s; the plain frame is kept\n",
+                     fileName.c_str(), kExport);
 }
 
 SkinModule::~SkinModule()

@@ -186,8 +186,8 @@ void SkinnedFrame::act(SkinPointer::Action action, GdkEvent* event)
         break;
     case SkinPointer::Action::StartMove:
         gtk_window_begin_move_drag(window_, static_cast<gint>(event->button.button),
-                                   static_cast<gint>(event->button.x_root), static_cast<gint>(event->button.y_root),
-                                   event->button.time);
+                                   static_cast<gint>(event->button.x_root),
+                                   static_cast<gint>(event->button.y_root), event->button.time);
         break;
     case SkinPointer::Action::Close:
         Invalidate();

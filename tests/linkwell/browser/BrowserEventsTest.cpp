@@ -15,7 +15,10 @@ namespace
 class NoticeRecorder : public BrowserNotice
 {
 public:
-    void Show(const std::string& caption, const std::string& text) override { shown.push_back(caption + "|" + text); }
+    void Show(const std::string& caption, const std::string& text) override
+    {
+        shown.push_back(caption + "|" + text);
+    }
     std::vector<std::string> shown;
 };
 
@@ -118,8 +121,9 @@ TEST(BrowserEvents, ErrorShowsNoticeOnceAndKeepsLastAddressReached)
     w.events.OnLoadFailed(BrowserEvents::FailureKind::Error, 3);
     const std::string errors = testing::internal::GetCapturedStderr();
     ASSERT_EQ(w.notice.shown.size(), 1u);
-    EXPECT_EQ(w.notice.shown[0],
-              "Network error|We are sorry, there is error occurred while connecting!\nWindow will now close.");
+    EXPECT_EQ(
+        w.notice.shown[0],
+        "Network error|We are sorry, there is error occurred while connecting!\nWindow will now close.");
     EXPECT_EQ(errors, "Browser error: 2\n");
     EXPECT_EQ(w.events.EndCode(), -1);
     EXPECT_EQ(w.events.CurrentAddress(), "http://relay.test/step");

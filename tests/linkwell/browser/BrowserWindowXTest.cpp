@@ -9,6 +9,7 @@
 #include <webkit2/webkit2.h>
 
 #include <chrono>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,9 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "RelayServer.h"
 #include "linkwell/browser/BrowserWindow.h"
 #include "linkwell/browser/GtkBrowserWindow.h"
-#include "RelayServer.h"
 #include "tests/linkwell/browser/PageServer.h"
 #include "tests/linkwell/skin/SkinFixture.h"
 #include "tests/platform/XServer.h"
@@ -42,11 +43,29 @@ const char* const kWebKitSwitches[][2] = {
 
 // Libraries whose process-lifetime caches the leak checker would report at exit.
 const char* const kToolkitLibraries[] = {
-    "libgtk-3.so",    "libgdk-3.so",         "libglib-2.0.so", "libgobject-2.0.so", "libgio-2.0.so",
-    "libfontconfig.so", "libwebkit2gtk-4.1.so", "libjavascriptcoregtk-4.1.so", "libcairo.so",
-    "libpango-1.0.so", "libpangocairo-1.0.so", "libpangoft2-1.0.so", "libharfbuzz.so", "libdbus-1.so",
-    "libX11.so",      "libepoxy.so",         "libgdk_pixbuf-2.0.so", "libsoup-3.0.so", "libatk",
-    "libfreetype.so", "libxkbcommon.so",     "libgmodule-2.0.so", "librsvg",
+    "libgtk-3.so",
+    "libgdk-3.so",
+    "libglib-2.0.so",
+    "libgobject-2.0.so",
+    "libgio-2.0.so",
+    "libfontconfig.so",
+    "libwebkit2gtk-4.1.so",
+    "libjavascriptcoregtk-4.1.so",
+    "libcairo.so",
+    "libpango-1.0.so",
+    "libpangocairo-1.0.so",
+    "libpangoft2-1.0.so",
+    "libharfbuzz.so",
+    "libdbus-1.so",
+    "libX11.so",
+    "libepoxy.so",
+    "libgdk_pixbuf-2.0.so",
+    "libsoup-3.0.so",
+    "libatk",
+    "libfreetype.so",
+    "libxkbcommon.so",
+    "libgmodule-2.0.so",
+    "librsvg",
 };
 
 // Runs the child tests of filter on an Xvfb of their own (skipped without
@@ -81,7 +100,8 @@ void runChild(const std::string& filter, bool onXServer)
 
     std::vector<std::string> environment;
     for (const std::string& entry : XServerSupport::currentEnvironment())
-        if (entry.rfind("DISPLAY=", 0) != 0 && entry.rfind("WAYLAND_DISPLAY=", 0) != 0)
+        if (entry.rfind("DISPLAY=", 0) != 0 && entry.rfind("WAYLAND_DISPLAY=", 0) != 0 &&
+            entry.rfind("LC_ALL=", 0) != 0)
             environment.push_back(entry);
     XServerSupport::setVariable(environment, "LSAN_OPTIONS", lsanOptions);
     if (onXServer)
@@ -94,9 +114,11 @@ void runChild(const std::string& filter, bool onXServer)
     XServerSupport::setVariable(environment, "XDG_RUNTIME_DIR", home);
     for (const auto& entry : kWebKitSwitches)
         XServerSupport::setVariable(environment, entry[0], entry[1]);
+    // A user's locale that differs from the program's "C", to see that GTK leaves it alone.
+    XServerSupport::setVariable(environment, "LANG", "C.UTF-8");
     XServerSupport::setVariable(environment, kChildVariable, "1");
-    const pid_t child = XServerSupport::spawn("/proc/self/exe", {"--gtest_filter=" + filter, "--gtest_brief=1"},
-                                              environment, nullptr);
+    const pid_t child = XServerSupport::spawn(
+        "/proc/self/exe", {"--gtest_filter=" + filter, "--gtest_brief=1"}, environment, nullptr);
     ASSERT_GT(child, 0);
     int status = 0;
     const pid_t waited = waitpid(child, &status, 0);
@@ -110,7 +132,10 @@ void runChild(const std::string& filter, bool onXServer)
 class NoticeRecorder : public BrowserNotice
 {
 public:
-    void Show(const std::string& caption, const std::string& text) override { shown.push_back(caption + "|" + text); }
+    void Show(const std::string& caption, const std::string& text) override
+    {
+        shown.push_back(caption + "|" + text);
+    }
     std::vector<std::string> shown;
 };
 
@@ -182,7 +207,8 @@ struct Outcome
     int endCode = 0;
 };
 
-Outcome show(const std::string& first, Probe& probe, BrowserWindowOptions options = {}, unsigned long owner = 0)
+Outcome show(const std::string& first, Probe& probe, BrowserWindowOptions options = {},
+             unsigned long owner = 0)
 {
     options.probe = &probe;
     options.lookForSkinModule = options.lookForSkinModule && !options.skin;
@@ -263,6 +289,7 @@ TEST_F(BrowserWindowX, LoginRedirectEndsOnTheUserIdPageWhichClosesItself)
     EXPECT_EQ(requests[0].target, "/login");
     EXPECT_EQ(requests[1].method, "GET");
     EXPECT_EQ(requests[1].target, "/done?userid=4242");
+    EXPECT_STREQ(setlocale(LC_ALL, nullptr), "C") << "GTK took the user's locale for the whole program";
 }
 
 TEST_F(BrowserWindowX, TitleBarCloseAfterANavigationGivesTheNavigatedAddress)
@@ -270,7 +297,8 @@ TEST_F(BrowserWindowX, TitleBarCloseAfterANavigationGivesTheNavigatedAddress)
     server.Page("/first", "<html><body><script>location.href = '/second';</script></body></html>");
     server.Page("/second", "<html><body>Second</body></html>");
     Probe probe;
-    probe.onFinished = [&](GtkWidget* window, WebKitWebView* view) {
+    probe.onFinished = [&](GtkWidget* window, WebKitWebView* view)
+    {
         const char* uri = webkit_web_view_get_uri(view);
         if (uri != nullptr && std::string(uri).find("/second") != std::string::npos)
             closeAsTitleBar(window);
@@ -337,7 +365,8 @@ TEST_F(BrowserWindowX, PageTitleBecomesTheWindowTitleAndThePlainFrameHasItsStatu
     server.Page("/titled", "<html><head><title>Relay Log In</title></head><body>x</body></html>");
     Probe probe;
     TitleCheck seen;
-    probe.onShown = [&](GtkWidget* window, WebKitWebView* view) {
+    probe.onShown = [&](GtkWidget* window, WebKitWebView* view)
+    {
         seen.window = window;
         // After the window's own handler, which sets the caption.
         g_signal_connect(view, "notify::title", G_CALLBACK(TitleCheck::check), &seen);
@@ -362,7 +391,8 @@ TEST_F(BrowserWindowX, OwnerWindowRectangleIsCoveredExactly)
     server.Page("/page", "<html><body>x</body></html>");
     Probe probe;
     int rect[4] = {-1, -1, -1, -1};
-    probe.onFinished = [&](GtkWidget* window, WebKitWebView*) {
+    probe.onFinished = [&](GtkWidget* window, WebKitWebView*)
+    {
         GdkWindow* gdkWindow = gtk_widget_get_window(window);
         Display* ours = GDK_WINDOW_XDISPLAY(gdkWindow);
         const Window xid = GDK_WINDOW_XID(gdkWindow);
@@ -400,7 +430,8 @@ TEST_F(BrowserWindowX, ClickedLinkToAFileIsRefusedAndTheWindowStaysOnItsPage)
                           "<a id='other' href='unknown-scheme:page'>other</a></body></html>");
     Probe probe;
     bool clicked = false;
-    probe.onFinished = [&](GtkWidget*, WebKitWebView* view) {
+    probe.onFinished = [&](GtkWidget*, WebKitWebView* view)
+    {
         if (clicked)
             return;
         clicked = true;
@@ -409,7 +440,8 @@ TEST_F(BrowserWindowX, ClickedLinkToAFileIsRefusedAndTheWindowStaysOnItsPage)
                                             "document.getElementById('other').click();",
                                             -1, nullptr, nullptr, nullptr, nullptr, nullptr);
     };
-    probe.onRefused = [&](GtkWidget* window, WebKitWebView*, const std::string& address) {
+    probe.onRefused = [&](GtkWidget* window, WebKitWebView*, const std::string& address)
+    {
         if (address == "unknown-scheme:page")
             closeAsTitleBar(window);
     };
@@ -440,7 +472,8 @@ TEST_F(BrowserWindowX, SkinnedFrameIsDrawnAndItsCloseButtonEndsTheWindow)
         GdkPixbuf* shot = nullptr;
     } seen;
     // The screenshot is taken once the window has drawn after the page loaded.
-    static const auto screenshot = [](gpointer data) -> gboolean {
+    static const auto screenshot = [](gpointer data) -> gboolean
+    {
         auto* pair = static_cast<std::pair<Seen*, GtkWidget*>*>(data);
         Seen& seen = *pair->first;
         GtkWidget* window = pair->second;
@@ -453,11 +486,13 @@ TEST_F(BrowserWindowX, SkinnedFrameIsDrawnAndItsCloseButtonEndsTheWindow)
         return G_SOURCE_REMOVE;
     };
     std::pair<Seen*, GtkWidget*> context{&seen, nullptr};
-    static const auto drawn = [](GtkWidget*, cairo_t*, gpointer data) -> gboolean {
+    static const auto drawn = [](GtkWidget*, cairo_t*, gpointer data) -> gboolean
+    {
         g_idle_add_full(G_PRIORITY_LOW, screenshot, data, nullptr);
         return FALSE;
     };
-    probe.onFinished = [&](GtkWidget* window, WebKitWebView*) {
+    probe.onFinished = [&](GtkWidget* window, WebKitWebView*)
+    {
         context.second = window;
         g_signal_connect_after(window, "draw", G_CALLBACK(+drawn), &context);
         gtk_widget_queue_draw(window);
@@ -471,11 +506,13 @@ TEST_F(BrowserWindowX, SkinnedFrameIsDrawnAndItsCloseButtonEndsTheWindow)
         bool pressed;
         guint source;
     } press{&seen, nullptr, &pointer, false, 0};
-    probe.onShown = [&](GtkWidget* window, WebKitWebView*) {
+    probe.onShown = [&](GtkWidget* window, WebKitWebView*)
+    {
         press.window = window;
         press.source = g_timeout_add(
             50,
-            [](gpointer data) -> gboolean {
+            [](gpointer data) -> gboolean
+            {
                 Press* p = static_cast<Press*>(data);
                 if (p->seen->shot == nullptr)
                     return G_SOURCE_CONTINUE;
@@ -503,7 +540,8 @@ TEST_F(BrowserWindowX, SkinnedFrameIsDrawnAndItsCloseButtonEndsTheWindow)
     const int w = seen.width;
     const int h = seen.height;
     const auto colours = SkinFixture::Colours();
-    const auto pixelIs = [&](int px, int py, int piece) {
+    const auto pixelIs = [&](int px, int py, int piece)
+    {
         const guchar* p = gdk_pixbuf_get_pixels(seen.shot) + py * gdk_pixbuf_get_rowstride(seen.shot) +
                           px * gdk_pixbuf_get_n_channels(seen.shot);
         return p[0] == colours[piece][0] && p[1] == colours[piece][1] && p[2] == colours[piece][2];
@@ -535,8 +573,10 @@ TEST_F(BrowserWindowX, StartTimes)
         Probe probe;
         const auto start = std::chrono::steady_clock::now();
         double milliseconds = -1;
-        probe.onCommitted = [&](GtkWidget* window, WebKitWebView*, const std::string&) {
-            milliseconds = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        probe.onCommitted = [&](GtkWidget* window, WebKitWebView*, const std::string&)
+        {
+            milliseconds =
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
             closeAsTitleBar(window);
         };
         const Outcome outcome = show(server.Base() + "/page", probe);

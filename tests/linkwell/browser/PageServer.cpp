@@ -159,7 +159,8 @@ void PageServer::serve(int client)
         const std::string line = head.substr(0, head.find("\r\n"));
         const size_t pathStart = line.find(' ');
         const size_t pathEnd = line.find(' ', pathStart + 1);
-        std::string path = pathStart == std::string::npos ? "" : line.substr(pathStart + 1, pathEnd - pathStart - 1);
+        std::string path =
+            pathStart == std::string::npos ? "" : line.substr(pathStart + 1, pathEnd - pathStart - 1);
         path = path.substr(0, path.find('?'));
         Reply reply{404, "Content-Type: text/plain\r\n", "not here"};
         {
@@ -170,7 +171,8 @@ void PageServer::serve(int client)
                 reply = found->second;
         }
         const std::string answer = "HTTP/1.1 " + std::to_string(reply.status) + " " + reason(reply.status) +
-                                   "\r\n" + reply.headers + "Content-Length: " + std::to_string(reply.body.size()) +
+                                   "\r\n" + reply.headers +
+                                   "Content-Length: " + std::to_string(reply.body.size()) +
                                    "\r\nCache-Control: no-store\r\n\r\n" + reply.body;
         size_t sent = 0;
         while (sent < answer.size())

@@ -46,7 +46,14 @@ TEST(SkinBitmaps, LoadingStopsAtTheFirstMissingOrBadBitmap)
         {"105 truncated", {}, [](auto& f) { f[105].resize(60); }, 4},
         {"104 not a BMP", {}, [](auto& f) { f[104][0] = 'P'; }, 3},
         {"106 too wide", {}, [](auto& f) { f[106] = SkinFixture::MakeBmp(1025, 1, 1, 2, 3); }, 5},
-        {"107 huge declared", {}, [](auto& f) { f[107][22] = 0xFF; f[107][23] = 0x7F; }, 6},
+        {"107 huge declared",
+         {},
+         [](auto& f)
+         {
+             f[107][22] = 0xFF;
+             f[107][23] = 0x7F;
+         },
+         6},
         {"108 empty", {}, [](auto& f) { f[108].clear(); }, 7},
         // The decoder would allocate by these fields before reading on.
         {"109 header size 4 GB", {}, [](auto& f) { f[109][17] = 0xFC; }, 8},

@@ -18,7 +18,8 @@ inline std::vector<uint8_t> MakeBmp(int width, int height, uint8_t r, uint8_t g,
     const uint32_t stride = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
     const uint32_t pixels = stride * static_cast<uint32_t>(height);
     std::vector<uint8_t> file(54 + pixels, 0);
-    const auto put32 = [&](size_t at, uint32_t v) {
+    const auto put32 = [&](size_t at, uint32_t v)
+    {
         for (int i = 0; i < 4; ++i)
             file[at + i] = static_cast<uint8_t>(v >> (8 * i));
     };
@@ -79,14 +80,16 @@ public:
             for (uint32_t m : missing)
                 skip = skip || m == id;
             if (!skip)
-                files_[id] = MakeBmp(sizes[i].width, sizes[i].height, colours[i][0], colours[i][1], colours[i][2]);
+                files_[id] =
+                    MakeBmp(sizes[i].width, sizes[i].height, colours[i][0], colours[i][1], colours[i][2]);
         }
     }
     std::map<uint32_t, std::vector<uint8_t>>& Files() { return files_; }
     // A source over the files; valid while this object lives.
     auto Source()
     {
-        return [this](uint32_t id, uint32_t* byteCount) -> const uint8_t* {
+        return [this](uint32_t id, uint32_t* byteCount) -> const uint8_t*
+        {
             auto found = files_.find(id);
             if (found == files_.end())
                 return nullptr;
