@@ -59,6 +59,9 @@ TEST(SkinBitmaps, LoadingStopsAtTheFirstMissingOrBadBitmap)
         {"109 header size 4 GB", {}, [](auto& f) { f[109][17] = 0xFC; }, 8},
         {"110 pixels past the end", {}, [](auto& f) { f[110][13] = 0x7F; }, 9},
         {"110 pixels inside the header", {}, [](auto& f) { f[110][10] = 50; }, 9},
+        {"110 palette of 3 billion colours", {}, [](auto& f) { f[110][49] = 0xAF; }, 9},
+        {"110 two planes", {}, [](auto& f) { f[110][26] = 2; }, 9},
+        {"110 depth 0", {}, [](auto& f) { f[110][28] = 0; }, 9},
     };
     for (const Case& c : cases)
     {
