@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
@@ -470,6 +471,7 @@ TEST_F(BrowserWindowX, SkinnedFrameIsDrawnAndItsCloseButtonEndsTheWindow)
         bool decorated = true;
         int width = 0, height = 0;
         GdkPixbuf* shot = nullptr;
+        long minimumWidth = -1, minimumHeight = -1;
     } seen;
     // The screenshot is taken once the window has drawn after the page loaded.
     static const auto screenshot = [](gpointer data) -> gboolean
@@ -483,6 +485,15 @@ TEST_F(BrowserWindowX, SkinnedFrameIsDrawnAndItsCloseButtonEndsTheWindow)
         seen.width = gdk_window_get_width(gdkWindow);
         seen.height = gdk_window_get_height(gdkWindow);
         seen.shot = gdk_pixbuf_get_from_window(gdkWindow, 0, 0, seen.width, seen.height);
+        // The minimum size as the window manager is told it.
+        XSizeHints hints{};
+        long supplied = 0;
+        if (XGetWMNormalHints(GDK_WINDOW_XDISPLAY(gdkWindow), GDK_WINDOW_XID(gdkWindow), &hints, &supplied) &&
+            (hints.flags & PMinSize))
+        {
+            seen.minimumWidth = hints.min_width;
+            seen.minimumHeight = hints.min_height;
+        }
         return G_SOURCE_REMOVE;
     };
     std::pair<Seen*, GtkWidget*> context{&seen, nullptr};
@@ -535,6 +546,8 @@ TEST_F(BrowserWindowX, SkinnedFrameIsDrawnAndItsCloseButtonEndsTheWindow)
     EXPECT_TRUE(press.pressed);
     EXPECT_EQ(outcome.endCode, -1);
     EXPECT_FALSE(seen.decorated);
+    EXPECT_EQ(seen.minimumWidth, 10 + 12 + 60 + 100);
+    EXPECT_EQ(seen.minimumHeight, 400);
     ASSERT_NE(seen.shot, nullptr);
 
     const int w = seen.width;
