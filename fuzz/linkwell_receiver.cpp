@@ -20,26 +20,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     std::string content(reinterpret_cast<const char*>(data + 1 + 2 * sizes), size - 1 - 2 * sizes);
+    // The body the relay sends: the content repeated past the cap once.
+    std::string body = content;
+    while (body.size() < linkwell::kReplyCap + 65536) {
+        body += body;
+    }
     linkwell::ReplyReceiver receiver;
     receiver.Reset();
     std::string expected;
     std::size_t total = 0;
     bool refused = false;
     for (std::size_t i = 0; i < sizes && !refused; ++i) {
-        std::size_t chunk = (static_cast<std::size_t>(data[1 + 2 * i]) << 8 | data[2 + 2 * i]) * 3;
-        std::string piece;
-        while (piece.size() < chunk) {
-            piece += content;
-        }
-        piece.resize(chunk);
-        bool accepted = receiver.Accept(piece.data(), piece.size());
+        std::size_t chunk = static_cast<std::size_t>(data[1 + 2 * i]) << 8 | data[2 + 2 * i];
+        const char* piece = body.data() + total % 65536;
+        bool accepted = receiver.Accept(piece, chunk);
         total += chunk;
         if (accepted != (total <= linkwell::kReplyCap)) {
             std::abort();
         }
         refused = !accepted;
         if (accepted) {
-            expected += piece.substr(0, strnlen(piece.data(), piece.size()));
+            expected.append(piece, strnlen(piece, chunk));
         }
     }
     if (!refused && expected != receiver.Text().Text()) {
