@@ -22,6 +22,17 @@ namespace
 constexpr int kDefaultWidth = 700;
 constexpr int kDefaultHeight = 650;
 
+// WebKit lets a page close its window only while the window's history holds
+// one page, but a log-in goes through several pages before the last one
+// closes the window. So the page's close request is turned into a navigation
+// to this address, which the policy handler takes as the request.
+const char* const kCloseRequest = "linkwell-close:";
+const char* const kCloseScript = "(function () {"
+                                 "  var request = function () { window.location.href = 'linkwell-close:'; };"
+                                 "  try { Object.defineProperty(window, 'close', { value: request }); }"
+                                 "  catch (e) { window.close = request; }"
+                                 "})();";
+
 // The notice of a failed load: a modal message box over the window.
 class GtkNotice : public BrowserNotice
 {
@@ -200,9 +211,16 @@ struct GtkBrowserWindow::Live
             WebKitURIRequest* request = webkit_navigation_action_get_request(action);
             const char* uri = request != nullptr ? webkit_uri_request_get_uri(request) : nullptr;
             const std::string address = uri != nullptr ? uri : "";
+            if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && address == kCloseRequest)
+            {
+                webkit_policy_decision_ignore(decision);
+                self->events.OnPageCloseRequest();
+                self->reflect();
+                return TRUE;
+            }
             if (!BrowserEvents::IsWebAddress(address))
             {
-                std::fprintf(stderr, "linkwell: the log-in window refused to open %s\n", address.c_str());
+                std::fprintf(stderr, "linkwell: the log-in window refused to open %.200s\n", address.c_str());
                 webkit_policy_decision_ignore(decision);
                 if (self->probe != nullptr)
                     self->probe->Refused(GTK_WIDGET(self->window), view, address);
@@ -290,6 +308,11 @@ void GtkBrowserWindow::run()
     gtk_window_set_modal(live.window, TRUE);
 
     live.view = WEBKIT_WEB_VIEW(webkit_web_view_new());
+    WebKitUserScript* closeScript =
+        webkit_user_script_new(kCloseScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    webkit_user_content_manager_add_script(webkit_web_view_get_user_content_manager(live.view), closeScript);
+    webkit_user_script_unref(closeScript);
     GtkWidget* view = GTK_WIDGET(live.view);
     gtk_widget_set_hexpand(view, TRUE);
     gtk_widget_set_vexpand(view, TRUE);

@@ -30,6 +30,8 @@ using namespace linkwell;
 namespace
 {
 const char* const kChildVariable = "LINKWELL_BROWSER_ON_X";
+// A window still open this long after it was shown has hung; generous for a busy machine.
+const unsigned kGuardSeconds = 60;
 
 // WebKitGTK's own switches for machines without user namespaces (containers,
 // CI running as root) or a GPU: no bubblewrap sandbox, no accelerated
@@ -155,7 +157,7 @@ public:
     void Shown(GtkWidget* window, WebKitWebView* view) override
     {
         window_ = window;
-        guard_ = g_timeout_add_seconds(60, &Probe::expire, this);
+        guard_ = g_timeout_add_seconds(kGuardSeconds, &Probe::expire, this);
         if (onShown)
             onShown(window, view);
     }
@@ -221,6 +223,34 @@ Outcome show(const std::string& first, Probe& probe, BrowserWindowOptions option
     outcome.endCode = window.EndCode();
     EXPECT_FALSE(probe.expired) << "the window did not end by itself within the limit";
     return outcome;
+}
+
+// Clicks the view as the player would (through the X server's test
+// extension), at a point given in fractions of the view's size.
+void clickView(WebKitWebView* view, double across, double down)
+{
+    XServerSupport::FakePointer pointer;
+    ASSERT_TRUE(pointer.Available()) << "libXtst is needed to click";
+    GtkWidget* widget = GTK_WIDGET(view);
+    GtkWidget* top = gtk_widget_get_toplevel(widget);
+    int x = 0;
+    int y = 0;
+    gtk_widget_translate_coordinates(
+        widget, top, static_cast<int>(gtk_widget_get_allocated_width(widget) * across),
+        static_cast<int>(gtk_widget_get_allocated_height(widget) * down), &x, &y);
+    int ox = 0;
+    int oy = 0;
+    gdk_window_get_origin(gtk_widget_get_window(top), &ox, &oy);
+    pointer.MoveTo(ox + x, oy + y);
+    pointer.Button(1, true);
+    pointer.Button(1, false);
+}
+
+// A link over a part of the page (left and width in per cent), so that a click there follows it.
+std::string linkOver(const std::string& href, int left, int width)
+{
+    return "<a href='" + href + "' style='position:fixed;top:0;height:100%;left:" + std::to_string(left) +
+           "%;width:" + std::to_string(width) + "%'>" + href + "</a>";
 }
 
 // Closes the window as its title-bar button would.
@@ -427,8 +457,8 @@ TEST_F(BrowserWindowX, ClickedLinkToAFileIsRefusedAndTheWindowStaysOnItsPage)
     // policy is asked; the second link, of a scheme WebKit would follow,
     // reaches the policy, so its refusal marks the point where both clicks
     // have been dealt with.
-    server.Page("/links", "<html><body><a id='local' href='file:///etc/passwd'>local</a>"
-                          "<a id='other' href='unknown-scheme:page'>other</a></body></html>");
+    server.Page("/links", "<html><body>" + linkOver("file:///etc/passwd", 0, 50) +
+                              linkOver("unknown-scheme:page", 50, 50) + "</body></html>");
     Probe probe;
     bool clicked = false;
     probe.onFinished = [&](GtkWidget*, WebKitWebView* view)
@@ -436,10 +466,8 @@ TEST_F(BrowserWindowX, ClickedLinkToAFileIsRefusedAndTheWindowStaysOnItsPage)
         if (clicked)
             return;
         clicked = true;
-        webkit_web_view_evaluate_javascript(view,
-                                            "document.getElementById('local').click();"
-                                            "document.getElementById('other').click();",
-                                            -1, nullptr, nullptr, nullptr, nullptr, nullptr);
+        clickView(view, 0.25, 0.5);
+        clickView(view, 0.75, 0.5);
     };
     probe.onRefused = [&](GtkWidget* window, WebKitWebView*, const std::string& address)
     {
@@ -596,4 +624,24 @@ TEST_F(BrowserWindowX, StartTimes)
         EXPECT_EQ(outcome.endCode, 2);
         std::printf("log-in window, Show to first committed page (%s): %.1f ms\n", which, milliseconds);
     }
+}
+
+TEST_F(BrowserWindowX, PageClosesItselfAfterSeveralNavigations)
+{
+    // As a real log-in does: the player follows links through pages of the
+    // network, each an entry of the history, and the last page closes the window.
+    server.Page("/one", "<html><body>" + linkOver("/two", 0, 100) + "</body></html>");
+    server.Page("/two", "<html><body>" + linkOver("/done?userid=77", 0, 100) + "</body></html>");
+    server.Page("/done", "<html><body><script>window.close();</script></body></html>");
+    Probe probe;
+    probe.onFinished = [&](GtkWidget*, WebKitWebView* view)
+    {
+        const std::string uri = webkit_web_view_get_uri(view);
+        if (uri.find("/done") == std::string::npos)
+            clickView(view, 0.5, 0.5);
+    };
+    const Outcome outcome = show(server.Base() + "/one", probe);
+    EXPECT_EQ(probe.committed.size(), 3u);
+    EXPECT_EQ(outcome.endCode, 0);
+    EXPECT_EQ(outcome.address, server.Base() + "/done?userid=77");
 }
