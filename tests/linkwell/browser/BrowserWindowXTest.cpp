@@ -358,6 +358,65 @@ TEST_F(BrowserWindowX, RefusedPortShowsTheNoticeAndKeepsTheFirstAddress)
 
 namespace
 {
+// The real notice, found among the top-level windows while it runs its own
+// loop, read, and answered with its OK button.
+struct NoticeReader
+{
+    std::string title;
+    std::string text;
+    bool answered = false;
+    guint source = 0;
+
+    static gboolean look(gpointer data)
+    {
+        NoticeReader* self = static_cast<NoticeReader*>(data);
+        GList* windows = gtk_window_list_toplevels();
+        GtkWidget* box = nullptr;
+        for (GList* w = windows; w != nullptr; w = w->next)
+            if (GTK_IS_MESSAGE_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data)))
+                box = GTK_WIDGET(w->data);
+        g_list_free(windows);
+        if (box == nullptr)
+            return G_SOURCE_CONTINUE;
+        self->title = gtk_window_get_title(GTK_WINDOW(box));
+        gchar* text = nullptr;
+        g_object_get(box, "text", &text, nullptr);
+        self->text = text != nullptr ? text : "";
+        g_free(text);
+        // Answered as the player would, with the one button the box has.
+        GtkWidget* ok = gtk_dialog_get_widget_for_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
+        if (ok != nullptr)
+        {
+            gtk_button_clicked(GTK_BUTTON(ok));
+            self->answered = true;
+        }
+        self->source = 0;
+        return G_SOURCE_REMOVE;
+    }
+};
+} // namespace
+
+TEST_F(BrowserWindowX, RefusedPortShowsTheRealNoticeWithAnOkButton)
+{
+    const std::string first = "http://127.0.0.1:" + std::to_string(PageServer::ClosedPort()) + "/login";
+    NoticeReader reader;
+    Probe probe;
+    probe.onShown = [&](GtkWidget*, WebKitWebView*)
+    { reader.source = g_timeout_add(20, NoticeReader::look, &reader); };
+    testing::internal::CaptureStderr();
+    const Outcome outcome = show(first, probe);
+    testing::internal::GetCapturedStderr();
+    if (reader.source != 0)
+        g_source_remove(reader.source);
+    EXPECT_TRUE(reader.answered);
+    EXPECT_EQ(reader.title, "Network error");
+    EXPECT_EQ(reader.text, "We are sorry, there is error occurred while connecting!\nWindow will now close.");
+    EXPECT_EQ(outcome.endCode, -1);
+    EXPECT_EQ(outcome.address, first);
+}
+
+namespace
+{
 // What the titled page's window showed, read once the view has its title and has finished loading.
 struct TitleCheck
 {
@@ -412,6 +471,38 @@ TEST_F(BrowserWindowX, PageTitleBecomesTheWindowTitleAndThePlainFrameHasItsStatu
     EXPECT_EQ(outcome.endCode, 2);
 }
 
+namespace
+{
+// Where the window is on the screen, as the X server has it, and whom it is transient for.
+struct Placement
+{
+    int x = -1, y = -1, width = -1, height = -1;
+    Window transientFor = 0;
+    bool modal = false;
+
+    void Read(GtkWidget* window)
+    {
+        GdkWindow* gdkWindow = gtk_widget_get_window(window);
+        Display* display = GDK_WINDOW_XDISPLAY(gdkWindow);
+        const Window xid = GDK_WINDOW_XID(gdkWindow);
+        Window root = 0;
+        Window child = 0;
+        int wx = 0;
+        int wy = 0;
+        unsigned w = 0;
+        unsigned h = 0;
+        unsigned border = 0;
+        unsigned depth = 0;
+        XGetGeometry(display, xid, &root, &wx, &wy, &w, &h, &border, &depth);
+        XTranslateCoordinates(display, xid, root, 0, 0, &x, &y, &child);
+        width = static_cast<int>(w);
+        height = static_cast<int>(h);
+        XGetTransientForHint(display, xid, &transientFor);
+        modal = gtk_window_get_modal(GTK_WINDOW(window));
+    }
+};
+} // namespace
+
 TEST_F(BrowserWindowX, OwnerWindowRectangleIsCoveredExactly)
 {
     Display* x = XOpenDisplay(nullptr);
@@ -421,34 +512,45 @@ TEST_F(BrowserWindowX, OwnerWindowRectangleIsCoveredExactly)
     XSync(x, False);
     server.Page("/page", "<html><body>x</body></html>");
     Probe probe;
-    int rect[4] = {-1, -1, -1, -1};
+    Placement placement;
     probe.onFinished = [&](GtkWidget* window, WebKitWebView*)
     {
-        GdkWindow* gdkWindow = gtk_widget_get_window(window);
-        Display* ours = GDK_WINDOW_XDISPLAY(gdkWindow);
-        const Window xid = GDK_WINDOW_XID(gdkWindow);
-        Window root = 0;
-        Window child = 0;
-        int wx = 0;
-        int wy = 0;
-        unsigned width = 0;
-        unsigned height = 0;
-        unsigned border = 0;
-        unsigned depth = 0;
-        XGetGeometry(ours, xid, &root, &wx, &wy, &width, &height, &border, &depth);
-        XTranslateCoordinates(ours, xid, root, 0, 0, &rect[0], &rect[1], &child);
-        rect[2] = static_cast<int>(width);
-        rect[3] = static_cast<int>(height);
+        placement.Read(window);
         closeAsTitleBar(window);
     };
     const Outcome outcome = show(server.Base() + "/page", probe, {}, owner);
-    EXPECT_EQ(rect[0], 100);
-    EXPECT_EQ(rect[1], 80);
-    EXPECT_EQ(rect[2], 800);
-    EXPECT_EQ(rect[3], 600);
+    EXPECT_EQ(placement.x, 100);
+    EXPECT_EQ(placement.y, 80);
+    EXPECT_EQ(placement.width, 800);
+    EXPECT_EQ(placement.height, 600);
+    EXPECT_EQ(placement.transientFor, owner);
+    EXPECT_TRUE(placement.modal);
     EXPECT_EQ(outcome.endCode, 2);
     XDestroyWindow(x, owner);
     XCloseDisplay(x);
+}
+
+TEST_F(BrowserWindowX, WithoutOwnerTheWindowIsCentredAtItsOwnSize)
+{
+    server.Page("/page", "<html><body>x</body></html>");
+    Probe probe;
+    Placement placement;
+    probe.onFinished = [&](GtkWidget* window, WebKitWebView*)
+    {
+        placement.Read(window);
+        closeAsTitleBar(window);
+    };
+    // An owner the X server does not know counts as none.
+    testing::internal::CaptureStderr();
+    show(server.Base() + "/page", probe, {}, 0x7FFFFFF);
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("not known to the X server"), std::string::npos);
+    // The test's X server has a 1280 x 1024 screen.
+    EXPECT_EQ(placement.width, 700);
+    EXPECT_EQ(placement.height, 650);
+    EXPECT_EQ(placement.x, (1280 - 700) / 2);
+    EXPECT_EQ(placement.y, (1024 - 650) / 2);
+    EXPECT_EQ(placement.transientFor, 0u);
 }
 
 TEST_F(BrowserWindowX, ClickedLinkToAFileIsRefusedAndTheWindowStaysOnItsPage)
