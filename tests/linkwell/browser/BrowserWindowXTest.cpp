@@ -9,6 +9,7 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <algorithm>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
@@ -588,7 +589,7 @@ TEST_F(BrowserWindowX, ClickedLinkToAFileIsRefusedAndTheWindowStaysOnItsPage)
 
 TEST_F(BrowserWindowX, SkinnedFrameIsDrawnAndItsCloseButtonEndsTheWindow)
 {
-    server.Page("/skinned", "<html><body style='background:#fff'>x</body></html>");
+    server.Page("/skinned", "<html><body style='background:#000'></body></html>");
     SkinFixture::Bitmaps files;
     BrowserWindowOptions options;
     options.skin = files.Source();
@@ -703,6 +704,24 @@ TEST_F(BrowserWindowX, SkinnedFrameIsDrawnAndItsCloseButtonEndsTheWindow)
     EXPECT_TRUE(pixelIs(captionX + 100, 5, kSkinTopEdge));
     EXPECT_TRUE(pixelIs(3, 200, kSkinLeftEdge));
     EXPECT_TRUE(pixelIs(w - 9, 200, kSkinRightEdge));
+    // The status text ("Loaded") in white at the bottom left, from 5 pixels in
+    // and 20 above the bottom; nothing white elsewhere along the bottom.
+    const auto whiteIn = [&](int left, int right, int top, int bottom)
+    {
+        int count = 0;
+        for (int py = std::max(top, 0); py < std::min(bottom, h); ++py)
+            for (int px = std::max(left, 0); px < std::min(right, w); ++px)
+            {
+                const guchar* p = gdk_pixbuf_get_pixels(seen.shot) +
+                                  py * gdk_pixbuf_get_rowstride(seen.shot) +
+                                  px * gdk_pixbuf_get_n_channels(seen.shot);
+                count += p[0] == 255 && p[1] == 255 && p[2] == 255;
+            }
+        return count;
+    };
+    EXPECT_GT(whiteIn(5, 120, h - 20, h), 20);
+    EXPECT_EQ(whiteIn(0, 5, h - 20, h), 0);
+    EXPECT_EQ(whiteIn(200, w, h - 14, h), 0);
     g_object_unref(seen.shot);
 }
 
