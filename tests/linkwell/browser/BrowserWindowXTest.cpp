@@ -23,6 +23,7 @@
 #include "linkwell/browser/BrowserWindow.h"
 #include "linkwell/browser/GtkBrowserWindow.h"
 #include "tests/linkwell/browser/PageServer.h"
+#include "tests/linkwell/browser/WebKitTestEnvironment.h"
 #include "tests/linkwell/skin/SkinFixture.h"
 #include "tests/platform/XServer.h"
 
@@ -33,44 +34,6 @@ namespace
 const char* const kChildVariable = "LINKWELL_BROWSER_ON_X";
 // A window still open this long after it was shown has hung; generous for a busy machine.
 const unsigned kGuardSeconds = 60;
-
-// WebKitGTK's own switches for machines without user namespaces (containers,
-// CI running as root) or a GPU: no bubblewrap sandbox, no accelerated
-// compositing, software GL. Set here, for the tests, never by the library.
-const char* const kWebKitSwitches[][2] = {
-    {"WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", "1"},
-    {"WEBKIT_DISABLE_COMPOSITING_MODE", "1"},
-    {"LIBGL_ALWAYS_SOFTWARE", "1"},
-    // No accessibility bus to look for.
-    {"NO_AT_BRIDGE", "1"},
-};
-
-// Libraries whose process-lifetime caches the leak checker would report at exit.
-const char* const kToolkitLibraries[] = {
-    "libgtk-3.so",
-    "libgdk-3.so",
-    "libglib-2.0.so",
-    "libgobject-2.0.so",
-    "libgio-2.0.so",
-    "libfontconfig.so",
-    "libwebkit2gtk-4.1.so",
-    "libjavascriptcoregtk-4.1.so",
-    "libcairo.so",
-    "libpango-1.0.so",
-    "libpangocairo-1.0.so",
-    "libpangoft2-1.0.so",
-    "libharfbuzz.so",
-    "libdbus-1.so",
-    "libX11.so",
-    "libepoxy.so",
-    "libgdk_pixbuf-2.0.so",
-    "libsoup-3.0.so",
-    "libatk",
-    "libfreetype.so",
-    "libxkbcommon.so",
-    "libgmodule-2.0.so",
-    "librsvg",
-};
 
 // Runs the child tests of filter on an Xvfb of their own (skipped without
 // Xvfb), or with no display at all.
@@ -90,17 +53,8 @@ void runChild(const std::string& filter, bool onXServer)
     char folder[] = "/tmp/linkwell-browser-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
     const std::string home = folder;
-    const std::string suppressions = home + "/lsan.supp";
-    {
-        FILE* file = std::fopen(suppressions.c_str(), "w");
-        ASSERT_NE(file, nullptr);
-        for (const char* library : kToolkitLibraries)
-            std::fprintf(file, "leak:%s\n", library);
-        std::fclose(file);
-    }
-    const char* lsan = std::getenv("LSAN_OPTIONS");
-    std::string lsanOptions = lsan != nullptr && *lsan != 0 ? std::string(lsan) + ":" : std::string();
-    lsanOptions += "suppressions=" + suppressions + ":print_suppressions=0";
+    const std::string lsanOptions = WebKitTestEnvironment::LeakOptions(home + "/lsan.supp");
+    ASSERT_FALSE(lsanOptions.empty());
 
     std::vector<std::string> environment;
     for (const std::string& entry : XServerSupport::currentEnvironment())
@@ -110,14 +64,8 @@ void runChild(const std::string& filter, bool onXServer)
     XServerSupport::setVariable(environment, "LSAN_OPTIONS", lsanOptions);
     if (onXServer)
         XServerSupport::setVariable(environment, "DISPLAY", display);
-    XServerSupport::setVariable(environment, "GDK_BACKEND", "x11");
-    XServerSupport::setVariable(environment, "HOME", home);
-    XServerSupport::setVariable(environment, "XDG_CACHE_HOME", home + "/cache");
-    XServerSupport::setVariable(environment, "XDG_DATA_HOME", home + "/data");
-    XServerSupport::setVariable(environment, "XDG_CONFIG_HOME", home + "/config");
-    XServerSupport::setVariable(environment, "XDG_RUNTIME_DIR", home);
-    for (const auto& entry : kWebKitSwitches)
-        XServerSupport::setVariable(environment, entry[0], entry[1]);
+    for (const auto& [name, value] : WebKitTestEnvironment::Variables(home))
+        XServerSupport::setVariable(environment, name, value);
     // A user's locale that differs from the program's "C", to see that GTK leaves it alone.
     XServerSupport::setVariable(environment, "LANG", "C.UTF-8");
     XServerSupport::setVariable(environment, kChildVariable, "1");
