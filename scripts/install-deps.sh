@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev libsystemd-dev
   fonts-dejavu-core fonts-linuxlibertine xvfb xauth libxtst6 xfonts-base
   dbus-daemon vorbis-tools sox lua5.1
-  libssl-dev openssl ca-certificates
+  libssl-dev openssl ca-certificates libwebkit2gtk-4.1-dev
 )
 
 # One query for every package: dpkg-query prints a line per package it knows

@@ -3,6 +3,7 @@
 
 #include <new>
 
+#include "linkwell/browser/BrowserWindow.h"
 #include "linkwell/connection/Connection.h"
 #include "linkwell/http/HttpClient.h"
 #include "linkwell/log/Log.h"
@@ -36,11 +37,7 @@ IConnection* ClientFactory::CreateConnection(IHttpClient* client, const Connecti
 }
 
 IBrowserWindow* ClientFactory::CreateBrowserWindow(const char16_t* caption, const FBString* firstUrl, void* owner) {
-    // The log-in window is wired in with the browser code.
-    (void)caption;
-    (void)firstUrl;
-    (void)owner;
-    return nullptr;
+    return CreateGtkBrowserWindow(caption, firstUrl, owner);
 }
 
 const char* ClientFactory::GetVersion() {
