@@ -5,6 +5,7 @@
 #include "engine/core/files/ProtectedXmlFile.h"
 #include "engine/core/files/SettingsStore.h"
 #include "engine/core/xml/XmlNode.h"
+#include "game/core/GuardedXmlFile.h"
 
 using namespace TarnEngine;
 
@@ -19,6 +20,12 @@ const std::wstring kName = L"NAME";
 const std::wstring kCurrentName = L"CURRENT_PROFILE_NAME";
 const std::wstring kCurrentMode = L"CURRENT_MODE";
 
+void logLine(const std::wstring& text)
+{
+    if (ILogger* logger = ILogger::Get())
+        logger->Log(LogGame, __FILE__, __LINE__, L"%s", text);
+}
+
 std::wstring nameOf(const XmlNode& node)
 {
     const std::wstring* name = node.FindAttribute(kName);
@@ -29,6 +36,7 @@ std::wstring nameOf(const XmlNode& node)
 ProfileStore::ProfileStore() = default;
 ProfileStore::~ProfileStore() = default;
 
+
 SettingsStore* ProfileStore::store() const
 {
     return settings ? settings : SettingsStore::Get();
@@ -37,24 +45,41 @@ SettingsStore* ProfileStore::store() const
 bool ProfileStore::Open()
 {
     document.reset();
+    file.reset();
+    path.clear();
     SettingsStore* files = store();
-    std::wstring folder;
-    if (files && files->GetFolder(SettingsStore::SavedGames, true, folder))
-        path = folder + kFileName;
+    GuardedXmlFile::Opened opened = GuardedXmlFile::Opened::NoFolder;
     if (files)
-        document = LoadProtectedXml(*files, kFileName, SettingsStore::SavedGames);
-    const bool existed = document != nullptr;
+    {
+        file = std::make_unique<GuardedXmlFile>(*files, kFileName, kRoot);
+        document = file->Open(opened);
+        path = file->GetPath();
+    }
+    else
+        logLine(L"profile file: there are no settings folders; nothing is read or saved");
     if (!document)
         document = std::make_unique<XmlNode>(kRoot);
-    return existed;
+    switch (opened)
+    {
+    case GuardedXmlFile::Opened::Read:
+    case GuardedXmlFile::Opened::FromBackup:
+    case GuardedXmlFile::Opened::Damaged:
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool ProfileStore::Save()
 {
-    SettingsStore* files = store();
-    if (!document || !files)
+    if (!document)
         return false;
-    return SaveProtectedXml(*document, *files, kFileName, SettingsStore::SavedGames);
+    if (!file)
+    {
+        logLine(L"profile file: not saved, it was never opened");
+        return false;
+    }
+    return file->Save(*document);
 }
 
 void ProfileStore::CheckAtStartup()
@@ -90,7 +115,16 @@ std::wstring ProfileStore::GetCurrentProfileName() const
 bool ProfileStore::CreateProfile(const std::wstring& name)
 {
     if (!document || name.empty() || ProfileExists(name))
+    {
+        logLine(!document     ? L"profile not created: the profile file is not open"
+                : name.empty() ? L"profile not created: the name is empty"
+                               : L"profile not created: a profile named \"" + name + L"\" exists");
         return false;
+    }
+    // The current profile changes here too: the game keeps the outgoing one's play first.
+    const std::wstring outgoing = GetCurrentProfileName();
+    if (outgoing != name && changingHook)
+        changingHook(outgoing);
     XmlNode* profile = document->AddNewChild(kProfile);
     profile->SetAttribute(kName, name);
     profile->SetAttribute(kCurrentMode, L"MODE_INTRO");

@@ -18,6 +18,8 @@ class SettingsStore;
 class XmlNode;
 } // namespace TarnEngine
 
+class GuardedXmlFile;
+
 class ProfileStore
 {
 public:
@@ -80,6 +82,7 @@ private:
 
     std::unique_ptr<TarnEngine::XmlNode> document;
     std::wstring path;
+    std::unique_ptr<GuardedXmlFile> file;
     TarnEngine::SettingsStore* settings = nullptr;
     ProfileChangingHook changingHook;
     ProfileActivatedHook activatedHook;
