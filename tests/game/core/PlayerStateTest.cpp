@@ -284,3 +284,46 @@ TEST_F(PlayerStates, ASwitchOfProfilesCarriesNothingAcrossAndTheFirstLoadKeepsDe
 }
 
 } // namespace
+
+namespace
+{
+
+std::vector<uint8_t> fixture(const char* name)
+{
+    return ReadBytes(fs::path(PELLWOOD_TEST_DATA) / "game" / "profile" / name);
+}
+
+TEST_F(PlayerStates, StoredFilesOfEveryFormReadAsTheSameTreeAndPassThroughUntouched)
+{
+    WriteBytes(folder.path / "brq.xml", fixture("real_save.brq.xml"));
+    ASSERT_TRUE(profiles->Open());
+    const std::wstring saved = WriteXmlText(*profiles->GetDocument());
+    EXPECT_EQ(profiles->GetCurrentProfileName(), L"\u00c9lodie & Co");
+    ASSERT_NE(profiles->FindCurrentProfile(), nullptr);
+    const XmlNode* settings = profiles->FindCurrentProfile()->GetChild(L"SETTINGS_KEY");
+    ASSERT_NE(settings, nullptr);
+    EXPECT_EQ(settings->GetDoubleAttribute(L"SETTINGS_SOUND_VOL", 0), 75);
+    EXPECT_TRUE(settings->GetBoolAttribute(L"SLOW_DETECTION_ON", false));
+    ASSERT_TRUE(state->Load());
+    EXPECT_EQ(Eval("svc.PlayerState.t_data.chapter .. ' ' .. svc.PlayerState.t_data.seen[1] .. ' ' .. "
+                   "tostring(svc.PlayerState.t_data.seen[2])"),
+              "2 intro true");
+
+    // Elements other parts write go through a save as they were.
+    ASSERT_TRUE(state->Save());
+    ASSERT_TRUE(profiles->Save());
+    NewRun();
+    ASSERT_TRUE(profiles->Open());
+    EXPECT_EQ(WriteXmlText(*profiles->GetDocument()), saved);
+
+    for (const char* name : {"plain_utf8.xml", "plain_utf16.xml"})
+    {
+        SCOPED_TRACE(name);
+        WriteBytes(folder.path / "brq.xml", fixture(name));
+        NewRun();
+        ASSERT_TRUE(profiles->Open());
+        EXPECT_EQ(WriteXmlText(*profiles->GetDocument()), saved);
+    }
+}
+
+} // namespace
