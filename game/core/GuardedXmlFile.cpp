@@ -132,18 +132,25 @@ std::wstring GuardedXmlFile::setAside(const std::wstring& filePath)
             continue;
         // A second name first, so that nothing that exists is ever replaced;
         // where links are missing, a rename to the name just found free.
-        bool moved = false;
         if (io.Link(filePath, aside))
-            moved = io.Remove(filePath);
-        else
-            moved = io.Rename(filePath, aside);
-        if (moved)
+        {
+            if (io.Remove(filePath))
+            {
+                io.SyncFolder(folder);
+                return aside;
+            }
+            // The file stays where it is; its second name goes again.
+            io.Remove(aside);
+            break;
+        }
+        if (kindOf(aside) != Kind::None)
+            continue;
+        if (io.Rename(filePath, aside))
         {
             io.SyncFolder(folder);
             return aside;
         }
-        if (kindOf(aside) == Kind::None)
-            break;
+        break;
     }
     return std::wstring();
 }

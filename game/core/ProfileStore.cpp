@@ -141,6 +141,7 @@ void ProfileStore::DeleteProfile(const std::wstring& name)
         if (nameOf(*document->children[i]) == name)
         {
             document->RemoveChild(i);
+            ++removed;
             return;
         }
 }

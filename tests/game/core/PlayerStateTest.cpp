@@ -281,6 +281,14 @@ TEST_F(PlayerStates, ASwitchOfProfilesCarriesNothingAcrossAndTheFirstLoadKeepsDe
     ASSERT_TRUE(state->Save());
     EXPECT_EQ(Text(Entry(L"Bob")).find(L"onlyAnn"), std::wstring::npos);
     EXPECT_NE(Text(Entry(L"Ann")).find(L"onlyAnn"), std::wstring::npos) << "kept at the switch";
+
+    // A profile removed and made anew under its name starts empty too.
+    ASSERT_TRUE(Run("held.onlyBob = true"));
+    profiles->DeleteProfile(L"Bob");
+    ASSERT_TRUE(profiles->CreateProfile(L"Bob"));
+    profiles->SetCurrentProfile(L"Bob");
+    EXPECT_EQ(Eval("held.onlyBob"), "nil");
+    EXPECT_EQ(Eval("held.shared"), "nil");
 }
 
 } // namespace
