@@ -26,11 +26,13 @@ enum class Kind
     Unknown
 };
 
-// What has the name, without following a link at it.
-Kind kindOf(const std::wstring& path)
+// What the name leads to (a link followed: a player may keep the file
+// elsewhere), or what has the name itself.
+Kind kindOf(const std::wstring& path, bool followLink = true)
 {
     struct stat info;
-    if (::lstat(SettingsFileIo::ToSystemPath(path).c_str(), &info) != 0)
+    const std::string system = SettingsFileIo::ToSystemPath(path);
+    if ((followLink ? ::stat(system.c_str(), &info) : ::lstat(system.c_str(), &info)) != 0)
         return errno == ENOENT || errno == ENOTDIR ? Kind::None : Kind::Unknown;
     if (S_ISREG(info.st_mode))
         return Kind::File;
@@ -128,7 +130,7 @@ std::wstring GuardedXmlFile::setAside(const std::wstring& filePath)
     for (int attempt = 0; attempt < 100; ++attempt)
     {
         const std::wstring aside = asideName(filePath, attempt);
-        if (kindOf(aside) != Kind::None)
+        if (kindOf(aside, false) != Kind::None)
             continue;
         // A second name first, so that nothing that exists is ever replaced;
         // where links are missing, a rename to the name just found free.
@@ -143,7 +145,7 @@ std::wstring GuardedXmlFile::setAside(const std::wstring& filePath)
             io.Remove(aside);
             break;
         }
-        if (kindOf(aside) != Kind::None)
+        if (kindOf(aside, false) != Kind::None)
             continue;
         if (io.Rename(filePath, aside))
         {
