@@ -14,6 +14,7 @@
 
 namespace TarnEngine
 {
+class ByteBuffer;
 class SettingsStore;
 class XmlNode;
 } // namespace TarnEngine
@@ -46,6 +47,9 @@ public:
     const std::wstring& GetPath() const { return path; }
     std::wstring GetBackupPath() const { return path.empty() ? path : path + L".bak"; }
 
+    // Builds the protected image of the document when it reads back as the
+    // same tree; false, with nothing built, when it would not.
+    static bool ReadsBackAs(const TarnEngine::XmlNode& root, TarnEngine::ByteBuffer& image);
     // Whether two trees hold the same elements, attributes and texts.
     static bool SameTree(const TarnEngine::XmlNode& a, const TarnEngine::XmlNode& b);
 
