@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "engine/core/app/AppPaths.h"
 #include "engine/core/files/ProtectedXmlFile.h"
 #include "engine/core/xml/XmlNode.h"
 #include "game/core/GuardedXmlFile.h"
@@ -521,6 +522,27 @@ template <class Body> int inChild(Body body)
     int status = 0;
     waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+}
+
+TEST(ProfileLocation, TheFileLivesInTheSavedGamesFolderOfTheEnginesStore)
+{
+    TempFolder data;
+    const int result = inChild(
+        [&]
+        {
+            setenv("XDG_DATA_HOME", data.path.c_str(), 1);
+            SetApplicationNameProvider([] { return std::wstring(L"Pellwood Test"); });
+            SettingsStore engineStore;
+            ProfileStore profiles;
+            profiles.Open();
+            if (!profiles.CreateProfile(L"Ann"))
+                return 1;
+            const fs::path file = data.path / "Halcyra Games" / "Pellwood Test" / "brq.xml";
+            if (!fs::is_regular_file(file))
+                return 2;
+            return profiles.GetPath() == engineStore.saveFolder + L"brq.xml" ? 0 : 3;
+        });
+    EXPECT_EQ(result, 0);
 }
 
 TEST_F(Profiles, AReadOnlyFolderFailsTheSaveAndKeepsTheFile)
