@@ -180,7 +180,8 @@ void saveAnchor(benchmark::State& state, bool onDisk)
         TiXmlPrinter printer;
         w.tiny->Accept(&printer);
         const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        const bool ok = file >= 0 && ::write(file, printer.CStr(), printer.Size()) == ssize_t(printer.Size()) &&
+        const bool ok = file >= 0 &&
+                        ::write(file, printer.CStr(), printer.Size()) == ssize_t(printer.Size()) &&
                         ::fsync(file) == 0;
         if (file >= 0)
             ::close(file);
@@ -245,13 +246,15 @@ int main(int argc, char** argv)
     {
         const char* name;
         void (*run)(benchmark::State&, bool);
-    } cases[] = {{"save", saveOwn}, {"save_anchor", saveAnchor}, {"open", openOwn}, {"open_anchor", openAnchor}};
+    } cases[] = {
+        {"save", saveOwn}, {"save_anchor", saveAnchor}, {"open", openOwn}, {"open_anchor", openAnchor}};
     for (bool onDisk : {true, false})
     {
         if (!onDisk && world().memory.empty())
             continue;
         for (const auto& c : cases)
-            benchmark::RegisterBenchmark((std::string(onDisk ? "disk/" : "tmpfs/") + c.name).c_str(), c.run, onDisk)
+            benchmark::RegisterBenchmark((std::string(onDisk ? "disk/" : "tmpfs/") + c.name).c_str(), c.run,
+                                         onDisk)
                 ->Repetitions(5)
                 ->UseRealTime()
                 ->Unit(benchmark::kMillisecond);

@@ -214,7 +214,8 @@ std::unique_ptr<XmlNode> GuardedXmlFile::Open(Opened& opened)
     if (aside.empty())
     {
         damagedInPlace = true;
-        logLine(L"profile file: \"" + path + L"\" does not read and could not be set aside; it is not saved over");
+        logLine(L"profile file: \"" + path +
+                L"\" does not read and could not be set aside; it is not saved over");
     }
     else
         logLine(L"profile file: \"" + path + L"\" does not read; set aside as \"" + aside + L"\"");

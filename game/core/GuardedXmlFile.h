@@ -24,12 +24,12 @@ class GuardedXmlFile
 public:
     enum class Opened
     {
-        Missing,     // no file: nothing to read
-        Read,        // the file read
-        FromBackup,  // the file was damaged and set aside; the backup read
-        Damaged,     // the file (and its backup) did not read: nothing to read
-        NotAFile,    // something other than a file has the name
-        NoFolder     // the saved-games folder cannot be had
+        Missing,    // no file: nothing to read
+        Read,       // the file read
+        FromBackup, // the file was damaged and set aside; the backup read
+        Damaged,    // the file (and its backup) did not read: nothing to read
+        NotAFile,   // something other than a file has the name
+        NoFolder    // the saved-games folder cannot be had
     };
 
     GuardedXmlFile(TarnEngine::SettingsStore& store, std::wstring fileName, std::wstring rootName);

@@ -133,7 +133,8 @@ bool PlayerState::Save()
     const std::wstring name = store->GetCurrentProfileName();
     if (loadFailed && name == loadedProfile && store->GetRemovedCount() == loadedRemovals)
     {
-        logLine(L"player state of \"" + name + L"\" not saved: it did not load whole, so its stored state is kept");
+        logLine(L"player state of \"" + name +
+                L"\" not saved: it did not load whole, so its stored state is kept");
         return false;
     }
     // Written apart first: only a complete table replaces the stored one.
