@@ -150,7 +150,7 @@ std::string killRepeatedly(const fs::path& folder, int kills, unsigned seed)
         saved = found;
     }
     // The test means something only when kills land inside saves.
-    if (killedMidSave < kills / 20)
+    if (killedMidSave < kills / 50)
         return "only " + std::to_string(killedMidSave) + " kills landed inside a save";
     if (saved < kills / 4)
         return "too few saves were made: " + std::to_string(saved);
