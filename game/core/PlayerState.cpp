@@ -16,32 +16,6 @@ namespace
 {
 const std::wstring kEntry = L"GAME_STATE_ENTRY";
 const std::wstring kField = L"t_data";
-} // namespace
-
-PlayerState::PlayerState(ProfileStore* profiles) : store(profiles) {}
-
-PlayerState::~PlayerState() = default;
-
-void PlayerState::RegisterLua(lua_State* state)
-{
-    LuaClassDef def(state);
-    def.AddParent(LuaSubclass::StaticScriptName());
-    def.Build(StaticScriptName());
-}
-
-void PlayerState::Setup()
-{
-    lua_State* state = LuaBinding::GetState();
-    if (!state)
-        return;
-    if (!HasTable())
-        CreateLuaTable();
-    if (PushTable())
-        LuaSetGlobalPath("svc.PlayerState", state);
-}
-
-namespace
-{
 
 void logLine(const std::wstring& text)
 {
@@ -66,6 +40,28 @@ void clearTable(lua_State* state, int index)
 }
 
 } // namespace
+
+PlayerState::PlayerState(ProfileStore* profiles) : store(profiles) {}
+
+PlayerState::~PlayerState() = default;
+
+void PlayerState::RegisterLua(lua_State* state)
+{
+    LuaClassDef def(state);
+    def.AddParent(LuaSubclass::StaticScriptName());
+    def.Build(StaticScriptName());
+}
+
+void PlayerState::Setup()
+{
+    lua_State* state = LuaBinding::GetState();
+    if (!state)
+        return;
+    if (!HasTable())
+        CreateLuaTable();
+    if (PushTable())
+        LuaSetGlobalPath("svc.PlayerState", state);
+}
 
 bool PlayerState::Load()
 {
