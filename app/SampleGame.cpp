@@ -2,11 +2,11 @@
 #include "app/SampleGame.h"
 
 #include "app/SampleOptions.h"
-#include "engine/core/app/EngineManager.h"
 #include "engine/core/app/Window.h"
 #include "engine/core/diagnostics/Logger.h"
 #include "engine/core/text/StringTable.h"
 #include "engine/graphics/device/Renderer.h"
+#include "engine/runtime/EngineManager.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/script/ScriptRegistry.h"
 #include "engine/scene/ui/UserInterface.h"

@@ -3,7 +3,7 @@
 // The game itself is not here yet: the sample game object stands in for it and
 // runs the sample's scripts.
 #include "app/SampleGame.h"
-#include "engine/core/app/EngineManager.h"
+#include "engine/runtime/EngineManager.h"
 
 #include <unistd.h>
 
