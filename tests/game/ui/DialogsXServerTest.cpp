@@ -11,7 +11,6 @@
 #include <dlfcn.h>
 
 #include <chrono>
-#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -138,12 +137,6 @@ public:
             return false;
         world.Set("SDL_AUDIODRIVER", "dummy");
         world.Set("PELLWOOD_LOG", "debug");
-        // The end is read from the exit code: besides libdbus, Mesa's GL driver (which SDL's renderer
-        // loads and unloads) keeps a buffer past the end of the process; only the full stack of the
-        // allocation names it, as the driver is gone by then.
-        const std::filesystem::path suppressions = world.temp.path / "lsan-dialogs.supp";
-        std::ofstream(suppressions) << "leak:libdbus-1.so\nleak:libGLX_mesa.so\n";
-        world.Set("LSAN_OPTIONS", "suppressions=" + suppressions.string() + ":print_suppressions=0:fast_unwind_on_malloc=0");
         program = Process(world.Launch(ProgramLaunch::SampleArguments(), Said()));
         EXPECT_TRUE(program.Started()) << "the program did not start";
         return program.Started();
