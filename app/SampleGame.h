@@ -9,8 +9,8 @@
 #pragma once
 
 #include "app/SampleSound.h"
-#include "game/ui/HintManager.h"
 #include "engine/core/app/ITarnGame.h"
+#include "game/ui/HintManager.h"
 
 #include <cstdint>
 

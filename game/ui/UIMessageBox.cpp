@@ -100,8 +100,8 @@ Button* UIMessageBox::sideButton(int side)
 }
 
 void UIMessageBox::Setup(MsgBoxCallback newCallback, UIMessageBoxListener* newListener, int32_t newId,
-                         const wchar_t* caption, const wchar_t* message, const wchar_t* left, const wchar_t* center,
-                         const wchar_t* right)
+                         const wchar_t* caption, const wchar_t* message, const wchar_t* left,
+                         const wchar_t* center, const wchar_t* right)
 {
     id = newId;
     callback = newCallback;
@@ -109,7 +109,8 @@ void UIMessageBox::Setup(MsgBoxCallback newCallback, UIMessageBoxListener* newLi
     result = ResultNone;
 
     std::wstring missing;
-    auto textChild = [&](const wchar_t* childName) {
+    auto textChild = [&](const wchar_t* childName)
+    {
         auto* text = RObjectCast<Instance_Text>(FindChildByPath(childName).GetInstance());
         if (!text)
             missing += std::wstring(missing.empty() ? L"" : L", ") + childName;
@@ -255,8 +256,9 @@ UIMessageBox* ShowMessageBox(MsgBoxCallback callback, UIMessageBoxListener* list
     return box;
 }
 
-UIMessageBox* ShowScriptMessageBox(int32_t id, const wchar_t* caption, const wchar_t* message, const wchar_t* left,
-                                   const wchar_t* center, const wchar_t* right, const LuaStrongTable& table)
+UIMessageBox* ShowScriptMessageBox(int32_t id, const wchar_t* caption, const wchar_t* message,
+                                   const wchar_t* left, const wchar_t* center, const wchar_t* right,
+                                   const LuaStrongTable& table)
 {
     UIMessageBox* box = openBox(caption);
     if (box)
@@ -265,12 +267,12 @@ UIMessageBox* ShowScriptMessageBox(int32_t id, const wchar_t* caption, const wch
 }
 
 UIMessageBox* ShowScriptMessageBox(int32_t id, const std::wstring& caption, const std::wstring& message,
-                                   const std::wstring& left, const std::wstring& center, const std::wstring& right,
-                                   const LuaStrongTable& table)
+                                   const std::wstring& left, const std::wstring& center,
+                                   const std::wstring& right, const LuaStrongTable& table)
 {
     auto label = [](const std::wstring& text) { return text.empty() ? nullptr : text.c_str(); };
-    return ShowScriptMessageBox(id, caption.c_str(), message.c_str(), label(left), label(center), label(right),
-                                table);
+    return ShowScriptMessageBox(id, caption.c_str(), message.c_str(), label(left), label(center),
+                                label(right), table);
 }
 
 void RegisterMessageBoxScript()

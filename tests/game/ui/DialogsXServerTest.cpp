@@ -145,7 +145,8 @@ public:
     std::string Log() const { return readFile(Said()); }
     // Waits until the text has been said `times` times; false when the program ended first or the
     // time ran out.
-    bool WaitFor(const std::string& text, size_t times = 1, std::chrono::seconds limit = std::chrono::seconds(30))
+    bool WaitFor(const std::string& text, size_t times = 1,
+                 std::chrono::seconds limit = std::chrono::seconds(30))
     {
         return program.WaitFor([&] { return countOf(Log(), text) >= times; }, limit);
     }
@@ -177,12 +178,13 @@ TEST(SampleDialogs, PopupTooltipHelpAndTheQuitQuestion)
     ASSERT_TRUE(run.WaitFor("Graphics device")) << run.Log();
     unsigned long window = 0;
     int left = 0, top = 0;
-    for (const auto deadline = Clock::now() + std::chrono::seconds(10); Clock::now() < deadline && !window; pause(50))
+    for (const auto deadline = Clock::now() + std::chrono::seconds(10); Clock::now() < deadline && !window;
+         pause(50))
         if ((window = hand.WindowAt(640, 512)) != 0 && !hand.Origin(window, left, top))
             window = 0;
     ASSERT_NE(window, 0u) << "no window under the middle of the desktop";
     hand.Focus(window);
-    auto click = [&](const int (&at)[2]) { hand.Click(left + at[0], top + at[1]); };
+    auto click = [&](const int(&at)[2]) { hand.Click(left + at[0], top + at[1]); };
 
     // Past the splash screen to the menu, with the pointer away from the buttons.
     for (const auto deadline = Clock::now() + std::chrono::seconds(30);
@@ -211,7 +213,8 @@ TEST(SampleDialogs, PopupTooltipHelpAndTheQuitQuestion)
     // fewer of them a second): a click that came too early is eaten by the dialog's backdrop, so
     // the player clicks again until the program says the click arrived. Clicks on one spot come
     // apart by more than a double-click's time, as a reader's would.
-    auto clickUntil = [&](const int (&at)[2], const std::string& said, size_t times) {
+    auto clickUntil = [&](const int(&at)[2], const std::string& said, size_t times)
+    {
         for (int attempt = 0; attempt < 20 && run.program.Running(); ++attempt)
         {
             click(at);

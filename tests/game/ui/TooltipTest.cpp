@@ -15,10 +15,7 @@ class TallText : public Instance_Text
 {
     TARN_RCLASS(TallText)
 public:
-    MeasuredSize MeasureText(const std::wstring& part) override
-    {
-        return {int32_t(part.size()) * 10, 20};
-    }
+    MeasuredSize MeasureText(const std::wstring& part) override { return {int32_t(part.size()) * 10, 20}; }
 };
 
 } // namespace
@@ -43,10 +40,7 @@ protected:
         DialogFixture::TearDown();
     }
 
-    Instance_Base* RootChild(const std::wstring& name)
-    {
-        return root->FindChildByPath(name).GetInstance();
-    }
+    Instance_Base* RootChild(const std::wstring& name) { return root->FindChildByPath(name).GetInstance(); }
 
     const HintManager::Hint* HintOf(int32_t id)
     {
