@@ -21,11 +21,12 @@ using namespace TarnEngine;
 namespace
 {
 
-// The managers that exist, oldest first; the newest is the one reached process-wide.
+// The managers that exist, oldest first; the newest is the one reached process-wide. Never
+// destroyed: a manager owned by a static may go after function statics.
 std::vector<HintManager*>& liveManagers()
 {
-    static std::vector<HintManager*> managers;
-    return managers;
+    static auto* managers = new std::vector<HintManager*>;
+    return *managers;
 }
 
 // Hints keep clear of the right and bottom edges of the 1024 x 768 screen by these limits.

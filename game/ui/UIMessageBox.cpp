@@ -23,11 +23,12 @@ namespace
 constexpr const wchar_t* kButtonNames[3] = {L"btn_left", L"btn_center", L"btn_right"};
 constexpr const wchar_t* kLabelNames[3] = {L"lbl_left", L"lbl_center", L"lbl_right"};
 
-// Every box that exists, so that a listener that goes can be forgotten by all of them.
+// Every box that exists, so that a listener that goes can be forgotten by all of them. Never
+// destroyed: a listener may go during the program's exit, after function statics.
 std::vector<UIMessageBox*>& liveBoxes()
 {
-    static std::vector<UIMessageBox*> boxes;
-    return boxes;
+    static auto* boxes = new std::vector<UIMessageBox*>;
+    return *boxes;
 }
 
 // Names given to boxes that have started closing, so that none is found by its caption again.
