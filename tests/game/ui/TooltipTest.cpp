@@ -340,6 +340,8 @@ TEST_F(TrackerTest, ScriptsDriveTheirOwnTracker)
     MoveTo(150, 120);
     ASSERT_TRUE(Run("for i = 1, 21 do tracker:Update() end"));
     EXPECT_EQ(Shown(), (std::vector<std::wstring>{L"Grüße"}));
+    ASSERT_TRUE(Run("tracker:RemoveControl('a') tracker:RemoveControl() tracker:RemoveControl(g_UserInterface)"));
+    EXPECT_EQ(scripted->GetControls().size(), 1u) << "wrong arguments remove nothing";
     ASSERT_TRUE(Run("tracker:RemoveControl(a)"));
     EXPECT_TRUE(scripted->GetControls().empty());
 }
