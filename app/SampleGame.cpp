@@ -4,10 +4,14 @@
 #include "app/SampleOptions.h"
 #include "engine/core/app/Window.h"
 #include "engine/core/diagnostics/Logger.h"
+#include "engine/core/text/StringTable.h"
 #include "engine/graphics/device/Renderer.h"
 #include "engine/runtime/EngineManager.h"
 #include "engine/scene/script/LuaMgr.h"
+#include "engine/scene/script/ScriptRegistry.h"
 #include "engine/scene/ui/UserInterface.h"
+#include "game/ui/HintManager.h"
+#include "game/ui/UIMessageBox.h"
 
 using namespace TarnEngine;
 
@@ -18,6 +22,14 @@ constexpr uint32_t kClearColour = 0xFF000000;
 // The particle effect that trails the pointer ("effects\trail.xml"); each one is short, and the user
 // interface makes the next where the pointer is when the last has ended.
 constexpr const wchar_t* kCursorEffect = L"trail";
+
+// QuitSample(): the sample's "Quit" answered Yes; the window closes as when the player closes it.
+int luaQuitSample(lua_State*)
+{
+    if (EngineManager* engine = EngineManager::Get())
+        engine->RequestClose();
+    return 0;
+}
 
 void logGame(const std::wstring& text)
 {
@@ -33,6 +45,9 @@ SampleGame::~SampleGame() = default;
 void SampleGame::RegisterClasses()
 {
     SampleOptions::StaticClass();
+    RegisterMessageBoxScript();
+    RegisterHintScript();
+    RegisterScriptFunction("QuitSample", &luaQuitSample);
 }
 
 bool SampleGame::Initialize()
@@ -57,6 +72,9 @@ bool SampleGame::Initialize()
     if (!engine->LoadLibraries(L"data", L"input", 0, false))
         return false;
     sound.Setup();
+    // The texts that dialogs name by key ("|T|Yes").
+    if (StringTable* keys = StringTable::GetKeyed())
+        keys->LoadTranslator(L"en");
 
     // Without its first script the sample would show nothing at all.
     LuaMgr* scripts = LuaMgr::Get();
@@ -71,6 +89,7 @@ bool SampleGame::Initialize()
 
 void SampleGame::Shutdown()
 {
+    hints.Clear();
     sound.Teardown();
 }
 

@@ -10,6 +10,7 @@
 
 #include "app/SampleSound.h"
 #include "engine/core/app/ITarnGame.h"
+#include "game/ui/HintManager.h"
 
 #include <cstdint>
 
@@ -34,4 +35,5 @@ public:
 
 private:
     SampleSound sound;
+    HintManager hints; // tooltips and timed hints, as the game object owns them
 };
