@@ -1,6 +1,7 @@
 // Implementation of ScriptRegistry.h.
 #include "engine/scene/script/ScriptRegistry.h"
 
+#include "engine/core/text/TextConversion.h"
 #include "engine/scene/script/LuaBinding.h"
 
 namespace TarnEngine
@@ -40,7 +41,10 @@ void PublishScriptFunctions(lua_State* state)
         LuaRegisterGlobalFunction(state, entry.name.c_str(), entry.function);
 }
 
-void RegisterSystemMacroInt(const char* name, int32_t value)
+namespace
+{
+
+void defineMacro(const char* name, std::string body)
 {
     if (!name)
         return;
@@ -48,10 +52,41 @@ void RegisterSystemMacroInt(const char* name, int32_t value)
     for (SystemMacro& macro : list)
         if (macro.name == name)
         {
-            macro.value = std::to_string(value);
+            macro.value = std::move(body);
             return;
         }
-    list.push_back({name, std::to_string(value)});
+    list.push_back({name, std::move(body)});
+}
+
+} // namespace
+
+void RegisterSystemMacroInt(const char* name, int32_t value)
+{
+    defineMacro(name, std::to_string(value));
+}
+
+void RegisterSystemMacroString(const char* name, const std::wstring& value)
+{
+    std::string body = "\"";
+    for (const char c : WStringToUtf8(value))
+    {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\')
+        {
+            body += '\\';
+            body += c;
+        }
+        else if (u < 0x20 || u == 0x7F)
+        {
+            // Three digits, so that a digit after it is not read as part of the escape.
+            const std::string digits = std::to_string(u);
+            body += "\\" + std::string(3 - digits.size(), '0') + digits;
+        }
+        else
+            body += c;
+    }
+    body += '"';
+    defineMacro(name, std::move(body));
 }
 
 const std::vector<SystemMacro>& GetSystemMacros()
