@@ -3,7 +3,9 @@
 
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/script/LuaMgr.h"
+#include "engine/core/xml/XmlNode.h"
 #include "game/core/GameRegistrations.h"
+#include "game/core/GuardedXmlFile.h"
 #include "platform/raster/RasterPresenter.h"
 #include "platform/raster/RasterSystem.h"
 #include "platform/system/Paths.h"
@@ -25,6 +27,34 @@ Raster::AdapterInfo adapter()
     info.caps.devCaps = Raster::Value::DevCapsHwTransformAndLight;
     info.hasHal = true;
     return info;
+}
+
+// The real file calls, counting the replacements of the profile file.
+class CountingIo final : public SettingsFileIo
+{
+public:
+    explicit CountingIo(int& writes) : writes(writes) {}
+    bool Rename(const std::wstring& from, const std::wstring& to) override
+    {
+        const bool renamed = SettingsFileIo::Rename(from, to);
+        static const std::wstring kName = L"\\brq.xml";
+        if (renamed && to.size() >= kName.size() && to.compare(to.size() - kName.size(), kName.size(), kName) == 0)
+            ++writes;
+        return renamed;
+    }
+
+private:
+    int& writes;
+};
+
+// An engine folder path (backslashes, one at the end) for an operating-system folder.
+std::wstring enginePath(const std::filesystem::path& folder)
+{
+    std::wstring text = folder.wstring() + L"/";
+    for (wchar_t& c : text)
+        if (c == L'/')
+            c = L'\\';
+    return text;
 }
 
 } // namespace
@@ -54,6 +84,7 @@ void GameFixture::TearDown()
         Stop();
     core.reset();
     engine.reset();
+    profileFiles.reset();
     SetMessageBoxPresenter({});
     Platform::SetCurrentFolder(originalFolder);
     unsetenv("XDG_CONFIG_HOME");
@@ -93,6 +124,17 @@ bool GameFixture::Start()
     RegisterGameStatics();
     engine = std::make_unique<EngineManager>(std::move(p));
     core = std::make_unique<Core>(std::move(environment));
+    profileWrites = 0;
+    const std::filesystem::path saveFolder = ProfileFile().parent_path();
+    const auto lookup = [saveFolder](bool create) -> std::wstring
+    {
+        std::error_code ignored;
+        if (create)
+            std::filesystem::create_directories(saveFolder, ignored);
+        return std::filesystem::is_directory(saveFolder) ? enginePath(saveFolder) : std::wstring();
+    };
+    profileFiles = std::make_unique<SettingsStore>(lookup, lookup, std::make_unique<CountingIo>(profileWrites));
+    core->GetProfileStore().SetSettingsStore(profileFiles.get());
     STarnGameInitParams params;
     params.applicationName = L"Pellwood";
     params.windowTitle = L"The Pellwood";
@@ -141,6 +183,16 @@ std::filesystem::path GameFixture::ProfileFile() const
 bool GameFixture::ProfileFileExists() const
 {
     return std::filesystem::exists(ProfileFile());
+}
+
+std::wstring GameFixture::ProfileFileText()
+{
+    if (!profileFiles)
+        return std::wstring();
+    GuardedXmlFile file(*profileFiles, L"brq.xml", L"ROOT");
+    GuardedXmlFile::Opened opened = GuardedXmlFile::Opened::Missing;
+    const std::unique_ptr<XmlNode> document = file.Open(opened);
+    return document ? WriteXmlText(*document) : std::wstring();
 }
 
 void GameFixture::WriteProfileFile(const std::string& currentName, const std::string& profilesXml) const

@@ -14,6 +14,7 @@
 #include "engine/core/app/CommandLine.h"
 #include "engine/core/app/EngineManager.h"
 #include "engine/core/app/Window.h"
+#include "engine/core/files/SettingsStore.h"
 #include "engine/core/time/TimeManager.h"
 #include "engine/graphics/textures/IGIL.h"
 #include "game/core/Core.h"
@@ -54,6 +55,11 @@ public:
     // The profile file "brq.xml" in the saved-games folder, and whether it exists.
     std::filesystem::path ProfileFile() const;
     bool ProfileFileExists() const;
+    // The profile file's document as XML text (read as the profile store reads it); empty when it
+    // does not read.
+    std::wstring ProfileFileText();
+    // How many times the profile file was written (replaced) since Start.
+    int ProfileWrites() const { return profileWrites; }
     // Writes a profile file with the given profiles ("name" -> inner XML of its "PROFILE"), the
     // first being current, as the profile store's plain-XML form.
     void WriteProfileFile(const std::string& currentName, const std::string& profilesXml) const;
@@ -90,4 +96,7 @@ public:
 
 private:
     std::string originalFolder;
+    int profileWrites = 0;
+    // The saved-games folder of the profile store, with its file writes counted.
+    std::unique_ptr<TarnEngine::SettingsStore> profileFiles;
 };
