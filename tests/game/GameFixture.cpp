@@ -168,6 +168,31 @@ void GameFixture::Frames(int count)
         Frame();
 }
 
+void GameFixture::Pump()
+{
+    Platform::WindowMessage message;
+    while (windows.TakeMessage(message))
+        windows.Dispatch(message);
+}
+
+void GameFixture::PressKey(SDL_Keycode key, SDL_Scancode scancode)
+{
+    windows.PressKey(engine->GetWindow()->GetHandle(), key, scancode);
+    Pump();
+}
+
+void GameFixture::ReleaseKey(SDL_Keycode key, SDL_Scancode scancode)
+{
+    windows.ReleaseKey(engine->GetWindow()->GetHandle(), key, scancode);
+    Pump();
+}
+
+void GameFixture::TypeKey(SDL_Keycode key, SDL_Scancode scancode)
+{
+    PressKey(key, scancode);
+    ReleaseKey(key, scancode);
+}
+
 void GameFixture::WriteContent(const std::string& relative, const std::string& text) const
 {
     const std::filesystem::path path = content / relative;

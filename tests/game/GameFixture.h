@@ -49,6 +49,13 @@ public:
     void Frame(int64_t milliseconds = 17);
     void Frames(int count);
 
+    // Real input through the window: the key's press or release, handed to the window at once.
+    void PressKey(SDL_Keycode key, SDL_Scancode scancode = SDL_SCANCODE_UNKNOWN);
+    void ReleaseKey(SDL_Keycode key, SDL_Scancode scancode = SDL_SCANCODE_UNKNOWN);
+    void TypeKey(SDL_Keycode key, SDL_Scancode scancode = SDL_SCANCODE_UNKNOWN);
+    // Hands every waiting window message to its window.
+    void Pump();
+
     // The content folder of this test and a file in it.
     std::filesystem::path Content(const std::string& relative = "") const { return content / relative; }
     void WriteContent(const std::string& relative, const std::string& text) const;
