@@ -2,6 +2,7 @@
 #include "game/core/GameRegistrations.h"
 
 #include "engine/scene/script/LuaBinding.h"
+#include "engine/scene/script/Preprocessor.h"
 #include "engine/scene/script/ScriptRegistry.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "game/core/Core.h"
@@ -13,6 +14,7 @@
 #include "game/media/MovingPerspective.h"
 #include "game/media/SoundMgr.h"
 #include "game/ui/HintManager.h"
+#include "game/ui/HintTracker.h"
 #include "game/ui/UIMessageBox.h"
 
 using namespace TarnEngine;
@@ -88,11 +90,12 @@ void registerSystemMacros()
     RegisterSystemMacroInt("CF_CLOCK", 6);
     RegisterSystemMacroInt("CF_FREEZE", 7);
     RegisterSystemMacroInt("CF_MAXID", 8);
-    // Game events and their values.
-    RegisterSystemMacroString("GAME_EVENT_PAUSE", L"PAUSE");
-    RegisterSystemMacroString("GAME_EVENTV_FALSE", L"0");
-    RegisterSystemMacroString("GAME_EVENTV_TRUE", L"1");
-    RegisterSystemMacroString("GAME_EVENT_SETTINGS", L"SETTINGS");
+    // Game events and their values. The scripts compare the events they are told with these, so
+    // each stands for a Lua string: the body is the quoted text.
+    DefineSystemMacroString("GAME_EVENT_PAUSE", L"\"PAUSE\"");
+    DefineSystemMacroString("GAME_EVENTV_FALSE", L"\"0\"");
+    DefineSystemMacroString("GAME_EVENTV_TRUE", L"\"1\"");
+    DefineSystemMacroString("GAME_EVENT_SETTINGS", L"\"SETTINGS\"");
 }
 
 } // namespace
@@ -114,6 +117,10 @@ void RegisterGameStatics()
     RegisterSoundScriptClass();
     RegisterMessageBoxScript();
     RegisterHintScript();
+    // Those two lists run once a process; their records are needed again after an engine shutdown
+    // (an engine started again in the same process, as in the tests).
+    UIMessageBox::StaticClass();
+    HintTracker::StaticClass();
     RegisterPerspectiveClasses();
     // The game manager's set-up takes the modes.
     RegisterGameModes();

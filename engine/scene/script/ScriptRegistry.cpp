@@ -1,7 +1,6 @@
 // Implementation of ScriptRegistry.h.
 #include "engine/scene/script/ScriptRegistry.h"
 
-#include "engine/core/text/TextConversion.h"
 #include "engine/scene/script/LuaBinding.h"
 
 namespace TarnEngine
@@ -41,10 +40,7 @@ void PublishScriptFunctions(lua_State* state)
         LuaRegisterGlobalFunction(state, entry.name.c_str(), entry.function);
 }
 
-namespace
-{
-
-void defineMacro(const char* name, std::string body)
+void RegisterSystemMacroInt(const char* name, int32_t value)
 {
     if (!name)
         return;
@@ -52,41 +48,10 @@ void defineMacro(const char* name, std::string body)
     for (SystemMacro& macro : list)
         if (macro.name == name)
         {
-            macro.value = std::move(body);
+            macro.value = std::to_string(value);
             return;
         }
-    list.push_back({name, std::move(body)});
-}
-
-} // namespace
-
-void RegisterSystemMacroInt(const char* name, int32_t value)
-{
-    defineMacro(name, std::to_string(value));
-}
-
-void RegisterSystemMacroString(const char* name, const std::wstring& value)
-{
-    std::string body = "\"";
-    for (const char c : WStringToUtf8(value))
-    {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\')
-        {
-            body += '\\';
-            body += c;
-        }
-        else if (u < 0x20 || u == 0x7F)
-        {
-            // Three digits, so that a digit after it is not read as part of the escape.
-            const std::string digits = std::to_string(u);
-            body += "\\" + std::string(3 - digits.size(), '0') + digits;
-        }
-        else
-            body += c;
-    }
-    body += '"';
-    defineMacro(name, std::move(body));
+    list.push_back({name, std::to_string(value)});
 }
 
 const std::vector<SystemMacro>& GetSystemMacros()

@@ -41,9 +41,6 @@ void PublishScriptFunctions(lua_State* state);
 
 // Defines or replaces the system macro of that name, whose body is the value in decimal.
 void RegisterSystemMacroInt(const char* name, int32_t value);
-// Defines or replaces the system macro of that name, whose body is the text as a quoted Lua string
-// (UTF-8, with quotes, backslashes and control characters escaped).
-void RegisterSystemMacroString(const char* name, const std::wstring& value);
 const std::vector<SystemMacro>& GetSystemMacros();
 // The body of the system macro of that name, or null.
 const std::string* FindSystemMacro(const std::string& name);
