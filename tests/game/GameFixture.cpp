@@ -77,7 +77,6 @@ void GameFixture::SetUp()
     boxes.clear();
     consoleLines.clear();
     std::filesystem::copy(PELLWOOD_TEST_DATA "/game", content, std::filesystem::copy_options::recursive);
-    commandLine = std::make_unique<CommandLine>(L"pellwood -data " + content.wstring() + L" -windowed -nosplash");
 }
 
 void GameFixture::TearDown()
@@ -95,6 +94,8 @@ void GameFixture::TearDown()
 
 bool GameFixture::Start()
 {
+    commandLine = std::make_unique<CommandLine>(L"pellwood -data " + content.wstring() +
+                                                (startFullscreen ? L" -fullscreen" : L" -windowed") + L" -nosplash");
     EnginePlatform p;
     p.windows = &windows;
     p.createRasterSystem = []
