@@ -13,6 +13,7 @@
 #include "game/media/LevelReport.h"
 #include "game/media/MovingPerspective.h"
 #include "game/media/SoundMgr.h"
+#include "game/minigames/MiniGameRegistrations.h"
 #include "game/ui/HintManager.h"
 #include "game/ui/HintTracker.h"
 #include "game/ui/UIMessageBox.h"
@@ -122,6 +123,7 @@ void RegisterGameStatics()
     UIMessageBox::StaticClass();
     HintTracker::StaticClass();
     RegisterPerspectiveClasses();
+    RegisterCreditsAndMiniGames();
     // The game manager's set-up takes the modes.
     RegisterGameModes();
 
