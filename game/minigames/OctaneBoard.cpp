@@ -204,7 +204,15 @@ void OctaneBoard::OnLoad(InstanceHandle instance)
 void OctaneBoard::setup()
 {
     if (setupGrid() && setupValues() && setupTargets())
+    {
         state = StatePlaying;
+        // Where each cell starts (the index into its list), for whoever follows a game in the log.
+        std::wstring starts;
+        for (uint32_t r = 0; r < Rows; ++r)
+            for (uint32_t c = 0; c < Columns; ++c)
+                starts += (starts.empty() ? L"" : L",") + std::to_wstring(grid[r][c].current);
+        logGame(L"the Dudude board starts at " + starts);
+    }
     else
         logGame(L"the Dudude board is not complete and stays still");
 }

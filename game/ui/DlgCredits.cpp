@@ -26,6 +26,9 @@ DlgCredits::~DlgCredits()
         if (auto* pad = RObjectCast<CreditsPad>(handle.GetInstance()))
             if (pad->GetEventHandler() == static_cast<IInstanceEventHandler*>(this))
                 pad->SetEventHandler(nullptr);
+    if (auto* back = RObjectCast<Instance_Movie>(backdrop.GetInstance()))
+        if (back->GetEventHandler() == static_cast<IInstanceEventHandler*>(this))
+            back->SetEventHandler(nullptr);
 }
 
 void DlgCredits::RegisterLua(lua_State* state)
@@ -129,6 +132,10 @@ void DlgCredits::OnScreenLoaded()
         if (pad)
             pad->SetEventHandler(this);
     }
+    // Opened modal, the screen lies on a backdrop that takes every press around it; a press there
+    // is a press on the credits as well.
+    if (auto* back = RObjectCast<Instance_Movie>(backdrop.GetInstance()); back && !back->GetEventHandler())
+        back->SetEventHandler(this);
     const XmlNode* root = LoadXmlDocument(CreditsFile);
     if (!root)
     {
