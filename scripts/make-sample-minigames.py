@@ -328,25 +328,25 @@ STRINGS = [
      "Dear reader, with a quill and a little ink I write this letter on paper. "
      "Don't let the evening end before you write back."),
     ("typewriter_Sample_voice", "typewriter_voice"),
+    # "Ok", "Yes" and "No" are the message box's own (script make-sample-dialogs.py).
     ("HINT_Typewriter_TITLE", "The typewriter"),
     ("HINT_Typewriter_INFO", "Type the falling words before they reach the line. Every key fires a letter."),
-    ("Ok", "Ok"),
-    ("Yes", "Yes"),
-    ("No", "No"),
     ("TypeWriter Skip Header", "Skip the typewriter?"),
     ("TypeWriter Skip Text", "Leave this page without a score?"),
+    # Twelve words for the typewriter's benchmark (bench/typewriter_frame.cpp), a level of its own.
+    ("TypeWriterBenchWords", "amber, bright, candle, drift, ember, flint, glow, hearth, iron, jade, kiln, lantern"),
     ("Dudude Anim Values", ANIM_VALUES),
     ("Dudude Const Values", CONST_VALUES),
 ]
 
 
 def strings():
-    entries = "".join('  <Entry KEY="%s" VALUE="%s"/>\n' % (xml_escape(k), xml_escape(v)) for k, v in STRINGS)
+    entries = "".join('  <Record KEY="%s" VALUE="%s"/>\n' % (xml_escape(k), xml_escape(v)) for k, v in STRINGS)
     write_text("input/minigames_strings.xml",
-               HEADER + "<!-- Made by scripts/make-sample-minigames.py. -->\n<Strings>\n" + entries + "</Strings>\n")
+               HEADER + "<!-- Made by scripts/make-sample-minigames.py. -->\n<Translator>\n" + entries + "</Translator>\n")
     write_text("input/translator_en.xml",
                HEADER + "<!-- The keyed strings of the sample, file by file. -->\n<Translator>\n"
-               '  <Entry FILE="minigames_strings.xml"/>\n</Translator>\n')
+               '  <Record FILE="minigames_strings.xml"/>\n</Translator>\n')
 
 
 def main():
