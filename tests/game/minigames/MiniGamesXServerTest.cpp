@@ -2,7 +2,9 @@
 // (Xvfb) with real pointer events from the server's test extension: the credits open from the menu,
 // cycle past their trophy entry and close on a click (the music is heard again and the menu takes
 // clicks again), and the Dudude
-// puzzle is solved by clicks on its arrows, which the sample's script hears as "MinigameComplete".
+// puzzle is solved by clicks on its arrows, which the sample's script hears as "MinigameComplete";
+// a typewriter level is played by typed keys to its end and left with "btn_done" (this one needs the
+// sample's message box for the level's intro).
 // The sample's scripts and the game's log say on standard error what happened; the board's log line
 // tells where its rollers start, so the test knows which arrow brings each to its solution.
 #include "tests/platform/ProgramLaunch.h"
@@ -34,6 +36,11 @@ constexpr double kOutputRate = 48000.0; // what the audio layer asks the device 
 constexpr size_t kFrameBytes = 2 * sizeof(float); // the disk audio output: two float channels
 constexpr int kCreditsButton[2] = {435, 303};
 constexpr int kDududeButton[2] = {435, 373};
+constexpr int kTypewriterButton[2] = {605, 303};
+// The message box (scripts/make-sample-dialogs.py): 480 by 260 in the middle of the window, its centre
+// button 130 by 44 at (175, 190) of it. The typewriter's "btn_done" lies at (437, 700), 150 by 46.
+constexpr int kBoxCenterButton[2] = {272 + 175 + 65, 254 + 190 + 22};
+constexpr int kDoneButton[2] = {512, 723};
 constexpr int kBoardLeft = 222, kBoardTop = 120;
 int arrowX(int column) { return kBoardLeft + 110 * column + 30; }
 int arrowY(int row, bool up) { return kBoardTop + 130 * row + (up ? 10 : 90); }
@@ -220,7 +227,87 @@ private:
     Process program;
 };
 
+// Whether the sample has the message box that the typewriter's intro asks with.
+bool sampleHasMessageBox()
+{
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(std::string(PELLWOOD_SOURCE_DIR) + "/sample"))
+        if (entry.path().extension() == ".xml" && readFile(entry.path()).find("name=\"dlg_msgbox\"") != std::string::npos)
+            return true;
+    return false;
+}
+
+// Starts the program, skips the splash and waits for the menu; the window's client origin.
+bool startAtTheMenu(SampleRun& run, Hands& hands, int& left, int& top)
+{
+    if (!hands.Available())
+    {
+        ADD_FAILURE() << "libX11 and libXtst are needed to play";
+        return false;
+    }
+    if (!run.WaitForLine("Graphics device"))
+    {
+        ADD_FAILURE() << readFile(run.Said());
+        return false;
+    }
+    unsigned long window = 0;
+    for (const auto deadline = Clock::now() + std::chrono::seconds(10); Clock::now() < deadline && !window; pause(50))
+        if ((window = hands.WindowAt(640, 512)) != 0 && !hands.Origin(window, left, top))
+            window = 0;
+    if (window == 0)
+    {
+        ADD_FAILURE() << "no window under the middle of the desktop";
+        return false;
+    }
+    hands.Focus(window);
+    for (const auto deadline = Clock::now() + std::chrono::seconds(30);
+         Clock::now() < deadline && run.TraceSeconds("menu: shown") < 0.0 && run.Running();)
+    {
+        hands.Click(left + 512, top + 700);
+        pause(250);
+    }
+    if (!run.WaitForLine("menu: shown"))
+    {
+        ADD_FAILURE() << readFile(run.Said());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
+
+TEST(MiniGamesProgram, ATypewriterLevelIsPlayedByTypedKeysToTheEnd)
+{
+#ifndef PELLWOOD_PROGRAM
+    GTEST_SKIP() << "the program is not built with the tests";
+#else
+    if (!sampleHasMessageBox())
+        GTEST_SKIP() << "the sample has no message box (\"dlg_msgbox\") for the typewriter's intro";
+    SampleRun run;
+    if (!run.Start())
+        return;
+    Hands hands(run.world.display);
+    int left = 0, top = 0;
+    if (!startAtTheMenu(run, hands, left, top))
+        return;
+    hands.Click(left + kTypewriterButton[0], top + kTypewriterButton[1]);
+    ASSERT_TRUE(run.WaitForLine("typewriter: start")) << readFile(run.Said());
+    pause(1000); // the board and its intro box are up
+    hands.Click(left + kBoxCenterButton[0], top + kBoxCenterButton[1]);
+    pause(800); // the box has faded out and the game runs
+    // Every word of the level in order ("quill, ink, paper, letter, don't, write"): a word may be
+    // typed before it comes into view; its letters fly up to it.
+    hands.Type("quillinkpaperletterdon'twrite");
+    // Once every letter has landed, the closing text scrolls up and fades; then "btn_done" shows.
+    for (const auto deadline = Clock::now() + std::chrono::seconds(90);
+         Clock::now() < deadline && run.TraceSeconds("typewriter: score") < 0.0 && run.Running();)
+    {
+        pause(1000);
+        hands.Click(left + kDoneButton[0], top + kDoneButton[1]);
+    }
+    EXPECT_TRUE(run.WaitForLine("typewriter: score 18000")) << readFile(run.Said());
+    EXPECT_TRUE(run.WaitForLine("typewriter: level ended")) << readFile(run.Said());
+#endif
+}
 
 TEST(MiniGamesProgram, CreditsCycleAndCloseAndTheDududePuzzleIsSolvedByClicks)
 {
@@ -231,22 +318,9 @@ TEST(MiniGamesProgram, CreditsCycleAndCloseAndTheDududePuzzleIsSolvedByClicks)
     if (!run.Start())
         return;
     Hands hands(run.world.display);
-    ASSERT_TRUE(hands.Available()) << "libX11 and libXtst are needed to play";
-    ASSERT_TRUE(run.WaitForLine("Graphics device")) << readFile(run.Said());
-    unsigned long window = 0;
     int left = 0, top = 0;
-    for (const auto deadline = Clock::now() + std::chrono::seconds(10); Clock::now() < deadline && !window; pause(50))
-        if ((window = hands.WindowAt(640, 512)) != 0 && !hands.Origin(window, left, top))
-            window = 0;
-    ASSERT_NE(window, 0u) << "no window under the middle of the desktop";
-    hands.Focus(window);
-    for (const auto deadline = Clock::now() + std::chrono::seconds(30);
-         Clock::now() < deadline && run.TraceSeconds("menu: shown") < 0.0 && run.Running();)
-    {
-        hands.Click(left + 512, top + 700);
-        pause(250);
-    }
-    ASSERT_TRUE(run.WaitForLine("menu: shown")) << readFile(run.Said());
+    if (!startAtTheMenu(run, hands, left, top))
+        return;
 
     // The credits: each panel's label starts the next entry, so the cycle reaches its trophy entry
     // (the third) after two labels; a click anywhere ends them.
