@@ -83,8 +83,8 @@ void CreditsPad::CreateReflections()
     if (!pad)
         return;
     findTexts();
-    titleMirror = CreateWarpedCopy(pad, RObjectCast<Instance_Text>(title.GetInstance()), L"lbl_titlem", MirrorY,
-                                   TitleMirrorOpacity);
-    namesMirror = CreateWarpedCopy(pad, RObjectCast<Instance_Text>(names.GetInstance()), L"lbl_namesm", MirrorY,
-                                   NamesMirrorOpacity);
+    titleMirror = CreateWarpedCopy(pad, RObjectCast<Instance_Text>(title.GetInstance()), L"lbl_titlem",
+                                   MirrorY, TitleMirrorOpacity);
+    namesMirror = CreateWarpedCopy(pad, RObjectCast<Instance_Text>(names.GetInstance()), L"lbl_namesm",
+                                   MirrorY, NamesMirrorOpacity);
 }

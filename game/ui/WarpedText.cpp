@@ -80,8 +80,8 @@ void WarpedText::Draw(const Matrix3& parent, float parentOpacity)
         mesh->Draw(SpriteMaterial{material, block.texture, true}, matrix, VertexColour(parentOpacity), true);
 }
 
-InstanceHandle CreateWarpedCopy(Instance_Movie* parent, Instance_Text* source, const std::wstring& name, float y,
-                                float opacity)
+InstanceHandle CreateWarpedCopy(Instance_Movie* parent, Instance_Text* source, const std::wstring& name,
+                                float y, float opacity)
 {
     if (!parent || !source)
         return {};

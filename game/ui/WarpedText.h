@@ -51,5 +51,6 @@ private:
 
 // A mirror of the source text under the parent: named, upside down, at y minus the source's y, with
 // that opacity. The empty handle when the copy cannot be made.
-TarnEngine::InstanceHandle CreateWarpedCopy(TarnEngine::Instance_Movie* parent, TarnEngine::Instance_Text* source,
-                                            const std::wstring& name, float y, float opacity);
+TarnEngine::InstanceHandle CreateWarpedCopy(TarnEngine::Instance_Movie* parent,
+                                            TarnEngine::Instance_Text* source, const std::wstring& name,
+                                            float y, float opacity);

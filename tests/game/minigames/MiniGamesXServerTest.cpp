@@ -32,7 +32,7 @@ using ProgramLaunch::readFile;
 // Where scripts/make-sample-minigames.py and script\extras.luc put what the test clicks (window
 // coordinates): the menu's buttons, and the Dudude board's cells (arrows 40 by 20 above and below
 // each roller).
-constexpr double kOutputRate = 48000.0; // what the audio layer asks the device for
+constexpr double kOutputRate = 48000.0;           // what the audio layer asks the device for
 constexpr size_t kFrameBytes = 2 * sizeof(float); // the disk audio output: two float channels
 constexpr int kCreditsButton[2] = {435, 303};
 constexpr int kDududeButton[2] = {435, 373};
@@ -42,8 +42,14 @@ constexpr int kTypewriterButton[2] = {605, 303};
 constexpr int kBoxCenterButton[2] = {272 + 175 + 65, 254 + 190 + 22};
 constexpr int kDoneButton[2] = {512, 723};
 constexpr int kBoardLeft = 222, kBoardTop = 120;
-int arrowX(int column) { return kBoardLeft + 110 * column + 30; }
-int arrowY(int row, bool up) { return kBoardTop + 130 * row + (up ? 10 : 90); }
+int arrowX(int column)
+{
+    return kBoardLeft + 110 * column + 30;
+}
+int arrowY(int row, bool up)
+{
+    return kBoardTop + 130 * row + (up ? 10 : 90);
+}
 
 // The Xlib and XTest calls the player's hands need, on one display.
 class Hands
@@ -230,8 +236,10 @@ private:
 // Whether the sample has the message box that the typewriter's intro asks with.
 bool sampleHasMessageBox()
 {
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(std::string(PELLWOOD_SOURCE_DIR) + "/sample"))
-        if (entry.path().extension() == ".xml" && readFile(entry.path()).find("name=\"dlg_msgbox\"") != std::string::npos)
+    for (const auto& entry :
+         std::filesystem::recursive_directory_iterator(std::string(PELLWOOD_SOURCE_DIR) + "/sample"))
+        if (entry.path().extension() == ".xml" &&
+            readFile(entry.path()).find("name=\"dlg_msgbox\"") != std::string::npos)
             return true;
     return false;
 }
@@ -250,7 +258,8 @@ bool startAtTheMenu(SampleRun& run, Hands& hands, int& left, int& top)
         return false;
     }
     unsigned long window = 0;
-    for (const auto deadline = Clock::now() + std::chrono::seconds(10); Clock::now() < deadline && !window; pause(50))
+    for (const auto deadline = Clock::now() + std::chrono::seconds(10); Clock::now() < deadline && !window;
+         pause(50))
         if ((window = hands.WindowAt(640, 512)) != 0 && !hands.Origin(window, left, top))
             window = 0;
     if (window == 0)
@@ -335,7 +344,8 @@ TEST(MiniGamesProgram, CreditsCycleAndCloseAndTheDududePuzzleIsSolvedByClicks)
     std::vector<float> samples(bytes.size() / sizeof(float));
     std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
     float peak = 0.0f;
-    for (size_t i = 2 * (atClose + size_t(2.5 * kOutputRate)); i < std::min(samples.size(), 2 * (atClose + size_t(3.5 * kOutputRate))); ++i)
+    for (size_t i = 2 * (atClose + size_t(2.5 * kOutputRate));
+         i < std::min(samples.size(), 2 * (atClose + size_t(3.5 * kOutputRate))); ++i)
         peak = std::max(peak, std::fabs(samples[i]));
     EXPECT_GT(peak, 0.004f) << "the music is not back after the credits";
 
@@ -344,7 +354,8 @@ TEST(MiniGamesProgram, CreditsCycleAndCloseAndTheDududePuzzleIsSolvedByClicks)
     ASSERT_TRUE(run.WaitForLine("dudude: open true")) << readFile(run.Said());
     ASSERT_TRUE(run.WaitForLine("the Dudude board starts at ")) << readFile(run.Said());
     const std::string said = readFile(run.Said());
-    const size_t at = said.find("the Dudude board starts at ") + std::string("the Dudude board starts at ").size();
+    const size_t at =
+        said.find("the Dudude board starts at ") + std::string("the Dudude board starts at ").size();
     std::istringstream starts(said.substr(at, said.find('\n', at) - at));
     std::vector<int> start;
     for (std::string item; std::getline(starts, item, ',');)
