@@ -186,6 +186,17 @@ TEST_F(Dudude, FixedAndRollableCellsAndRedTargets)
     EXPECT_EQ(starts, (std::set<int32_t>{5, 7}));
 }
 
+TEST_F(Dudude, TargetsStartRedEvenWhenTheSumsAreAlreadyRight)
+{
+    ASSERT_TRUE(StartWith("1;1;1;1; 1;1;1;1; 1;1;1;1", "4,4,4,3,3,3,3"));
+    OctaneBoard* board = Make();
+    ASSERT_NE(board, nullptr);
+    EXPECT_EQ(board->GetState(), OctaneBoard::StatePlaying);
+    for (const OctaneBoard::Target& target : board->GetTargets())
+        EXPECT_EQ(RObjectCast<Instance_Text>(target.label.GetInstance())->colour, OctaneBoard::Red);
+    EXPECT_TRUE(ScriptEvents("MinigameComplete").empty());
+}
+
 TEST_F(Dudude, RollingWrapsThroughTheListAndARollBlocksItsCell)
 {
     ASSERT_TRUE(StartWith("3,5,7", "0,0,0,0,0,0,0"));
