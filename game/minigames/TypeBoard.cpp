@@ -573,5 +573,6 @@ void TypeBoard::HandleMsgBox(int32_t id, int32_t result)
     else if (id == IntroBoxId && result == 1 && state == StateIntro)
     {
         state = StatePlaying;
+        logGame(StringPrintf(L"the typewriter starts with %d words", int(words.size())));
     }
 }
