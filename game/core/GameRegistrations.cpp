@@ -13,6 +13,7 @@
 #include "game/media/LevelReport.h"
 #include "game/media/MovingPerspective.h"
 #include "game/media/SoundMgr.h"
+#include "game/minigames/MiniGameRegistrations.h"
 #include "game/ui/DlgHelp.h"
 #include "game/ui/HintManager.h"
 #include "game/ui/HintPopup.h"
@@ -123,6 +124,7 @@ void RegisterGameClasses()
     DlgHelp::StaticClass();
     HintTracker::StaticClass();
     MovingPerspective::StaticClass();
+    RegisterCreditsAndMiniGames();
 }
 
 void RegisterGameStatics()
