@@ -26,11 +26,13 @@ enum class Kind
     Unknown
 };
 
-// What has the name, without following a link at it.
-Kind kindOf(const std::wstring& path)
+// What the name leads to (a link followed: a player may keep the file
+// elsewhere), or what has the name itself.
+Kind kindOf(const std::wstring& path, bool followLink = true)
 {
     struct stat info;
-    if (::lstat(SettingsFileIo::ToSystemPath(path).c_str(), &info) != 0)
+    const std::string system = SettingsFileIo::ToSystemPath(path);
+    if ((followLink ? ::stat(system.c_str(), &info) : ::lstat(system.c_str(), &info)) != 0)
         return errno == ENOENT || errno == ENOTDIR ? Kind::None : Kind::Unknown;
     if (S_ISREG(info.st_mode))
         return Kind::File;
@@ -128,22 +130,29 @@ std::wstring GuardedXmlFile::setAside(const std::wstring& filePath)
     for (int attempt = 0; attempt < 100; ++attempt)
     {
         const std::wstring aside = asideName(filePath, attempt);
-        if (kindOf(aside) != Kind::None)
+        if (kindOf(aside, false) != Kind::None)
             continue;
         // A second name first, so that nothing that exists is ever replaced;
         // where links are missing, a rename to the name just found free.
-        bool moved = false;
         if (io.Link(filePath, aside))
-            moved = io.Remove(filePath);
-        else
-            moved = io.Rename(filePath, aside);
-        if (moved)
+        {
+            if (io.Remove(filePath))
+            {
+                io.SyncFolder(folder);
+                return aside;
+            }
+            // The file stays where it is; its second name goes again.
+            io.Remove(aside);
+            break;
+        }
+        if (kindOf(aside, false) != Kind::None)
+            continue;
+        if (io.Rename(filePath, aside))
         {
             io.SyncFolder(folder);
             return aside;
         }
-        if (kindOf(aside) == Kind::None)
-            break;
+        break;
     }
     return std::wstring();
 }

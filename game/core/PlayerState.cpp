@@ -86,7 +86,9 @@ bool PlayerState::Load()
     // The read merges into what is there: a table still holding another
     // profile's state is emptied first, where the scripts' references to it
     // stay valid. The first load of a run keeps what the scripts put there.
-    if (anyLoad && name != loadedProfile && PushTable())
+    // A profile removed since and made anew under the same name counts as another.
+    const bool another = name != loadedProfile || store->GetRemovedCount() != loadedRemovals;
+    if (anyLoad && another && PushTable())
     {
         lua_pushstring(state, "t_data");
         lua_rawget(state, -2);
@@ -96,6 +98,7 @@ bool PlayerState::Load()
     }
     anyLoad = true;
     loadedProfile = name;
+    loadedRemovals = store->GetRemovedCount();
 
     callEvent("OnBeforeLoad");
     bool read = false;
@@ -128,7 +131,7 @@ bool PlayerState::Save()
     if (!profile)
         return false;
     const std::wstring name = store->GetCurrentProfileName();
-    if (loadFailed && name == loadedProfile)
+    if (loadFailed && name == loadedProfile && store->GetRemovedCount() == loadedRemovals)
     {
         logLine(L"player state of \"" + name + L"\" not saved: it did not load whole, so its stored state is kept");
         return false;

@@ -68,6 +68,10 @@ public:
     void ListProfileNames(std::vector<std::wstring>& out) const;
     bool ProfileExists(const std::wstring& name) const;
 
+    // Counts the profiles removed from the document, so that a profile made
+    // anew under a removed one's name is told apart from it.
+    unsigned long GetRemovedCount() const { return removed; }
+
     // The document ("ROOT"), or null before Open.
     TarnEngine::XmlNode* GetDocument() const { return document.get(); }
     // The file's full path (engine path), set by Open.
@@ -87,4 +91,5 @@ private:
     ProfileChangingHook changingHook;
     ProfileActivatedHook activatedHook;
     NewProfileScreenHook newProfileHook;
+    unsigned long removed = 0;
 };
