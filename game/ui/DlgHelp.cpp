@@ -67,6 +67,8 @@ void DlgHelp::ShowPage()
         previous->SetEnabled(currentPage != 0);
     if (Button* next = button(nextButton))
         next->SetEnabled(currentPage + 1 != pages.size());
+    if (ILogger* logger = ILogger::Get())
+        logger->Log(LogGame, __FILE__, __LINE__, L"help page %d of %d", int32_t(currentPage + 1), int32_t(pages.size()));
 }
 
 void DlgHelp::HandleButtonPressed(Button* pressed)

@@ -1,6 +1,7 @@
 // The hint boxes; see HintManager.h.
 #include "game/ui/HintManager.h"
 
+#include "engine/core/diagnostics/Logger.h"
 #include "engine/core/text/StringFormat.h"
 #include "engine/graphics/text/FontDesc.h"
 #include "engine/scene/display/Instance_Movie.h"
@@ -139,6 +140,8 @@ int32_t HintManager::AddHint(const wchar_t* text, float lifetime)
             hint->timer = timers->AddTimer(lifetime, this);
     ++lastId;
     hints[lastId] = std::move(hint);
+    if (ILogger* logger = ILogger::Get())
+        logger->Log(LogGame, __FILE__, __LINE__, L"hint %d shown: %s", lastId, std::wstring(text ? text : L""));
     return lastId;
 }
 
