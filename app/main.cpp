@@ -2,9 +2,7 @@
 // the engine and then the game object, fills the start-up record, starts the
 // engine with the game, runs the loop and ends with 0 when the engine ran and
 // 1 when its start-up failed (the engine ends the process itself, with codes
-// of its own, on a fatal error). The sample's stand-in options screen is
-// registered beside the game until the game's own options screen exists.
-#include "app/SampleOptions.h"
+// of its own, on a fatal error).
 #include "engine/core/app/EngineManager.h"
 #include "game/core/Core.h"
 #include "game/core/GameRegistrations.h"
@@ -22,7 +20,6 @@ int main()
     using namespace TarnEngine;
 
     RegisterGameStatics();
-    SampleOptions::StaticClass();
 
     int exitCode = ExitStartupFailed;
     {

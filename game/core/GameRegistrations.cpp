@@ -16,6 +16,7 @@
 #include "game/ui/HintManager.h"
 #include "game/ui/HintTracker.h"
 #include "game/ui/UIMessageBox.h"
+#include "game/ui/UIOptionsRegistration.h"
 
 using namespace TarnEngine;
 
@@ -122,6 +123,7 @@ void RegisterGameStatics()
     UIMessageBox::StaticClass();
     HintTracker::StaticClass();
     RegisterPerspectiveClasses();
+    RegisterPlayerScreenClasses();
     // The game manager's set-up takes the modes.
     RegisterGameModes();
 
