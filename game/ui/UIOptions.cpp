@@ -95,16 +95,17 @@ void UIOptions::OnScreenLoaded()
 
 void UIOptions::Load()
 {
-    const XmlNode* settings = FindSettingsNode();
-    if (!settings)
-        return;
-    musicVolume = ReadVolumeSetting(*settings, kMusic, 0.0f);
-    soundVolume = ReadVolumeSetting(*settings, kSound, 0.0f);
-    voiceVolume = ReadVolumeSetting(*settings, kVoice, 0.0f);
-    tutorials = settings->GetBoolAttribute(kTutorials, false);
-    effects = settings->GetBoolAttribute(kEffects, false);
-    customCursor = settings->GetBoolAttribute(kCustomCursor, false);
-    voiceOvers = settings->GetBoolAttribute(kVoiceOvers, true);
+    // Without a settings element the controls show the values the screen holds.
+    if (const XmlNode* settings = FindSettingsNode())
+    {
+        musicVolume = ReadVolumeSetting(*settings, kMusic, 0.0f);
+        soundVolume = ReadVolumeSetting(*settings, kSound, 0.0f);
+        voiceVolume = ReadVolumeSetting(*settings, kVoice, 0.0f);
+        tutorials = settings->GetBoolAttribute(kTutorials, false);
+        effects = settings->GetBoolAttribute(kEffects, false);
+        customCursor = settings->GetBoolAttribute(kCustomCursor, false);
+        voiceOvers = settings->GetBoolAttribute(kVoiceOvers, true);
+    }
 
     if (ISlider* music = slider(musicSlider))
         music->SetValue(musicVolume);
@@ -207,14 +208,8 @@ void UIOptions::HandleButtonPressed(Button* button)
         Close(false);
 }
 
-void UIOptions::takeControls()
+void UIOptions::takeBoxes()
 {
-    if (const ISlider* music = slider(musicSlider))
-        musicVolume = music->GetValue();
-    if (const ISlider* sound = slider(soundSlider))
-        soundVolume = sound->GetValue();
-    if (const ISlider* voice = slider(voiceSlider); voice && voiceOvers)
-        voiceVolume = voice->GetValue();
     fullscreen = boxState(fullscreenBox, fullscreen);
     tutorials = boxState(tutorialsBox, tutorials);
     effects = boxState(effectsBox, effects);
@@ -225,7 +220,7 @@ void UIOptions::Store()
     XmlNode* settings = GetOrCreateSettingsNode();
     if (!settings)
         return;
-    takeControls();
+    takeBoxes();
     settings->SetAttribute(kMusic, FormatVolumeSetting(musicVolume));
     settings->SetAttribute(kSound, FormatVolumeSetting(soundVolume));
     settings->SetAttribute(kVoice, FormatVolumeSetting(voiceVolume));
@@ -238,7 +233,13 @@ void UIOptions::Store()
 void UIOptions::accept()
 {
     // 1.
-    takeControls();
+    if (const ISlider* music = slider(musicSlider))
+        musicVolume = music->GetValue();
+    if (const ISlider* sound = slider(soundSlider))
+        soundVolume = sound->GetValue();
+    if (const ISlider* voice = slider(voiceSlider); voice && voiceOvers)
+        voiceVolume = voice->GetValue();
+    takeBoxes();
     // 2.
     if (EngineManager* engine = EngineManager::Get())
         engine->SetFullscreen(fullscreen);

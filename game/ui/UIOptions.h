@@ -38,7 +38,8 @@ public:
     void HandleSliderPressed(TarnEngine::ISlider* slider) override;
     void HandleSliderChanged(TarnEngine::ISlider* slider) override;
 
-    // The stored settings into the fields and controls; nothing without a settings element.
+    // The stored settings into the fields (kept as they are without a settings element), the fields
+    // into the controls, the volumes to the sound classes.
     void Load();
     // The volumes to the sound classes.
     void ApplyVolumes();
@@ -57,7 +58,7 @@ private:
     TarnEngine::CheckBox* box(const TarnEngine::InstanceHandle& handle) const;
     // The box's state, or the field as it is when the box is missing.
     bool boxState(const TarnEngine::InstanceHandle& handle, bool current) const;
-    void takeControls();
+    void takeBoxes();
     void accept();
     void cancel();
     void applyFacebookBox(TarnEngine::CheckBox* box);
