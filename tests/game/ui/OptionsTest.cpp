@@ -153,8 +153,10 @@ TEST_F(OptionsTest, OkStoresInOrderAppliesOnceBroadcastsSavesAndReports)
     Click(Box(options, L"cb_effects"));
     EXPECT_TRUE(Box(options, L"cb_effects")->ticked);
     // A script screen hears the broadcast.
-    ASSERT_TRUE(Lua("seen = {} local t = g_ScreenMgr2:CreateScreen('dlg_ingamemenu', 'listener', true, false) "
-                    "function t:OnScreenEvent(name, value) table.insert(seen, name) end"));
+    ASSERT_TRUE(BuildPanelClass("{ OnScreenEvent = function(self, name, value) "
+                                "table.insert(told, name .. '=' .. value) end }"));
+    ASSERT_TRUE(Lua("g_ScreenMgr2:CreateScreen('lua_panel', 'lua_panel', true, false)"));
+    Frames(2);
     ClearScriptEvents();
     const int writes = ProfileWrites();
     Click(ButtonOf(options, L"okButton"));
@@ -170,6 +172,7 @@ TEST_F(OptionsTest, OkStoresInOrderAppliesOnceBroadcastsSavesAndReports)
     EXPECT_EQ(Setting(L"SETTINGS_CUSTCURSOR_ON"), L"1") << "no control edits it: written back as read";
     // Applied once: one "EnableTutorials" per application.
     EXPECT_EQ(ScriptEvents("EnableTutorials"), std::vector<std::string>{"EnableTutorials true"});
+    EXPECT_EQ(Told(), "SETTINGS=");
     EXPECT_EQ(ProfileWrites(), writes + 1);
     EXPECT_NE(ProfileFileText().find(L"SETTINGS_MUSIC_VOL=\"70.000000\""), std::wstring::npos);
     EXPECT_EQ(g_reports, (std::vector<std::wstring>{L"Music: 70.000000", L"Effects sound: 60.000000",

@@ -56,7 +56,16 @@ public:
                      "  <library file=\"definitions\\game.xml\"/>\n  <library file=\"definitions\\scene.xml\"/>\n"
                      "  <library file=\"definitions\\menu.xml\"/>\n"
                      "  <library file=\"definitions\\dialogs.xml\"/>\n"
-                     "  <library file=\"definitions\\screens.xml\"/>\n</libraries>\n");
+                     "  <library file=\"definitions\\screens.xml\"/>\n"
+                     "  <library file=\"definitions\\lua_panel.xml\"/>\n</libraries>\n");
+        // A script-driven screen with one button, whose script class "TestPanel" a test builds.
+        WriteContent("input/definitions/lua_panel.xml",
+                     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Definitions>\n"
+                     "  <Definition type=\"movie\" name=\"lua_panel\" length=\"1\" fps=\"30\">\n"
+                     "    <Instance type=\"library\" instancename=\"btn_a\" definition=\"button_ok\" depth=\"0\" "
+                     "create=\"0\" death=\"1\" regx=\"0\" regy=\"0\">\n"
+                     "      <Frame transform=\"1,0,-0,1,100,100\" alpha=\"100\"/>\n    </Instance>\n"
+                     "  </Definition>\n</Definitions>\n");
         // The fixture's own classes, less the stand-ins of the screens the sample defines, and the
         // sample's classes.
         std::string meta = ReadText(to / "libraries_meta.xml");
@@ -66,6 +75,10 @@ public:
         const size_t open = sample.find("<libraries>") + std::string("<libraries>").size();
         const size_t close = sample.rfind("</libraries>");
         meta.insert(meta.rfind("</libraries>"), sample.substr(open, close - open));
+        meta.insert(meta.rfind("</libraries>"),
+                    "  <Definition name=\"lua_panel\"><Nuggets><MovieClassNugget><MovieClassName>LuaScreen"
+                    "</MovieClassName></MovieClassNugget><LuaClassNugget><LuaClassName>TestPanel</LuaClassName>"
+                    "</LuaClassNugget></Nuggets></Definition>\n");
         WriteContent("input/libraries_meta.xml", meta);
     }
 
@@ -77,6 +90,16 @@ public:
         ASSERT_TRUE(Start());
         Frames(2);
     }
+
+    // Builds the script class "TestPanel" (of the definition "lua_panel", a LuaScreen) from a Lua
+    // table constructor of its methods; every call it gets can go to the global list "told".
+    bool BuildPanelClass(const std::string& methods)
+    {
+        return Lua("told = {} local fields = " + methods +
+                   " fields.__type = 'TestPanel' "
+                   "BuildType({ _type = 'TestPanel', _parents = { 'LuaScreen' }, _fields = fields })");
+    }
+    std::string Told() { return LuaString("table.concat(told, ' | ')"); }
 
     _ScreenMgr& Screens() { return *_ScreenMgr::Get(); }
 
