@@ -225,8 +225,8 @@ TEST_F(ProfileTest, AnAnswerAfterTheScreenWasClosedReachesNobody)
     FramesUntilOpen(box);
     Click(Child<Button>(box, L"btn_left"));
     // The box fades out with its answer while a script closes the profile screen.
-    ASSERT_TRUE(Lua("g_ScreenMgr2:FindScreen('dlg_profile'):Close(false)") ||
-                Screens().CloseScreen(L"dlg_profile", false));
+    ASSERT_TRUE(Lua("g_ScreenMgr2:CloseScreen('dlg_profile', false)"));
+    ASSERT_NE(screen->GetScreenState(), Screen::StateOpen);
     EXPECT_TRUE(FramesUntilGone(L"dlg_profile"));
     Frames(60);
     EXPECT_EQ(ProfileNames(), (std::vector<std::wstring>{L"A", L"B", L"C"}));
