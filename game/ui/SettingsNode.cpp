@@ -65,3 +65,26 @@ std::wstring FormatVolumeSetting(float volume)
     std::swprintf(buffer, 64, L"%f", double(volume));
     return buffer;
 }
+
+OptionsSettings ReadOptionsSettings(const XmlNode& settings)
+{
+    OptionsSettings read;
+    read.musicVolume = ReadVolumeSetting(settings, L"SETTINGS_MUSIC_VOL", 0.0f);
+    read.soundVolume = ReadVolumeSetting(settings, L"SETTINGS_SOUND_VOL", 0.0f);
+    read.voiceVolume = ReadVolumeSetting(settings, L"SETTINGS_VOICE_VOL", 0.0f);
+    read.tutorials = settings.GetBoolAttribute(L"SETTINGS_TUTORIALS_ON", false);
+    read.effects = settings.GetBoolAttribute(L"SETTINGS_FX_ON", false);
+    read.customCursor = settings.GetBoolAttribute(L"SETTINGS_CUSTCURSOR_ON", false);
+    read.voiceOvers = settings.GetBoolAttribute(L"SETTINGS_VOICEOVERS_ON", true);
+    return read;
+}
+
+SpeechSettings ReadSpeechSettings(const XmlNode& settings)
+{
+    SpeechSettings read;
+    read.portraits = settings.GetBoolAttribute(L"SETTINGS_PORTRAITS_ON", true);
+    read.subtitles = settings.GetBoolAttribute(L"SETTINGS_SUBS_ON", true);
+    read.voiceOvers = settings.GetBoolAttribute(L"SETTINGS_VOICEOVERS_ON", true);
+    read.voiceVolume = ReadVolumeSetting(settings, L"SETTINGS_VOICE_VOL", 0.0f);
+    return read;
+}

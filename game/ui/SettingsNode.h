@@ -28,3 +28,26 @@ TarnEngine::XmlNode* GetOrCreateSettingsNode(ProfileStore* store = nullptr);
 float ReadVolumeSetting(const TarnEngine::XmlNode& settings, const std::wstring& name, float fallback);
 // A stored volume as it is written: "%f", six decimals.
 std::wstring FormatVolumeSetting(float volume);
+
+// What the options screen reads from the element, with its defaults for missing attributes.
+struct OptionsSettings
+{
+    float musicVolume = 0.0f;
+    float soundVolume = 0.0f;
+    float voiceVolume = 0.0f;
+    bool tutorials = false;
+    bool effects = false;
+    bool customCursor = false;
+    bool voiceOvers = true;
+};
+OptionsSettings ReadOptionsSettings(const TarnEngine::XmlNode& settings);
+
+// What the speech screen reads from the element.
+struct SpeechSettings
+{
+    bool portraits = true;
+    bool subtitles = true;
+    bool voiceOvers = true;
+    float voiceVolume = 0.0f;
+};
+SpeechSettings ReadSpeechSettings(const TarnEngine::XmlNode& settings);

@@ -26,7 +26,6 @@ const wchar_t* const kTutorials = L"SETTINGS_TUTORIALS_ON";
 const wchar_t* const kWideFix = L"SETTINGS_WIDE_FIX";
 const wchar_t* const kEffects = L"SETTINGS_FX_ON";
 const wchar_t* const kCustomCursor = L"SETTINGS_CUSTCURSOR_ON";
-const wchar_t* const kVoiceOvers = L"SETTINGS_VOICEOVERS_ON";
 
 const wchar_t* flagText(bool on)
 {
@@ -98,13 +97,14 @@ void UIOptions::Load()
     // Without a settings element the controls show the values the screen holds.
     if (const XmlNode* settings = FindSettingsNode())
     {
-        musicVolume = ReadVolumeSetting(*settings, kMusic, 0.0f);
-        soundVolume = ReadVolumeSetting(*settings, kSound, 0.0f);
-        voiceVolume = ReadVolumeSetting(*settings, kVoice, 0.0f);
-        tutorials = settings->GetBoolAttribute(kTutorials, false);
-        effects = settings->GetBoolAttribute(kEffects, false);
-        customCursor = settings->GetBoolAttribute(kCustomCursor, false);
-        voiceOvers = settings->GetBoolAttribute(kVoiceOvers, true);
+        const OptionsSettings read = ReadOptionsSettings(*settings);
+        musicVolume = read.musicVolume;
+        soundVolume = read.soundVolume;
+        voiceVolume = read.voiceVolume;
+        tutorials = read.tutorials;
+        effects = read.effects;
+        customCursor = read.customCursor;
+        voiceOvers = read.voiceOvers;
     }
 
     if (ISlider* music = slider(musicSlider))

@@ -46,10 +46,11 @@ void UISpeechParams::OnScreenLoaded()
     voiceOverBox = bind(L"cb_playvoiceover");
     if (const XmlNode* settings = FindSettingsNode())
     {
-        portraits = settings->GetBoolAttribute(kPortraits, true);
-        subtitles = settings->GetBoolAttribute(kSubtitles, true);
-        voiceOvers = settings->GetBoolAttribute(kVoiceOvers, true);
-        voiceVolume = ReadVolumeSetting(*settings, L"SETTINGS_VOICE_VOL", 0.0f);
+        const SpeechSettings read = ReadSpeechSettings(*settings);
+        portraits = read.portraits;
+        subtitles = read.subtitles;
+        voiceOvers = read.voiceOvers;
+        voiceVolume = read.voiceVolume;
     }
     ShowValues();
 }
