@@ -3,6 +3,7 @@
 
 #include "engine/core/app/EngineManager.h"
 #include "engine/core/xml/XmlNode.h"
+#include "engine/core/diagnostics/Logger.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "engine/scene/widgets/Button.h"
@@ -18,6 +19,13 @@ TARN_IMPLEMENT_RINSTANCECLASS(UIOptions, Screen, RObjectFactory<UIOptions>, L"UI
 
 namespace
 {
+
+// What the player did on this screen, for the game's log.
+void logGame(const std::wstring& text)
+{
+    if (ILogger* logger = ILogger::Get())
+        logger->Log(LogGame, __FILE__, __LINE__, L"%s", text);
+}
 
 const wchar_t* const kMusic = L"SETTINGS_MUSIC_VOL";
 const wchar_t* const kSound = L"SETTINGS_SOUND_VOL";
@@ -90,6 +98,8 @@ void UIOptions::OnScreenLoaded()
     if (EngineManager* engine = EngineManager::Get())
         fullscreen = engine->IsFullscreen();
     Load();
+    logGame(L"options shown: music " + FormatVolumeSetting(musicVolume) + L", sound " +
+            FormatVolumeSetting(soundVolume) + L", voice " + FormatVolumeSetting(voiceVolume));
 }
 
 void UIOptions::Load()
@@ -253,6 +263,8 @@ void UIOptions::accept()
         // 5.
         core->GetProfileStore().Save();
     }
+    logGame(L"options stored: music " + FormatVolumeSetting(musicVolume) + L", sound " +
+            FormatVolumeSetting(soundVolume) + L", voice " + FormatVolumeSetting(voiceVolume));
     // 6.
     ReportOptionChange(L"Music:", FormatVolumeSetting(musicVolume));
     ReportOptionChange(L"Effects sound:", FormatVolumeSetting(soundVolume));

@@ -3,6 +3,7 @@
 
 #include "engine/core/text/StringTable.h"
 #include "engine/scene/display/Instance_Text.h"
+#include "engine/core/diagnostics/Logger.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "engine/scene/widgets/Button.h"
@@ -18,6 +19,13 @@ TARN_IMPLEMENT_RINSTANCECLASS(UIProfile, Screen, RObjectFactory<UIProfile>, L"UI
 
 namespace
 {
+
+// What the player did on this screen, for the game's log.
+void logGame(const std::wstring& text)
+{
+    if (ILogger* logger = ILogger::Get())
+        logger->Log(LogGame, __FILE__, __LINE__, L"%s", text);
+}
 
 ProfileButton* slotOf(const InstanceHandle& handle)
 {
@@ -93,6 +101,7 @@ void UIProfile::OnScreenLoaded()
         deleteButton = button;
         Refresh();
     }
+    logGame(L"profile screen shown: " + std::to_wstring(CountOccupied()) + L" profiles");
 }
 
 uint32_t UIProfile::CountOccupied() const
@@ -178,6 +187,7 @@ void UIProfile::OnSingleClick(ProfileButton* slot)
             each->slotState = ProfileButton::SlotOccupied;
         }
     Select(slot);
+    logGame(L"profile \"" + slot->GetProfileName() + L"\" selected");
 }
 
 void UIProfile::Select(ProfileButton* slot)
@@ -214,6 +224,7 @@ void UIProfile::ChooseSelected()
     ProfileStore* profiles = store();
     if (!slot || slot->GetProfileName().empty() || !profiles)
         return;
+    logGame(L"profile \"" + slot->GetProfileName() + L"\" chosen");
     profiles->SetCurrentProfile(slot->GetProfileName());
     Close(true);
 }
@@ -246,6 +257,7 @@ void UIProfile::HandleMsgBox(int32_t id, int32_t result)
     if (result != 0 || name.empty() || !profiles || name == profiles->GetCurrentProfileName())
         return;
     profiles->DeleteProfile(name);
+    logGame(L"profile \"" + name + L"\" deleted");
     Refresh();
 }
 
