@@ -1,9 +1,9 @@
 // The new-profile screen; see UINewProfile.h.
 #include "game/ui/UINewProfile.h"
 
+#include "engine/core/diagnostics/Logger.h"
 #include "engine/core/text/StringTable.h"
 #include "engine/scene/display/Instance_Text.h"
-#include "engine/core/diagnostics/Logger.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "engine/scene/widgets/Button.h"
@@ -64,7 +64,8 @@ void UINewProfile::OnScreenLoaded()
     // 1.
     if (countProfiles() == 0)
         SetFrame(1);
-    logGame(countProfiles() == 0 ? L"new-profile screen shown for the first profile" : L"new-profile screen shown");
+    logGame(countProfiles() == 0 ? L"new-profile screen shown for the first profile"
+                                 : L"new-profile screen shown");
     // 2.
     const InstanceHandle found = FindChildByPath(L"textfield");
     TextField* field = RObjectCast<TextField>(found.GetInstance());

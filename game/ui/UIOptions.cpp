@@ -2,8 +2,8 @@
 #include "game/ui/UIOptions.h"
 
 #include "engine/core/app/EngineManager.h"
-#include "engine/core/xml/XmlNode.h"
 #include "engine/core/diagnostics/Logger.h"
+#include "engine/core/xml/XmlNode.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "engine/scene/widgets/Button.h"
@@ -15,7 +15,8 @@
 
 using namespace TarnEngine;
 
-TARN_IMPLEMENT_RINSTANCECLASS(UIOptions, Screen, RObjectFactory<UIOptions>, L"UIOptions", &UIOptions::RegisterLua)
+TARN_IMPLEMENT_RINSTANCECLASS(UIOptions, Screen, RObjectFactory<UIOptions>, L"UIOptions",
+                              &UIOptions::RegisterLua)
 
 namespace
 {
@@ -80,11 +81,13 @@ bool UIOptions::boxState(const InstanceHandle& handle, bool current) const
 void UIOptions::OnScreenLoaded()
 {
     // Only children of the expected kinds are bound; anything else counts as missing.
-    const auto bindSlider = [this](const wchar_t* childName) {
+    const auto bindSlider = [this](const wchar_t* childName)
+    {
         const InstanceHandle found = FindChildByPath(childName);
         return RObjectCast<Slider>(found.GetInstance()) ? found : InstanceHandle();
     };
-    const auto bindBox = [this](const wchar_t* childName) {
+    const auto bindBox = [this](const wchar_t* childName)
+    {
         const InstanceHandle found = FindChildByPath(childName);
         return RObjectCast<CheckBox>(found.GetInstance()) ? found : InstanceHandle();
     };

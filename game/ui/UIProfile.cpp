@@ -1,9 +1,9 @@
 // The profile screen; see UIProfile.h.
 #include "game/ui/UIProfile.h"
 
+#include "engine/core/diagnostics/Logger.h"
 #include "engine/core/text/StringTable.h"
 #include "engine/scene/display/Instance_Text.h"
-#include "engine/core/diagnostics/Logger.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "engine/scene/widgets/Button.h"
@@ -15,7 +15,8 @@
 
 using namespace TarnEngine;
 
-TARN_IMPLEMENT_RINSTANCECLASS(UIProfile, Screen, RObjectFactory<UIProfile>, L"UIProfile", &UIProfile::RegisterLua)
+TARN_IMPLEMENT_RINSTANCECLASS(UIProfile, Screen, RObjectFactory<UIProfile>, L"UIProfile",
+                              &UIProfile::RegisterLua)
 
 namespace
 {
@@ -235,7 +236,8 @@ void UIProfile::AskDelete()
     if (!slot || slot->GetProfileName().empty())
         return;
     pendingDelete = slot->GetProfileName();
-    UIMessageBox* box = ShowMessageBox(nullptr, this, MessageDelete, L"", L"", L"|T|Ok", nullptr, L"|T|Cancel");
+    UIMessageBox* box =
+        ShowMessageBox(nullptr, this, MessageDelete, L"", L"", L"|T|Ok", nullptr, L"|T|Cancel");
     // The question holds what the player typed: shown literally, never read as a key or colours.
     if (box)
         if (auto* message = RObjectCast<Instance_Text>(box->FindChildByPath(L"message").GetInstance()))

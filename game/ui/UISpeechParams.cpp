@@ -1,8 +1,8 @@
 // The speech settings screen; see UISpeechParams.h.
 #include "game/ui/UISpeechParams.h"
 
-#include "engine/core/xml/XmlNode.h"
 #include "engine/core/diagnostics/Logger.h"
+#include "engine/core/xml/XmlNode.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/widgets/Button.h"
 #include "engine/scene/widgets/CheckBox.h"
@@ -45,7 +45,8 @@ CheckBox* UISpeechParams::box(const InstanceHandle& handle) const
 
 void UISpeechParams::OnScreenLoaded()
 {
-    const auto bind = [this](const wchar_t* childName) {
+    const auto bind = [this](const wchar_t* childName)
+    {
         const InstanceHandle found = FindChildByPath(childName);
         return RObjectCast<CheckBox>(found.GetInstance()) ? found : InstanceHandle();
     };
@@ -114,7 +115,8 @@ void UISpeechParams::HandleButtonPressed(Button* button)
     {
         Store();
         logGame(std::wstring(L"speech settings stored: portraits ") + (portraits ? L"on" : L"off") +
-                L", subtitles " + (subtitles ? L"on" : L"off") + L", voice-overs " + (voiceOvers ? L"on" : L"off"));
+                L", subtitles " + (subtitles ? L"on" : L"off") + L", voice-overs " +
+                (voiceOvers ? L"on" : L"off"));
         if (Core* core = Core::Get())
         {
             // Broadcasts "SETTINGS": the options screen below loads the new flags.

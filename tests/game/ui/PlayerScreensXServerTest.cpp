@@ -43,7 +43,8 @@ struct Point
     int x, y;
 };
 // The main menu.
-constexpr Point kOptionsButton{216, 306}, kHelpButton{216, 376}, kPlayersButton{216, 516}, kPauseButton{216, 581};
+constexpr Point kOptionsButton{216, 306}, kHelpButton{216, 376}, kPlayersButton{216, 516},
+    kPauseButton{216, 581};
 // The help screen (560 x 400).
 constexpr Point kHelpClose{512, 537};
 // The new-profile screen (480 x 280 at 272, 244).
@@ -51,10 +52,12 @@ constexpr Point kNameField{512, 380}, kNewOk{417, 477};
 // The options screen (560 x 470 at 232, 149): the music slider's track from x 180 to 500 of the
 // screen, its knob 24 wide; OK and Cancel.
 constexpr int kOptionsLeft = 232, kOptionsTop = 149;
-constexpr Point kOptionsOk{kOptionsLeft + 165, kOptionsTop + 427}, kOptionsCancel{kOptionsLeft + 395, kOptionsTop + 427};
+constexpr Point kOptionsOk{kOptionsLeft + 165, kOptionsTop + 427},
+    kOptionsCancel{kOptionsLeft + 395, kOptionsTop + 427};
 // The profile screen (560 x 470 at 232, 149): slots of 320 x 44 from y 80, 56 apart.
 constexpr Point kSlot0{512, 149 + 80 + 22}, kSlot1{512, 149 + 136 + 22};
-constexpr Point kAddButton{232 + 115, 149 + 427}, kProfileOk{232 + 280, 149 + 427}, kDeleteButton{232 + 445, 149 + 427};
+constexpr Point kAddButton{232 + 115, 149 + 427}, kProfileOk{232 + 280, 149 + 427},
+    kDeleteButton{232 + 445, 149 + 427};
 // The message box (480 x 260 at 272, 254): its left button.
 constexpr Point kBoxLeft{367, 466};
 // The in-game menu (480 x 360 at 272, 204).
@@ -111,14 +114,15 @@ public:
     bool FindWindow()
     {
         window_ = 0;
-        for (const auto deadline = Clock::now() + std::chrono::seconds(10); Clock::now() < deadline && !window_;
-             pause(50))
+        for (const auto deadline = Clock::now() + std::chrono::seconds(10);
+             Clock::now() < deadline && !window_; pause(50))
         {
             Move(640, 512);
             unsigned long root = 0, child = 0;
             int rootX = 0, rootY = 0, windowX = 0, windowY = 0;
             unsigned int mask = 0;
-            queryPointer_(display_, root_(display_), &root, &child, &rootX, &rootY, &windowX, &windowY, &mask);
+            queryPointer_(display_, root_(display_), &root, &child, &rootX, &rootY, &windowX, &windowY,
+                          &mask);
             unsigned long inner = 0;
             if (child != 0 && translate_(display_, child, root_(display_), 0, 0, &left_, &top_, &inner) != 0)
                 window_ = child;
@@ -244,8 +248,8 @@ public:
         // Besides libdbus, Mesa's GL driver keeps a buffer past the end of the process.
         const std::filesystem::path suppressions = world.temp.path / "lsan-players.supp";
         std::ofstream(suppressions) << "leak:libdbus-1.so\nleak:libGLX_mesa.so\n";
-        world.Set("LSAN_OPTIONS", "suppressions=" + suppressions.string() +
-                                     ":print_suppressions=0:fast_unwind_on_malloc=0");
+        world.Set("LSAN_OPTIONS",
+                  "suppressions=" + suppressions.string() + ":print_suppressions=0:fast_unwind_on_malloc=0");
         return true;
     }
     bool Launch()
@@ -271,7 +275,8 @@ public:
 
     // Waits until the text has been said `times` times; false when the program ended first or the
     // time ran out.
-    bool WaitFor(const std::string& text, size_t times = 1, std::chrono::seconds limit = std::chrono::seconds(30))
+    bool WaitFor(const std::string& text, size_t times = 1,
+                 std::chrono::seconds limit = std::chrono::seconds(30))
     {
         return program.WaitFor([&] { return countOf(Log(), text) >= times; }, limit);
     }
@@ -381,12 +386,13 @@ TEST(PlayerScreens, FirstProfileOptionsAcrossARestartProfilesAndTheInGameMenu)
         for (size_t at = 0; at + second / 2 <= samples.size() / 2; at += second / 2)
             levels += std::to_string(Peak(samples, at, at + second / 2)) + " ";
         EXPECT_GT(music, 0.02f) << "the menu's music is not heard\n"
-                                << "before help " << beforeHelp << ", at help " << atHelp << ", at OK " << atOk
-                                << "; peaks by half seconds: " << levels;
+                                << "before help " << beforeHelp << ", at help " << atHelp << ", at OK "
+                                << atOk << "; peaks by half seconds: " << levels;
         EXPECT_LT(music, 0.3f) << "something louder than the music plays before the click";
         const float click = Peak(samples, atHelp - std::min(atHelp, second / 2), atHelp + second / 2);
         EXPECT_GT(click, music + 0.2f) << "the click of the button is not heard over the music";
-        EXPECT_LT(Peak(samples, atOk + second * 4 / 10, atOk + second), 0.02f) << "the slider left the music on";
+        EXPECT_LT(Peak(samples, atOk + second * 4 / 10, atOk + second), 0.02f)
+            << "the slider left the music on";
     }
     EXPECT_EQ(run.End(), 0) << run.Log();
 
