@@ -2,9 +2,8 @@
 // the engine and then the game object, fills the start-up record, starts the
 // engine with the game, runs the loop and ends with 0 when the engine ran and
 // 1 when its start-up failed (the engine ends the process itself, with codes
-// of its own, on a fatal error). The sample's stand-in options screen and its
-// "QuitSample" are registered beside the game until the game's own screens exist.
-#include "app/SampleOptions.h"
+// of its own, on a fatal error). The sample's "QuitSample" is registered beside
+// the game.
 #include "engine/runtime/EngineManager.h"
 #include "engine/scene/script/ScriptRegistry.h"
 #include "game/core/Core.h"
@@ -38,7 +37,6 @@ int main()
     using namespace TarnEngine;
 
     RegisterGameStatics();
-    SampleOptions::StaticClass();
     RegisterScriptFunction("QuitSample", &luaQuitSample);
 
     int exitCode = ExitStartupFailed;
