@@ -191,6 +191,11 @@ public:
         world.Set("SDL_AUDIODRIVER", "disk");
         world.Set("SDL_DISKAUDIOFILE", Heard().string());
         world.Set("PELLWOOD_LOG", "debug");
+        // A player exists already, so that no new-profile screen covers the menu at the start.
+        const std::filesystem::path saves = world.temp.path / "data" / "Halcyra Games" / "Pellwood";
+        std::filesystem::create_directories(saves);
+        std::ofstream(saves / "brq.xml") << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                                            "<ROOT CURRENT_PROFILE_NAME=\"Robin\"><PROFILE NAME=\"Robin\"/></ROOT>\n";
         program = Process(world.Launch(ProgramLaunch::SampleArguments(), Said()));
         EXPECT_TRUE(program.Started()) << "the program did not start";
         return program.Started();
