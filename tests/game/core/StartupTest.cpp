@@ -2,12 +2,16 @@
 // failing main.lua, and the profile check at the end.
 #include "tests/game/GameFixture.h"
 
+#include "engine/core/diagnostics/Console.h"
 #include "engine/core/text/StringTable.h"
 #include "engine/scene/ui/Screen.h"
+#include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "game/core/StartupRecord.h"
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 using namespace TarnEngine;
 
@@ -80,6 +84,39 @@ TEST_F(StartupTest, WithACurrentProfileTheSettingsApplyAndTheMenuOpens)
     EXPECT_EQ(ScriptEvents("VoiceVolumeChanged"), std::vector<std::string>{"VoiceVolumeChanged 0.8"});
     EXPECT_EQ(LuaString("GameManager:GetPlayerName()"), "Ann");
     EXPECT_TRUE(Game().GetSlowFrameDetector().IsEnabled());
+}
+
+TEST_F(StartupTest, ADamagedProfileFileIsSetAsideLoggedAndTheNewProfileScreenOpens)
+{
+    // A profile file cut short by hand: the game starts all the same.
+    const std::string damaged = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<ROOT CURRENT_PROFILE_NAME=\"Ann\">"
+                                "<PROFILE NAME=\"Ann\"><SETTINGS_KEY SETTINGS_MUSIC_VOL=\"4";
+    std::filesystem::create_directories(ProfileFile().parent_path());
+    std::ofstream(ProfileFile(), std::ios::binary) << damaged;
+    ASSERT_TRUE(Start());
+
+    Screen* modal = _ScreenMgr::Get()->GetTopModalScreen();
+    ASSERT_NE(modal, nullptr);
+    EXPECT_EQ(modal->name, L"dlg_new_profile");
+    EXPECT_EQ(Game().GetGameMgr().GetCurrentModeIndex(), GameMgr::NoMode);
+
+    // Set aside byte for byte under a name of its own, and said so in the log.
+    std::vector<std::filesystem::path> aside;
+    for (const auto& entry : std::filesystem::directory_iterator(ProfileFile().parent_path()))
+        if (entry.path().filename().string().rfind("brq.xml.damaged-", 0) == 0)
+            aside.push_back(entry.path());
+    ASSERT_EQ(aside.size(), 1u);
+    std::ifstream in(aside[0], std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), damaged);
+    EXPECT_FALSE(ProfileFileExists());
+    size_t said = 0;
+    for (const std::wstring& line : UserInterface::Get()->GetConsole()->GetLines())
+        said += line.find(L"does not read; set aside as") != std::wstring::npos;
+    EXPECT_EQ(said, 1u);
+
+    // The player is not locked out: a new profile is made and saved.
+    ASSERT_TRUE(Game().GetProfileStore().CreateProfile(L"Cy"));
+    EXPECT_NE(ProfileFileText().find(L"NAME=\"Cy\""), std::wstring::npos);
 }
 
 TEST_F(StartupTest, StartUpSetsTheClockStepTheLoadingAndPauseMoviesAndTheCursors)
