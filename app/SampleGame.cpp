@@ -8,6 +8,8 @@
 #include "engine/graphics/device/Renderer.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/ui/UserInterface.h"
+#include "game/ui/HintManager.h"
+#include "game/ui/UIMessageBox.h"
 
 using namespace TarnEngine;
 
@@ -33,6 +35,8 @@ SampleGame::~SampleGame() = default;
 void SampleGame::RegisterClasses()
 {
     SampleOptions::StaticClass();
+    RegisterMessageBoxScript();
+    RegisterHintScript();
 }
 
 bool SampleGame::Initialize()
@@ -71,6 +75,7 @@ bool SampleGame::Initialize()
 
 void SampleGame::Shutdown()
 {
+    hints.Clear();
     sound.Teardown();
 }
 

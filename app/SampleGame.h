@@ -9,6 +9,7 @@
 #pragma once
 
 #include "app/SampleSound.h"
+#include "game/ui/HintManager.h"
 #include "engine/core/app/ITarnGame.h"
 
 #include <cstdint>
@@ -34,4 +35,5 @@ public:
 
 private:
     SampleSound sound;
+    HintManager hints; // tooltips and timed hints, as the game object owns them
 };

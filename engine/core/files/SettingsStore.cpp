@@ -109,6 +109,11 @@ bool SettingsFileIo::Remove(const std::wstring& path)
     return ::unlink(ToSystemPath(path).c_str()) == 0;
 }
 
+bool SettingsFileIo::Link(const std::wstring& existing, const std::wstring& newName)
+{
+    return ::link(ToSystemPath(existing).c_str(), ToSystemPath(newName).c_str()) == 0;
+}
+
 SettingsStore::SettingsStore() : SettingsStore(GetSavedGamesFolder, GetLocalDataFolder) {}
 
 SettingsStore::SettingsStore(FolderLookup saveLookup, FolderLookup localLookup,

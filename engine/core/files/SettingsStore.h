@@ -35,6 +35,9 @@ public:
     virtual bool Rename(const std::wstring& from, const std::wstring& to);
     virtual bool SyncFolder(const std::wstring& folder);
     virtual bool Remove(const std::wstring& path);
+    // Gives an existing file a second name (a hard link); false when the new
+    // name is taken or the file system has no links.
+    virtual bool Link(const std::wstring& existing, const std::wstring& newName);
 
     // The operating-system form of an engine path.
     static std::string ToSystemPath(const std::wstring& path);
