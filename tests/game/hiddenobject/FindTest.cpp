@@ -62,7 +62,8 @@ TEST_F(Find, ALeftReleaseOnASubMovieOfAnActiveItemRunsTheWholeRoadOfAFind)
     key->SetState(ITEM_ACTIVE);
     board->hiddenObjectMode = true;
     board->wrongClickCount = 2;
-    FindRecorder recorder{board};
+    FindRecorder recorder;
+    recorder.board = board;
     board->itemFoundEvent.Append(new MethodDelegate1<FindRecorder, void, ISpyItem*>(&recorder, &FindRecorder::Found));
     MoveTo(120, 120); // the middle of the key's disc
     ASSERT_FALSE(ui->GetHitList().empty());
