@@ -10,6 +10,7 @@
 #include "engine/media/video/IImageSource.h"
 #include "engine/scene/display/Instance_Image.h"
 #include "engine/scene/script/LuaBaseSubclass.h"
+#include "engine/scene/ui/UserInterface.h"
 #include "game/hiddenobject/BoardScript.h"
 #include "game/hiddenobject/ISpyItem.h"
 #include "game/hiddenobject/PuzzleItem.h"
@@ -18,7 +19,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cwctype>
-#include <unordered_set>
+#include <unordered_map>
 
 using namespace TarnEngine;
 
@@ -404,12 +405,26 @@ void ISpyBoard::UpdateCursor()
 {
     BoardServices& services = BoardServices::Get();
     inputEnabled = !(services.GetBusyCountdown() > 0.0f);
-    bool hover = false, grab = false, drag = false;
-    for (PuzzleItem* item : liveEntries(puzzleItems))
+    // The pointer in the board's space once, for the items placed directly on the board (nearly all
+    // of them); the others ask the engine's pointer test themselves. No script runs in this walk.
+    float localX = 0.0f, localY = 0.0f;
+    const UserInterface* ui = UserInterface::Get();
+    bool localValid = false;
+    if (ui)
     {
-        if (item->GetState() != ITEM_ACTIVE)
+        localX = float(ui->mouseX);
+        localY = float(ui->mouseY);
+        localValid = GlobalToLocal(localX, localY);
+    }
+    bool hover = false, grab = false, drag = false;
+    for (const WeakPtr<PuzzleItem>& entry : puzzleItems)
+    {
+        PuzzleItem* item = entry.Get();
+        if (!item || item->unloaded || item->GetState() != ITEM_ACTIVE)
             continue;
-        const bool over = item->IsMouseOver();
+        const bool over = item->parent.Equals(movieHandle)
+                              ? localValid && item->HitTestPoint(localX, localY, true, false, nullptr).IsValid()
+                              : item->IsMouseOver();
         if (item->IsDragging())
             drag = true;
         else if (over)
@@ -545,16 +560,17 @@ void ISpyBoard::LoadStateParts(const std::vector<int32_t>& order, const std::vec
         logGame(L"ISpyBoard " + name + L": " + std::to_wstring(dropped) +
                 L" saved group indices are outside the board's groups or repeated; dropped");
 
-    auto restore = [&saved](BaseItem* item)
+    // The first entry of each name that holds a state from 0 to 3; found by name, since a level
+    // may have a thousand items.
+    std::unordered_map<std::wstring, int32_t> byName;
+    byName.reserve(saved.size());
+    for (const ItemState& entry : saved)
+        if (entry.m_state >= ITEM_DISABLED && entry.m_state <= ITEM_INVALID)
+            byName.try_emplace(entry.m_name, entry.m_state);
+    auto restore = [&byName](BaseItem* item)
     {
-        int32_t state = ITEM_DISABLED;
-        for (const ItemState& entry : saved)
-            if (entry.m_name == item->name && entry.m_state >= ITEM_DISABLED && entry.m_state <= ITEM_INVALID)
-            {
-                state = entry.m_state;
-                break;
-            }
-        item->SetState(state);
+        const auto found = byName.find(item->name);
+        item->SetState(found == byName.end() ? int32_t(ITEM_DISABLED) : found->second);
     };
     for (ISpyItem* item : liveEntries(items))
         restore(item);

@@ -15,7 +15,7 @@
 #include "engine/scene/display/IInstanceEventHandler.h"
 #include "engine/scene/display/Instance_Movie.h"
 #include "game/hiddenobject/BoardServices.h"
-#include "game/hiddenobject/BoardTooltips.h"
+#include "game/ui/HintTracker.h"
 #include "game/hiddenobject/Delegates.h"
 #include "game/hiddenobject/ItemState.h"
 
@@ -123,7 +123,7 @@ public:
 
     // ---- State.
     bool hiddenObjectMode = false;
-    BoardTooltipTracker tooltips;
+    HintTracker tooltips; // the persons and puzzle items with their texts
     std::vector<TarnEngine::InstanceHandle> descendants; // recorded at attach, in drawing order
     float firstWrongClickTime = 0.0f;
     uint32_t wrongClickCount = 0;
