@@ -1,7 +1,7 @@
 // The sample's options dialog; see SampleOptions.h.
 #include "app/SampleOptions.h"
 
-#include "app/SampleSound.h"
+#include "game/core/Core.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/widgets/Button.h"
 #include "engine/scene/widgets/CheckBox.h"
@@ -24,6 +24,23 @@ bool tableFlag(lua_State* state, const std::wstring& name)
     const bool flag = lua_isboolean(state, -1) && lua_toboolean(state, -1);
     lua_pop(state, 1);
     return flag;
+}
+
+// The game's sound service, or null.
+SoundMgr* gameSound()
+{
+    Core* core = Core::Get();
+    return core ? &core->GetSound() : nullptr;
+}
+
+// The music classes' volume as this screen last set it; the game object starts them at 0.1.
+float g_musicVolume = 0.1f;
+
+void setMusicVolume(float volume)
+{
+    g_musicVolume = volume;
+    if (SoundMgr* sound = gameSound())
+        sound->SetMusicVolume(volume);
 }
 
 } // namespace
@@ -56,11 +73,8 @@ bool SampleOptions::showSettings()
     }
     if (hasTable)
         lua_pop(state, 1);
-    if (SampleSound* sound = SampleSound::Get())
-    {
-        volumeAtOpen = sound->GetMusicVolume();
-        music->SetValue(volumeAtOpen * 100.0f);
-    }
+    volumeAtOpen = g_musicVolume;
+    music->SetValue(volumeAtOpen * 100.0f);
     return true;
 }
 
@@ -74,8 +88,7 @@ void SampleOptions::UpdateState()
 void SampleOptions::applyMusicSlider(ISlider* slider)
 {
     if (slider && slider->name == MusicSlider)
-        if (SampleSound* sound = SampleSound::Get())
-            sound->SetMusicVolume(slider->GetValue() / 100.0f);
+        setMusicVolume(slider->GetValue() / 100.0f);
 }
 
 void SampleOptions::HandleSliderPressed(ISlider* slider)
@@ -94,7 +107,6 @@ void SampleOptions::HandleButtonPressed(Button* button)
 {
     RaiseWidgetEvent("HandleButtonPressed", button);
     if (button && button->name == L"cancelButton" && volumeAtOpen >= 0.0f)
-        if (SampleSound* sound = SampleSound::Get())
-            sound->SetMusicVolume(volumeAtOpen);
+        setMusicVolume(volumeAtOpen);
     Screen::HandleButtonPressed(button);
 }

@@ -1,9 +1,13 @@
-// Program entry of pellwood: fills the start-up record, starts the engine
-// with the game object, runs the loop and ends with the engine's exit code.
-// The game itself is not here yet: the sample game object stands in for it and
-// runs the sample's scripts.
-#include "app/SampleGame.h"
+// Program entry of pellwood: runs the game's registration list, constructs
+// the engine and then the game object, fills the start-up record, starts the
+// engine with the game, runs the loop and ends with 0 when the engine ran and
+// 1 when its start-up failed (the engine ends the process itself, with codes
+// of its own, on a fatal error). The sample's stand-in options screen is
+// registered beside the game until the game's own options screen exists.
+#include "app/SampleOptions.h"
 #include "engine/core/app/EngineManager.h"
+#include "game/core/Core.h"
+#include "game/core/GameRegistrations.h"
 
 #include <unistd.h>
 
@@ -17,21 +21,23 @@ int main()
 {
     using namespace TarnEngine;
 
-    STarnGameInitParams params;
-    params.applicationName = L"Pellwood";
-    params.windowTitle = L"The Pellwood";
-    params.iconId = 101;
-    params.width = 1024;
-    params.height = 768;
-    params.backgroundColour = 0;
-    params.fullscreenAllowed = 1;
-    params.startFullscreen = 1;
+    RegisterGameStatics();
+    SampleOptions::StaticClass();
 
-    SampleGame::RegisterClasses();
-    SampleGame game;
     int exitCode = ExitStartupFailed;
     {
         EngineManager engine;
+        Core game;
+        STarnGameInitParams params;
+        params.applicationName = L"Pellwood";
+        params.windowTitle = L"The Pellwood";
+        params.iconId = 101;
+        params.width = 1024;
+        params.height = 768;
+        params.backgroundColour = 0;
+        params.fullscreenAllowed = 1;
+        params.startFullscreen = 1;
+
         if (engine.Initialize(params, &game))
         {
             engine.Run();

@@ -1,5 +1,5 @@
 // One frame of the sample's menu scene as the program shows it: the engine started on sample/ with
-// the sample's game object (its scripts, definitions, video and music), in the software device at
+// the game object (its scripts, definitions, video and music), in the software device at
 // 1024x768 presenting through SDL's offscreen driver; a frame is the display tree's update with a
 // 60th of a second, the screen manager's and the sound manager's steps, and the drawing of the
 // frame (device begin, the user interface's draw, the renderer's flush, present). The anchor is the
@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "app/SampleGame.h"
+#include "app/SampleOptions.h"
 #include "bench/FastestRunReporter.h"
 #include "engine/core/app/CommandLine.h"
 #include "engine/core/app/EngineManager.h"
@@ -21,6 +21,8 @@
 #include "engine/scene/display/Instance_Movie.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/ui/_ScreenMgr.h"
+#include "game/core/Core.h"
+#include "game/core/GameRegistrations.h"
 
 namespace
 {
@@ -34,7 +36,7 @@ struct Scene
     std::filesystem::path folder;
     std::unique_ptr<CommandLine> commandLine;
     std::unique_ptr<EngineManager> engine;
-    std::unique_ptr<SampleGame> game;
+    std::unique_ptr<Core> game;
     bool running = false;
 
     Scene()
@@ -54,8 +56,9 @@ struct Scene
         platform.commandLine = commandLine.get();
         platform.processHandlers = false;
         engine = std::make_unique<EngineManager>(platform);
-        SampleGame::RegisterClasses();
-        game = std::make_unique<SampleGame>();
+        RegisterGameStatics();
+        SampleOptions::StaticClass();
+        game = std::make_unique<Core>();
         STarnGameInitParams params;
         params.applicationName = L"Pellwood";
         params.windowTitle = L"The Pellwood";
@@ -70,8 +73,9 @@ struct Scene
     {
         if (running)
             engine->Exit();
-        engine.reset();
+        // As the program entry: the game object goes before the engine.
         game.reset();
+        engine.reset();
         std::error_code ignored;
         std::filesystem::remove_all(folder, ignored);
     }

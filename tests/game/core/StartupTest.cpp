@@ -1,0 +1,98 @@
+// The game's start-up on the fixture content: the five content groups, a
+// failing main.lua, and the profile check at the end.
+#include "tests/game/GameFixture.h"
+
+#include "engine/scene/ui/Screen.h"
+#include "engine/scene/ui/_ScreenMgr.h"
+
+#include <filesystem>
+
+using namespace TarnEngine;
+
+namespace
+{
+
+const char* const kProfileWithSettings =
+    "<PROFILE NAME=\"Ann\"><SETTINGS_KEY SETTINGS_MUSIC_VOL=\"40\" SETTINGS_SOUND_VOL=\"60\" "
+    "SETTINGS_VOICE_VOL=\"80\" SETTINGS_TUTORIALS_ON=\"1\" SETTINGS_FX_ON=\"1\" SETTINGS_CUSTCURSOR_ON=\"0\" "
+    "SETTINGS_PORTRAITS_ON=\"1\" SETTINGS_SUBS_ON=\"0\" SETTINGS_VOICEOVERS_ON=\"1\" SLOW_DETECTION_ON=\"1\"/>"
+    "</PROFILE>";
+
+class StartupTest : public GameFixture
+{
+};
+
+TEST_F(StartupTest, EachMissingGroupEndsStartUpWithoutShutdownOrProfileFile)
+{
+    for (const char* group : {"input", "effects", "UI", "Trophie_room", "credits"})
+    {
+        SCOPED_TRACE(group);
+        TearDown();
+        SetUp();
+        std::filesystem::remove_all(Content(group));
+        EXPECT_FALSE(Start());
+        // The game object never ran its shutdown: it is still the game object.
+        EXPECT_EQ(Core::Get(), core.get());
+        EXPECT_FALSE(ProfileFileExists());
+        Stop();
+    }
+}
+
+TEST_F(StartupTest, AFailingMainScriptStillReachesTheNewProfileScreen)
+{
+    for (const char* script : {"this is not lua (", "error('stop here')"})
+    {
+        SCOPED_TRACE(script);
+        TearDown();
+        SetUp();
+        WriteContent("input/script/main.luc", script);
+        ASSERT_TRUE(Start());
+        Screen* modal = _ScreenMgr::Get()->GetTopModalScreen();
+        ASSERT_NE(modal, nullptr);
+        EXPECT_EQ(modal->name, L"dlg_new_profile");
+        Stop();
+    }
+}
+
+TEST_F(StartupTest, WithoutACurrentProfileTheNewProfileScreenOpensModal)
+{
+    ASSERT_TRUE(Start());
+    Screen* modal = _ScreenMgr::Get()->GetTopModalScreen();
+    ASSERT_NE(modal, nullptr);
+    EXPECT_EQ(modal->name, L"dlg_new_profile");
+    EXPECT_EQ(Game().GetGameMgr().GetCurrentModeIndex(), GameMgr::NoMode);
+    // Under it, Escape opens nothing.
+    windows.PressKey(Engine().GetWindow()->GetHandle(), SDLK_ESCAPE, SDL_SCANCODE_ESCAPE);
+    windows.ReleaseKey(Engine().GetWindow()->GetHandle(), SDLK_ESCAPE, SDL_SCANCODE_ESCAPE);
+    Frame();
+    EXPECT_EQ(_ScreenMgr::Get()->FindScreen(L"dlg_ingamemenu"), nullptr);
+}
+
+TEST_F(StartupTest, WithACurrentProfileTheSettingsApplyAndTheMenuOpens)
+{
+    WriteProfileFile("Ann", kProfileWithSettings);
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(Game().GetGameMgr().GetCurrentModeIndex(), 0);
+    EXPECT_NE(_ScreenMgr::Get()->FindScreen(L"scr_mainmenu"), nullptr);
+    EXPECT_EQ(ScriptEvents("EnableTutorials"), std::vector<std::string>{"EnableTutorials true"});
+    EXPECT_EQ(ScriptEvents("VoiceVolumeChanged"), std::vector<std::string>{"VoiceVolumeChanged 0.8"});
+    EXPECT_EQ(LuaString("GameManager:GetPlayerName()"), "Ann");
+    EXPECT_TRUE(Game().GetSlowFrameDetector().IsEnabled());
+}
+
+TEST_F(StartupTest, StartUpSetsTheClockStepTheLoadingAndPauseMoviesAndTheCursors)
+{
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(TimeManager::Get()->GetMaxDeltaMs(), 33u);
+    EXPECT_TRUE(Game().GetLoadingMovie().IsValid());
+    EXPECT_TRUE(Game().GetPauseMovie().IsValid());
+    EXPECT_EQ(Engine().GetWindow()->cursors.Count(), 8u);
+    EXPECT_TRUE(Engine().GetDevice()->IsWidescreenMode());
+    // The cursor resources in the order of the cursor constants CF_DEFAULT to CF_FREEZE.
+    const uint32_t expected[8] = {106, 103, 107, 104, 105, 108, 102, 109};
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(Core::CursorIds[i], expected[i]);
+    EXPECT_EQ(LuaNumber("CF_FREEZE"), 7);
+}
+
+} // namespace
