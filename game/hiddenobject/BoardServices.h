@@ -1,9 +1,9 @@
 // What the hidden-object board and its items need of the rest of the game: the game object's
 // busy-cursor countdown and cursor choice, the sound service's panned sounds and the current
 // profile's element. The board asks through this one small interface so that it can be driven
-// without the whole game (tests install a recording one); the game installs its own at start-up.
-// Without an installed one a plain default stands in: it keeps the countdown itself, plays
-// through the engine's sound manager and knows no profile.
+// without the whole game (tests install a recording one). Without an installed one the default
+// asks the running game object (Core); with no game object either, it keeps the countdown itself,
+// plays through the engine's sound manager and knows no profile.
 #pragma once
 
 #include <cstdint>

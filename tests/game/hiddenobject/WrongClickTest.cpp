@@ -100,6 +100,7 @@ TEST_F(WrongClicks, PenaltiesFollowTheLimitTheWindowFindsButtonsAndTheBusyCursor
          0},
         {"beyond the integer range: defaults", "settings = {RandomClicksCount = 1e300, RandomClickPenalty = -1e300}",
          "click", 1, 1, 1, 0},
+        {"a fraction converts toward zero", "settings = {RandomClicksCount = 2.7}", "click click", 1, 1, 2, 0},
         {"infinite window: default 0", "settings = {RandomClicksCount = 2, RandomClicksTime = math.huge}",
          "click wait 1 click", 0, 0, 2, 2},
     };
