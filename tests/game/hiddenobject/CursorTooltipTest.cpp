@@ -37,7 +37,7 @@ protected:
 
 TEST_F(CursorAndTooltips, TheCursorFollowsHoverGrabAndDrag)
 {
-    board->SetDefaultCursor(CF_CLOCK);
+    ASSERT_TRUE(Run("board:SetDefaultCursor(CF_CLOCK)"));
     const struct
     {
         const char* name;

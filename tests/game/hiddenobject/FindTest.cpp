@@ -95,6 +95,19 @@ TEST_F(Find, TheRightButtonAnInactiveItemAndATransparentPixelFindNothing)
     EXPECT_EQ(Calls(), "");
 }
 
+TEST_F(Find, IsMovingAsksTheBoardsScript)
+{
+    ISpyBoard* board = MakeBoard();
+    ASSERT_NE(board, nullptr);
+    EXPECT_FALSE(board->IsMoving());
+    ASSERT_TRUE(Run("moving = true"));
+    EXPECT_TRUE(board->IsMoving());
+    ASSERT_TRUE(Run("board.IsMoving = function() error('broken') end"));
+    EXPECT_FALSE(board->IsMoving()) << "a failing script counts as not moving";
+    ASSERT_TRUE(Run("board.IsMoving = nil"));
+    EXPECT_FALSE(board->IsMoving());
+}
+
 } // namespace
 
 } // namespace BoardTest
