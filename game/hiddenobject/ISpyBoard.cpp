@@ -310,16 +310,16 @@ void ISpyBoard::OnWordGuessed()
 
 bool ISpyBoard::IsComplete() const
 {
-    for (const ISpyItem* item : liveEntries(items))
-        if (item->GetState() == ITEM_ACTIVE)
+    for (const WeakPtr<ISpyItem>& item : items)
+        if (isLive(item) && item.Get()->GetState() == ITEM_ACTIVE)
             return false;
     return groupOrder.empty();
 }
 
 bool ISpyBoard::AreAllLettersFound() const
 {
-    for (const ISpyItem* letter : liveEntries(letters))
-        if (letter->GetState() == ITEM_ACTIVE)
+    for (const WeakPtr<ISpyItem>& letter : letters)
+        if (isLive(letter) && letter.Get()->GetState() == ITEM_ACTIVE)
             return false;
     return true;
 }
