@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <utility>
 
 using namespace TarnEngine;
 
@@ -110,6 +111,7 @@ bool GameFixture::Start()
     p.messageBox = [](const std::wstring&, const std::wstring&) {};
     p.endProcess = [](int) {};
     p.processHandlers = false;
+    p.takeCloseSignal = [this] { return std::exchange(pendingCloseSignal, 0); };
 
     if (!realMessageBoxes)
         SetMessageBoxPresenter([this](const MessageBoxRequest& request) { boxes.push_back(request); });

@@ -97,6 +97,9 @@ public:
     bool fullscreen = false;
     CalendarDate today{2011, 1, 1};
     std::vector<std::wstring> consoleLines;
+    // A close signal (SIGTERM, SIGINT, SIGHUP) for the engine to take at its next look, as if the
+    // process had received it.
+    int pendingCloseSignal = 0;
     // Recorded message boxes (unless realMessageBoxes is set before Start).
     std::vector<MessageBoxRequest> boxes;
     bool realMessageBoxes = false;
