@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cwctype>
 #include <unordered_map>
 
 using namespace TarnEngine;
@@ -49,14 +48,6 @@ template <class T> std::vector<T*> liveEntries(const std::vector<WeakPtr<T>>& li
 template <class T> std::vector<WeakPtr<T>> snapshot(const std::vector<WeakPtr<T>>& list)
 {
     return list;
-}
-
-std::wstring lowered(const std::wstring& text)
-{
-    std::wstring out = text;
-    for (wchar_t& c : out)
-        c = wchar_t(std::towlower(wint_t(c)));
-    return out;
 }
 
 // Every descendant, depth first, each movie's children in drawing order.
@@ -164,21 +155,14 @@ void ISpyBoard::ApplyEffectSettings()
     if (!settings)
         return;
     const bool effectsOn = settings->GetBoolAttribute(L"SETTINGS_FX_ON", false);
-    std::vector<InstanceHandle> all;
-    collectDescendants(*this, all, 0);
-    std::vector<InstanceHandle> videos;
-    for (const InstanceHandle& handle : all)
-    {
-        Instance_Base* instance = handle.GetInstance();
-        if (!instance)
-            continue;
-        const std::wstring lower = lowered(instance->name);
-        if (instance->type == INSTANCE_EFFECT && lower.find(L"fx_") != std::wstring::npos)
+    std::vector<InstanceHandle> found;
+    CollectChildrenByPartialName(found, L"fx_");
+    for (const InstanceHandle& handle : found)
+        if (Instance_Base* instance = handle.GetInstance(); instance && instance->type == INSTANCE_EFFECT)
             instance->SetVisible(effectsOn);
-        if (lower.find(L"video") != std::wstring::npos)
-            videos.push_back(handle);
-    }
-    for (const InstanceHandle& handle : videos)
+    found.clear();
+    CollectChildrenByPartialName(found, L"video");
+    for (const InstanceHandle& handle : found)
         pauseVideos(handle.GetInstance(), !effectsOn, 0);
 }
 

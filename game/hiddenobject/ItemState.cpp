@@ -9,7 +9,7 @@
 
 using namespace TarnEngine;
 
-TARN_IMPLEMENT_RCLASS(ItemState, RObject, RObjectFactory<ItemState>)
+TARN_IMPLEMENT_RCLASS(ItemState, SerialXMLClass, RObjectFactory<ItemState>)
 
 namespace
 {

@@ -1,8 +1,10 @@
 // The saved state of one item of a hidden-object scene, as it stands in the player's profile: the
-// item's instance name and its state, written as the elements "m_name" and "m_state".
+// item's instance name and its state, written as the elements "m_name" and "m_state". Its element
+// shape is fixed by the profiles already written, so it writes and reads its members itself
+// instead of through the member list of SerialXMLClass.
 #pragma once
 
-#include "engine/scene/classes/RObject.h"
+#include "engine/scene/classes/SerialXMLClass.h"
 
 #include <cstdint>
 #include <string>
@@ -12,7 +14,7 @@ namespace TarnEngine
 class XmlNode;
 }
 
-class ItemState : public TarnEngine::RObject
+class ItemState : public TarnEngine::SerialXMLClass
 {
     TARN_RCLASS(ItemState)
 public:
@@ -27,8 +29,8 @@ public:
     virtual bool Deserialize(const TarnEngine::XmlNode& node);
 
     // The serial forms under their usual names.
-    bool Save(TarnEngine::XmlNode& node) const { return Serialize(node); }
-    bool Load(const TarnEngine::XmlNode& node) { return Deserialize(node); }
+    bool Save(TarnEngine::XmlNode& node) override { return Serialize(node); }
+    bool Load(const TarnEngine::XmlNode& node) override { return Deserialize(node); }
 
     std::wstring m_name;
     int32_t m_state = 0;

@@ -27,7 +27,7 @@ struct LevelState
         boardName->SetAttribute(L"type", L"String");
         XmlNode* items = node->AddNewChild(L"m_items");
         for (size_t i = 0; i < m_items.size(); ++i)
-            m_items[i].Save(*items->AddNewChild(L"m_items" + std::to_wstring(i)));
+            m_items[i].Serialize(*items->AddNewChild(L"m_items" + std::to_wstring(i)));
         XmlNode* groups = node->AddNewChild(L"m_groups_board");
         for (size_t i = 0; i < m_groups_board.size(); ++i)
         {
