@@ -79,8 +79,8 @@ struct Scene
         for (int i = 0; i < kItems + kPuzzleItems; ++i)
         {
             const bool puzzle = i >= kItems;
-            auto* item = static_cast<Instance_Movie*>(
-                make(movie, (puzzle ? L"piece" : L"item") + std::to_wstring(i), puzzle ? puzzleClass : itemClass));
+            auto* item = static_cast<Instance_Movie*>(make(
+                movie, (puzzle ? L"piece" : L"item") + std::to_wstring(i), puzzle ? puzzleClass : itemClass));
             item->SetPosition(unit(random) * 980.0f, unit(random) * 720.0f);
             addBody(item, 16.0f + unit(random) * 40.0f, 16.0f + unit(random) * 40.0f);
         }
@@ -165,7 +165,8 @@ double alternatingRatio(int rounds)
             Scene scene(game == 1);
             const auto start = std::chrono::steady_clock::now();
             listed += framesOver(scene);
-            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             fastest[game] = std::min(fastest[game], seconds);
         }
     benchmark::DoNotOptimize(listed);
@@ -183,7 +184,8 @@ void restoreLevel(benchmark::State& state)
     std::vector<int32_t> order;
     for (int i = 0; i < kSavedItems; ++i)
     {
-        auto* item = static_cast<ISpyItem*>(make(board, L"item" + std::to_wstring(i), ISpyItem::StaticClass()));
+        auto* item =
+            static_cast<ISpyItem*>(make(board, L"item" + std::to_wstring(i), ISpyItem::StaticClass()));
         if (i < 200)
             item->s_category = L"category" + std::to_wstring(i % 40);
         board->AddItem(item);
@@ -204,8 +206,12 @@ void restoreLevel(benchmark::State& state)
 int main(int argc, char** argv)
 {
     benchmark::RegisterBenchmark("board/frame", boardFrames)->Repetitions(5)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("board/plain_hitlist", plainHitList)->Repetitions(5)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("board/restore_1000", restoreLevel)->Repetitions(5)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("board/plain_hitlist", plainHitList)
+        ->Repetitions(5)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("board/restore_1000", restoreLevel)
+        ->Repetitions(5)
+        ->Unit(benchmark::kMicrosecond);
     int count = argc;
     benchmark::Initialize(&count, argv);
     FastestRunReporter reporter;
@@ -219,6 +225,7 @@ int main(int argc, char** argv)
     std::printf("the same, scenes alternating over 30 rounds: %.2fx (goal <= 1.5x)\n", alternatingRatio(30));
     const auto restore = reporter.nanoseconds.find("board/restore_1000");
     if (restore != reporter.nanoseconds.end())
-        std::printf("BuildGroups + LoadState of 1000 items: %.3f ms (goal < 1 ms)\n", restore->second / 1000.0);
+        std::printf("BuildGroups + LoadState of 1000 items: %.3f ms (goal < 1 ms)\n",
+                    restore->second / 1000.0);
     return 0;
 }

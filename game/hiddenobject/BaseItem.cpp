@@ -7,7 +7,8 @@
 
 using namespace TarnEngine;
 
-TARN_IMPLEMENT_RINSTANCECLASS(BaseItem, Instance_Movie, RObjectFactory<BaseItem>, L"BaseItem", &BaseItem::RegisterLua)
+TARN_IMPLEMENT_RINSTANCECLASS(BaseItem, Instance_Movie, RObjectFactory<BaseItem>, L"BaseItem",
+                              &BaseItem::RegisterLua)
 
 void ApplyHitType(IInstanceEventHandler* handler, Instance_Movie* instance, uint32_t type)
 {

@@ -27,7 +27,8 @@ class ISpyBoard;
 
 // For each direct child of the instance: an image gets the hit-test type; a movie is walked
 // recursively and, when a handler is given, gets it as its event handler.
-void ApplyHitType(TarnEngine::IInstanceEventHandler* handler, TarnEngine::Instance_Movie* instance, uint32_t type);
+void ApplyHitType(TarnEngine::IInstanceEventHandler* handler, TarnEngine::Instance_Movie* instance,
+                  uint32_t type);
 
 // Script function SetupHitType(instance, type): ApplyHitType without handler on a movie; nothing
 // for anything else or when an argument is missing.

@@ -48,7 +48,8 @@ int32_t QueryGameSettingInt(const char* name, int32_t defaultValue)
     // A fraction converts as the runtime converts it (toward zero); only numbers that cannot be
     // converted give the default.
     const double value = std::trunc(QueryGameSetting(name, double(defaultValue)));
-    if (!(value >= double(std::numeric_limits<int32_t>::min()) && value <= double(std::numeric_limits<int32_t>::max())))
+    if (!(value >= double(std::numeric_limits<int32_t>::min()) &&
+          value <= double(std::numeric_limits<int32_t>::max())))
         return defaultValue;
     return int32_t(value);
 }

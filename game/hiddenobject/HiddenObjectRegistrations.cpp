@@ -24,8 +24,9 @@ void RegisterHiddenObjectBoardClasses()
         return;
     published = true;
     RegisterScriptFunction("SetupHitType", &SetupHitType);
-    for (auto [macro, value] : {std::pair{"ITEM_DISABLED", ITEM_DISABLED}, std::pair{"ITEM_ACTIVE", ITEM_ACTIVE},
-                                std::pair{"ITEM_HIDDEN", ITEM_HIDDEN}, std::pair{"ITEM_INVALID", ITEM_INVALID}})
+    for (auto [macro, value] :
+         {std::pair{"ITEM_DISABLED", ITEM_DISABLED}, std::pair{"ITEM_ACTIVE", ITEM_ACTIVE},
+          std::pair{"ITEM_HIDDEN", ITEM_HIDDEN}, std::pair{"ITEM_INVALID", ITEM_INVALID}})
         RegisterSystemMacroInt(macro, value);
     for (auto [macro, value] :
          {std::pair{"CF_DEFAULT", int32_t(CF_DEFAULT)}, std::pair{"CF_DRAGGABLE", int32_t(CF_DRAGGABLE)},

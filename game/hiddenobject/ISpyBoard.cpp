@@ -406,9 +406,10 @@ void ISpyBoard::UpdateCursor()
         PuzzleItem* item = entry.Get();
         if (!item || item->unloaded || item->GetState() != ITEM_ACTIVE)
             continue;
-        const bool over = item->parent.Equals(movieHandle)
-                              ? localValid && item->HitTestPoint(localX, localY, true, false, nullptr).IsValid()
-                              : item->IsMouseOver();
+        const bool over =
+            item->parent.Equals(movieHandle)
+                ? localValid && item->HitTestPoint(localX, localY, true, false, nullptr).IsValid()
+                : item->IsMouseOver();
         if (item->IsDragging())
             drag = true;
         else if (over)

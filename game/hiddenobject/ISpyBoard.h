@@ -15,9 +15,9 @@
 #include "engine/scene/display/IInstanceEventHandler.h"
 #include "engine/scene/display/Instance_Movie.h"
 #include "game/hiddenobject/BoardServices.h"
-#include "game/ui/HintTracker.h"
 #include "game/hiddenobject/Delegates.h"
 #include "game/hiddenobject/ItemState.h"
+#include "game/ui/HintTracker.h"
 
 #include <cstdint>
 #include <string>
@@ -95,8 +95,12 @@ public:
     {
         SaveStateParts(saved.m_board, saved.m_groups_board, saved.m_items);
     }
-    template <class State> void LoadState(const State& saved) { LoadStateParts(saved.m_groups_board, saved.m_items); }
-    void SaveStateParts(std::wstring& boardName, std::vector<int32_t>& order, std::vector<ItemState>& items) const;
+    template <class State> void LoadState(const State& saved)
+    {
+        LoadStateParts(saved.m_groups_board, saved.m_items);
+    }
+    void SaveStateParts(std::wstring& boardName, std::vector<int32_t>& order,
+                        std::vector<ItemState>& items) const;
     // Builds the groups, takes the saved order (indices outside the groups, negative or repeated
     // are dropped) and gives every item its saved state (states outside 0 to 3 count as none;
     // items without an entry become ITEM_DISABLED).
@@ -123,7 +127,7 @@ public:
 
     // ---- State.
     bool hiddenObjectMode = false;
-    HintTracker tooltips; // the persons and puzzle items with their texts
+    HintTracker tooltips;                                // the persons and puzzle items with their texts
     std::vector<TarnEngine::InstanceHandle> descendants; // recorded at attach, in drawing order
     float firstWrongClickTime = 0.0f;
     uint32_t wrongClickCount = 0;

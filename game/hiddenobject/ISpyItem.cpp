@@ -5,7 +5,8 @@
 
 using namespace TarnEngine;
 
-TARN_IMPLEMENT_RINSTANCECLASS(ISpyItem, BaseItem, RObjectFactory<ISpyItem>, L"ISpyItem", &ISpyItem::RegisterLua)
+TARN_IMPLEMENT_RINSTANCECLASS(ISpyItem, BaseItem, RObjectFactory<ISpyItem>, L"ISpyItem",
+                              &ISpyItem::RegisterLua)
 
 void ISpyItem::SetState(int32_t newState)
 {

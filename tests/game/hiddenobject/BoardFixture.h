@@ -119,8 +119,8 @@ protected:
     void SetUp() override
     {
         RegisterHiddenObjectBoardClasses();
-        ASSERT_TRUE(files.AddSource(
-            std::make_unique<FSLooseFiles>(FromOsPath(PELLWOOD_TEST_DATA "/game/hiddenobject/"), L"fixture")));
+        ASSERT_TRUE(files.AddSource(std::make_unique<FSLooseFiles>(
+            FromOsPath(PELLWOOD_TEST_DATA "/game/hiddenobject/"), L"fixture")));
         ASSERT_TRUE(lua.Init());
         ui = std::make_unique<UserInterface>(nullptr, nullptr);
         ASSERT_TRUE(ui->Init());
@@ -145,7 +145,8 @@ protected:
         for (const auto& [name, list] : map.GetDefinitions())
             for (const auto& definition : list)
                 if (auto* image = dynamic_cast<Definition_Image*>(definition.get()))
-                    ASSERT_TRUE(LoadPicture(*image)) << "picture of " << std::string(name.begin(), name.end());
+                    ASSERT_TRUE(LoadPicture(*image))
+                        << "picture of " << std::string(name.begin(), name.end());
         ASSERT_TRUE(lua.DoString(ReadFixtureFile("level.lua")));
     }
 

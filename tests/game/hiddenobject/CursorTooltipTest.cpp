@@ -92,12 +92,15 @@ TEST_F(CursorAndTooltips, TooltipKeysFollowTheNameAndTheScriptState)
     ASSERT_NE(TooltipOf(lever), nullptr) << "an active item gets its tooltip";
     EXPECT_EQ(*TooltipOf(lever), L"A lever");
     EXPECT_EQ(*TooltipOf(gear), L"A gear");
-    ASSERT_TRUE(Run("local lever = board:GetChildByName('lever') lever.s_state = 'stuck' lever:InternalStateChanded()"));
+    ASSERT_TRUE(Run(
+        "local lever = board:GetChildByName('lever') lever.s_state = 'stuck' lever:InternalStateChanded()"));
     ASSERT_NE(TooltipOf(lever), nullptr);
     EXPECT_EQ(*TooltipOf(lever), L"The lever is stuck");
-    ASSERT_TRUE(Run("local lever = board:GetChildByName('lever') lever.s_state = 'broken' lever:InternalStateChanded()"));
+    ASSERT_TRUE(Run(
+        "local lever = board:GetChildByName('lever') lever.s_state = 'broken' lever:InternalStateChanded()"));
     EXPECT_EQ(TooltipOf(lever), nullptr) << "no text for the key: no tooltip, not the old one";
-    ASSERT_TRUE(Run("local lever = board:GetChildByName('lever') lever.s_state = '' lever:InternalStateChanded()"));
+    ASSERT_TRUE(
+        Run("local lever = board:GetChildByName('lever') lever.s_state = '' lever:InternalStateChanded()"));
     ASSERT_NE(TooltipOf(lever), nullptr);
     EXPECT_EQ(*TooltipOf(lever), L"A lever") << "an empty s_state adds nothing";
     lever->SetState(ITEM_HIDDEN);

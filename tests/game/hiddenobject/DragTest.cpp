@@ -30,9 +30,13 @@ protected:
 
     size_t DrawIndex(Instance_Base* item)
     {
-        return size_t(std::find(board->drawOrder.begin(), board->drawOrder.end(), item) - board->drawOrder.begin());
+        return size_t(std::find(board->drawOrder.begin(), board->drawOrder.end(), item) -
+                      board->drawOrder.begin());
     }
-    static uint32_t Frame(PuzzleItem* item) { return RObjectCast<Instance_Movie>(item->children.front())->requestedFrame; }
+    static uint32_t Frame(PuzzleItem* item)
+    {
+        return RObjectCast<Instance_Movie>(item->children.front())->requestedFrame;
+    }
 
     // Picks the lever up at (620, 320), 20 pixels into it, and carries it over the gear.
     void PickAndCarry()

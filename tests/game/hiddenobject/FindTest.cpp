@@ -64,15 +64,18 @@ TEST_F(Find, ALeftReleaseOnASubMovieOfAnActiveItemRunsTheWholeRoadOfAFind)
     board->wrongClickCount = 2;
     FindRecorder recorder;
     recorder.board = board;
-    board->itemFoundEvent.Append(new MethodDelegate1<FindRecorder, void, ISpyItem*>(&recorder, &FindRecorder::Found));
+    board->itemFoundEvent.Append(
+        new MethodDelegate1<FindRecorder, void, ISpyItem*>(&recorder, &FindRecorder::Found));
     MoveTo(120, 120); // the middle of the key's disc
     ASSERT_FALSE(ui->GetHitList().empty());
-    EXPECT_EQ(ui->GetHitList().front().GetInstance(), Child(board, L"key.body")) << "a sub-movie is hit first";
+    EXPECT_EQ(ui->GetHitList().front().GetInstance(), Child(board, L"key.body"))
+        << "a sub-movie is hit first";
     Press();
     Release();
     EXPECT_EQ(key->GetState(), ITEM_HIDDEN);
     EXPECT_FALSE(key->visible);
-    EXPECT_EQ(Calls(), "OnFound key hidden; ItemFound key") << "hidden before its own OnFound, which reports it";
+    EXPECT_EQ(Calls(), "OnFound key hidden; ItemFound key")
+        << "hidden before its own OnFound, which reports it";
     EXPECT_EQ(recorder.log, std::vector<std::string>{"delegate key count 2"}) << "delegates before the reset";
     EXPECT_EQ(board->wrongClickCount, 0u);
     EXPECT_TRUE(services.sounds.empty()) << "no empty click";

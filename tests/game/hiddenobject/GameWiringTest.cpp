@@ -24,7 +24,8 @@ protected:
         if (!board)
             return nullptr;
         Instance_Base* made = nullptr;
-        Instance_Movie::CreateInstanceCore(board, L"", L"fx_sparkle", true, Instance_Effect::StaticClass(), &made);
+        Instance_Movie::CreateInstanceCore(board, L"", L"fx_sparkle", true, Instance_Effect::StaticClass(),
+                                           &made);
         if (auto* effect = RObjectCast<Instance_Effect>(made))
             effect->startPending = true;
         Instance_Movie::CreateInstanceCore(board, L"", L"item", true, ISpyItem::StaticClass(), &made);

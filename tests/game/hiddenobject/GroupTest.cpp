@@ -22,8 +22,8 @@ protected:
         for (size_t i = 0; plain && i < categories.size(); ++i)
         {
             Instance_Base* item = nullptr;
-            Instance_Movie::CreateInstanceCore(plain, L"", L"i" + std::to_wstring(i), true, ISpyItem::StaticClass(),
-                                               &item);
+            Instance_Movie::CreateInstanceCore(plain, L"", L"i" + std::to_wstring(i), true,
+                                               ISpyItem::StaticClass(), &item);
             auto* spy = RObjectCast<ISpyItem>(item);
             spy->s_category = categories[i];
             plain->AddItem(spy);

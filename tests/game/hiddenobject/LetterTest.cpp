@@ -10,7 +10,10 @@ namespace
 class LetterLog
 {
 public:
-    void Letter(ISpyItem* letter) { log.push_back("letter " + std::string(letter->s_name.begin(), letter->s_name.end())); }
+    void Letter(ISpyItem* letter)
+    {
+        log.push_back("letter " + std::string(letter->s_name.begin(), letter->s_name.end()));
+    }
     void All() { log.push_back("all"); }
     std::vector<std::string> log;
 };
@@ -24,7 +27,8 @@ protected:
         board = MakeBoard();
         ASSERT_NE(board, nullptr);
         Calls();
-        board->letterFoundEvent.Append(new MethodDelegate1<LetterLog, void, ISpyItem*>(&recorder, &LetterLog::Letter));
+        board->letterFoundEvent.Append(
+            new MethodDelegate1<LetterLog, void, ISpyItem*>(&recorder, &LetterLog::Letter));
         board->allLettersFoundEvent.Append(new MethodDelegate0<LetterLog, void>(&recorder, &LetterLog::All));
     }
 
@@ -79,7 +83,9 @@ TEST_F(Letters, AGuessedWordFindsOnlyTheActiveLettersAndIsRaisedOnce)
     EXPECT_EQ(a->GetState(), ITEM_HIDDEN);
     EXPECT_EQ(b->GetState(), ITEM_HIDDEN);
     EXPECT_EQ(c->GetState(), ITEM_HIDDEN);
-    EXPECT_EQ(Calls(), "OnFound A hidden; LetterFound A; OnFound C hidden; LetterFound C; AllLettersFound; WordGuessed");
+    EXPECT_EQ(
+        Calls(),
+        "OnFound A hidden; LetterFound A; OnFound C hidden; LetterFound C; AllLettersFound; WordGuessed");
     EXPECT_EQ(recorder.log, std::vector<std::string>({"letter A", "letter C", "all"}));
 
     Child<ISpyItem>(board, L"key")->SetState(ITEM_ACTIVE);

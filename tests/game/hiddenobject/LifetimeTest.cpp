@@ -71,11 +71,12 @@ TEST_F(Lifetimes, ItemsDeletedWhileTheyAreFound)
 
 TEST_F(Lifetimes, TheBoardDeletedFromInsideAFindOrItsEvents)
 {
-    for (const char* script : {"foundHook = function(item) board:DeleteSelf() end",
-                               "eventHook = function(name) if name == 'ItemFound' then board:DeleteSelf() end end",
-                               "eventHook = function(name) if name == 'LetterFound' then board:DeleteSelf() end end",
-                               "eventHook = function(name) if name == 'ISpyLoaded' then board:DeleteSelf() end end",
-                               "afterLoadHook = function(self) self:DeleteSelf() end"})
+    for (const char* script :
+         {"foundHook = function(item) board:DeleteSelf() end",
+          "eventHook = function(name) if name == 'ItemFound' then board:DeleteSelf() end end",
+          "eventHook = function(name) if name == 'LetterFound' then board:DeleteSelf() end end",
+          "eventHook = function(name) if name == 'ISpyLoaded' then board:DeleteSelf() end end",
+          "afterLoadHook = function(self) self:DeleteSelf() end"})
     {
         SCOPED_TRACE(script);
         if (!boardAlive.IsAlive())
@@ -136,8 +137,9 @@ TEST_F(Lifetimes, PuzzleItemsDeletedWhenPickedOrDropped)
     // The board itself from a drop and from a pick.
     board->Delete(false);
     Frames(1);
-    for (const char* script : {"pickHook = nil dropHook = function(self, item) self:DeleteSelf() return false end",
-                               "dropHook = nil pickHook = function(self, item) self:DeleteSelf() end"})
+    for (const char* script :
+         {"pickHook = nil dropHook = function(self, item) self:DeleteSelf() return false end",
+          "dropHook = nil pickHook = function(self, item) self:DeleteSelf() end"})
     {
         SCOPED_TRACE(script);
         board = MakeBoard();
@@ -219,7 +221,8 @@ TEST(DelegateLists, SubscribersChangeTheListWhileItEmits)
     EXPECT_EQ(list->Size(), 4u) << "each emission appends one more, none runs at once";
 
     EXPECT_TRUE(list->Remove(D(&counted, &Subscriber::Count)));
-    EXPECT_FALSE(list->Remove(D(&counted, &Subscriber::AppendAnother))) << "equal means same object and method";
+    EXPECT_FALSE(list->Remove(D(&counted, &Subscriber::AppendAnother)))
+        << "equal means same object and method";
 
     Subscriber destroyer, after;
     destroyer.owner = &list;
@@ -238,7 +241,8 @@ public:
     {
         ++readyCalls;
         // As the letter row does from inside the screen's board-ready handler.
-        board->boardLoadedEvent.Append(new MethodDelegate1<LateSubscriber, void, ISpyBoard*>(this, &LateSubscriber::Late));
+        board->boardLoadedEvent.Append(
+            new MethodDelegate1<LateSubscriber, void, ISpyBoard*>(this, &LateSubscriber::Late));
     }
     void Late(ISpyBoard*) { ++lateCalls; }
     int readyCalls = 0;

@@ -20,7 +20,8 @@ TEST_F(Registration, TheClassesAreMadeByNameAndByScripts)
         Instance_Base* made =
             Instance_Movie::CreateInstanceByClassName(root, L"", name, className).GetInstance();
         ASSERT_NE(made, nullptr) << std::string(name.begin(), name.end());
-        EXPECT_EQ(std::string(made->GetClass()->GetName()), std::string(className, className + wcslen(className)));
+        EXPECT_EQ(std::string(made->GetClass()->GetName()),
+                  std::string(className, className + wcslen(className)));
     }
     // The script classes carry their own methods and those of their parents.
     ASSERT_NE(MakeBoard(), nullptr);
@@ -43,10 +44,12 @@ TEST_F(Registration, SetupHitTypeReachesImagesAtEveryDepthAndLeavesNestedHandler
     ISpyItem* key = Child<ISpyItem>(board, L"key");
     ASSERT_EQ(body->GetEventHandler(), static_cast<IInstanceEventHandler*>(key));
     ASSERT_TRUE(Run("SetupHitType(board, 2)"));
-    for (const wchar_t* path : {L"background", L"key.body.picture", L"lever.look.picture", L"innkeeper.body.picture"})
+    for (const wchar_t* path :
+         {L"background", L"key.body.picture", L"lever.look.picture", L"innkeeper.body.picture"})
         EXPECT_EQ(Child<Instance_Image>(board, path)->hitTestType, uint32_t(HTT_None))
             << std::string(path, path + wcslen(path));
-    EXPECT_EQ(body->GetEventHandler(), static_cast<IInstanceEventHandler*>(key)) << "nested handlers unchanged";
+    EXPECT_EQ(body->GetEventHandler(), static_cast<IInstanceEventHandler*>(key))
+        << "nested handlers unchanged";
     EXPECT_EQ(board->GetEventHandler(), static_cast<IInstanceEventHandler*>(board));
 
     // Missing or wrong arguments do nothing; a picture is not a movie.
@@ -62,9 +65,9 @@ TEST_F(Registration, TheLevelScriptRegistersWhatItIsGiven)
     ISpyBoard* board = MakeBoard();
     ASSERT_NE(board, nullptr);
     ASSERT_TRUE(Run("board:AddItem(board:GetChildByName('cup')) "
-                    "board:AddLetter(board:GetChildByName('lever')) "    // a puzzle item is no ISpyItem
-                    "board:AddPuzzleItem(board:GetChildByName('key')) "  // nor an item a puzzle item
-                    "board:AddItem(board:GetChildByName('innkeeper')) "  // a plain movie
+                    "board:AddLetter(board:GetChildByName('lever')) "   // a puzzle item is no ISpyItem
+                    "board:AddPuzzleItem(board:GetChildByName('key')) " // nor an item a puzzle item
+                    "board:AddItem(board:GetChildByName('innkeeper')) " // a plain movie
                     "board:AddItem(nil) board:AddPerson('nobody', 'x') board:AddPerson('innkeeper') "
                     "pieces = board:GetPuzzleItems() count = #pieces first = pieces[1].s_name"));
     const std::vector<ISpyItem*> items = board->GetItems();

@@ -85,16 +85,17 @@ TEST(ItemStateElements, TheExactElementsAndTheirReading)
 {
     XmlNode named(L"m_items0");
     ItemState(L"key", ITEM_HIDDEN).Serialize(named);
-    EXPECT_EQ(Print(named), Print(*[] {
-        auto node = std::make_unique<XmlNode>(L"m_items0");
-        XmlNode* a = node->AddNewChild(L"m_name");
-        a->SetAttribute(L"value", L"key");
-        a->SetAttribute(L"type", L"String");
-        XmlNode* b = node->AddNewChild(L"m_state");
-        b->SetAttribute(L"value", L"2");
-        b->SetAttribute(L"type", L"uint");
-        return node;
-    }()));
+    EXPECT_EQ(Print(named), Print(*[]
+                                  {
+                                      auto node = std::make_unique<XmlNode>(L"m_items0");
+                                      XmlNode* a = node->AddNewChild(L"m_name");
+                                      a->SetAttribute(L"value", L"key");
+                                      a->SetAttribute(L"type", L"String");
+                                      XmlNode* b = node->AddNewChild(L"m_state");
+                                      b->SetAttribute(L"value", L"2");
+                                      b->SetAttribute(L"type", L"uint");
+                                      return node;
+                                  }()));
     ASSERT_EQ(named.children.size(), 2u);
     EXPECT_EQ(named.children[0]->GetName(), L"m_name");
     EXPECT_EQ(named.children[1]->GetName(), L"m_state");
@@ -110,7 +111,8 @@ TEST(ItemStateElements, TheExactElementsAndTheirReading)
     {
         const wchar_t* text;
         int32_t state;
-    } values[] = {{L"2", 2}, {L"0x2", 2}, {L"010", 8}, {L"abc", 0}, {L"-1", -1}, {L"99", 99}, {L"4294967297", -1}};
+    } values[] = {{L"2", 2},   {L"0x2", 2}, {L"010", 8},        {L"abc", 0},
+                  {L"-1", -1}, {L"99", 99}, {L"4294967297", -1}};
     for (const auto& v : values)
     {
         XmlNode node(L"m_items0");
@@ -162,12 +164,14 @@ TEST_F(SavedState, ADamagedGroupOrderAndDamagedStatesDoNoHarm)
     ASSERT_NE(board, nullptr);
     LevelState damaged;
     damaged.m_groups_board = {-1, 2, 1000000, 2, 0, 3, 4, INT32_MIN};
-    damaged.m_items = {ItemState(L"key", 99), ItemState(L"key", 2), ItemState(L"cup", -1), ItemState(L"coin", 3),
-                       ItemState(L"bell", 1), ItemState(L"nobody", 1), ItemState(L"", 2)};
+    damaged.m_items = {ItemState(L"key", 99), ItemState(L"key", 2),  ItemState(L"cup", -1),
+                       ItemState(L"coin", 3), ItemState(L"bell", 1), ItemState(L"nobody", 1),
+                       ItemState(L"", 2)};
     SetStates(board, "1111111111");
     board->LoadState(damaged);
     EXPECT_EQ(board->GetGroupOrder(), (std::vector<uint32_t>{2, 0, 3})) << "out of range and repeats dropped";
-    EXPECT_EQ(States(board), "2003100000") << "a bad state counts as no entry; the next entry of the name holds";
+    EXPECT_EQ(States(board), "2003100000")
+        << "a bad state counts as no entry; the next entry of the name holds";
     EXPECT_EQ(board->ActivateNextGroup(), 3);
     EXPECT_EQ(board->ActivateNextGroup(), 0);
     EXPECT_EQ(board->ActivateNextGroup(), 2);
