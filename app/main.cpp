@@ -8,6 +8,7 @@
 #include "engine/core/app/EngineManager.h"
 #include "game/core/Core.h"
 #include "game/core/GameRegistrations.h"
+#include "game/core/StartupRecord.h"
 
 #include <unistd.h>
 
@@ -28,15 +29,7 @@ int main()
     {
         EngineManager engine;
         Core game;
-        STarnGameInitParams params;
-        params.applicationName = L"Pellwood";
-        params.windowTitle = L"The Pellwood";
-        params.iconId = 101;
-        params.width = 1024;
-        params.height = 768;
-        params.backgroundColour = 0;
-        params.fullscreenAllowed = 1;
-        params.startFullscreen = 1;
+        const STarnGameInitParams params = MakeStartupRecord();
 
         if (engine.Initialize(params, &game))
         {

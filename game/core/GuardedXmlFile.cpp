@@ -10,6 +10,8 @@
 #include "engine/core/diagnostics/Logger.h"
 #include "engine/core/files/ProtectedXmlFile.h"
 #include "engine/core/files/SettingsStore.h"
+#include "engine/core/text/TextConversion.h"
+#include "engine/core/text/TextHelpers.h"
 #include "engine/core/xml/XmlNode.h"
 
 using namespace TarnEngine;
@@ -26,11 +28,13 @@ enum class Kind
     Unknown
 };
 
-// What has the name, without following a link at it.
-Kind kindOf(const std::wstring& path)
+// What the name leads to (a link followed: a player may keep the file
+// elsewhere), or what has the name itself.
+Kind kindOf(const std::wstring& path, bool followLink = true)
 {
     struct stat info;
-    if (::lstat(SettingsFileIo::ToSystemPath(path).c_str(), &info) != 0)
+    const std::string system = SettingsFileIo::ToSystemPath(path);
+    if ((followLink ? ::stat(system.c_str(), &info) : ::lstat(system.c_str(), &info)) != 0)
         return errno == ENOENT || errno == ENOTDIR ? Kind::None : Kind::Unknown;
     if (S_ISREG(info.st_mode))
         return Kind::File;
@@ -107,6 +111,25 @@ bool GuardedXmlFile::SameTree(const XmlNode& a, const XmlNode& b)
     return true;
 }
 
+bool GuardedXmlFile::ReadsBackAs(const XmlNode& root, ByteBuffer& image)
+{
+    // The reader takes the deciphered payload as UTF-16 up to its first zero
+    // unit, widens it and parses its UTF-8 form. The text is checked through
+    // those same steps, which costs far less than deciphering the image
+    // again; the image is made from the very text checked.
+    const std::wstring text = WriteXmlText(root);
+    if (text.find(L'\0') != std::wstring::npos)
+        return false;
+    const std::vector<uint8_t> units = WStringToUtf16Le(text);
+    if (Utf16LeToWString(units.data(), units.size()) != text)
+        return false;
+    const std::string narrow = WStringToUtf8(text);
+    XmlNode back;
+    if (!ParseXmlText(back, narrow.c_str(), true) || !SameTree(back, root))
+        return false;
+    return BuildProtectedXmlText(text, image);
+}
+
 std::unique_ptr<XmlNode> GuardedXmlFile::readDocument(const std::wstring& filePath, bool dropTemporary)
 {
     std::vector<uint8_t> bytes;
@@ -128,22 +151,29 @@ std::wstring GuardedXmlFile::setAside(const std::wstring& filePath)
     for (int attempt = 0; attempt < 100; ++attempt)
     {
         const std::wstring aside = asideName(filePath, attempt);
-        if (kindOf(aside) != Kind::None)
+        if (kindOf(aside, false) != Kind::None)
             continue;
         // A second name first, so that nothing that exists is ever replaced;
         // where links are missing, a rename to the name just found free.
-        bool moved = false;
         if (io.Link(filePath, aside))
-            moved = io.Remove(filePath);
-        else
-            moved = io.Rename(filePath, aside);
-        if (moved)
+        {
+            if (io.Remove(filePath))
+            {
+                io.SyncFolder(folder);
+                return aside;
+            }
+            // The file stays where it is; its second name goes again.
+            io.Remove(aside);
+            break;
+        }
+        if (kindOf(aside, false) != Kind::None)
+            continue;
+        if (io.Rename(filePath, aside))
         {
             io.SyncFolder(folder);
             return aside;
         }
-        if (kindOf(aside) == Kind::None)
-            break;
+        break;
     }
     return std::wstring();
 }
@@ -184,7 +214,8 @@ std::unique_ptr<XmlNode> GuardedXmlFile::Open(Opened& opened)
     if (aside.empty())
     {
         damagedInPlace = true;
-        logLine(L"profile file: \"" + path + L"\" does not read and could not be set aside; it is not saved over");
+        logLine(L"profile file: \"" + path +
+                L"\" does not read and could not be set aside; it is not saved over");
     }
     else
         logLine(L"profile file: \"" + path + L"\" does not read; set aside as \"" + aside + L"\"");
@@ -267,22 +298,10 @@ bool GuardedXmlFile::Save(const XmlNode& root)
             logLine(L"profile file: the damaged \"" + path + L"\" is now set aside as \"" + aside + L"\"");
         }
     }
-    if (ok && !BuildProtectedXml(root, image))
-    {
-        why = L"the document could not be printed";
-        ok = false;
-    }
     // What the file would hold must read back as the document: a text the
     // file cannot carry, or a fault of the printer, must not cost the file.
-    if (ok)
-    {
-        std::unique_ptr<XmlNode> back = ReadProtectedXml(image.GetData(), image.GetSize());
-        if (!back || !SameTree(*back, root))
-        {
-            why = L"the document would not read back the same (a text the file cannot hold)";
-            ok = false;
-        }
-    }
+    if (ok && !(ok = ReadsBackAs(root, image)))
+        why = L"the document would not read back the same (a text the file cannot hold)";
     ok = ok && writeNewFile(io, temporary, image.GetData(), image.GetSize(), why);
     if (ok)
     {

@@ -16,32 +16,6 @@ namespace
 {
 const std::wstring kEntry = L"GAME_STATE_ENTRY";
 const std::wstring kField = L"t_data";
-} // namespace
-
-PlayerState::PlayerState(ProfileStore* profiles) : store(profiles) {}
-
-PlayerState::~PlayerState() = default;
-
-void PlayerState::RegisterLua(lua_State* state)
-{
-    LuaClassDef def(state);
-    def.AddParent(LuaSubclass::StaticScriptName());
-    def.Build(StaticScriptName());
-}
-
-void PlayerState::Setup()
-{
-    lua_State* state = LuaBinding::GetState();
-    if (!state)
-        return;
-    if (!HasTable())
-        CreateLuaTable();
-    if (PushTable())
-        LuaSetGlobalPath("svc.PlayerState", state);
-}
-
-namespace
-{
 
 void logLine(const std::wstring& text)
 {
@@ -67,6 +41,28 @@ void clearTable(lua_State* state, int index)
 
 } // namespace
 
+PlayerState::PlayerState(ProfileStore* profiles) : store(profiles) {}
+
+PlayerState::~PlayerState() = default;
+
+void PlayerState::RegisterLua(lua_State* state)
+{
+    LuaClassDef def(state);
+    def.AddParent(LuaSubclass::StaticScriptName());
+    def.Build(StaticScriptName());
+}
+
+void PlayerState::Setup()
+{
+    lua_State* state = LuaBinding::GetState();
+    if (!state)
+        return;
+    if (!HasTable())
+        CreateLuaTable();
+    if (PushTable())
+        LuaSetGlobalPath("svc.PlayerState", state);
+}
+
 bool PlayerState::Load()
 {
     XmlNode* profile = store ? store->FindCurrentProfile() : nullptr;
@@ -86,7 +82,9 @@ bool PlayerState::Load()
     // The read merges into what is there: a table still holding another
     // profile's state is emptied first, where the scripts' references to it
     // stay valid. The first load of a run keeps what the scripts put there.
-    if (anyLoad && name != loadedProfile && PushTable())
+    // A profile removed since and made anew under the same name counts as another.
+    const bool another = name != loadedProfile || store->GetRemovedCount() != loadedRemovals;
+    if (anyLoad && another && PushTable())
     {
         lua_pushstring(state, "t_data");
         lua_rawget(state, -2);
@@ -96,6 +94,7 @@ bool PlayerState::Load()
     }
     anyLoad = true;
     loadedProfile = name;
+    loadedRemovals = store->GetRemovedCount();
 
     callEvent("OnBeforeLoad");
     bool read = false;
@@ -128,9 +127,10 @@ bool PlayerState::Save()
     if (!profile)
         return false;
     const std::wstring name = store->GetCurrentProfileName();
-    if (loadFailed && name == loadedProfile)
+    if (loadFailed && name == loadedProfile && store->GetRemovedCount() == loadedRemovals)
     {
-        logLine(L"player state of \"" + name + L"\" not saved: it did not load whole, so its stored state is kept");
+        logLine(L"player state of \"" + name +
+                L"\" not saved: it did not load whole, so its stored state is kept");
         return false;
     }
     // Written apart first: only a complete table replaces the stored one.

@@ -40,6 +40,7 @@ private:
     // The profile whose state was last loaded (or tried), so that a switch
     // to another one starts from an empty table.
     std::wstring loadedProfile;
+    unsigned long loadedRemovals = 0;
     bool anyLoad = false;
     // Set while the loaded profile's state could not be read whole.
     bool loadFailed = false;

@@ -36,7 +36,6 @@ std::wstring nameOf(const XmlNode& node)
 ProfileStore::ProfileStore() = default;
 ProfileStore::~ProfileStore() = default;
 
-
 SettingsStore* ProfileStore::store() const
 {
     return settings ? settings : SettingsStore::Get();
@@ -116,7 +115,7 @@ bool ProfileStore::CreateProfile(const std::wstring& name)
 {
     if (!document || name.empty() || ProfileExists(name))
     {
-        logLine(!document     ? L"profile not created: the profile file is not open"
+        logLine(!document      ? L"profile not created: the profile file is not open"
                 : name.empty() ? L"profile not created: the name is empty"
                                : L"profile not created: a profile named \"" + name + L"\" exists");
         return false;
@@ -136,19 +135,29 @@ bool ProfileStore::CreateProfile(const std::wstring& name)
 void ProfileStore::DeleteProfile(const std::wstring& name)
 {
     if (!document || name.empty())
+    {
+        logLine(!document ? L"profile not deleted: the profile file is not open"
+                          : L"profile not deleted: the name is empty");
         return;
+    }
     for (size_t i = 0; i < document->children.size(); ++i)
         if (nameOf(*document->children[i]) == name)
         {
             document->RemoveChild(i);
+            ++removed;
             return;
         }
+    logLine(L"profile not deleted: there is no profile named \"" + name + L"\"");
 }
 
 void ProfileStore::SetCurrentProfile(const std::wstring& name)
 {
     if (!document || name.empty())
+    {
+        logLine(!document ? L"current profile not set: the profile file is not open"
+                          : L"current profile not set: the name is empty");
         return;
+    }
     const std::wstring outgoing = GetCurrentProfileName();
     if (outgoing != name && changingHook)
         changingHook(outgoing);

@@ -23,9 +23,10 @@ class GuardedXmlFile;
 class ProfileStore
 {
 public:
-    // The name given, before it changes, to the game when the current
-    // profile is about to change, so that it can keep the outgoing
-    // profile's play.
+    // Called with the outgoing name while it is still current, whenever the
+    // current profile is about to change to another name (SetCurrentProfile,
+    // and CreateProfile, which makes the new profile current), so that the
+    // game can keep the outgoing profile's play.
     using ProfileChangingHook = std::function<void(const std::wstring& outgoing)>;
     // Activates the current profile (settings applied, state loaded).
     using ProfileActivatedHook = std::function<void()>;
@@ -68,6 +69,10 @@ public:
     void ListProfileNames(std::vector<std::wstring>& out) const;
     bool ProfileExists(const std::wstring& name) const;
 
+    // Counts the profiles removed from the document, so that a profile made
+    // anew under a removed one's name is told apart from it.
+    unsigned long GetRemovedCount() const { return removed; }
+
     // The document ("ROOT"), or null before Open.
     TarnEngine::XmlNode* GetDocument() const { return document.get(); }
     // The file's full path (engine path), set by Open.
@@ -87,4 +92,5 @@ private:
     ProfileChangingHook changingHook;
     ProfileActivatedHook activatedHook;
     NewProfileScreenHook newProfileHook;
+    unsigned long removed = 0;
 };

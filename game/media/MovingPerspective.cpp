@@ -98,7 +98,8 @@ void MovingPerspective::SetMovie(Instance_Movie* movie)
 {
     if (!movie)
         return;
-    Instance_Movie* first = movie->children.empty() ? nullptr : RObjectCast<Instance_Movie>(movie->children.front());
+    Instance_Base* child = movie->children.empty() ? nullptr : movie->children.front();
+    Instance_Movie* first = child && child->type == INSTANCE_MOVIE ? RObjectCast<Instance_Movie>(child) : nullptr;
     if (!first)
     {
         target = movie->handle;

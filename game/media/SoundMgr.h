@@ -69,10 +69,10 @@ public:
     static void RegisterLua(lua_State* state);
 
 private:
-    TarnEngine::AmbientSoundScene ambient;
-    TarnEngine::WeakPtr<TarnEngine::ISound> music;
     void leaveHandlers();
 
+    TarnEngine::AmbientSoundScene ambient;
+    TarnEngine::WeakPtr<TarnEngine::ISound> music;
     TarnEngine::ISoundManager* joined = nullptr; // the manager whose handler list holds us
 };
 

@@ -6,6 +6,7 @@
 #include "engine/core/xml/XmlNode.h"
 #include "game/core/GameRegistrations.h"
 #include "game/core/GuardedXmlFile.h"
+#include "game/core/StartupRecord.h"
 #include "platform/raster/RasterPresenter.h"
 #include "platform/raster/RasterSystem.h"
 #include "platform/system/Paths.h"
@@ -76,7 +77,6 @@ void GameFixture::SetUp()
     boxes.clear();
     consoleLines.clear();
     std::filesystem::copy(PELLWOOD_TEST_DATA "/game", content, std::filesystem::copy_options::recursive);
-    commandLine = std::make_unique<CommandLine>(L"pellwood -data " + content.wstring() + L" -windowed -nosplash");
 }
 
 void GameFixture::TearDown()
@@ -94,6 +94,8 @@ void GameFixture::TearDown()
 
 bool GameFixture::Start()
 {
+    commandLine = std::make_unique<CommandLine>(L"pellwood -data " + content.wstring() +
+                                                (startFullscreen ? L" -fullscreen" : L" -windowed") + L" -nosplash");
     EnginePlatform p;
     p.windows = &windows;
     p.createRasterSystem = []
@@ -137,14 +139,7 @@ bool GameFixture::Start()
     };
     profileFiles = std::make_unique<SettingsStore>(lookup, lookup, std::make_unique<CountingIo>(profileWrites));
     core->GetProfileStore().SetSettingsStore(profileFiles.get());
-    STarnGameInitParams params;
-    params.applicationName = L"Pellwood";
-    params.windowTitle = L"The Pellwood";
-    params.iconId = 101;
-    params.width = 1024;
-    params.height = 768;
-    params.fullscreenAllowed = 1;
-    params.startFullscreen = 1;
+    const STarnGameInitParams params = MakeStartupRecord();
     started = engine->Initialize(params, core.get());
     return started;
 }

@@ -92,6 +92,8 @@ public:
     std::unique_ptr<Core> core;
     bool started = false;
 
+    // Start full screen ("-fullscreen") instead of in a window, on the scripted 1920 x 1080 monitor.
+    bool startFullscreen = false;
     // The environment the game sees.
     bool foreground = true;
     bool fullscreen = false;

@@ -4,6 +4,7 @@
 
 #include "engine/scene/ui/Screen.h"
 #include "engine/scene/ui/_ScreenMgr.h"
+#include "game/core/StartupRecord.h"
 
 #include <filesystem>
 
@@ -93,6 +94,24 @@ TEST_F(StartupTest, StartUpSetsTheClockStepTheLoadingAndPauseMoviesAndTheCursors
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(Core::CursorIds[i], expected[i]);
     EXPECT_EQ(LuaNumber("CF_FREEZE"), 7);
+}
+
+TEST(StartupRecordTest, TheGameFillsTheRecordAndLeavesTheRestAtTheDefaults)
+{
+    const STarnGameInitParams params = MakeStartupRecord();
+    EXPECT_EQ(params.applicationName, L"Pellwood");
+    EXPECT_EQ(params.windowTitle, L"The Pellwood");
+    EXPECT_EQ(params.iconId, 101u);
+    EXPECT_EQ(params.width, 1024u);
+    EXPECT_EQ(params.height, 768u);
+    EXPECT_EQ(params.backgroundColour, 0u);
+    EXPECT_EQ(params.fullscreenAllowed, 1);
+    EXPECT_EQ(params.startFullscreen, 1);
+    EXPECT_TRUE(params.reservedText.empty());
+    EXPECT_TRUE(params.reservedText2.empty());
+    EXPECT_EQ(params.instance, nullptr);
+    EXPECT_EQ(params.externalWindow, 0u);
+    EXPECT_EQ(params.rootClass, nullptr);
 }
 
 } // namespace
