@@ -10,6 +10,7 @@
 #include "game/core/GameModes.h"
 #include "game/core/LoadingShield.h"
 #include "game/core/PlayerState.h"
+#include "game/hiddenobject/ScreenRegistrations.h"
 #include "game/media/LevelReport.h"
 #include "game/media/MovingPerspective.h"
 #include "game/media/SoundMgr.h"
@@ -122,6 +123,7 @@ void RegisterGameStatics()
     UIMessageBox::StaticClass();
     HintTracker::StaticClass();
     RegisterPerspectiveClasses();
+    RegisterHiddenObjectClasses();
     // The game manager's set-up takes the modes.
     RegisterGameModes();
 
