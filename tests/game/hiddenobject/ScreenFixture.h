@@ -5,6 +5,7 @@
 // "ho_level": the items of board.xml on a board that runs the level script when it loads.
 #pragma once
 
+#include "engine/scene/display/Instance_Text.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "game/hiddenobject/DlgGuess.h"
 #include "game/hiddenobject/HOScreen.h"
@@ -39,7 +40,7 @@ public:
     std::vector<std::wstring> reports;
 };
 
-inline std::string Narrow(const std::wstring& text)
+inline std::string Narrow(std::wstring_view text)
 {
     return std::string(text.begin(), text.end());
 }
