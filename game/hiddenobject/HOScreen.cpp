@@ -154,6 +154,9 @@ void HOScreen::createBoard(const std::wstring& levelName)
     board = WeakPtr<Instance_Movie>(made);
     if (!made)
         return;
+    // The scene lies behind the HUD: the list and the buttons draw over it and stay clickable
+    // above the hint shield, which goes just in front of the board.
+    made->MoveToBack();
     made->itemFoundEvent.Append(new MethodDelegate1<HOScreen, void, ISpyItem*>(this, &HOScreen::onItemFound));
     made->allLettersFoundEvent.Append(new MethodDelegate0<HOScreen, void>(this, &HOScreen::onAllLettersFound));
     made->boardLoadedEvent.Append(new MethodDelegate1<HOScreen, void, ISpyBoard*>(this, &HOScreen::onBoardReady));

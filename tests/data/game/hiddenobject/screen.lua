@@ -9,6 +9,15 @@ afterLoadHook = function(board)
         local letter = board:GetChildByName(name)
         if letter then letter.i_idx = index end
     end
+    for _, list in ipairs({ items, pieces }) do
+        for _, name in ipairs(list) do
+            local item = board:GetChildByName(name)
+            item.OnHint = function(self)
+                note("OnHint " .. self.s_name)
+                if hintHook then hintHook(self) end
+            end
+        end
+    end
     if levelHook then levelHook(board) end
 end
 
