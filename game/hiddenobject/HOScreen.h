@@ -108,6 +108,7 @@ public:
     const TarnEngine::InstanceHandle& GetShield() const { return shield; }
     const TarnEngine::InstanceHandle& GetCursorMask() const { return cursorMask; }
     bool HasCaptureTarget() const { return bool(captureTarget); }
+    const HintTracker& GetTooltips() const { return tooltips; }
     // The number the next end-of-level dialog gets ("dlg_endlevel_%i").
     static int32_t GetNextEndLevelNumber();
 
