@@ -74,11 +74,12 @@ const std::vector<std::pair<int, int>>& GetKernel(int radius)
     return kernel ? kernel->offsets : none;
 }
 
-bool Blur(std::vector<uint32_t>& pixels, uint32_t w, uint32_t h, int radius)
+namespace
 {
-    const KernelCache* kernel = kernelFor(radius);
-    if (!kernel || w == 0 || h == 0 || pixels.size() != size_t(w) * h)
-        return false;
+
+// The general form: a running sum per channel. Any width and radius.
+void blurWide(const KernelCache* kernel, std::vector<uint32_t>& pixels, uint32_t w, uint32_t h)
+{
     const size_t stride = (size_t(w) + 1) * 3;
     // Running sums of channels 0, 1 and 2 along every row: sums[y][x] covers columns 0 to x - 1.
     std::vector<uint32_t> sums(stride * h);
@@ -164,6 +165,136 @@ bool Blur(std::vector<uint32_t>& pixels, uint32_t w, uint32_t h, int radius)
             edgePixel(x);
     }
     pixels.swap(out);
+}
+
+
+// Division by a count of kernel points as a multiplication: exact for every sum of up to 255 per
+// point while 255 n² stays below 2^32; otherwise a plain division.
+struct Divider
+{
+    explicit Divider(uint32_t n)
+        : n(n), multiplier(n ? ((uint64_t(1) << 32) + n - 1) / n : 0),
+          exact(n && uint64_t(255) * n * n < (uint64_t(1) << 32))
+    {
+    }
+    uint32_t operator()(uint32_t sum) const { return exact ? uint32_t((sum * multiplier) >> 32) : sum / n; }
+    uint32_t n;
+    uint64_t multiplier;
+    bool exact;
+};
+
+// Channels 0, 1 and 2 packed into one 64-bit word, 21 bits each: a row's running sum and a
+// pixel's kernel sum fit while width x 255 and kernel size x 255 stay below 2^21, and a difference
+// of running sums borrows nowhere since every channel's sum only grows along the row.
+constexpr int kFieldBits = 21;
+constexpr uint64_t kFieldMask = (uint64_t(1) << kFieldBits) - 1;
+
+bool packedFits(const KernelCache& kernel, uint32_t w)
+{
+    return uint64_t(w) * 255 <= kFieldMask && uint64_t(kernel.offsets.size()) * 255 <= kFieldMask;
+}
+
+uint64_t pack(uint32_t pixel)
+{
+    return uint64_t(pixel & 0xFF) | (uint64_t((pixel >> 8) & 0xFF) << kFieldBits) |
+           (uint64_t((pixel >> 16) & 0xFF) << (2 * kFieldBits));
+}
+
+void blurPacked(const KernelCache& kernel, std::vector<uint32_t>& pixels, uint32_t w, uint32_t h)
+{
+    const int width = int(w);
+    const int height = int(h);
+    const size_t stride = size_t(w) + 1;
+    // Kept between calls: the blurer runs every frame at one size, and fresh pages cost more than
+    // the filter. Every element is written before it is read.
+    static thread_local std::vector<uint64_t> sums;
+    static thread_local std::vector<uint32_t> out;
+    sums.resize(stride * h);
+    out.resize(pixels.size());
+    for (uint32_t y = 0; y < h; ++y)
+    {
+        uint64_t* row = &sums[stride * y];
+        const uint32_t* source = &pixels[size_t(w) * y];
+        row[0] = 0;
+        for (uint32_t x = 0; x < w; ++x)
+            row[x + 1] = row[x] + pack(source[x]);
+    }
+    int reachLeft = 0, reachRight = 0;
+    for (const KernelCache::Span& span : kernel.spans)
+    {
+        reachLeft = std::max(reachLeft, -span.lo);
+        reachRight = std::max(reachRight, span.hi);
+    }
+    const int interiorBegin = std::min(reachLeft, width);
+    const int interiorEnd = std::max(interiorBegin, width - reachRight);
+    struct Row
+    {
+        const uint64_t* sums;
+        int lo;
+        int hi;
+    };
+    std::vector<Row> rows;
+    rows.reserve(kernel.spans.size());
+    for (int y = 0; y < height; ++y)
+    {
+        rows.clear();
+        uint32_t interiorCount = 0;
+        for (const KernelCache::Span& span : kernel.spans)
+        {
+            const int yy = y + span.dy;
+            if (yy < 0 || yy >= height)
+                continue;
+            rows.push_back({&sums[stride * size_t(yy)], span.lo, span.hi});
+            interiorCount += uint32_t(span.hi - span.lo + 1);
+        }
+        uint32_t* target = &out[size_t(w) * size_t(y)];
+        auto store = [target](int x, uint64_t sum, const Divider& divide) {
+            target[x] = 0xFF000000u | (divide(uint32_t(sum >> (2 * kFieldBits))) << 16) |
+                        (divide(uint32_t((sum >> kFieldBits) & kFieldMask)) << 8) |
+                        divide(uint32_t(sum & kFieldMask));
+        };
+        auto edgePixel = [&](int x) {
+            uint64_t sum = 0;
+            uint32_t n = 0;
+            for (const Row& row : rows)
+            {
+                const int a = std::max(0, x + row.lo);
+                const int b = std::min(width - 1, x + row.hi);
+                if (a > b)
+                    continue;
+                n += uint32_t(b - a + 1);
+                sum += row.sums[b + 1] - row.sums[a];
+            }
+            store(x, sum, Divider(n));
+        };
+        for (int x = 0; x < interiorBegin; ++x)
+            edgePixel(x);
+        const Divider divide(interiorCount);
+        const size_t used = rows.size();
+        for (int x = interiorBegin; x < interiorEnd; ++x)
+        {
+            uint64_t sum = 0;
+            for (size_t k = 0; k < used; ++k)
+                sum += rows[k].sums[x + rows[k].hi + 1] - rows[k].sums[x + rows[k].lo];
+            store(x, sum, divide);
+        }
+        for (int x = interiorEnd; x < width; ++x)
+            edgePixel(x);
+    }
+    pixels.swap(out);
+}
+
+} // namespace
+
+bool Blur(std::vector<uint32_t>& pixels, uint32_t w, uint32_t h, int radius)
+{
+    const KernelCache* kernel = kernelFor(radius);
+    if (!kernel || w == 0 || h == 0 || pixels.size() != size_t(w) * h)
+        return false;
+    if (packedFits(*kernel, w))
+        blurPacked(*kernel, pixels, w, h);
+    else
+        blurWide(kernel, pixels, w, h);
     return true;
 }
 
