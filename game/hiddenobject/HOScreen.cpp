@@ -519,10 +519,7 @@ void HOScreen::HandleButtonPressed(Button* button)
         ShowMessageBox(nullptr, this, SkipQuestionId, L"", L"|T|ConfirmSkipQuest", L"|T|Skip", nullptr,
                        L"|T|Cancel");
     }
-    else
-    {
-        Container::HandleButtonPressed(button);
-    }
+    // Any other button is the level script's ("OnButtonClick"); it must not close the screen.
 }
 
 void HOScreen::HandleMsgBox(int32_t id, int32_t result)
