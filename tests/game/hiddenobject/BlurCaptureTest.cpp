@@ -2,6 +2,7 @@
 // the size of "blur_rt.png", blurs it into the image, and a device lost and re-created renews it.
 #include "engine/graphics/device/DirectXDevice.h"
 #include "engine/graphics/device/Renderer.h"
+#include "game/hiddenobject/SceneBlur.h"
 #include "platform/raster/RasterSystem.h"
 #include "tests/game/hiddenobject/ScreenFixture.h"
 
@@ -126,6 +127,24 @@ TEST_F(BlurCapture, BlurerOnCapturesEveryFrame)
     ASSERT_TRUE(screen->GetBlurImage()->UploadPixels(cleared.data(), 64, 48));
     Step(1);
     EXPECT_FALSE(AllOpaque(Pixels(screen)));
+}
+
+TEST_F(BlurCapture, RefusedInputsDoNothing)
+{
+    HOScreen* screen = OpenScreen();
+    ASSERT_NE(screen, nullptr);
+    Instance_Image* image = screen->GetBlurImage();
+    const std::vector<uint32_t> before = Pixels(screen);
+    RefPtr<IRenderTarget> target;
+    const InstanceHandle board = screen->GetBoard()->handle;
+    EXPECT_FALSE(SceneBlur::Capture(board, image, target, 0));
+    EXPECT_FALSE(SceneBlur::Capture(board, nullptr, target, 2));
+    EXPECT_FALSE(target) << "nothing made for a refused radius or image";
+    EXPECT_FALSE(SceneBlur::Capture(InstanceHandle(), image, target, 2)) << "no board";
+    // A render that fails (the device is lost) leaves the image as it was.
+    dx->SetLost(true);
+    EXPECT_FALSE(SceneBlur::Capture(board, image, target, 2));
+    EXPECT_EQ(Pixels(screen), before);
 }
 
 } // namespace
