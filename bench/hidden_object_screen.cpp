@@ -4,8 +4,9 @@
 // the drawing from clear to present. The anchor is the same tree with the game's classes replaced
 // by plain movies, in the same run, also in alternating rounds. Goal: at most 1.25 times the anchor.
 //
-// Measured on the shared 8-core build machine under a load of about 12 (Release, clang): 2.0 to
-// 2.1 ms a frame, 0.97x to 1.22x the plain tree run after run, 1.06x with the trees alternating.
+// Measured on the shared 8-core build machine under a load of 12 to 15 (Release, clang): 1.4 to
+// 2.2 ms a frame; run one after the other 0.97x to 1.44x the plain tree as the load changes, with
+// the trees alternating 0.95x to 1.06x.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>

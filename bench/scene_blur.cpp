@@ -5,11 +5,12 @@
 // radius 2, and at most 1.5 ms a frame at 256 x 192. The filter alone (radii 2 and 4) and the
 // render into the target alone are measured as well, to show where the time goes.
 //
-// Measured on the shared 8-core build machine under a load of about 12 (Release, clang): at
-// 256 x 192 0.7 to 1.1 ms a frame (the 1.5 ms goal holds), but 150x to 300x the copy at every size:
-// the render of the board into the target alone is about 40x to 110x (the software device draws a
-// full-screen background and 40 items), the filter about 70x to 90x (some 6 ns a pixel, where the
-// copy is one vector move). The 6x goal is out of reach of any capture that renders the scene.
+// Measured on the shared 8-core build machine under a load of 12 to 15 (Release, clang): at
+// 256 x 192 0.66 to 0.69 ms a frame (the 1.5 ms goal holds), 2.2 to 2.6 ms at 512 x 384 and 6.1 to
+// 6.9 ms at 1024 x 768; but 90x to 190x the copy: the render of the board into the target alone
+// is 20x to 115x (the software device draws a full-screen background and 40 items), the filter
+// 45x to 58x (some 4 ns a pixel, where the copy is one vector move a few pixels). The 6x goal is
+// out of reach of any capture that renders the scene.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
