@@ -9,7 +9,7 @@
 // 256 x 192 0.66 to 0.69 ms a frame (the 1.5 ms goal holds), 2.2 to 2.6 ms at 512 x 384 and 6.1 to
 // 6.9 ms at 1024 x 768; but 90x to 190x the copy: the render of the board into the target alone
 // is 20x to 115x (the software device draws a full-screen background and 40 items), the filter
-// 45x to 58x (some 4 ns a pixel, where the copy is one vector move a few pixels). The 6x goal is
+// 45x to 58x (some 4 ns a pixel, where the copy moves several pixels an instruction). The 6x goal is
 // out of reach of any capture that renders the scene.
 #include <benchmark/benchmark.h>
 
