@@ -624,13 +624,57 @@ void HOScreen::OnMouseDown(InstanceHandle instance, uint32_t button)
     Container::OnMouseDown(instance, button);
     if (!alive.IsAlive())
         return;
+    // A shield still held takes this press only to go (its release never came).
+    if (shieldHeld && instance == shield)
+        return releaseShield();
     HUDList* itemList = GetList();
     const Instance_Base* back = shield.GetInstance();
     if (!itemList || !itemList->IsSelecting() || !back || !back->visible)
         return;
     // The list may have heard the same press already; the selection is cancelled once.
-    if (button == 1 || instance == shield)
-        itemList->CancelSelection();
+    if (button != 1 && instance != shield)
+        return;
+    const bool leftOnShield = button == 0 && instance == shield;
+    if (!itemList->CancelSelection() || !alive.IsAlive() || !leftOnShield)
+        return;
+    if (auto* held = RObjectCast<Instance_Movie>(shield.GetInstance()))
+    {
+        held->SetVisible(true);
+        held->SetEatingMouse(true);
+        shieldHeld = true;
+    }
+}
+
+bool HOScreen::IsEatingMouse(InstanceHandle instance)
+{
+    if (IsSelf(instance))
+        return Screen::IsEatingMouse(instance);
+    const auto* movie = RObjectCast<Instance_Movie>(instance.GetInstance());
+    return movie && movie->eatingMouse;
+}
+
+void HOScreen::OnMouseUp(InstanceHandle instance, uint32_t button)
+{
+    Screen::OnMouseUp(instance, button);
+    if (shieldHeld && instance == shield && button == 0)
+        releaseShield();
+}
+
+void HOScreen::OnMouseUpOutside(InstanceHandle instance, uint32_t button)
+{
+    Screen::OnMouseUpOutside(instance, button);
+    if (shieldHeld && instance == shield && button == 0)
+        releaseShield();
+}
+
+void HOScreen::releaseShield()
+{
+    shieldHeld = false;
+    if (auto* back = RObjectCast<Instance_Movie>(shield.GetInstance()))
+    {
+        back->SetVisible(false);
+        back->SetEatingMouse(false);
+    }
 }
 
 // ---- Frames and events.

@@ -111,12 +111,45 @@ TEST_F(HintFlow, ClickOnTheShieldCancelsOnceAndReArmsTheButton)
     MoveTo(500, 300); // the shield lies over the board
     Press();
     EXPECT_EQ(Calls(), "HintCancelled");
+    EXPECT_FALSE(list->IsSelecting());
+    EXPECT_TRUE(Shield()->visible) << "until the release";
     Release();
+    EXPECT_EQ(Calls(), "") << "the release is no wrong click on the board";
     EXPECT_FALSE(Shield()->visible);
+    EXPECT_FALSE(Shield()->eatingMouse);
     EXPECT_TRUE(hint->enabled);
     EXPECT_TRUE(hint->timerRunning);
     EXPECT_EQ(hint->remainingTime, 0.0f);
     EXPECT_TRUE(Played().empty()) << "silently";
+}
+
+TEST_F(HintFlow, TheShieldKeepsClicksFromTheItemsBehindIt)
+{
+    KeepGroups({0, 1}); // bell and coin
+    ASSERT_EQ(Item(screen, L"bell")->GetState(), ITEM_ACTIVE);
+    PressHint();
+    Calls();
+    Click(520, 120); // on the bell
+    EXPECT_EQ(Item(screen, L"bell")->GetState(), ITEM_ACTIVE);
+    EXPECT_EQ(Calls(), "HintCancelled");
+    Click(520, 120);
+    EXPECT_EQ(Item(screen, L"bell")->GetState(), ITEM_HIDDEN) << "without the shield the bell is found";
+}
+
+TEST_F(HintFlow, AShieldWhoseReleaseNeverCameGoesWithTheNextPress)
+{
+    KeepGroups({0, 1});
+    PressHint();
+    MoveTo(500, 300);
+    Press();
+    ASSERT_TRUE(Shield()->visible);
+    // The release went elsewhere and was lost; the next press only takes the shield down.
+    screen->OnMouseDown(screen->GetShield(), 0);
+    EXPECT_FALSE(Shield()->visible);
+    Calls();
+    Release();
+    Click(500, 300);
+    EXPECT_EQ(Calls().find("HintCancelled"), std::string::npos);
 }
 
 TEST_F(HintFlow, RightClickOverTheListCancelsOnce)
