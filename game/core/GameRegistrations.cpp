@@ -10,6 +10,7 @@
 #include "game/core/GameModes.h"
 #include "game/core/LoadingShield.h"
 #include "game/core/PlayerState.h"
+#include "game/hiddenobject/ScreenRegistrations.h"
 #include "game/media/LevelReport.h"
 #include "game/media/MovingPerspective.h"
 #include "game/media/SoundMgr.h"
@@ -127,6 +128,7 @@ void RegisterGameClasses()
     MovingPerspective::StaticClass();
     RegisterCreditsAndMiniGames();
     RegisterPlayerScreenClasses();
+    RegisterHiddenObjectClasses();
 }
 
 void RegisterGameStatics()
