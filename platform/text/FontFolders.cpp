@@ -36,29 +36,45 @@ bool isRegularFile(const std::string& path)
 
 } // namespace
 
-std::vector<std::string> SystemFontFolders()
+FcConfig* SystemFontConfiguration()
 {
-    std::vector<std::string> folders;
-    FcConfig* config = FcInitLoadConfig();
-    if (config == nullptr)
-        return folders;
-    // The font directories are known only once the configuration has been
-    // scanned; building it reads fontconfig's cache, not the fonts.
-    if (FcConfigBuildFonts(config))
+    // Our own configuration rather than the library's global one: that one is
+    // never fully released, and leak checks would report it. Building it reads
+    // fontconfig's caches, not the fonts.
+    struct Holder
     {
-        if (FcStrList* list = FcConfigGetFontDirs(config))
+        FcConfig* config = FcInitLoadConfigAndFonts();
+        ~Holder()
         {
-            while (FcChar8* dir = FcStrListNext(list))
+            if (config)
+                FcConfigDestroy(config);
+        }
+    };
+    static Holder holder;
+    return holder.config;
+}
+
+const std::vector<std::string>& SystemFontFolders()
+{
+    static const std::vector<std::string> folders = []
+    {
+        std::vector<std::string> list;
+        FcConfig* config = SystemFontConfiguration();
+        if (config == nullptr)
+            return list;
+        if (FcStrList* dirs = FcConfigGetFontDirs(config))
+        {
+            while (FcChar8* dir = FcStrListNext(dirs))
             {
                 std::string folder(reinterpret_cast<const char*>(dir));
                 while (folder.size() > 1 && folder.back() == '/')
                     folder.pop_back();
-                folders.push_back(folder);
+                list.push_back(folder);
             }
-            FcStrListDone(list);
+            FcStrListDone(dirs);
         }
-    }
-    FcConfigDestroy(config);
+        return list;
+    }();
     return folders;
 }
 

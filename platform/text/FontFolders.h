@@ -7,11 +7,19 @@
 #include <string>
 #include <vector>
 
+typedef struct _FcConfig FcConfig;
+
 namespace Platform
 {
 
+// The process's one fontconfig configuration with its fonts, built on first
+// use: reading the configuration files and caches costs milliseconds, so every
+// font lookup shares it. Null when fontconfig cannot start.
+FcConfig* SystemFontConfiguration();
+
 // UTF-8 paths without a trailing separator; empty when fontconfig has none.
-std::vector<std::string> SystemFontFolders();
+// Listed once per process.
+const std::vector<std::string>& SystemFontFolders();
 
 // The path of the first file named fileName (a bare name, ASCII case
 // ignored) in those folders, in fontconfig's order; empty when none.
