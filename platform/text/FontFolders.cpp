@@ -6,6 +6,9 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <future>
+#include <mutex>
+
 namespace Platform
 {
 
@@ -36,22 +39,52 @@ bool isRegularFile(const std::string& path)
 
 } // namespace
 
+namespace
+{
+
+// Our own configuration rather than the library's global one: that one is
+// never fully released, and leak checks would report it. Building it reads
+// fontconfig's caches, not the fonts. A load started ahead is waited for
+// before the configuration is destroyed.
+struct FontConfigurationState
+{
+    std::once_flag started;
+    std::once_flag taken;
+    std::future<FcConfig*> loading;
+    FcConfig* config = nullptr;
+
+    ~FontConfigurationState()
+    {
+        if (loading.valid())
+            config = loading.get();
+        if (config)
+            FcConfigDestroy(config);
+    }
+};
+
+FontConfigurationState& fontConfigurationState()
+{
+    static FontConfigurationState state;
+    return state;
+}
+
+} // namespace
+
+void StartLoadingSystemFonts()
+{
+    FontConfigurationState& state = fontConfigurationState();
+    std::call_once(state.started,
+                   [&state] { state.loading = std::async(std::launch::async, &FcInitLoadConfigAndFonts); });
+}
+
 FcConfig* SystemFontConfiguration()
 {
-    // Our own configuration rather than the library's global one: that one is
-    // never fully released, and leak checks would report it. Building it reads
-    // fontconfig's caches, not the fonts.
-    struct Holder
-    {
-        FcConfig* config = FcInitLoadConfigAndFonts();
-        ~Holder()
-        {
-            if (config)
-                FcConfigDestroy(config);
-        }
-    };
-    static Holder holder;
-    return holder.config;
+    FontConfigurationState& state = fontConfigurationState();
+    // Not started ahead: loaded here, on the caller's thread.
+    std::call_once(state.started,
+                   [&state] { state.loading = std::async(std::launch::deferred, &FcInitLoadConfigAndFonts); });
+    std::call_once(state.taken, [&state] { state.config = state.loading.get(); });
+    return state.config;
 }
 
 const std::vector<std::string>& SystemFontFolders()

@@ -17,6 +17,11 @@ namespace Platform
 // font lookup shares it. Null when fontconfig cannot start.
 FcConfig* SystemFontConfiguration();
 
+// Starts building that configuration on a thread of its own, so that it is
+// ready by the time the first font is looked up; SystemFontConfiguration waits
+// for it. Without this call the first lookup builds it.
+void StartLoadingSystemFonts();
+
 // UTF-8 paths without a trailing separator; empty when fontconfig has none.
 // Listed once per process.
 const std::vector<std::string>& SystemFontFolders();
