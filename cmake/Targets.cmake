@@ -29,5 +29,7 @@ function(pellwood_test_suite name dir)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
     TEST_FILTER "-*XServerChild.*"
     WORKING_DIRECTORY ${PROJECT_BINARY_DIR}
-    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy")
+    # One value per property: discovery at test time splits a list value into
+    # separate arguments, and the second variable was lost.
+    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=offscreen" ENVIRONMENT_MODIFICATION "SDL_AUDIODRIVER=set:dummy")
 endfunction()
