@@ -223,8 +223,11 @@ bool SdlPresenter::Prepare(uint32_t w, uint32_t h, bool windowed, bool waitForRe
     }
     if (!window)
     {
-        window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, int(w), int(h),
-                                  Platform::WindowsWantGl() ? SDL_WINDOW_OPENGL : 0);
+        const Uint32 flags = Platform::WindowsWantGl() ? SDL_WINDOW_OPENGL : 0;
+        window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, int(w), int(h), flags);
+        // Without a loadable GL the software renderer draws it, on a plain window.
+        if (!window && flags != 0)
+            window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, int(w), int(h), 0);
         if (!window)
             return false;
         ownsWindow = true;

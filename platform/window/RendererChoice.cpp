@@ -23,8 +23,8 @@ bool HasGpuDevice()
 bool WindowsWantGl()
 {
     const char* chosen = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
-    if (chosen != nullptr && std::strncmp(chosen, "opengl", 6) != 0)
-        return false;
+    if (chosen != nullptr && *chosen != '\0')
+        return std::strncmp(chosen, "opengl", 6) == 0;
     return HasGpuDevice();
 }
 

@@ -11,8 +11,8 @@ namespace Platform
 // Whether /dev/dri holds a device node.
 bool HasGpuDevice();
 
-// Whether windows should be made for GL: there is a GPU and the renderer the
-// user chose (SDL_RENDER_DRIVER), if any, is a GL one.
+// Whether windows should be made for GL: the renderer the user chose
+// (SDL_RENDER_DRIVER) is a GL one, or there is no choice and there is a GPU.
 bool WindowsWantGl();
 
 } // namespace Platform

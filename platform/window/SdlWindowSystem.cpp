@@ -267,6 +267,10 @@ WindowHandle SdlWindowSystem::NewWindow(const std::wstring& title, int clientWid
         flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     SDL_Window* window = SDL_CreateWindow(Utf8FromWide(title).c_str(), SDL_WINDOWPOS_UNDEFINED,
                                           SDL_WINDOWPOS_UNDEFINED, clientWidth, clientHeight, flags);
+    // A GL that cannot be loaded leaves the software renderer, which needs no GL window.
+    if (window == nullptr && (flags & SDL_WINDOW_OPENGL) != 0)
+        window = SDL_CreateWindow(Utf8FromWide(title).c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                  clientWidth, clientHeight, flags & ~Uint32(SDL_WINDOW_OPENGL));
     if (window == nullptr)
     {
         logFailure("create");
