@@ -28,7 +28,7 @@ struct BindingState
 };
 BindingState g_binding;
 
-using ObjectPointer = WeakPtr<LuaObjectBase>;
+using ObjectPointer = LuaObjectPointer;
 
 // Depth of __index chains followed by the no-call field read.
 constexpr int kMaxIndexDepth = 32;
@@ -93,7 +93,10 @@ int userdataGc(lua_State* state)
 {
     if (lua_type(state, 1) != LUA_TUSERDATA || lua_objlen(state, 1) != sizeof(ObjectPointer))
         return 0;
-    ObjectPointer* pointer = static_cast<ObjectPointer*>(lua_touserdata(state, 1));
+    ObjectPointer* bound = static_cast<ObjectPointer*>(lua_touserdata(state, 1));
+    if (bound->tag != ObjectPointer::kTag)
+        return 0;
+    WeakPtr<LuaObjectBase>* pointer = &bound->pointer;
     if (LuaObjectBase* object = pointer->Get(); object && !object->IsLuaDying())
     {
         object->DisconnectTable();
