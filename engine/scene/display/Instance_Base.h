@@ -68,7 +68,8 @@ public:
     static CanvasFactory SetCanvasFactory(CanvasFactory factory);
 
     // Parent chains are followed at most this far: no content nests this deep, and the bound keeps a
-    // damaged chain from looping.
+    // damaged chain from looping. The movie refuses any child that would make a chain (a node and
+    // its ancestors) longer, so every walk up or down the tree stays within it.
     static constexpr int MaxTreeDepth = 1024;
 
     // A node that Initialize has already reset; scripts get such bare nodes from the constructor.
@@ -179,6 +180,7 @@ public:
     uint32_t type = INSTANCE_NONE;
     InstanceHandle handle; // own handle, set when the user interface registers the instance
     InstanceHandle parent; // the parent movie's handle; empty for the root and unattached nodes
+    uint32_t treeDepth = 0; // ancestors above the node, kept by the movie that adopts it
     bool unloaded = false;
     std::wstring definitionName;
     uint32_t definitionIndex = 0;

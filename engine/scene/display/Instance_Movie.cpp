@@ -2,6 +2,7 @@
 // Instance_Movie.h.
 #include "engine/scene/display/Instance_Movie.h"
 
+#include "engine/core/diagnostics/Logger.h"
 #include "engine/scene/display/IInstanceEventHandler.h"
 #include "engine/scene/ui/UserInterface.h"
 
@@ -85,12 +86,50 @@ void Instance_Movie::Initialize(const std::wstring& instanceName)
     }
 }
 
-bool Instance_Movie::IsReady()
+// ---- Depth. Walks of the tree run down by recursion (update, drawing, hit tests, destruction)
+// and up by bounded loops; both are safe only while no chain is longer than MaxTreeDepth.
+
+bool Instance_Movie::HasRoomBelow(uint32_t levels, const std::wstring& childName) const
 {
-    for (Instance_Base* child : children)
-        if (!child->IsReady())
-            return false;
-    return true;
+    if (uint64_t(treeDepth) + levels < uint64_t(MaxTreeDepth))
+        return true;
+    if (ILogger* logger = ILogger::Get())
+        logger->Log(LogInstances, __FILE__, __LINE__,
+                    L"%s: the child \"%s\" is refused: the display tree may be at most %d levels deep",
+                    name.c_str(), childName.c_str(), MaxTreeDepth);
+    return false;
+}
+
+uint32_t Instance_Movie::SubtreeLevels(Instance_Base& top)
+{
+    uint32_t deepest = 0;
+    std::vector<std::pair<Instance_Base*, uint32_t>> open{{&top, 1u}};
+    while (!open.empty())
+    {
+        const auto [node, level] = open.back();
+        open.pop_back();
+        deepest = std::max(deepest, level);
+        if (level > uint32_t(MaxTreeDepth))
+            return level;
+        if (const Instance_Movie* movie = node->type == INSTANCE_MOVIE ? RObjectCast<Instance_Movie>(node) : nullptr)
+            for (Instance_Base* child : movie->children)
+                open.emplace_back(child, level + 1);
+    }
+    return deepest;
+}
+
+void Instance_Movie::setSubtreeDepth(Instance_Base* child) const
+{
+    std::vector<std::pair<Instance_Base*, uint32_t>> open{{child, treeDepth + 1}};
+    while (!open.empty())
+    {
+        const auto [node, depth] = open.back();
+        open.pop_back();
+        node->treeDepth = depth;
+        if (const Instance_Movie* movie = node->type == INSTANCE_MOVIE ? RObjectCast<Instance_Movie>(node) : nullptr)
+            for (Instance_Base* below : movie->children)
+                open.emplace_back(below, depth + 1);
+    }
 }
 
 void Instance_Movie::SetMaterial(uint32_t flags)

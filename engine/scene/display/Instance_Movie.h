@@ -155,6 +155,13 @@ public:
     // Deletes what waits in pendingDeletes, last first; a deletion may queue more.
     void DeletePending();
 
+    // Whether a subtree of that many levels (1: a single node) may be added below the movie without
+    // a chain longer than MaxTreeDepth; logs the refusal, naming the child.
+    bool HasRoomBelow(uint32_t levels, const std::wstring& childName) const;
+    // The levels of the subtree under `top`, itself included, counted without recursion; stops
+    // counting past MaxTreeDepth.
+    static uint32_t SubtreeLevels(Instance_Base& top);
+
     static void RegisterLua(lua_State* state);
 
     // ---- Data: the children, then the playback state.
@@ -187,6 +194,11 @@ public:
 private:
     // Parent link, inherited material, registration, the creation notice and both lists.
     void adoptChild(Instance_Base* child);
+    // Sets the depth of a newly adopted child and of everything below it.
+    void setSubtreeDepth(Instance_Base* child) const;
+    // Readiness memo of the drawing pass (see Instance_MovieDraw.cpp).
+    uint64_t readyPass = 0;
+    bool readyInPass = true;
     // Applies frame 0 of a new movie and owes it its load events.
     static void startNewMovie(Instance_Base* child, bool applyFrame);
     bool createTimelineChildren(Definition_Movie& definition);

@@ -54,7 +54,7 @@ InstanceHandle Instance_Movie::CreateInstanceCore(Instance_Movie* parentMovie, c
 {
     if (created)
         *created = nullptr;
-    if (!parentMovie || hasChildNamed(*parentMovie, instanceName))
+    if (!parentMovie || hasChildNamed(*parentMovie, instanceName) || !parentMovie->HasRoomBelow(1, instanceName))
         return {};
     const InstanceHandle parentHandle = parentMovie->handle;
     const bool parentRegistered = parentHandle.IsValid();
@@ -87,7 +87,8 @@ InstanceHandle Instance_Movie::CreateInstanceCore(Instance_Movie* parentMovie, c
     if (!child)
         return {};
     // The definition's nugget scripts may have taken the name, or the parent, meanwhile.
-    if ((parentRegistered && !parentHandle.IsValid()) || hasChildNamed(*parentMovie, instanceName))
+    if ((parentRegistered && !parentHandle.IsValid()) || hasChildNamed(*parentMovie, instanceName) ||
+        !parentMovie->HasRoomBelow(SubtreeLevels(*child), instanceName))
     {
         RObject::DeleteSelf(child);
         return {};
@@ -127,6 +128,7 @@ InstanceHandle Instance_Movie::CreateInstanceByClassName(Instance_Movie* parentM
 void Instance_Movie::adoptChild(Instance_Base* child)
 {
     child->parent = movieHandle;
+    setSubtreeDepth(child);
     if (!(child->material & kNoAutoInherit))
         child->material = material & ~kNoAutoInherit;
     if (UserInterface* ui = UserInterface::Get())

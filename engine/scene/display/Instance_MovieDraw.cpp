@@ -37,12 +37,50 @@ bool offScreen(const Instance_Base::Point (&corners)[4], const Matrix3& parentMa
     return right < 0.0f || bottom < 0.0f || left > float(width) || top > float(height);
 }
 
+// Every movie asks for the readiness of its subtree before it draws: within one drawing pass the
+// answer is kept per movie, so a frame costs the number of nodes, not nodes times depth.
+uint64_t drawPass = 0;
+int drawNesting = 0;
+
+struct DrawPassScope
+{
+    DrawPassScope()
+    {
+        if (drawNesting++ == 0)
+            ++drawPass;
+    }
+    ~DrawPassScope() { --drawNesting; }
+    DrawPassScope(const DrawPassScope&) = delete;
+    DrawPassScope& operator=(const DrawPassScope&) = delete;
+};
+
 } // namespace
+
+bool Instance_Movie::IsReady()
+{
+    const bool inPass = drawNesting > 0;
+    if (inPass && readyPass == drawPass)
+        return readyInPass;
+    bool ready = true;
+    for (Instance_Base* child : children)
+        if (!child->IsReady())
+        {
+            ready = false;
+            break;
+        }
+    if (inPass)
+    {
+        readyPass = drawPass;
+        readyInPass = ready;
+    }
+    return ready;
+}
 
 void Instance_Movie::Draw(const Matrix3& parentMatrix, float parentAlpha)
 {
     if (!visible)
         return;
+    const DrawPassScope pass;
     const float alpha = opacity * parentAlpha;
     const Matrix3 world = Matrix3::Multiply(GetLocalMatrix(), parentMatrix);
     // A movie that is not ready (an effect below it) has no extent to trust and is always drawn.

@@ -394,12 +394,13 @@ bool Instance_Movie::createTimelineChildren(Definition_Movie& first)
         bool taken = false;
         for (const Instance_Base* sibling : children)
             taken = taken || sibling->name == child->name;
-        if (taken)
+        if (taken || !HasRoomBelow(SubtreeLevels(*child), child->name))
         {
             RObject::DeleteSelf(child);
             continue;
         }
         child->parent = movieHandle;
+        setSubtreeDepth(child);
         if (!(child->material & kNoAutoInherit))
             child->material = material & ~kNoAutoInherit;
         if (ui)
