@@ -87,6 +87,7 @@ public:
     static void RegisterLua(lua_State* state);
 
     InstanceHandle startTimer;
+    uint64_t startTimerService = 0; // the identity of the service that made startTimer
     std::unique_ptr<ParticleEffect> effect;
     Particle* selectedParticle = nullptr;
     uint32_t selectedParticleSerial = 0;
