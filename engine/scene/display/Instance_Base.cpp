@@ -381,10 +381,18 @@ void Instance_Base::GetLocalMousePosition(float& outX, float& outY)
 // ---- Hit testing.
 
 InstanceHandle Instance_Base::HitTestPoint(float px, float py, bool acceptOwnBounds, bool inputOnly,
-                                           std::vector<InstanceHandle>* hits)
+                                           std::vector<InstanceHandle>* hits, HitStop* stop)
 {
     if (inputOnly && !inputEnabled)
+    {
+        if (stop && stop->blocks && stop->blocks(*this))
+        {
+            std::vector<InstanceHandle> covered;
+            if (HitTestPoint(px, py, acceptOwnBounds, false, &covered).IsValid() || !covered.empty())
+                stop->stopped = true;
+        }
         return {};
+    }
     UpdateCorners();
     float minX = corners[0].x, maxX = corners[0].x, minY = corners[0].y, maxY = corners[0].y;
     for (const Point& corner : corners)
@@ -418,7 +426,9 @@ InstanceHandle Instance_Base::HitTestPoint(float px, float py, bool acceptOwnBou
             // Once something inside was listed, leaves behind it cannot add anything new.
             if (hits && hits->size() > listed && child->type != INSTANCE_MOVIE)
                 continue;
-            const InstanceHandle hit = child->HitTestPoint(lx, ly, acceptOwnBounds, inputOnly, hits);
+            const InstanceHandle hit = child->HitTestPoint(lx, ly, acceptOwnBounds, inputOnly, hits, stop);
+            if (stop && stop->stopped)
+                return {}; // the movie holds the blocker, or lies behind it
             if (hit.IsValid())
             {
                 if (!hits)

@@ -152,8 +152,16 @@ public:
     // ---- Hit testing. x and y are in the parent's space. The result is the hit movie (a leaf
     // gives its parent); with a list, every movie hit is appended once, innermost and front-most
     // first, and the walk goes on behind the first hit.
+    // With `stop` (input-only walks), a switched-off instance that `stop->blocks` names and that
+    // the point hits (its subtree tested input or not) ends the walk: what was listed before it, in
+    // front of it, stays, and nothing behind it or holding it is listed.
+    struct HitStop
+    {
+        bool (*blocks)(Instance_Base& instance) = nullptr;
+        bool stopped = false;
+    };
     InstanceHandle HitTestPoint(float px, float py, bool acceptOwnBounds, bool inputOnly,
-                                std::vector<InstanceHandle>* hits);
+                                std::vector<InstanceHandle>* hits, HitStop* stop = nullptr);
     // The same from screen coordinates.
     InstanceHandle HitTestAtGlobal(float px, float py, bool acceptOwnBounds, bool inputOnly,
                                    std::vector<InstanceHandle>* hits);

@@ -607,13 +607,13 @@ bool eatsMouse(const InstanceHandle& handle)
 // fades in or out): the input-only hit test passes over it, yet what lies behind must not get the
 // pointer either. Only the outermost switched-off instance counts; anything inside it is never
 // reached by the hit test.
-bool blocksWhileDisabled(const InstanceHandle& handle)
+bool blocksWhileDisabled(Instance_Base& instance)
 {
-    Instance_Base* instance = handle.GetInstance();
-    if (!instance || instance->inputEnabled || !eatsMouse(handle))
+    if (instance.type != INSTANCE_MOVIE || !eatsMouse(instance.handle))
         return false;
-    for (Instance_Base* node = instance; node; node = node->parent.GetInstance())
-        if (!node->visible || (node != instance && !node->inputEnabled))
+    const Instance_Base* node = &instance;
+    for (int depth = 0; node && depth < Instance_Base::MaxTreeDepth; ++depth, node = node->parent.GetInstance())
+        if (!node->visible || (node != &instance && !node->inputEnabled))
             return false;
     return true;
 }
@@ -622,28 +622,19 @@ bool blocksWhileDisabled(const InstanceHandle& handle)
 
 void UserInterface::UpdateHitList(bool skipHitTest)
 {
+    // One walk: the input-enabled instances under the pointer, front-most first, cut where a
+    // switched-off blocker covers the point.
     hitCandidates.clear();
     if (!skipHitTest && root)
-        root->HitTestPoint(float(mouseX), float(mouseY), false, true, &hitCandidates);
-    // The same test over every instance, input or not, puts such a blocker in the walk's order:
-    // candidates listed after it lie behind it (or hold it) and are cut off with it.
-    size_t blockerAt = SIZE_MAX;
-    std::vector<InstanceHandle> everything;
-    if (!skipHitTest && root)
     {
-        root->HitTestPoint(float(mouseX), float(mouseY), false, false, &everything);
-        for (size_t i = 0; i < everything.size() && blockerAt == SIZE_MAX; ++i)
-            if (blocksWhileDisabled(everything[i]))
-                blockerAt = i;
+        Instance_Base::HitStop stop;
+        stop.blocks = &blocksWhileDisabled;
+        root->HitTestPoint(float(mouseX), float(mouseY), false, true, &hitCandidates, &stop);
     }
     // The first instance that takes the pointer hides everything behind it.
     hitList.clear();
     for (const InstanceHandle& candidate : hitCandidates)
     {
-        if (blockerAt != SIZE_MAX &&
-            std::find(everything.begin(), everything.begin() + std::ptrdiff_t(blockerAt), candidate) ==
-                everything.begin() + std::ptrdiff_t(blockerAt))
-            break;
         hitList.push_back(candidate);
         if (eatsMouse(candidate))
             break;
