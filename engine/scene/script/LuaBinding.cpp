@@ -7,6 +7,7 @@
 
 #include "engine/core/base/WeakPtr.h"
 #include "engine/core/diagnostics/Logger.h"
+#include "engine/core/diagnostics/StartupProblem.h"
 #include "engine/core/text/StringFormat.h"
 #include "engine/core/text/TextConversion.h"
 #include "engine/scene/script/LuaObject.h"
@@ -304,6 +305,8 @@ int LuaErrorHandler(lua_State* state)
                                  fromUtf8(info.short_src), info.currentline);
     }
     logLua(text);
+    // A failing script names itself in its message ("main.lua:3: ..."); start-up reports it.
+    NoteProblem(L"a script failed: " + fromUtf8(message ? message : "(error object is not a string)"));
     lua_settop(state, 1);
     return 1;
 }

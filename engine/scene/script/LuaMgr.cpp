@@ -8,6 +8,7 @@
 
 #include "engine/core/base/RandomGenerator.h"
 #include "engine/core/diagnostics/Logger.h"
+#include "engine/core/diagnostics/StartupProblem.h"
 #include "engine/core/files/FileSystem.h"
 #include "engine/core/text/StringTable.h"
 #include "engine/core/text/TextConversion.h"
@@ -389,12 +390,14 @@ bool LuaMgr::LoadScriptFile(const std::string& name)
     if (!source || !source->IsValid())
     {
         logLua(StringPrintf(L"cannot open script %s", path));
+        NoteProblem(path + L" cannot be opened");
         return false;
     }
     const uint32_t size = source->GetSize();
     if (size > MaxScriptSize)
     {
         logLua(StringPrintf(L"script %s is too large", path));
+        NoteProblem(path + L" is too large");
         return false;
     }
     // The whole file: from its memory region when it has one, else read.
@@ -412,6 +415,7 @@ bool LuaMgr::LoadScriptFile(const std::string& name)
         if (size && (!source->Read(0, reinterpret_cast<uint8_t*>(read.data()), size, &count) || count != size))
         {
             logLua(StringPrintf(L"cannot read script %s", path));
+            NoteProblem(path + L" cannot be read");
             return false;
         }
         bytes = read.data();
@@ -420,6 +424,7 @@ bool LuaMgr::LoadScriptFile(const std::string& name)
     if (luaL_loadbuffer(state, size ? bytes : "", size, WStringToUtf8(path).c_str()) != 0)
     {
         logLua(StringPrintf(L"script %s does not load: %s", path, fromUtf8(lua_tostring(state, -1))));
+        NoteProblem(path + L" does not load: " + fromUtf8(lua_tostring(state, -1)));
         lua_pop(state, 1);
         return false;
     }
