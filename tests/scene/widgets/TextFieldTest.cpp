@@ -56,7 +56,7 @@ TEST_F(TextFields, TypedCharactersComeFromTheCharacterMessages)
 {
     // What the window's characters say is what the field holds: punctuation, letters of other
     // scripts, characters beyond the Basic Multilingual Plane.
-    const char* const texts[] = {"O'Neil", "Anne-Marie", "Zo\xC3\xAB", "\xC3\x81ngel \xC5\x81\xC3\xB3" "d\xC5\xBA",
+    const char* const texts[] = {"O'Neil", "Anne-Marie", "Zo\xC3\xAB", ("\xC3\x81ngel \xC5\x81\xC3\xB3" "d\xC5\xBA"),
                                  "\xD0\x96\xD0\xB5\xD0\xBD\xD1\x8F", "a.b@c, d!?", "\xF0\x9F\x98\x80"};
     TextField* field = Field(5000);
     ASSERT_TRUE(field->focused);
