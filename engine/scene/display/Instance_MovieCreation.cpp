@@ -27,11 +27,6 @@ bool hasChildNamed(const Instance_Movie& movie, const std::wstring& name)
     return false;
 }
 
-bool startsWith(const std::wstring& text, const std::wstring& prefix)
-{
-    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
-}
-
 // Whether `node` is `ancestor` or lies below it.
 bool isWithin(const Instance_Base* node, const Instance_Base* ancestor)
 {
@@ -305,7 +300,7 @@ InstanceHandle Instance_Movie::FindChildByName(const std::wstring& childName)
 InstanceHandle Instance_Movie::FindChildByPrefix(const std::wstring& prefix)
 {
     for (Instance_Base* child : children)
-        if (startsWith(child->name, prefix))
+        if (StartsWith(child->name, prefix))
             return child->handle;
     return {};
 }
@@ -323,7 +318,7 @@ void Instance_Movie::CollectChildrenByPrefix(std::vector<InstanceHandle>& out, c
     const std::wstring wanted = ignoreCase ? ToLower(prefix) : prefix;
     for (Instance_Base* child : children)
     {
-        if (startsWith(ignoreCase ? ToLower(child->name) : child->name, wanted))
+        if (StartsWith(ignoreCase ? ToLower(child->name) : child->name, wanted))
             out.push_back(child->handle);
         if (child->type == INSTANCE_MOVIE)
             if (Instance_Movie* movie = RObjectCast<Instance_Movie>(child))
