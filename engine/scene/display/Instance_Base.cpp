@@ -4,6 +4,7 @@
 
 #include "engine/graphics/canvas/CRenderCanvas.h"
 #include "engine/graphics/canvas/IRenderCanvas.h"
+#include "engine/graphics/device/DrawCall.h"
 #include "engine/graphics/device/Renderer.h"
 #include "engine/media/sound/ISoundManager.h"
 #include "engine/scene/display/Instance_Image.h"
@@ -231,17 +232,17 @@ void toggleBit(Instance_Base& instance, uint32_t bit, bool on)
 
 void Instance_Base::ToggleMaskIn(bool on)
 {
-    toggleBit(*this, 0x10000, on);
+    toggleBit(*this, eMaterialMaskedIn, on);
 }
 
 void Instance_Base::ToggleMaskOut(bool on)
 {
-    toggleBit(*this, 0x40000, on);
+    toggleBit(*this, eMaterialMaskedOut, on);
 }
 
 void Instance_Base::ToggleMaskClear(bool on)
 {
-    toggleBit(*this, 0x20000, on);
+    toggleBit(*this, eMaterialMaskClear, on);
 }
 
 IRenderCanvas* Instance_Base::GetCanvas(bool create)

@@ -20,6 +20,7 @@
 #include "engine/core/base/InstanceHandle.h"
 #include "engine/core/base/Matrix.h"
 #include "engine/core/base/WeakPtr.h"
+#include "engine/graphics/device/DrawCall.h"
 #include "engine/media/sound/ISound.h"
 #include "engine/scene/script/LuaBaseSubclass.h"
 
@@ -208,7 +209,7 @@ public:
     Rect extentRect;
     bool useExtentRect = false; // the extent is extentRect instead of what the kind computes
     bool cornersValid = false;
-    uint32_t material = 1; // eMaterialAlpha
+    uint32_t material = eMaterialAlpha;
     float opacity = 1.0f;
     std::unique_ptr<IRenderCanvas> canvas;
     bool allowFiltering = true;
@@ -219,6 +220,10 @@ public:
 private:
     void releaseHandle();
 };
+
+// Pushes the instance's script table, made first when it has none; false, with nothing pushed, for
+// a null instance or when no table can be made.
+bool PushInstanceTable(Instance_Base* instance);
 
 // What the renderer asks of display instances (drawing one into a render target).
 struct InstanceServices;

@@ -4,6 +4,7 @@
 #include "engine/scene/display/Instance_Movie.h"
 
 #include "engine/core/text/TextHelpers.h"
+#include "engine/graphics/device/DrawCall.h"
 #include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/definitions/Definition_Base.h"
 #include "engine/scene/display/IInstanceEventHandler.h"
@@ -17,7 +18,6 @@ namespace TarnEngine
 namespace
 {
 
-constexpr uint32_t kNoAutoInherit = 0x80000;
 
 bool hasChildNamed(const Instance_Movie& movie, const std::wstring& name)
 {
@@ -124,8 +124,8 @@ void Instance_Movie::adoptChild(Instance_Base* child)
 {
     child->parent = movieHandle;
     setSubtreeDepth(child);
-    if (!(child->material & kNoAutoInherit))
-        child->material = material & ~kNoAutoInherit;
+    if (!(child->material & eMaterialNoAutoInherit))
+        child->material = material & ~eMaterialNoAutoInherit;
     if (UserInterface* ui = UserInterface::Get())
         ui->RegisterInstance(child);
     if (child->type == INSTANCE_MOVIE)

@@ -11,6 +11,7 @@
 
 #include "engine/core/diagnostics/Logger.h"
 #include "engine/core/time/TimeManager.h"
+#include "engine/graphics/device/DrawCall.h"
 #include "engine/media/video/IImageSource.h"
 #include "engine/media/video/IVideoTarget.h"
 #include "engine/scene/definitions/DefinitionMap.h"
@@ -27,7 +28,6 @@ namespace TarnEngine
 namespace
 {
 
-constexpr uint32_t kNoAutoInherit = 0x80000;
 constexpr uint32_t kNoColour = 0xFFFFFFFF;
 
 bool lives(const InstanceEntry& entry, uint32_t frame)
@@ -401,8 +401,8 @@ bool Instance_Movie::createTimelineChildren(Definition_Movie& first)
         }
         child->parent = movieHandle;
         setSubtreeDepth(child);
-        if (!(child->material & kNoAutoInherit))
-            child->material = material & ~kNoAutoInherit;
+        if (!(child->material & eMaterialNoAutoInherit))
+            child->material = material & ~eMaterialNoAutoInherit;
         if (ui)
             ui->RegisterInstance(child);
         Instance_Movie* movie = child->type == INSTANCE_MOVIE ? RObjectCast<Instance_Movie>(child) : nullptr;

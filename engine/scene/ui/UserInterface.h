@@ -167,7 +167,7 @@ public:
         RefPtr<IResourceTexture> texture;
         SpriteRect source;
         uint32_t colour = 0xFFFFFFFF;
-        uint32_t material = 1; // eMaterialAlpha
+        uint32_t material = eMaterialAlpha;
     };
     std::vector<std::unique_ptr<OverlayQuad>> overlayQuads;
 
