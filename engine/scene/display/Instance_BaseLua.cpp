@@ -37,16 +37,6 @@ int getColourArg(lua_State* state, uint32_t& out, int index)
     return 1;
 }
 
-// The instance's script table, made first when it has none; nothing is pushed when there is none.
-bool pushInstanceTable(Instance_Base* instance)
-{
-    if (!instance)
-        return false;
-    if (!instance->HasTable())
-        instance->CreateLuaTable();
-    return instance->PushTable();
-}
-
 // ---- Getters and setters of one value.
 
 int getMaterial(lua_State* state)
@@ -256,7 +246,7 @@ int getParent(lua_State* state)
     Self* self = GetLuaSelf<Self>(state);
     if (!self)
         return 0;
-    if (!pushInstanceTable(self->parent.GetInstance()))
+    if (!PushInstanceTable(self->parent.GetInstance()))
         lua_pushnil(state);
     return 1;
 }
@@ -358,7 +348,7 @@ int hitTest(lua_State* state)
     int key = 0;
     for (const InstanceHandle& hit : hits)
     {
-        if (!pushInstanceTable(hit.GetInstance()))
+        if (!PushInstanceTable(hit.GetInstance()))
             continue;
         lua_rawseti(state, -2, key++);
     }
@@ -434,6 +424,15 @@ void Instance_Base::RegisterLua(lua_State* state)
     def.AddMethod("HitTest", &hitTest);
     def.SetConstructor(&LuaConstruct<Instance_Base>);
     def.Build(StaticScriptName());
+}
+
+bool PushInstanceTable(Instance_Base* instance)
+{
+    if (!instance)
+        return false;
+    if (!instance->HasTable())
+        instance->CreateLuaTable();
+    return instance->PushTable();
 }
 
 } // namespace TarnEngine

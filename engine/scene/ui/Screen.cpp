@@ -5,7 +5,6 @@
 #include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "engine/scene/widgets/Button.h"
-#include "engine/scene/widgets/Panel.h"
 
 #include <algorithm>
 #include <cmath>
