@@ -28,7 +28,7 @@
 #include "engine/runtime/ConsoleDrawing.h"
 #include "engine/runtime/SplashScreens.h"
 #include "engine/scene/definitions/DefinitionMap.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/effects/EffectLibrary.h"
 #include "engine/scene/effects/Instance_Effect.h"
 #include "engine/scene/effects/ParticleManager.h"

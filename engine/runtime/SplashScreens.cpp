@@ -10,7 +10,7 @@
 #include "engine/media/video/IImageSource.h"
 #include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/definitions/InstanceSetup.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/ui/UserInterface.h"
 
 #include <algorithm>

@@ -3,7 +3,6 @@
 #include "engine/runtime/SplashScreens.h"
 
 #include "engine/core/files/FileSystem.h"
-#include "tests/common/MemoryFiles.h"
 #include "engine/core/xml/XmlDocumentCache.h"
 #include "engine/core/xml/XmlNode.h"
 #include "engine/media/sound/ISoundManager.h"
@@ -11,9 +10,10 @@
 #include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/definitions/Definition_Image.h"
 #include "engine/scene/definitions/InstanceSetup.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/ui/UserInterface.h"
+#include "tests/common/MemoryFiles.h"
 
 #include <gtest/gtest.h>
 

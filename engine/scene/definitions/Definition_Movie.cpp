@@ -7,7 +7,7 @@
 #include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/definitions/DefinitionValues.h"
 #include "engine/scene/definitions/InstanceSetup.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/ui/UserInterface.h"
 
 #include <algorithm>

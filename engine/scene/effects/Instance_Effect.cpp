@@ -4,8 +4,8 @@
 
 #include "engine/graphics/canvas/IRenderCanvas.h"
 #include "engine/scene/definitions/nuggets/REffectNugget.h"
-#include "engine/scene/display/Instance_Image.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/image/Instance_Image.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/effects/EffectLibrary.h"
 #include "engine/scene/effects/ParticleManager.h"
 #include "engine/scene/effects/RPfxAppearanceActions.h"

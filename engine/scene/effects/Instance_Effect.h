@@ -16,7 +16,7 @@
 #pragma once
 
 #include "engine/core/base/InstanceHandle.h"
-#include "engine/scene/display/Instance_Base.h"
+#include "engine/scene/display/node/Instance_Base.h"
 #include "engine/scene/effects/ParticleEffect.h"
 #include "engine/scene/ui/TimerService.h"
 

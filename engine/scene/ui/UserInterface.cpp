@@ -5,7 +5,7 @@
 #include "engine/core/app/IEngineHost.h"
 #include "engine/graphics/canvas/IRenderCanvas.h"
 #include "engine/graphics/device/Renderer.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/effects/Instance_Effect.h"
 #include "engine/scene/script/LuaMgr.h"
 

@@ -4,8 +4,8 @@
 #include "engine/scene/ui/UserInterface.h"
 
 #include "engine/core/app/IEngineHost.h"
-#include "engine/scene/display/IInstanceEventHandler.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
+#include "engine/scene/display/node/IInstanceEventHandler.h"
 #include "platform/window/WindowSystem.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // Screen manager; see _ScreenMgr.h.
 #include "engine/scene/ui/_ScreenMgr.h"
 
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/ui/Screen.h"
 #include "engine/scene/ui/UserInterface.h"
 

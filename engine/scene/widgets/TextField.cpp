@@ -2,7 +2,7 @@
 #include "engine/scene/widgets/TextField.h"
 
 #include "engine/core/text/TextConversion.h"
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/widgets/Container.h"
 

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "engine/core/text/TextConversion.h"
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/widgets/TextField.h"
 #include "platform/window/ScriptedWindowSystem.h"
 #include "tests/scene/widgets/WidgetFixture.h"

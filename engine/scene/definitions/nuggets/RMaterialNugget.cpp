@@ -4,7 +4,7 @@
 #include "engine/core/text/TextHelpers.h"
 #include "engine/core/xml/XmlNode.h"
 #include "engine/graphics/device/DrawCall.h"
-#include "engine/scene/display/Instance_Base.h"
+#include "engine/scene/display/node/Instance_Base.h"
 
 namespace TarnEngine
 {
