@@ -33,3 +33,18 @@ function(pellwood_test_suite name dir)
     # separate arguments, and the second variable was lost.
     PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=offscreen" ENVIRONMENT_MODIFICATION "SDL_AUDIODRIVER=set:dummy")
 endfunction()
+
+# Compile options for one source file of the calling folder, given by its path from that folder.
+# A file that is not there stops the configuration: a setting left behind by a move would
+# otherwise apply to nothing without a word.
+function(pellwood_source_options file)
+  if(IS_ABSOLUTE "${file}")
+    set(path "${file}")
+  else()
+    set(path "${CMAKE_CURRENT_SOURCE_DIR}/${file}")
+  endif()
+  if(NOT EXISTS "${path}")
+    message(FATAL_ERROR "compile options are set for ${path}, which does not exist")
+  endif()
+  set_source_files_properties("${path}" PROPERTIES COMPILE_OPTIONS "${ARGN}")
+endfunction()

@@ -151,6 +151,7 @@ bool FMODManager::LoadAudioXml()
             definition.priority = WStringToLong(value);
         definitions[name] = definition;
     }
+    audioXmlLoaded = true;
     return true;
 }
 
@@ -162,7 +163,10 @@ void FMODManager::SetEnabled(bool enable)
     if (system)
     {
         Shutdown();
-        Init(maxChannels);
+        // Switched on again, the definitions come back with the system, or every sound of the
+        // session would stay silent; nothing is read when they had never been loaded.
+        if (Init(maxChannels) && enable && audioXmlLoaded)
+            LoadAudioXml();
     }
 }
 
