@@ -3,7 +3,7 @@
 // engine with the game, runs the loop and ends with 0 when the engine ran and
 // 1 when its start-up failed (the engine ends the process itself, with codes
 // of its own, on a fatal error).
-#include "engine/core/app/EngineManager.h"
+#include "engine/runtime/EngineManager.h"
 #include "game/core/Core.h"
 #include "game/core/GameRegistrations.h"
 

@@ -15,8 +15,8 @@
 
 #include "bench/FastestRunReporter.h"
 #include "engine/core/app/CommandLine.h"
-#include "engine/core/app/EngineManager.h"
 #include "engine/media/sound/ISoundManager.h"
+#include "engine/runtime/EngineManager.h"
 #include "engine/scene/display/Instance_Movie.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/ui/_ScreenMgr.h"
