@@ -13,6 +13,7 @@
 #include "game/media/LevelReport.h"
 #include "game/media/MovingPerspective.h"
 #include "game/media/SoundMgr.h"
+#include "game/social/UIFaceBook.h"
 #include "game/ui/HintManager.h"
 #include "game/ui/HintTracker.h"
 #include "game/ui/UIMessageBox.h"
@@ -124,6 +125,7 @@ void RegisterGameStatics()
     HintTracker::StaticClass();
     RegisterPerspectiveClasses();
     RegisterPlayerScreenClasses();
+    RegisterSocialNetwork();
     // The game manager's set-up takes the modes.
     RegisterGameModes();
 
