@@ -441,6 +441,7 @@ bool FaceBook::Init(int32_t gameNumber)
         logSocial(L"the social-network library made no connection");
     }
     // 13.
+    logSocial(L"social network: on");
     return true;
 }
 
@@ -544,6 +545,8 @@ void FaceBook::Poll()
         connection->CheckPermissions(userId, narrowSalt().c_str());
         break;
     case linkwell::eAllowed:
+        if (!enabled)
+            logSocial(L"social network: posting allowed");
         enabled = true;
         loginTried = false;
         SaveData();
@@ -613,6 +616,7 @@ bool FaceBook::Login(const std::string& address)
     if (!connection)
         return false;
     // 1. to 4.
+    logSocial(L"social network: log-in window");
     const DisplayHold hold = leaveFullscreen();
     const std::string reached = lowerAscii(showWindow(address));
     // 5. and 6.
@@ -638,6 +642,7 @@ bool FaceBook::Login(const std::string& address)
 
 void FaceBook::ShowPage(const std::string& address)
 {
+    logSocial(L"social network: page window");
     const DisplayHold hold = leaveFullscreen();
     showWindow(address);
     restoreDisplay(hold);

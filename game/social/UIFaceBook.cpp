@@ -1,6 +1,7 @@
 // The social-network dialog; see UIFaceBook.h.
 #include "game/social/UIFaceBook.h"
 
+#include "engine/core/diagnostics/Logger.h"
 #include "engine/core/text/StringTable.h"
 #include "engine/scene/display/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
@@ -26,6 +27,12 @@ const wchar_t* const kPosting = L"posting";
 const wchar_t* const kPosted = L"posted";
 const wchar_t* const kError = L"error";
 const wchar_t* const kPermission = L"permission";
+
+void logDialog(const std::wstring& text)
+{
+    if (ILogger* logger = ILogger::Get())
+        logger->Log(LogGame, __FILE__, __LINE__, L"%s", text);
+}
 
 IFaceBook* faceBook()
 {
@@ -134,6 +141,7 @@ bool UIFaceBook::GotoPage(const std::wstring& label)
     if (!LookupLabelFrame(label, frame))
         return false;
     SetFrame(frame);
+    logDialog(L"social-network dialog: page " + label);
     return true;
 }
 
@@ -287,6 +295,7 @@ void UIFaceBook::HandleButtonPressed(Button* button)
 void UIFaceBook::OnRemoved()
 {
     Screen::OnRemoved();
+    logDialog(L"social-network dialog: closed");
     if (Core* core = Core::Get())
         core->ApplySettings();
 }
