@@ -57,9 +57,16 @@ class PlatformLibrary final : public LinkwellLibrary
 public:
     explicit PlatformLibrary(std::unique_ptr<Platform::Module> module) : module(std::move(module)) {}
     void* Symbol(const char* name) override { return module->Symbol(name); }
+    // Loading the same library again with the keep flag marks the loaded one as never unloaded.
+    void KeepLoaded() override
+    {
+        if (!kept)
+            kept = Platform::Module::Load(FaceBook::LibraryName, true);
+    }
 
 private:
     std::unique_ptr<Platform::Module> module;
+    std::unique_ptr<Platform::Module> kept;
 };
 
 IGIL* device()
@@ -184,12 +191,31 @@ void FaceBookHost::HoldDeviceWindowed(bool hold)
     }
 }
 
-void* FaceBookHost::OwnerWindow()
+namespace
+{
+
+SDL_Window* gameWindow()
 {
     EngineManager* engine = EngineManager::Get();
     Platform::WindowSystem* windows = engine ? engine->GetWindowSystem() : nullptr;
     TarnEngine::Window* window = engine ? engine->GetWindow() : nullptr;
-    SDL_Window* sdl = windows && window ? windows->GetSdlWindow(window->GetHandle()) : nullptr;
+    return windows && window ? windows->GetSdlWindow(window->GetHandle()) : nullptr;
+}
+
+} // namespace
+
+void FaceBookHost::TakeFocusBack()
+{
+    if (SDL_Window* sdl = gameWindow())
+    {
+        SDL_RaiseWindow(sdl);
+        SDL_SetWindowInputFocus(sdl);
+    }
+}
+
+void* FaceBookHost::OwnerWindow()
+{
+    SDL_Window* sdl = gameWindow();
     if (!sdl)
         return nullptr;
     SDL_SysWMinfo info;
@@ -602,12 +628,16 @@ std::string FaceBook::showWindow(const std::string& address)
     if (!factory || !IsPageAddress(address))
         return {};
     const linkwell::FBString first(address.c_str());
+    // The window starts the library's toolkit, which cannot be unloaded afterwards.
+    if (library)
+        library->KeepLoaded();
     linkwell::IBrowserWindow* window = factory->CreateBrowserWindow(LoginCaption, &first, host->OwnerWindow());
     if (!window)
         return {};
     linkwell::FBString last;
     window->Show(&last);
     window->Destroy(linkwell::kDestroyFree);
+    host->TakeFocusBack();
     return last.Text() ? last.Text() : "";
 }
 

@@ -32,6 +32,9 @@ public:
     virtual ~LinkwellLibrary() = default;
     // An exported symbol's address, or null.
     virtual void* Symbol(const char* name) = 0;
+    // Keeps the library mapped for the rest of the process, whatever the object does later: once
+    // its window toolkit has started, its threads and registered types outlive any unloading.
+    virtual void KeepLoaded() {}
 };
 
 // The defaults reach the running engine and game; each is a seam for the tests.
@@ -54,6 +57,9 @@ public:
     virtual void HoldDeviceWindowed(bool hold);
     // The game window's X11 id as the log-in window's owner; null without one.
     virtual void* OwnerWindow();
+    // The game window raised and given the keyboard again once the modal window has gone, as a
+    // window manager would: the engine does not run frames while its window lacks the focus.
+    virtual void TakeFocusBack();
     virtual TarnEngine::XmlNode* CurrentProfile();
     // Whether a message box is the top-most modal screen.
     virtual bool MessageBoxOnTop();

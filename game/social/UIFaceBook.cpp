@@ -170,6 +170,9 @@ void UIFaceBook::StartPosting()
         return;
     postingStarted = true;
     social->Post(postTemplate, postText);
+    // Handed over: posting until the status says otherwise. A post over a fast connection can be
+    // done between two frames, and the ready status after it must still count as a change.
+    lastStatus = IFaceBook::StatusPosting;
     if (postTemplate == 1)
         if (auto* text = RObjectCast<Instance_Text>(FindChildByPath(L"l5").GetInstance()))
             text->SetText(L"|T|InitialPosting");

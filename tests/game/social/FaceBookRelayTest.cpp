@@ -45,6 +45,7 @@ public:
     std::string RelayAddress() override { return relay; }
     bool IsFullscreen() override { return false; }
     void* OwnerWindow() override { return nullptr; }
+    void TakeFocusBack() override {}
     XmlNode* CurrentProfile() override { return profile; }
     bool MessageBoxOnTop() override { return false; }
 

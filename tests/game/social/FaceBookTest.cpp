@@ -173,6 +173,7 @@ TEST_F(FaceBookTest, EachChangeOfStateGetsOneReaction)
     EXPECT_TRUE(made.IsEnabled());
     EXPECT_EQ(Stored(L"Enabled"), L"1");
     EXPECT_TRUE(record.windows.empty());
+    EXPECT_FALSE(record.keptLoaded) << "no window, so the library may go";
 }
 
 TEST_F(FaceBookTest, TheLogInWindowOpensOnceOnTheRelaysPageAndASecondRefusalStops)
@@ -189,6 +190,7 @@ TEST_F(FaceBookTest, TheLogInWindowOpensOnceOnTheRelaysPageAndASecondRefusalStop
     EXPECT_EQ(Stored(L"UserID"), L"77");
     EXPECT_EQ(record.Count("SetSalt 77 "), 1u);
     EXPECT_EQ(record.Count("Window caption"), 1u);
+    EXPECT_TRUE(record.keptLoaded) << "a library that showed a window stays loaded";
 
     // Refused again after the log-in: the flow stops.
     Frame(8);
@@ -401,13 +403,13 @@ TEST_F(FaceBookTest, TheDisplayLeavesFullScreenAroundTheWindowAndComesBack)
     EXPECT_TRUE(windowedDuringShow);
     EXPECT_TRUE(world.fullscreen);
     EXPECT_EQ(world.display,
-              (std::vector<std::string>{"fullscreen 0", "device held", "device released", "fullscreen 1"}));
+              (std::vector<std::string>{"fullscreen 0", "device held", "focus back", "device released", "fullscreen 1"}));
 
     // In a window nothing changes; a page window does the same.
     world.fullscreen = false;
     world.display.clear();
     made.ShowPage("http://h/page");
-    EXPECT_TRUE(world.display.empty());
+    EXPECT_EQ(world.display, std::vector<std::string>{"focus back"});
     EXPECT_FALSE(world.fullscreen);
 }
 

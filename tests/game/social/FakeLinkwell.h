@@ -45,6 +45,7 @@ struct Record
     int clientsDestroyed = 0;
     int connectionsDestroyed = 0;
     int windowsDestroyed = 0;
+    bool keptLoaded = false;
 
     size_t Count(const std::string& prefix) const
     {
@@ -228,6 +229,7 @@ public:
         return exports && std::strcmp(name, "MakeKilnFactory") == 0 ? reinterpret_cast<void*>(&makeFactory)
                                                                      : nullptr;
     }
+    void KeepLoaded() override { g_record->keptLoaded = true; }
 
 private:
     bool exports;
@@ -276,6 +278,7 @@ public:
     bool DisplayStillFullscreen() override { return world.displayStaysFullscreen; }
     void HoldDeviceWindowed(bool hold) override { world.display.push_back(hold ? "device held" : "device released"); }
     void* OwnerWindow() override { return reinterpret_cast<void*>(uintptr_t(0x4c00007)); }
+    void TakeFocusBack() override { world.display.push_back("focus back"); }
     TarnEngine::XmlNode* CurrentProfile() override { return world.hasProfile ? world.profile.get() : nullptr; }
     bool MessageBoxOnTop() override { return world.messageBoxOnTop; }
     bool RandomBytes(uint8_t* out, size_t count) override
