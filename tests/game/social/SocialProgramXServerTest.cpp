@@ -38,7 +38,6 @@ constexpr int kShareButton[2] = {216, 446};
 constexpr int kFacebookBox[2] = {547, 456};   // "cb_facebook" of "dlg_options" at (232, 149)
 constexpr int kOptionsOk[2] = {397, 576};     // its "okButton"
 constexpr int kDialogCancel[2] = {607, 487};  // "btnCancel" of "dlg_facebook" at (272, 244)
-constexpr int kDialogButton[2] = {512, 487};  // the plain button of its other pages
 constexpr int kNowhere[2] = {600, 300};
 
 size_t countOf(const std::string& text, const std::string& part)
@@ -238,6 +237,11 @@ public:
         world.Set("LSAN_OPTIONS", "suppressions=" + rules.string() + ":print_suppressions=0:fast_unwind_on_malloc=0");
     }
 
+    // The leak checker's thread tracer cannot stop the threads WebKit's JavaScript engine starts
+    // (it fails with its own fatal error at the end of the process), so a run that shows the log-in
+    // window checks no leaks; AddressSanitizer's other checks stay.
+    void UseLogInWindow() { world.Set("LSAN_OPTIONS", "detect_leaks=0"); }
+
     std::filesystem::path ProfileFolder() const { return world.temp.path / "data" / "Halcyra Games" / "Pellwood"; }
 
     void WriteProfile(const std::string& profileXml)
@@ -356,6 +360,7 @@ TEST_F(SocialProgram, TickLogInPostQuitAndPostAgainAfterARestart)
 {
     if (!started)
         return;
+    UseLogInWindow();
     relay::RelayServer relay;
     ASSERT_TRUE(relay.Running());
     WriteProfile("<PROFILE NAME=\"Ann\"/>");
@@ -399,8 +404,6 @@ TEST_F(SocialProgram, TickLogInPostQuitAndPostAgainAfterARestart)
 
     // 3. Quit; the profile file holds the player's data.
     const int logIns = int(RequestsTo(relay, "/login").size());
-    Click(kDialogButton); // the "posted" page's button closes the dialog
-    pause(800);
     EXPECT_EQ(Quit(), 0) << Log();
     EXPECT_EQ(StoredData(L"UserID"), L"4242");
     EXPECT_EQ(StoredData(L"Salt"), std::wstring(salt.begin(), salt.end()));
@@ -415,8 +418,6 @@ TEST_F(SocialProgram, TickLogInPostQuitAndPostAgainAfterARestart)
     EXPECT_EQ(posts[1].Field("Salt"), salt);
     EXPECT_EQ(int(RequestsTo(relay, "/login").size()), logIns);
     EXPECT_EQ(countOf(Log(), "social network: log-in window"), 0u);
-    Click(kDialogButton);
-    pause(800);
     EXPECT_EQ(Quit(), 0) << Log();
 }
 
