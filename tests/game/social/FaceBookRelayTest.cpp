@@ -67,6 +67,48 @@ class FaceBookRelayTest : public linkwell_test::TempFolderTest
 {
 };
 
+// A real module without the export, and the platform's loader where no liblinkwell.so lies.
+class OtherLibraryHost final : public FaceBookHost
+{
+public:
+    explicit OtherLibraryHost(const char* file) : file(file) {}
+    std::unique_ptr<LinkwellLibrary> LoadLibrary() override
+    {
+        if (!file)
+            return FaceBookHost::LoadLibrary();
+        void* handle = dlopen(file, RTLD_NOW | RTLD_LOCAL);
+        return handle ? std::make_unique<PathLibrary>(handle) : nullptr;
+    }
+    XmlNode* CurrentProfile() override { return nullptr; }
+
+private:
+    const char* file;
+};
+
+TEST_F(FaceBookRelayTest, AModuleWithoutTheExportOrNoModuleAtAllGivesNoObject)
+{
+    std::ofstream("lwcache.bin") << "12345\n";
+    FaceBook withoutExport(std::make_unique<OtherLibraryHost>("libz.so.1"));
+    EXPECT_FALSE(withoutExport.Init(3));
+    EXPECT_TRUE(withoutExport.HasLibrary()) << "kept until the object goes";
+    FaceBook withoutLibrary(std::make_unique<OtherLibraryHost>(nullptr));
+    EXPECT_FALSE(withoutLibrary.Init(3)) << "no liblinkwell.so beside the test program or on the library path";
+    EXPECT_FALSE(withoutLibrary.HasLibrary());
+}
+
+TEST_F(FaceBookRelayTest, TheRelayAddressIsBuiltInUnlessTheEnvironmentNamesOne)
+{
+    FaceBookHost host;
+    unsetenv("PELLWOOD_RELAY_URL");
+    const std::string builtIn = host.RelayAddress();
+    EXPECT_FALSE(builtIn.empty());
+    setenv("PELLWOOD_RELAY_URL", "http://127.0.0.1:5/", 1);
+    EXPECT_EQ(host.RelayAddress(), "http://127.0.0.1:5/");
+    setenv("PELLWOOD_RELAY_URL", "", 1);
+    EXPECT_EQ(host.RelayAddress(), builtIn) << "an empty variable names nothing";
+    unsetenv("PELLWOOD_RELAY_URL");
+}
+
 TEST_F(FaceBookRelayTest, FromInitToTheFirstPostAndAway)
 {
     relay::RelayServer relay;
