@@ -78,9 +78,9 @@ double readSettings(const XmlNode& profile)
     double sum = 0;
     for (const wchar_t* volume : {L"SETTINGS_MUSIC_VOL", L"SETTINGS_SOUND_VOL", L"SETTINGS_VOICE_VOL"})
         sum += settings->GetDoubleAttribute(volume, 0);
-    for (const wchar_t* flag : {L"SETTINGS_TUTORIALS_ON", L"SETTINGS_FX_ON", L"SETTINGS_CUSTCURSOR_ON",
-                                L"SETTINGS_PORTRAITS_ON", L"SETTINGS_SUBS_ON", L"SETTINGS_VOICEOVERS_ON",
-                                L"SLOW_DETECTION_ON"})
+    for (const wchar_t* flag :
+         {L"SETTINGS_TUTORIALS_ON", L"SETTINGS_FX_ON", L"SETTINGS_CUSTCURSOR_ON", L"SETTINGS_PORTRAITS_ON",
+          L"SETTINGS_SUBS_ON", L"SETTINGS_VOICEOVERS_ON", L"SLOW_DETECTION_ON"})
         sum += settings->GetBoolAttribute(flag, false);
     return sum;
 }

@@ -10,6 +10,8 @@
 #include "engine/core/diagnostics/Logger.h"
 #include "engine/core/files/ProtectedXmlFile.h"
 #include "engine/core/files/SettingsStore.h"
+#include "engine/core/text/TextConversion.h"
+#include "engine/core/text/TextHelpers.h"
 #include "engine/core/xml/XmlNode.h"
 
 using namespace TarnEngine;
@@ -109,6 +111,25 @@ bool GuardedXmlFile::SameTree(const XmlNode& a, const XmlNode& b)
     return true;
 }
 
+bool GuardedXmlFile::ReadsBackAs(const XmlNode& root, ByteBuffer& image)
+{
+    // The reader takes the deciphered payload as UTF-16 up to its first zero
+    // unit, widens it and parses its UTF-8 form. The text is checked through
+    // those same steps, which costs far less than deciphering the image
+    // again; the image is made from the very text checked.
+    const std::wstring text = WriteXmlText(root);
+    if (text.find(L'\0') != std::wstring::npos)
+        return false;
+    const std::vector<uint8_t> units = WStringToUtf16Le(text);
+    if (Utf16LeToWString(units.data(), units.size()) != text)
+        return false;
+    const std::string narrow = WStringToUtf8(text);
+    XmlNode back;
+    if (!ParseXmlText(back, narrow.c_str(), true) || !SameTree(back, root))
+        return false;
+    return BuildProtectedXmlText(text, image);
+}
+
 std::unique_ptr<XmlNode> GuardedXmlFile::readDocument(const std::wstring& filePath, bool dropTemporary)
 {
     std::vector<uint8_t> bytes;
@@ -193,7 +214,8 @@ std::unique_ptr<XmlNode> GuardedXmlFile::Open(Opened& opened)
     if (aside.empty())
     {
         damagedInPlace = true;
-        logLine(L"profile file: \"" + path + L"\" does not read and could not be set aside; it is not saved over");
+        logLine(L"profile file: \"" + path +
+                L"\" does not read and could not be set aside; it is not saved over");
     }
     else
         logLine(L"profile file: \"" + path + L"\" does not read; set aside as \"" + aside + L"\"");
@@ -276,22 +298,10 @@ bool GuardedXmlFile::Save(const XmlNode& root)
             logLine(L"profile file: the damaged \"" + path + L"\" is now set aside as \"" + aside + L"\"");
         }
     }
-    if (ok && !BuildProtectedXml(root, image))
-    {
-        why = L"the document could not be printed";
-        ok = false;
-    }
     // What the file would hold must read back as the document: a text the
     // file cannot carry, or a fault of the printer, must not cost the file.
-    if (ok)
-    {
-        std::unique_ptr<XmlNode> back = ReadProtectedXml(image.GetData(), image.GetSize());
-        if (!back || !SameTree(*back, root))
-        {
-            why = L"the document would not read back the same (a text the file cannot hold)";
-            ok = false;
-        }
-    }
+    if (ok && !(ok = ReadsBackAs(root, image)))
+        why = L"the document would not read back the same (a text the file cannot hold)";
     ok = ok && writeNewFile(io, temporary, image.GetData(), image.GetSize(), why);
     if (ok)
     {

@@ -14,6 +14,7 @@
 
 namespace TarnEngine
 {
+class ByteBuffer;
 class SettingsStore;
 class XmlNode;
 } // namespace TarnEngine
@@ -23,12 +24,12 @@ class GuardedXmlFile
 public:
     enum class Opened
     {
-        Missing,     // no file: nothing to read
-        Read,        // the file read
-        FromBackup,  // the file was damaged and set aside; the backup read
-        Damaged,     // the file (and its backup) did not read: nothing to read
-        NotAFile,    // something other than a file has the name
-        NoFolder     // the saved-games folder cannot be had
+        Missing,    // no file: nothing to read
+        Read,       // the file read
+        FromBackup, // the file was damaged and set aside; the backup read
+        Damaged,    // the file (and its backup) did not read: nothing to read
+        NotAFile,   // something other than a file has the name
+        NoFolder    // the saved-games folder cannot be had
     };
 
     GuardedXmlFile(TarnEngine::SettingsStore& store, std::wstring fileName, std::wstring rootName);
@@ -46,6 +47,9 @@ public:
     const std::wstring& GetPath() const { return path; }
     std::wstring GetBackupPath() const { return path.empty() ? path : path + L".bak"; }
 
+    // Builds the protected image of the document when it reads back as the
+    // same tree; false, with nothing built, when it would not.
+    static bool ReadsBackAs(const TarnEngine::XmlNode& root, TarnEngine::ByteBuffer& image);
     // Whether two trees hold the same elements, attributes and texts.
     static bool SameTree(const TarnEngine::XmlNode& a, const TarnEngine::XmlNode& b);
 

@@ -16,32 +16,6 @@ namespace
 {
 const std::wstring kEntry = L"GAME_STATE_ENTRY";
 const std::wstring kField = L"t_data";
-} // namespace
-
-PlayerState::PlayerState(ProfileStore* profiles) : store(profiles) {}
-
-PlayerState::~PlayerState() = default;
-
-void PlayerState::RegisterLua(lua_State* state)
-{
-    LuaClassDef def(state);
-    def.AddParent(LuaSubclass::StaticScriptName());
-    def.Build(StaticScriptName());
-}
-
-void PlayerState::Setup()
-{
-    lua_State* state = LuaBinding::GetState();
-    if (!state)
-        return;
-    if (!HasTable())
-        CreateLuaTable();
-    if (PushTable())
-        LuaSetGlobalPath("svc.PlayerState", state);
-}
-
-namespace
-{
 
 void logLine(const std::wstring& text)
 {
@@ -66,6 +40,28 @@ void clearTable(lua_State* state, int index)
 }
 
 } // namespace
+
+PlayerState::PlayerState(ProfileStore* profiles) : store(profiles) {}
+
+PlayerState::~PlayerState() = default;
+
+void PlayerState::RegisterLua(lua_State* state)
+{
+    LuaClassDef def(state);
+    def.AddParent(LuaSubclass::StaticScriptName());
+    def.Build(StaticScriptName());
+}
+
+void PlayerState::Setup()
+{
+    lua_State* state = LuaBinding::GetState();
+    if (!state)
+        return;
+    if (!HasTable())
+        CreateLuaTable();
+    if (PushTable())
+        LuaSetGlobalPath("svc.PlayerState", state);
+}
 
 bool PlayerState::Load()
 {
@@ -133,7 +129,8 @@ bool PlayerState::Save()
     const std::wstring name = store->GetCurrentProfileName();
     if (loadFailed && name == loadedProfile && store->GetRemovedCount() == loadedRemovals)
     {
-        logLine(L"player state of \"" + name + L"\" not saved: it did not load whole, so its stored state is kept");
+        logLine(L"player state of \"" + name +
+                L"\" not saved: it did not load whole, so its stored state is kept");
         return false;
     }
     // Written apart first: only a complete table replaces the stored one.

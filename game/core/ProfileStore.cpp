@@ -36,7 +36,6 @@ std::wstring nameOf(const XmlNode& node)
 ProfileStore::ProfileStore() = default;
 ProfileStore::~ProfileStore() = default;
 
-
 SettingsStore* ProfileStore::store() const
 {
     return settings ? settings : SettingsStore::Get();
@@ -116,7 +115,7 @@ bool ProfileStore::CreateProfile(const std::wstring& name)
 {
     if (!document || name.empty() || ProfileExists(name))
     {
-        logLine(!document     ? L"profile not created: the profile file is not open"
+        logLine(!document      ? L"profile not created: the profile file is not open"
                 : name.empty() ? L"profile not created: the name is empty"
                                : L"profile not created: a profile named \"" + name + L"\" exists");
         return false;

@@ -23,9 +23,10 @@ class GuardedXmlFile;
 class ProfileStore
 {
 public:
-    // The name given, before it changes, to the game when the current
-    // profile is about to change, so that it can keep the outgoing
-    // profile's play.
+    // Called with the outgoing name while it is still current, whenever the
+    // current profile is about to change to another name (SetCurrentProfile,
+    // and CreateProfile, which makes the new profile current), so that the
+    // game can keep the outgoing profile's play.
     using ProfileChangingHook = std::function<void(const std::wstring& outgoing)>;
     // Activates the current profile (settings applied, state loaded).
     using ProfileActivatedHook = std::function<void()>;

@@ -6,12 +6,14 @@
 #include "engine/core/xml/XmlNode.h"
 #include "game/core/GameRegistrations.h"
 #include "game/core/GuardedXmlFile.h"
+#include "game/core/StartupRecord.h"
 #include "platform/raster/RasterPresenter.h"
 #include "platform/raster/RasterSystem.h"
 #include "platform/system/Paths.h"
 
 #include <cstdlib>
 #include <fstream>
+#include <utility>
 
 using namespace TarnEngine;
 
@@ -75,7 +77,6 @@ void GameFixture::SetUp()
     boxes.clear();
     consoleLines.clear();
     std::filesystem::copy(PELLWOOD_TEST_DATA "/game", content, std::filesystem::copy_options::recursive);
-    commandLine = std::make_unique<CommandLine>(L"pellwood -data " + content.wstring() + L" -windowed -nosplash");
 }
 
 void GameFixture::TearDown()
@@ -93,6 +94,8 @@ void GameFixture::TearDown()
 
 bool GameFixture::Start()
 {
+    commandLine = std::make_unique<CommandLine>(L"pellwood -data " + content.wstring() +
+                                                (startFullscreen ? L" -fullscreen" : L" -windowed") + L" -nosplash");
     EnginePlatform p;
     p.windows = &windows;
     p.createRasterSystem = []
@@ -110,6 +113,7 @@ bool GameFixture::Start()
     p.messageBox = [](const std::wstring&, const std::wstring&) {};
     p.endProcess = [](int) {};
     p.processHandlers = false;
+    p.takeCloseSignal = [this] { return std::exchange(pendingCloseSignal, 0); };
 
     if (!realMessageBoxes)
         SetMessageBoxPresenter([this](const MessageBoxRequest& request) { boxes.push_back(request); });
@@ -135,14 +139,7 @@ bool GameFixture::Start()
     };
     profileFiles = std::make_unique<SettingsStore>(lookup, lookup, std::make_unique<CountingIo>(profileWrites));
     core->GetProfileStore().SetSettingsStore(profileFiles.get());
-    STarnGameInitParams params;
-    params.applicationName = L"Pellwood";
-    params.windowTitle = L"The Pellwood";
-    params.iconId = 101;
-    params.width = 1024;
-    params.height = 768;
-    params.fullscreenAllowed = 1;
-    params.startFullscreen = 1;
+    const STarnGameInitParams params = MakeStartupRecord();
     started = engine->Initialize(params, core.get());
     return started;
 }
@@ -154,6 +151,8 @@ void GameFixture::Stop()
     started = false;
     core.reset();
     engine.reset();
+    // The engine's shutdown deleted every class record; the tests after this one find them again.
+    RegisterGameClasses();
 }
 
 void GameFixture::Frame(int64_t milliseconds)

@@ -92,11 +92,16 @@ public:
     std::unique_ptr<Core> core;
     bool started = false;
 
+    // Start full screen ("-fullscreen") instead of in a window, on the scripted 1920 x 1080 monitor.
+    bool startFullscreen = false;
     // The environment the game sees.
     bool foreground = true;
     bool fullscreen = false;
     CalendarDate today{2011, 1, 1};
     std::vector<std::wstring> consoleLines;
+    // A close signal (SIGTERM, SIGINT, SIGHUP) for the engine to take at its next look, as if the
+    // process had received it.
+    int pendingCloseSignal = 0;
     // Recorded message boxes (unless realMessageBoxes is set before Start).
     std::vector<MessageBoxRequest> boxes;
     bool realMessageBoxes = false;

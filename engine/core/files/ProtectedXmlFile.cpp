@@ -54,7 +54,11 @@ std::array<uint32_t, 4> BuildSettingsKey(const std::wstring& text)
 
 bool BuildProtectedXml(const XmlNode& root, ByteBuffer& out)
 {
-    const std::wstring text = WriteXmlText(root);
+    return BuildProtectedXmlText(WriteXmlText(root), out);
+}
+
+bool BuildProtectedXmlText(const std::wstring& text, ByteBuffer& out)
+{
     ByteBuffer payload;
     const uint8_t mark[2] = {0xFF, 0xFE};
     if (!payload.Write(mark, 2))

@@ -31,6 +31,9 @@ std::unique_ptr<XmlNode> LoadProtectedXml(SettingsStore& store, const std::wstri
 
 // Builds the protected file image of a document.
 bool BuildProtectedXml(const XmlNode& root, ByteBuffer& out);
+// The same from the document's printed text (WriteXmlText), for a caller
+// that checks the text before it is stored.
+bool BuildProtectedXmlText(const std::wstring& text, ByteBuffer& out);
 // The document of a protected (or plain XML) file image; null when neither.
 std::unique_ptr<XmlNode> ReadProtectedXml(const uint8_t* data, size_t size);
 

@@ -139,6 +139,8 @@ public:
     void CollectChildren(std::vector<InstanceHandle>& out, bool fromDrawOrder);
     // Every instance below, depth first, whose name begins with the text.
     void CollectChildrenByPrefix(std::vector<InstanceHandle>& out, const std::wstring& prefix, bool ignoreCase);
+    // Every instance below, depth first, whose name contains the text, compared in lower case.
+    void CollectChildrenByPartialName(std::vector<InstanceHandle>& out, const std::wstring& text);
     // The lookup on the movie a handle refers to; the zero handle for anything else.
     static InstanceHandle FindChildByPath(const InstanceHandle& movie, const std::wstring& path);
     // The text child of a dialog.

@@ -329,4 +329,21 @@ void Instance_Movie::CollectChildrenByPrefix(std::vector<InstanceHandle>& out, c
     }
 }
 
+void Instance_Movie::CollectChildrenByPartialName(std::vector<InstanceHandle>& out, const std::wstring& text)
+{
+    const std::wstring wanted = ToLower(text);
+    // Depth first with a stack of its own (children still to visit, in reverse), as deep as the tree is.
+    std::vector<Instance_Base*> pending(children.rbegin(), children.rend());
+    while (!pending.empty())
+    {
+        Instance_Base* child = pending.back();
+        pending.pop_back();
+        if (ToLower(child->name).find(wanted) != std::wstring::npos)
+            out.push_back(child->handle);
+        if (child->type == INSTANCE_MOVIE)
+            if (Instance_Movie* movie = RObjectCast<Instance_Movie>(child))
+                pending.insert(pending.end(), movie->children.rbegin(), movie->children.rend());
+    }
+}
+
 } // namespace TarnEngine

@@ -9,11 +9,15 @@
 // first) forget it instead of touching freed memory.
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
+#include <string>
+#include <string_view>
 
 #include <lua.hpp>
 
 #include "engine/core/base/Referenced.h"
+#include "engine/core/text/TextConversion.h"
 #include "engine/scene/script/LuaBinding.h"
 
 namespace TarnEngine
@@ -158,6 +162,52 @@ public:
             return true;
         lua_pop(state, 1);
         return false;
+    }
+    // The field of that name when it holds a whole number in the 32-bit range (as a number or a
+    // numeric string), or a text (a string, or a number as Lua writes it). False, with the output
+    // unchanged, when the table has no such field or it holds anything else. Read without running
+    // a metamethod, so that no script error can come of it.
+    bool GetFieldValue(const char* name, int32_t& out) const
+    {
+        lua_State* state = GetState();
+        if (!state || !name || !PushTable())
+            return false;
+        LuaGetFieldNoCall(state, -1, name);
+        bool found = false;
+        if (lua_type(state, -1) == LUA_TNUMBER || lua_type(state, -1) == LUA_TSTRING)
+        {
+            const int converts = lua_isnumber(state, -1);
+            const lua_Number number = converts ? lua_tonumber(state, -1) : 0;
+            // Comparisons are false for NaN, so it fails the range test too.
+            if (converts && number >= -2147483648.0 && number <= 2147483647.0 && number == lua_Number(int64_t(number)))
+            {
+                out = int32_t(number);
+                found = true;
+            }
+        }
+        lua_pop(state, 2);
+        return found;
+    }
+    bool GetFieldValue(const char* name, std::wstring& out) const
+    {
+        lua_State* state = GetState();
+        if (!state || !name || !PushTable())
+            return false;
+        LuaGetFieldNoCall(state, -1, name);
+        bool found = false;
+        const int type = lua_type(state, -1);
+        if (type == LUA_TSTRING || type == LUA_TNUMBER)
+        {
+            // On a copy: lua_tolstring turns a number into a string in place.
+            lua_pushvalue(state, -1);
+            size_t length = 0;
+            const char* text = lua_tolstring(state, -1, &length);
+            out = Utf8ToWString(std::string_view(text, length));
+            lua_pop(state, 1);
+            found = true;
+        }
+        lua_pop(state, 2);
+        return found;
     }
     // Leaves the function of that name and the table (as self) on the stack
     // and gives true, or leaves nothing and gives false.

@@ -230,15 +230,29 @@ TEST_F(CoreTest, TheBusyCursorBlocksCursorRequestsAndWaitsWhileTheGameClockIsPau
 
 TEST_F(CoreTest, WidescreenBarsOnlyInFullScreenWithTheBorderModeOn)
 {
+    // In a window: none.
     StartInMenu();
     Frames(2);
     EXPECT_FALSE(Game().GetLeftBar().IsValid());
+    TearDown();
+    SetUp();
+    // Full screen on the scripted 1920 x 1080 monitor: the 1024 x 768 picture between side borders.
+    startFullscreen = true;
     fullscreen = true;
-    Engine().GetDevice()->SetWidescreenMode(false);
+    StartInMenu();
+    IGIL* device = Engine().GetDevice();
+    ASSERT_GT(device->GetViewOffsetX(), 0);
+    ASSERT_TRUE(Game().GetLeftBar().IsValid());
+    // With the border mode off, bars that are gone are not made again.
+    device->SetWidescreenMode(false);
+    Game().GetLeftBar().GetInstance()->Delete(true);
+    Game().GetRightBar().GetInstance()->Delete(true);
     Frames(2);
     EXPECT_FALSE(Game().GetLeftBar().IsValid());
-    Engine().GetDevice()->SetWidescreenMode(true);
-    Frame();
+    EXPECT_FALSE(Game().GetRightBar().IsValid());
+    device->SetWidescreenMode(true);
+    Frames(2);
+    ASSERT_GT(device->GetViewOffsetX(), 0);
     ASSERT_TRUE(Game().GetLeftBar().IsValid());
     ASSERT_TRUE(Game().GetRightBar().IsValid());
     const InstanceHandle left = Game().GetLeftBar();
@@ -258,9 +272,11 @@ TEST_F(CoreTest, WidescreenBarsOnlyInFullScreenWithTheBorderModeOn)
     EXPECT_EQ(rightAt - leftAt, 1);
     for (auto after = rightAt + 1; after != order.end(); ++after)
         EXPECT_TRUE(*after == Game().GetLoadingMovie().GetInstance() || *after == Game().GetPauseMovie().GetInstance());
-    IGIL* device = Engine().GetDevice();
+    // The width of a border in the game's units: 240 pixels at a scale of 1080 / 768.
     const float expectedWidth = float(device->GetViewOffsetX()) / device->GetViewScale();
+    EXPECT_NEAR(expectedWidth, 240.0f / (1080.0f / 768.0f), 0.01f);
     EXPECT_NEAR(rightBar->ComputeWidth(false), expectedWidth, 0.01f);
+    EXPECT_NEAR(left.GetInstance()->ComputeWidth(false), expectedWidth, 0.01f);
     // A bar that is gone is made again.
     left.GetInstance()->Delete(true);
     Frame();

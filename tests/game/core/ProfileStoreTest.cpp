@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "engine/core/app/AppPaths.h"
 #include "engine/core/files/ProtectedXmlFile.h"
 #include "engine/core/xml/XmlNode.h"
 #include "game/core/GuardedXmlFile.h"
@@ -231,8 +232,8 @@ TEST_F(Profiles, AMissingFileStartsEmptyEvenWithABackupBeside)
 
 enum class Expect
 {
-    Empty,     // set aside; an empty document
-    Profiles,  // read: Ann current
+    Empty,    // set aside; an empty document
+    Profiles, // read: Ann current
 };
 
 struct OddFile
@@ -258,27 +259,39 @@ const char kPlain[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ROOT CURRENT
 
 const OddFile kOddFiles[] = {
     {"zero bytes", [](const std::vector<uint8_t>&) { return std::vector<uint8_t>(); }, Expect::Empty},
-    {"four bytes", [](const std::vector<uint8_t>&) { return std::vector<uint8_t>{1, 2, 3, 4}; }, Expect::Empty},
-    {"truncated", [](const std::vector<uint8_t>& good)
-     { return std::vector<uint8_t>(good.begin(), good.begin() + good.size() / 2); }, Expect::Empty},
-    {"one flipped byte", [](const std::vector<uint8_t>& good)
+    {"four bytes",
+     [](const std::vector<uint8_t>&) {
+         return std::vector<uint8_t>{1, 2, 3, 4};
+     },
+     Expect::Empty},
+    {"truncated",
+     [](const std::vector<uint8_t>& good)
+     { return std::vector<uint8_t>(good.begin(), good.begin() + good.size() / 2); },
+     Expect::Empty},
+    {"one flipped byte",
+     [](const std::vector<uint8_t>& good)
      {
          std::vector<uint8_t> bytes = good;
          bytes[bytes.size() / 3] ^= 0x10;
          return bytes;
-     }, Expect::Empty},
-    {"random bytes", [](const std::vector<uint8_t>&)
+     },
+     Expect::Empty},
+    {"random bytes",
+     [](const std::vector<uint8_t>&)
      {
          std::mt19937 random(7);
          std::vector<uint8_t> bytes(3000);
          for (uint8_t& b : bytes)
              b = static_cast<uint8_t>(random());
          return bytes;
-     }, Expect::Empty},
+     },
+     Expect::Empty},
     {"plain UTF-8 XML", [](const std::vector<uint8_t>&) { return Bytes(kPlain); }, Expect::Profiles},
     {"plain UTF-16 XML", [](const std::vector<uint8_t>&) { return utf16(kPlain); }, Expect::Profiles},
-    {"another root", [](const std::vector<uint8_t>&)
-     { return Bytes("<PROFILES CURRENT_PROFILE_NAME=\"Ann\"><PROFILE NAME=\"Ann\"/></PROFILES>"); }, Expect::Empty},
+    {"another root",
+     [](const std::vector<uint8_t>&)
+     { return Bytes("<PROFILES CURRENT_PROFILE_NAME=\"Ann\"><PROFILE NAME=\"Ann\"/></PROFILES>"); },
+     Expect::Empty},
     {"unclosed XML", [](const std::vector<uint8_t>&) { return Bytes("<ROOT><PROFILE NAME=\"Ann\">"); },
      Expect::Empty},
 };
@@ -416,10 +429,8 @@ TEST_F(Profiles, NamesWithMarkupCharactersComeBackAndOnesTheFileCannotHoldAreRef
         bool storable;
     };
     const Odd odds[] = {
-        {L"a\x01z\x1f", true},
-        {std::wstring(L"nul \0 inside", 12), true},
-        {L"\xFFFE\xFFFF", true},
-        {L"lone \xD800 surrogate", false},
+        {L"a\x01z\x1f", true},   {std::wstring(L"nul \0 inside", 12), true},
+        {L"\xFFFE\xFFFF", true}, {L"lone \xD800 surrogate", false},
         {L"lone \xDFFF", false},
     };
     for (const Odd& odd : odds)
@@ -521,6 +532,27 @@ template <class Body> int inChild(Body body)
     int status = 0;
     waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+}
+
+TEST(ProfileLocation, TheFileLivesInTheSavedGamesFolderOfTheEnginesStore)
+{
+    TempFolder data;
+    const int result = inChild(
+        [&]
+        {
+            setenv("XDG_DATA_HOME", data.path.c_str(), 1);
+            SetApplicationNameProvider([] { return std::wstring(L"Pellwood Test"); });
+            SettingsStore engineStore;
+            ProfileStore profiles;
+            profiles.Open();
+            if (!profiles.CreateProfile(L"Ann"))
+                return 1;
+            const fs::path file = data.path / "Halcyra Games" / "Pellwood Test" / "brq.xml";
+            if (!fs::is_regular_file(file))
+                return 2;
+            return profiles.GetPath() == engineStore.saveFolder + L"brq.xml" ? 0 : 3;
+        });
+    EXPECT_EQ(result, 0);
 }
 
 TEST_F(Profiles, AReadOnlyFolderFailsTheSaveAndKeepsTheFile)

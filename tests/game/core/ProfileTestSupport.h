@@ -50,7 +50,10 @@ public:
     {
         return !fails("read") && SettingsFileIo::ReadAll(path, out);
     }
-    int Create(const std::wstring& path) override { return fails("create") ? -1 : SettingsFileIo::Create(path); }
+    int Create(const std::wstring& path) override
+    {
+        return fails("create") ? -1 : SettingsFileIo::Create(path);
+    }
     bool Write(int file, const uint8_t* data, size_t size) override
     {
         if (fails("write"))
@@ -75,7 +78,10 @@ public:
     {
         return !fails("syncfolder") && SettingsFileIo::SyncFolder(folder);
     }
-    bool Remove(const std::wstring& path) override { return !fails("remove") && SettingsFileIo::Remove(path); }
+    bool Remove(const std::wstring& path) override
+    {
+        return !fails("remove") && SettingsFileIo::Remove(path);
+    }
     bool Link(const std::wstring& existing, const std::wstring& newName) override
     {
         return !fails("link") && SettingsFileIo::Link(existing, newName);

@@ -2,8 +2,10 @@
 // failing main.lua, and the profile check at the end.
 #include "tests/game/GameFixture.h"
 
+#include "engine/core/text/StringTable.h"
 #include "engine/scene/ui/Screen.h"
 #include "engine/scene/ui/_ScreenMgr.h"
+#include "game/core/StartupRecord.h"
 
 #include <filesystem>
 
@@ -93,6 +95,26 @@ TEST_F(StartupTest, StartUpSetsTheClockStepTheLoadingAndPauseMoviesAndTheCursors
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(Core::CursorIds[i], expected[i]);
     EXPECT_EQ(LuaNumber("CF_FREEZE"), 7);
+    // The translator "en" of the content is loaded.
+    EXPECT_EQ(StringTable::GetKeyed()->GetText(L"ExitGame"), L"Leave the game");
+}
+
+TEST(StartupRecordTest, TheGameFillsTheRecordAndLeavesTheRestAtTheDefaults)
+{
+    const STarnGameInitParams params = MakeStartupRecord();
+    EXPECT_EQ(params.applicationName, L"Pellwood");
+    EXPECT_EQ(params.windowTitle, L"The Pellwood");
+    EXPECT_EQ(params.iconId, 101u);
+    EXPECT_EQ(params.width, 1024u);
+    EXPECT_EQ(params.height, 768u);
+    EXPECT_EQ(params.backgroundColour, 0u);
+    EXPECT_EQ(params.fullscreenAllowed, 1);
+    EXPECT_EQ(params.startFullscreen, 1);
+    EXPECT_TRUE(params.reservedText.empty());
+    EXPECT_TRUE(params.reservedText2.empty());
+    EXPECT_EQ(params.instance, nullptr);
+    EXPECT_EQ(params.externalWindow, 0u);
+    EXPECT_EQ(params.rootClass, nullptr);
 }
 
 } // namespace

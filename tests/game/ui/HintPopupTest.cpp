@@ -2,6 +2,7 @@
 // it goes and which way its balloon points, the pad kept inside the screen, closing on a click or
 // at the time-out on the real-time clock, the "HintClosed" event, and a second show with the same
 // title.
+#include "engine/scene/widgets/Button.h"
 #include "game/ui/HintPopup.h"
 #include "tests/game/ui/DialogFixture.h"
 
@@ -237,6 +238,35 @@ TEST_F(HintPopupTest, TheBackdropDoesNotOutliveItsHandler)
     Click(10, 10);
     Tick(2);
     EXPECT_EQ(Calls(), "");
+}
+
+} // namespace
+} // namespace GameUiTest
+
+namespace GameUiTest
+{
+namespace
+{
+
+TEST_F(HintPopupTest, WhatLiesBehindTakesClicksAgainOnceThePopupHasGone)
+{
+    Button* behind = Create<Button>(root, L"w_button", L"behind", 10, 10);
+    SetGlobal("behind", behind);
+    ASSERT_TRUE(Run("function behind:OnButtonClick() note('behind') end"));
+    MoveTo(600, 700);
+    HintPopup* popup = Show(L"blocking", 500, 300, 1, 0.5f);
+    UntilOpen(popup);
+    Click(50, 30);
+    EXPECT_EQ(Calls(), "") << "the pop-up's backdrop takes the click";
+    MoveTo(600, 700);
+    EXPECT_GT(TickUntilGone(popup), 0);
+    EXPECT_EQ(Calls(), "HintClosed 1 fading");
+    Tick(5);
+    MoveTo(50, 30);
+    Tick(2);
+    Press();
+    Release();
+    EXPECT_EQ(Calls(), "behind");
 }
 
 } // namespace
