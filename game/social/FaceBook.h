@@ -142,6 +142,8 @@ private:
     // The modal window on the address; its last address (empty without a window).
     std::string showWindow(const std::string& address);
     std::string narrowSalt() const;
+    // The library's objects and then the library.
+    void release();
     void stopFlow();
 
     std::unique_ptr<FaceBookHost> host;

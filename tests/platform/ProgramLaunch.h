@@ -156,10 +156,9 @@ public:
         }
         for (const char* folder : {"config", "data", "run"})
             std::filesystem::create_directories(temp.path / folder);
-        // libdbus, which SDL's X11 driver opens, keeps a buffer past the end of the process; so do
-        // GLib and GObject, which liblinkwell.so brings in when the content has "lwcache.bin".
+        // libdbus, which SDL's X11 driver opens, keeps a buffer past the end of the process.
         const std::filesystem::path suppressions = temp.path / "lsan.supp";
-        std::ofstream(suppressions) << "leak:libdbus-1.so\nleak:libglib-2.0.so\nleak:libgobject-2.0.so\n";
+        std::ofstream(suppressions) << "leak:libdbus-1.so\n";
         environment = XServerSupport::currentEnvironment();
         Set("DISPLAY", display);
         Set("SDL_VIDEODRIVER", "x11");

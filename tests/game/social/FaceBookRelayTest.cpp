@@ -9,13 +9,6 @@
 
 #include <fstream>
 
-// Loading liblinkwell.so runs GLib's and GObject's start-up, whose allocations live for the
-// process; the leak checker of this test program is told so. Nothing of the game uses GLib.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libglib-2.0.so\nleak:libgobject-2.0.so\n";
-}
-
 namespace
 {
 

@@ -436,11 +436,16 @@ TEST_F(FaceBookTest, TheMessageBoxAnswerLogsInOnTheKeptAddress)
 
 TEST_F(FaceBookTest, TheDestructorReleasesFactoryThenConnection)
 {
-    Started();
-    social.reset();
+    FaceBook& made = Started();
+    // A second start lets go of the first one's objects.
+    EXPECT_TRUE(made.Init(3));
     EXPECT_EQ(record.factoriesDestroyed, 1);
     EXPECT_EQ(record.connectionsDestroyed, 1);
-    EXPECT_EQ(record.clientsDestroyed, 1) << "the connection owned the client";
+    EXPECT_TRUE(made.HasConnection());
+    social.reset();
+    EXPECT_EQ(record.factoriesDestroyed, 2);
+    EXPECT_EQ(record.connectionsDestroyed, 2);
+    EXPECT_EQ(record.clientsDestroyed, 2) << "each connection owned its client";
 }
 
 } // namespace
