@@ -15,6 +15,7 @@
 #include "game/media/MovingPerspective.h"
 #include "game/media/SoundMgr.h"
 #include "game/minigames/MiniGameRegistrations.h"
+#include "game/social/UIFaceBook.h"
 #include "game/ui/DlgHelp.h"
 #include "game/ui/HintManager.h"
 #include "game/ui/HintPopup.h"
@@ -129,6 +130,8 @@ void RegisterGameClasses()
     RegisterCreditsAndMiniGames();
     RegisterPlayerScreenClasses();
     RegisterHiddenObjectClasses();
+    // Its script functions once, its class record every time.
+    RegisterSocialNetwork();
 }
 
 void RegisterGameStatics()
