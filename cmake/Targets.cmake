@@ -24,10 +24,11 @@ function(pellwood_test_suite name dir)
     PELLWOOD_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
     PELLWOOD_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     PELLWOOD_BINARY_DIR="${PROJECT_BINARY_DIR}")
-  # The "...XServerChild" scenarios are run by their parent test in a child
-  # process on the X server; on their own they only skip, so they are no entries.
+  # Suites named "...Child" are run by their parent test in a child process
+  # (on an X server, or with nothing else registered); on their own they only
+  # skip, so they are no entries.
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-    TEST_FILTER "-*XServerChild.*"
+    TEST_FILTER "-*Child.*"
     WORKING_DIRECTORY ${PROJECT_BINARY_DIR}
     # One value per property: discovery at test time splits a list value into
     # separate arguments, and the second variable was lost.

@@ -208,7 +208,7 @@ void closeAsTitleBar(GtkWidget* window)
     gtk_window_close(GTK_WINDOW(window));
 }
 
-class BrowserWindowX : public testing::Test
+class BrowserWindowXChild : public testing::Test
 {
 protected:
     void SetUp() override
@@ -223,20 +223,20 @@ protected:
 
 TEST(BrowserWindowOnX, Scenarios)
 {
-    runChild("BrowserWindowX.*-BrowserWindowX.StartTimes:BrowserWindowX.WithoutDisplay*", true);
+    runChild("BrowserWindowXChild.*-BrowserWindowXChild.StartTimes:BrowserWindowXChild.WithoutDisplay*", true);
 }
 
 TEST(BrowserWindowOnX, StartTimes)
 {
-    runChild("BrowserWindowX.StartTimes", true);
+    runChild("BrowserWindowXChild.StartTimes", true);
 }
 
 TEST(BrowserWindowOnX, WithoutDisplay)
 {
-    runChild("BrowserWindowX.WithoutDisplayTheFirstAddressComesBackAtOnce", false);
+    runChild("BrowserWindowXChild.WithoutDisplayTheFirstAddressComesBackAtOnce", false);
 }
 
-TEST_F(BrowserWindowX, WithoutDisplayTheFirstAddressComesBackAtOnce)
+TEST_F(BrowserWindowXChild, WithoutDisplayTheFirstAddressComesBackAtOnce)
 {
     if (std::getenv("DISPLAY") != nullptr)
         GTEST_SKIP() << "runs without a display";
@@ -252,7 +252,7 @@ TEST_F(BrowserWindowX, WithoutDisplayTheFirstAddressComesBackAtOnce)
     EXPECT_TRUE(server.Requests().empty());
 }
 
-TEST_F(BrowserWindowX, LoginRedirectEndsOnTheUserIdPageWhichClosesItself)
+TEST_F(BrowserWindowXChild, LoginRedirectEndsOnTheUserIdPageWhichClosesItself)
 {
     // The relay stand-in's log-in: /login redirects to /done?userid=4242, whose script closes the page.
     relay::RelayServer relay;
@@ -272,7 +272,7 @@ TEST_F(BrowserWindowX, LoginRedirectEndsOnTheUserIdPageWhichClosesItself)
     EXPECT_STREQ(setlocale(LC_ALL, nullptr), "C") << "GTK took the user's locale for the whole program";
 }
 
-TEST_F(BrowserWindowX, TitleBarCloseAfterANavigationGivesTheNavigatedAddress)
+TEST_F(BrowserWindowXChild, TitleBarCloseAfterANavigationGivesTheNavigatedAddress)
 {
     server.Page("/first", "<html><body><script>location.href = '/second';</script></body></html>");
     server.Page("/second", "<html><body>Second</body></html>");
@@ -288,7 +288,7 @@ TEST_F(BrowserWindowX, TitleBarCloseAfterANavigationGivesTheNavigatedAddress)
     EXPECT_EQ(outcome.address, server.Base() + "/second");
 }
 
-TEST_F(BrowserWindowX, RefusedPortShowsTheNoticeAndKeepsTheFirstAddress)
+TEST_F(BrowserWindowXChild, RefusedPortShowsTheNoticeAndKeepsTheFirstAddress)
 {
     const std::string first = "http://127.0.0.1:" + std::to_string(PageServer::ClosedPort()) + "/login";
     NoticeRecorder notice;
@@ -345,7 +345,7 @@ struct NoticeReader
 };
 } // namespace
 
-TEST_F(BrowserWindowX, RefusedPortShowsTheRealNoticeWithAnOkButton)
+TEST_F(BrowserWindowXChild, RefusedPortShowsTheRealNoticeWithAnOkButton)
 {
     const std::string first = "http://127.0.0.1:" + std::to_string(PageServer::ClosedPort()) + "/login";
     NoticeReader reader;
@@ -399,7 +399,7 @@ struct TitleCheck
 };
 } // namespace
 
-TEST_F(BrowserWindowX, PageTitleBecomesTheWindowTitleAndThePlainFrameHasItsStatusLine)
+TEST_F(BrowserWindowXChild, PageTitleBecomesTheWindowTitleAndThePlainFrameHasItsStatusLine)
 {
     server.Page("/titled", "<html><head><title>Relay Log In</title></head><body>x</body></html>");
     Probe probe;
@@ -452,7 +452,7 @@ struct Placement
 };
 } // namespace
 
-TEST_F(BrowserWindowX, OwnerWindowRectangleIsCoveredExactly)
+TEST_F(BrowserWindowXChild, OwnerWindowRectangleIsCoveredExactly)
 {
     Display* x = XOpenDisplay(nullptr);
     ASSERT_NE(x, nullptr);
@@ -479,7 +479,7 @@ TEST_F(BrowserWindowX, OwnerWindowRectangleIsCoveredExactly)
     XCloseDisplay(x);
 }
 
-TEST_F(BrowserWindowX, WithoutOwnerTheWindowIsCentredAtItsOwnSize)
+TEST_F(BrowserWindowXChild, WithoutOwnerTheWindowIsCentredAtItsOwnSize)
 {
     server.Page("/page", "<html><body>x</body></html>");
     Probe probe;
@@ -502,7 +502,7 @@ TEST_F(BrowserWindowX, WithoutOwnerTheWindowIsCentredAtItsOwnSize)
     EXPECT_EQ(placement.transientFor, 0u);
 }
 
-TEST_F(BrowserWindowX, ClickedLinkToAFileIsRefusedAndTheWindowStaysOnItsPage)
+TEST_F(BrowserWindowXChild, ClickedLinkToAFileIsRefusedAndTheWindowStaysOnItsPage)
 {
     // WebKit itself keeps a web page from opening file: addresses, before our
     // policy is asked; the second link, of a scheme WebKit would follow,
@@ -535,7 +535,7 @@ TEST_F(BrowserWindowX, ClickedLinkToAFileIsRefusedAndTheWindowStaysOnItsPage)
     EXPECT_EQ(outcome.endCode, 2);
 }
 
-TEST_F(BrowserWindowX, SkinnedFrameIsDrawnAndItsCloseButtonEndsTheWindow)
+TEST_F(BrowserWindowXChild, SkinnedFrameIsDrawnAndItsCloseButtonEndsTheWindow)
 {
     server.Page("/skinned", "<html><body style='background:#000'></body></html>");
     SkinFixture::Bitmaps files;
@@ -675,7 +675,7 @@ TEST_F(BrowserWindowX, SkinnedFrameIsDrawnAndItsCloseButtonEndsTheWindow)
 
 // Not a check: the time from Show to the first committed page, printed for
 // the record, for the first window of a process and for the next.
-TEST_F(BrowserWindowX, StartTimes)
+TEST_F(BrowserWindowXChild, StartTimes)
 {
     server.Page("/page", "<html><body>x</body></html>");
     for (const char* which : {"cold", "warm"})
@@ -695,7 +695,7 @@ TEST_F(BrowserWindowX, StartTimes)
     }
 }
 
-TEST_F(BrowserWindowX, PageClosesItselfAfterSeveralNavigations)
+TEST_F(BrowserWindowXChild, PageClosesItselfAfterSeveralNavigations)
 {
     // As a real log-in does: the player follows links through pages of the
     // network, each an entry of the history, and the last page closes the window.
