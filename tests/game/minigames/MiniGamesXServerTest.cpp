@@ -195,11 +195,19 @@ public:
         world.Set("SDL_AUDIODRIVER", "disk");
         world.Set("SDL_DISKAUDIOFILE", Heard().string());
         world.Set("PELLWOOD_LOG", "debug");
-        // A player exists already, so that no new-profile screen covers the menu at the start.
+        // A player exists already, so that no new-profile screen covers the menu at the start. The
+        // player has the usual settings and has answered the slow-machine question already: during
+        // a level the game asks it once frames have come slowly for a while, as a loaded machine's
+        // do, and its box would cover the board.
         const std::filesystem::path saves = world.temp.path / "data" / "Halcyra Games" / "Pellwood";
         std::filesystem::create_directories(saves);
-        std::ofstream(saves / "brq.xml") << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-                                            "<ROOT CURRENT_PROFILE_NAME=\"Robin\"><PROFILE NAME=\"Robin\"/></ROOT>\n";
+        std::ofstream(saves / "brq.xml")
+            << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+               "<ROOT CURRENT_PROFILE_NAME=\"Robin\"><PROFILE NAME=\"Robin\"><SETTINGS_KEY "
+               "SETTINGS_MUSIC_VOL=\"50\" SETTINGS_SOUND_VOL=\"75\" SETTINGS_VOICE_VOL=\"75\" "
+               "SETTINGS_TUTORIALS_ON=\"1\" SETTINGS_FX_ON=\"1\" SETTINGS_CUSTCURSOR_ON=\"0\" "
+               "SETTINGS_PORTRAITS_ON=\"1\" SETTINGS_SUBS_ON=\"1\" SETTINGS_VOICEOVERS_ON=\"1\" "
+               "SLOW_DETECTION_ON=\"0\"/></PROFILE></ROOT>\n";
         program = Process(world.Launch(ProgramLaunch::SampleArguments(), Said()));
         EXPECT_TRUE(program.Started()) << "the program did not start";
         return program.Started();
@@ -394,14 +402,19 @@ TEST(MiniGamesProgram, CreditsCycleAndCloseAndTheDududePuzzleIsSolvedByClicks)
     ASSERT_EQ(start.size(), 12u);
     // The board takes clicks once its screen has faded in. Each rollable cell starts on its second
     // or third number and is solved on its first: one click up from the second, one down
-    // (wrapping) from the third; each cell rolls on its own.
+    // (wrapping) from the third. A roll takes frames, which come slowly on a loaded machine; the
+    // next click waits until the board says the cell has stopped, as a player watches it stop.
     ASSERT_TRUE(run.WaitForLine(ScreenOpen("scr_dudude"))) << readFile(run.Said());
     for (int cell = 0; cell < 12; ++cell)
     {
         if (start[cell] == 0)
             continue;
         const int row = cell / 4, column = cell % 4;
-        hands.Click(left + arrowX(column), top + arrowY(row, start[cell] == 1));
+        const std::string stopped =
+            "the Dudude cell " + std::to_string(row) + "," + std::to_string(column) + " has stopped at ";
+        ASSERT_TRUE(run.ActAndWait([&] { hands.Click(left + arrowX(column), top + arrowY(row, start[cell] == 1)); },
+                                   stopped))
+            << readFile(run.Said());
     }
     EXPECT_TRUE(run.WaitForLine("dudude: solved")) << readFile(run.Said());
 #endif
