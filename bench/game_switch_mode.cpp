@@ -18,7 +18,7 @@
 
 #include "engine/core/app/CommandLine.h"
 #include "engine/runtime/EngineManager.h"
-#include "engine/scene/display/Instance_Base.h"
+#include "engine/scene/display/node/Instance_Base.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "game/core/Core.h"
 #include "game/core/GameRegistrations.h"

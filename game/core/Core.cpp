@@ -12,13 +12,14 @@
 #include "engine/graphics/textures/IGIL.h"
 #include "engine/scene/effects/ParticleManager.h"
 #include "engine/media/sound/ISoundManager.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/ui/Screen.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "game/core/GameQuestions.h"
 #include "game/core/GameScript.h"
+#include "game/social/FaceBook.h"
 
 #include <algorithm>
 #include <cmath>
@@ -168,7 +169,10 @@ bool Core::Initialize()
         window->cursors.Load(std::vector<uint32_t>(std::begin(CursorIds), std::end(CursorIds)));
     // 9.
     gameMgr.Setup();
-    // 10. The social-network object is not part of this game yet.
+    // 10. Without it the game runs on; every use of it is skipped.
+    faceBook = MakeFaceBook();
+    if (faceBook && !faceBook->Init(3))
+        faceBook.reset();
     // 11.
     if (UserInterface* ui = UserInterface::Get())
     {
@@ -209,7 +213,8 @@ void Core::Shutdown()
     gameMgr.Shutdown();
     // 3.
     sound.Shutdown();
-    // 4. No social-network object is held.
+    // 4.
+    faceBook.reset();
     // 5.
     if (listening)
         if (UserInterface* ui = UserInterface::Get())
@@ -291,7 +296,9 @@ void Core::Update()
                 slowDetector.Update(time->GetRealClock().deltaSeconds);
         }
     }
-    // 4. No social-network object to poll.
+    // 4.
+    if (faceBook)
+        faceBook->Update();
     // 5.
     if (busyCountdown > 0.0f)
     {
@@ -431,7 +438,9 @@ void Core::OnProfileActivated()
 {
     // 1.
     ApplySettings();
-    // 2. No social-network object.
+    // 2.
+    if (faceBook)
+        faceBook->LoadProfile();
     // 3.
     gameMgr.GetPlayerState().Load();
     // 4. A level in progress was saved under the outgoing profile before the switch; saving now

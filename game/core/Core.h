@@ -22,11 +22,13 @@
 #include "game/core/SlowFrameDetector.h"
 #include "game/core/TypedCodes.h"
 #include "game/media/SoundMgr.h"
+#include "game/social/IFaceBook.h"
 #include "game/ui/HintManager.h"
 #include "game/ui/UIMessageBoxListener.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -99,6 +101,8 @@ public:
     SoundMgr& GetSound() { return sound; }
     ProfileStore& GetProfileStore() { return profiles; }
     HintManager& GetHintManager() { return hints; }
+    // The social-network object; null when the game runs without it.
+    IFaceBook* GetFaceBook() const { return faceBook.get(); }
     SlowFrameDetector& GetSlowFrameDetector() { return slowDetector; }
     TypedCodeReader& GetTypedCodes() { return typedCodes; }
     bool IsPaused() const { return paused; }
@@ -135,4 +139,5 @@ private:
     TarnEngine::InstanceHandle pauseMovie;
     TypedCodeReader typedCodes;
     bool listening = false;
+    std::unique_ptr<IFaceBook> faceBook;
 };

@@ -10,10 +10,12 @@
 #include "game/core/GameModes.h"
 #include "game/core/LoadingShield.h"
 #include "game/core/PlayerState.h"
+#include "game/hiddenobject/ScreenRegistrations.h"
 #include "game/media/LevelReport.h"
 #include "game/media/MovingPerspective.h"
 #include "game/media/SoundMgr.h"
 #include "game/minigames/MiniGameRegistrations.h"
+#include "game/social/UIFaceBook.h"
 #include "game/ui/DlgHelp.h"
 #include "game/ui/HintManager.h"
 #include "game/ui/HintPopup.h"
@@ -127,6 +129,9 @@ void RegisterGameClasses()
     MovingPerspective::StaticClass();
     RegisterCreditsAndMiniGames();
     RegisterPlayerScreenClasses();
+    RegisterHiddenObjectClasses();
+    // Its script functions once, its class record every time.
+    RegisterSocialNetwork();
 }
 
 void RegisterGameStatics()

@@ -6,7 +6,7 @@
 #include "engine/core/text/StringTable.h"
 #include "engine/core/text/TextHelpers.h"
 #include "engine/scene/effects/Instance_Effect.h"
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/ui/_ScreenMgr.h"

@@ -1,7 +1,7 @@
 // A credits panel; see CreditsPad.h.
 #include "game/ui/CreditsPad.h"
 
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "game/ui/WarpedText.h"
 

@@ -11,6 +11,8 @@
 #include "engine/scene/widgets/Slider.h"
 #include "game/core/Core.h"
 #include "game/media/LevelReport.h"
+#include "game/social/IFaceBook.h"
+#include "game/social/UIFaceBook.h"
 #include "game/ui/SettingsNode.h"
 
 using namespace TarnEngine;
@@ -46,10 +48,11 @@ const wchar_t* onOff(bool on)
     return on ? L"on" : L"off";
 }
 
-// The game object has no social-network object yet: the box and "_8" stay hidden.
-bool socialNetworkPresent()
+// The social-network object, or null when the game runs without it.
+IFaceBook* socialNetwork()
 {
-    return false;
+    Core* core = Core::Get();
+    return core ? core->GetFaceBook() : nullptr;
 }
 
 } // namespace
@@ -176,25 +179,35 @@ void UIOptions::HandleCheckBoxPressed(CheckBox* pressed)
         applyFacebookBox(pressed);
 }
 
-void UIOptions::applyFacebookBox(CheckBox*)
+void UIOptions::applyFacebookBox(CheckBox* pressed)
 {
-    // Nothing without the social-network object, which the game does not have yet.
-    if (!socialNetworkPresent())
+    IFaceBook* social = socialNetwork();
+    if (!social || pressed->ticked == social->IsEnabled())
         return;
+    // Ticked: the dialog connects. Either way the box then follows the real state (UpdateState).
+    if (pressed->ticked)
+    {
+        if (UIFaceBook* dialog = UIFaceBook::Open())
+            dialog->Setup(UIFaceBook::ModeConnect);
+    }
+    else
+        social->Disable();
 }
 
 void UIOptions::UpdateState()
 {
     Screen::UpdateState();
-    const bool social = socialNetworkPresent();
+    IFaceBook* network = socialNetwork();
+    const bool social = network != nullptr;
     if (Instance_Base* extra = FindChildByPath(L"_8").GetInstance())
         extra->SetVisible(social);
     if (CheckBox* check = box(facebookBox))
     {
         check->SetVisible(social);
         check->SetEnabled(social);
-        if (check->ticked != social)
-            check->SetChecked(social);
+        const bool enabled = social && network->IsEnabled();
+        if (check->ticked != enabled)
+            check->SetChecked(enabled);
     }
 }
 

@@ -3,7 +3,7 @@
 
 #include "engine/core/diagnostics/Logger.h"
 #include "engine/core/text/StringTable.h"
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "engine/scene/widgets/Button.h"

@@ -2,9 +2,9 @@
 #include "game/ui/WarpedText.h"
 
 #include "engine/graphics/device/Renderer.h"
-#include "engine/scene/display/Instance_Movie.h"
-#include "engine/scene/display/LeafDrawing.h"
-#include "engine/scene/display/UVWaterWaveDistortionHandler.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
+#include "engine/scene/display/node/LeafDrawing.h"
+#include "engine/scene/display/geometry/UVWaterWaveDistortionHandler.h"
 #include "engine/scene/script/LuaBinding.h"
 
 using namespace TarnEngine;

@@ -5,8 +5,8 @@
 #pragma once
 
 #include "engine/core/base/InstanceHandle.h"
-#include "engine/scene/display/Distortion_Mesh.h"
-#include "engine/scene/display/TextureText.h"
+#include "engine/scene/display/geometry/Distortion_Mesh.h"
+#include "engine/scene/display/text/TextureText.h"
 
 #include <memory>
 #include <string>

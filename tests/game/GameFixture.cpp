@@ -189,6 +189,14 @@ void GameFixture::ReleaseKey(SDL_Keycode key, SDL_Scancode scancode)
 void GameFixture::TypeKey(SDL_Keycode key, SDL_Scancode scancode)
 {
     PressKey(key, scancode);
+    // A key that types a character also sends it as text, as the window system does between the
+    // press and the release; text fields take their characters from there.
+    if (key >= 0x20 && key < 0x7F)
+    {
+        const char text[2] = {static_cast<char>(key), '\0'};
+        windows.TypeText(engine->GetWindow()->GetHandle(), text);
+        Pump();
+    }
     ReleaseKey(key, scancode);
 }
 

@@ -3,7 +3,7 @@
 // way out.
 #include "tests/game/GameFixture.h"
 
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/core/diagnostics/Console.h"
 #include "engine/scene/ui/Screen.h"
 #include "engine/scene/ui/UserInterface.h"

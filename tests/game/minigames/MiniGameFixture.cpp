@@ -2,7 +2,7 @@
 #include "tests/game/minigames/MiniGameFixture.h"
 
 #include "engine/media/sound/ISoundManager.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "tests/common/SoundFiles.h"
 

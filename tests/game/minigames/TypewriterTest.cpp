@@ -4,7 +4,7 @@
 #include "tests/game/minigames/MiniGameFixture.h"
 
 #include "engine/core/time/TimeManager.h"
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "engine/scene/widgets/Button.h"

@@ -9,7 +9,7 @@
 #include "engine/core/xml/XmlNode.h"
 #include "engine/media/sound/ISoundManager.h"
 #include "engine/media/sound/SoundFader.h"
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "game/core/Core.h"
 #include "game/ui/CreditsPad.h"

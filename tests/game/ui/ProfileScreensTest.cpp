@@ -6,7 +6,7 @@
 #include "tests/game/ui/PlayerScreensFixture.h"
 
 #include "engine/graphics/text/TextColorCodes.h"
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/widgets/TextField.h"
 #include "game/ui/ProfileButton.h"
 #include "game/ui/UIMessageBox.h"

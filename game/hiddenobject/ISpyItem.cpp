@@ -1,0 +1,31 @@
+// Findable items; see ISpyItem.h.
+#include "game/hiddenobject/ISpyItem.h"
+
+#include "engine/scene/script/LuaBaseSubclass.h"
+
+using namespace TarnEngine;
+
+TARN_IMPLEMENT_RINSTANCECLASS(ISpyItem, BaseItem, RObjectFactory<ISpyItem>, L"ISpyItem",
+                              &ISpyItem::RegisterLua)
+
+void ISpyItem::SetState(int32_t newState)
+{
+    BaseItem::SetState(newState);
+    SetEatingMouse(newState == ITEM_ACTIVE);
+}
+
+void ISpyItem::OnMouseUp(InstanceHandle, uint32_t button)
+{
+    if (state != ITEM_ACTIVE || button != 0 || unloaded)
+        return;
+    SetState(ITEM_HIDDEN);
+    CallOwnMethod("OnFound");
+}
+
+void ISpyItem::RegisterLua(lua_State* state)
+{
+    LuaClassDef def(state);
+    def.AddParent(BaseItem::StaticScriptName());
+    def.SetConstructor(&LuaConstruct<ISpyItem>);
+    def.Build(StaticScriptName());
+}
