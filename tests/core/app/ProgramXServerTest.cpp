@@ -435,8 +435,7 @@ TEST_F(ProgramXServer, ADataFolderWhosePathContainsDashLuaStartsTheGame)
     world.Set("PELLWOOD_LOG", "debug");
     Process program(Launch({"-data", folder.string(), "-windowed", "-nosplash"}));
     ASSERT_TRUE(program.Started());
-    EXPECT_TRUE(program.WaitFor([&] { return readFile(ErrorsFile()).find("menu: shown") != std::string::npos; },
-                                std::chrono::seconds(60)))
+    EXPECT_TRUE(program.WaitFor([&] { return readFile(ErrorsFile()).find("menu: shown") != std::string::npos; }))
         << readFile(ErrorsFile());
 }
 } // namespace
