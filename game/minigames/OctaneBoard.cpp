@@ -317,6 +317,10 @@ void OctaneBoard::OnRollStopped(OctaneAnimController& roller)
     uint32_t row = 0, column = 0;
     if (!ParseCellName(roller.name, L"anim", row, column) || targets.size() != TargetCount)
         return;
+    // Rolls take frames: whoever follows a game in the log (a test that clicks) knows the cell is
+    // still again.
+    logGame(L"the Dudude cell " + std::to_wstring(row) + L"," + std::to_wstring(column) + L" has stopped at " +
+            std::to_wstring(CellValue(row, column)));
     int64_t rowSum = 0;
     for (uint32_t c = 0; c < Columns; ++c)
         rowSum += CellValue(row, c);

@@ -43,6 +43,33 @@ inline std::string readFile(const std::filesystem::path& path)
     return text.str();
 }
 
+// How long a test waits for the program to say that something happened: far more than any step
+// takes on an idle machine, so that one under full load (every test at once, the program under
+// the sanitizers, other builds beside) still gets there. Every wait ends as soon as the line is said.
+constexpr std::chrono::seconds kPatience{150};
+
+// How often the part occurs in the text.
+inline size_t countOf(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++count;
+    return count;
+}
+
+// The engine's log lines (with PELLWOOD_LOG) for a screen that has faded in and takes input, and
+// for one that has faded out and gone, so that what lies behind it takes the pointer again. A test
+// clicks or types on a screen only after the first, and on what it covered only after the second:
+// a fade takes frames, which come slowly on a loaded machine, and input before its end is eaten.
+inline std::string ScreenOpen(const std::string& name)
+{
+    return "screen \"" + name + "\" open";
+}
+inline std::string ScreenClosed(const std::string& name)
+{
+    return "screen \"" + name + "\" closed";
+}
+
 // The sample content in a window.
 inline std::vector<std::string> SampleArguments()
 {
@@ -86,7 +113,7 @@ public:
     }
 
     // Polls until done() holds; false when the process ended first or the time ran out.
-    template <class Done> bool WaitFor(Done done, std::chrono::seconds limit)
+    template <class Done> bool WaitFor(Done done, std::chrono::seconds limit = kPatience)
     {
         for (const auto deadline = Clock::now() + limit; Clock::now() < deadline; pause(20))
         {
@@ -96,6 +123,23 @@ public:
                 return false;
         }
         return false;
+    }
+
+    // Does the action again until done() holds, waiting a while for it after each time: only for
+    // an action that does nothing once it has been taken (a click on a button that the program
+    // enables a frame after what makes it usable, which a loaded machine may draw after the click
+    // came). False when the process ended first or the time ran out.
+    template <class Act, class Done> bool RepeatUntil(Act act, Done done, std::chrono::seconds limit = kPatience)
+    {
+        for (const auto deadline = Clock::now() + limit; Clock::now() < deadline;)
+        {
+            act();
+            if (WaitFor(done, std::chrono::seconds(3)))
+                return true;
+            if (!Running())
+                return false;
+        }
+        return done();
     }
 
     // Waits for the end: the exit code, or the signal's number with bySignal set; -1 when it is

@@ -1,6 +1,7 @@
 // Screens and their state machine; see Screen.h.
 #include "engine/scene/ui/Screen.h"
 
+#include "engine/core/diagnostics/Logger.h"
 #include "engine/core/time/TimeManager.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/ui/_ScreenMgr.h"
@@ -18,6 +19,14 @@ namespace
 {
 
 constexpr float kFullOpacity = 1.0f;
+
+// A screen that takes input, or one that has gone: a run followed from outside (a player, a test
+// driving the program) acts on the screen only once it has been said.
+void logScreen(const Screen& screen, const wchar_t* what)
+{
+    if (ILogger* logger = ILogger::Get())
+        logger->Log(LogUi, __FILE__, __LINE__, L"screen \"%s\" %s", screen.name, std::wstring(what));
+}
 
 // The duration of the last frame, by which fades step.
 float frameSeconds()
@@ -104,9 +113,13 @@ void ScreenStateMachine::OnEnter(int32_t s)
     if (s == Screen::StateFadingIn)
         screen.SetVisible(true);
     else if (s == Screen::StateOpen)
+    {
         screen.SetInputEnabled(true);
+        logScreen(screen, L"open");
+    }
     else if (s == Screen::StateClosed)
     {
+        logScreen(screen, L"closed");
         // Faded out (or plain, gone at once): hidden until the manager deletes it, so a modal one
         // no longer stops the pointer meanwhile.
         screen.SetVisible(false);

@@ -114,6 +114,10 @@ void ISlider::OnMouseUp(InstanceHandle instance, uint32_t button)
 {
     if (button != 0)
         return;
+    // The knob follows the pointer once a frame; a release that comes in the same frame as the
+    // last moves (a slow frame, a quick hand) still leaves it where the pointer let go.
+    if (enabled)
+        OnUpdate(instance);
     // Every left release ends the drag, wherever the press began.
     dragging = false;
     release(instance);
@@ -123,6 +127,8 @@ void ISlider::OnMouseUpOutside(InstanceHandle instance, uint32_t button)
 {
     if (button != 0)
         return;
+    if (enabled)
+        OnUpdate(instance);
     dragging = false;
     if (!enabled || !pressed)
         return;

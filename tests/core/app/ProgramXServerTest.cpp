@@ -31,6 +31,7 @@
 namespace
 {
 using ProgramLaunch::Clock;
+using ProgramLaunch::kPatience;
 using ProgramLaunch::pause;
 using ProgramLaunch::Process;
 using ProgramLaunch::readFile;
@@ -246,8 +247,7 @@ protected:
             {
                 windows = x11->WindowsOf(program.Id());
                 return !windows.empty();
-            },
-            std::chrono::seconds(60));
+            });
         return windows;
     }
 
@@ -288,7 +288,7 @@ protected:
         if (taken)
         {
             taken = false;
-            for (auto deadline = Clock::now() + std::chrono::seconds(60); !taken && Clock::now() < deadline;)
+            for (auto deadline = Clock::now() + kPatience; !taken && Clock::now() < deadline;)
             {
                 char c = 0;
                 const ssize_t n = recv(fd, &c, 1, 0);
@@ -325,10 +325,10 @@ TEST_F(ProgramXServer, SecondCopyRaisesTheFirstAndAClosedWindowSavesThePreferenc
         Process second(XServerSupport::spawn(PELLWOOD_PROGRAM, Arguments(), world.environment, nullptr));
         ASSERT_TRUE(second.Started());
         bool bySignal = false;
-        EXPECT_EQ(second.WaitForExit(std::chrono::seconds(60), bySignal), 1) << "the second copy's end";
+        EXPECT_EQ(second.WaitForExit(kPatience, bySignal), 1) << "the second copy's end";
         EXPECT_FALSE(bySignal);
         bool raised = false;
-        for (auto deadline = Clock::now() + std::chrono::seconds(30); !raised && Clock::now() < deadline;)
+        for (auto deadline = Clock::now() + kPatience; !raised && Clock::now() < deadline;)
         {
             pause(20);
             raised = Above(first.Id(), cover);
@@ -339,17 +339,18 @@ TEST_F(ProgramXServer, SecondCopyRaisesTheFirstAndAClosedWindowSavesThePreferenc
     for (X11::XWindow window : x11->WindowsOf(first.Id()))
         x11->AskToClose(window);
     bool bySignal = false;
-    EXPECT_EQ(first.WaitForExit(std::chrono::seconds(60), bySignal), 0) << "the program's end after a close";
+    EXPECT_EQ(first.WaitForExit(kPatience, bySignal), 0) << "the program's end after a close";
     EXPECT_FALSE(bySignal);
     EXPECT_TRUE(std::filesystem::exists(SettingsFolder() / "System.prefs"));
     EXPECT_TRUE(std::filesystem::exists(SettingsFolder() / "Window.prefs"));
 }
 
 // A logout, kill or Ctrl+C in the terminal: the program closes as its window
-// does, settings written and socket removed, within 2 seconds. Its exit code
-// 0 also shows that the watchdog, which would have ended it by the signal
-// 1.8 s after it, found the close finished; the sanitizers' leak check after
-// that is not the program's time.
+// does, settings written and socket removed, within 2 seconds. The time is the
+// program's own: its exit code 0 shows that the watchdog, which would have
+// ended it by the signal 1.8 s after it, found the close finished. The test's
+// clock would add its own delays on a loaded machine; the sanitizers' leak
+// check after the close is not the program's time either.
 TEST_F(ProgramXServer, EachCloseSignalSavesTheSettingsRemovesTheSocketAndEndsWithinTwoSeconds)
 {
     for (int signalNumber : {SIGTERM, SIGINT, SIGHUP})
@@ -362,17 +363,13 @@ TEST_F(ProgramXServer, EachCloseSignalSavesTheSettingsRemovesTheSocketAndEndsWit
                                                << readFile(ErrorsFile());
         ASSERT_TRUE(std::filesystem::exists(SocketFile()));
 
-        const auto sent = Clock::now();
         ASSERT_EQ(kill(program.Id(), signalNumber), 0);
-        while (std::filesystem::exists(SocketFile()) && Clock::now() - sent < std::chrono::seconds(30))
-            pause(20);
-        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent);
         bool bySignal = false;
-        const int code = program.WaitForExit(std::chrono::seconds(60), bySignal);
-        EXPECT_EQ(code, 0) << (bySignal ? "killed by signal " : "exit code ") << code << "\n"
+        const int code = program.WaitForExit(kPatience, bySignal);
+        EXPECT_EQ(code, 0) << (bySignal ? "killed by signal " : "exit code ") << code
+                           << " (the watchdog ends a close that takes longer than 1.8 s by the signal)\n"
                            << readFile(ErrorsFile());
         EXPECT_FALSE(bySignal);
-        EXPECT_LT(took.count(), 2000) << "the close was not done within 2 seconds";
         EXPECT_TRUE(std::filesystem::exists(SettingsFolder() / "System.prefs"));
         EXPECT_TRUE(std::filesystem::exists(SettingsFolder() / "Window.prefs"));
         EXPECT_FALSE(std::filesystem::exists(SocketFile()));
@@ -399,7 +396,7 @@ TEST_F(ProgramXServer, SettingsThatCannotBeSavedAtTheEndAreReported)
     for (X11::XWindow window : x11->WindowsOf(program.Id()))
         x11->AskToClose(window);
     bool bySignal = false;
-    EXPECT_EQ(program.WaitForExit(std::chrono::seconds(60), bySignal), 0);
+    EXPECT_EQ(program.WaitForExit(kPatience, bySignal), 0);
     EXPECT_FALSE(bySignal);
     const std::string said = readFile(ErrorsFile());
     const std::string folder = SettingsFolder().string();
@@ -422,7 +419,7 @@ TEST_F(ProgramXServer, AStartUpThatFailsSaysWhyOnStandardError)
     Process program(Launch({"-data", (world.temp.path / "broken").string(), "-windowed"}));
     ASSERT_TRUE(program.Started());
     bool bySignal = false;
-    EXPECT_EQ(program.WaitForExit(std::chrono::seconds(60), bySignal), 1);
+    EXPECT_EQ(program.WaitForExit(kPatience, bySignal), 1);
     EXPECT_FALSE(bySignal);
     const std::string said = readFile(ErrorsFile());
     EXPECT_NE(said.find("pellwood: start-up failed: StringTable.xml has a broken entry"), std::string::npos)
@@ -438,8 +435,7 @@ TEST_F(ProgramXServer, ADataFolderWhosePathContainsDashLuaStartsTheGame)
     world.Set("PELLWOOD_LOG", "debug");
     Process program(Launch({"-data", folder.string(), "-windowed", "-nosplash"}));
     ASSERT_TRUE(program.Started());
-    EXPECT_TRUE(program.WaitFor([&] { return readFile(ErrorsFile()).find("menu: shown") != std::string::npos; },
-                                std::chrono::seconds(60)))
+    EXPECT_TRUE(program.WaitFor([&] { return readFile(ErrorsFile()).find("menu: shown") != std::string::npos; }))
         << readFile(ErrorsFile());
 }
 } // namespace

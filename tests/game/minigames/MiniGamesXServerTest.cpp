@@ -25,7 +25,11 @@ namespace
 {
 
 using ProgramLaunch::Clock;
+using ProgramLaunch::countOf;
+using ProgramLaunch::kPatience;
 using ProgramLaunch::pause;
+using ProgramLaunch::ScreenClosed;
+using ProgramLaunch::ScreenOpen;
 using ProgramLaunch::Process;
 using ProgramLaunch::readFile;
 
@@ -191,11 +195,19 @@ public:
         world.Set("SDL_AUDIODRIVER", "disk");
         world.Set("SDL_DISKAUDIOFILE", Heard().string());
         world.Set("PELLWOOD_LOG", "debug");
-        // A player exists already, so that no new-profile screen covers the menu at the start.
+        // A player exists already, so that no new-profile screen covers the menu at the start. The
+        // player has the usual settings and has answered the slow-machine question already: during
+        // a level the game asks it once frames have come slowly for a while, as a loaded machine's
+        // do, and its box would cover the board.
         const std::filesystem::path saves = world.temp.path / "data" / "Halcyra Games" / "Pellwood";
         std::filesystem::create_directories(saves);
-        std::ofstream(saves / "brq.xml") << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-                                            "<ROOT CURRENT_PROFILE_NAME=\"Robin\"><PROFILE NAME=\"Robin\"/></ROOT>\n";
+        std::ofstream(saves / "brq.xml")
+            << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+               "<ROOT CURRENT_PROFILE_NAME=\"Robin\"><PROFILE NAME=\"Robin\"><SETTINGS_KEY "
+               "SETTINGS_MUSIC_VOL=\"50\" SETTINGS_SOUND_VOL=\"75\" SETTINGS_VOICE_VOL=\"75\" "
+               "SETTINGS_TUTORIALS_ON=\"1\" SETTINGS_FX_ON=\"1\" SETTINGS_CUSTCURSOR_ON=\"0\" "
+               "SETTINGS_PORTRAITS_ON=\"1\" SETTINGS_SUBS_ON=\"1\" SETTINGS_VOICEOVERS_ON=\"1\" "
+               "SLOW_DETECTION_ON=\"0\"/></PROFILE></ROOT>\n";
         program = Process(world.Launch(ProgramLaunch::SampleArguments(), Said()));
         EXPECT_TRUE(program.Started()) << "the program did not start";
         return program.Started();
@@ -206,9 +218,21 @@ public:
 
     // Waits for a line of standard error that contains the text; false when the program ended first
     // or the time ran out.
-    bool WaitForLine(const std::string& text, std::chrono::seconds limit = std::chrono::seconds(30))
+    bool WaitForLine(const std::string& text, std::chrono::seconds limit = kPatience)
     {
         return program.WaitFor([&] { return readFile(Said()).find(text) != std::string::npos; }, limit);
+    }
+    // Does the action and waits until the line has been said once more than before it.
+    template <class Act> bool ActAndWait(Act act, const std::string& text)
+    {
+        const size_t before = countOf(readFile(Said()), text);
+        act();
+        return program.WaitFor([&] { return countOf(readFile(Said()), text) > before; });
+    }
+    // Does the action, which does nothing once it has been taken, until the line is said.
+    template <class Act> bool RepeatUntilLine(Act act, const std::string& text)
+    {
+        return program.RepeatUntil(act, [&] { return readFile(Said()).find(text) != std::string::npos; });
     }
     // The engine-clock seconds of the first trace line that contains the text, or -1.
     double TraceSeconds(const std::string& text)
@@ -228,7 +252,7 @@ public:
     }
     bool WaitForHeardFrames(size_t frames)
     {
-        return program.WaitFor([&] { return HeardFrames() >= frames; }, std::chrono::seconds(30));
+        return program.WaitFor([&] { return HeardFrames() >= frames; });
     }
     bool Running() { return program.Running(); }
 
@@ -263,8 +287,7 @@ bool startAtTheMenu(SampleRun& run, Hands& hands, int& left, int& top)
         return false;
     }
     unsigned long window = 0;
-    for (const auto deadline = Clock::now() + std::chrono::seconds(10); Clock::now() < deadline && !window;
-         pause(50))
+    for (const auto deadline = Clock::now() + kPatience; Clock::now() < deadline && !window; pause(50))
         if ((window = hands.WindowAt(640, 512)) != 0 && !hands.Origin(window, left, top))
             window = 0;
     if (window == 0)
@@ -273,7 +296,7 @@ bool startAtTheMenu(SampleRun& run, Hands& hands, int& left, int& top)
         return false;
     }
     hands.Focus(window);
-    for (const auto deadline = Clock::now() + std::chrono::seconds(30);
+    for (const auto deadline = Clock::now() + kPatience;
          Clock::now() < deadline && run.TraceSeconds("menu: shown") < 0.0 && run.Running();)
     {
         hands.Click(left + 512, top + 700);
@@ -284,25 +307,13 @@ bool startAtTheMenu(SampleRun& run, Hands& hands, int& left, int& top)
         ADD_FAILURE() << readFile(run.Said());
         return false;
     }
-    // The menu's opening pop-up holds the menu until it has timed out.
-    if (!run.WaitForLine("event HintClosed"))
+    // The menu's opening pop-up holds the menu until it has timed out and faded out.
+    if (!run.WaitForLine("event HintClosed") || !run.WaitForLine(ScreenClosed("__closing_hint_1")))
     {
         ADD_FAILURE() << readFile(run.Said());
         return false;
     }
     return true;
-}
-
-// Clicks until the program says the line: a dialog's fade (the pop-up's, a screen's) keeps its
-// backdrop in front for a few frames, and frames come slowly on a loaded machine.
-bool clickUntil(SampleRun& run, Hands& hands, int x, int y, const std::string& line)
-{
-    for (int attempt = 0; attempt < 20 && run.TraceSeconds(line) < 0.0 && run.Running(); ++attempt)
-    {
-        hands.Click(x, y);
-        run.WaitForLine(line, std::chrono::seconds(2));
-    }
-    return run.WaitForLine(line);
 }
 
 } // namespace
@@ -321,23 +332,23 @@ TEST(MiniGamesProgram, ATypewriterLevelIsPlayedByTypedKeysToTheEnd)
     int left = 0, top = 0;
     if (!startAtTheMenu(run, hands, left, top))
         return;
-    ASSERT_TRUE(
-        clickUntil(run, hands, left + kTypewriterButton[0], top + kTypewriterButton[1], "typewriter: start"))
-        << readFile(run.Said());
-    // "Ok" in the intro box starts the game, once the box has faded in.
-    ASSERT_TRUE(clickUntil(run, hands, left + kBoxCenterButton[0], top + kBoxCenterButton[1],
-                           "the typewriter starts with 6 words"))
+    hands.Click(left + kTypewriterButton[0], top + kTypewriterButton[1]);
+    ASSERT_TRUE(run.WaitForLine("typewriter: start")) << readFile(run.Said());
+    // "Ok" in the intro box (named by its caption) starts the game once the box has faded in; the
+    // program says so once the box has faded out and gone, and the board takes keys from then on.
+    ASSERT_TRUE(run.WaitForLine(ScreenOpen("|T|HINT_Typewriter_TITLE"))) << readFile(run.Said());
+    ASSERT_TRUE(run.ActAndWait([&] { hands.Click(left + kBoxCenterButton[0], top + kBoxCenterButton[1]); },
+                               "the typewriter starts with 6 words"))
         << readFile(run.Said());
     // Every word of the level in order ("quill, ink, paper, letter, don't, write"): a word may be
     // typed before it comes into view; its letters fly up to it.
     hands.Type("quillinkpaperletterdon'twrite");
-    // Once every letter has landed, the closing text scrolls up and fades; then "btn_done" shows.
-    for (const auto deadline = Clock::now() + std::chrono::seconds(90);
-         Clock::now() < deadline && run.TraceSeconds("typewriter: score") < 0.0 && run.Running();)
-    {
-        pause(1000);
-        hands.Click(left + kDoneButton[0], top + kDoneButton[1]);
-    }
+    // Once every letter has landed, the closing text scrolls up and fades, frame by frame; then
+    // "btn_done" shows. The board says nothing meanwhile, so the player clicks on the button's
+    // place until it answers: before it shows, a click there does nothing.
+    EXPECT_TRUE(run.RepeatUntilLine([&] { hands.Click(left + kDoneButton[0], top + kDoneButton[1]); },
+                                    "typewriter: score"))
+        << readFile(run.Said());
     EXPECT_TRUE(run.WaitForLine("typewriter: score 18000")) << readFile(run.Said());
     EXPECT_TRUE(run.WaitForLine("typewriter: level ended")) << readFile(run.Said());
 #endif
@@ -358,10 +369,13 @@ TEST(MiniGamesProgram, CreditsCycleAndCloseAndTheDududePuzzleIsSolvedByClicks)
 
     // The credits: each panel's label starts the next entry, so the cycle reaches its trophy entry
     // (the third) after two labels; a click anywhere ends them.
-    ASSERT_TRUE(clickUntil(run, hands, left + kCreditsButton[0], top + kCreditsButton[1], "credits: open"))
-        << readFile(run.Said());
+    hands.Click(left + kCreditsButton[0], top + kCreditsButton[1]);
+    ASSERT_TRUE(run.WaitForLine("credits: open")) << readFile(run.Said());
+    ASSERT_TRUE(run.WaitForLine(ScreenOpen("scr_credits"))) << readFile(run.Said());
     ASSERT_TRUE(run.WaitForLine("credits: trophy")) << readFile(run.Said());
-    hands.Click(left + 512, top + 400);
+    ASSERT_TRUE(run.ActAndWait([&] { hands.Click(left + 512, top + 400); }, ScreenClosed("scr_credits")))
+        << readFile(run.Said());
+    // Counted from the output written once the credits have gone (the program's time, not ours).
     const size_t atClose = run.HeardFrames();
     // The music fades back in over two seconds once the credits have gone.
     ASSERT_TRUE(run.WaitForHeardFrames(atClose + size_t(3.5 * kOutputRate))) << readFile(run.Said());
@@ -375,8 +389,8 @@ TEST(MiniGamesProgram, CreditsCycleAndCloseAndTheDududePuzzleIsSolvedByClicks)
     EXPECT_GT(peak, 0.004f) << "the music is not back after the credits";
 
     // The menu is back in front: its Dudude button opens the puzzle.
-    ASSERT_TRUE(clickUntil(run, hands, left + kDududeButton[0], top + kDududeButton[1], "dudude: open true"))
-        << readFile(run.Said());
+    hands.Click(left + kDududeButton[0], top + kDududeButton[1]);
+    ASSERT_TRUE(run.WaitForLine("dudude: open true")) << readFile(run.Said());
     ASSERT_TRUE(run.WaitForLine("the Dudude board starts at ")) << readFile(run.Said());
     const std::string said = readFile(run.Said());
     const size_t at =
@@ -386,16 +400,21 @@ TEST(MiniGamesProgram, CreditsCycleAndCloseAndTheDududePuzzleIsSolvedByClicks)
     for (std::string item; std::getline(starts, item, ',');)
         start.push_back(std::stoi(item));
     ASSERT_EQ(start.size(), 12u);
-    pause(1500); // the screen fades in
-    // Each rollable cell starts on its second or third number and is solved on its first: one click
-    // up from the second, one down (wrapping) from the third.
+    // The board takes clicks once its screen has faded in. Each rollable cell starts on its second
+    // or third number and is solved on its first: one click up from the second, one down
+    // (wrapping) from the third. A roll takes frames, which come slowly on a loaded machine; the
+    // next click waits until the board says the cell has stopped, as a player watches it stop.
+    ASSERT_TRUE(run.WaitForLine(ScreenOpen("scr_dudude"))) << readFile(run.Said());
     for (int cell = 0; cell < 12; ++cell)
     {
         if (start[cell] == 0)
             continue;
         const int row = cell / 4, column = cell % 4;
-        hands.Click(left + arrowX(column), top + arrowY(row, start[cell] == 1));
-        pause(900); // the roll ends
+        const std::string stopped =
+            "the Dudude cell " + std::to_string(row) + "," + std::to_string(column) + " has stopped at ";
+        ASSERT_TRUE(run.ActAndWait([&] { hands.Click(left + arrowX(column), top + arrowY(row, start[cell] == 1)); },
+                                   stopped))
+            << readFile(run.Said());
     }
     EXPECT_TRUE(run.WaitForLine("dudude: solved")) << readFile(run.Said());
 #endif

@@ -284,16 +284,16 @@ public:
         if (!desk->Available())
             return false;
         window = 0;
-        for (const auto deadline = Clock::now() + 30s; Clock::now() < deadline && !window; pause(50))
+        for (const auto deadline = Clock::now() + ProgramLaunch::kPatience; Clock::now() < deadline && !window;
+             pause(50))
             if ((window = desk->WindowAt(640, 512)) != 0 && !desk->Origin(window, left, top))
                 window = 0;
         if (!window)
             return false;
         desk->Focus(window);
-        if (!WaitFor("menu: shown", 1, 60s) || !WaitFor("event HintClosed 1", 1, 60s))
-            return false;
-        pause(1000); // the pop-up's fade-out, which holds the pointer
-        return true;
+        // The pop-up's fade-out holds the pointer until the engine says it has gone.
+        return WaitFor("menu: shown") && WaitFor("event HintClosed 1") &&
+               WaitFor(ProgramLaunch::ScreenClosed("__closing_hint_1"));
     }
     void Click(const int (&at)[2])
     {
@@ -302,7 +302,7 @@ public:
     }
     std::filesystem::path Said() const { return world.temp.path / "stderr.txt"; }
     std::string Log() const { return readFile(Said()); }
-    bool WaitFor(const std::string& text, size_t times = 1, std::chrono::seconds limit = 60s)
+    bool WaitFor(const std::string& text, size_t times = 1, std::chrono::seconds limit = ProgramLaunch::kPatience)
     {
         return program.WaitFor([&] { return countOf(Log(), text) >= times; }, limit);
     }
@@ -312,7 +312,7 @@ public:
         for (unsigned long each : desk->WindowsOf(program.Id()))
             desk->AskToClose(each);
         bool bySignal = false;
-        const int code = program.WaitForExit(60s, bySignal);
+        const int code = program.WaitForExit(ProgramLaunch::kPatience, bySignal);
         return bySignal ? 1000 + code : code;
     }
     // What the stand-in received, one line a request.
@@ -370,11 +370,11 @@ TEST_F(SocialProgram, TickLogInPostQuitAndPostAgainAfterARestart)
     // 1. The options' box: the stand-in is asked, the log-in window comes and goes by itself.
     Click(kOptionsButton);
     ASSERT_TRUE(WaitFor("menu: clicked btn_options")) << Log();
-    pause(800);
+    ASSERT_TRUE(WaitFor(ProgramLaunch::ScreenOpen("dlg_options"))) << Log();
     Click(kFacebookBox);
     ASSERT_TRUE(WaitFor("social-network dialog: page enable_connect")) << Log();
-    ASSERT_TRUE(WaitFor("social network: log-in window", 1, 120s)) << Log();
-    ASSERT_TRUE(WaitFor("social network: posting allowed", 1, 120s)) << Log();
+    ASSERT_TRUE(WaitFor("social network: log-in window")) << Log();
+    ASSERT_TRUE(WaitFor("social network: posting allowed")) << Log();
     ASSERT_TRUE(WaitFor("social-network dialog: closed")) << Log();
     EXPECT_EQ(RequestsTo(relay, kInitialize).size(), 1u);
     EXPECT_FALSE(RequestsTo(relay, "/login").empty()) << "the log-in window opened the stand-in's page";
@@ -390,7 +390,7 @@ TEST_F(SocialProgram, TickLogInPostQuitAndPostAgainAfterARestart)
     EXPECT_EQ(checks[1].Field("Salt"), salt);
     // OK stores the options and writes the profile file.
     Click(kOptionsOk);
-    pause(800);
+    ASSERT_TRUE(WaitFor(ProgramLaunch::ScreenClosed("dlg_options"))) << Log();
 
     // 2. The menu's "Share" posts with the same player and the distribution's SKU.
     Click(kShareButton);
@@ -412,7 +412,7 @@ TEST_F(SocialProgram, TickLogInPostQuitAndPostAgainAfterARestart)
     // After a restart a post goes through without a log-in window.
     ASSERT_TRUE(Launch(relay.BaseUrl())) << Log();
     Click(kShareButton);
-    ASSERT_TRUE(WaitFor("social-network dialog: page posted", 1, 120s)) << Log() << Said(relay);
+    ASSERT_TRUE(WaitFor("social-network dialog: page posted")) << Log() << Said(relay);
     posts = RequestsTo(relay, kPost);
     ASSERT_EQ(posts.size(), 2u);
     EXPECT_EQ(posts[1].Field("Salt"), salt);
@@ -434,7 +434,7 @@ TEST_F(SocialProgram, ARelayThatRefusesShowsTheErrorPageAndCancelUnticks)
     ASSERT_TRUE(Launch(address)) << Log();
     Click(kOptionsButton);
     ASSERT_TRUE(WaitFor("menu: clicked btn_options")) << Log();
-    pause(800);
+    ASSERT_TRUE(WaitFor(ProgramLaunch::ScreenOpen("dlg_options"))) << Log();
     Click(kFacebookBox);
     ASSERT_TRUE(WaitFor("social-network dialog: page error")) << Log();
     pause(500);
@@ -444,7 +444,7 @@ TEST_F(SocialProgram, ARelayThatRefusesShowsTheErrorPageAndCancelUnticks)
     ASSERT_TRUE(WaitFor("social-network dialog: closed")) << Log();
     pause(500);
     Click(kOptionsOk);
-    pause(800);
+    ASSERT_TRUE(WaitFor(ProgramLaunch::ScreenClosed("dlg_options"))) << Log();
     EXPECT_EQ(Quit(), 0) << Log();
     EXPECT_EQ(StoredData(L"UserID"), L"77");
     EXPECT_EQ(StoredData(L"Salt"), L"abcdefghijklmnop");
@@ -464,16 +464,16 @@ TEST_F(SocialProgram, ARelayThatHoldsEveryRequestDoesNotHoldTheProgramsEnd)
     ASSERT_TRUE(Launch(relay.BaseUrl())) << Log();
     Click(kOptionsButton);
     ASSERT_TRUE(WaitFor("menu: clicked btn_options")) << Log();
-    pause(800);
+    ASSERT_TRUE(WaitFor(ProgramLaunch::ScreenOpen("dlg_options"))) << Log();
     Click(kFacebookBox);
-    ASSERT_TRUE(relay.WaitForRequests(1, 60000ms));
+    ASSERT_TRUE(relay.WaitForRequests(1, std::chrono::milliseconds(ProgramLaunch::kPatience)));
     const std::vector<unsigned long> windows = desk->WindowsOf(program.Id());
     ASSERT_FALSE(windows.empty());
     const auto asked = Clock::now();
     for (unsigned long each : windows)
         desk->AskToClose(each);
     bool bySignal = false;
-    EXPECT_EQ(program.WaitForExit(60s, bySignal), 0) << Log();
+    EXPECT_EQ(program.WaitForExit(ProgramLaunch::kPatience, bySignal), 0) << Log();
     EXPECT_FALSE(bySignal);
     EXPECT_LT(Clock::now() - asked, 2s) << "the held request kept the program";
 }
@@ -487,14 +487,14 @@ TEST_F(SocialProgram, WithoutTheDistributionFileTheLibraryIsNeverLoaded)
     ASSERT_TRUE(Launch("http://127.0.0.1:9")) << Log();
     Click(kOptionsButton);
     ASSERT_TRUE(WaitFor("menu: clicked btn_options")) << Log();
-    pause(800);
+    ASSERT_TRUE(WaitFor(ProgramLaunch::ScreenOpen("dlg_options"))) << Log();
     Click(kFacebookBox);
     pause(500);
     EXPECT_FALSE(LibraryMapped());
     EXPECT_EQ(countOf(Log(), "social-network dialog"), 0u) << "the hidden box does not open the dialog";
     EXPECT_EQ(countOf(Log(), "social network: on"), 0u);
     Click(kOptionsOk);
-    pause(800);
+    ASSERT_TRUE(WaitFor(ProgramLaunch::ScreenClosed("dlg_options"))) << Log();
     EXPECT_EQ(Quit(), 0) << Log();
 }
 

@@ -18,6 +18,8 @@ namespace
 {
 
 using ProgramLaunch::Clock;
+using ProgramLaunch::countOf;
+using ProgramLaunch::kPatience;
 using ProgramLaunch::pause;
 using ProgramLaunch::Process;
 using ProgramLaunch::readFile;
@@ -120,14 +122,6 @@ private:
     int (*button_)(void*, unsigned int, int, unsigned long) = nullptr;
 };
 
-size_t countOf(const std::string& text, const std::string& part)
-{
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
-        ++count;
-    return count;
-}
-
 class DialogsRun
 {
 public:
@@ -156,8 +150,7 @@ public:
     std::string Log() const { return readFile(Said()); }
     // Waits until the text has been said `times` times; false when the program ended first or the
     // time ran out.
-    bool WaitFor(const std::string& text, size_t times = 1,
-                 std::chrono::seconds limit = std::chrono::seconds(30))
+    bool WaitFor(const std::string& text, size_t times = 1, std::chrono::seconds limit = kPatience)
     {
         return program.WaitFor([&] { return countOf(Log(), text) >= times; }, limit);
     }
@@ -189,8 +182,7 @@ TEST(SampleDialogs, PopupTooltipHelpAndTheQuitQuestion)
     ASSERT_TRUE(run.WaitFor("Graphics device")) << run.Log();
     unsigned long window = 0;
     int left = 0, top = 0;
-    for (const auto deadline = Clock::now() + std::chrono::seconds(10); Clock::now() < deadline && !window;
-         pause(50))
+    for (const auto deadline = Clock::now() + kPatience; Clock::now() < deadline && !window; pause(50))
         if ((window = hand.WindowAt(640, 512)) != 0 && !hand.Origin(window, left, top))
             window = 0;
     ASSERT_NE(window, 0u) << "no window under the middle of the desktop";
@@ -198,7 +190,7 @@ TEST(SampleDialogs, PopupTooltipHelpAndTheQuitQuestion)
     auto click = [&](const int(&at)[2]) { hand.Click(left + at[0], top + at[1]); };
 
     // Past the splash screen to the menu, with the pointer away from the buttons.
-    for (const auto deadline = Clock::now() + std::chrono::seconds(30);
+    for (const auto deadline = Clock::now() + kPatience;
          Clock::now() < deadline && run.TraceSeconds("menu: shown") < 0.0 && run.program.Running();)
     {
         hand.Click(left + kNowhere[0], top + 700);
@@ -213,46 +205,48 @@ TEST(SampleDialogs, PopupTooltipHelpAndTheQuitQuestion)
     const double closed = run.TraceSeconds("event HintClosed 1");
     EXPECT_GE(closed - shown, 2.9) << "a click closed the timed pop-up";
     EXPECT_LT(closed - shown, 10.0);
-    pause(500); // its fade-out
+    // Its fade-out: the menu takes the pointer once the pop-up has gone.
+    ASSERT_TRUE(run.WaitFor(ProgramLaunch::ScreenClosed("__closing_hint_1"))) << run.Log();
 
     // Resting on "Options" shows its tooltip.
     hand.Move(left + kOptionsButton[0], top + kOptionsButton[1]);
     EXPECT_TRUE(run.WaitFor("shown: Video, sparks, evening light, music and your name")) << run.Log();
     hand.Move(left + kNowhere[0], top + kNowhere[1]);
 
-    // A dialog takes input once its fade-in has ended, which takes frames (a loaded machine draws
-    // fewer of them a second): a click that came too early is eaten by the dialog's backdrop, so
-    // the player clicks again until the program says the click arrived. Clicks on one spot come
-    // apart by more than a double-click's time, as a reader's would.
-    auto clickUntil = [&](const int(&at)[2], const std::string& said, size_t times)
+    // A dialog takes input once its fade-in has ended and what it covered takes it again once its
+    // fade-out has: each click waits for the engine to say so (a loaded machine draws few frames a
+    // second), then for the program to say what the click did, each said once more than before.
+    auto clickAndWait = [&](const int(&at)[2], const std::string& said)
     {
-        for (int attempt = 0; attempt < 20 && run.program.Running(); ++attempt)
-        {
-            click(at);
-            if (run.WaitFor(said, times, std::chrono::seconds(2)))
-                return true;
-        }
-        return false;
+        const size_t before = countOf(run.Log(), said);
+        click(at);
+        return run.WaitFor(said, before + 1);
     };
+    const std::string helpOpen = ProgramLaunch::ScreenOpen("dlg_help");
+    // The question's box is named by its caption.
+    const std::string boxOpen = ProgramLaunch::ScreenOpen("|T|QuitCaption");
 
     // The help screen pages through its three entries.
-    ASSERT_TRUE(clickUntil(kHelpButton, "help page 1 of 3", 1)) << run.Log();
-    EXPECT_TRUE(clickUntil(kHelpNext, "help page 2 of 3", 1)) << run.Log();
-    EXPECT_TRUE(clickUntil(kHelpNext, "help page 3 of 3", 1)) << run.Log();
-    EXPECT_TRUE(clickUntil(kHelpBack, "help page 2 of 3", 2)) << run.Log();
-    click(kHelpClose);
+    ASSERT_TRUE(clickAndWait(kHelpButton, helpOpen)) << run.Log();
+    EXPECT_TRUE(run.WaitFor("help page 1 of 3")) << run.Log();
+    EXPECT_TRUE(clickAndWait(kHelpNext, "help page 2 of 3")) << run.Log();
+    EXPECT_TRUE(clickAndWait(kHelpNext, "help page 3 of 3")) << run.Log();
+    EXPECT_TRUE(clickAndWait(kHelpBack, "help page 2 of 3")) << run.Log();
+    ASSERT_TRUE(clickAndWait(kHelpClose, ProgramLaunch::ScreenClosed("dlg_help"))) << run.Log();
 
     // "Quit": No keeps the program running.
-    ASSERT_TRUE(clickUntil(kQuitButton, "menu: clicked btn_quit", 1)) << run.Log();
-    ASSERT_TRUE(clickUntil(kBoxNo, "menu: quit answered 2", 1)) << run.Log();
-    pause(1000);
+    ASSERT_TRUE(clickAndWait(kQuitButton, boxOpen)) << run.Log();
+    EXPECT_EQ(countOf(run.Log(), "menu: clicked btn_quit"), 1u) << run.Log();
+    // The answer comes once the box has faded out and gone.
+    ASSERT_TRUE(clickAndWait(kBoxNo, "menu: quit answered 2")) << run.Log();
+    EXPECT_NE(countOf(run.Log(), ProgramLaunch::ScreenClosed("__closing_msgbox_1")), 0u) << run.Log();
     EXPECT_TRUE(run.program.Running());
 
     // "Quit" again: Yes ends it with code 0.
-    ASSERT_TRUE(clickUntil(kQuitButton, "menu: clicked btn_quit", 2)) << run.Log();
-    ASSERT_TRUE(clickUntil(kBoxYes, "menu: quit answered 0", 1)) << run.Log();
+    ASSERT_TRUE(clickAndWait(kQuitButton, boxOpen)) << run.Log();
+    ASSERT_TRUE(clickAndWait(kBoxYes, "menu: quit answered 0")) << run.Log();
     bool bySignal = false;
-    const int code = run.program.WaitForExit(std::chrono::seconds(30), bySignal);
+    const int code = run.program.WaitForExit(kPatience, bySignal);
     EXPECT_FALSE(bySignal);
     EXPECT_EQ(code, 0) << run.Log();
 #endif

@@ -28,7 +28,11 @@ namespace
 {
 
 using ProgramLaunch::Clock;
+using ProgramLaunch::countOf;
+using ProgramLaunch::kPatience;
 using ProgramLaunch::pause;
+using ProgramLaunch::ScreenClosed;
+using ProgramLaunch::ScreenOpen;
 using ProgramLaunch::Process;
 using ProgramLaunch::readFile;
 
@@ -114,8 +118,7 @@ public:
     bool FindWindow()
     {
         window_ = 0;
-        for (const auto deadline = Clock::now() + std::chrono::seconds(10);
-             Clock::now() < deadline && !window_; pause(50))
+        for (const auto deadline = Clock::now() + kPatience; Clock::now() < deadline && !window_; pause(50))
         {
             Move(640, 512);
             unsigned long root = 0, child = 0;
@@ -218,14 +221,6 @@ private:
     int (*key_)(void*, unsigned int, int, unsigned long) = nullptr;
 };
 
-size_t countOf(const std::string& text, const std::string& part)
-{
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
-        ++count;
-    return count;
-}
-
 // The loudest sample of the output frames [first, last).
 float Peak(const std::vector<float>& samples, size_t first, size_t last)
 {
@@ -266,7 +261,7 @@ public:
     {
         kill(program.Id(), SIGTERM);
         bool bySignal = false;
-        return program.WaitForExit(std::chrono::seconds(30), bySignal);
+        return program.WaitForExit(kPatience, bySignal);
     }
 
     std::filesystem::path Heard() const { return world.temp.path / ("heard" + std::to_string(run) + ".raw"); }
@@ -275,10 +270,34 @@ public:
 
     // Waits until the text has been said `times` times; false when the program ended first or the
     // time ran out.
-    bool WaitFor(const std::string& text, size_t times = 1,
-                 std::chrono::seconds limit = std::chrono::seconds(30))
+    bool WaitFor(const std::string& text, size_t times = 1, std::chrono::seconds limit = kPatience)
     {
         return program.WaitFor([&] { return countOf(Log(), text) >= times; }, limit);
+    }
+    // Clicks once and waits until the program has said the line once more than before the click.
+    bool ClickAndWait(Hands& hands, Point at, const std::string& text)
+    {
+        const size_t before = countOf(Log(), text);
+        hands.Click(at);
+        return WaitFor(text, before + 1);
+    }
+    // Clicks on the menu's "Players" until the profile screen has opened once more. The screen that
+    // closed last keeps its name until the manager deletes it in its next step, and showing a name
+    // that exists opens nothing; so a click in that frame, which on a loaded machine is a long one,
+    // does nothing, and the player clicks again. The button lies beside the screen, on its
+    // backdrop, which eats a click that comes once the screen is there.
+    bool ClickPlayersUntilOpen(Hands& hands)
+    {
+        const size_t before = countOf(Log(), ScreenOpen("dlg_profile"));
+        return program.RepeatUntil([&] { hands.Click(kPlayersButton); },
+                                   [&] { return countOf(Log(), ScreenOpen("dlg_profile")) > before; });
+    }
+    // Clicks on a screen's OK button until the line is said: the screen enables the button in its
+    // step after the typed text, which on a loaded machine can come after the click; a click on a
+    // disabled button, or on the screen once it is going, does nothing.
+    bool ClickOkUntil(Hands& hands, Point at, const std::string& text)
+    {
+        return program.RepeatUntil([&] { hands.Click(at); }, [&] { return countOf(Log(), text) >= 1; });
     }
     size_t HeardFrames() const
     {
@@ -288,7 +307,7 @@ public:
     }
     bool WaitForHeardFrames(size_t frames)
     {
-        return program.WaitFor([&] { return HeardFrames() >= frames; }, std::chrono::seconds(30));
+        return program.WaitFor([&] { return HeardFrames() >= frames; });
     }
     std::vector<float> Samples() const
     {
@@ -311,7 +330,7 @@ public:
     // Clicks away from the buttons until the menu is there (a click skips the splash screen).
     bool PastTheSplash(Hands& hands)
     {
-        for (const auto deadline = Clock::now() + std::chrono::seconds(30);
+        for (const auto deadline = Clock::now() + kPatience;
              Clock::now() < deadline && countOf(Log(), "menu: shown") == 0 && Running();)
         {
             hands.Click(Point{900, 700});
@@ -343,38 +362,33 @@ TEST(PlayerScreens, FirstProfileOptionsAcrossARestartProfilesAndTheInGameMenu)
     // The splash screen fades in for 0.5 s, stays 2.5 s and fades out for 0.5 s; a click skips it.
     EXPECT_LT(run.TraceSeconds("menu: shown"), 3.5) << "the splash screen ran its whole time";
 
-    // No profile yet: the new-profile screen, for the first one, takes the typed name once the
-    // timed pop-up of the start has gone.
+    // No profile yet: the new-profile screen, for the first one, takes the typed name once it has
+    // faded in and the timed pop-up of the start has faded out over it.
     ASSERT_TRUE(run.WaitFor("new-profile screen shown for the first profile")) << run.Log();
+    ASSERT_TRUE(run.WaitFor(ScreenOpen("dlg_new_profile"))) << run.Log();
     ASSERT_TRUE(run.WaitFor("event HintClosed")) << run.Log();
-    pause(600); // its fade-out
+    ASSERT_TRUE(run.WaitFor(ScreenClosed("__closing_hint_1"))) << run.Log();
     hands.Click(kNameField);
-    pause(200);
     hands.Type("Robin");
-    pause(200);
-    hands.Click(kNewOk);
-    ASSERT_TRUE(run.WaitFor("profile \"Robin\" created")) << run.Log();
+    ASSERT_TRUE(run.ClickOkUntil(hands, kNewOk, "profile \"Robin\" created")) << run.Log();
+    ASSERT_TRUE(run.WaitFor(ScreenClosed("dlg_new_profile"))) << run.Log();
     // The menu's music starts with the game's clock, which stood while the screen was open, and
-    // fades in for a second.
+    // fades in for a second: a second and a half of output after it started.
     ASSERT_TRUE(run.WaitFor("menu: music started")) << run.Log();
-    pause(1500);
-    // The menu's music alone, then a click on "Help", which plays the click.
+    ASSERT_TRUE(run.WaitForHeardFrames(run.HeardFrames() + size_t(1.5 * kOutputRate))) << run.Log();
+    // The menu's music alone, then a click on "Help", which plays the click: it is heard between
+    // the press and a while after the help screen has come.
     const size_t beforeHelp = run.HeardFrames();
-    hands.Click(kHelpButton);
-    ASSERT_TRUE(run.WaitFor("help page 1 of 3")) << run.Log();
+    ASSERT_TRUE(run.ClickAndWait(hands, kHelpButton, ScreenOpen("dlg_help"))) << run.Log();
+    EXPECT_TRUE(run.WaitFor("help page 1 of 3")) << run.Log();
     const size_t atHelp = run.HeardFrames();
-    pause(800);
-    hands.Click(kHelpClose);
-    pause(600);
+    ASSERT_TRUE(run.ClickAndWait(hands, kHelpClose, ScreenClosed("dlg_help"))) << run.Log();
 
     // The options: the music all the way down, and OK.
-    hands.Click(kOptionsButton);
+    ASSERT_TRUE(run.ClickAndWait(hands, kOptionsButton, ScreenOpen("dlg_options"))) << run.Log();
     ASSERT_TRUE(run.WaitFor("options shown: music 50.000000")) << run.Log();
-    pause(600);
     hands.Drag(MusicKnob(50.0f), kMusicLeftEnd);
-    pause(300);
-    hands.Click(kOptionsOk);
-    ASSERT_TRUE(run.WaitFor("options stored: music 0.000000")) << run.Log();
+    ASSERT_TRUE(run.ClickAndWait(hands, kOptionsOk, "options stored: music 0.000000")) << run.Log();
     const size_t atOk = run.HeardFrames();
     ASSERT_TRUE(run.WaitForHeardFrames(atOk + size_t(kOutputRate))) << run.Log();
     {
@@ -389,7 +403,7 @@ TEST(PlayerScreens, FirstProfileOptionsAcrossARestartProfilesAndTheInGameMenu)
                                 << "before help " << beforeHelp << ", at help " << atHelp << ", at OK "
                                 << atOk << "; peaks by half seconds: " << levels;
         EXPECT_LT(music, 0.3f) << "something louder than the music plays before the click";
-        const float click = Peak(samples, atHelp - std::min(atHelp, second / 2), atHelp + second / 2);
+        const float click = Peak(samples, beforeHelp, atHelp + second / 2);
         EXPECT_GT(click, music + 0.2f) << "the click of the button is not heard over the music";
         EXPECT_LT(Peak(samples, atOk + second * 4 / 10, atOk + second), 0.02f)
             << "the slider left the music on";
@@ -402,70 +416,53 @@ TEST(PlayerScreens, FirstProfileOptionsAcrossARestartProfilesAndTheInGameMenu)
     ASSERT_TRUE(hands.FindWindow());
     ASSERT_TRUE(run.PastTheSplash(hands)) << run.Log();
     ASSERT_TRUE(run.WaitFor("event HintClosed")) << run.Log();
+    ASSERT_TRUE(run.WaitFor(ScreenClosed("__closing_hint_1"))) << run.Log();
     EXPECT_EQ(countOf(run.Log(), "new-profile screen shown"), 0u) << run.Log();
     const size_t quietFrom = run.HeardFrames();
     ASSERT_TRUE(run.WaitForHeardFrames(quietFrom + size_t(kOutputRate / 2))) << run.Log();
     EXPECT_LT(Peak(run.Samples(), quietFrom, quietFrom + size_t(kOutputRate / 2)), 0.02f)
         << "the music is heard after the restart";
-    hands.Click(kOptionsButton);
+    ASSERT_TRUE(run.ClickAndWait(hands, kOptionsButton, ScreenOpen("dlg_options"))) << run.Log();
     ASSERT_TRUE(run.WaitFor("options shown: music 0.000000")) << run.Log();
-    pause(600);
-    hands.Click(kOptionsCancel);
-    pause(600);
+    ASSERT_TRUE(run.ClickAndWait(hands, kOptionsCancel, ScreenClosed("dlg_options"))) << run.Log();
 
     // A second player: added on the profile screen (and made current), then Robin chosen again by
     // a double click, then the second player deleted.
-    hands.Click(kPlayersButton);
+    ASSERT_TRUE(run.ClickPlayersUntilOpen(hands)) << run.Log();
     ASSERT_TRUE(run.WaitFor("profile screen shown: 1 profiles")) << run.Log();
-    pause(600);
-    hands.Click(kAddButton);
+    ASSERT_TRUE(run.ClickAndWait(hands, kAddButton, ScreenOpen("dlg_new_profile"))) << run.Log();
     ASSERT_TRUE(run.WaitFor("new-profile screen shown")) << run.Log();
-    pause(600);
     hands.Click(kNameField);
-    pause(200);
     hands.Type("Sam");
-    pause(200);
-    hands.Click(kNewOk);
-    ASSERT_TRUE(run.WaitFor("profile \"Sam\" created")) << run.Log();
-    pause(800);
-    hands.Click(kPlayersButton);
+    ASSERT_TRUE(run.ClickOkUntil(hands, kNewOk, "profile \"Sam\" created")) << run.Log();
+    // The new profile closes the profile screen under it too.
+    ASSERT_TRUE(run.WaitFor(ScreenClosed("dlg_new_profile"))) << run.Log();
+    ASSERT_TRUE(run.WaitFor(ScreenClosed("dlg_profile"))) << run.Log();
+    ASSERT_TRUE(run.ClickPlayersUntilOpen(hands)) << run.Log();
     ASSERT_TRUE(run.WaitFor("profile screen shown: 2 profiles")) << run.Log();
-    pause(600);
     hands.DoubleClick(kSlot0);
     ASSERT_TRUE(run.WaitFor("profile \"Robin\" chosen")) << run.Log();
-    pause(800);
-    hands.Click(kPlayersButton);
+    ASSERT_TRUE(run.WaitFor(ScreenClosed("dlg_profile"), 2)) << run.Log();
+    ASSERT_TRUE(run.ClickPlayersUntilOpen(hands)) << run.Log();
     ASSERT_TRUE(run.WaitFor("profile screen shown: 2 profiles", 2)) << run.Log();
-    pause(600);
-    hands.Click(kSlot1);
-    ASSERT_TRUE(run.WaitFor("profile \"Sam\" selected")) << run.Log();
-    pause(300);
-    hands.Click(kDeleteButton);
-    pause(700);
-    hands.Click(kBoxLeft);
-    ASSERT_TRUE(run.WaitFor("profile \"Sam\" deleted")) << run.Log();
-    pause(800);
+    ASSERT_TRUE(run.ClickAndWait(hands, kSlot1, "profile \"Sam\" selected")) << run.Log();
+    ASSERT_TRUE(run.ClickAndWait(hands, kDeleteButton, ScreenOpen("dlg_msgbox"))) << run.Log();
+    ASSERT_TRUE(run.ClickAndWait(hands, kBoxLeft, "profile \"Sam\" deleted")) << run.Log();
+    ASSERT_TRUE(run.WaitFor(ScreenClosed("__closing_msgbox_1"))) << run.Log();
     // The list shows Robin alone, selected; OK chooses Robin and closes the screen.
-    hands.Click(kProfileOk);
-    ASSERT_TRUE(run.WaitFor("profile \"Robin\" chosen", 2)) << run.Log();
-    pause(800);
+    ASSERT_TRUE(run.ClickAndWait(hands, kProfileOk, ScreenClosed("dlg_profile"))) << run.Log();
+    EXPECT_EQ(countOf(run.Log(), "profile \"Robin\" chosen"), 2u) << run.Log();
 
     // The in-game menu, and from it the options and help screens over it.
-    hands.Click(kPauseButton);
+    ASSERT_TRUE(run.ClickAndWait(hands, kPauseButton, ScreenOpen("dlg_ingamemenu"))) << run.Log();
     ASSERT_TRUE(run.WaitFor("in-game menu shown")) << run.Log();
-    pause(600);
-    hands.Click(kMenuOptions);
+    ASSERT_TRUE(run.ClickAndWait(hands, kMenuOptions, ScreenOpen("dlg_options"))) << run.Log();
     ASSERT_TRUE(run.WaitFor("options shown", 2)) << run.Log();
-    pause(600);
-    hands.Click(kOptionsCancel);
-    pause(800);
-    hands.Click(kMenuHelp);
+    ASSERT_TRUE(run.ClickAndWait(hands, kOptionsCancel, ScreenClosed("dlg_options"))) << run.Log();
+    ASSERT_TRUE(run.ClickAndWait(hands, kMenuHelp, ScreenOpen("dlg_help"))) << run.Log();
     ASSERT_TRUE(run.WaitFor("help page 1 of 3")) << run.Log();
-    pause(800);
-    hands.Click(kHelpClose);
-    pause(800);
-    hands.Click(kMenuBack);
-    pause(800);
+    ASSERT_TRUE(run.ClickAndWait(hands, kHelpClose, ScreenClosed("dlg_help"))) << run.Log();
+    ASSERT_TRUE(run.ClickAndWait(hands, kMenuBack, ScreenClosed("dlg_ingamemenu"))) << run.Log();
     EXPECT_TRUE(run.Running());
     EXPECT_EQ(run.End(), 0) << run.Log();
 #endif

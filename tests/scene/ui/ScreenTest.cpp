@@ -4,6 +4,7 @@
 #include "tests/scene/widgets/WidgetFixture.h"
 
 #include "engine/scene/ui/StateMachine.h"
+#include "tests/scene/definitions/DefinitionTestSupport.h"
 
 namespace WidgetTest
 {
@@ -116,6 +117,31 @@ TEST_F(Screens, ModalFadesTakeASixthOfASecondPlusAFrame)
     EXPECT_EQ(StepsUntil(screen, Screen::StateClosed), 11);
     EXPECT_FLOAT_EQ(screen->opacity, 0.0f);
     EXPECT_EQ(screens->GetClosingScreens(), std::vector<Screen*>{screen});
+}
+
+// A run followed from outside (a test driving the program) acts on a screen only once the log
+// says it takes input, and on what it covered only once the log says it has gone: neither is said
+// while a fade still eats the pointer.
+TEST_F(Screens, TheLogSaysWhenAScreenTakesInputAndWhenItHasGone)
+{
+    DefinitionTest::CapturingLogger log;
+    Screen* screen = MakeScreen(L"dlg", 300, 200, true);
+    screen->Open(true);
+    const std::wstring open = L"screen \"dlg\" open", closed = L"screen \"dlg\" closed";
+    EXPECT_EQ(StepsUntil(screen, Screen::StateFadingIn), 1);
+    // Ten steps to full opacity, one more to open.
+    for (int step = 0; step < 11; ++step)
+    {
+        EXPECT_EQ(log.Count(open), 0u) << step;
+        screens->Update();
+    }
+    EXPECT_EQ(screen->GetScreenState(), Screen::StateOpen);
+    EXPECT_TRUE(screen->inputEnabled);
+    EXPECT_EQ(log.Count(open), 1u);
+    screen->Close(true);
+    EXPECT_EQ(StepsUntil(screen, Screen::StateClosed), 11);
+    EXPECT_EQ(log.Count(closed), 1u);
+    EXPECT_EQ(log.lines.size(), 2u);
 }
 
 TEST_F(Screens, TheDelayHoldsTheFadeInAndClosingDuringItFadesFromWhereItIs)

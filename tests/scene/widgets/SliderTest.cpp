@@ -1,6 +1,7 @@
 // Sliders: knob positions from the pointer, values outside the range and not numbers ignored, a
-// track no longer than its knob, drags ended by every left release and by disabling, and the
-// vertical slider measuring along y only.
+// track no longer than its knob, drags ended by every left release and by disabling, a release in
+// the frame of the last moves taken where the pointer let go, and the vertical slider measuring
+// along y only.
 #include "tests/scene/widgets/WidgetFixture.h"
 
 #include "engine/scene/widgets/Slider.h"
@@ -131,11 +132,45 @@ TEST_F(Sliders, EveryLeftReleaseAndDisablingEndTheDrag)
     {
         Slider* slider = MakeSlider<Slider>(300, 20);
         slider->OnMouseDown(slider->movieHandle, 0);
+        Pointer(100 + 10, 55); // the release, which takes the pointer's place, leaves the value at 0
         c.end(*slider);
         EXPECT_EQ(slider->dragging, !c.ends) << c.name;
         Pointer(250, 55);
         slider->OnUpdate(slider->movieHandle);
         EXPECT_EQ(slider->value != 0.0f, !c.ends) << c.name;
+        root->RemoveAndQueueDelete(slider);
+        root->DeletePending();
+    }
+}
+
+// The knob follows the pointer once a frame: on a slow machine the last moves of a drag and the
+// release come in one frame, and the release must still leave the knob where the pointer let go.
+TEST_F(Sliders, AReleaseBeforeTheNextFrameLeavesTheKnobWhereThePointerLetGo)
+{
+    struct Case
+    {
+        const char* name;
+        int32_t localX;
+        void (*release)(Slider&);
+        float value;
+    };
+    const Case cases[] = {
+        {"over the track", 10, [](Slider& s) { s.OnMouseUp(s.movieHandle, 0); }, 0.0f},
+        {"left of the track", -40, [](Slider& s) { s.OnMouseUpOutside(s.movieHandle, 0); }, 0.0f},
+        {"right of the track", 900, [](Slider& s) { s.OnMouseUpOutside(s.movieHandle, 0); }, 100.0f},
+        {"while disabled", 10, [](Slider& s) { s.enabled = false; s.OnMouseUp(s.movieHandle, 0); }, 50.0f},
+    };
+    for (const Case& c : cases)
+    {
+        Slider* slider = MakeSlider<Slider>(300, 20);
+        slider->OnMouseDown(slider->movieHandle, 0);
+        Pointer(100 + 150, 55);
+        slider->OnUpdate(slider->movieHandle);
+        ASSERT_FLOAT_EQ(slider->value, 50.0f) << c.name;
+        Pointer(100 + c.localX, 55);
+        c.release(*slider);
+        EXPECT_FALSE(slider->dragging) << c.name;
+        EXPECT_FLOAT_EQ(slider->value, c.value) << c.name;
         root->RemoveAndQueueDelete(slider);
         root->DeletePending();
     }

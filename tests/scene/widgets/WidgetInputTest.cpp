@@ -284,16 +284,18 @@ TEST_F(WidgetInput, SliderDragsFollowThePointer)
         EXPECT_FLOAT_EQ(slider->value, step.value) << step.localX;
         EXPECT_FLOAT_EQ(knob->x, 280.0f * step.value / 100.0f) << step.localX;
     }
-    // Released away from it: the drag ends and the release is still reported.
+    // Released away from it, with no frame since the move: the knob is left where the pointer let
+    // go, the drag ends and the release is still reported.
     MoveTo(600, 600);
     Release();
     EXPECT_FALSE(slider->dragging);
     EXPECT_EQ(knob->currentFrame, 0u);
+    EXPECT_FLOAT_EQ(slider->value, 100.0f);
     MoveTo(300, 205);
     Frames(1);
-    EXPECT_FLOAT_EQ(slider->value, 0.0f);
-    EXPECT_EQ(recorder.calls,
-              (std::vector<std::string>{"changed 50", "changed 0", "changed 25", "changed 100", "changed 0", "pressed"}));
+    EXPECT_FLOAT_EQ(slider->value, 100.0f) << "no drag after the release";
+    EXPECT_EQ(recorder.calls, (std::vector<std::string>{"changed 50", "changed 0", "changed 25", "changed 100",
+                                                        "changed 0", "changed 100", "pressed"}));
 }
 
 TEST_F(WidgetInput, ADragBegunWithoutTheOverStateEndsAtAReleaseOutside)
@@ -308,9 +310,10 @@ TEST_F(WidgetInput, ADragBegunWithoutTheOverStateEndsAtAReleaseOutside)
     MoveTo(600, 600);
     Release();
     EXPECT_FALSE(slider->dragging);
+    EXPECT_FLOAT_EQ(slider->value, 100.0f) << "where the pointer let go";
     MoveTo(350, 205);
     Frames(1);
-    EXPECT_FLOAT_EQ(slider->value, 0.0f) << "no drag after the release";
+    EXPECT_FLOAT_EQ(slider->value, 100.0f) << "no drag after the release";
 }
 
 TEST_F(WidgetInput, ATrackNoLongerThanItsKnobKeepsItsValue)
