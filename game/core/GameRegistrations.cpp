@@ -14,7 +14,9 @@
 #include "game/media/LevelReport.h"
 #include "game/media/MovingPerspective.h"
 #include "game/media/SoundMgr.h"
+#include "game/ui/DlgHelp.h"
 #include "game/ui/HintManager.h"
+#include "game/ui/HintPopup.h"
 #include "game/ui/HintTracker.h"
 #include "game/ui/UIMessageBox.h"
 
@@ -108,22 +110,27 @@ void RegisterCoreScriptFunctions()
     RegisterScriptFunction("GS.Tooltips.Remove", &luaRemoveTooltip);
 }
 
-void RegisterGameStatics()
+void RegisterGameClasses()
 {
-    // Classes, every time.
     _ScreenMgr::StaticClass();
     RegisterGameMgrClass();
     RegisterPlayerStateScriptClass();
     RegisterLoadingShieldClass();
     RegisterSoundScriptClass();
-    RegisterMessageBoxScript();
-    RegisterHintScript();
-    // Those two lists run once a process; their records are needed again after an engine shutdown
-    // (an engine started again in the same process, as in the tests).
+    // The lists of these files also hold script functions and run once; their records are needed
+    // again after every engine shutdown.
     UIMessageBox::StaticClass();
+    HintPopup::StaticClass();
+    DlgHelp::StaticClass();
     HintTracker::StaticClass();
-    RegisterPerspectiveClasses();
+    MovingPerspective::StaticClass();
     RegisterHiddenObjectClasses();
+}
+
+void RegisterGameStatics()
+{
+    // Classes, every time.
+    RegisterGameClasses();
     // The game manager's set-up takes the modes.
     RegisterGameModes();
 
@@ -133,5 +140,8 @@ void RegisterGameStatics()
     done = true;
     registerSystemMacros();
     RegisterCoreScriptFunctions();
+    RegisterMessageBoxScript();
+    RegisterHintScript();
+    RegisterPerspectiveClasses();
     RegisterLevelReportFunctions();
 }

@@ -12,6 +12,10 @@
 // records, and the game manager's set-up takes the modes); script constants and functions once.
 void RegisterGameStatics();
 
+// The class records alone. Engine shutdown deletes every record; a process that starts an engine
+// again (the tests) or makes game objects after a shutdown runs this first.
+void RegisterGameClasses();
+
 // The "GS" script functions of the game object ("GS.Cursor.SetCursorIdx", "GS.Tooltips.Show",
 // "GS.Tooltips.Remove").
 void RegisterCoreScriptFunctions();

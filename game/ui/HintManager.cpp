@@ -1,11 +1,16 @@
 // The hint boxes; see HintManager.h.
 #include "game/ui/HintManager.h"
 
+#include "engine/core/diagnostics/Logger.h"
 #include "engine/core/text/StringFormat.h"
 #include "engine/graphics/text/FontDesc.h"
 #include "engine/scene/display/Instance_Movie.h"
 #include "engine/scene/display/Instance_Text.h"
 #include "engine/scene/ui/UserInterface.h"
+#include "engine/scene/script/LuaBinding.h"
+#include "engine/scene/script/ScriptRegistry.h"
+#include "game/ui/DlgHelp.h"
+#include "game/ui/HintPopup.h"
 #include "game/ui/HintTracker.h"
 
 #include <algorithm>
@@ -135,6 +140,8 @@ int32_t HintManager::AddHint(const wchar_t* text, float lifetime)
             hint->timer = timers->AddTimer(lifetime, this);
     ++lastId;
     hints[lastId] = std::move(hint);
+    if (ILogger* logger = ILogger::Get())
+        logger->Log(LogGame, __FILE__, __LINE__, L"hint %d shown: %s", lastId, std::wstring(text ? text : L""));
     return lastId;
 }
 
@@ -169,11 +176,43 @@ void HintManager::OnTimer(InstanceHandle timer)
         }
 }
 
+namespace
+{
+
+// A text argument: a string (UTF-8) or nil, which is the empty text.
+bool readText(lua_State* state, int index, std::wstring& out)
+{
+    const int kind = lua_type(state, index);
+    if (kind != LUA_TSTRING && kind != LUA_TNIL)
+        return false;
+    return LuaGetWStringArg(state, out, index) == 1;
+}
+
+// ShowHintPopup(title, text, x, y, id, timeout): nothing unless all six read.
+int luaShowHintPopup(lua_State* state)
+{
+    std::wstring title, text;
+    float px = 0.0f, py = 0.0f, timeout = 0.0f;
+    int id = 0;
+    if (lua_gettop(state) < 6 || !readText(state, 1, title) || !readText(state, 2, text))
+        return 0;
+    if (LuaGetFloatArg(state, px, 3) + LuaGetFloatArg(state, py, 4) + LuaGetIntArg(state, id, 5) +
+            LuaGetFloatArg(state, timeout, 6) ==
+        4)
+        ShowHintPopup(title, text, px, py, id, timeout);
+    return 0;
+}
+
+} // namespace
+
 void RegisterHintScript()
 {
     static bool registered = false;
     if (registered)
         return;
     registered = true;
+    HintPopup::StaticClass();
+    DlgHelp::StaticClass();
     HintTracker::StaticClass();
+    RegisterScriptFunction("ShowHintPopup", &luaShowHintPopup);
 }

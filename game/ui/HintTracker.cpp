@@ -139,9 +139,12 @@ void HintTracker::Update()
             }
         return;
     }
+    // Walked once per frame while the mouse rests on none: the user interface is looked up once.
+    const HandleTable* liveTable = &ui->instanceTable;
     for (size_t i = 0; i < controls.size();)
     {
-        Instance_Base* control = liveInstance(controls[i].first);
+        const InstanceHandle& handle = controls[i].first;
+        Instance_Base* control = handle.table == liveTable ? handle.GetInstance() : nullptr;
         if (!control)
         {
             controls.erase(controls.begin() + std::ptrdiff_t(i));

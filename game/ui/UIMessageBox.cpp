@@ -248,7 +248,10 @@ UIMessageBox* ShowMessageBox(MsgBoxCallback callback, UIMessageBoxListener* list
 {
     UIMessageBox* box = openBox(caption);
     if (box)
+    {
+        box->scriptTable.Reset();
         box->Setup(callback, listener, id, caption, message, left, center, right);
+    }
     return box;
 }
 

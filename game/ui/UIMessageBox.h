@@ -17,6 +17,11 @@
 #include <cstdint>
 #include <string>
 
+class UIMessageBox;
+UIMessageBox* ShowMessageBox(MsgBoxCallback callback, UIMessageBoxListener* listener, int32_t id,
+                             const wchar_t* caption, const wchar_t* message, const wchar_t* left,
+                             const wchar_t* center, const wchar_t* right);
+
 class UIMessageBox final : public TarnEngine::Screen
 {
     TARN_RCLASS(UIMessageBox)
@@ -60,6 +65,10 @@ public:
     static void RegisterLua(lua_State* state);
 
 private:
+    // A question from game code replaces a script receiver that the box had.
+    friend UIMessageBox* ShowMessageBox(MsgBoxCallback, UIMessageBoxListener*, int32_t, const wchar_t*,
+                                        const wchar_t*, const wchar_t*, const wchar_t*, const wchar_t*);
+
     TarnEngine::Button* sideButton(int side);
     void enableByVisibility();
 

@@ -151,6 +151,8 @@ void GameFixture::Stop()
     started = false;
     core.reset();
     engine.reset();
+    // The engine's shutdown deleted every class record; the tests after this one find them again.
+    RegisterGameClasses();
 }
 
 void GameFixture::Frame(int64_t milliseconds)

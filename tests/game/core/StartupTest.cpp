@@ -2,6 +2,7 @@
 // failing main.lua, and the profile check at the end.
 #include "tests/game/GameFixture.h"
 
+#include "engine/core/text/StringTable.h"
 #include "engine/scene/ui/Screen.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "game/core/StartupRecord.h"
@@ -94,6 +95,8 @@ TEST_F(StartupTest, StartUpSetsTheClockStepTheLoadingAndPauseMoviesAndTheCursors
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(Core::CursorIds[i], expected[i]);
     EXPECT_EQ(LuaNumber("CF_FREEZE"), 7);
+    // The translator "en" of the content is loaded.
+    EXPECT_EQ(StringTable::GetKeyed()->GetText(L"ExitGame"), L"Leave the game");
 }
 
 TEST(StartupRecordTest, TheGameFillsTheRecordAndLeavesTheRestAtTheDefaults)

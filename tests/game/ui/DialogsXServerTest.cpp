@@ -1,0 +1,252 @@
+// The pellwood program on the sample content on an X server of its own (Xvfb), played with real
+// pointer events from the server's test extension: the timed pop-up that points at "Options" at
+// the start, a tooltip after resting on a menu button, the help screen paged through its three
+// entries, and the "Quit" question answered No (the program stays) and then Yes (it ends with
+// code 0). The program says what happened on standard error when a log is asked for: the sample's
+// script traces ("sample <seconds>: <what>") and the game's log lines, which the test reads.
+#include "tests/platform/ProgramLaunch.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace
+{
+
+using ProgramLaunch::Clock;
+using ProgramLaunch::pause;
+using ProgramLaunch::Process;
+using ProgramLaunch::readFile;
+
+// Window coordinates of what the test points at (scripts/make-sample-menu.py and
+// scripts/make-sample-dialogs.py place them; the dialogs are centred in the 1024 x 768 area).
+constexpr int kOptionsButton[2] = {216, 306};
+constexpr int kHelpButton[2] = {216, 376};
+constexpr int kQuitButton[2] = {216, 646};
+constexpr int kHelpBack[2] = {332, 537}, kHelpClose[2] = {512, 537}, kHelpNext[2] = {692, 537};
+constexpr int kBoxYes[2] = {367, 466}, kBoxNo[2] = {657, 466};
+// Where the pointer rests when it should be over nothing.
+constexpr int kNowhere[2] = {600, 300};
+
+// The Xlib and XTest calls of a player's hand, on one display.
+class Hand
+{
+public:
+    explicit Hand(const std::string& display)
+    {
+        if (!libraries_.Opened())
+            return;
+        bool all = true;
+        auto load = [&](void* library, auto& function, const char* name)
+        {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
+            all = all && function != nullptr;
+        };
+        load(libraries_.x11, open_, "XOpenDisplay");
+        load(libraries_.x11, close_, "XCloseDisplay");
+        load(libraries_.x11, root_, "XDefaultRootWindow");
+        load(libraries_.x11, queryPointer_, "XQueryPointer");
+        load(libraries_.x11, translate_, "XTranslateCoordinates");
+        load(libraries_.x11, setFocus_, "XSetInputFocus");
+        load(libraries_.x11, sync_, "XSync");
+        load(libraries_.x11, setErrorHandler_, "XSetErrorHandler");
+        load(libraries_.xtst, motion_, "XTestFakeMotionEvent");
+        load(libraries_.xtst, button_, "XTestFakeButtonEvent");
+        if (!all)
+            return;
+        setErrorHandler_([](void*, void*) { return 0; });
+        display_ = open_(display.c_str());
+    }
+    ~Hand()
+    {
+        if (display_ != nullptr)
+            close_(display_);
+    }
+    bool Available() const { return display_ != nullptr; }
+
+    unsigned long WindowAt(int x, int y)
+    {
+        Move(x, y);
+        unsigned long root = 0, child = 0;
+        int rootX = 0, rootY = 0, windowX = 0, windowY = 0;
+        unsigned int mask = 0;
+        queryPointer_(display_, root_(display_), &root, &child, &rootX, &rootY, &windowX, &windowY, &mask);
+        return child;
+    }
+    bool Origin(unsigned long window, int& x, int& y)
+    {
+        unsigned long child = 0;
+        return translate_(display_, window, root_(display_), 0, 0, &x, &y, &child) != 0;
+    }
+    void Focus(unsigned long window)
+    {
+        setFocus_(display_, window, 2 /* RevertToParent */, 0);
+        sync_(display_, 0);
+    }
+    void Move(int x, int y)
+    {
+        motion_(display_, 0, x, y, 0);
+        sync_(display_, 0);
+    }
+    void Click(int x, int y)
+    {
+        Move(x, y);
+        pause(120); // the program sees the pointer arrive before the press
+        for (int down : {1, 0})
+        {
+            button_(display_, 1, down, 0);
+            sync_(display_, 0);
+            pause(80);
+        }
+    }
+
+private:
+    XServerSupport::XLibraries libraries_;
+    void* display_ = nullptr;
+    void* (*open_)(const char*) = nullptr;
+    int (*close_)(void*) = nullptr;
+    unsigned long (*root_)(void*) = nullptr;
+    int (*queryPointer_)(void*, unsigned long, unsigned long*, unsigned long*, int*, int*, int*, int*,
+                         unsigned int*) = nullptr;
+    int (*translate_)(void*, unsigned long, unsigned long, int, int, int*, int*, unsigned long*) = nullptr;
+    int (*setFocus_)(void*, unsigned long, int, unsigned long) = nullptr;
+    int (*sync_)(void*, int) = nullptr;
+    void* (*setErrorHandler_)(int (*)(void*, void*)) = nullptr;
+    int (*motion_)(void*, int, int, int, unsigned long) = nullptr;
+    int (*button_)(void*, unsigned int, int, unsigned long) = nullptr;
+};
+
+size_t countOf(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++count;
+    return count;
+}
+
+class DialogsRun
+{
+public:
+    bool Start()
+    {
+        if (!world.Start())
+            return false;
+        world.Set("SDL_AUDIODRIVER", "dummy");
+        world.Set("PELLWOOD_LOG", "debug");
+        // The end is read from the exit code: besides libdbus, Mesa's GL driver (which SDL's renderer
+        // loads and unloads) keeps a buffer past the end of the process; only the full stack of the
+        // allocation names it, as the driver is gone by then.
+        const std::filesystem::path suppressions = world.temp.path / "lsan-dialogs.supp";
+        std::ofstream(suppressions) << "leak:libdbus-1.so\nleak:libGLX_mesa.so\n";
+        world.Set("LSAN_OPTIONS", "suppressions=" + suppressions.string() + ":print_suppressions=0:fast_unwind_on_malloc=0");
+        program = Process(world.Launch(ProgramLaunch::SampleArguments(), Said()));
+        EXPECT_TRUE(program.Started()) << "the program did not start";
+        return program.Started();
+    }
+    std::filesystem::path Said() const { return world.temp.path / "stderr.txt"; }
+    std::string Log() const { return readFile(Said()); }
+    // Waits until the text has been said `times` times; false when the program ended first or the
+    // time ran out.
+    bool WaitFor(const std::string& text, size_t times = 1, std::chrono::seconds limit = std::chrono::seconds(30))
+    {
+        return program.WaitFor([&] { return countOf(Log(), text) >= times; }, limit);
+    }
+    double TraceSeconds(const std::string& text)
+    {
+        std::istringstream lines(Log());
+        for (std::string line; std::getline(lines, line);)
+            if (line.rfind("sample ", 0) == 0 && line.find(text) != std::string::npos)
+                return std::stod(line.substr(7));
+        return -1.0;
+    }
+
+    ProgramLaunch::ProgramWorld world;
+    Process program;
+};
+
+} // namespace
+
+TEST(SampleDialogs, PopupTooltipHelpAndTheQuitQuestion)
+{
+#ifndef PELLWOOD_PROGRAM
+    GTEST_SKIP() << "the program is not built with the tests";
+#else
+    DialogsRun run;
+    if (!run.Start())
+        return;
+    Hand hand(run.world.display);
+    ASSERT_TRUE(hand.Available()) << "libX11 and libXtst are needed to play";
+    ASSERT_TRUE(run.WaitFor("Graphics device")) << run.Log();
+    unsigned long window = 0;
+    int left = 0, top = 0;
+    for (const auto deadline = Clock::now() + std::chrono::seconds(10); Clock::now() < deadline && !window; pause(50))
+        if ((window = hand.WindowAt(640, 512)) != 0 && !hand.Origin(window, left, top))
+            window = 0;
+    ASSERT_NE(window, 0u) << "no window under the middle of the desktop";
+    hand.Focus(window);
+    auto click = [&](const int (&at)[2]) { hand.Click(left + at[0], top + at[1]); };
+
+    // Past the splash screen to the menu, with the pointer away from the buttons.
+    for (const auto deadline = Clock::now() + std::chrono::seconds(30);
+         Clock::now() < deadline && run.TraceSeconds("menu: shown") < 0.0 && run.program.Running();)
+    {
+        hand.Click(left + kNowhere[0], top + 700);
+        pause(250);
+    }
+    ASSERT_TRUE(run.WaitFor("menu: shown")) << run.Log();
+
+    // The timed pop-up closes by itself after its 3 seconds of real time, whatever the player does.
+    click(kNowhere);
+    ASSERT_TRUE(run.WaitFor("event HintClosed 1")) << run.Log();
+    const double shown = run.TraceSeconds("menu: shown");
+    const double closed = run.TraceSeconds("event HintClosed 1");
+    EXPECT_GE(closed - shown, 2.9) << "a click closed the timed pop-up";
+    EXPECT_LT(closed - shown, 10.0);
+    pause(500); // its fade-out
+
+    // Resting on "Options" shows its tooltip.
+    hand.Move(left + kOptionsButton[0], top + kOptionsButton[1]);
+    EXPECT_TRUE(run.WaitFor("shown: Video, sparks, evening light, music and your name")) << run.Log();
+    hand.Move(left + kNowhere[0], top + kNowhere[1]);
+
+    // A dialog takes input once its fade-in has ended, which takes frames (a loaded machine draws
+    // fewer of them a second): a click that came too early is eaten by the dialog's backdrop, so
+    // the player clicks again until the program says the click arrived. Clicks on one spot come
+    // apart by more than a double-click's time, as a reader's would.
+    auto clickUntil = [&](const int (&at)[2], const std::string& said, size_t times) {
+        for (int attempt = 0; attempt < 20 && run.program.Running(); ++attempt)
+        {
+            click(at);
+            if (run.WaitFor(said, times, std::chrono::seconds(2)))
+                return true;
+        }
+        return false;
+    };
+
+    // The help screen pages through its three entries.
+    ASSERT_TRUE(clickUntil(kHelpButton, "help page 1 of 3", 1)) << run.Log();
+    EXPECT_TRUE(clickUntil(kHelpNext, "help page 2 of 3", 1)) << run.Log();
+    EXPECT_TRUE(clickUntil(kHelpNext, "help page 3 of 3", 1)) << run.Log();
+    EXPECT_TRUE(clickUntil(kHelpBack, "help page 2 of 3", 2)) << run.Log();
+    click(kHelpClose);
+
+    // "Quit": No keeps the program running.
+    ASSERT_TRUE(clickUntil(kQuitButton, "menu: clicked btn_quit", 1)) << run.Log();
+    ASSERT_TRUE(clickUntil(kBoxNo, "menu: quit answered 2", 1)) << run.Log();
+    pause(1000);
+    EXPECT_TRUE(run.program.Running());
+
+    // "Quit" again: Yes ends it with code 0.
+    ASSERT_TRUE(clickUntil(kQuitButton, "menu: clicked btn_quit", 2)) << run.Log();
+    ASSERT_TRUE(clickUntil(kBoxYes, "menu: quit answered 0", 1)) << run.Log();
+    bool bySignal = false;
+    const int code = run.program.WaitForExit(std::chrono::seconds(30), bySignal);
+    EXPECT_FALSE(bySignal);
+    EXPECT_EQ(code, 0) << run.Log();
+#endif
+}
