@@ -4,6 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
+# No library includes a header of a layer above it.
+./scripts/check-layers.sh
 
 build=build/test
 launcher=()

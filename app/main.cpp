@@ -5,7 +5,7 @@
 // of its own, on a fatal error). The sample's stand-in options screen and its
 // "QuitSample" are registered beside the game until the game's own screens exist.
 #include "app/SampleOptions.h"
-#include "engine/core/app/EngineManager.h"
+#include "engine/runtime/EngineManager.h"
 #include "engine/scene/script/ScriptRegistry.h"
 #include "game/core/Core.h"
 #include "game/core/GameRegistrations.h"

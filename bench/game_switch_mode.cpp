@@ -16,7 +16,7 @@
 #include <string>
 
 #include "engine/core/app/CommandLine.h"
-#include "engine/core/app/EngineManager.h"
+#include "engine/runtime/EngineManager.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "game/core/Core.h"
 #include "game/core/GameRegistrations.h"

@@ -33,11 +33,13 @@ struct World
         for (int i = 0; i < kControls; ++i)
         {
             Instance_Base* made = nullptr;
-            Instance_Movie::CreateInstanceCore(root, L"", L"control" + std::to_wstring(i), true, nullptr, &made);
+            Instance_Movie::CreateInstanceCore(root, L"", L"control" + std::to_wstring(i), true, nullptr,
+                                               &made);
             auto* movie = static_cast<Instance_Movie*>(made);
             movie->SetPosition(float(i % kColumns) * 40.0f, float(i / kColumns) * 36.0f);
             Instance_Base* leaf = nullptr;
-            Instance_Movie::CreateInstanceCore(movie, L"", L"face", true, Instance_Base::StaticClass(), &leaf);
+            Instance_Movie::CreateInstanceCore(movie, L"", L"face", true, Instance_Base::StaticClass(),
+                                               &leaf);
             leaf->type = INSTANCE_IMAGE;
             leaf->extentRect = {0.0f, 0.0f, 38.0f, 30.0f};
             leaf->useExtentRect = true;
@@ -120,22 +122,26 @@ void overNoneAnchor(benchmark::State& state)
 
 int main(int argc, char** argv)
 {
-    for (const auto& [name, function] : {std::pair{"tracker/resting", &resting}, {"tracker/resting_anchor", &restingAnchor},
-                                         {"tracker/none", &overNone}, {"tracker/none_anchor", &overNoneAnchor}})
+    for (const auto& [name, function] : {std::pair{"tracker/resting", &resting},
+                                         {"tracker/resting_anchor", &restingAnchor},
+                                         {"tracker/none", &overNone},
+                                         {"tracker/none_anchor", &overNoneAnchor}})
         benchmark::RegisterBenchmark(name, function)->Repetitions(5)->Unit(benchmark::kMicrosecond);
     int count = argc;
     benchmark::Initialize(&count, argv);
     FastestRunReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto ratio = [&](const char* own, const char* anchor, double times) {
+    auto ratio = [&](const char* own, const char* anchor, double times)
+    {
         const auto a = reporter.nanoseconds.find(own);
         const auto b = reporter.nanoseconds.find(anchor);
-        return a != reporter.nanoseconds.end() && b != reporter.nanoseconds.end() ? a->second / (b->second * times)
-                                                                                  : -1.0;
+        return a != reporter.nanoseconds.end() && b != reporter.nanoseconds.end()
+                   ? a->second / (b->second * times)
+                   : -1.0;
     };
     std::printf("tracker update resting on a control / one hit test of it: %.2fx (goal <= 2.0x)\n",
                 ratio("tracker/resting", "tracker/resting_anchor", 1.0));
-    std::printf("tracker update over none of %d controls / %d hit tests of one: %.2fx (goal <= 1.2x)\n", kControls,
-                kControls, ratio("tracker/none", "tracker/none_anchor", double(kControls)));
+    std::printf("tracker update over none of %d controls / %d hit tests of one: %.2fx (goal <= 1.2x)\n",
+                kControls, kControls, ratio("tracker/none", "tracker/none_anchor", double(kControls)));
     return 0;
 }

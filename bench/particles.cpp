@@ -19,10 +19,10 @@
 #include "engine/core/xml/XmlDocumentCache.h"
 #include "engine/graphics/device/DirectXDevice.h"
 #include "engine/graphics/device/Renderer.h"
-#include "engine/media/particles/EffectLibrary.h"
-#include "engine/media/particles/ParticleManager.h"
-#include "engine/media/particles/RPfxActionBase.h"
 #include "engine/scene/classes/EngineRegistrations.h"
+#include "engine/scene/effects/EffectLibrary.h"
+#include "engine/scene/effects/ParticleManager.h"
+#include "engine/scene/effects/RPfxActionBase.h"
 
 #include "platform/raster/RasterSystem.h"
 

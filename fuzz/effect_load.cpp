@@ -12,10 +12,10 @@
 #include "engine/core/base/RandomGenerator.h"
 #include "engine/core/text/TextConversion.h"
 #include "engine/core/xml/XmlDocumentCache.h"
-#include "engine/media/particles/EffectLibrary.h"
-#include "engine/media/particles/ParameterCurve.h"
-#include "engine/media/particles/ParticleManager.h"
 #include "engine/scene/classes/EngineRegistrations.h"
+#include "engine/scene/effects/EffectLibrary.h"
+#include "engine/scene/effects/ParameterCurve.h"
+#include "engine/scene/effects/ParticleManager.h"
 
 namespace
 {

@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             continue;
         const std::wstring* title = child->FindAttribute(L"title");
         const std::wstring* text = child->FindAttribute(L"text");
-        if (pages[entry].title != (title ? *title : std::wstring()) || pages[entry].text != (text ? *text : std::wstring()))
+        if (pages[entry].title != (title ? *title : std::wstring()) ||
+            pages[entry].text != (text ? *text : std::wstring()))
             abort();
         // What the text instances make of it.
         (void)ResolveTextKey(pages[entry].title);

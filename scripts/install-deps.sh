@@ -11,13 +11,18 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev libsystemd-dev
   fonts-dejavu-core fonts-linuxlibertine xvfb xauth libxtst6 xfonts-base
   dbus-daemon vorbis-tools sox lua5.1
+  libssl-dev openssl ca-certificates libwebkit2gtk-4.1-dev
 )
 
+# One query for every package: dpkg-query prints a line per package it knows
+# ("ii" when installed) and complains on standard error about the others.
+declare -A installed=()
+while read -r name state; do
+  [ "$state" = "ii" ] && installed["${name%%:*}"]=1
+done < <(dpkg-query -W -f='${Package} ${db:Status-Abbrev}\n' "${packages[@]}" 2>/dev/null || true)
 missing=()
 for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
+  [ -n "${installed[$p]:-}" ] || missing+=("$p")
 done
 
 if [ ${#missing[@]} -eq 0 ]; then

@@ -1,7 +1,7 @@
 // The game object; see Core.h.
 #include "game/core/Core.h"
 
-#include "engine/core/app/EngineManager.h"
+#include "engine/runtime/EngineManager.h"
 #include "engine/core/app/Window.h"
 #include "engine/core/base/RandomGenerator.h"
 #include "engine/core/diagnostics/Logger.h"
@@ -10,7 +10,7 @@
 #include "engine/core/time/TimeManager.h"
 #include "engine/core/xml/XmlNode.h"
 #include "engine/graphics/textures/IGIL.h"
-#include "engine/media/particles/ParticleManager.h"
+#include "engine/scene/effects/ParticleManager.h"
 #include "engine/media/sound/ISoundManager.h"
 #include "engine/scene/display/Instance_Movie.h"
 #include "engine/scene/script/LuaMgr.h"

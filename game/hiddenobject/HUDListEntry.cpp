@@ -1,7 +1,7 @@
 // One line of the item list; see HUDListEntry.h.
 #include "game/hiddenobject/HUDListEntry.h"
 
-#include "engine/media/particles/Instance_Effect.h"
+#include "engine/scene/effects/Instance_Effect.h"
 #include "engine/scene/display/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "game/hiddenobject/BoardScript.h"

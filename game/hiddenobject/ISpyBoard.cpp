@@ -6,7 +6,7 @@
 #include "engine/core/text/TextConversion.h"
 #include "engine/core/time/TimeManager.h"
 #include "engine/core/xml/XmlNode.h"
-#include "engine/media/particles/Instance_Effect.h"
+#include "engine/scene/effects/Instance_Effect.h"
 #include "engine/media/video/IImageSource.h"
 #include "engine/scene/display/Instance_Image.h"
 #include "engine/scene/script/LuaBaseSubclass.h"

@@ -1,7 +1,7 @@
 // The recharging button; see RechargableButton.h.
 #include "game/hiddenobject/RechargableButton.h"
 
-#include "engine/media/particles/Instance_Effect.h"
+#include "engine/scene/effects/Instance_Effect.h"
 #include "engine/scene/display/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
 

@@ -39,7 +39,8 @@ void DlgHelp::OnScreenLoaded()
     previousButton = FindChildByPath(L"btn_prev");
     nextButton = FindChildByPath(L"btn_next");
     std::wstring missing;
-    for (const auto& [handle, childName] : {std::pair{previousButton, L"btn_prev"}, std::pair{nextButton, L"btn_next"}})
+    for (const auto& [handle, childName] :
+         {std::pair{previousButton, L"btn_prev"}, std::pair{nextButton, L"btn_next"}})
         if (!button(handle))
             missing += std::wstring(missing.empty() ? L"" : L", ") + childName;
     if (!missing.empty())
@@ -68,7 +69,8 @@ void DlgHelp::ShowPage()
     if (Button* next = button(nextButton))
         next->SetEnabled(currentPage + 1 != pages.size());
     if (ILogger* logger = ILogger::Get())
-        logger->Log(LogGame, __FILE__, __LINE__, L"help page %d of %d", int32_t(currentPage + 1), int32_t(pages.size()));
+        logger->Log(LogGame, __FILE__, __LINE__, L"help page %d of %d", int32_t(currentPage + 1),
+                    int32_t(pages.size()));
 }
 
 void DlgHelp::HandleButtonPressed(Button* pressed)

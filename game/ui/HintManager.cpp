@@ -6,9 +6,9 @@
 #include "engine/graphics/text/FontDesc.h"
 #include "engine/scene/display/Instance_Movie.h"
 #include "engine/scene/display/Instance_Text.h"
-#include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/script/ScriptRegistry.h"
+#include "engine/scene/ui/UserInterface.h"
 #include "game/ui/DlgHelp.h"
 #include "game/ui/HintPopup.h"
 #include "game/ui/HintTracker.h"
@@ -21,11 +21,12 @@ using namespace TarnEngine;
 namespace
 {
 
-// The managers that exist, oldest first; the newest is the one reached process-wide.
+// The managers that exist, oldest first; the newest is the one reached process-wide. Never
+// destroyed: a manager owned by a static may go after function statics.
 std::vector<HintManager*>& liveManagers()
 {
-    static std::vector<HintManager*> managers;
-    return managers;
+    static auto* managers = new std::vector<HintManager*>;
+    return *managers;
 }
 
 // Hints keep clear of the right and bottom edges of the 1024 x 768 screen by these limits.
@@ -90,15 +91,16 @@ int32_t HintManager::AddHint(const wchar_t* text, float lifetime)
     Instance_Movie* root = ui ? ui->GetRoot() : nullptr;
     if (root)
     {
-        hint->background = Instance_Movie::CreateChild(root, BackgroundImage, StringPrintf(L"text_hint_bkg_%d", n),
-                                                       nullptr);
+        hint->background =
+            Instance_Movie::CreateChild(root, BackgroundImage, StringPrintf(L"text_hint_bkg_%d", n), nullptr);
         Instance_Base* back = hint->background.GetInstance();
         if (back)
         {
             back->SetVisible(true);
             back->SetOpacity(1.0f);
         }
-        hint->textMovie = Instance_Movie::CreateChild(root, TextDefinition, StringPrintf(L"text_hint_%d", n), nullptr);
+        hint->textMovie =
+            Instance_Movie::CreateChild(root, TextDefinition, StringPrintf(L"text_hint_%d", n), nullptr);
         Instance_Base* movie = hint->textMovie.GetInstance();
         auto* label = RObjectCast<Instance_Text>(Instance_Movie::GetMyText(hint->textMovie).GetInstance());
         if (movie && label)
@@ -141,7 +143,8 @@ int32_t HintManager::AddHint(const wchar_t* text, float lifetime)
     ++lastId;
     hints[lastId] = std::move(hint);
     if (ILogger* logger = ILogger::Get())
-        logger->Log(LogGame, __FILE__, __LINE__, L"hint %d shown: %s", lastId, std::wstring(text ? text : L""));
+        logger->Log(LogGame, __FILE__, __LINE__, L"hint %d shown: %s", lastId,
+                    std::wstring(text ? text : L""));
     return lastId;
 }
 

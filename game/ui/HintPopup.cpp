@@ -10,7 +10,8 @@
 
 using namespace TarnEngine;
 
-TARN_IMPLEMENT_RINSTANCECLASS(HintPopup, Screen, RObjectFactory<HintPopup>, L"HintPopup", &HintPopup::RegisterLua)
+TARN_IMPLEMENT_RINSTANCECLASS(HintPopup, Screen, RObjectFactory<HintPopup>, L"HintPopup",
+                              &HintPopup::RegisterLua)
 
 namespace
 {
@@ -68,8 +69,8 @@ void HintPopup::PlaceAt(float px, float py)
         SetFrame(frame);
 }
 
-void HintPopup::Setup(const std::wstring& newTitle, const std::wstring& newText, float px, float py, int32_t newId,
-                      float timeout)
+void HintPopup::Setup(const std::wstring& newTitle, const std::wstring& newText, float px, float py,
+                      int32_t newId, float timeout)
 {
     id = newId;
     PlaceAt(px, py);
@@ -160,7 +161,8 @@ void HintPopup::ClosePopup()
     }
 }
 
-void ShowHintPopup(const std::wstring& title, const std::wstring& text, float x, float y, int32_t id, float timeout)
+void ShowHintPopup(const std::wstring& title, const std::wstring& text, float x, float y, int32_t id,
+                   float timeout)
 {
     _ScreenMgr* screens = _ScreenMgr::Get();
     if (!screens)

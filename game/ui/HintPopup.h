@@ -65,4 +65,5 @@ private:
 
 // Opens (or finds, by title) the pop-up and sets it up; nothing when "dlg_help_popup" cannot be
 // made into a HintPopup. x and y in screen coordinates; timeout in seconds.
-void ShowHintPopup(const std::wstring& title, const std::wstring& text, float x, float y, int32_t id, float timeout);
+void ShowHintPopup(const std::wstring& title, const std::wstring& text, float x, float y, int32_t id,
+                   float timeout);

@@ -33,7 +33,10 @@ public:
     // One step; once a frame by its owner.
     void Update();
 
-    const std::vector<std::pair<TarnEngine::InstanceHandle, std::wstring>>& GetControls() const { return controls; }
+    const std::vector<std::pair<TarnEngine::InstanceHandle, std::wstring>>& GetControls() const
+    {
+        return controls;
+    }
     const TarnEngine::InstanceHandle& GetCurrentControl() const { return currentControl; }
     int32_t GetShownHint() const { return shownHint; }
     int32_t GetCountdown() const { return countdown; }

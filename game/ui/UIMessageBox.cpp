@@ -23,11 +23,12 @@ namespace
 constexpr const wchar_t* kButtonNames[3] = {L"btn_left", L"btn_center", L"btn_right"};
 constexpr const wchar_t* kLabelNames[3] = {L"lbl_left", L"lbl_center", L"lbl_right"};
 
-// Every box that exists, so that a listener that goes can be forgotten by all of them.
+// Every box that exists, so that a listener that goes can be forgotten by all of them. Never
+// destroyed: a listener may go during the program's exit, after function statics.
 std::vector<UIMessageBox*>& liveBoxes()
 {
-    static std::vector<UIMessageBox*> boxes;
-    return boxes;
+    static auto* boxes = new std::vector<UIMessageBox*>;
+    return *boxes;
 }
 
 // Names given to boxes that have started closing, so that none is found by its caption again.
@@ -100,8 +101,8 @@ Button* UIMessageBox::sideButton(int side)
 }
 
 void UIMessageBox::Setup(MsgBoxCallback newCallback, UIMessageBoxListener* newListener, int32_t newId,
-                         const wchar_t* caption, const wchar_t* message, const wchar_t* left, const wchar_t* center,
-                         const wchar_t* right)
+                         const wchar_t* caption, const wchar_t* message, const wchar_t* left,
+                         const wchar_t* center, const wchar_t* right)
 {
     id = newId;
     callback = newCallback;
@@ -109,7 +110,8 @@ void UIMessageBox::Setup(MsgBoxCallback newCallback, UIMessageBoxListener* newLi
     result = ResultNone;
 
     std::wstring missing;
-    auto textChild = [&](const wchar_t* childName) {
+    auto textChild = [&](const wchar_t* childName)
+    {
         auto* text = RObjectCast<Instance_Text>(FindChildByPath(childName).GetInstance());
         if (!text)
             missing += std::wstring(missing.empty() ? L"" : L", ") + childName;
@@ -255,8 +257,9 @@ UIMessageBox* ShowMessageBox(MsgBoxCallback callback, UIMessageBoxListener* list
     return box;
 }
 
-UIMessageBox* ShowScriptMessageBox(int32_t id, const wchar_t* caption, const wchar_t* message, const wchar_t* left,
-                                   const wchar_t* center, const wchar_t* right, const LuaStrongTable& table)
+UIMessageBox* ShowScriptMessageBox(int32_t id, const wchar_t* caption, const wchar_t* message,
+                                   const wchar_t* left, const wchar_t* center, const wchar_t* right,
+                                   const LuaStrongTable& table)
 {
     UIMessageBox* box = openBox(caption);
     if (box)
@@ -265,12 +268,12 @@ UIMessageBox* ShowScriptMessageBox(int32_t id, const wchar_t* caption, const wch
 }
 
 UIMessageBox* ShowScriptMessageBox(int32_t id, const std::wstring& caption, const std::wstring& message,
-                                   const std::wstring& left, const std::wstring& center, const std::wstring& right,
-                                   const LuaStrongTable& table)
+                                   const std::wstring& left, const std::wstring& center,
+                                   const std::wstring& right, const LuaStrongTable& table)
 {
     auto label = [](const std::wstring& text) { return text.empty() ? nullptr : text.c_str(); };
-    return ShowScriptMessageBox(id, caption.c_str(), message.c_str(), label(left), label(center), label(right),
-                                table);
+    return ShowScriptMessageBox(id, caption.c_str(), message.c_str(), label(left), label(center),
+                                label(right), table);
 }
 
 void RegisterMessageBoxScript()

@@ -46,7 +46,8 @@ public:
                const wchar_t* message, const wchar_t* left, const wchar_t* center, const wchar_t* right);
     // The same with a script table as the only receiver.
     void SetupForTable(const TarnEngine::LuaStrongTable& table, int32_t id, const wchar_t* caption,
-                       const wchar_t* message, const wchar_t* left, const wchar_t* center, const wchar_t* right);
+                       const wchar_t* message, const wchar_t* left, const wchar_t* center,
+                       const wchar_t* right);
 
     int32_t GetId() const { return id; }
     int32_t GetResult() const { return result; }
@@ -90,13 +91,13 @@ UIMessageBox* ShowMessageBox(MsgBoxCallback callback, UIMessageBoxListener* list
                              const wchar_t* caption, const wchar_t* message, const wchar_t* left,
                              const wchar_t* center, const wchar_t* right);
 // The same for a script table as receiver.
-UIMessageBox* ShowScriptMessageBox(int32_t id, const wchar_t* caption, const wchar_t* message, const wchar_t* left,
-                                   const wchar_t* center, const wchar_t* right,
+UIMessageBox* ShowScriptMessageBox(int32_t id, const wchar_t* caption, const wchar_t* message,
+                                   const wchar_t* left, const wchar_t* center, const wchar_t* right,
                                    const TarnEngine::LuaStrongTable& table);
 // The form scripts reach through "MsgBox": an empty label counts as none.
 UIMessageBox* ShowScriptMessageBox(int32_t id, const std::wstring& caption, const std::wstring& message,
-                                   const std::wstring& left, const std::wstring& center, const std::wstring& right,
-                                   const TarnEngine::LuaStrongTable& table);
+                                   const std::wstring& left, const std::wstring& center,
+                                   const std::wstring& right, const TarnEngine::LuaStrongTable& table);
 
 // The class record, the script function "MsgBox" and the constants "MB_LEFT", "MB_CENTER" and
 // "MB_RIGHT"; before the script manager starts. Registering twice changes nothing.

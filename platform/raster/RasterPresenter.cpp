@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <cstring>
+#include <filesystem>
 
 namespace Raster
 {
@@ -30,14 +31,34 @@ bool glRunsInSoftware(SDL_Renderer* renderer)
     return false;
 }
 
+// Whether the machine has a graphics device node at all. Without one, any GL
+// would run on the processor, and loading it costs a tenth of a second or more
+// (and, with some drivers, memory that is never given back).
+bool hasGpuDevice()
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/dri", error))
+    {
+        (void)entry;
+        return true;
+    }
+    return false;
+}
+
 // The GPU's renderer when there is a GPU. Without one, SDL's own software
 // renderer copying into the window's framebuffer shows the same pixels for a
 // fraction of the work of a processor-run GL. A renderer the user chose
 // (SDL_RENDER_DRIVER) is kept.
 SDL_Renderer* createRendererWith(SDL_Window* window, Uint32 extraFlags)
 {
+    const bool userChose = SDL_GetHint(SDL_HINT_RENDER_DRIVER) != nullptr;
+    if (!userChose && !hasGpuDevice())
+    {
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE | extraFlags);
+    }
     SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, extraFlags);
-    if (renderer && SDL_GetHint(SDL_HINT_RENDER_DRIVER) == nullptr && glRunsInSoftware(renderer))
+    if (renderer && !userChose && glRunsInSoftware(renderer))
     {
         SDL_DestroyRenderer(renderer);
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");

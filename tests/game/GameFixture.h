@@ -12,7 +12,7 @@
 #pragma once
 
 #include "engine/core/app/CommandLine.h"
-#include "engine/core/app/EngineManager.h"
+#include "engine/runtime/EngineManager.h"
 #include "engine/core/app/Window.h"
 #include "engine/core/files/SettingsStore.h"
 #include "engine/core/time/TimeManager.h"

@@ -3,20 +3,47 @@
 #include <algorithm>
 #include <limits>
 
-#include "engine/core/diagnostics/ConsoleOverlayPrintBuffer.h"
 #include "engine/core/diagnostics/Logger.h"
 #include "engine/core/text/StringFormat.h"
-#include "engine/graphics/canvas/IRenderCanvas.h"
 #include "engine/core/text/TextConversion.h"
 #include "engine/core/text/TextHelpers.h"
 
 namespace TarnEngine
 {
 
+namespace
+{
+
+IConsoleDrawing* g_drawing = nullptr;
+MainConsoleLookup g_mainConsole = nullptr;
+
+} // namespace
+
+void SetConsoleDrawing(IConsoleDrawing* drawing)
+{
+    g_drawing = drawing;
+}
+
+IConsoleDrawing* GetConsoleDrawing()
+{
+    return g_drawing;
+}
+
+void SetMainConsoleLookup(MainConsoleLookup lookup)
+{
+    g_mainConsole = lookup;
+}
+
+Console* GetMainConsole()
+{
+    return g_mainConsole ? g_mainConsole() : nullptr;
+}
+
 Console::Console(IConsoleHost* host, IConsoleScripting* scripting, IConsoleDisplay* display)
     : host_(host), scripting_(scripting), display_(display)
 {
-    overlays_.push_back({&ConsoleOverlayPrintBuffer::Get(), InstanceHandle{}});
+    if (g_drawing)
+        overlays_.push_back({g_drawing->GetLogPage(), InstanceHandle{}});
     RegisterFunction(L"exit", this, 0);
     RegisterFunction(L"echo", this, 1);
     RegisterFunction(L"?", this, 0);
@@ -263,73 +290,8 @@ void Console::ShowOverlay(bool show)
 
 void Console::PrintOverlay(const DeviceRect& area)
 {
-    if (!IsOverlayShown())
-        return;
-    IRenderCanvas* canvas = display_->GetInstanceCanvas(overlayInstance_, true);
-    if (!canvas)
-        return;
-    // The hit areas must outlive the frame: presses come between frames.
-    canvas->SetClearOnRender(false);
-    canvas->Clear();
-    DeviceRect page = area;
-    page.top = std::min(area.bottom, area.top + TabBarHeight);
-    if (selectedOverlay_ >= 1 && selectedOverlay_ <= overlays_.size())
-    {
-        // Copied: the page may add pages while it draws. A page without an instance of its own (the
-        // "Log" page) draws into the console's.
-        const OverlayEntry entry = overlays_[selectedOverlay_ - 1];
-        entry.overlay->Print(*display_, entry.instance.IsValid() ? entry.instance : overlayInstance_, page);
-    }
-    // Asked again: the page may have taken the instance away.
-    if (IRenderCanvas* bar = display_->GetInstanceCanvas(overlayInstance_, false))
-        drawTabBar(*bar, area);
-}
-
-void Console::drawTabBar(IRenderCanvas& canvas, const DeviceRect& area)
-{
-    const float top = static_cast<float>(area.top);
-    const float bottom = static_cast<float>(area.top + TabBarHeight);
-    const float middle = (top + bottom) * 0.5f;
-    float x = static_cast<float>(area.left + TabGap);
-    const auto arrow = [&](bool forward)
-    {
-        const float left = x;
-        const float right = x + static_cast<float>(ArrowWidth);
-        canvas.DrawRect(SpritePoint{left, top}, SpritePoint{right, bottom}, TabColour, true);
-        const float tip = forward ? right - 4.0f : left + 4.0f;
-        const float back = forward ? left + 4.0f : right - 4.0f;
-        canvas.DrawTriangle(SpritePoint{back, top + 3.0f}, SpritePoint{tip, middle},
-                            SpritePoint{back, bottom - 3.0f}, TabTextColour, true);
-        HitTag tag;
-        tag.words[0] = ArrowArea;
-        tag.words[2] = forward ? 1 : 0;
-        canvas.AddHitRect(SpritePoint{left, top}, SpritePoint{right, bottom}, tag);
-        x = right + static_cast<float>(TabGap);
-    };
-    arrow(false);
-    const std::vector<OverlayEntry> pages = overlays_;
-    for (size_t i = 0; i < pages.size(); ++i)
-    {
-        const std::wstring name = pages[i].overlay->GetName();
-        // Without a font the width is guessed from the length, so the tab can still be clicked.
-        int32_t width = static_cast<int32_t>(std::min<size_t>(name.size(), 64)) * 6;
-        int32_t height = 0;
-        canvas.MeasurePlainTextLine(width, height, TabTextSize, name);
-        width = std::clamp(width, 0, 512);
-        const float left = x;
-        const float right = x + static_cast<float>(width + 2 * TabPadding);
-        const bool selected = selectedOverlay_ == i + 1;
-        canvas.DrawRect(SpritePoint{left, top}, SpritePoint{right, bottom},
-                        selected ? SelectedTabColour : TabColour, true);
-        canvas.DrawPlainTextLine(SpritePoint{left + static_cast<float>(TabPadding), top + 2.0f}, TabTextSize,
-                                 TabTextColour, name);
-        HitTag tag;
-        tag.words[0] = TabArea;
-        tag.words[2] = static_cast<uint32_t>(i + 1);
-        canvas.AddHitRect(SpritePoint{left, top}, SpritePoint{right, bottom}, tag);
-        x = right + static_cast<float>(TabGap);
-    }
-    arrow(true);
+    if (IsOverlayShown() && g_drawing)
+        g_drawing->PrintOverlay(*this, *display_, area);
 }
 
 void Console::deselectOverlay()
@@ -363,8 +325,7 @@ bool Console::HandleMousePress(int button, uint32_t keyFlags, int extra)
     display_->GetPointerPosition(x, y);
     uint32_t area[2] = {0, 0};
     uint32_t value[2] = {0, 0};
-    IRenderCanvas* canvas = display_->GetInstanceCanvas(overlayInstance_, true);
-    const bool hit = canvas && canvas->HitTest(SpritePoint{static_cast<float>(x), static_cast<float>(y)}, area, value);
+    const bool hit = g_drawing && g_drawing->HitTest(*display_, overlayInstance_, x, y, area, value);
     const uint32_t count = static_cast<uint32_t>(overlays_.size());
     if (!hit)
     {

@@ -23,7 +23,6 @@ namespace TarnEngine
 {
 
 class Console;
-class IRenderCanvas;
 
 // What the console needs of the script manager.
 class IConsoleScripting
@@ -106,9 +105,10 @@ public:
     void SetScripting(IConsoleScripting* scripting);
     void SetHost(IConsoleHost* host) { host_ = host; }
     void SetDisplay(IConsoleDisplay* display) { display_ = display; }
+    IConsoleDisplay* GetDisplay() const { return display_; }
 
-    // Overlays: entry 1 is the "Log" page, with no instance of its own. The console does not own
-    // the pages; a null page is refused.
+    // Overlays: entry 1 is the "Log" page (of the installed IConsoleDrawing), with no instance of its
+    // own. The console does not own the pages; a null page is refused.
     bool AddOverlay(IConsoleOverlay* overlay, const InstanceHandle& instance);
     const std::vector<OverlayEntry>& GetOverlays() const { return overlays_; }
     // 0 for none, else the 1-based number of the selected page.
@@ -125,7 +125,7 @@ public:
     // While the console is shown: the tab of every page and the two arrows as a bar of hit areas
     // along the top of `area`, and the selected page drawn below the bar, into the console's
     // instance or the page's own one. The console's canvas is redrawn from nothing each time, so
-    // this runs once a frame.
+    // this runs once a frame. Drawn by the installed IConsoleDrawing.
     void PrintOverlay(const DeviceRect& area);
     // A mouse press while the console is shown, at the pointer position the user interface keeps;
     // true when the console used it (it then goes no further).
@@ -154,7 +154,6 @@ private:
     std::wstring listFunctions() const;
     void deselectOverlay();
     void selectOverlay();
-    void drawTabBar(IRenderCanvas& canvas, const DeviceRect& area);
 
     Namespace root_;
     std::vector<std::wstring> lines_;
@@ -165,5 +164,12 @@ private:
     uint32_t selectedOverlay_ = 0;
     InstanceHandle overlayInstance_;
 };
+
+// The console the user interface shows, for services below the display tree that register commands
+// or print (the sound manager); null while there is none. The user interface, a layer above, installs
+// the lookup when it is made.
+using MainConsoleLookup = Console* (*)();
+void SetMainConsoleLookup(MainConsoleLookup lookup);
+Console* GetMainConsole();
 
 } // namespace TarnEngine

@@ -4,19 +4,22 @@
 //
 // The console lives in the core, the display tree above it: what the console and its overlays need
 // of display instances reaches them through IConsoleDisplay, which the user interface implements.
+// Canvases belong to the graphics layer, above the core too: the console's own drawing (the "Log"
+// page, the bar of tabs, the hit test of its canvas) is an IConsoleDrawing that the engine's start-up
+// installs.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "engine/core/base/InstanceHandle.h"
-#include "engine/graphics/textures/IGIL.h"
 
 namespace TarnEngine
 {
 
 class Console;
 class IRenderCanvas;
+struct DeviceRect;
 
 // What the console and its overlays need of the user interface.
 class IConsoleDisplay
@@ -52,5 +55,26 @@ public:
     virtual void OnActivate(IConsoleDisplay&, const InstanceHandle&) {}
     virtual void OnDeactivate(IConsoleDisplay&, const InstanceHandle&) {}
 };
+
+// The console's drawing, installed from above the core (SetConsoleDrawing). Without it a console has
+// no pages and draws nothing.
+class IConsoleDrawing
+{
+public:
+    virtual ~IConsoleDrawing() = default;
+    // The built-in "Log" page: entry 1 of every console made while this is installed.
+    virtual IConsoleOverlay* GetLogPage() = 0;
+    // Console::PrintOverlay while the console is shown: the selected page and the bar of tabs and
+    // arrows with their hit areas, into the console's instance.
+    virtual void PrintOverlay(Console& console, IConsoleDisplay& display, const DeviceRect& area) = 0;
+    // The hit area at (x, y) of the canvas of the console's instance (made when missing): its two tag
+    // pairs, or false when there is none.
+    virtual bool HitTest(IConsoleDisplay& display, const InstanceHandle& instance, int32_t x, int32_t y,
+                         uint32_t area[2], uint32_t value[2]) = 0;
+};
+
+// Installs the console's drawing (not owned; null removes it).
+void SetConsoleDrawing(IConsoleDrawing* drawing);
+IConsoleDrawing* GetConsoleDrawing();
 
 } // namespace TarnEngine

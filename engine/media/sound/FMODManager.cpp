@@ -2,13 +2,13 @@
 #include "engine/media/sound/FMODManager.h"
 
 #include "engine/core/base/ResourceManager.h"
+#include "engine/core/diagnostics/Console.h"
 #include "engine/core/diagnostics/Logger.h"
 #include "engine/core/text/TextHelpers.h"
 #include "engine/core/xml/XmlDocumentCache.h"
 #include "engine/media/sound/FMODResource.h"
 #include "engine/media/sound/FMODSound.h"
 #include "engine/media/sound/SoundFader.h"
-#include "engine/scene/ui/UserInterface.h"
 
 #include <algorithm>
 
@@ -387,8 +387,7 @@ Audio::ChannelGroup* FMODManager::findGroup(const std::wstring& className) const
 
 void FMODManager::print(const std::wstring& line) const
 {
-    UserInterface* ui = UserInterface::Get();
-    if (Console* console = ui ? ui->GetConsole() : nullptr)
+    if (Console* console = GetMainConsole())
         console->Print(line);
 }
 

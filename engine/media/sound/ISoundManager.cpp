@@ -1,8 +1,8 @@
 // Sound service base; see ISoundManager.h.
 #include "engine/media/sound/ISoundManager.h"
 
+#include "engine/core/diagnostics/Console.h"
 #include "engine/media/sound/SoundFader.h"
-#include "engine/scene/ui/UserInterface.h"
 
 namespace TarnEngine
 {
@@ -15,8 +15,7 @@ ISoundManager* g_soundManager = nullptr;
 ISoundManager::ISoundManager()
 {
     g_soundManager = this;
-    UserInterface* ui = UserInterface::Get();
-    if (Console* console = ui ? ui->GetConsole() : nullptr)
+    if (Console* console = GetMainConsole())
     {
         const std::pair<const wchar_t*, int32_t> commands[] = {
             {L"audio.SetGroupVolume", 2}, {L"audio.getclassvolume", 1},     {L"audio.playsound", 1},
@@ -31,8 +30,7 @@ ISoundManager::ISoundManager()
 ISoundManager::~ISoundManager()
 {
     // The console usually goes first; when it is still there it must not call a manager that is gone.
-    UserInterface* ui = UserInterface::Get();
-    if (Console* console = ui ? ui->GetConsole() : nullptr)
+    if (Console* console = GetMainConsole())
         for (const std::wstring& name : registeredCommands)
             console->UnregisterFunction(name);
     if (g_soundManager == this)

@@ -135,7 +135,7 @@ bool LoadDefinitionFile(const XmlNode& document, DefinitionMap& map, uint32_t& a
     return true;
 }
 
-bool LoadLibraryXml(const XmlNode* libraryList, DefinitionMap& map, EngineManager* engine,
+bool LoadLibraryXml(const XmlNode* libraryList, DefinitionMap& map, IEngineHost* engine,
                     const XmlNode* metaDocument, bool validate)
 {
     // The documents come through the running engine's document cache.

@@ -19,7 +19,7 @@ namespace TarnEngine
 {
 
 class Definition_Base;
-class EngineManager;
+class IEngineHost;
 class XmlNode;
 
 class DefinitionMap
@@ -76,7 +76,7 @@ bool LoadDefinitionFile(const XmlNode& document, DefinitionMap& map, uint32_t& a
 // unnamed, unreadable or fails (the files before it stay loaded). With validate set, the movies must
 // then name only definitions the map holds. Only when everything succeeded is the meta document
 // applied. Without a list only the meta document is applied.
-bool LoadLibraryXml(const XmlNode* libraryList, DefinitionMap& map, EngineManager* engine,
+bool LoadLibraryXml(const XmlNode* libraryList, DefinitionMap& map, IEngineHost* engine,
                     const XmlNode* metaDocument, bool validate);
 
 // Applies a meta file: the "Nuggets" of each "Definition" (by "name") go to the last definition of

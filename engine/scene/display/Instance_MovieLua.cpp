@@ -4,8 +4,8 @@
 // a missing text counts as empty. Instances are handed to scripts as their tables, made on demand.
 #include "engine/scene/display/Instance_Movie.h"
 
-#include "engine/media/particles/Instance_Effect.h"
 #include "engine/scene/display/InstanceLuaValues.h"
+#include "engine/scene/effects/Instance_Effect.h"
 #include "engine/scene/ui/UserInterface.h"
 
 #include <cmath>

@@ -11,12 +11,12 @@
 
 #include "engine/core/diagnostics/Logger.h"
 #include "engine/core/time/TimeManager.h"
-#include "engine/media/particles/Instance_Effect.h"
 #include "engine/media/video/IImageSource.h"
 #include "engine/media/video/IVideoTarget.h"
 #include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/definitions/Definition_Movie.h"
 #include "engine/scene/display/IInstanceEventHandler.h"
+#include "engine/scene/effects/Instance_Effect.h"
 #include "engine/scene/ui/UserInterface.h"
 
 #include <cmath>

@@ -1,12 +1,12 @@
 // User interface; see UserInterface.h.
 #include "engine/scene/ui/UserInterface.h"
 
-#include "engine/core/app/EngineManager.h"
+#include "engine/core/app/IEngineHost.h"
 #include "engine/graphics/canvas/IRenderCanvas.h"
 #include "engine/graphics/device/Renderer.h"
-#include "engine/media/particles/Instance_Effect.h"
 #include "engine/scene/display/IInstanceEventHandler.h"
 #include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/effects/Instance_Effect.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "platform/window/WindowSystem.h"
 
@@ -142,14 +142,23 @@ int getMousePosition(lua_State* state)
     return 1;
 }
 
+// The running user interface's console.
+Console* mainConsole()
+{
+    UserInterface* ui = UserInterface::Get();
+    return ui ? ui->GetConsole() : nullptr;
+}
+
 } // namespace
 
-UserInterface::UserInterface(EngineManager* engine, RClass* requestedRoot)
+UserInterface::UserInterface(IEngineHost* engine, RClass* requestedRoot)
     : engine(engine), rootClass(requestedRoot)
 {
     if (!rootClass || !rootClass->IsSubclassOf(Instance_Movie::StaticClass()))
         rootClass = Instance_Movie::StaticClass();
     g_userInterface = this;
+    // The services below the display tree reach this console through the core.
+    SetMainConsoleLookup(&mainConsole);
 }
 
 UserInterface::~UserInterface()

@@ -34,7 +34,7 @@
 namespace TarnEngine
 {
 
-class EngineManager;
+class IEngineHost;
 class Instance_Base;
 class Instance_Movie;
 
@@ -45,7 +45,7 @@ class UserInterface final : public LuaSubclass, public IWindowInput, public ICon
 public:
     // rootClass: the class of the root and of instances made without a definition; null, or a
     // class that is not a movie, stands for Instance_Movie.
-    explicit UserInterface(EngineManager* engine = nullptr, RClass* rootClass = nullptr);
+    explicit UserInterface(IEngineHost* engine = nullptr, RClass* rootClass = nullptr);
     ~UserInterface() override;
     UserInterface(const UserInterface&) = delete;
     UserInterface& operator=(const UserInterface&) = delete;
@@ -115,7 +115,7 @@ public:
     }
 
     DefinitionMap* GetDefinitionMap() const { return definitionMap.get(); }
-    EngineManager* GetEngine() const { return engine; }
+    IEngineHost* GetEngine() const { return engine; }
     Instance_Movie* GetRoot() const { return root.get(); }
     RClass* GetDefaultInstanceClass() const { return rootClass; }
     // The effective hit list of the last refresh, front-most first.
@@ -182,7 +182,7 @@ private:
     // Shows or hides the system pointer through the window system, keeping cursorShowCount.
     void showSystemPointer(bool show);
 
-    EngineManager* engine;
+    IEngineHost* engine;
     RClass* rootClass;
     std::unique_ptr<Instance_Movie> root;
     std::unique_ptr<Instance_Movie> consoleInstance;

@@ -1,7 +1,7 @@
 // Text fields; see TextField.h.
 #include "engine/scene/widgets/TextField.h"
 
-#include "engine/core/app/EngineManager.h"
+#include "engine/core/app/IEngineHost.h"
 #include "engine/core/text/TextConversion.h"
 #include "engine/scene/display/Instance_Text.h"
 #include "engine/scene/ui/UserInterface.h"
@@ -35,7 +35,7 @@ const Platform::WindowSystem* keyboard()
     if (g_keyboard)
         return g_keyboard;
     const UserInterface* ui = UserInterface::Get();
-    const EngineManager* engine = ui ? ui->GetEngine() : nullptr;
+    const IEngineHost* engine = ui ? ui->GetEngine() : nullptr;
     return engine ? engine->GetWindowSystem() : nullptr;
 }
 

@@ -6,7 +6,7 @@
 
 #include "engine/core/diagnostics/Console.h"
 #include "engine/core/xml/XmlNode.h"
-#include "engine/media/particles/ParticleManager.h"
+#include "engine/scene/effects/ParticleManager.h"
 #include "engine/media/sound/ISoundManager.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "game/core/SlowFrameDetector.h"

@@ -2,7 +2,7 @@
 // cursor and cursor choice, its sound service and the current profile's effect settings.
 #include "tests/game/GameFixture.h"
 
-#include "engine/media/particles/Instance_Effect.h"
+#include "engine/scene/effects/Instance_Effect.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "game/hiddenobject/HiddenObjectRegistrations.h"
 #include "game/hiddenobject/ISpyBoard.h"

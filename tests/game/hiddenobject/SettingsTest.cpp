@@ -2,7 +2,7 @@
 // and "video" pictures paused, when the board is loaded and on the game event "SETTINGS".
 #include "tests/game/hiddenobject/BoardFixture.h"
 
-#include "engine/media/particles/Instance_Effect.h"
+#include "engine/scene/effects/Instance_Effect.h"
 #include "engine/media/video/IImageSource.h"
 
 namespace BoardTest

@@ -11,7 +11,6 @@
 #include <dlfcn.h>
 
 #include <chrono>
-#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -138,12 +137,6 @@ public:
             return false;
         world.Set("SDL_AUDIODRIVER", "dummy");
         world.Set("PELLWOOD_LOG", "debug");
-        // The end is read from the exit code: besides libdbus, Mesa's GL driver (which SDL's renderer
-        // loads and unloads) keeps a buffer past the end of the process; only the full stack of the
-        // allocation names it, as the driver is gone by then.
-        const std::filesystem::path suppressions = world.temp.path / "lsan-dialogs.supp";
-        std::ofstream(suppressions) << "leak:libdbus-1.so\nleak:libGLX_mesa.so\n";
-        world.Set("LSAN_OPTIONS", "suppressions=" + suppressions.string() + ":print_suppressions=0:fast_unwind_on_malloc=0");
         program = Process(world.Launch(ProgramLaunch::SampleArguments(), Said()));
         EXPECT_TRUE(program.Started()) << "the program did not start";
         return program.Started();
@@ -152,7 +145,8 @@ public:
     std::string Log() const { return readFile(Said()); }
     // Waits until the text has been said `times` times; false when the program ended first or the
     // time ran out.
-    bool WaitFor(const std::string& text, size_t times = 1, std::chrono::seconds limit = std::chrono::seconds(30))
+    bool WaitFor(const std::string& text, size_t times = 1,
+                 std::chrono::seconds limit = std::chrono::seconds(30))
     {
         return program.WaitFor([&] { return countOf(Log(), text) >= times; }, limit);
     }
@@ -184,12 +178,13 @@ TEST(SampleDialogs, PopupTooltipHelpAndTheQuitQuestion)
     ASSERT_TRUE(run.WaitFor("Graphics device")) << run.Log();
     unsigned long window = 0;
     int left = 0, top = 0;
-    for (const auto deadline = Clock::now() + std::chrono::seconds(10); Clock::now() < deadline && !window; pause(50))
+    for (const auto deadline = Clock::now() + std::chrono::seconds(10); Clock::now() < deadline && !window;
+         pause(50))
         if ((window = hand.WindowAt(640, 512)) != 0 && !hand.Origin(window, left, top))
             window = 0;
     ASSERT_NE(window, 0u) << "no window under the middle of the desktop";
     hand.Focus(window);
-    auto click = [&](const int (&at)[2]) { hand.Click(left + at[0], top + at[1]); };
+    auto click = [&](const int(&at)[2]) { hand.Click(left + at[0], top + at[1]); };
 
     // Past the splash screen to the menu, with the pointer away from the buttons.
     for (const auto deadline = Clock::now() + std::chrono::seconds(30);
@@ -218,7 +213,8 @@ TEST(SampleDialogs, PopupTooltipHelpAndTheQuitQuestion)
     // fewer of them a second): a click that came too early is eaten by the dialog's backdrop, so
     // the player clicks again until the program says the click arrived. Clicks on one spot come
     // apart by more than a double-click's time, as a reader's would.
-    auto clickUntil = [&](const int (&at)[2], const std::string& said, size_t times) {
+    auto clickUntil = [&](const int(&at)[2], const std::string& said, size_t times)
+    {
         for (int attempt = 0; attempt < 20 && run.program.Running(); ++attempt)
         {
             click(at);

@@ -76,7 +76,8 @@ protected:
         files->files.erase(DlgHelp::FileName);
         if (file)
             files->files[DlgHelp::FileName] = *file;
-        auto* help = RObjectCast<DlgHelp>(screens->OpenScreen(DlgHelp::DefinitionName, L"", true, true).GetInstance());
+        auto* help =
+            RObjectCast<DlgHelp>(screens->OpenScreen(DlgHelp::DefinitionName, L"", true, true).GetInstance());
         EXPECT_NE(help, nullptr);
         for (int i = 0; help && i < 100 && help->GetScreenState() != Screen::StateOpen; ++i)
             Tick();
@@ -92,15 +93,18 @@ protected:
     // "title | text | prev next", the buttons as + (enabled) or - (disabled).
     std::string Shown(DlgHelp* help)
     {
-        auto text = [&](const wchar_t* name) {
+        auto text = [&](const wchar_t* name)
+        {
             auto* instance = Child<Instance_Text>(help, name);
             return instance ? WStringToUtf8(instance->text) : std::string("<none>");
         };
-        auto state = [&](const wchar_t* name) {
+        auto state = [&](const wchar_t* name)
+        {
             auto* button = Child<Button>(help, name);
             return std::string(!button ? "x" : button->enabled ? "+" : "-");
         };
-        return text(L"lbl_title") + " | " + text(L"lbl_text") + " | " + state(L"btn_prev") + state(L"btn_next");
+        return text(L"lbl_title") + " | " + text(L"lbl_text") + " | " + state(L"btn_prev") +
+               state(L"btn_next");
     }
 
     std::unique_ptr<StringTable> keys;
@@ -187,7 +191,8 @@ TEST(HelpPages, ReadingStopsAtTheLimit)
     for (size_t i = 0; i < DlgHelp::MaxPages + 5; ++i)
         file += "<Entry title=\"t\"/>";
     file += "</Help>";
-    std::unique_ptr<XmlNode> root = ParseXmlFileBytes(reinterpret_cast<const uint8_t*>(file.data()), file.size(), false);
+    std::unique_ptr<XmlNode> root =
+        ParseXmlFileBytes(reinterpret_cast<const uint8_t*>(file.data()), file.size(), false);
     ASSERT_NE(root, nullptr);
     std::vector<HelpPage> pages;
     DlgHelp::ReadPages(*root, pages);

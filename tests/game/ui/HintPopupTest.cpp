@@ -2,8 +2,8 @@
 // it goes and which way its balloon points, the pad kept inside the screen, closing on a click or
 // at the time-out on the real-time clock, the "HintClosed" event, and a second show with the same
 // title.
-#include "engine/scene/widgets/Button.h"
 #include "game/ui/HintPopup.h"
+#include "engine/scene/widgets/Button.h"
 #include "tests/game/ui/DialogFixture.h"
 
 namespace GameUiTest
@@ -66,9 +66,11 @@ TEST_F(HintPopupTest, ThePointChoosesPlaceAndFrame)
         float atX, atY;
     };
     const Case cases[] = {
-        {63, 100, L"on_right", 63, 100},   {64, 100, L"on_bottom", 64, 100}, {960, 500, L"on_top", 960, 500},
-        {961, 500, L"on_left", 961, 500},  {500, 384, L"on_bottom", 500, 384}, {500, 385, L"on_top", 500, 385},
-        {-1, 200, L"on_center", 512, 384}, {200, -5, L"on_center", 512, 384}, {10.5f, 20.25f, L"on_right", 10, 20},
+        {63, 100, L"on_right", 63, 100},      {64, 100, L"on_bottom", 64, 100},
+        {960, 500, L"on_top", 960, 500},      {961, 500, L"on_left", 961, 500},
+        {500, 384, L"on_bottom", 500, 384},   {500, 385, L"on_top", 500, 385},
+        {-1, 200, L"on_center", 512, 384},    {200, -5, L"on_center", 512, 384},
+        {10.5f, 20.25f, L"on_right", 10, 20},
     };
     int n = 0;
     for (const Case& c : cases)

@@ -44,8 +44,8 @@ protected:
         DialogFixture::SetUp();
         g_told.clear();
         keys = std::make_unique<StringTable>(StringTable::Keyed);
-        files->files[L"translator_en.xml"] =
-            "<t><r KEY=\"Yes\" VALUE=\"Yes!\"/><r KEY=\"No\" VALUE=\"No!\"/><r KEY=\"Ok\" VALUE=\"Fine\"/></t>";
+        files->files[L"translator_en.xml"] = "<t><r KEY=\"Yes\" VALUE=\"Yes!\"/><r KEY=\"No\" "
+                                             "VALUE=\"No!\"/><r KEY=\"Ok\" VALUE=\"Fine\"/></t>";
         ASSERT_TRUE(keys->LoadTranslator(L"en"));
         lua_register(lua.GetState(), "tell", &luaTell);
         // The script receiver: "HandleMsgBox" tells its own name, the id and the result.
@@ -77,9 +77,11 @@ protected:
     // A box asked from a script with the table "receiver".
     UIMessageBox* ScriptBox(int id, const std::string& caption, const std::string& labels)
     {
-        EXPECT_TRUE(Run("MsgBox(receiver, " + std::to_string(id) + ", '" + caption + "', 'message', " + labels + ")"));
+        EXPECT_TRUE(Run("MsgBox(receiver, " + std::to_string(id) + ", '" + caption + "', 'message', " +
+                        labels + ")"));
         Screen* top = screens->GetTopModalScreen();
-        return top && top->GetScreenState() != Screen::StateFadingOut ? RObjectCast<UIMessageBox>(top) : nullptr;
+        return top && top->GetScreenState() != Screen::StateFadingOut ? RObjectCast<UIMessageBox>(top)
+                                                                      : nullptr;
     }
 
     std::unique_ptr<StringTable> keys;
@@ -98,9 +100,11 @@ TEST_F(MessageBoxTest, NullLabelsHideTheirSidesAndTheOthersShowTranslated)
     EXPECT_EQ(TextOf(box, L"lbl_left"), L"Yes!");
     EXPECT_EQ(TextOf(box, L"lbl_right"), L"No!");
     EXPECT_EQ(TextOf(box, L"lbl_center"), L"definition center") << "a null label leaves its text";
-    const uint32_t vertical = Child<Instance_Text>(box, L"message")->textFormat & (eTextFormatVCenter | eTextFormatBottom);
+    const uint32_t vertical =
+        Child<Instance_Text>(box, L"message")->textFormat & (eTextFormatVCenter | eTextFormatBottom);
     EXPECT_EQ(vertical, uint32_t(eTextFormatVCenter)) << "the message is centred vertically";
-    for (const auto& [side, shown] : {std::pair{L"btn_left", true}, {L"btn_center", false}, {L"btn_right", true}})
+    for (const auto& [side, shown] :
+         {std::pair{L"btn_left", true}, {L"btn_center", false}, {L"btn_right", true}})
     {
         SCOPED_TRACE(testing::Message() << std::string(side, side + wcslen(side)));
         ASSERT_NE(Side(box, side), nullptr);
@@ -137,7 +141,8 @@ TEST_F(MessageBoxTest, TheSameCaptionWhileOpenReplacesTheReceivers)
     RecordingListener first("first"), second("second");
     UIMessageBox* box = ShowMessageBox(nullptr, &first, 1, L"Ask", L"one", L"a", nullptr, nullptr);
     UntilOpen(box);
-    UIMessageBox* again = ShowMessageBox(&recordingCallback, &second, 2, L"Ask", L"two", nullptr, L"b", nullptr);
+    UIMessageBox* again =
+        ShowMessageBox(&recordingCallback, &second, 2, L"Ask", L"two", nullptr, L"b", nullptr);
     ASSERT_EQ(again, box) << "the open box is set up again";
     EXPECT_EQ(box->GetId(), 2);
     EXPECT_EQ(box->GetResult(), UIMessageBox::ResultNone);
@@ -175,7 +180,8 @@ TEST_F(MessageBoxTest, TheSameCaptionWhileTheFirstFadesOutGetsABoxOfItsOwn)
 TEST_F(MessageBoxTest, AListenerDeletedDuringTheFadeIsNeverCalled)
 {
     auto listener = std::make_unique<RecordingListener>();
-    UIMessageBox* box = ShowMessageBox(&recordingCallback, listener.get(), 3, L"Gone", L"m", L"a", nullptr, nullptr);
+    UIMessageBox* box =
+        ShowMessageBox(&recordingCallback, listener.get(), 3, L"Gone", L"m", L"a", nullptr, nullptr);
     UntilOpen(box);
     ClickOn(Side(box, L"btn_left"));
     Tick();
@@ -188,7 +194,8 @@ TEST_F(MessageBoxTest, AListenerDeletedDuringTheFadeIsNeverCalled)
 TEST_F(MessageBoxTest, ABoxWithoutButtonsClosedByAScriptTellsNobodyAndWarnsOnce)
 {
     RecordingListener listener;
-    UIMessageBox* box = ShowMessageBox(&recordingCallback, &listener, 5, L"Stuck", L"m", nullptr, nullptr, nullptr);
+    UIMessageBox* box =
+        ShowMessageBox(&recordingCallback, &listener, 5, L"Stuck", L"m", nullptr, nullptr, nullptr);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(LogLines(L"has no button"), 1u);
     UntilOpen(box);
@@ -202,7 +209,8 @@ TEST_F(MessageBoxTest, ABoxWithoutButtonsClosedByAScriptTellsNobodyAndWarnsOnce)
 TEST_F(MessageBoxTest, AScriptErrorInHandleMsgBoxComesAfterTheOtherReceivers)
 {
     RecordingListener listener;
-    ASSERT_TRUE(Run("failing = {} function failing:HandleMsgBox(id, result) tell('table') error('boom') end"));
+    ASSERT_TRUE(
+        Run("failing = {} function failing:HandleMsgBox(id, result) tell('table') error('boom') end"));
     LuaStrongTable table;
     lua_getglobal(lua.GetState(), "failing");
     LuaTableRefFromStack(lua.GetState(), table, -1);
@@ -221,10 +229,12 @@ TEST_F(MessageBoxTest, ADefinitionThatIsNoMessageBoxGivesNull)
 {
     RecordingListener listener;
     // "dlg_msgbox" as a plain screen.
-    ASSERT_TRUE(DefinitionTest::LoadFile(*ui->GetDefinitionMap(),
-                                         "<D><Definition type=\"movie\" name=\"dlg_msgbox\" length=\"1\" fps=\"30\"/></D>"));
+    ASSERT_TRUE(DefinitionTest::LoadFile(
+        *ui->GetDefinitionMap(),
+        "<D><Definition type=\"movie\" name=\"dlg_msgbox\" length=\"1\" fps=\"30\"/></D>"));
     std::unique_ptr<XmlNode> meta = DefinitionTest::Parse(
-        "<M><Definition name=\"dlg_msgbox\"><Nuggets><MovieClassNugget><MovieClassName>Screen</MovieClassName>"
+        "<M><Definition "
+        "name=\"dlg_msgbox\"><Nuggets><MovieClassNugget><MovieClassName>Screen</MovieClassName>"
         "</MovieClassNugget></Nuggets></Definition></M>");
     LoadDefinitionsXml(*meta, *ui->GetDefinitionMap());
     EXPECT_EQ(ShowMessageBox(&recordingCallback, &listener, 1, L"Q", L"m", L"a", nullptr, nullptr), nullptr);

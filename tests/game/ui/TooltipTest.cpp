@@ -15,10 +15,7 @@ class TallText : public Instance_Text
 {
     TARN_RCLASS(TallText)
 public:
-    MeasuredSize MeasureText(const std::wstring& part) override
-    {
-        return {int32_t(part.size()) * 10, 20};
-    }
+    MeasuredSize MeasureText(const std::wstring& part) override { return {int32_t(part.size()) * 10, 20}; }
 };
 
 } // namespace
@@ -43,10 +40,7 @@ protected:
         DialogFixture::TearDown();
     }
 
-    Instance_Base* RootChild(const std::wstring& name)
-    {
-        return root->FindChildByPath(name).GetInstance();
-    }
+    Instance_Base* RootChild(const std::wstring& name) { return root->FindChildByPath(name).GetInstance(); }
 
     const HintManager::Hint* HintOf(int32_t id)
     {
@@ -346,6 +340,8 @@ TEST_F(TrackerTest, ScriptsDriveTheirOwnTracker)
     MoveTo(150, 120);
     ASSERT_TRUE(Run("for i = 1, 21 do tracker:Update() end"));
     EXPECT_EQ(Shown(), (std::vector<std::wstring>{L"Grüße"}));
+    ASSERT_TRUE(Run("tracker:RemoveControl('a') tracker:RemoveControl() tracker:RemoveControl(g_UserInterface)"));
+    EXPECT_EQ(scripted->GetControls().size(), 1u) << "wrong arguments remove nothing";
     ASSERT_TRUE(Run("tracker:RemoveControl(a)"));
     EXPECT_TRUE(scripted->GetControls().empty());
 }

@@ -5,11 +5,11 @@
 #pragma once
 
 #include "engine/core/base/ResourceManager.h"
+#include "engine/core/diagnostics/Console.h"
 #include "engine/core/files/FileSystem.h"
 #include "engine/core/files/MemorySource.h"
 #include "engine/core/xml/XmlDocumentCache.h"
 #include "engine/media/sound/FMODManager.h"
-#include "engine/scene/ui/UserInterface.h"
 #include "platform/system/Clock.h"
 #include "tests/common/SoundFiles.h"
 
@@ -79,9 +79,11 @@ struct CountingHandler : IAudioCallbackHandler
 class SoundWorld : public ::testing::Test
 {
 protected:
-    SoundWorld() : ui(nullptr, nullptr)
+    SoundWorld()
     {
-        ui.Init();
+        // The manager's commands go to the console the user interface would show.
+        shownConsole() = &console;
+        SetMainConsoleLookup([] { return shownConsole(); });
         files = new MemoryFiles;
         fileSystem.AddSource(std::unique_ptr<IFSSource>(files));
     }
@@ -125,13 +127,25 @@ protected:
         }
         return out;
     }
-    std::vector<std::wstring> Printed() const { return ui.GetConsole()->GetLines(); }
-    void Command(const std::wstring& line) { ui.GetConsole()->HandleConsoleFunction(line); }
+    ~SoundWorld() override
+    {
+        manager.reset();
+        shownConsole() = nullptr;
+    }
+
+    static Console*& shownConsole()
+    {
+        static Console* shown = nullptr;
+        return shown;
+    }
+
+    std::vector<std::wstring> Printed() const { return console.GetLines(); }
+    void Command(const std::wstring& line) { console.HandleConsoleFunction(line); }
 
     ResourceManager resources;
     FileSystem fileSystem;
     XmlDocumentCache xml;
-    UserInterface ui;
+    Console console;
     MemoryFiles* files = nullptr; // owned by the file system
     // Handlers outlive the manager, whose shutdown still tells them of the sounds it stops.
     CountingHandler handler;

@@ -2,8 +2,8 @@
 // texture as the image is drawn, an alpha-only video keeps the picture's colours, and a script's
 // playlist plays into an image it does not belong to.
 #include "engine/core/files/FileSystem.h"
-#include "engine/media/video/MultipleVideo.h"
 #include "engine/media/video/VideoSources.h"
+#include "engine/scene/display/MultipleVideo.h"
 #include "platform/system/Clock.h"
 #include "tests/common/MemoryFiles.h"
 #include "tests/common/TheoraFiles.h"
