@@ -13,7 +13,6 @@
 #include <memory>
 #include <string>
 
-#include "app/SampleOptions.h"
 #include "bench/FastestRunReporter.h"
 #include "engine/core/app/CommandLine.h"
 #include "engine/media/sound/ISoundManager.h"
@@ -57,7 +56,6 @@ struct Scene
         platform.processHandlers = false;
         engine = std::make_unique<EngineManager>(platform);
         RegisterGameStatics();
-        SampleOptions::StaticClass();
         game = std::make_unique<Core>();
         STarnGameInitParams params;
         params.applicationName = L"Pellwood";

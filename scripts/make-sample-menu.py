@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
-"""Makes the pictures and the definitions of the sample's menu and options dialog.
+"""Makes the pictures and the definitions of the sample's menu and its widgets.
 
 Writes, under sample/input/ (Python's standard library only, with make-sample.py's PNG writer):
   ui/*.png                 the widgets' pictures: button, check box, radio button, slider track and
                            knob, text field, caret, dialog panel, video frame, the modal backdrop
   definitions/menu.xml     the movie definitions: the main menu with its title timeline, the
-                           buttons, the widgets and the options dialog
+                           buttons and the widgets (the screens that use them are made by
+                           make-sample-screens.py)
 
 The widgets keep the toolkit's frame conventions: frame 0 normal, 1 pointer over, 2 pressed; check
 boxes and radio buttons show their tick through a child "_check", the slider's knob is its child
@@ -243,25 +244,6 @@ def definitions():
                      extra='    <Label name="intro" frame="0"/>\n    <Label name="idle" frame="60"/>\n'
                            '    <Event frame="119" type="gotoLabelAndPlay" targetframe="idle"/>\n'))
 
-    dialog = library("panel", "ui_dialog", 0, 0, 1, [frame(0, 0)])
-    dialog += text("caption", "Options", "Title", 34, 0xFFFFF4D8, 559, 49, 1, 0, 1, [frame(0, 14)], align="center")
-    rows = [("cb_video", "ui_checkbox", 40, 78, "Show the video"),
-            ("cb_sparks", "ui_checkbox", 40, 118, "Sparks where you click")]
-    for name, definition, x, y, label in rows:
-        dialog += library(name, definition, 2, 0, 1, [frame(x, y)])
-        dialog += text(name + "_label", label, "Body", 20, 0xFFFFFFFF, 399, 29, 1, 0, 1, [frame(x + 44, y)])
-    dialog += text("light_label", "Evening light:", "Body", 20, 0xFFFFE8C0, 199, 29, 1, 0, 1, [frame(40, 162)])
-    for index, (name, label) in enumerate((("rb_dusk", "Dusk"), ("rb_night", "Night"), ("rb_dawn", "Dawn"))):
-        x = 200 + index * 110
-        dialog += library(name, "ui_radio", 2, 0, 1, [frame(x, 162)])
-        dialog += text(name + "_label", label, "Body", 20, 0xFFFFFFFF, 69, 29, 1, 0, 1, [frame(x + 36, 162)])
-    dialog += text("music_label", "Music volume", "Body", 20, 0xFFFFE8C0, 299, 29, 1, 0, 1, [frame(40, 208)])
-    dialog += library("slider_music", "ui_slider", 2, 0, 1, [frame(40, 242)])
-    dialog += text("name_label", "Your name", "Body", 20, 0xFFFFE8C0, 299, 29, 1, 0, 1, [frame(40, 296)])
-    dialog += library("tf_name", "ui_textfield", 2, 0, 1, [frame(40, 330)])
-    dialog += library("okButton", "button_ok", 2, 0, 1, [frame(90, 398)])
-    dialog += library("cancelButton", "button_cancel", 2, 0, 1, [frame(320, 398)])
-    out.append(movie("dlg_options", 1, dialog))
     out.append("</Definitions>\n")
     SAMPLE.write("input/definitions/menu.xml", "".join(out).encode("utf-8"))
 

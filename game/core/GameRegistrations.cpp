@@ -19,6 +19,7 @@
 #include "game/ui/HintPopup.h"
 #include "game/ui/HintTracker.h"
 #include "game/ui/UIMessageBox.h"
+#include "game/ui/UIOptionsRegistration.h"
 
 using namespace TarnEngine;
 
@@ -125,6 +126,7 @@ void RegisterGameClasses()
     HintTracker::StaticClass();
     MovingPerspective::StaticClass();
     RegisterHiddenObjectClasses();
+    RegisterPlayerScreenClasses();
 }
 
 void RegisterGameStatics()

@@ -34,6 +34,11 @@ public:
 
     const BitmapText& GetLayout() const { return layout; }
 
+protected:
+    // Bitmap glyphs draw every "^" as it is.
+    bool DrawsColorCodes() const override { return false; }
+
+public:
     static void RegisterLua(lua_State* state);
 
 private:

@@ -93,6 +93,28 @@ void Instance_Text::SetText(const std::wstring& newText)
     Relayout();
 }
 
+void Instance_Text::SetLiteralText(const std::wstring& typed)
+{
+    std::wstring shown;
+    if (DrawsColorCodes())
+    {
+        shown.reserve(typed.size());
+        for (const wchar_t c : typed)
+        {
+            shown += c;
+            if (c == L'^')
+                shown += L'^';
+        }
+    }
+    else
+        shown = typed;
+    textKey.clear();
+    if (shown == text)
+        return;
+    text = std::move(shown);
+    Relayout();
+}
+
 void Instance_Text::SetTextFormat(uint32_t flags)
 {
     textFormat = flags;

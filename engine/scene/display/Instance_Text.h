@@ -40,6 +40,9 @@ public:
     void SetFont(const FontDesc& desc) override;
     // The same text again does nothing; a text key shows the string table's text for the key.
     void SetText(const std::wstring& newText) override;
+    // A text the player typed (a profile name, a sentence holding one): shown exactly as typed,
+    // with no key resolution and no colour codes, however it begins or what "^" it holds.
+    void SetLiteralText(const std::wstring& typed);
     void SetTextFormat(uint32_t flags) override;
     void SetLineSpacing(double spacing) override;
     void SetGamma(double value) override;
@@ -67,6 +70,8 @@ public:
 
 protected:
     Instance_Text() = default;
+    // Whether this kind draws "^RRGGBB" as a colour change (and "^^" as one "^").
+    virtual bool DrawsColorCodes() const { return true; }
 };
 
 } // namespace TarnEngine
