@@ -15,6 +15,7 @@
 #include "game/media/MovingPerspective.h"
 #include "game/media/SoundMgr.h"
 #include "game/ui/DlgHelp.h"
+#include "game/minigames/MiniGameRegistrations.h"
 #include "game/ui/HintManager.h"
 #include "game/ui/HintPopup.h"
 #include "game/ui/HintTracker.h"
@@ -127,6 +128,7 @@ void RegisterGameClasses()
     MovingPerspective::StaticClass();
     RegisterHiddenObjectClasses();
     RegisterPlayerScreenClasses();
+    RegisterCreditsAndMiniGames();
 }
 
 void RegisterGameStatics()
