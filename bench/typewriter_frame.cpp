@@ -16,7 +16,7 @@
 
 #include "bench/FastestRunReporter.h"
 #include "engine/core/app/CommandLine.h"
-#include "engine/core/app/EngineManager.h"
+#include "engine/runtime/EngineManager.h"
 #include "engine/scene/display/Instance_Movie.h"
 #include "engine/scene/display/Instance_Text.h"
 #include "engine/scene/script/LuaMgr.h"

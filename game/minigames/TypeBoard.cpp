@@ -5,7 +5,7 @@
 #include "engine/core/diagnostics/Logger.h"
 #include "engine/core/text/StringTable.h"
 #include "engine/core/text/TextHelpers.h"
-#include "engine/media/particles/Instance_Effect.h"
+#include "engine/scene/effects/Instance_Effect.h"
 #include "engine/scene/display/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/ui/UserInterface.h"

@@ -1,7 +1,7 @@
 // The options screen; see UIOptions.h.
 #include "game/ui/UIOptions.h"
 
-#include "engine/core/app/EngineManager.h"
+#include "engine/runtime/EngineManager.h"
 #include "engine/core/xml/XmlNode.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/ui/_ScreenMgr.h"
