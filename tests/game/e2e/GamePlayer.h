@@ -1,7 +1,7 @@
 // A player's hand on the pellwood program running the sample game on an X server of its own
 // (Xvfb): real pointer and key events from the server's test extension, the window given the input
 // focus (the game pauses in the background), the screen points of scripts/make-sample-game.py's
-// manifest, and the program's standard error (the game's script traces, "game <seconds>: <what>",
+// manifest, and the program's standard error (the game's script traces, "sample <seconds>: <what>",
 // and its log lines) read back while it runs.
 #pragma once
 
@@ -220,6 +220,29 @@ inline std::string ProfileText(const std::filesystem::path& path)
     for (wchar_t c : TarnEngine::WriteXmlText(*root))
         text += c < 0x80 ? char(c) : '?';
     return text;
+}
+
+// The first start of the game asks for a profile: once the program says so, the name is typed
+// into the new-profile screen's field and Enter pressed. For program tests that want the menu.
+template <class Said> bool CreateFirstProfile(const std::string& display, const std::string& name, Said said)
+{
+    Hand hand(display);
+    if (!hand.Available())
+        return false;
+    const auto deadline = Clock::now() + std::chrono::seconds(40);
+    bool found = false;
+    while (Clock::now() < deadline && !(found = hand.FindWindow(640, 512)))
+        pause(50);
+    if (!found)
+        return false;
+    hand.FocusGame();
+    while (Clock::now() < deadline && said().find("asking for a new one") == std::string::npos)
+        pause(100);
+    pause(1500); // the screen fades in
+    hand.Click(Points()["new_profile_field"]);
+    hand.Type(name);
+    hand.Key(0xFF0D);
+    return true;
 }
 
 inline size_t countOf(const std::string& text, const std::string& part)
