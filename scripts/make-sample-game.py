@@ -492,12 +492,12 @@ def shell_definitions():
     # The loading shield: shown by the game between modes; its timeline fades the card out and
     # ends on a stop, after which the shield hides itself.
     fade = ''.join('<Frame transform="2,0,0,2,0,0" alpha="%d" length="1"/>' % a for a in
-                   [100] * 20 + [100 - 10 * i for i in range(1, 11)])
-    d += ('  <Definition type="movie" name="mov_loading" length="30" fps="30">\n'
-          '    <Event frame="29" type="stop"/>\n'
+                   [100] * 6 + [100 - 8 * i for i in range(1, 13)])
+    d += ('  <Definition type="movie" name="mov_loading" length="18" fps="30">\n'
+          '    <Event frame="17" type="stop"/>\n'
           '    <Instance type="library" instancename="back" definition="game_loading_back" depth="0" create="0" '
-          'death="30" regx="0" regy="0">%s</Instance>\n' % fade +
-          text("caption", 0, 360, 1024, 40, 28, "0xFFFFF4D8", "Title", "center", 1, "Loading", 30) +
+          'death="18" regx="0" regy="0">%s</Instance>\n' % fade +
+          text("caption", 0, 360, 1024, 40, 28, "0xFFFFF4D8", "Title", "center", 1, "Loading", 18) +
           '  </Definition>\n')
     d += movie("mov_pause", place("back", "game_pause_back", sx=2, sy=2) +
                text("caption", 0, 340, 1024, 60, 40, "0xFFFFF4D8", "Title", "center", 1, "Paused") +

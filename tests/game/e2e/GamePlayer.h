@@ -84,6 +84,8 @@ public:
         load(libraries_.xtst, motion_, "XTestFakeMotionEvent");
         load(libraries_.xtst, button_, "XTestFakeButtonEvent");
         load(libraries_.xtst, key_, "XTestFakeKeyEvent");
+        load(libraries_.x11, getImage_, "XGetImage");
+        destroyImage_ = reinterpret_cast<int (*)(void*)>(dlsym(libraries_.x11, "XDestroyImage"));
         if (!all)
             return;
         setErrorHandler_([](void*, void*) { return 0; });
@@ -178,6 +180,38 @@ public:
         sync_(display_, 0);
         pause(60);
     }
+    // The mean brightness (0 to 255) of a region of the game's window as the X server shows it; -1
+    // when it cannot be read (a depth other than 24 bits in 32-bit pixels).
+    double Brightness(int x, int y, int width, int height)
+    {
+        struct ImageHead // the leading fields of Xlib's XImage
+        {
+            int width, height, xoffset, format;
+            char* data;
+            int byteOrder, bitmapUnit, bitmapBitOrder, bitmapPad, depth, bytesPerLine, bitsPerPixel;
+        };
+        auto* image = static_cast<ImageHead*>(
+            getImage_(display_, root_(display_), left_ + x, top_ + y, unsigned(width), unsigned(height), ~0ul, 2));
+        if (image == nullptr)
+            return -1.0;
+        double sum = -1.0;
+        if (image->bitsPerPixel == 32 && image->data != nullptr)
+        {
+            sum = 0.0;
+            for (int row = 0; row < height; ++row)
+                for (int column = 0; column < width; ++column)
+                {
+                    const auto* pixel =
+                        reinterpret_cast<const unsigned char*>(image->data + row * image->bytesPerLine + column * 4);
+                    sum += (pixel[0] + pixel[1] + pixel[2]) / 3.0;
+                }
+            sum /= double(width) * height;
+        }
+        if (destroyImage_ != nullptr)
+            destroyImage_(image);
+        return sum;
+    }
+
     void Type(const std::string& text)
     {
         for (char c : text)
@@ -205,6 +239,8 @@ private:
     int (*motion_)(void*, int, int, int, unsigned long) = nullptr;
     int (*button_)(void*, unsigned int, int, unsigned long) = nullptr;
     int (*key_)(void*, unsigned int, int, unsigned long) = nullptr;
+    void* (*getImage_)(void*, unsigned long, int, int, unsigned int, unsigned int, unsigned long, int) = nullptr;
+    int (*destroyImage_)(void*) = nullptr;
 };
 
 // The text of a profile file (protected or plain), ASCII kept and everything else as '?'; empty

@@ -233,3 +233,81 @@ TEST_F(GameEndToEnd, AWholeGame)
     EXPECT_TRUE(std::filesystem::exists(run.Profile().string() + ".bak"));
 #endif
 }
+
+TEST_F(GameEndToEnd, ALevelLeftHalfWayComesBackAsItWas)
+{
+#ifndef PELLWOOD_PROGRAM
+    GTEST_SKIP() << "the program is not built with the tests";
+#else
+    if (!Launch())
+        return;
+    ASSERT_TRUE(NewProfile("Robin")) << run.Log();
+    ASSERT_TRUE(ClickUntil("menu_btn_play", "prologue: shown")) << run.Log();
+    ASSERT_TRUE(ClickUntil("prologue", "prologue: skipped")) << run.Log();
+    ASSERT_TRUE(run.WaitFor("level: new Attic")) << run.Log();
+    pause(1000);
+    for (const char* item : {"Bell", "Book", "Clock"})
+        ASSERT_TRUE(Find(item)) << item << "\n" << run.Log();
+    ASSERT_TRUE(run.WaitFor("list: shows Candles (3)")) << run.Log();
+
+    // SIGTERM: the program saves the level on its way out.
+    kill(run.program.Id(), SIGTERM);
+    bool bySignal = false;
+    EXPECT_EQ(run.program.WaitForExit(std::chrono::seconds(30), bySignal), 0) << run.Log();
+    const std::string first = run.Log();
+    const size_t savedAt = first.rfind("level: saved, ");
+    ASSERT_NE(savedAt, std::string::npos) << first;
+    const std::string saved = first.substr(savedAt + 14, first.find('\n', savedAt) - savedAt - 14);
+    EXPECT_NE(saved.find("found Bell,Book,Clock;"), std::string::npos) << saved;
+    std::string profile = ProfileText(run.Profile());
+    for (const char* part : {"NAME=\"Robin\"", "SETTINGS_KEY", "GAME_STATE_ENTRY", "prologueSeen", "ISPY_STATE",
+                             "m_board"})
+        EXPECT_NE(profile.find(part), std::string::npos) << part << "\n" << profile;
+    EXPECT_TRUE(std::filesystem::exists(run.Profile().string() + ".bak"));
+
+    // Started again: the profile is current, so the menu comes at once; Play goes straight to the
+    // level (the prologue was seen), which comes back as it was left.
+    if (!Launch())
+        return;
+    ASSERT_TRUE(run.WaitFor("menu: shown", 1, std::chrono::seconds(60))) << run.Log();
+    EXPECT_EQ(run.Count("asking for a new one"), 0u);
+    ASSERT_TRUE(ClickUntil("menu_btn_play", "level: OnLoadLevel Attic")) << run.Log();
+    EXPECT_EQ(run.Count("prologue: shown"), 0u);
+    EXPECT_TRUE(run.WaitFor("level: restored, " + saved)) << "saved: " << saved << "\n" << run.Log();
+    pause(1000);
+    // The found items stay found: a click where one was finds nothing.
+    hand->Click(points["Bell"]);
+    // The buttons are ready.
+    EXPECT_TRUE(ClickUntil("btn_hint", "event HintButtonPressed")) << run.Log();
+    EXPECT_EQ(run.Count("event ItemFound Bell"), 0u);
+    hand->Click(points["entry_0"]);
+    ASSERT_TRUE(run.WaitFor("event HintUsed")) << run.Log();
+
+    // In the background the game pauses: the pause movie comes over the blurred scene, which the
+    // screen shows darker than the scene in play; back in front, the scene is as it was.
+    pause(1500);
+    const double playing = hand->Brightness(200, 150, 400, 200);
+    ASSERT_GT(playing, 0.0) << "the screen cannot be read";
+    hand->FocusDesktop();
+    pause(1500);
+    const double paused = hand->Brightness(200, 150, 400, 200);
+    EXPECT_LT(paused, playing * 0.75) << "playing " << playing << ", paused " << paused;
+    hand->FocusGame();
+    pause(1500);
+    const double back = hand->Brightness(200, 150, 400, 200);
+    EXPECT_NEAR(back, playing, playing * 0.1) << "playing " << playing << ", back " << back;
+
+    // Escape opens the in-game menu, which is modal and pauses the game; Escape again leaves it.
+    const size_t pauses = run.Count("game: PAUSE 1"), resumes = run.Count("game: PAUSE 0");
+    hand->Key(kEscape);
+    EXPECT_TRUE(run.WaitFor("game: PAUSE 1", pauses + 1)) << run.Log();
+    pause(1500);
+    hand->Key(kEscape);
+    EXPECT_TRUE(run.WaitFor("game: PAUSE 0", resumes + 1)) << run.Log();
+
+    kill(run.program.Id(), SIGTERM);
+    EXPECT_EQ(run.program.WaitForExit(std::chrono::seconds(30), bySignal), 0) << run.Log();
+    profile = ProfileText(run.Profile());
+    EXPECT_NE(profile.find("ISPY_STATE"), std::string::npos) << profile;
+#endif
+}

@@ -7,6 +7,7 @@
 // sample's message box for the level's intro).
 // The sample's scripts and the game's log say on standard error what happened; the board's log line
 // tells where its rollers start, so the test knows which arrow brings each to its solution.
+#include "tests/game/e2e/GamePlayer.h"
 #include "tests/platform/ProgramLaunch.h"
 
 #include <gtest/gtest.h>
@@ -256,6 +257,13 @@ bool startAtTheMenu(SampleRun& run, Hands& hands, int& left, int& top)
     if (window == 0)
     {
         ADD_FAILURE() << "no window under the middle of the desktop";
+        return false;
+    }
+    hands.Focus(window);
+    // The game's first start asks for a profile.
+    if (!GamePlayer::CreateFirstProfile(run.world.display, "Ann", [&] { return readFile(run.Said()); }))
+    {
+        ADD_FAILURE() << "no profile made: " << readFile(run.Said());
         return false;
     }
     hands.Focus(window);
