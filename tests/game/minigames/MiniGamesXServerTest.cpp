@@ -278,6 +278,9 @@ bool startAtTheMenu(SampleRun& run, Hands& hands, int& left, int& top)
         ADD_FAILURE() << readFile(run.Said());
         return false;
     }
+    // The menu's first tip is a timed pop-up that holds the clicks until it closes by itself.
+    run.WaitForLine("event HintClosed 1", std::chrono::seconds(10));
+    pause(500);
     return true;
 }
 
