@@ -7,6 +7,8 @@
 // first frame. The anchor is the same engine's frame with the tree hidden: clearing and presenting
 // 1024x768 and walking an invisible root, which every frame pays whatever the scene. Goals: a level
 // frame at most 4 ms, the switch to the level under 300 ms.
+// Recorded (Release, clang, a shared 8-core machine, fastest of 5): menu 3.10 ms, level 4.36 ms,
+// paused level 9.69 ms, empty 0.68 ms (ratios 4.6x, 6.4x, 14.2x); menu to level 39.9 ms.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>

@@ -225,6 +225,13 @@ TEST_F(GameEndToEnd, AWholeGame)
     EXPECT_NE(reports.find("powerup guess wrong"), std::string::npos) << reports;
     EXPECT_NE(reports.find("powerup guess correct"), std::string::npos) << reports;
 
+    // The disk audio output carries what was heard: the music, the finds and the clicks are not
+    // silence. (The output's format is the device's; any non-zero sample counts.)
+    const std::string audio = readFile(run.Audio());
+    const size_t sounding = audio.size() - size_t(std::count(audio.begin(), audio.end(), '\0'));
+    EXPECT_GT(audio.size(), 0u);
+    EXPECT_GT(sounding, audio.size() / 20) << "the output is nearly all silence";
+
     // The profile keeps the finished game: its settings, the game state and the level's state, and
     // the save before it as a backup.
     const std::string profile = ProfileText(run.Profile());
