@@ -154,6 +154,9 @@ void HOScreen::createBoard(const std::wstring& levelName)
     board = WeakPtr<Instance_Movie>(made);
     if (!made)
         return;
+    // The scene lies behind the HUD: the list and the buttons draw over it and stay clickable
+    // above the hint shield, which goes just in front of the board.
+    made->MoveToBack();
     made->itemFoundEvent.Append(new MethodDelegate1<HOScreen, void, ISpyItem*>(this, &HOScreen::onItemFound));
     made->allLettersFoundEvent.Append(new MethodDelegate0<HOScreen, void>(this, &HOScreen::onAllLettersFound));
     made->boardLoadedEvent.Append(new MethodDelegate1<HOScreen, void, ISpyBoard*>(this, &HOScreen::onBoardReady));
@@ -516,10 +519,7 @@ void HOScreen::HandleButtonPressed(Button* button)
         ShowMessageBox(nullptr, this, SkipQuestionId, L"", L"|T|ConfirmSkipQuest", L"|T|Skip", nullptr,
                        L"|T|Cancel");
     }
-    else
-    {
-        Container::HandleButtonPressed(button);
-    }
+    // Any other button is the level script's ("OnButtonClick"); it must not close the screen.
 }
 
 void HOScreen::HandleMsgBox(int32_t id, int32_t result)
@@ -624,13 +624,57 @@ void HOScreen::OnMouseDown(InstanceHandle instance, uint32_t button)
     Container::OnMouseDown(instance, button);
     if (!alive.IsAlive())
         return;
+    // A shield still held takes this press only to go (its release never came).
+    if (shieldHeld && instance == shield)
+        return releaseShield();
     HUDList* itemList = GetList();
     const Instance_Base* back = shield.GetInstance();
     if (!itemList || !itemList->IsSelecting() || !back || !back->visible)
         return;
     // The list may have heard the same press already; the selection is cancelled once.
-    if (button == 1 || instance == shield)
-        itemList->CancelSelection();
+    if (button != 1 && instance != shield)
+        return;
+    const bool leftOnShield = button == 0 && instance == shield;
+    if (!itemList->CancelSelection() || !alive.IsAlive() || !leftOnShield)
+        return;
+    if (auto* held = RObjectCast<Instance_Movie>(shield.GetInstance()))
+    {
+        held->SetVisible(true);
+        held->SetEatingMouse(true);
+        shieldHeld = true;
+    }
+}
+
+bool HOScreen::IsEatingMouse(InstanceHandle instance)
+{
+    if (IsSelf(instance))
+        return Screen::IsEatingMouse(instance);
+    const auto* movie = RObjectCast<Instance_Movie>(instance.GetInstance());
+    return movie && movie->eatingMouse;
+}
+
+void HOScreen::OnMouseUp(InstanceHandle instance, uint32_t button)
+{
+    Screen::OnMouseUp(instance, button);
+    if (shieldHeld && instance == shield && button == 0)
+        releaseShield();
+}
+
+void HOScreen::OnMouseUpOutside(InstanceHandle instance, uint32_t button)
+{
+    Screen::OnMouseUpOutside(instance, button);
+    if (shieldHeld && instance == shield && button == 0)
+        releaseShield();
+}
+
+void HOScreen::releaseShield()
+{
+    shieldHeld = false;
+    if (auto* back = RObjectCast<Instance_Movie>(shield.GetInstance()))
+    {
+        back->SetVisible(false);
+        back->SetEatingMouse(false);
+    }
 }
 
 // ---- Frames and events.

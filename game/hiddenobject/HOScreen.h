@@ -61,9 +61,14 @@ public:
     // The blurer switch (EnableBlurer).
     virtual void SetBlurer(bool on);
 
-    // IInstanceEventHandler
+    // IInstanceEventHandler. The screen is also the shield's handler: for the shield the question
+    // whether it takes the pointer is answered by the shield's own flag.
+    bool IsEatingMouse(TarnEngine::InstanceHandle instance) override;
     void OnLoad(TarnEngine::InstanceHandle instance) override;
     void OnMouseDown(TarnEngine::InstanceHandle instance, uint32_t button) override;
+    // The release of a press that cancelled a hint on the shield ends on the shield.
+    void OnMouseUp(TarnEngine::InstanceHandle instance, uint32_t button) override;
+    void OnMouseUpOutside(TarnEngine::InstanceHandle instance, uint32_t button) override;
     // ButtonListener
     void HandleButtonPressed(TarnEngine::Button* button) override;
     // UIMessageBoxListener
@@ -108,6 +113,7 @@ public:
     const TarnEngine::InstanceHandle& GetShield() const { return shield; }
     const TarnEngine::InstanceHandle& GetCursorMask() const { return cursorMask; }
     bool HasCaptureTarget() const { return bool(captureTarget); }
+    const HintTracker& GetTooltips() const { return tooltips; }
     // The number the next end-of-level dialog gets ("dlg_endlevel_%i").
     static int32_t GetNextEndLevelNumber();
 
@@ -133,6 +139,8 @@ private:
     // Hands the word to "svc.PlayerState:SetSecretWord" as its string argument.
     static void handOverSecretWord(const std::wstring& word);
     bool capture(int radius);
+    // Takes down a shield kept up for the release of the press that cancelled a hint.
+    void releaseShield();
 
     int32_t mode = MODE_INVALID;
     TarnEngine::WeakPtr<TarnEngine::Instance_Movie> list;
@@ -146,6 +154,9 @@ private:
     bool hintEnabled = true;
     bool guessEnabled = true;
     bool paused = false;
+    // The shield stays up, taking the pointer, until the release of the press that cancelled the
+    // hint on it, so that the release does not land on the board as a wrong click.
+    bool shieldHeld = false;
     bool consoleRegistered = false;
     TarnEngine::IGIL* recreateDevice = nullptr; // the device this screen listens to; not owned
 };

@@ -90,12 +90,15 @@ void RechargableButton::OnMouseDown(InstanceHandle instance, uint32_t button)
 void RechargableButton::OnMouseUp(InstanceHandle instance, uint32_t button)
 {
     const int32_t before = state;
+    const uint32_t changesBefore = changes;
     const WeakPtr<LuaObjectBase> alive(this);
     Button::OnMouseUp(instance, button);
     // The listener may have deleted the button (a screen that closes with it).
     if (!alive.IsAlive() || unloaded)
         return;
-    if (totalTime > 0.0f && enabled && before == 2)
+    // A listener that restarted or completed the button itself has decided (a hint cancelled at
+    // once leaves the button usable, not recharging).
+    if (totalTime > 0.0f && enabled && before == 2 && changes == changesBefore)
         RestartWithTotal();
 }
 
@@ -137,6 +140,7 @@ void RechargableButton::Restart(float seconds)
 {
     if (!std::isfinite(seconds))
         return;
+    ++changes;
     remainingTime = totalTime = seconds;
     if (!(seconds > 0.0f))
     {
@@ -153,6 +157,7 @@ void RechargableButton::Restart(float seconds)
 
 void RechargableButton::Complete(bool silent)
 {
+    ++changes;
     if (!silent)
     {
         const WeakPtr<LuaObjectBase> alive(this);

@@ -55,6 +55,8 @@ public:
     bool timerRunning = true;
 
 private:
+    // Counts restarts and completions, so that a click can tell whether its listener handled them.
+    uint32_t changes = 0;
     // The mask's frame for the current times.
     void updateMaskFrame();
 };

@@ -6,9 +6,11 @@
 // The disc kernel keeps the offsets (dx, dy) with dx and dy from -r to r - 1 (not r: the disc is
 // shifted by half a pixel) and dx² + dy² <= r², 11 of them at radius 2 and 47 at radius 4. One
 // kernel is cached for the whole process and rebuilt only for another radius. The filter walks the
-// kernel as one span of columns per kernel row over running sums of each image row, which gives
-// exactly the bytes of the plain per-offset average: the sum of channels 0, 1 and 2 over the points
-// that lie inside the image, divided by their count (truncating), and alpha 255.
+// kernel as one span of columns per kernel row over running sums of each image row and channel
+// (the interior a whole row at a time, the division by the point count done as an exact
+// multiplication), which gives exactly the bytes of the plain per-offset average: the sum of
+// channels 0, 1 and 2 over the points that lie inside the image, divided by their count
+// (truncating), and alpha 255.
 #pragma once
 
 #include "engine/core/base/InstanceHandle.h"

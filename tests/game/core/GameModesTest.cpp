@@ -144,6 +144,18 @@ TEST_F(GameModesTest, AMissingGetLevelTypeGivesTheMenuAndAMissingIsGameFinishedC
     EXPECT_EQ(boxes[0].listener, nullptr);
 }
 
+TEST_F(GameModesTest, TheTransitionScreenIsToldTheLevel)
+{
+    StartInMenu();
+    ASSERT_TRUE(Lua("Fixture.levelName = 'Level2'"));
+    Mgr().SwitchMode(2);
+    EXPECT_EQ(Mgr().GetCurrentModeIndex(), 2);
+    EXPECT_EQ(LuaString("Fixture.transitionTo"), "Level2");
+    // Leaving closes it through its own close operation.
+    Mgr().SwitchMode(0);
+    EXPECT_EQ(_ScreenMgr::Get()->FindScreen(L"mov_transition_hud"), nullptr);
+}
+
 TEST_F(GameModesTest, AMissingLevelLibraryEntersNoMode)
 {
     StartInMenu();

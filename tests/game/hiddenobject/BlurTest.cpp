@@ -101,6 +101,21 @@ TEST(SceneBlurFilter, FastFilterEqualsTheReferenceOnRandomImages)
             ASSERT_TRUE(SceneBlur::Blur(pixels, uint32_t(w), uint32_t(h), radius));
             ASSERT_EQ(pixels, expected) << "radius " << radius << ", " << w << " x " << h;
         }
+    // The other forms: an image too wide for packed sums, a kernel too large for them, and counts
+    // too large for the division by multiplication.
+    struct Case
+    {
+        int w, h, radius;
+    };
+    for (const Case& c : {Case{9000, 3, 2}, Case{70, 60, SceneBlur::MaxRadius}, Case{90, 85, 40}})
+    {
+        std::vector<uint32_t> pixels(size_t(c.w) * size_t(c.h));
+        for (uint32_t& pixel : pixels)
+            pixel = random();
+        const std::vector<uint32_t> expected = referenceBlur(pixels, c.w, c.h, c.radius);
+        ASSERT_TRUE(SceneBlur::Blur(pixels, uint32_t(c.w), uint32_t(c.h), c.radius));
+        ASSERT_EQ(pixels, expected) << "radius " << c.radius << ", " << c.w << " x " << c.h;
+    }
 }
 
 TEST(SceneBlurFilter, RefusedInputsChangeNothing)
