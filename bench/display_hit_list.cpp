@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "bench/FastestRunReporter.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/ui/UserInterface.h"
 
 namespace

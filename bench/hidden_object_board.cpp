@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "bench/FastestRunReporter.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "game/hiddenobject/HiddenObjectRegistrations.h"
 #include "game/hiddenobject/ISpyBoard.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench/FastestRunReporter.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "game/ui/HintManager.h"
 #include "game/ui/HintTracker.h"

@@ -18,7 +18,7 @@
 #include "engine/core/xml/XmlNode.h"
 #include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/definitions/InstanceSetup.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/ui/UserInterface.h"
 
 namespace

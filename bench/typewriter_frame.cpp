@@ -17,8 +17,8 @@
 #include "bench/FastestRunReporter.h"
 #include "engine/core/app/CommandLine.h"
 #include "engine/runtime/EngineManager.h"
-#include "engine/scene/display/Instance_Movie.h"
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/ui/_ScreenMgr.h"
@@ -59,9 +59,9 @@ struct Scene
         setenv("XDG_RUNTIME_DIR", (folder / "run").c_str(), 1);
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
         setenv("SDL_AUDIODRIVER", "dummy", 0);
-        commandLine = std::make_unique<CommandLine>(L"pellwood -data " +
-                                                    std::filesystem::path(PELLWOOD_SOURCE_DIR "/sample").wstring() +
-                                                    L" -windowed -nosplash");
+        commandLine = std::make_unique<CommandLine>(
+            L"pellwood -data " + std::filesystem::path(PELLWOOD_SOURCE_DIR "/sample").wstring() +
+            L" -windowed -nosplash");
         EnginePlatform platform;
         platform.commandLine = commandLine.get();
         platform.processHandlers = false;
@@ -105,9 +105,10 @@ struct Scene
         board->HandleMsgBox(TypeBoard::IntroBoxId, 1 /* the intro box answered "Ok" */);
 
         // The anchor: the same definitions as plain movies.
-        anchor = RObjectCast<Instance_Movie>(
-            Instance_Movie::CreateChild(Root(), L"mov_typewriter_board", L"anchor", Instance_Movie::StaticClass())
-                .GetInstance());
+        anchor =
+            RObjectCast<Instance_Movie>(Instance_Movie::CreateChild(Root(), L"mov_typewriter_board",
+                                                                    L"anchor", Instance_Movie::StaticClass())
+                                            .GetInstance());
         if (!anchor)
             return false;
         for (size_t i = 0; i < kWords + kLetters; ++i)
@@ -210,8 +211,12 @@ void plainFrame(benchmark::State& state)
 
 int main(int argc, char** argv)
 {
-    benchmark::RegisterBenchmark("typewriter/frame", typewriterFrame)->Repetitions(5)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("typewriter/plain_movies", plainFrame)->Repetitions(5)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("typewriter/frame", typewriterFrame)
+        ->Repetitions(5)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("typewriter/plain_movies", plainFrame)
+        ->Repetitions(5)
+        ->Unit(benchmark::kMillisecond);
     int count = argc;
     benchmark::Initialize(&count, argv);
     FastestRunReporter reporter;
@@ -219,8 +224,9 @@ int main(int argc, char** argv)
     const auto own = reporter.nanoseconds.find("typewriter/frame");
     const auto anchor = reporter.nanoseconds.find("typewriter/plain_movies");
     if (own != reporter.nanoseconds.end() && anchor != reporter.nanoseconds.end())
-        std::printf("typewriter frame with 12 words and 40 letters: %.3f ms; the same picture of plain movies: "
-                    "%.3f ms; ratio %.2fx (goal <= 3x)\n",
-                    own->second, anchor->second, own->second / anchor->second);
+        std::printf(
+            "typewriter frame with 12 words and 40 letters: %.3f ms; the same picture of plain movies: "
+            "%.3f ms; ratio %.2fx (goal <= 3x)\n",
+            own->second, anchor->second, own->second / anchor->second);
     return 0;
 }

@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     uint32_t counter = 0;
     int32_t reached = (mask >> 4) % 5 - 1;
     uint32_t draws = mask;
-    const DlgCredits::Draw draw = [&](uint32_t count) { return (draws = draws * 1103515245u + 12345u) % count; };
+    const DlgCredits::Draw draw = [&](uint32_t count)
+    { return (draws = draws * 1103515245u + 12345u) % count; };
     for (int hit = 0; hit < 8; ++hit)
     {
         const uint32_t before = counter;
@@ -42,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (entry.title == DlgCredits::TrophyTitle)
             abort();
         const bool multiLine = entry.names.find(L'\n') != std::wstring::npos;
-        if (multiLine != (pick.panel == DlgCredits::MultiLinePanel) || !(pick.rate > 0.0f && pick.rate <= 1.0f))
+        if (multiLine != (pick.panel == DlgCredits::MultiLinePanel) ||
+            !(pick.rate > 0.0f && pick.rate <= 1.0f))
             abort();
         if (!multiLine && int32_t(pick.panel) == reached)
             for (uint32_t other = 0; other < DlgCredits::MultiLinePanel; ++other)

@@ -14,7 +14,7 @@
 #include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/definitions/Definition_Image.h"
 #include "engine/scene/definitions/Definition_Movie.h"
-#include "engine/scene/display/Instance_Base.h"
+#include "engine/scene/display/node/Instance_Base.h"
 
 namespace
 {

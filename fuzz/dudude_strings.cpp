@@ -48,8 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Each press: a name from three bytes (row and column as signed numbers, or a letter), and up or down.
     for (size_t i = 0; i + 2 < presses.size(); i += 3)
     {
-        const auto part = [](uint8_t b) -> std::wstring
-        { return b & 0x80 ? std::wstring(1, wchar_t(L'a' + b % 26)) : std::to_wstring(int(int8_t(b << 1)) / 2); };
+        const auto part = [](uint8_t b) -> std::wstring {
+            return b & 0x80 ? std::wstring(1, wchar_t(L'a' + b % 26))
+                            : std::to_wstring(int(int8_t(b << 1)) / 2);
+        };
         const std::wstring name = L"cont_" + part(uint8_t(presses[i])) + L"_" + part(uint8_t(presses[i + 1]));
         uint32_t row = 0, column = 0;
         if (!OctaneBoard::ParseCellName(name, L"cont", row, column))

@@ -17,7 +17,7 @@
 #include "engine/core/xml/XmlNode.h"
 #include "engine/scene/classes/EngineRegistrations.h"
 #include "engine/scene/definitions/DefinitionMap.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/ui/_ScreenMgr.h"

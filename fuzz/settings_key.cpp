@@ -17,10 +17,10 @@
 namespace
 {
 
-const wchar_t* const kNames[] = {L"SETTINGS_MUSIC_VOL",    L"SETTINGS_SOUND_VOL",    L"SETTINGS_VOICE_VOL",
-                                 L"SETTINGS_TUTORIALS_ON", L"SETTINGS_FX_ON",        L"SETTINGS_CUSTCURSOR_ON",
-                                 L"SETTINGS_WIDE_FIX",     L"SETTINGS_PORTRAITS_ON", L"SETTINGS_SUBS_ON",
-                                 L"SETTINGS_VOICEOVERS_ON"};
+const wchar_t* const kNames[] = {
+    L"SETTINGS_MUSIC_VOL", L"SETTINGS_SOUND_VOL",     L"SETTINGS_VOICE_VOL", L"SETTINGS_TUTORIALS_ON",
+    L"SETTINGS_FX_ON",     L"SETTINGS_CUSTCURSOR_ON", L"SETTINGS_WIDE_FIX",  L"SETTINGS_PORTRAITS_ON",
+    L"SETTINGS_SUBS_ON",   L"SETTINGS_VOICEOVERS_ON"};
 
 void check(float volume)
 {

@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const size_t split = input.find('\0');
     if (split == std::string::npos)
         return 0;
-    const std::vector<std::wstring> plain = SplitString(Utf8ToWString(std::string_view(input).substr(0, split)), L',', true);
+    const std::vector<std::wstring> plain =
+        SplitString(Utf8ToWString(std::string_view(input).substr(0, split)), L',', true);
     std::vector<TypeBoard::ClosingWord> words;
     for (size_t i = 0; i < plain.size() && i < 64; ++i)
         words.push_back({plain[i], ((flags >> (i % 8)) & 1) != 0});

@@ -14,8 +14,8 @@ definition helpers of make-sample-menu.py and the sound helpers of make-sample-s
                         "mov_typewriter_word" and "mov_typewriter_letter"
   octane/*              the library "octane": "mov_octane_board" with its twelve cells, rollers and
                         seven target labels
-  input/translator_en.xml, input/minigames_strings.xml   the keyed strings (the level "Sample"'s
-                        words and closing text, the boxes' texts, the two "Dudude" strings)
+  input/minigames_strings.xml   the keyed strings (the level "Sample"'s words and closing text,
+                        the boxes' texts, the two "Dudude" strings), listed in input/translator_en.xml
   input/effects/pellwood_letter_1.xml, pellwood_letter_2.xml, ScoreGlow.xml, Tovan_Hint.xml
   input/images/paper.png, input/ui/arrow_*.png, input/ui/cover.png   pictures
   input/sounds/typewriter_key.wav, bell_fail.wav, letter_fail.wav, success_bell.wav,
@@ -348,9 +348,16 @@ def strings():
     entries = "".join('  <Record KEY="%s" VALUE="%s"/>\n' % (xml_escape(k), xml_escape(v)) for k, v in STRINGS)
     write_text("input/minigames_strings.xml",
                HEADER + "<!-- Made by scripts/make-sample-minigames.py. -->\n<Translator>\n" + entries + "</Translator>\n")
-    write_text("input/translator_en.xml",
-               HEADER + "<!-- The keyed strings of the sample, file by file. -->\n<Translator>\n"
-               '  <Record FILE="minigames_strings.xml"/>\n</Translator>\n')
+    # The translator lists the strings' files of every script; this one adds its own once.
+    path = os.path.join(SAMPLE.ROOT, "input", "translator_en.xml")
+    record = '  <Record FILE="minigames_strings.xml"/>\n'
+    translator = HEADER + "<Translator>\n</Translator>\n"
+    if os.path.exists(path):
+        with open(path, encoding="utf-8") as existing:
+            translator = existing.read()
+    if record not in translator:
+        at = translator.rindex("</Translator>")
+        write_text("input/translator_en.xml", translator[:at] + record + translator[at:])
 
 
 def main():

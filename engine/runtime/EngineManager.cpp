@@ -9,6 +9,7 @@
 #include "engine/core/diagnostics/CrashHandler.h"
 #include "engine/core/diagnostics/FernlinkClient.h"
 #include "engine/core/diagnostics/Logger.h"
+#include "engine/core/diagnostics/StartupProblem.h"
 #include "engine/core/files/FSCompressedSource.h"
 #include "engine/core/files/FSLooseFiles.h"
 #include "engine/core/files/FileSystem.h"
@@ -27,7 +28,7 @@
 #include "engine/runtime/ConsoleDrawing.h"
 #include "engine/runtime/SplashScreens.h"
 #include "engine/scene/definitions/DefinitionMap.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/effects/EffectLibrary.h"
 #include "engine/scene/effects/Instance_Effect.h"
 #include "engine/scene/effects/ParticleManager.h"
@@ -36,6 +37,7 @@
 #include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 
+#include "platform/audio/AudioSystem.h"
 #include "platform/raster/RasterSystem.h"
 #include "platform/system/Clock.h"
 #include "platform/system/CloseSignals.h"
@@ -43,9 +45,11 @@
 #include "platform/system/ProgramResources.h"
 #include "platform/system/Session.h"
 #include "platform/system/SingleInstance.h"
+#include "platform/text/FontFolders.h"
 #include "platform/window/MessageBox.h"
 #include "platform/window/WindowSystem.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <new>
@@ -284,7 +288,14 @@ void EngineManager::readEngineXml()
     pauseOnLostFocus = root->GetChild(L"PauseOnLostFocus") ? 1 : 0;
     useSystemCursor = root->GetChild(L"HasCustomCursor") ? 0 : 1;
     if (const XmlNode* channels = root->GetChild(L"AudioChannelCount"))
-        audioChannelCount = WStringToInt(channels->GetText());
+    {
+        // The audio layer takes 0 to kMaxChannels channels; a count outside is held to that range,
+        // so a number in engine.xml never stops start-up.
+        const int64_t asked = WStringToLong(channels->GetText());
+        audioChannelCount = uint32_t(std::clamp<int64_t>(asked, 0, Audio::System::kMaxChannels));
+        if (asked != int64_t(audioChannelCount))
+            logEngine(StringPrintf(L"AudioChannelCount %d is held to %u", int(asked), audioChannelCount));
+    }
 }
 
 bool EngineManager::createWindow()
@@ -471,6 +482,9 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     traceEvent("create", L"SettingsStore");
     systemPreferences = LoadSystemPreferences(*settingsStore, params.startFullscreen != 0);
 
+    // The fonts' configuration is read on a thread of its own while the display starts.
+    Platform::StartLoadingSystemFonts();
+
     // 15. The window system is needed for the keys held at start.
     if (!windows)
     {
@@ -655,10 +669,17 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     if (!quitDuringSplash)
     {
         inGameInitialize = 1;
+        // The loaders note what they found broken; the message names the file and the reason.
+        ClearNotedProblem();
         const bool gameStarted = !stepFails(StartupStep::Game) && (!game || game->Initialize());
         inGameInitialize = 0;
         if (!gameStarted)
-            return fail(L"the game did not start");
+        {
+            const std::wstring problem = NotedProblem();
+            ClearNotedProblem();
+            return fail(problem.empty() ? std::wstring(L"the game did not start")
+                                        : L"the game did not start: " + problem);
+        }
     }
 
     // 37.
@@ -1186,7 +1207,10 @@ bool EngineManager::LoadLibraries(const std::wstring& groupName, const std::wstr
                 LoadDefinitionsXml(*metaEx, *library);
     }
     else
+    {
         logEngine(L"the group " + groupName + L" has no libraries.xml");
+        NoteProblem(L"the group " + groupName + L" has no libraries.xml");
+    }
     // 9.
     fileSystem->ClearSelection();
     return result;

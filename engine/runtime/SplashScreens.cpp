@@ -10,10 +10,11 @@
 #include "engine/media/video/IImageSource.h"
 #include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/definitions/InstanceSetup.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/ui/UserInterface.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace TarnEngine
@@ -50,11 +51,14 @@ bool ReadSplashScreen(const XmlNode& element, SplashScreenSettings& settings)
     std::wstring value;
     if (presentAttribute(element, L"fadetime", value))
         settings.fadeTime = float(WStringToDouble(value));
-    // A negative fade would count the wrong way; no fade at all is the nearest sense.
-    if (!(settings.fadeTime >= 0.0f))
+    // A negative fade would count the wrong way, and one that is not finite ("1e39" is infinite as
+    // a float) would never end: no fade at all is the nearest sense. The same for the wait.
+    if (!(settings.fadeTime >= 0.0f) || !std::isfinite(settings.fadeTime))
         settings.fadeTime = 0.0f;
     if (presentAttribute(element, L"waittime", value))
         settings.waitTime = float(WStringToDouble(value));
+    if (!(settings.waitTime >= 0.0f) || !std::isfinite(settings.waitTime))
+        settings.waitTime = 0.0f;
     settings.colour = WStringToInt(element.GetStringAttribute(L"color", L"0xffffff"));
     element.GetAttribute(L"sound", settings.sound);
     settings.isVideo = element.GetAttribute(L"isVideo", value) && value == L"true";

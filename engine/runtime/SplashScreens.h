@@ -14,7 +14,7 @@
 #include "engine/core/base/InstanceHandle.h"
 #include "engine/core/base/WeakPtr.h"
 #include "engine/media/sound/ISound.h"
-#include "engine/scene/display/IInstanceEventHandler.h"
+#include "engine/scene/display/node/IInstanceEventHandler.h"
 
 #include <cstdint>
 #include <functional>

@@ -12,7 +12,7 @@
 #include "engine/graphics/textures/IGIL.h"
 #include "engine/scene/effects/ParticleManager.h"
 #include "engine/media/sound/ISoundManager.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/ui/Screen.h"
 #include "engine/scene/ui/UserInterface.h"

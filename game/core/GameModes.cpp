@@ -2,7 +2,7 @@
 #include "game/core/GameModes.h"
 
 #include "engine/core/text/TextConversion.h"
-#include "engine/scene/display/Instance_Base.h"
+#include "engine/scene/display/node/Instance_Base.h"
 #include "engine/scene/ui/Screen.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "game/core/Core.h"

@@ -126,6 +126,8 @@ void RegisterGameClasses()
     DlgHelp::StaticClass();
     HintTracker::StaticClass();
     MovingPerspective::StaticClass();
+    RegisterCreditsAndMiniGames();
+    RegisterPlayerScreenClasses();
     RegisterHiddenObjectClasses();
     RegisterPlayerScreenClasses();
     RegisterCreditsAndMiniGames();

@@ -3,8 +3,8 @@
 // out. The game object shows it again before each long load.
 #pragma once
 
-#include "engine/scene/display/IInstanceEventHandler.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/node/IInstanceEventHandler.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 
 class LoadingShield final : public TarnEngine::Instance_Movie, public TarnEngine::IInstanceEventHandler
 {

@@ -1,7 +1,7 @@
 // Hidden-object items and hit types; see BaseItem.h.
 #include "game/hiddenobject/BaseItem.h"
 
-#include "engine/scene/display/Instance_Image.h"
+#include "engine/scene/display/image/Instance_Image.h"
 #include "engine/scene/script/LuaBaseSubclass.h"
 #include "game/hiddenobject/ISpyBoard.h"
 

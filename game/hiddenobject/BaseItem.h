@@ -9,8 +9,8 @@
 #pragma once
 
 #include "engine/core/base/WeakPtr.h"
-#include "engine/scene/display/IInstanceEventHandler.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/node/IInstanceEventHandler.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
 // Script calls of the board; see BoardScript.h.
 #include "game/hiddenobject/BoardScript.h"
 
-#include "engine/scene/display/Instance_Base.h"
+#include "engine/scene/display/node/Instance_Base.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "game/core/GameScript.h"
 

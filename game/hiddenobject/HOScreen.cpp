@@ -6,7 +6,7 @@
 #include "engine/core/files/FileSystem.h"
 #include "engine/core/xml/XmlNode.h"
 #include "engine/graphics/device/Renderer.h"
-#include "engine/scene/display/Instance_Image.h"
+#include "engine/scene/display/image/Instance_Image.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/ui/_ScreenMgr.h"

@@ -1,7 +1,7 @@
 // The hidden-object screen's blurred copy of the scene: the blurer switch, the pause look, the
 // per-frame refresh and the renewal after the device re-created its resources. The capture and the
 // filter are in SceneBlur.
-#include "engine/scene/display/Instance_Image.h"
+#include "engine/scene/display/image/Instance_Image.h"
 #include "game/hiddenobject/HOScreen.h"
 #include "game/hiddenobject/ISpyBoard.h"
 #include "game/hiddenobject/SceneBlur.h"

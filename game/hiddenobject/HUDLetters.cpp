@@ -1,7 +1,7 @@
 // The letter row; see HUDLetters.h.
 #include "game/hiddenobject/HUDLetters.h"
 
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "game/hiddenobject/HOScreen.h"
 #include "game/hiddenobject/ISpyBoard.h"

@@ -2,7 +2,7 @@
 #include "game/hiddenobject/HUDListEntry.h"
 
 #include "engine/scene/effects/Instance_Effect.h"
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "game/hiddenobject/BoardScript.h"
 #include "game/hiddenobject/HUDList.h"

@@ -8,7 +8,7 @@
 #include "engine/core/xml/XmlNode.h"
 #include "engine/scene/effects/Instance_Effect.h"
 #include "engine/media/video/IImageSource.h"
-#include "engine/scene/display/Instance_Image.h"
+#include "engine/scene/display/image/Instance_Image.h"
 #include "engine/scene/script/LuaBaseSubclass.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "game/hiddenobject/BoardScript.h"

@@ -12,8 +12,8 @@
 #pragma once
 
 #include "engine/core/base/WeakPtr.h"
-#include "engine/scene/display/IInstanceEventHandler.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/node/IInstanceEventHandler.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "game/hiddenobject/BoardServices.h"
 #include "game/hiddenobject/Delegates.h"
 #include "game/hiddenobject/ItemState.h"

@@ -2,7 +2,7 @@
 #include "game/hiddenobject/RechargableButton.h"
 
 #include "engine/scene/effects/Instance_Effect.h"
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
 
 #include <algorithm>

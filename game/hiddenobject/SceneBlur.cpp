@@ -4,7 +4,7 @@
 #include "engine/core/base/Matrix.h"
 #include "engine/graphics/textures/IResourceTexture.h"
 #include "engine/graphics/device/Renderer.h"
-#include "engine/scene/display/Instance_Image.h"
+#include "engine/scene/display/image/Instance_Image.h"
 
 #include <algorithm>
 

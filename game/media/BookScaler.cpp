@@ -1,7 +1,7 @@
 // Page-turn distortion; see BookScaler.h.
 #include "game/media/BookScaler.h"
 
-#include "engine/scene/display/Instance_Image.h"
+#include "engine/scene/display/image/Instance_Image.h"
 #include "engine/scene/script/LuaObject.h"
 
 #include <memory>

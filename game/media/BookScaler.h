@@ -3,7 +3,7 @@
 // shrunk. Scripts attach it with "SetBookScaler"(image), which gives the image a 2 x 2 mesh.
 #pragma once
 
-#include "engine/scene/display/Distortion_Mesh.h"
+#include "engine/scene/display/geometry/Distortion_Mesh.h"
 
 #include <lua.hpp>
 

@@ -2,7 +2,7 @@
 #include "game/media/MovingPerspective.h"
 
 #include "engine/core/time/TimeManager.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/script/ScriptRegistry.h"
 #include "game/media/BookScaler.h"
 

@@ -7,7 +7,7 @@
 
 #include "engine/core/base/InstanceHandle.h"
 #include "engine/core/time/Timer2.h"
-#include "engine/scene/display/IInstanceEventHandler.h"
+#include "engine/scene/display/node/IInstanceEventHandler.h"
 #include "engine/scene/script/LuaBaseSubclass.h"
 
 namespace TarnEngine

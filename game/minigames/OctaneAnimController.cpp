@@ -1,7 +1,7 @@
 // A digit roller; see OctaneAnimController.h.
 #include "game/minigames/OctaneAnimController.h"
 
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "game/minigames/OctaneBoard.h"
 

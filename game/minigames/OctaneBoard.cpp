@@ -5,7 +5,7 @@
 #include "engine/core/diagnostics/Logger.h"
 #include "engine/core/text/StringTable.h"
 #include "engine/core/text/TextHelpers.h"
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/widgets/Button.h"
 #include "game/core/Core.h"
@@ -112,7 +112,8 @@ bool OctaneBoard::ParseValues(const std::wstring& text, std::vector<std::vector<
     return true;
 }
 
-bool OctaneBoard::ParseTargets(const std::wstring& text, std::vector<std::wstring>& texts, std::vector<int32_t>& values)
+bool OctaneBoard::ParseTargets(const std::wstring& text, std::vector<std::wstring>& texts,
+                               std::vector<int32_t>& values)
 {
     texts = SplitString(text, L',', true);
     values.clear();
@@ -132,7 +133,8 @@ uint32_t OctaneBoard::NextIndex(uint32_t current, size_t count, bool up)
     return current + 1 >= count ? 0 : current + 1;
 }
 
-bool OctaneBoard::ParseCellName(const std::wstring& cellName, const wchar_t* prefix, uint32_t& row, uint32_t& column)
+bool OctaneBoard::ParseCellName(const std::wstring& cellName, const wchar_t* prefix, uint32_t& row,
+                                uint32_t& column)
 {
     const std::vector<std::wstring> parts = SplitString(cellName, L'_');
     if (parts.size() != 3 || parts[0] != prefix || !isDecimal(parts[1]) || !isDecimal(parts[2]))
@@ -171,14 +173,16 @@ void OctaneBoard::RegisterLua(lua_State* state)
 
 OctaneAnimController* OctaneBoard::GetRoller(uint32_t row, uint32_t column) const
 {
-    return row < Rows && column < Columns ? RObjectCast<OctaneAnimController>(grid[row][column].roller.GetInstance())
-                                          : nullptr;
+    return row < Rows && column < Columns
+               ? RObjectCast<OctaneAnimController>(grid[row][column].roller.GetInstance())
+               : nullptr;
 }
 
 OctaneBoard::OctaneBtnContainer* OctaneBoard::GetButtons(uint32_t row, uint32_t column) const
 {
-    return row < Rows && column < Columns ? RObjectCast<OctaneBtnContainer>(grid[row][column].buttons.GetInstance())
-                                          : nullptr;
+    return row < Rows && column < Columns
+               ? RObjectCast<OctaneBtnContainer>(grid[row][column].buttons.GetInstance())
+               : nullptr;
 }
 
 const OctaneBoard::Cell* OctaneBoard::GetCell(uint32_t row, uint32_t column) const
@@ -224,7 +228,8 @@ bool OctaneBoard::setupGrid()
         {
             const std::wstring suffix = std::to_wstring(r) + L"_" + std::to_wstring(c);
             auto* buttons = RObjectCast<OctaneBtnContainer>(FindChildByPath(L"cont_" + suffix).GetInstance());
-            auto* roller = RObjectCast<OctaneAnimController>(FindChildByPath(L"anim_" + suffix).GetInstance());
+            auto* roller =
+                RObjectCast<OctaneAnimController>(FindChildByPath(L"anim_" + suffix).GetInstance());
             if (!buttons || !roller)
                 return false;
             buttons->board = this;

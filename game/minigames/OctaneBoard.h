@@ -90,11 +90,13 @@ public:
     // without numbers or one with two. Items past the twelfth are dropped (extra is set).
     static bool ParseValues(const std::wstring& text, std::vector<std::vector<int32_t>>& items, bool& extra);
     // Exactly seven targets split at ','; their texts (trimmed) and values.
-    static bool ParseTargets(const std::wstring& text, std::vector<std::wstring>& texts, std::vector<int32_t>& values);
+    static bool ParseTargets(const std::wstring& text, std::vector<std::wstring>& texts,
+                             std::vector<int32_t>& values);
     // The index after a press: down one on, up one back, wrapping; an empty list stays where it is.
     static uint32_t NextIndex(uint32_t current, size_t count, bool up);
     // The row and column of a name "<prefix>_<row>_<column>" with both inside the grid.
-    static bool ParseCellName(const std::wstring& name, const wchar_t* prefix, uint32_t& row, uint32_t& column);
+    static bool ParseCellName(const std::wstring& name, const wchar_t* prefix, uint32_t& row,
+                              uint32_t& column);
 
     static void RegisterLua(lua_State* state);
 

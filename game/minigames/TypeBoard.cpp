@@ -6,7 +6,7 @@
 #include "engine/core/text/StringTable.h"
 #include "engine/core/text/TextHelpers.h"
 #include "engine/scene/effects/Instance_Effect.h"
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/ui/_ScreenMgr.h"
@@ -22,7 +22,8 @@
 
 using namespace TarnEngine;
 
-TARN_IMPLEMENT_RINSTANCECLASS(TypeBoard, Screen, RObjectFactory<TypeBoard>, L"TypeBoard", &TypeBoard::RegisterLua)
+TARN_IMPLEMENT_RINSTANCECLASS(TypeBoard, Screen, RObjectFactory<TypeBoard>, L"TypeBoard",
+                              &TypeBoard::RegisterLua)
 
 namespace
 {
@@ -100,8 +101,8 @@ void TypeBoard::RegisterLua(lua_State* state)
 
 std::wstring TypeBoard::StatusLine(uint32_t printedWords, uint32_t total)
 {
-    return std::wstring(UntypedColour) + L"\r\n\r\nPrinted Words: " + TypedColour + std::to_wstring(printedWords) +
-           UntypedColour + L"/" + std::to_wstring(total) + L". Score: " +
+    return std::wstring(UntypedColour) + L"\r\n\r\nPrinted Words: " + TypedColour +
+           std::to_wstring(printedWords) + UntypedColour + L"/" + std::to_wstring(total) + L". Score: " +
            std::to_wstring(uint64_t(printedWords) * uint64_t(PointsPerWord)) + L".";
 }
 
@@ -124,7 +125,8 @@ std::wstring TypeBoard::ColourClosingText(const std::wstring& text, const std::v
     std::wstring current; // the code in force; empty while uncoloured
     for (size_t k = 0; k < text.size(); ++k)
     {
-        const std::wstring code = owner[k] ? colourCode(list[owner[k] - 1].completed, fadeLevel) : std::wstring();
+        const std::wstring code =
+            owner[k] ? colourCode(list[owner[k] - 1].completed, fadeLevel) : std::wstring();
         if (code != current)
         {
             out += code.empty() ? std::wstring(UntypedColour) : code;
@@ -211,12 +213,14 @@ void TypeBoard::OnScreenLoaded()
 {
     Core* core = Core::Get();
     levelName = core ? core->GetGameMgr().GetCurrentLevelName() : std::wstring();
-    std::vector<std::wstring> list = SplitString(stringText(L"TypeWriter" + levelName + L"Words"), L',', true);
+    std::vector<std::wstring> list =
+        SplitString(stringText(L"TypeWriter" + levelName + L"Words"), L',', true);
     if (list.empty())
         return;
     if (list.size() > MaxWords)
     {
-        logGame(StringPrintf(L"the typewriter takes the first %d of %d words", int(MaxWords), int(list.size())));
+        logGame(
+            StringPrintf(L"the typewriter takes the first %d of %d words", int(MaxWords), int(list.size())));
         list.resize(MaxWords);
     }
 
@@ -286,7 +290,8 @@ TypeLetter* TypeBoard::createLetter(wchar_t c, bool correct)
         letter->LaunchOff();
         return letter;
     }
-    auto* word = currentWord < words.size() ? RObjectCast<TypeWord>(words[currentWord].GetInstance()) : nullptr;
+    auto* word =
+        currentWord < words.size() ? RObjectCast<TypeWord>(words[currentWord].GetInstance()) : nullptr;
     float px = 0.0f, py = 0.0f;
     if (word)
         word->LetterPosition(currentLetter, px, py);
@@ -317,7 +322,8 @@ void TypeBoard::OnChar(InstanceHandle instance, uint32_t character)
         !std::wcschr(AllowedCharacters, wchar_t(character)))
         return;
     const wchar_t c = wchar_t(character);
-    auto* word = currentWord < words.size() ? RObjectCast<TypeWord>(words[currentWord].GetInstance()) : nullptr;
+    auto* word =
+        currentWord < words.size() ? RObjectCast<TypeWord>(words[currentWord].GetInstance()) : nullptr;
     const bool correct = word && word->CharAt(currentLetter) == c && currentLetter < word->Length();
     // The aim is taken from the slot before the typing position moves on.
     TypeLetter* letter = createLetter(c, correct);
@@ -347,7 +353,8 @@ void TypeBoard::advance(int reason)
         return;
     if (reason == 1)
     {
-        auto* word = currentWord < words.size() ? RObjectCast<TypeWord>(words[currentWord].GetInstance()) : nullptr;
+        auto* word =
+            currentWord < words.size() ? RObjectCast<TypeWord>(words[currentWord].GetInstance()) : nullptr;
         ++currentLetter;
         if (!word || currentLetter >= word->Length())
         {
@@ -385,7 +392,8 @@ void TypeBoard::OnFrameUpdate(float)
             status->SetY(status->y - 2.0f);
         if (page)
             page->SetY(page->y - 2.0f);
-        if ((status && status->y < scrollStopLine) || (page && page->y < scrollStopLine) || (!status && !page))
+        if ((status && status->y < scrollStopLine) || (page && page->y < scrollStopLine) ||
+            (!status && !page))
             state = StateFading;
         break;
     }
@@ -417,7 +425,8 @@ void TypeBoard::stepWords()
             word->SetPosition(word->x + word->velocityX, word->y + word->velocityY);
         if (word->state == TypeWord::StateRestingInZone || word->state == TypeWord::StateFallingInZone)
             word->OpacityPulse();
-        if ((word->state == TypeWord::StateResting || word->state == TypeWord::StateFalling) && word->y >= zoneLine)
+        if ((word->state == TypeWord::StateResting || word->state == TypeWord::StateFalling) &&
+            word->y >= zoneLine)
         {
             word->state = word->state == TypeWord::StateResting ? TypeWord::StateRestingInZone
                                                                 : TypeWord::StateFallingInZone;
@@ -496,7 +505,8 @@ void TypeBoard::endCheck()
     if (words.empty() || !letters.empty() || !text.IsValid())
         return;
     for (const InstanceHandle& handle : words)
-        if (auto* word = RObjectCast<TypeWord>(handle.GetInstance()); word && word->state != TypeWord::StateFinished)
+        if (auto* word = RObjectCast<TypeWord>(handle.GetInstance());
+            word && word->state != TypeWord::StateFinished)
             return;
     closingText = stringText(L"TypeWriter" + levelName + L"Text");
     if (closingText.empty())
@@ -563,5 +573,6 @@ void TypeBoard::HandleMsgBox(int32_t id, int32_t result)
     else if (id == IntroBoxId && result == 1 && state == StateIntro)
     {
         state = StatePlaying;
+        logGame(StringPrintf(L"the typewriter starts with %d words", int(words.size())));
     }
 }

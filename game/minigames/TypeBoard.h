@@ -39,7 +39,8 @@ public:
         StateDone = 4,
     };
 
-    static constexpr const wchar_t* AllowedCharacters = L"qwertyuiopasdfghjklzxcvbnmQWERTYUIOPASDFGHJKLZXCVBNM'";
+    static constexpr const wchar_t* AllowedCharacters =
+        L"qwertyuiopasdfghjklzxcvbnmQWERTYUIOPASDFGHJKLZXCVBNM'";
     static constexpr const wchar_t* TypedColour = L"^009900";
     static constexpr const wchar_t* UntypedColour = L"^000000";
     static constexpr const wchar_t* MissedColour = L"^990000";
@@ -78,10 +79,11 @@ public:
     // word order, one of whose occurrences (found left to right, not overlapping) covers it; a colour
     // code is written wherever the colour changes, and "^000000" after the last coloured run. Printed
     // words shade from green, the others from red, by the fade 0..99 (above 99: no colour).
-    static std::wstring ColourClosingText(const std::wstring& text, const std::vector<ClosingWord>& words, int32_t fade);
+    static std::wstring ColourClosingText(const std::wstring& text, const std::vector<ClosingWord>& words,
+                                          int32_t fade);
     // The coloured closing text, the status line and three line breaks.
-    static std::wstring ClosingView(const std::wstring& text, const std::vector<ClosingWord>& words, int32_t fade,
-                                    uint32_t printed);
+    static std::wstring ClosingView(const std::wstring& text, const std::vector<ClosingWord>& words,
+                                    int32_t fade, uint32_t printed);
 
     int32_t GetState() const { return state; }
     uint32_t GetPrinted() const { return printed; }

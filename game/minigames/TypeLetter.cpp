@@ -2,7 +2,7 @@
 #include "game/minigames/TypeLetter.h"
 
 #include "engine/core/base/RandomGenerator.h"
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "game/minigames/TypeWord.h"
 

@@ -1,7 +1,7 @@
 // A falling word; see TypeWord.h.
 #include "game/minigames/TypeWord.h"
 
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
 
 using namespace TarnEngine;

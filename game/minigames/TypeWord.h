@@ -5,7 +5,7 @@
 #pragma once
 
 #include "engine/core/base/InstanceHandle.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 
 #include <cstdint>
 #include <string>

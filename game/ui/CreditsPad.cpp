@@ -1,7 +1,7 @@
 // A credits panel; see CreditsPad.h.
 #include "game/ui/CreditsPad.h"
 
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "game/ui/WarpedText.h"
 
@@ -83,8 +83,8 @@ void CreditsPad::CreateReflections()
     if (!pad)
         return;
     findTexts();
-    titleMirror = CreateWarpedCopy(pad, RObjectCast<Instance_Text>(title.GetInstance()), L"lbl_titlem", MirrorY,
-                                   TitleMirrorOpacity);
-    namesMirror = CreateWarpedCopy(pad, RObjectCast<Instance_Text>(names.GetInstance()), L"lbl_namesm", MirrorY,
-                                   NamesMirrorOpacity);
+    titleMirror = CreateWarpedCopy(pad, RObjectCast<Instance_Text>(title.GetInstance()), L"lbl_titlem",
+                                   MirrorY, TitleMirrorOpacity);
+    namesMirror = CreateWarpedCopy(pad, RObjectCast<Instance_Text>(names.GetInstance()), L"lbl_namesm",
+                                   MirrorY, NamesMirrorOpacity);
 }

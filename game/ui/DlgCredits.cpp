@@ -140,7 +140,8 @@ void DlgCredits::OnScreenLoaded()
     if (!root)
     {
         if (ILogger* logger = ILogger::Get())
-            logger->Log(LogGame, __FILE__, __LINE__, L"%s", std::wstring(L"the credits have no \"credits.xml\""));
+            logger->Log(LogGame, __FILE__, __LINE__, L"%s",
+                        std::wstring(L"the credits have no \"credits.xml\""));
         return;
     }
     entries = ReadEntries(*root);

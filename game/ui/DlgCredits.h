@@ -81,8 +81,8 @@ public:
     // an entry whose panel is missing is skipped, the first other entry is taken. A single-line
     // entry goes on a present panel among the first three other than the one that reached the
     // label (reached: its index, or -1), or on that one when it is the only one.
-    static Pick PickNext(const std::vector<CreditEntry>& entries, uint32_t& counter, const bool (&present)[PanelCount],
-                         int32_t reached, const Draw& draw);
+    static Pick PickNext(const std::vector<CreditEntry>& entries, uint32_t& counter,
+                         const bool (&present)[PanelCount], int32_t reached, const Draw& draw);
     // The pool's draw, as the screen uses it.
     static uint32_t PoolDraw(uint32_t count);
 

@@ -3,7 +3,7 @@
 
 #include "engine/core/diagnostics/Logger.h"
 #include "engine/core/xml/XmlDocumentCache.h"
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/widgets/Button.h"
 
 using namespace TarnEngine;

@@ -1,6 +1,7 @@
 // The in-game menu; see DlgIngameMenu.h.
 #include "game/ui/DlgIngameMenu.h"
 
+#include "engine/core/diagnostics/Logger.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "engine/scene/widgets/Button.h"
@@ -17,6 +18,12 @@ void DlgIngameMenu::RegisterLua(lua_State* state)
     def.AddParent(Screen::StaticScriptName());
     def.SetConstructor(&LuaConstruct<DlgIngameMenu>);
     def.Build(StaticScriptName());
+}
+
+void DlgIngameMenu::OnScreenLoaded()
+{
+    if (ILogger* logger = ILogger::Get())
+        logger->Log(LogGame, __FILE__, __LINE__, L"%s", std::wstring(L"in-game menu shown"));
 }
 
 void DlgIngameMenu::HandleButtonPressed(Button* button)

@@ -13,6 +13,7 @@ class DlgIngameMenu final : public TarnEngine::Screen
 public:
     static constexpr const wchar_t* DefinitionName = L"dlg_ingamemenu";
 
+    void OnScreenLoaded() override;
     void HandleButtonPressed(TarnEngine::Button* button) override;
 
     static void RegisterLua(lua_State* state);

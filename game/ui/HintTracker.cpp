@@ -1,7 +1,7 @@
 // Tooltips of watched controls; see HintTracker.h.
 #include "game/ui/HintTracker.h"
 
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "game/ui/HintManager.h"

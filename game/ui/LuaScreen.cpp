@@ -5,7 +5,8 @@
 
 using namespace TarnEngine;
 
-TARN_IMPLEMENT_RINSTANCECLASS(LuaScreen, Screen, RObjectFactory<LuaScreen>, L"LuaScreen", &LuaScreen::RegisterLua)
+TARN_IMPLEMENT_RINSTANCECLASS(LuaScreen, Screen, RObjectFactory<LuaScreen>, L"LuaScreen",
+                              &LuaScreen::RegisterLua)
 
 void LuaScreen::RegisterLua(lua_State* state)
 {

@@ -1,7 +1,7 @@
 // A profile slot; see ProfileButton.h.
 #include "game/ui/ProfileButton.h"
 
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "game/ui/UIProfile.h"
 

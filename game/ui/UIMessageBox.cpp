@@ -3,7 +3,7 @@
 
 #include "engine/core/diagnostics/Logger.h"
 #include "engine/graphics/text/FontDesc.h"
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/script/ScriptRegistry.h"
 #include "engine/scene/ui/_ScreenMgr.h"

@@ -1,8 +1,9 @@
 // The new-profile screen; see UINewProfile.h.
 #include "game/ui/UINewProfile.h"
 
+#include "engine/core/diagnostics/Logger.h"
 #include "engine/core/text/StringTable.h"
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "engine/scene/widgets/Button.h"
@@ -18,6 +19,13 @@ TARN_IMPLEMENT_RINSTANCECLASS(UINewProfile, Screen, RObjectFactory<UINewProfile>
 
 namespace
 {
+
+// What the player did on this screen, for the game's log.
+void logGame(const std::wstring& text)
+{
+    if (ILogger* logger = ILogger::Get())
+        logger->Log(LogGame, __FILE__, __LINE__, L"%s", text);
+}
 
 bool isBlank(const std::wstring& text)
 {
@@ -56,6 +64,8 @@ void UINewProfile::OnScreenLoaded()
     // 1.
     if (countProfiles() == 0)
         SetFrame(1);
+    logGame(countProfiles() == 0 ? L"new-profile screen shown for the first profile"
+                                 : L"new-profile screen shown");
     // 2.
     const InstanceHandle found = FindChildByPath(L"textfield");
     TextField* field = RObjectCast<TextField>(found.GetInstance());
@@ -123,6 +133,7 @@ void UINewProfile::CreateProfile()
     ProfileStore* profiles = store();
     if (!profiles->CreateProfile(name))
         return;
+    logGame(L"profile \"" + name + L"\" created");
     profiles->SetCurrentProfile(name);
     if (_ScreenMgr* screens = _ScreenMgr::Get())
         screens->CloseScreen(UIProfile::DefinitionName, false);

@@ -2,6 +2,7 @@
 #include "game/ui/UIOptions.h"
 
 #include "engine/runtime/EngineManager.h"
+#include "engine/core/diagnostics/Logger.h"
 #include "engine/core/xml/XmlNode.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/ui/_ScreenMgr.h"
@@ -14,10 +15,18 @@
 
 using namespace TarnEngine;
 
-TARN_IMPLEMENT_RINSTANCECLASS(UIOptions, Screen, RObjectFactory<UIOptions>, L"UIOptions", &UIOptions::RegisterLua)
+TARN_IMPLEMENT_RINSTANCECLASS(UIOptions, Screen, RObjectFactory<UIOptions>, L"UIOptions",
+                              &UIOptions::RegisterLua)
 
 namespace
 {
+
+// What the player did on this screen, for the game's log.
+void logGame(const std::wstring& text)
+{
+    if (ILogger* logger = ILogger::Get())
+        logger->Log(LogGame, __FILE__, __LINE__, L"%s", text);
+}
 
 const wchar_t* const kMusic = L"SETTINGS_MUSIC_VOL";
 const wchar_t* const kSound = L"SETTINGS_SOUND_VOL";
@@ -72,11 +81,13 @@ bool UIOptions::boxState(const InstanceHandle& handle, bool current) const
 void UIOptions::OnScreenLoaded()
 {
     // Only children of the expected kinds are bound; anything else counts as missing.
-    const auto bindSlider = [this](const wchar_t* childName) {
+    const auto bindSlider = [this](const wchar_t* childName)
+    {
         const InstanceHandle found = FindChildByPath(childName);
         return RObjectCast<Slider>(found.GetInstance()) ? found : InstanceHandle();
     };
-    const auto bindBox = [this](const wchar_t* childName) {
+    const auto bindBox = [this](const wchar_t* childName)
+    {
         const InstanceHandle found = FindChildByPath(childName);
         return RObjectCast<CheckBox>(found.GetInstance()) ? found : InstanceHandle();
     };
@@ -90,6 +101,8 @@ void UIOptions::OnScreenLoaded()
     if (EngineManager* engine = EngineManager::Get())
         fullscreen = engine->IsFullscreen();
     Load();
+    logGame(L"options shown: music " + FormatVolumeSetting(musicVolume) + L", sound " +
+            FormatVolumeSetting(soundVolume) + L", voice " + FormatVolumeSetting(voiceVolume));
 }
 
 void UIOptions::Load()
@@ -253,6 +266,8 @@ void UIOptions::accept()
         // 5.
         core->GetProfileStore().Save();
     }
+    logGame(L"options stored: music " + FormatVolumeSetting(musicVolume) + L", sound " +
+            FormatVolumeSetting(soundVolume) + L", voice " + FormatVolumeSetting(voiceVolume));
     // 6.
     ReportOptionChange(L"Music:", FormatVolumeSetting(musicVolume));
     ReportOptionChange(L"Effects sound:", FormatVolumeSetting(soundVolume));

@@ -1,8 +1,9 @@
 // The profile screen; see UIProfile.h.
 #include "game/ui/UIProfile.h"
 
+#include "engine/core/diagnostics/Logger.h"
 #include "engine/core/text/StringTable.h"
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "engine/scene/widgets/Button.h"
@@ -14,10 +15,18 @@
 
 using namespace TarnEngine;
 
-TARN_IMPLEMENT_RINSTANCECLASS(UIProfile, Screen, RObjectFactory<UIProfile>, L"UIProfile", &UIProfile::RegisterLua)
+TARN_IMPLEMENT_RINSTANCECLASS(UIProfile, Screen, RObjectFactory<UIProfile>, L"UIProfile",
+                              &UIProfile::RegisterLua)
 
 namespace
 {
+
+// What the player did on this screen, for the game's log.
+void logGame(const std::wstring& text)
+{
+    if (ILogger* logger = ILogger::Get())
+        logger->Log(LogGame, __FILE__, __LINE__, L"%s", text);
+}
 
 ProfileButton* slotOf(const InstanceHandle& handle)
 {
@@ -93,6 +102,7 @@ void UIProfile::OnScreenLoaded()
         deleteButton = button;
         Refresh();
     }
+    logGame(L"profile screen shown: " + std::to_wstring(CountOccupied()) + L" profiles");
 }
 
 uint32_t UIProfile::CountOccupied() const
@@ -178,6 +188,7 @@ void UIProfile::OnSingleClick(ProfileButton* slot)
             each->slotState = ProfileButton::SlotOccupied;
         }
     Select(slot);
+    logGame(L"profile \"" + slot->GetProfileName() + L"\" selected");
 }
 
 void UIProfile::Select(ProfileButton* slot)
@@ -214,6 +225,7 @@ void UIProfile::ChooseSelected()
     ProfileStore* profiles = store();
     if (!slot || slot->GetProfileName().empty() || !profiles)
         return;
+    logGame(L"profile \"" + slot->GetProfileName() + L"\" chosen");
     profiles->SetCurrentProfile(slot->GetProfileName());
     Close(true);
 }
@@ -224,7 +236,8 @@ void UIProfile::AskDelete()
     if (!slot || slot->GetProfileName().empty())
         return;
     pendingDelete = slot->GetProfileName();
-    UIMessageBox* box = ShowMessageBox(nullptr, this, MessageDelete, L"", L"", L"|T|Ok", nullptr, L"|T|Cancel");
+    UIMessageBox* box =
+        ShowMessageBox(nullptr, this, MessageDelete, L"", L"", L"|T|Ok", nullptr, L"|T|Cancel");
     // The question holds what the player typed: shown literally, never read as a key or colours.
     if (box)
         if (auto* message = RObjectCast<Instance_Text>(box->FindChildByPath(L"message").GetInstance()))
@@ -246,6 +259,7 @@ void UIProfile::HandleMsgBox(int32_t id, int32_t result)
     if (result != 0 || name.empty() || !profiles || name == profiles->GetCurrentProfileName())
         return;
     profiles->DeleteProfile(name);
+    logGame(L"profile \"" + name + L"\" deleted");
     Refresh();
 }
 

@@ -29,9 +29,9 @@ public:
     static constexpr int32_t MessageListFull = 101;
     static constexpr int32_t MessageDelete = 102;
     static constexpr const wchar_t* DeleteQuestionKey = L"Do you really want to delete profile %s?";
-    static constexpr const wchar_t* ListFullText =
-        L"|T|There is no space to create new profile.\r\nPlease return to profile screen and remove unnecessary "
-        L"profiles.";
+    static constexpr const wchar_t* ListFullText = L"|T|There is no space to create new profile.\r\nPlease "
+                                                   L"return to profile screen and remove unnecessary "
+                                                   L"profiles.";
 
     ~UIProfile() override;
 

@@ -1,6 +1,7 @@
 // The speech settings screen; see UISpeechParams.h.
 #include "game/ui/UISpeechParams.h"
 
+#include "engine/core/diagnostics/Logger.h"
 #include "engine/core/xml/XmlNode.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/widgets/Button.h"
@@ -15,6 +16,13 @@ TARN_IMPLEMENT_RINSTANCECLASS(UISpeechParams, Screen, RObjectFactory<UISpeechPar
 
 namespace
 {
+
+// What the player did on this screen, for the game's log.
+void logGame(const std::wstring& text)
+{
+    if (ILogger* logger = ILogger::Get())
+        logger->Log(LogGame, __FILE__, __LINE__, L"%s", text);
+}
 
 const wchar_t* const kPortraits = L"SETTINGS_PORTRAITS_ON";
 const wchar_t* const kSubtitles = L"SETTINGS_SUBS_ON";
@@ -37,7 +45,8 @@ CheckBox* UISpeechParams::box(const InstanceHandle& handle) const
 
 void UISpeechParams::OnScreenLoaded()
 {
-    const auto bind = [this](const wchar_t* childName) {
+    const auto bind = [this](const wchar_t* childName)
+    {
         const InstanceHandle found = FindChildByPath(childName);
         return RObjectCast<CheckBox>(found.GetInstance()) ? found : InstanceHandle();
     };
@@ -105,6 +114,9 @@ void UISpeechParams::HandleButtonPressed(Button* button)
     if (button->name == L"btn_left")
     {
         Store();
+        logGame(std::wstring(L"speech settings stored: portraits ") + (portraits ? L"on" : L"off") +
+                L", subtitles " + (subtitles ? L"on" : L"off") + L", voice-overs " +
+                (voiceOvers ? L"on" : L"off"));
         if (Core* core = Core::Get())
         {
             // Broadcasts "SETTINGS": the options screen below loads the new flags.

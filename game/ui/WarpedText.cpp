@@ -2,9 +2,9 @@
 #include "game/ui/WarpedText.h"
 
 #include "engine/graphics/device/Renderer.h"
-#include "engine/scene/display/Instance_Movie.h"
-#include "engine/scene/display/LeafDrawing.h"
-#include "engine/scene/display/UVWaterWaveDistortionHandler.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
+#include "engine/scene/display/node/LeafDrawing.h"
+#include "engine/scene/display/geometry/UVWaterWaveDistortionHandler.h"
 #include "engine/scene/script/LuaBinding.h"
 
 using namespace TarnEngine;
@@ -80,8 +80,8 @@ void WarpedText::Draw(const Matrix3& parent, float parentOpacity)
         mesh->Draw(SpriteMaterial{material, block.texture, true}, matrix, VertexColour(parentOpacity), true);
 }
 
-InstanceHandle CreateWarpedCopy(Instance_Movie* parent, Instance_Text* source, const std::wstring& name, float y,
-                                float opacity)
+InstanceHandle CreateWarpedCopy(Instance_Movie* parent, Instance_Text* source, const std::wstring& name,
+                                float y, float opacity)
 {
     if (!parent || !source)
         return {};

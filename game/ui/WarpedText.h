@@ -5,8 +5,8 @@
 #pragma once
 
 #include "engine/core/base/InstanceHandle.h"
-#include "engine/scene/display/Distortion_Mesh.h"
-#include "engine/scene/display/TextureText.h"
+#include "engine/scene/display/geometry/Distortion_Mesh.h"
+#include "engine/scene/display/text/TextureText.h"
 
 #include <memory>
 #include <string>
@@ -51,5 +51,6 @@ private:
 
 // A mirror of the source text under the parent: named, upside down, at y minus the source's y, with
 // that opacity. The empty handle when the copy cannot be made.
-TarnEngine::InstanceHandle CreateWarpedCopy(TarnEngine::Instance_Movie* parent, TarnEngine::Instance_Text* source,
-                                            const std::wstring& name, float y, float opacity);
+TarnEngine::InstanceHandle CreateWarpedCopy(TarnEngine::Instance_Movie* parent,
+                                            TarnEngine::Instance_Text* source, const std::wstring& name,
+                                            float y, float opacity);

@@ -171,8 +171,9 @@ void Mixer::Mix(float* out, uint32_t frames)
         else
             mixVoice<1, false>(voice, out, frames, left, right);
     }
+    // NaN never reaches the device: it reads as silence (std::clamp would pass it on).
     for (size_t i = 0, n = size_t(frames) * 2; i < n; ++i)
-        out[i] = std::clamp(out[i], -1.0f, 1.0f);
+        out[i] = out[i] == out[i] ? std::clamp(out[i], -1.0f, 1.0f) : 0.0f;
 }
 
 void Mixer::Advance(uint64_t frames)

@@ -6,6 +6,8 @@
 
 #include <SDL.h>
 
+#include <dlfcn.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -21,6 +23,29 @@ namespace
 // How often the feeder decodes ahead for streamed channels; a feed holds far more than this.
 constexpr auto kFeedInterval = std::chrono::milliseconds(5);
 
+// ALSA reports every failed probe on stderr itself, several lines each time a
+// machine without a sound card is asked for a device. SDL loads the library
+// by name; loading it first and giving it a silent error handler keeps that
+// off the terminal (the program says in one line that sound is off). The
+// library stays loaded so that SDL finds it with the handler in place.
+void alsaErrorsSilent(const char*, int, const char*, int, const char*, ...) {}
+
+void keepAlsaQuiet()
+{
+    static const bool done = []
+    {
+        void* library = dlopen("libasound.so.2", RTLD_LAZY | RTLD_LOCAL);
+        if (library == nullptr)
+            return false;
+        using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+        using SetHandler = int (*)(Handler);
+        if (auto set = reinterpret_cast<SetHandler>(dlsym(library, "snd_lib_error_set_handler")))
+            set(&alsaErrorsSilent);
+        return true;
+    }();
+    (void)done;
+}
+
 class DeviceOutput final : public AudioOutput
 {
 public:
@@ -29,8 +54,13 @@ public:
 
     bool Open(Mixer& target) override
     {
+        failure.clear();
+        keepAlsaQuiet();
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        {
+            failure = SDL_GetError();
             return false;
+        }
         subsystem = true;
         SDL_AudioSpec want{};
         want.freq = 48000;
@@ -45,6 +75,7 @@ public:
                                      &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
         if (device == 0 || have.freq < 1000)
         {
+            failure = device == 0 ? SDL_GetError() : "the device plays below 1000 frames a second";
             Close();
             return false;
         }
@@ -54,6 +85,8 @@ public:
         SDL_PauseAudioDevice(device, 0);
         return true;
     }
+
+    std::string Failure() const override { return failure; }
 
     void Close() override
     {
@@ -102,6 +135,7 @@ private:
     }
 
     SystemOptions options;
+    std::string failure;
     Mixer* mixer = nullptr;
     SDL_AudioDeviceID device = 0;
     bool subsystem = false;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace Audio
 {
@@ -25,6 +26,8 @@ public:
     virtual uint64_t TakeUnmixedFrames() { return 0; }
     // Whether streamed channels need decoders.
     virtual bool Decodes() const { return true; }
+    // Why the last Open failed, in the audio library's words; empty when it did not.
+    virtual std::string Failure() const { return std::string(); }
 };
 
 std::unique_ptr<AudioOutput> CreateAudioOutput(OutputType type, const SystemOptions& options);

@@ -225,9 +225,13 @@ Result System::Init(int32_t maxChannels)
         return Result::InvalidParam;
     if (maxChannels < 0 || maxChannels > kMaxChannels)
         return Result::InvalidParam;
+    outputFailure.clear();
     std::unique_ptr<AudioOutput> opened = CreateAudioOutput(output, options);
     if (!opened || !opened->Open(*mixer))
+    {
+        outputFailure = opened ? opened->Failure() : std::string();
         return Result::Output;
+    }
     device = std::move(opened);
     std::lock_guard<std::mutex> guard(mixer->lock);
     mixer->voices.resize(size_t(maxChannels));

@@ -85,6 +85,8 @@ public:
     // Chooses the output before Init.
     Result SetOutput(OutputType output);
     OutputType GetOutput() const { return output; }
+    // Why the last Init could not open its output, in the audio library's words; empty when it could.
+    const std::string& GetOutputFailure() const { return outputFailure; }
     // Opens the output with that many channels (0 to kMaxChannels).
     Result Init(int32_t maxChannels);
     // Once a frame: reclaims channels that ended; the no-sound output moves channels on by the clock.
@@ -113,6 +115,7 @@ private:
 
     SystemOptions options;
     OutputType output;
+    std::string outputFailure;
     std::shared_ptr<Mixer> mixer;
     std::unique_ptr<AudioOutput> device;
     std::unique_ptr<ChannelGroup> master;

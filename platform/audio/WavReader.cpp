@@ -1,6 +1,7 @@
 // WAV reader; see WavReader.h.
 #include "platform/audio/WavReader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -72,11 +73,14 @@ bool readFmt(const uint8_t* chunk, size_t size, WavFormat& format)
     return true;
 }
 
-// Samples that are no number, or too large for a float, read as silence.
-float finiteOrZero(double value)
+// Float samples: those that are no number read as silence, the rest are held to full scale
+// [-1, 1]. Samples far beyond it (near the float's limit) would overflow the mixer's interpolation
+// to an infinity, and an infinity times a zero weight is NaN.
+float fullScale(double value)
 {
-    const float narrowed = std::isfinite(value) && std::fabs(value) <= 3.4e38 ? float(value) : 0.0f;
-    return std::isfinite(narrowed) ? narrowed : 0.0f;
+    if (!(value == value))
+        return 0.0f;
+    return float(std::clamp(value, -1.0, 1.0));
 }
 
 } // namespace
@@ -156,7 +160,7 @@ void ConvertWavFrames(const uint8_t* data, const WavFormat& format, uint64_t fir
             {
                 float value;
                 std::memcpy(&value, &bits, 4);
-                out[i] = finiteOrZero(value);
+                out[i] = fullScale(value);
             }
             else
                 out[i] = float(double(int32_t(bits)) * (1.0 / 2147483648.0));
@@ -168,7 +172,7 @@ void ConvertWavFrames(const uint8_t* data, const WavFormat& format, uint64_t fir
             const uint64_t bits = uint64_t(read32(p)) | uint64_t(read32(p + 4)) << 32;
             double value;
             std::memcpy(&value, &bits, 8);
-            out[i] = finiteOrZero(value);
+            out[i] = fullScale(value);
         }
         break;
     default:

@@ -1,10 +1,11 @@
 // The null and SDL presenters of the software device.
 #include "platform/raster/RasterPresenter.h"
 
+#include "platform/window/RendererChoice.h"
+
 #include <SDL.h>
 
 #include <cstring>
-#include <filesystem>
 
 namespace Raster
 {
@@ -31,20 +32,6 @@ bool glRunsInSoftware(SDL_Renderer* renderer)
     return false;
 }
 
-// Whether the machine has a graphics device node at all. Without one, any GL
-// would run on the processor, and loading it costs a tenth of a second or more
-// (and, with some drivers, memory that is never given back).
-bool hasGpuDevice()
-{
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/dev/dri", error))
-    {
-        (void)entry;
-        return true;
-    }
-    return false;
-}
-
 // The GPU's renderer when there is a GPU. Without one, SDL's own software
 // renderer copying into the window's framebuffer shows the same pixels for a
 // fraction of the work of a processor-run GL. A renderer the user chose
@@ -52,7 +39,7 @@ bool hasGpuDevice()
 SDL_Renderer* createRendererWith(SDL_Window* window, Uint32 extraFlags)
 {
     const bool userChose = SDL_GetHint(SDL_HINT_RENDER_DRIVER) != nullptr;
-    if (!userChose && !hasGpuDevice())
+    if (!userChose && !Platform::HasGpuDevice())
     {
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE | extraFlags);
@@ -236,7 +223,11 @@ bool SdlPresenter::Prepare(uint32_t w, uint32_t h, bool windowed, bool waitForRe
     }
     if (!window)
     {
-        window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, int(w), int(h), 0);
+        const Uint32 flags = Platform::WindowsWantGl() ? SDL_WINDOW_OPENGL : 0;
+        window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, int(w), int(h), flags);
+        // Without a loadable GL the software renderer draws it, on a plain window.
+        if (!window && flags != 0)
+            window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, int(w), int(h), 0);
         if (!window)
             return false;
         ownsWindow = true;

@@ -7,10 +7,10 @@ namespace Platform
 
 void Event::Set()
 {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        set_ = true;
-    }
+    // Notified under the lock: a waiter cannot return (and its owner destroy the event) while the
+    // setter still touches the condition variable.
+    std::lock_guard<std::mutex> lock(mutex_);
+    set_ = true;
     if (manualReset_)
         changed_.notify_all();
     else

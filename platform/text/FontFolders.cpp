@@ -6,6 +6,9 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <future>
+#include <mutex>
+
 namespace Platform
 {
 
@@ -36,29 +39,75 @@ bool isRegularFile(const std::string& path)
 
 } // namespace
 
-std::vector<std::string> SystemFontFolders()
+namespace
 {
-    std::vector<std::string> folders;
-    FcConfig* config = FcInitLoadConfig();
-    if (config == nullptr)
-        return folders;
-    // The font directories are known only once the configuration has been
-    // scanned; building it reads fontconfig's cache, not the fonts.
-    if (FcConfigBuildFonts(config))
+
+// Our own configuration rather than the library's global one: that one is
+// never fully released, and leak checks would report it. Building it reads
+// fontconfig's caches, not the fonts. A load started ahead is waited for
+// before the configuration is destroyed.
+struct FontConfigurationState
+{
+    std::once_flag started;
+    std::once_flag taken;
+    std::future<FcConfig*> loading;
+    FcConfig* config = nullptr;
+
+    ~FontConfigurationState()
     {
-        if (FcStrList* list = FcConfigGetFontDirs(config))
+        if (loading.valid())
+            config = loading.get();
+        if (config)
+            FcConfigDestroy(config);
+    }
+};
+
+FontConfigurationState& fontConfigurationState()
+{
+    static FontConfigurationState state;
+    return state;
+}
+
+} // namespace
+
+void StartLoadingSystemFonts()
+{
+    FontConfigurationState& state = fontConfigurationState();
+    std::call_once(state.started,
+                   [&state] { state.loading = std::async(std::launch::async, &FcInitLoadConfigAndFonts); });
+}
+
+FcConfig* SystemFontConfiguration()
+{
+    FontConfigurationState& state = fontConfigurationState();
+    // Not started ahead: loaded here, on the caller's thread.
+    std::call_once(state.started,
+                   [&state] { state.loading = std::async(std::launch::deferred, &FcInitLoadConfigAndFonts); });
+    std::call_once(state.taken, [&state] { state.config = state.loading.get(); });
+    return state.config;
+}
+
+const std::vector<std::string>& SystemFontFolders()
+{
+    static const std::vector<std::string> folders = []
+    {
+        std::vector<std::string> list;
+        FcConfig* config = SystemFontConfiguration();
+        if (config == nullptr)
+            return list;
+        if (FcStrList* dirs = FcConfigGetFontDirs(config))
         {
-            while (FcChar8* dir = FcStrListNext(list))
+            while (FcChar8* dir = FcStrListNext(dirs))
             {
                 std::string folder(reinterpret_cast<const char*>(dir));
                 while (folder.size() > 1 && folder.back() == '/')
                     folder.pop_back();
-                folders.push_back(folder);
+                list.push_back(folder);
             }
-            FcStrListDone(list);
+            FcStrListDone(dirs);
         }
-    }
-    FcConfigDestroy(config);
+        return list;
+    }();
     return folders;
 }
 

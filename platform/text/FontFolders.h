@@ -7,11 +7,24 @@
 #include <string>
 #include <vector>
 
+typedef struct _FcConfig FcConfig;
+
 namespace Platform
 {
 
+// The process's one fontconfig configuration with its fonts, built on first
+// use: reading the configuration files and caches costs milliseconds, so every
+// font lookup shares it. Null when fontconfig cannot start.
+FcConfig* SystemFontConfiguration();
+
+// Starts building that configuration on a thread of its own, so that it is
+// ready by the time the first font is looked up; SystemFontConfiguration waits
+// for it. Without this call the first lookup builds it.
+void StartLoadingSystemFonts();
+
 // UTF-8 paths without a trailing separator; empty when fontconfig has none.
-std::vector<std::string> SystemFontFolders();
+// Listed once per process.
+const std::vector<std::string>& SystemFontFolders();
 
 // The path of the first file named fileName (a bare name, ASCII case
 // ignored) in those folders, in fontconfig's order; empty when none.

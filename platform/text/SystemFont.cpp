@@ -1,5 +1,6 @@
 // System fonts through fontconfig and FreeType; see SystemFont.h.
 #include "platform/text/SystemFont.h"
+#include "platform/text/FontFolders.h"
 
 #include "platform/system/Utf8.h"
 
@@ -51,21 +52,9 @@ bool isFixedPitchFamily(std::wstring_view family)
     return name.find(L"mono") != std::wstring::npos || name.find(L"courier") != std::wstring::npos;
 }
 
-// Our own configuration rather than the library's global one: that one is
-// never fully released, and leak checks would report it.
 FcConfig* fontConfig()
 {
-    struct Holder
-    {
-        FcConfig* config = FcInitLoadConfigAndFonts();
-        ~Holder()
-        {
-            if (config)
-                FcConfigDestroy(config);
-        }
-    };
-    static Holder holder;
-    return holder.config;
+    return SystemFontConfiguration();
 }
 
 struct Match

@@ -6,6 +6,7 @@
 #include "platform/system/Utf8.h"
 #include "platform/window/KeyMapping.h"
 #include "platform/window/MessageBox.h"
+#include "platform/window/RendererChoice.h"
 #include "platform/window/VirtualKeys.h"
 #include "platform/window/WindowSystem.h"
 
@@ -258,10 +259,18 @@ WindowHandle SdlWindowSystem::NewWindow(const std::wstring& title, int clientWid
         return 0;
     }
     Uint32 flags = SDL_WINDOW_HIDDEN;
+    // Made for the renderer that will draw it, so that making that renderer
+    // does not re-create (and show a second time) the window.
+    if (WindowsWantGl())
+        flags |= SDL_WINDOW_OPENGL;
     if (style == WindowStyle::FullScreen)
         flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     SDL_Window* window = SDL_CreateWindow(Utf8FromWide(title).c_str(), SDL_WINDOWPOS_UNDEFINED,
                                           SDL_WINDOWPOS_UNDEFINED, clientWidth, clientHeight, flags);
+    // A GL that cannot be loaded leaves the software renderer, which needs no GL window.
+    if (window == nullptr && (flags & SDL_WINDOW_OPENGL) != 0)
+        window = SDL_CreateWindow(Utf8FromWide(title).c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                  clientWidth, clientHeight, flags & ~Uint32(SDL_WINDOW_OPENGL));
     if (window == nullptr)
     {
         logFailure("create");

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <gtest/gtest.h>
 #include <memory>
+#include <thread>
 
 #include "platform/system/Clock.h"
 #include "platform/system/CriticalSection.h"
@@ -108,6 +109,21 @@ TEST(SystemThreads, ManualResetEventReleasesEveryWaiter)
     gate.Set();
     EXPECT_EQ(a.Join(), 1u);
     EXPECT_EQ(b.Join(), 2u);
+}
+
+// The waiter owns the event and deletes it as soon as Wait returns, as a start-up handshake with a
+// detached thread does: the setter must be done with the event by then (AddressSanitizer and
+// ThreadSanitizer see it when it is not).
+TEST(SystemThreads, AnEventMayGoAsSoonAsItsWaitReturns)
+{
+    for (int round = 0; round < 500; ++round)
+    {
+        auto* event = new Platform::Event(round % 2 == 0, false);
+        std::thread setter([event] { event->Set(); });
+        EXPECT_TRUE(event->Wait());
+        delete event;
+        setter.join();
+    }
 }
 
 TEST(SystemThreads, CriticalSectionIsReentrantAndExcludesOthers)

@@ -247,6 +247,10 @@ public:
         keycode_ = reinterpret_cast<KeycodeFn>(dlsym(libraries_.x11, "XKeysymToKeycode"));
         sync_ = reinterpret_cast<SyncFn>(dlsym(libraries_.x11, "XSync"));
         fake_ = reinterpret_cast<FakeKeyFn>(dlsym(libraries_.xtst, "XTestFakeKeyEvent"));
+        displayKeycodes_ = reinterpret_cast<DisplayKeycodesFn>(dlsym(libraries_.x11, "XDisplayKeycodes"));
+        getMapping_ = reinterpret_cast<GetMappingFn>(dlsym(libraries_.x11, "XGetKeyboardMapping"));
+        changeMapping_ = reinterpret_cast<ChangeMappingFn>(dlsym(libraries_.x11, "XChangeKeyboardMapping"));
+        free_ = reinterpret_cast<FreeFn>(dlsym(libraries_.x11, "XFree"));
         if (openDisplay_ && closeDisplay_ && keycode_ && sync_ && fake_)
             display_ = openDisplay_(nullptr);
     }
@@ -263,12 +267,53 @@ public:
         sync_(display_, 0); // the server has the key once it has answered
     }
 
+    // Gives a key symbol that the server's keymap lacks (a letter of another layout, a dead key)
+    // a key of its own: the first key code without symbols gets it, alone. False when no key is
+    // free or the mapping calls are missing; true at once when the symbol has a key already.
+    bool Bind(unsigned long keysym)
+    {
+        if (keycode_(display_, keysym) != 0)
+            return true;
+        if (!displayKeycodes_ || !getMapping_ || !changeMapping_ || !free_)
+            return false;
+        int low = 0, high = 0;
+        displayKeycodes_(display_, &low, &high);
+        int perCode = 0;
+        unsigned long* map = getMapping_(display_, static_cast<unsigned char>(low), high - low + 1, &perCode);
+        if (map == nullptr)
+            return false;
+        int spare = 0;
+        for (int code = high; code >= low && spare == 0; --code)
+        {
+            bool empty = true;
+            for (int k = 0; k < perCode; ++k)
+                empty = empty && map[(code - low) * perCode + k] == 0;
+            if (empty)
+                spare = code;
+        }
+        free_(map);
+        if (spare == 0)
+            return false;
+        unsigned long symbols[2] = {keysym, keysym};
+        changeMapping_(display_, spare, 2, symbols, 1);
+        sync_(display_, 0);
+        return keycode_(display_, keysym) != 0;
+    }
+
 private:
     using OpenDisplayFn = void* (*)(const char*);
     using CloseDisplayFn = int (*)(void*);
     using KeycodeFn = unsigned char (*)(void*, unsigned long);
     using SyncFn = int (*)(void*, int);
     using FakeKeyFn = int (*)(void*, unsigned int, int, unsigned long);
+    using DisplayKeycodesFn = int (*)(void*, int*, int*);
+    using GetMappingFn = unsigned long* (*)(void*, unsigned char, int, int*);
+    using ChangeMappingFn = int (*)(void*, int, int, unsigned long*, int);
+    using FreeFn = int (*)(void*);
+    DisplayKeycodesFn displayKeycodes_ = nullptr;
+    GetMappingFn getMapping_ = nullptr;
+    ChangeMappingFn changeMapping_ = nullptr;
+    FreeFn free_ = nullptr;
     XLibraries libraries_;
     void* display_ = nullptr;
     OpenDisplayFn openDisplay_ = nullptr;

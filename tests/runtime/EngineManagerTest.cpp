@@ -1,11 +1,13 @@
 // Engine start-up, the tick, frame drawing and shutdown, run on a scripted
 // window system, raster devices with null presenters and a fake clock.
+#include "engine/runtime/EngineManager.h"
 #include "engine/core/app/CommandLine.h"
 #include "engine/core/app/Window.h"
 #include "engine/core/diagnostics/Logger.h"
 #include "engine/core/files/FileSystem.h"
 #include "engine/core/files/SettingsStore.h"
 #include "engine/core/text/StringTable.h"
+#include "engine/core/text/TextConversion.h"
 #include "engine/core/text/TextHelpers.h"
 #include "engine/core/time/FrameClock.h"
 #include "engine/core/time/TimeManager.h"
@@ -14,10 +16,9 @@
 #include "engine/graphics/device/DirectXDevice.h"
 #include "engine/graphics/device/Renderer.h"
 #include "engine/media/sound/FMODManager.h"
-#include "engine/runtime/EngineManager.h"
 #include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/definitions/Definition_Base.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/ui/TimerService.h"
 #include "engine/scene/ui/UserInterface.h"
@@ -74,6 +75,8 @@ struct FakeGame : ITarnGame
     bool Initialize() override
     {
         trace->push_back(L"game Initialize");
+        if (initialize)
+            return initialize();
         return initializeResult;
     }
     bool CanClose() override
@@ -89,6 +92,7 @@ struct FakeGame : ITarnGame
 
     std::vector<std::wstring>* trace = nullptr;
     bool initializeResult = true;
+    std::function<bool()> initialize; // when set, the start-up slot's work
     bool allowClose = true;
     int closeQuestions = 0;
     int updates = 0;
@@ -1317,6 +1321,9 @@ TEST_F(EngineFixture, EngineXmlSettings)
         {nullptr, false, true, 16, 12.0, 20.0},
         {"<E><PauseOnLostFocus>0</PauseOnLostFocus><HasCustomCursor/></E>", true, false, 16, 12.0, 20.0},
         {"<E><AudioChannelCount>many</AudioChannelCount></E>", false, true, 0, 12.0, 20.0},
+        // Beyond what the audio layer takes: held there, and the start goes on.
+        {"<E><AudioChannelCount>100000</AudioChannelCount></E>", false, true, 4096, 12.0, 20.0},
+        {"<E><AudioChannelCount>-3</AudioChannelCount></E>", false, true, 0, 12.0, 20.0},
         {"<E><AudioChannelCount>0x20</AudioChannelCount><SlowThresholdFPS>010</SlowThresholdFPS>"
          "<SlowAlertSeconds>0x1E</SlowAlertSeconds></E>",
          false, true, 32, 8.0, 30.0},
@@ -1481,6 +1488,67 @@ TEST_F(EngineFixture, AFailedStartUpSaysWhyOnStandardErrorAndInABox)
         EXPECT_EQ(boxes, expected);
         engine.reset();
     }
+}
+
+// A game whose start-up slot fails on broken content: the message names the file and what was
+// wrong in it (the reader's or the script engine's words), on standard error and in the box.
+TEST_F(EngineFixture, AGameThatCannotStartNamesTheFileAndTheReason)
+{
+    struct Case
+    {
+        const char* name;
+        const char* libraries; // null: none
+        const char* definitions;
+        const char* script; // null: none is run
+        std::vector<const char*> said;
+    };
+    const Case cases[] = {
+        {"a definition without a name", "<L><library file=\"defs.xml\"/></L>", "<D><Definition type=\"movie\"/></D>",
+         nullptr, {"defs.xml: a definition has no name"}},
+        {"a definition of an unknown kind", "<L><library file=\"defs.xml\"/></L>",
+         "<D><Definition type=\"sound\" name=\"bell\"/></D>", nullptr,
+         {"defs.xml: the definition \"bell\" is of the unknown type \"sound\""}},
+        {"a broken library list", "<L><library file=\"defs.xml\"></L>", "<D/>", nullptr,
+         {"libraries.xml is not well-formed XML ("}},
+        {"a missing definition file", "<L><library file=\"gone.xml\"/></L>", "<D/>", nullptr,
+         {"gone.xml cannot be read"}},
+        {"no library list", nullptr, "<D/>", nullptr, {"the group data has no libraries.xml"}},
+        {"a main script that fails", "<L/>", "<D/>", "error('the sky fell')", {"a script failed: ", "main.luc", "the sky fell"}},
+        {"a main script that does not load", "<L/>", "<D/>", "x = = 1", {"script\\main.luc does not load: "}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(data / "input" / "libraries.xml");
+        if (c.libraries)
+            writeFile(data / "input" / "libraries.xml", c.libraries);
+        writeFile(data / "input" / "defs.xml", c.definitions);
+        std::filesystem::create_directories(data / "input" / "script");
+        writeFile(data / "input" / "script" / "main.luc", c.script ? c.script : "");
+        const bool runScript = c.script != nullptr;
+        game.initialize = [runScript]
+        {
+            EngineManager* engine = EngineManager::Get();
+            if (!engine || !engine->LoadLibraries(L"data", L"input", 0, false))
+                return false;
+            LuaMgr* scripts = LuaMgr::Get();
+            return !runScript || (scripts && scripts->IncludeScript("main.lua"));
+        };
+        boxes.clear();
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(Start());
+        const std::string said = testing::internal::GetCapturedStderr();
+        ASSERT_EQ(boxes.size(), 1u);
+        const std::string box = WStringToUtf8(boxes[0]);
+        EXPECT_NE(box.find("EngineTestGame cannot start because the game did not start: "), std::string::npos) << box;
+        for (const char* part : c.said)
+        {
+            EXPECT_NE(box.find(part), std::string::npos) << part << " in " << box;
+            EXPECT_NE(said.find(part), std::string::npos) << said;
+        }
+        engine.reset();
+    }
+    game.initialize = nullptr;
 }
 
 // The process-wide handlers of a started engine, each in a child process:

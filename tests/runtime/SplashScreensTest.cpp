@@ -3,7 +3,6 @@
 #include "engine/runtime/SplashScreens.h"
 
 #include "engine/core/files/FileSystem.h"
-#include "tests/common/MemoryFiles.h"
 #include "engine/core/xml/XmlDocumentCache.h"
 #include "engine/core/xml/XmlNode.h"
 #include "engine/media/sound/ISoundManager.h"
@@ -11,9 +10,10 @@
 #include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/definitions/Definition_Image.h"
 #include "engine/scene/definitions/InstanceSetup.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/ui/UserInterface.h"
+#include "tests/common/MemoryFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -189,6 +189,10 @@ TEST(SplashScreenAttributes, ReadAsTheTableSays)
     const Case cases[] = {
         {"fadetime=\"1.25\" waittime=\"\"", 1.25f, 2.0f, 0xFFFFFF, false, true}, // empty: the default
         {"fadetime=\"-1\" waittime=\"0\"", 0.0f, 0.0f, 0xFFFFFF, false, true},   // no negative fade
+        // Times that are not finite as floats, or negative, are refused: they would never end.
+        {"fadetime=\"1e39\" waittime=\"1e39\"", 0.0f, 0.0f, 0xFFFFFF, false, true},
+        {"fadetime=\"-1e39\" waittime=\"-2\"", 0.0f, 0.0f, 0xFFFFFF, false, true},
+        {"fadetime=\"0.5\" waittime=\"1e308\"", 0.5f, 0.0f, 0xFFFFFF, false, true},
         {"color=\"16711680\"", 0.5f, 2.0f, 0xFF0000, false, true},
         {"color=\"0xff0000\"", 0.5f, 2.0f, 0xFF0000, false, true},
         {"color=\"077600000\"", 0.5f, 2.0f, 0xFF0000, false, true}, // octal

@@ -7,7 +7,7 @@
 
 #include "engine/graphics/canvas/IRenderCanvas.h"
 #include "engine/graphics/device/Renderer.h"
-#include "engine/scene/display/Instance_Base.h"
+#include "engine/scene/display/node/Instance_Base.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,15 +1,15 @@
-// Implementation of AppPaths.h over POSIX calls, the XDG folders of platform/system and fontconfig.
+// Implementation of AppPaths.h over POSIX calls, the XDG folders of platform/system and the font folders of platform/text.
 #include "engine/core/app/AppPaths.h"
 
 #include <cerrno>
 #include <climits>
 #include <dirent.h>
-#include <fontconfig/fontconfig.h>
 #include <sys/stat.h>
 #include <vector>
 
 #include "engine/core/text/TextHelpers.h"
 #include "platform/system/Paths.h"
+#include "platform/text/FontFolders.h"
 
 namespace TarnEngine
 {
@@ -95,24 +95,11 @@ std::string resolveCase(const std::string& path)
 
 std::wstring fontsFolder()
 {
-    FcConfig* config = FcConfigGetCurrent();
-    if (config == nullptr)
-        return {};
-    FcStrList* dirs = FcConfigGetFontDirs(config);
-    if (dirs == nullptr)
-        return {};
-    std::wstring result;
-    while (FcChar8* dir = FcStrListNext(dirs))
-    {
-        const std::string path = reinterpret_cast<const char*>(dir);
+    // The list fontconfig gives is built once for the whole program.
+    for (const std::string& path : Platform::SystemFontFolders())
         if (isFolder(path))
-        {
-            result = FromOsPath(path);
-            break;
-        }
-    }
-    FcStrListDone(dirs);
-    return result;
+            return FromOsPath(path);
+    return {};
 }
 
 } // namespace

@@ -79,6 +79,31 @@ std::wstring quoteArgument(const std::wstring& arg)
     return (lead ? L"\"" : L"") + arg + (trail ? L"\"" : L"");
 }
 
+// Where the option "-lua" starts an argument of its own (outside quotes, at the line's start or
+// after blanks, and ending there); npos when there is none. A path that merely contains the letters
+// ("/home/ana-luana/game") is an argument like any other.
+size_t findLuaOption(const std::wstring& line)
+{
+    bool quoted = false;
+    for (size_t pos = 0; pos < line.size(); ++pos)
+    {
+        const wchar_t c = line[pos];
+        if (c == L'"')
+        {
+            quoted = !quoted;
+            continue;
+        }
+        if (quoted || c != L'-' || line.compare(pos, 4, L"-lua") != 0)
+            continue;
+        const bool starts = pos == 0 || std::iswspace(static_cast<wint_t>(line[pos - 1]));
+        const size_t after = pos + 4;
+        const bool ends = after == line.size() || std::iswspace(static_cast<wint_t>(line[after])) || line[after] == L'"';
+        if (starts && ends)
+            return pos;
+    }
+    return std::wstring::npos;
+}
+
 } // namespace
 
 CommandLine& CommandLine::Get()
@@ -102,7 +127,7 @@ std::wstring CommandLine::JoinArguments(const std::vector<std::wstring>& argv)
 CommandLine::CommandLine(const std::wstring& whole)
 {
     std::wstring line = whole;
-    size_t lua = line.find(L"-lua");
+    const size_t lua = findLuaOption(line);
     if (lua != std::wstring::npos)
     {
         m_script = line.substr(lua + 4);

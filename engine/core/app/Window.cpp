@@ -350,10 +350,10 @@ std::intptr_t Window::handleMessage(const WindowMessage& message)
         onMouseMove();
         return 1;
     case MessageKind::ButtonDown:
-        onMouseDown(message.button, message.keyFlags);
+        onMouseDown(message.button, message.keyFlags, message.x, message.y);
         return 1;
     case MessageKind::ButtonUp:
-        onMouseUp(message.button, message.keyFlags);
+        onMouseUp(message.button, message.keyFlags, message.x, message.y);
         return 1;
     case MessageKind::MouseLeave:
         onMouseLeave();
@@ -487,7 +487,17 @@ void Window::savePlacement()
                           Utf8ToWString(SettingsFileIo::ToSystemPath(store->localFolder)));
 }
 
-void Window::onMouseDown(int button, uint32_t keyFlags)
+void Window::reportPointer(int x, int y)
+{
+    if (input_ == nullptr || (pointerReported_ && x == reportedX_ && y == reportedY_))
+        return;
+    input_->OnMouseMove(x, y);
+    pointerReported_ = true;
+    reportedX_ = x;
+    reportedY_ = y;
+}
+
+void Window::onMouseDown(int button, uint32_t keyFlags, int x, int y)
 {
     if (captureCount_ == 0)
         system_.CaptureMouse(handle_);
@@ -503,18 +513,15 @@ void Window::onMouseDown(int button, uint32_t keyFlags)
             keyFlags &= ~Platform::MouseFlagControl;
         }
     }
-    // A bordered window in the background ignored the pointer passing over it, and no window
-    // manager may be there to bring it forward on the click: the press still happens where the
-    // pointer is, so the user interface hears of that place first.
-    int x = 0, y = 0;
-    if (input_ != nullptr && !active_ && (GetStyle() & kWindowStyleOverlapped) != 0 &&
-        system_.GetCursorClientPosition(handle_, x, y))
-        input_->OnMouseMove(x, y);
+    // The press happens where it says, also when no move came before it (a click right after the
+    // window appeared, or on a bordered window in the background, which ignored the pointer
+    // passing over it): the user interface hears of that place first.
+    reportPointer(x, y);
     if (input_ != nullptr)
         input_->OnMouseDown(button, keyFlags, 0);
 }
 
-void Window::onMouseUp(int button, uint32_t keyFlags)
+void Window::onMouseUp(int button, uint32_t keyFlags, int x, int y)
 {
     if (captureCount_ > 0)
         --captureCount_;
@@ -526,6 +533,7 @@ void Window::onMouseUp(int button, uint32_t keyFlags)
         keyFlags &= ~Platform::MouseFlagControl;
         emulatedRightButton_ = false;
     }
+    reportPointer(x, y);
     if (input_ != nullptr)
         input_->OnMouseUp(button, keyFlags, 0);
 }
@@ -543,12 +551,18 @@ void Window::onMouseMove()
         return;
     int x = 0, y = 0;
     if (input_ != nullptr && system_.GetCursorClientPosition(handle_, x, y))
+    {
         input_->OnMouseMove(x, y);
+        pointerReported_ = true;
+        reportedX_ = x;
+        reportedY_ = y;
+    }
 }
 
 void Window::onMouseLeave()
 {
     mouseTracked_ = false;
+    pointerReported_ = false;
     if (input_ != nullptr)
     {
         input_->UpdateHitList(true);

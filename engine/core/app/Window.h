@@ -126,8 +126,9 @@ private:
     void onDisplayChange();
     bool onClose();
     void savePlacement();
-    void onMouseDown(int button, uint32_t keyFlags);
-    void onMouseUp(int button, uint32_t keyFlags);
+    void onMouseDown(int button, uint32_t keyFlags, int x, int y);
+    void onMouseUp(int button, uint32_t keyFlags, int x, int y);
+    void reportPointer(int x, int y);
     void onMouseMove();
     void onMouseLeave();
     void releaseCapture();
@@ -142,6 +143,11 @@ private:
     bool emulatedRightButton_ = false;
     uint32_t captureCount_ = 0;
     bool mouseTracked_ = false;
+    // The last pointer place the input heard of, in client pixels; a press or
+    // release elsewhere (no move came before it) reports its own place first.
+    bool pointerReported_ = false;
+    int reportedX_ = 0;
+    int reportedY_ = 0;
     bool active_ = false;
     Platform::WindowHandle handle_ = 0;
     Platform::MessageHandler* previousHandler_ = nullptr;

@@ -4,7 +4,7 @@
 // so every copy of a released handle goes stale at once.
 //
 // The display-tree members (GetInstance and the typed copies) are defined with
-// the display tree in engine/scene/display/Instance_Base.cpp; call them only on
+// the display tree in engine/scene/display/node/Instance_Base.cpp; call them only on
 // handles of the user interface's instance table.
 #pragma once
 

@@ -38,7 +38,13 @@ std::atomic<bool> boxThreadReady{false};
 std::atomic<bool> crashing{false};
 pid_t armedProcess = 0; // a forked child has no box thread of its own
 // Set once the box thread has its crash stack and waits for a request.
-Platform::Event boxThreadStarted(false, false);
+// Never destroyed: the detached box thread may still be inside Set while static destructors run
+// at exit.
+Platform::Event& boxThreadStarted()
+{
+    static Platform::Event* const started = new Platform::Event(false, false);
+    return *started;
+}
 
 thread_local bool isBoxThread = false;
 thread_local bool inCursorHook = false;
@@ -88,7 +94,7 @@ uint32_t boxThreadMain()
 {
     isBoxThread = true;
     Platform::GiveThreadCrashStack();
-    boxThreadStarted.Set();
+    boxThreadStarted().Set();
     char request = 0;
     ssize_t n;
     while ((n = read(requestPipe[0], &request, 1)) < 0 && errno == EINTR)
@@ -165,7 +171,7 @@ bool InstallCrashHandler(const std::wstring& applicationName, CursorReleaseHook 
         if (boxThread.Start(&boxThreadMain))
         {
             // Armed means ready: no crash or fork finds the thread half started.
-            boxThreadStarted.Wait();
+            boxThreadStarted().Wait();
             boxThread.Detach();
             armedProcess = getpid();
             boxThreadReady.store(true);

@@ -1,6 +1,8 @@
 // Implementation of FSCompressedSource.h over POSIX positioned reads and zlib's raw inflate.
 #include "engine/core/files/FSCompressedSource.h"
 
+#include "engine/core/files/Crc32.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -264,7 +266,7 @@ RefPtr<StreamSourceCounted> FSCompressedSource::OpenFile(const std::wstring& nam
     }
     else if (!inflateMember(dataOffset, m, out.get()))
         return nullptr;
-    if (uint32_t(crc32(0, out.get(), m.uncompressedSize)) != m.crc)
+    if (Crc32(0, out.get(), m.uncompressedSize) != m.crc)
         return nullptr;
     return RefPtr<StreamSourceCounted>(new MemorySource(std::move(out), m.uncompressedSize, name, this));
 }

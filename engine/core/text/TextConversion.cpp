@@ -329,56 +329,72 @@ inline bool asciiBlock(const wchar_t* p, char* out)
 
 std::string WStringToUtf8(std::wstring_view text)
 {
-    // Measure first, then write without growing.
+    // Measure first (a sum without branches, which the compiler widens), then
+    // write without growing. Code points beyond U+10FFFF and surrogates become
+    // U+FFFD, three bytes, as the sum counts them.
+    const wchar_t* const begin = text.data();
+    const wchar_t* const end = begin + text.size();
     size_t length = text.size();
-    const wchar_t* p = text.data();
-    const wchar_t* const end = p + text.size();
-    while (p != end)
+    for (const wchar_t* p = begin; p != end; ++p)
     {
-        if (size_t(end - p) >= kAsciiBlock && asciiBlock(p, nullptr))
-        {
-            p += kAsciiBlock;
-            continue;
-        }
-        const uint32_t c = uint32_t(*p++);
-        length += size_t(c >= 0x80) + size_t(c >= 0x800) + size_t(c >= 0x10000 && c <= 0x10FFFF);
+        const uint32_t c = uint32_t(*p);
+        length += size_t(c >= 0x80) + size_t(c >= 0x800) + size_t(c - 0x10000 <= 0x10FFFF - 0x10000);
     }
     std::string out(length, '\0');
     char* o = out.data();
-    p = text.data();
-    while (p != end)
+    if (length == text.size())
     {
-        if (size_t(end - p) >= kAsciiBlock && asciiBlock(p, o))
-        {
-            o += kAsciiBlock;
-            p += kAsciiBlock;
-            continue;
-        }
-        uint32_t c = uint32_t(*p++);
+        // All ASCII: nothing but narrowing.
+        for (const wchar_t* p = begin; p != end; ++p)
+            *o++ = char(*p);
+        return out;
+    }
+    // Long ASCII stretches go sixteen characters at a time; after a block that
+    // was not all ASCII the next try waits a block, so mixed text does not
+    // look ahead at every character.
+    const wchar_t* nextTry = begin;
+    for (const wchar_t* p = begin; p != end;)
+    {
+        uint32_t c = uint32_t(*p);
         if (c < 0x80)
         {
+            if (p >= nextTry && size_t(end - p) >= kAsciiBlock)
+            {
+                if (asciiBlock(p, o))
+                {
+                    o += kAsciiBlock;
+                    p += kAsciiBlock;
+                    continue;
+                }
+                nextTry = p + kAsciiBlock;
+            }
             *o++ = char(c);
+            ++p;
             continue;
         }
+        ++p;
         if (!isScalar(c))
             c = kReplacementChar;
         if (c < 0x800)
         {
-            *o++ = char(0xC0 | (c >> 6));
-            *o++ = char(0x80 | (c & 0x3F));
+            o[0] = char(0xC0 | (c >> 6));
+            o[1] = char(0x80 | (c & 0x3F));
+            o += 2;
         }
         else if (c < 0x10000)
         {
-            *o++ = char(0xE0 | (c >> 12));
-            *o++ = char(0x80 | ((c >> 6) & 0x3F));
-            *o++ = char(0x80 | (c & 0x3F));
+            o[0] = char(0xE0 | (c >> 12));
+            o[1] = char(0x80 | ((c >> 6) & 0x3F));
+            o[2] = char(0x80 | (c & 0x3F));
+            o += 3;
         }
         else
         {
-            *o++ = char(0xF0 | (c >> 18));
-            *o++ = char(0x80 | ((c >> 12) & 0x3F));
-            *o++ = char(0x80 | ((c >> 6) & 0x3F));
-            *o++ = char(0x80 | (c & 0x3F));
+            o[0] = char(0xF0 | (c >> 18));
+            o[1] = char(0x80 | ((c >> 12) & 0x3F));
+            o[2] = char(0x80 | ((c >> 6) & 0x3F));
+            o[3] = char(0x80 | (c & 0x3F));
+            o += 4;
         }
     }
     return out;

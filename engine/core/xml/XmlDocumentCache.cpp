@@ -5,6 +5,8 @@
 
 #include "engine/core/files/FileSystem.h"
 #include "engine/core/base/MemoryRegion.h"
+#include "engine/core/diagnostics/StartupProblem.h"
+#include "engine/core/text/TextConversion.h"
 #include "engine/core/text/TextHelpers.h"
 
 namespace TarnEngine
@@ -57,6 +59,7 @@ XmlDocumentCache* XmlDocumentCache::Get()
 std::unique_ptr<XmlNode> XmlDocumentCache::LoadXmlFromFileSystem(const std::wstring& fileName,
                                                                  bool keepWhiteSpace)
 {
+    ClearLastXmlParseError(); // a file that cannot be read is not blamed on an earlier document
     if (m_reader)
     {
         std::vector<uint8_t> bytes;
@@ -83,7 +86,14 @@ XmlNode* XmlDocumentCache::Load(const std::wstring& fileName, bool keepWhiteSpac
             return entry.root.get();
     std::unique_ptr<XmlNode> root = LoadXmlFromFileSystem(fileName, keepWhiteSpace);
     if (!root)
+    {
+        // A missing file is often fine (optional documents); whoever needs it says so. A file that
+        // is there but broken is always worth naming.
+        const std::string& why = LastXmlParseError();
+        if (!why.empty())
+            NoteProblem(fileName + L" is not well-formed XML (" + Utf8ToWString(why) + L")");
         return nullptr;
+    }
     root->sourceName = fileName;
     root->shared = true;
     XmlNode* raw = root.get();

@@ -858,10 +858,38 @@ std::wstring WriteXmlText(const XmlNode& node)
     return out;
 }
 
+namespace
+{
+
+std::string& lastParseError()
+{
+    static std::string error;
+    return error;
+}
+
+bool parseFailed(const char* why)
+{
+    lastParseError() = why ? why : "";
+    return false;
+}
+
+} // namespace
+
+const std::string& LastXmlParseError()
+{
+    return lastParseError();
+}
+
+void ClearLastXmlParseError()
+{
+    lastParseError().clear();
+}
+
 bool ParseXmlText(XmlNode& target, const char* text, bool keepWhiteSpace)
 {
+    lastParseError().clear();
     if (!text)
-        return false;
+        return parseFailed("no text");
     // The text as TinyXML gets it, when it has to differ from the caller's.
     std::string changed;
     bool copied = false;
@@ -870,7 +898,7 @@ bool ParseXmlText(XmlNode& target, const char* text, bool keepWhiteSpace)
     switch (findDocumentType(text, typeBegin, typeEnd))
     {
     case DocumentType::Unterminated:
-        return false;
+        return parseFailed("an unterminated document type declaration");
     case DocumentType::Found:
         changed.reserve(length - (typeEnd - typeBegin) + 4);
         changed.assign(text, typeBegin);
@@ -883,7 +911,7 @@ bool ParseXmlText(XmlNode& target, const char* text, bool keepWhiteSpace)
         break;
     }
     if (!nestingWithinLimit(text))
-        return false;
+        return parseFailed("elements nested too deep");
     // TinyXML steps over a whole UTF-8 sequence at once, so a text cut inside
     // its last character would be read past its terminator: such a text is
     // parsed from a copy with room to spare.
@@ -917,13 +945,13 @@ bool ParseXmlText(XmlNode& target, const char* text, bool keepWhiteSpace)
     document.SetTabSize(0);
     document.Parse(text, nullptr, encoding);
     if (document.Error())
-        return false;
+        return parseFailed(document.ErrorDesc());
     const TiXmlElement* root = document.RootElement();
     if (!root)
-        return false;
+        return parseFailed("no root element");
     XmlNode filled;
     if (!convertElement(*root, filled, 1))
-        return false;
+        return parseFailed("an element that cannot be read");
     target.children = std::move(filled.children);
     target.name = std::move(filled.name);
     target.text = std::move(filled.text);

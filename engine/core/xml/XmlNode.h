@@ -267,6 +267,9 @@ public:
 // untouched, when the text does not parse. Once white space has been kept for
 // one parse it stays kept for every later parse of the process.
 bool ParseXmlText(XmlNode& target, const char* text, bool keepWhiteSpace);
+// What the last ParseXmlText that failed found wrong, in the parser's words; empty after a success.
+const std::string& LastXmlParseError();
+void ClearLastXmlParseError();
 
 // The text of XmlNode::Print at depth 0, without a declaration.
 std::wstring WriteXmlText(const XmlNode& node);

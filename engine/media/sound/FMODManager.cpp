@@ -11,6 +11,7 @@
 #include "engine/media/sound/SoundFader.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace TarnEngine
 {
@@ -67,7 +68,12 @@ bool FMODManager::Init(int32_t channelCount)
     Audio::Result result = system->Init(channelCount);
     if (result != Audio::Result::Ok)
     {
-        // No usable device: sounds still run, timed but silent.
+        // No usable device: sounds still run, timed but silent. The player hears nothing, so the
+        // terminal says so once, whether or not a log is kept.
+        const std::string reason = system->GetOutputFailure().empty() ? Audio::ResultName(result)
+                                                                       : system->GetOutputFailure();
+        std::fprintf(stderr, "sound is off: no audio device could be opened (%s)\n", reason.c_str());
+        std::fflush(stderr);
         LOG_AUDIO(L"sound output cannot be opened (%S); playing without sound", Audio::ResultName(result));
         system->SetOutput(Audio::OutputType::NoSound);
         result = system->Init(channelCount);
@@ -145,6 +151,7 @@ bool FMODManager::LoadAudioXml()
             definition.priority = WStringToLong(value);
         definitions[name] = definition;
     }
+    audioXmlLoaded = true;
     return true;
 }
 
@@ -156,7 +163,10 @@ void FMODManager::SetEnabled(bool enable)
     if (system)
     {
         Shutdown();
-        Init(maxChannels);
+        // Switched on again, the definitions come back with the system, or every sound of the
+        // session would stay silent; nothing is read when they had never been loaded.
+        if (Init(maxChannels) && enable && audioXmlLoaded)
+            LoadAudioXml();
     }
 }
 

@@ -65,6 +65,7 @@ private:
 
     Audio::SystemOptions options;
     int32_t maxChannels = 0;
+    bool audioXmlLoaded = false; // "Audio\Audio.xml" was read whole once: switching on reads it again
     std::unique_ptr<Audio::System> system;
     std::map<std::wstring, std::unique_ptr<Audio::ChannelGroup>> channelGroups;
     Audio::ChannelGroup* defaultGroup = nullptr;

@@ -3,6 +3,8 @@
 
 #include "engine/media/sound/ISoundManager.h"
 
+#include <cmath>
+
 namespace TarnEngine
 {
 
@@ -25,6 +27,16 @@ float stepOf(float from, float to, float duration)
     return duration == 0.0f ? to - from : (to - from) / (duration * kFramesPerSecond);
 }
 
+// The fade's length in seconds once the default is applied: a duration that is not finite, or whose
+// frames would not be finite, would give a step of 0 or NaN and a fade that never ends (writing NaN
+// volumes every frame); it finishes at once instead, and a negative one counts as 0.
+float usableDuration(float duration)
+{
+    if (!std::isfinite(duration) || !std::isfinite(duration * kFramesPerSecond) || duration < 0.0f)
+        return 0.0f;
+    return duration;
+}
+
 } // namespace
 
 void SoundFader::FadeIn(const WeakPtr<ISound>& weak, float duration, float from, float to, bool rewind,
@@ -35,8 +47,7 @@ void SoundFader::FadeIn(const WeakPtr<ISound>& weak, float duration, float from,
         return;
     const float defaultVolume = sound->GetDefaultVolume();
     const float present = sound->GetVolume();
-    if (duration == kDefault)
-        duration = 1.5f;
+    duration = duration == kDefault ? 1.5f : usableDuration(duration);
     const float start = from == kDefault || alreadyPlaying ? present : defaultVolume * from;
     if (to == kDefault)
         to = 1.0f;
@@ -69,7 +80,7 @@ void SoundFader::FadeIn(const WeakPtr<ISound>& weak, float duration, float from,
     else
         sound->SetVolume(start);
 
-    if (duration < 0.0f || start < 0.0f || target < 0.0f || !(start < target))
+    if (start < 0.0f || target < 0.0f || !(start < target))
         return;
     fadeIns.push_back(FadeEntry{weak, stepOf(start, target, duration), start, target, false});
 }
@@ -81,8 +92,7 @@ void SoundFader::FadeOut(const WeakPtr<ISound>& weak, float duration, float from
         return;
     const float defaultVolume = sound->GetDefaultVolume();
     const float present = sound->GetVolume();
-    if (duration == kDefault)
-        duration = 0.5f;
+    duration = duration == kDefault ? 0.5f : usableDuration(duration);
     const float start = from == kDefault ? present : defaultVolume * from;
     if (to == kDefault)
         to = 0.0f;
@@ -103,7 +113,7 @@ void SoundFader::FadeOut(const WeakPtr<ISound>& weak, float duration, float from
         return;
     }
 
-    if (duration < 0.0f || start < 0.0f || target < 0.0f || !(start > target))
+    if (start < 0.0f || target < 0.0f || !(start > target))
         return;
     // The first step sets the volume.
     fadeOuts.push_back(FadeEntry{weak, stepOf(start, target, duration), start, target, stopWhenDone});

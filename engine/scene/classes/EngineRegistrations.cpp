@@ -2,15 +2,16 @@
 // see EngineRegistrations.h.
 #include "engine/scene/classes/EngineRegistrations.h"
 
+#include "engine/graphics/device/DrawCall.h"
 #include "engine/scene/classes/RObject.h"
 #include "engine/scene/definitions/nuggets/RNuggetBase.h"
-#include "engine/scene/display/BitmapTextInstance.h"
-#include "engine/scene/display/Instance_Image.h"
-#include "engine/scene/display/Instance_Movie.h"
-#include "engine/scene/display/MultipleVideo.h"
-#include "engine/scene/display/SliceScalers.h"
-#include "engine/scene/display/TextureText.h"
-#include "engine/scene/display/UVWaterWaveDistortionHandler.h"
+#include "engine/scene/display/geometry/UVWaterWaveDistortionHandler.h"
+#include "engine/scene/display/image/Instance_Image.h"
+#include "engine/scene/display/image/MultipleVideo.h"
+#include "engine/scene/display/image/SliceScalers.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
+#include "engine/scene/display/text/BitmapTextInstance.h"
+#include "engine/scene/display/text/TextureText.h"
 #include "engine/scene/effects/Instance_Effect.h"
 #include "engine/scene/effects/RPfxAppearanceActions.h"
 #include "engine/scene/effects/RPfxEmitterActions.h"
@@ -120,18 +121,18 @@ void registerSystemMacros()
     RegisterSystemMacroInt("HTT_None", 2);
     RegisterSystemMacroInt("HTT_COUNT", 3);
     // Materials: a blend mode in the low values, flags above; one word together.
-    RegisterSystemMacroInt("eMaterialNoBlend", 0);
-    RegisterSystemMacroInt("eMaterialAlpha", 1);
-    RegisterSystemMacroInt("eMaterialAdditive", 2);
-    RegisterSystemMacroInt("eMaterialNoTexture", 3);
-    RegisterSystemMacroInt("eMaterialMaskLayer", 4);
-    RegisterSystemMacroInt("eMaterialDebug", 5);
-    RegisterSystemMacroInt("eMaterialCount", 7); // no material has the value 6
-    RegisterSystemMacroInt("eMaterialCanvas", 0x10);
-    RegisterSystemMacroInt("eMaterialMaskedIn", 0x10000);
-    RegisterSystemMacroInt("eMaterialMaskClear", 0x20000);
-    RegisterSystemMacroInt("eMaterialMaskedOut", 0x40000);
-    RegisterSystemMacroInt("eMaterialNoAutoInherit", 0x80000);
+    RegisterSystemMacroInt("eMaterialNoBlend", eMaterialNoBlend);
+    RegisterSystemMacroInt("eMaterialAlpha", eMaterialAlpha);
+    RegisterSystemMacroInt("eMaterialAdditive", eMaterialAdditive);
+    RegisterSystemMacroInt("eMaterialNoTexture", eMaterialNoTexture);
+    RegisterSystemMacroInt("eMaterialMaskLayer", eMaterialMaskLayer);
+    RegisterSystemMacroInt("eMaterialDebug", eMaterialDebug);
+    RegisterSystemMacroInt("eMaterialCount", eMaterialCount); // 6, depth-writing alpha, has no script name
+    RegisterSystemMacroInt("eMaterialCanvas", eMaterialCanvas);
+    RegisterSystemMacroInt("eMaterialMaskedIn", eMaterialMaskedIn);
+    RegisterSystemMacroInt("eMaterialMaskClear", eMaterialMaskClear);
+    RegisterSystemMacroInt("eMaterialMaskedOut", eMaterialMaskedOut);
+    RegisterSystemMacroInt("eMaterialNoAutoInherit", eMaterialNoAutoInherit);
     // Edge bits of the water ripples.
     RegisterSystemMacroInt("WR_Top", 1);
     RegisterSystemMacroInt("WR_Right", 2);

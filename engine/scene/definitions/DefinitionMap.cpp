@@ -1,6 +1,7 @@
 // The definition map and the library loaders; see DefinitionMap.h.
 #include "engine/scene/definitions/DefinitionMap.h"
 
+#include "engine/core/diagnostics/StartupProblem.h"
 #include "engine/core/text/TextHelpers.h"
 #include "engine/core/xml/XmlDocumentCache.h"
 #include "engine/core/xml/XmlNode.h"
@@ -88,6 +89,25 @@ bool DefinitionMap::FindEventSound(const std::wstring& definitionName, uint32_t 
     return false;
 }
 
+namespace
+{
+
+// What was wrong with a definition element that CreateDefinition refused.
+std::wstring describeRefusal(const XmlNode& element)
+{
+    const std::wstring* type = element.FindAttribute(L"type");
+    const std::wstring* name = element.FindAttribute(L"name");
+    if (!name)
+        return L"a definition has no name";
+    if (!type)
+        return L"the definition \"" + *name + L"\" has no type";
+    if (!EqualsNoCase(*type, L"movie") && !EqualsNoCase(*type, L"image"))
+        return L"the definition \"" + *name + L"\" is of the unknown type \"" + *type + L"\"";
+    return L"the " + *type + L" definition \"" + *name + L"\" is damaged (a required attribute is missing or wrong)";
+}
+
+} // namespace
+
 std::unique_ptr<Definition_Base> CreateDefinition(const XmlNode& element, DefinitionMap& map)
 {
     static const std::wstring kType = L"type";
@@ -121,7 +141,10 @@ bool LoadDefinitionFile(const XmlNode& document, DefinitionMap& map, uint32_t& a
             continue;
         std::unique_ptr<Definition_Base> definition = CreateDefinition(*child, map);
         if (!definition)
+        {
+            NoteProblem(document.sourceName + L": " + describeRefusal(*child));
             return false;
+        }
         std::wstring name = definition->name;
         gathered.insert_or_assign(std::move(name), std::move(definition));
     }
@@ -152,7 +175,10 @@ bool LoadLibraryXml(const XmlNode* libraryList, DefinitionMap& map, IEngineHost*
                 continue;
             const std::wstring* file = child->FindAttribute(kFile);
             if (!file)
+            {
+                NoteProblem(libraryList->sourceName + L": a library names no file");
                 return false;
+            }
             // A library that names the list or the meta file itself gets the tree already read: dropping
             // it from the cache would free the documents this walk is reading.
             const bool inUse = *file == libraryList->sourceName || (metaDocument && *file == metaDocument->sourceName);
@@ -160,7 +186,10 @@ bool LoadLibraryXml(const XmlNode* libraryList, DefinitionMap& map, IEngineHost*
                 UnloadXmlDocument(*file);
             const XmlNode* document = LoadXmlDocument(*file);
             if (!document)
+            {
+                NoteProblem(*file + L" cannot be read"); // unless the reader named its fault already
                 return false;
+            }
             const bool loaded = LoadDefinitionFile(*document, map, added, appended);
             // The definitions hold everything the file said; its tree is not kept.
             if (!inUse)
@@ -169,7 +198,10 @@ bool LoadLibraryXml(const XmlNode* libraryList, DefinitionMap& map, IEngineHost*
                 return false;
         }
         if (validate && !ValidateReferences(map))
+        {
+            NoteProblem(libraryList->sourceName + L": a definition refers to one that no library holds");
             return false;
+        }
     }
     if (metaDocument)
         LoadDefinitionsXml(*metaDocument, map);

@@ -8,7 +8,7 @@
 #include "engine/graphics/textures/ITextureLoader.h"
 #include "engine/scene/definitions/DefinitionValues.h"
 #include "engine/scene/definitions/InstanceSetup.h"
-#include "engine/scene/display/Instance_Base.h"
+#include "engine/scene/display/node/Instance_Base.h"
 
 #include <algorithm>
 

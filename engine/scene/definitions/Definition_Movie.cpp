@@ -7,7 +7,7 @@
 #include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/definitions/DefinitionValues.h"
 #include "engine/scene/definitions/InstanceSetup.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/ui/UserInterface.h"
 
 #include <algorithm>
@@ -104,7 +104,9 @@ KeyEntry readKey(const XmlNode& frame, bool textEntry)
     const std::wstring* alpha = frame.FindAttribute(n.alpha);
     key.alpha = alpha ? float(ReadSignedValue(*alpha) / 100.0) : 0.0f;
     const std::wstring* color = frame.FindAttribute(n.color);
-    key.color = color ? uint32_t(ReadSignedValue(*color)) : 0xFFFFFFFF;
+    // Read unsigned: a colour is usually written in hex with its alpha byte set ("0xFF800000"), which
+    // a signed read would clamp to 0x7FFFFFFF; negative decimals wrap as before ("-1" is white).
+    key.color = color ? ReadUnsignedValue(*color) : 0xFFFFFFFF;
     const std::wstring* transform = frame.FindAttribute(n.transform);
     ReadKeyTransform(transform ? std::wstring_view(*transform) : std::wstring_view(), textEntry, key);
     const std::wstring* tween = frame.FindAttribute(n.tween);

@@ -4,8 +4,8 @@
 
 #include "engine/graphics/canvas/IRenderCanvas.h"
 #include "engine/scene/definitions/nuggets/REffectNugget.h"
-#include "engine/scene/display/Instance_Image.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/image/Instance_Image.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/effects/EffectLibrary.h"
 #include "engine/scene/effects/ParticleManager.h"
 #include "engine/scene/effects/RPfxAppearanceActions.h"
@@ -166,11 +166,13 @@ void Instance_Effect::OnTimer(InstanceHandle timer)
 
 void Instance_Effect::cancelStartTimer()
 {
-    // The handle's table is the service's, which must still exist to be asked.
-    if (TimerService::Get() && startTimer.IsValid())
-        if (auto* record = static_cast<TimerRecord*>(startTimer.Get()))
-            record->removed = true;
+    // The handle's table is the service's: only the service that made the timer may be asked, as
+    // a replaced one took its table with it.
+    TimerService* service = TimerService::Get();
+    if (service && startTimer.table && service->GetIdentity() == startTimerService)
+        service->Cancel(startTimer);
     startTimer = {};
+    startTimerService = 0;
 }
 
 void Instance_Effect::SetEffect(std::unique_ptr<ParticleEffect> running)
@@ -200,6 +202,7 @@ void Instance_Effect::StartAfterDelay(float delay)
     cancelStartTimer();
     TimerService* service = TimerService::Get();
     startTimer = service ? service->AddTimer(delay, this) : InstanceHandle{};
+    startTimerService = service ? service->GetIdentity() : 0;
     // Without a timer nothing would ever start the effect, nor would it ever end.
     startPending = startTimer.IsValid();
 }

@@ -16,7 +16,7 @@
 #pragma once
 
 #include "engine/core/base/InstanceHandle.h"
-#include "engine/scene/display/Instance_Base.h"
+#include "engine/scene/display/node/Instance_Base.h"
 #include "engine/scene/effects/ParticleEffect.h"
 #include "engine/scene/ui/TimerService.h"
 
@@ -87,6 +87,7 @@ public:
     static void RegisterLua(lua_State* state);
 
     InstanceHandle startTimer;
+    uint64_t startTimerService = 0; // the identity of the service that made startTimer
     std::unique_ptr<ParticleEffect> effect;
     Particle* selectedParticle = nullptr;
     uint32_t selectedParticleSerial = 0;

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "engine/scene/display/SplinePath.h"
+#include "engine/scene/display/geometry/SplinePath.h"
 #include "engine/scene/effects/RPfxActionBase.h"
 
 namespace TarnEngine

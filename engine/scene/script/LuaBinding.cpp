@@ -1,4 +1,6 @@
-// Implementation of LuaBinding.h, LuaReference.h and LuaObject.h.
+// Implementation of LuaBinding.h, LuaReference.h and LuaObject.h: installation, protected calls and
+// errors, tables and globals, events, object tables. The argument readers and pushes are in
+// LuaArguments.cpp, the type metatables and the class builder in LuaClassDef.cpp.
 #include "engine/scene/script/LuaBinding.h"
 
 #include <cmath>
@@ -7,6 +9,7 @@
 
 #include "engine/core/base/WeakPtr.h"
 #include "engine/core/diagnostics/Logger.h"
+#include "engine/core/diagnostics/StartupProblem.h"
 #include "engine/core/text/StringFormat.h"
 #include "engine/core/text/TextConversion.h"
 #include "engine/scene/script/LuaObject.h"
@@ -28,64 +31,11 @@ struct BindingState
 };
 BindingState g_binding;
 
-using ObjectPointer = WeakPtr<LuaObjectBase>;
+using ObjectPointer = LuaObjectPointer;
 
 // Depth of __index chains followed by the no-call field read.
 constexpr int kMaxIndexDepth = 32;
 
-void logLua(const std::wstring& text)
-{
-    if (ILogger* logger = ILogger::Get())
-        logger->Log(LogLua, __FILE__, __LINE__, L"%s", text);
-}
-
-std::wstring fromUtf8(const char* text)
-{
-    return Utf8ToWString(text ? text : "");
-}
-
-// A type metatable: a table whose "__index" and "__parents" are tables.
-bool isTypeMetatable(lua_State* state, int index)
-{
-    if (!lua_istable(state, index))
-        return false;
-    index = index < 0 && index > LUA_REGISTRYINDEX ? lua_gettop(state) + index + 1 : index;
-    lua_pushliteral(state, "__index");
-    lua_rawget(state, index);
-    lua_pushliteral(state, "__parents");
-    lua_rawget(state, index);
-    const bool valid = lua_istable(state, -1) && lua_istable(state, -2);
-    lua_pop(state, 2);
-    return valid;
-}
-
-// Pushes the existing type metatable of that name; false (nothing pushed)
-// when there is none or the registry holds something else there.
-bool pushExistingTypeMetatable(lua_State* state, const char* name)
-{
-    lua_getfield(state, LUA_REGISTRYINDEX, name);
-    if (isTypeMetatable(state, -1))
-        return true;
-    lua_pop(state, 1);
-    return false;
-}
-
-// True when nothing but a type metatable, or nothing, is stored under the name.
-bool nameFreeForType(lua_State* state, const char* name)
-{
-    lua_getfield(state, LUA_REGISTRYINDEX, name);
-    const bool free = lua_isnil(state, -1) || isTypeMetatable(state, -1);
-    lua_pop(state, 1);
-    return free;
-}
-
-// Pushes the raw field of the table at `index` (made absolute first).
-void rawField(lua_State* state, int index, const char* name)
-{
-    index = index < 0 && index > LUA_REGISTRYINDEX ? lua_gettop(state) + index + 1 : index;
-    lua_pushstring(state, name);
-    lua_rawget(state, index);
-}
 
 // The userdata release function: the collector freed an object table (or
 // the state is closing). A live object drops its table and is released.
@@ -93,7 +43,10 @@ int userdataGc(lua_State* state)
 {
     if (lua_type(state, 1) != LUA_TUSERDATA || lua_objlen(state, 1) != sizeof(ObjectPointer))
         return 0;
-    ObjectPointer* pointer = static_cast<ObjectPointer*>(lua_touserdata(state, 1));
+    ObjectPointer* bound = static_cast<ObjectPointer*>(lua_touserdata(state, 1));
+    if (bound->tag != ObjectPointer::kTag)
+        return 0;
+    WeakPtr<LuaObjectBase>* pointer = &bound->pointer;
     if (LuaObjectBase* object = pointer->Get(); object && !object->IsLuaDying())
     {
         object->DisconnectTable();
@@ -184,7 +137,7 @@ int luaDescribeStackValue(lua_State* state, int index, std::wstring& out)
     switch (lua_type(state, index))
     {
     case LUA_TSTRING:
-        out += StringPrintf(L"%s\n", fromUtf8(lua_tostring(state, index)));
+        out += StringPrintf(L"%s\n", Utf8ToWString(lua_tostring(state, index)));
         break;
     case LUA_TNIL:
         out += L"nil\n";
@@ -193,7 +146,7 @@ int luaDescribeStackValue(lua_State* state, int index, std::wstring& out)
         out += lua_toboolean(state, index) ? L"true\n" : L"false\n";
         break;
     default:
-        out += StringPrintf(L"%s:%p\n", fromUtf8(lua_typename(state, lua_type(state, index))),
+        out += StringPrintf(L"%s:%p\n", Utf8ToWString(lua_typename(state, lua_type(state, index))),
                             lua_topointer(state, index));
         break;
     }
@@ -201,6 +154,12 @@ int luaDescribeStackValue(lua_State* state, int index, std::wstring& out)
 }
 
 } // namespace
+
+void LogLuaLine(const std::wstring& text)
+{
+    if (ILogger* logger = ILogger::Get())
+        logger->Log(LogLua, __FILE__, __LINE__, L"%s", text);
+}
 
 // ---- Installation
 
@@ -280,14 +239,14 @@ int LuaPanic(lua_State* state)
     std::wstring text = L"LuaPanic\n";
     for (int i = 1, top = lua_gettop(state); i <= top; ++i)
         luaDescribeStackValue(state, i, text);
-    logLua(text);
+    LogLuaLine(text);
     return 0;
 }
 
 int LuaErrorHandler(lua_State* state)
 {
     const char* message = lua_tostring(state, 1);
-    std::wstring text = StringPrintf(L"Lua: %s\n", fromUtf8(message ? message : "(error object is not a string)"));
+    std::wstring text = StringPrintf(L"Lua: %s\n", Utf8ToWString(message ? message : "(error object is not a string)"));
     lua_Debug info;
     for (int level = 1; lua_getstack(state, level, &info); ++level)
     {
@@ -296,14 +255,16 @@ int LuaErrorHandler(lua_State* state)
             text += L"[lua_getinfo error!]\n";
             break;
         }
-        const std::wstring name = info.name ? fromUtf8(info.name) : L"<no name>";
+        const std::wstring name = info.name ? Utf8ToWString(info.name) : L"<no name>";
         if (info.what && std::string_view(info.what) == "C")
             text += StringPrintf(L".  C    %s\n", name);
         else
-            text += StringPrintf(L".  %-4s %s %s - %s:%d\n", fromUtf8(info.what), fromUtf8(info.namewhat), name,
-                                 fromUtf8(info.short_src), info.currentline);
+            text += StringPrintf(L".  %-4s %s %s - %s:%d\n", Utf8ToWString(info.what), Utf8ToWString(info.namewhat), name,
+                                 Utf8ToWString(info.short_src), info.currentline);
     }
-    logLua(text);
+    LogLuaLine(text);
+    // A failing script names itself in its message ("main.lua:3: ..."); start-up reports it.
+    NoteProblem(L"a script failed: " + Utf8ToWString(message ? message : "(error object is not a string)"));
     lua_settop(state, 1);
     return 1;
 }
@@ -330,113 +291,39 @@ void LuaPushGcMetatable(lua_State* state)
     lua_rawgeti(state, LUA_REGISTRYINDEX, g_binding.userdataMetatable);
 }
 
-// ---- Arguments
-
-int LuaGetIntArg(lua_State* state, int& out, int index)
-{
-    if (!lua_isnumber(state, index))
-        return 0;
-    const double value = lua_tonumber(state, index);
-    if (std::isnan(value))
-        out = 0;
-    else if (value >= 2147483647.0)
-        out = 2147483647;
-    else if (value <= -2147483648.0)
-        out = -2147483647 - 1;
-    else
-        out = static_cast<int>(value);
-    return 1;
-}
-
-int LuaGetFloatArg(lua_State* state, float& out, int index)
-{
-    if (!lua_isnumber(state, index))
-        return 0;
-    out = static_cast<float>(lua_tonumber(state, index));
-    return 1;
-}
-
-int LuaGetBoolArg(lua_State* state, bool& out, int index)
-{
-    if (lua_type(state, index) != LUA_TBOOLEAN)
-        return 0;
-    out = lua_toboolean(state, index) != 0;
-    return 1;
-}
-
-int LuaGetStringArg(lua_State* state, std::string& out, int index)
-{
-    if (!lua_isstring(state, index))
-        return 0;
-    size_t length = 0;
-    const char* text = lua_tolstring(state, index, &length);
-    out.assign(text, length);
-    return 1;
-}
-
-int LuaGetCStringArg(lua_State* state, const char*& out, int index)
-{
-    if (lua_isnoneornil(state, index))
-    {
-        out = nullptr;
-        return 1;
-    }
-    if (lua_type(state, index) != LUA_TSTRING)
-        return 0;
-    out = lua_tostring(state, index);
-    return 1;
-}
-
-int LuaGetWStringArg(lua_State* state, std::wstring& out, int index)
-{
-    if (lua_isnoneornil(state, index))
-    {
-        out.clear();
-        return 1;
-    }
-    if (lua_type(state, index) != LUA_TSTRING)
-        return 0;
-    size_t length = 0;
-    const char* text = lua_tolstring(state, index, &length);
-    out = Utf8ToWString(std::string_view(text, length));
-    return 1;
-}
-
-// ---- Pushing
-
-int LuaPushBool(lua_State* state, bool value)
-{
-    lua_pushboolean(state, value ? 1 : 0);
-    return 1;
-}
-
-int PushWideString(lua_State* state, const wchar_t* text)
-{
-    if (!text)
-    {
-        lua_pushnil(state);
-        return 1;
-    }
-    return PushWString(state, std::wstring(text));
-}
-
-int PushWString(lua_State* state, const std::wstring& text)
-{
-    const std::string utf8 = WStringToUtf8(text);
-    lua_pushlstring(state, utf8.data(), utf8.size());
-    return 1;
-}
-
-int PushNarrowString(lua_State* state, const char* text)
-{
-    if (text)
-        lua_pushstring(state, text);
-    else
-        lua_pushnil(state);
-    return 1;
-}
-
 // ---- Tables and globals
+
+int LuaNewTypeMetatable(lua_State* state, const char* typeName)
+{
+    lua_getfield(state, LUA_REGISTRYINDEX, typeName);
+    if (lua_istable(state, -1))
+        return 0;
+    lua_pop(state, 1);
+    luaL_newmetatable(state, typeName);
+    lua_pushliteral(state, "__parents");
+    lua_newtable(state);
+    lua_rawset(state, -3);
+    lua_pushliteral(state, "__index");
+    lua_newtable(state);
+    lua_pushliteral(state, "_Release");
+    lua_pushcfunction(state, luaRelease);
+    lua_rawset(state, -3);
+    lua_pushliteral(state, "_IsValid");
+    lua_pushcfunction(state, luaIsValid);
+    lua_rawset(state, -3);
+    lua_pushliteral(state, "_GetField");
+    lua_pushcfunction(state, luaGetField);
+    lua_rawset(state, -3);
+    lua_pushliteral(state, "_CallMethod");
+    lua_pushcfunction(state, luaCallMethod);
+    lua_rawset(state, -3);
+    lua_pushliteral(state, "__type");
+    lua_pushstring(state, typeName);
+    lua_rawset(state, -3);
+    lua_rawset(state, -3);
+    return 1;
+}
+
 
 bool LuaSetGlobalPath(const char* name, lua_State* state)
 {
@@ -501,57 +388,6 @@ void LuaCopyTable(lua_State* state, int destination, int source)
         lua_insert(state, -2);
         lua_rawset(state, destination);
     }
-}
-
-int LuaNewTypeMetatable(lua_State* state, const char* typeName)
-{
-    lua_getfield(state, LUA_REGISTRYINDEX, typeName);
-    if (lua_istable(state, -1))
-        return 0;
-    lua_pop(state, 1);
-    luaL_newmetatable(state, typeName);
-    lua_pushliteral(state, "__parents");
-    lua_newtable(state);
-    lua_rawset(state, -3);
-    lua_pushliteral(state, "__index");
-    lua_newtable(state);
-    lua_pushliteral(state, "_Release");
-    lua_pushcfunction(state, luaRelease);
-    lua_rawset(state, -3);
-    lua_pushliteral(state, "_IsValid");
-    lua_pushcfunction(state, luaIsValid);
-    lua_rawset(state, -3);
-    lua_pushliteral(state, "_GetField");
-    lua_pushcfunction(state, luaGetField);
-    lua_rawset(state, -3);
-    lua_pushliteral(state, "_CallMethod");
-    lua_pushcfunction(state, luaCallMethod);
-    lua_rawset(state, -3);
-    lua_pushliteral(state, "__type");
-    lua_pushstring(state, typeName);
-    lua_rawset(state, -3);
-    lua_rawset(state, -3);
-    return 1;
-}
-
-bool LuaPushTypeMetatable(lua_State* state, const char* typeName, bool create)
-{
-    if (!typeName)
-        return false;
-    if (pushExistingTypeMetatable(state, typeName))
-        return true;
-    if (!create || !nameFreeForType(state, typeName))
-        return false;
-    LuaNewTypeMetatable(state, typeName);
-    return true;
-}
-
-int LuaSetTypeMetatable(lua_State* state, const char* typeName)
-{
-    if (!lua_istable(state, -1) || !LuaPushTypeMetatable(state, typeName, true))
-        return 0;
-    lua_setmetatable(state, -2);
-    return 1;
 }
 
 namespace
@@ -709,7 +545,7 @@ bool LuaBindObjectTable(lua_State* state, int index, LuaObjectBase& object, cons
     index = index < 0 && index > LUA_REGISTRYINDEX ? lua_gettop(state) + index + 1 : index;
     if (!LuaPushTypeMetatable(state, typeName, true))
     {
-        logLua(StringPrintf(L"no script class %s for an object table", fromUtf8(typeName)));
+        LogLuaLine(StringPrintf(L"no script class %s for an object table", Utf8ToWString(typeName)));
         return false;
     }
     lua_pushlightuserdata(state, nullptr);
@@ -721,165 +557,6 @@ bool LuaBindObjectTable(lua_State* state, int index, LuaObjectBase& object, cons
     lua_setmetatable(state, index);
     object.ConnectTable(state, index);
     return true;
-}
-
-// ---- Class tables
-
-LuaClassDef& LuaClassDef::AddParent(const char* scriptName)
-{
-    parents.push_back(scriptName);
-    return *this;
-}
-
-LuaClassDef& LuaClassDef::AddMethod(const char* name, lua_CFunction function)
-{
-    methods.emplace_back(name, function);
-    return *this;
-}
-
-LuaClassDef& LuaClassDef::SetConstructor(lua_CFunction function)
-{
-    constructor = function;
-    return *this;
-}
-
-bool LuaClassDef::Build(const char* scriptName) const
-{
-    if (!state || !scriptName)
-        return false;
-    const int top = lua_gettop(state);
-    // Every parent must already have its class table, and the name must not
-    // be taken by anything else; nothing is made otherwise.
-    for (const char* parent : parents)
-    {
-        if (!parent || !pushExistingTypeMetatable(state, parent))
-        {
-            logLua(StringPrintf(L"script class %s: parent %s has no class table", fromUtf8(scriptName),
-                                fromUtf8(parent)));
-            return false;
-        }
-        lua_pop(state, 1);
-    }
-    if (!LuaPushTypeMetatable(state, scriptName, true))
-    {
-        logLua(StringPrintf(L"script class %s: the name is taken", fromUtf8(scriptName)));
-        return false;
-    }
-    const int type = lua_gettop(state);
-    rawField(state, type, "__index");
-    const int methodTable = lua_gettop(state);
-    if (!parents.empty())
-    {
-        rawField(state, type, "__parents");
-        const int parentTable = lua_gettop(state);
-        for (const char* parent : parents)
-        {
-            pushExistingTypeMetatable(state, parent);
-            rawField(state, -1, "__index");
-            LuaCopyTable(state, methodTable, -1);
-            lua_pop(state, 1);
-            rawField(state, -1, "__parents");
-            LuaCopyTable(state, parentTable, -1);
-            lua_pop(state, 1);
-            lua_pushstring(state, parent);
-            lua_insert(state, -2);
-            lua_rawset(state, parentTable);
-        }
-        // The copies brought the parents' "__type"; the class keeps its own.
-        lua_pushliteral(state, "__type");
-        lua_pushstring(state, scriptName);
-        lua_rawset(state, methodTable);
-    }
-    for (const auto& [name, function] : methods)
-    {
-        lua_pushstring(state, name);
-        lua_pushcfunction(state, function);
-        lua_rawset(state, methodTable);
-    }
-    if (constructor)
-    {
-        lua_pushliteral(state, "__constructor");
-        lua_pushcfunction(state, constructor);
-        lua_rawset(state, type);
-    }
-    lua_settop(state, top);
-    return true;
-}
-
-int LuaBuildType(lua_State* state)
-{
-    if (!lua_istable(state, 1))
-    {
-        lua_pushboolean(state, 0);
-        return 1;
-    }
-    lua_settop(state, 1);
-    // Check the whole definition before anything is made.
-    rawField(state, 1, "_type"); // 2
-    rawField(state, 1, "_parents"); // 3
-    rawField(state, 1, "_fields"); // 4
-    bool valid = lua_type(state, 2) == LUA_TSTRING && (lua_isnil(state, 3) || lua_istable(state, 3)) &&
-                 (lua_isnil(state, 4) || lua_istable(state, 4));
-    const char* name = valid ? lua_tostring(state, 2) : nullptr;
-    const int parentCount = valid && lua_istable(state, 3) ? int(lua_objlen(state, 3)) : 0;
-    for (int i = 1; valid && i <= parentCount; ++i)
-    {
-        lua_rawgeti(state, 3, i);
-        valid = lua_type(state, -1) == LUA_TSTRING && pushExistingTypeMetatable(state, lua_tostring(state, -1));
-        lua_pop(state, valid ? 2 : 1);
-    }
-    if (valid)
-        valid = LuaPushTypeMetatable(state, name, true); // 5
-    if (!valid)
-    {
-        lua_pushboolean(state, 0);
-        return 1;
-    }
-    rawField(state, 5, "__index");   // 6
-    rawField(state, 5, "__parents"); // 7
-    for (int i = 1; i <= parentCount; ++i)
-    {
-        lua_rawgeti(state, 3, i);                                // parent name
-        pushExistingTypeMetatable(state, lua_tostring(state, -1)); // parent metatable
-        rawField(state, -1, "__index");
-        LuaCopyTable(state, 6, -1);
-        lua_pop(state, 1);
-        rawField(state, -1, "__parents");
-        LuaCopyTable(state, 7, -1);
-        lua_pop(state, 1);
-        // A later parent's constructor replaces an earlier one's.
-        rawField(state, -1, "__constructor");
-        if (lua_iscfunction(state, -1))
-        {
-            lua_CFunction constructor = lua_tocfunction(state, -1);
-            lua_pushliteral(state, "__constructor");
-            lua_pushvalue(state, 2);
-            lua_pushcclosure(state, constructor, 1);
-            lua_rawset(state, 5);
-        }
-        lua_pop(state, 1);
-        lua_rawset(state, 7); // __parents[parent name] = parent metatable
-    }
-    // The parents' copies brought their "__type"; the definition's own fields may set it again.
-    lua_pushliteral(state, "__type");
-    lua_pushvalue(state, 2);
-    lua_rawset(state, 6);
-    if (lua_istable(state, 4))
-        LuaCopyTable(state, 6, 4);
-    lua_settop(state, 1);
-    lua_pushboolean(state, 1);
-    return 1;
-}
-
-int LuaMake(lua_State* state)
-{
-    // Looked up only: a class without a table has no constructor either, and
-    // scripts cannot fill the registry with empty classes through it.
-    if (lua_type(state, 1) != LUA_TSTRING || !LuaPushTypeMetatable(state, lua_tostring(state, 1), false))
-        return 0;
-    lua_pushliteral(state, "__constructor");
-    lua_rawget(state, -2);
-    return lua_iscfunction(state, -1) ? 1 : 0;
 }
 
 } // namespace TarnEngine

@@ -91,6 +91,9 @@ void ReturnWeakSlot(int slot);
 } // namespace LuaBinding
 
 // The engine's panic function: writes the stack to the log; Lua then ends the process.
+// A line on the Lua log channel.
+void LogLuaLine(const std::wstring& text);
+
 int LuaPanic(lua_State* state);
 // The engine's error handler: logs "Lua: <message>" and the stack trace,
 // returns the message unchanged.

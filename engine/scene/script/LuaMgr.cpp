@@ -8,6 +8,7 @@
 
 #include "engine/core/base/RandomGenerator.h"
 #include "engine/core/diagnostics/Logger.h"
+#include "engine/core/diagnostics/StartupProblem.h"
 #include "engine/core/files/FileSystem.h"
 #include "engine/core/text/StringTable.h"
 #include "engine/core/text/TextConversion.h"
@@ -37,17 +38,6 @@ namespace
 
 LuaMgr* g_luaManager = nullptr;
 
-void logLua(const std::wstring& text)
-{
-    if (ILogger* logger = ILogger::Get())
-        logger->Log(LogLua, __FILE__, __LINE__, L"%s", text);
-}
-
-std::wstring fromUtf8(const char* text)
-{
-    return Utf8ToWString(text ? text : "?");
-}
-
 // The manager behind a global function: its first upvalue.
 LuaMgr* managerOf(lua_State* state)
 {
@@ -62,7 +52,7 @@ bool runProtected(lua_State* state, lua_CFunction function, void* data, const wc
         return false;
     if (lua_cpcall(state, function, data) == 0)
         return true;
-    logLua(StringPrintf(L"%s failed: %s", what, fromUtf8(lua_tostring(state, -1))));
+    LogLuaLine(StringPrintf(L"%s failed: %s", what, Utf8ToWString(lua_tostring(state, -1))));
     lua_pop(state, 1);
     return false;
 }
@@ -321,7 +311,7 @@ bool LuaMgr::DefineScriptMacros()
     ScriptPreprocessor preprocessor;
     if (!preprocessor.DefineMacrosFromText(ClassMacros))
     {
-        logLua(L"the class macros cannot be defined");
+        LogLuaLine(L"the class macros cannot be defined");
         return false;
     }
     return true;
@@ -337,7 +327,7 @@ bool LuaMgr::Init()
     lua_State* created = luaL_newstate();
     if (!created)
     {
-        logLua(L"no script state can be made");
+        LogLuaLine(L"no script state can be made");
         return false;
     }
     state = created;
@@ -381,20 +371,22 @@ bool LuaMgr::LoadScriptFile(const std::string& name)
     const std::wstring path = ScriptFilePath(name);
     if (path.empty())
     {
-        logLua(StringPrintf(L"script name %s leaves the script folder", Utf8ToWString(name)));
+        LogLuaLine(StringPrintf(L"script name %s leaves the script folder", Utf8ToWString(name)));
         return false;
     }
     FileSystem* files = FileSystem::Get();
     RefPtr<StreamSourceCounted> source = files ? files->Open(path) : RefPtr<StreamSourceCounted>();
     if (!source || !source->IsValid())
     {
-        logLua(StringPrintf(L"cannot open script %s", path));
+        LogLuaLine(StringPrintf(L"cannot open script %s", path));
+        NoteProblem(path + L" cannot be opened");
         return false;
     }
     const uint32_t size = source->GetSize();
     if (size > MaxScriptSize)
     {
-        logLua(StringPrintf(L"script %s is too large", path));
+        LogLuaLine(StringPrintf(L"script %s is too large", path));
+        NoteProblem(path + L" is too large");
         return false;
     }
     // The whole file: from its memory region when it has one, else read.
@@ -411,7 +403,8 @@ bool LuaMgr::LoadScriptFile(const std::string& name)
         uint32_t count = 0;
         if (size && (!source->Read(0, reinterpret_cast<uint8_t*>(read.data()), size, &count) || count != size))
         {
-            logLua(StringPrintf(L"cannot read script %s", path));
+            LogLuaLine(StringPrintf(L"cannot read script %s", path));
+            NoteProblem(path + L" cannot be read");
             return false;
         }
         bytes = read.data();
@@ -419,7 +412,8 @@ bool LuaMgr::LoadScriptFile(const std::string& name)
     // Text and compiled chunks load alike: Lua tells them apart by their signature.
     if (luaL_loadbuffer(state, size ? bytes : "", size, WStringToUtf8(path).c_str()) != 0)
     {
-        logLua(StringPrintf(L"script %s does not load: %s", path, fromUtf8(lua_tostring(state, -1))));
+        LogLuaLine(StringPrintf(L"script %s does not load: %s", path, Utf8ToWString(lua_tostring(state, -1))));
+        NoteProblem(path + L" does not load: " + Utf8ToWString(lua_tostring(state, -1)));
         lua_pop(state, 1);
         return false;
     }
@@ -437,7 +431,7 @@ bool LuaMgr::LoadScriptText(const std::string& text)
     // Named after its text, as Lua names string chunks.
     if (luaL_loadbuffer(state, output.data(), output.size(), output.c_str()) != 0)
     {
-        logLua(StringPrintf(L"script text does not load: %s", fromUtf8(lua_tostring(state, -1))));
+        LogLuaLine(StringPrintf(L"script text does not load: %s", Utf8ToWString(lua_tostring(state, -1))));
         lua_pop(state, 1);
         return false;
     }
@@ -456,7 +450,7 @@ bool LuaMgr::IncludeScriptFolder(const std::string& folder)
         return false;
     if (!IsScriptNameInsideFolder(folder))
     {
-        logLua(StringPrintf(L"script folder %s leaves the script folder", Utf8ToWString(folder)));
+        LogLuaLine(StringPrintf(L"script folder %s leaves the script folder", Utf8ToWString(folder)));
         return false;
     }
     std::wstring pattern = L"script\\" + Utf8ToWString(folder) + L"\\*.luc";

@@ -6,6 +6,8 @@
 // object to its table through the strong (registry) or the weak policy.
 #pragma once
 
+#include <cstdint>
+
 #include <lua.hpp>
 
 #include "engine/core/base/Referenced.h"
@@ -45,6 +47,19 @@ protected:
     bool luaDying = false;
 };
 
+// The full userdata under key 0: a tag only the binding writes, then the weak
+// pointer. The userdata scripts can reach otherwise are of other sizes (the io
+// library's files, newproxy's empty ones), and the tag tells apart any other of
+// this size; reading the size and the tag costs less than the metatable check.
+struct LuaObjectPointer
+{
+    static constexpr uint64_t kTag = 0x6f626a2d62696e64ull;
+    uint64_t tag = kTag;
+    WeakPtr<LuaObjectBase> pointer;
+
+    explicit LuaObjectPointer(LuaObjectBase* object) : pointer(object) {}
+};
+
 // Puts the object's userdata at key 0 of the table at `index`, gives the table
 // the type metatable of `typeName` and connects it (running "OnTableConnect").
 // False when the type name is taken by something other than a type metatable.
@@ -61,20 +76,17 @@ inline LuaObjectBase* LuaGetObjectBase(lua_State* state, int index)
     lua_pushlightuserdata(state, nullptr);
     lua_rawget(state, index < 0 && index > LUA_REGISTRYINDEX ? index - 1 : index);
     LuaObjectBase* object = nullptr;
-    if (lua_type(state, -1) != LUA_TUSERDATA || !lua_getmetatable(state, -1))
+    if (lua_type(state, -1) == LUA_TUSERDATA && lua_objlen(state, -1) == sizeof(LuaObjectPointer))
     {
-        lua_settop(state, -2);
-        return nullptr;
+        const auto* bound = static_cast<const LuaObjectPointer*>(lua_touserdata(state, -1));
+        if (bound->tag == LuaObjectPointer::kTag)
+        {
+            object = bound->pointer.Get();
+            if (object && object->IsLuaDying())
+                object = nullptr;
+        }
     }
-    // Only the userdata the binding made carries its metatable.
-    const void* metatable = LuaBinding::GetUserdataMetatable();
-    if (lua_topointer(state, -1) == metatable && metatable)
-    {
-        object = static_cast<WeakPtr<LuaObjectBase>*>(lua_touserdata(state, -2))->Get();
-        if (object && object->IsLuaDying())
-            object = nullptr;
-    }
-    lua_settop(state, -3);
+    lua_settop(state, -2);
     return object;
 }
 

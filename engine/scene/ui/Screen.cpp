@@ -5,7 +5,6 @@
 #include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "engine/scene/widgets/Button.h"
-#include "engine/scene/widgets/Panel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -192,6 +191,10 @@ void Screen::Open(bool modal)
             SetOpacity(kFullOpacity);
         }
         Center(0.0f, 0.0f);
+        // Shown (at its fade's start) from this moment, with its input still off: the hit list
+        // counts it as a blocker, so a click before its first state step cannot reach what lies
+        // behind it.
+        SetVisible(true);
     }
     manager->PushScreen(this);
     PlayEventSound(L"screen_open");

@@ -10,6 +10,7 @@ namespace
 {
 
 TimerService* g_timerService = nullptr;
+uint64_t g_lastIdentity = 0;
 
 // Counter ticks in delay seconds, truncated toward zero. At least one tick, or
 // an update would notify forever; huge delays stop at the largest count
@@ -25,7 +26,7 @@ int64_t periodOf(int64_t frequency, float delay)
 
 } // namespace
 
-TimerService::TimerService(const Platform::CounterSource& counterIn) : counter(counterIn)
+TimerService::TimerService(const Platform::CounterSource& counterIn) : counter(counterIn), identity(++g_lastIdentity)
 {
     g_timerService = this;
 }
@@ -52,6 +53,17 @@ TimerRecord* TimerService::resolve(const InstanceHandle& handle) const
     if (slot == nullptr || handle.serial == 0 || slot->serial != handle.serial)
         return nullptr;
     return static_cast<TimerRecord*>(slot->object);
+}
+
+bool TimerService::Cancel(const InstanceHandle& timer)
+{
+    if (timer.table != static_cast<const HandleTable*>(this))
+        return false;
+    TimerRecord* record = resolve(timer);
+    if (record == nullptr)
+        return false;
+    record->removed = true;
+    return true;
 }
 
 InstanceHandle TimerService::AddTimer(float delay, ITimerListener* listener)

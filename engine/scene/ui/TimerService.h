@@ -75,6 +75,15 @@ public:
     // timer that is several periods overdue is notified once per whole period.
     void Update();
 
+    // Cancels a timer that this service made: the next update deletes it
+    // unnotified. A handle of another service (one that was replaced, whose
+    // table is gone) is never looked at. False when nothing was cancelled.
+    bool Cancel(const InstanceHandle& timer);
+    // Tells the services of one run apart: no two services, even one made
+    // where a deleted one lived, share it. Holders of a handle keep it beside
+    // the handle and cancel only through the service of the same identity.
+    uint64_t GetIdentity() const { return identity; }
+
 private:
     TimerRecord* resolve(const InstanceHandle& handle) const;
 
@@ -86,6 +95,7 @@ private:
     // Timers added during an update; they join timers when it ends.
     std::vector<InstanceHandle> pending;
     bool updating = false;
+    uint64_t identity = 0;
 };
 
 } // namespace TarnEngine

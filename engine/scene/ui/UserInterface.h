@@ -13,7 +13,7 @@
 // Key and mouse input reaches it from the render window (IWindowInput). Handlers and scripts may
 // create and delete instances while an event is passed on: every list of handles is walked by index
 // and every handle is tested again after each call made for it, so a deleted instance is skipped and
-// its entry dropped, never reached.
+// its entry dropped, never reached. The input dispatch and the hit list are in UserInterfaceInput.cpp.
 #pragma once
 
 #include "engine/core/app/IWindowInput.h"
@@ -167,11 +167,21 @@ public:
         RefPtr<IResourceTexture> texture;
         SpriteRect source;
         uint32_t colour = 0xFFFFFFFF;
-        uint32_t material = 1; // eMaterialAlpha
+        uint32_t material = eMaterialAlpha;
     };
     std::vector<std::unique_ptr<OverlayQuad>> overlayQuads;
 
 private:
+    // The device's view transform: screen = game x scale + offset.
+    struct ViewTransform
+    {
+        float offsetX = 0.0f;
+        float offsetY = 0.0f;
+        float scale = 1.0f;
+    };
+    static ViewTransform currentView();
+
+    // ---- Input dispatch and the hit list (UserInterfaceInput.cpp).
     void dispatch(const Event_Base& event);
     uint32_t heldFlags() const;
     void publishHitList();

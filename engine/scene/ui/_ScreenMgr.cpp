@@ -1,7 +1,7 @@
 // Screen manager; see _ScreenMgr.h.
 #include "engine/scene/ui/_ScreenMgr.h"
 
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/ui/Screen.h"
 #include "engine/scene/ui/UserInterface.h"
 
@@ -16,13 +16,6 @@ namespace
 {
 
 _ScreenMgr* g_screenManager = nullptr;
-
-bool pushInstanceTable(Instance_Base* instance)
-{
-    if (!instance->HasTable())
-        instance->CreateLuaTable();
-    return instance->PushTable();
-}
 
 // A string argument: a string or nil; anything else (or nothing at all) does not convert.
 bool readName(lua_State* state, int index, std::wstring& out)
@@ -42,7 +35,7 @@ int createScreen(lua_State* state)
         !LuaGetBoolArg(state, open, 4) || !LuaGetBoolArg(state, modal, 5))
         return 0;
     Screen* screen = RObjectCast<Screen>(self->OpenScreen(definition, instanceName, open, modal).GetInstance());
-    return screen && pushInstanceTable(screen) ? 1 : 0;
+    return screen && PushInstanceTable(screen) ? 1 : 0;
 }
 
 int closeScreen(lua_State* state)

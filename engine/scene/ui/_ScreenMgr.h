@@ -12,7 +12,7 @@
 
 #include "engine/core/base/InstanceHandle.h"
 #include "engine/core/diagnostics/IConsoleHandler.h"
-#include "engine/scene/display/IInstanceEventHandler.h"
+#include "engine/scene/display/node/IInstanceEventHandler.h"
 #include "engine/scene/script/LuaBaseSubclass.h"
 
 #include <string>

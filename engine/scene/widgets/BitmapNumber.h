@@ -5,8 +5,8 @@
 // slots. Digits that do not fit are not shown.
 #pragma once
 
-#include "engine/scene/display/IInstanceEventHandler.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
+#include "engine/scene/display/node/IInstanceEventHandler.h"
 
 #include <vector>
 

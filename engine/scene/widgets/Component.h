@@ -9,8 +9,8 @@
 // widget make themselves their own handler (never owned: the movie must not delete itself).
 #pragma once
 
-#include "engine/scene/display/IInstanceEventHandler.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
+#include "engine/scene/display/node/IInstanceEventHandler.h"
 #include "engine/scene/widgets/WidgetListeners.h"
 
 namespace TarnEngine

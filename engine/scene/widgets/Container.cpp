@@ -1,6 +1,7 @@
 // Containers: registration, focus, and the widgets' notifications to scripts; see Container.h.
 #include "engine/scene/widgets/Container.h"
 
+#include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/widgets/Button.h"
 #include "engine/scene/widgets/CheckBox.h"
 #include "engine/scene/widgets/RadioButton.h"
@@ -18,15 +19,6 @@ namespace
 {
 
 constexpr int kMaxFocusDepth = Instance_Base::MaxTreeDepth;
-
-bool pushInstanceTable(Instance_Base* instance)
-{
-    if (!instance)
-        return false;
-    if (!instance->HasTable())
-        instance->CreateLuaTable();
-    return instance->PushTable();
-}
 
 } // namespace
 
@@ -180,7 +172,7 @@ void Container::RaiseWidgetEvent(const char* functionName, Instance_Base* widget
     LuaRaiseEvent(*this, LuaBinding::GetState(), functionName,
                   [widget](lua_State* state)
                   {
-                      if (pushInstanceTable(widget))
+                      if (PushInstanceTable(widget))
                           return 1;
                       lua_pushnil(state);
                       return 1;
@@ -218,6 +210,14 @@ void Container::RegisterLua(lua_State* state)
     def.AddParent(Component::StaticScriptName());
     def.SetConstructor(&LuaConstruct<Container>);
     def.Build(StaticScriptName());
+}
+
+void GetWindowSize(float& width, float& height)
+{
+    const UserInterface* ui = UserInterface::Get();
+    // Read as unsigned counts, as the start-up record holds them.
+    width = ui ? float(uint32_t(ui->screenWidth)) : 0.0f;
+    height = ui ? float(uint32_t(ui->screenHeight)) : 0.0f;
 }
 
 } // namespace TarnEngine

@@ -70,4 +70,7 @@ private:
     void clearOwnFocus();
 };
 
+// The game's client size, which screens and panels centre in.
+void GetWindowSize(float& width, float& height);
+
 } // namespace TarnEngine

@@ -1,20 +1,10 @@
 // Panels; see Panel.h.
 #include "engine/scene/widgets/Panel.h"
 
-#include "engine/scene/ui/UserInterface.h"
-
 namespace TarnEngine
 {
 
 TARN_IMPLEMENT_RINSTANCECLASS(Panel, Container, RObjectFactory<Panel>, L"Panel", &Panel::RegisterLua)
-
-void GetWindowSize(float& width, float& height)
-{
-    const UserInterface* ui = UserInterface::Get();
-    // Read as unsigned counts, as the start-up record holds them.
-    width = ui ? float(uint32_t(ui->screenWidth)) : 0.0f;
-    height = ui ? float(uint32_t(ui->screenHeight)) : 0.0f;
-}
 
 void Panel::MoveTo(float newX, float newY)
 {

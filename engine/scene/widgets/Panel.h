@@ -22,7 +22,4 @@ public:
     static void RegisterLua(lua_State* state);
 };
 
-// The game's client size, which screens and panels centre in.
-void GetWindowSize(float& width, float& height);
-
 } // namespace TarnEngine

@@ -1,13 +1,10 @@
 // Text fields; see TextField.h.
 #include "engine/scene/widgets/TextField.h"
 
-#include "engine/core/app/IEngineHost.h"
 #include "engine/core/text/TextConversion.h"
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/widgets/Container.h"
-#include "platform/window/VirtualKeys.h"
-#include "platform/window/WindowSystem.h"
 
 #include <algorithm>
 
@@ -25,18 +22,16 @@ constexpr uint32_t kHome = 36;
 constexpr uint32_t kLeft = 37;
 constexpr uint32_t kRight = 39;
 constexpr uint32_t kDelete = 46;
-constexpr uint32_t kKeypad0 = 96;
-constexpr uint32_t kKeypad9 = 105;
 
-const Platform::WindowSystem* g_keyboard = nullptr;
-
-const Platform::WindowSystem* keyboard()
+// A character that a field can hold: control characters (Backspace, Enter, Escape and Tab come as
+// characters too), the C1 range and lone surrogate halves type nothing.
+bool isTypable(uint32_t character)
 {
-    if (g_keyboard)
-        return g_keyboard;
-    const UserInterface* ui = UserInterface::Get();
-    const IEngineHost* engine = ui ? ui->GetEngine() : nullptr;
-    return engine ? engine->GetWindowSystem() : nullptr;
+    if (character < 0x20 || (character >= 0x7F && character < 0xA0))
+        return false;
+    if (character >= 0xD800 && character <= 0xDFFF)
+        return false;
+    return character <= 0x10FFFF;
 }
 
 int getText(lua_State* state)
@@ -50,11 +45,6 @@ int getText(lua_State* state)
 }
 
 } // namespace
-
-void TextField::SetKeyboard(const Platform::WindowSystem* windows)
-{
-    g_keyboard = windows;
-}
 
 void TextField::Initialize(const std::wstring& instanceName)
 {
@@ -170,31 +160,15 @@ void TextField::SetEnabled(bool enable)
         owner->ClearFocus(false);
 }
 
-wchar_t TextField::typedCharacter(uint32_t key) const
+bool TextField::insertCharacter(uint32_t character)
 {
-    if (key == ' ' || (key >= '0' && key <= '9'))
-        return wchar_t(key);
-    if (key >= kKeypad0 && key <= kKeypad9)
-        return wchar_t('0' + (key - kKeypad0));
-    if (key >= 'A' && key <= 'Z')
-    {
-        const Platform::WindowSystem* windows = keyboard();
-        const bool caps = windows && windows->IsCapsLockOn();
-        const bool shift = windows && windows->IsKeyHeld(Platform::VirtualKey::Shift);
-        return caps != shift ? wchar_t(key) : wchar_t(key - 'A' + 'a');
-    }
-    // Every other key (arrows, function keys, punctuation of a keyboard layout) types nothing.
-    return 0;
-}
-
-bool TextField::insertCharacter(uint32_t key)
-{
-    const wchar_t c = typedCharacter(key);
-    if (c == 0)
+    if (!isTypable(character))
         return false;
+    const wchar_t c = wchar_t(character);
     // A list of upper-case letters admits both cases, as it always has.
+    const wchar_t upper = c >= L'a' && c <= L'z' ? wchar_t(c - L'a' + L'A') : c;
     if (!allowedCharacters.empty() && allowedCharacters.find(c) == std::wstring::npos &&
-        allowedCharacters.find(wchar_t(key)) == std::wstring::npos)
+        allowedCharacters.find(upper) == std::wstring::npos)
         return false;
     if (!allowRepeatedSpaces && c == L' ' &&
         ((caret > 0 && text[caret - 1] == L' ') || (caret < text.size() && text[caret] == L' ')))
@@ -299,10 +273,22 @@ void TextField::OnKeyDown(InstanceHandle, uint32_t virtualKey)
         }
         break;
     default:
-        if (!insertCharacter(key))
-            return;
-        break;
+        // Typed characters come as character messages (OnChar), which carry what the keyboard
+        // layout, Shift, Caps Lock, dead keys and compose made of the keys.
+        return;
     }
+    keepCaretInView();
+    refresh();
+    restartCaret();
+    PlayEventSound(L"tf_click");
+}
+
+void TextField::OnChar(InstanceHandle, uint32_t character)
+{
+    if (!enabled || !focused || !textInstance())
+        return;
+    if (!insertCharacter(character))
+        return;
     keepCaretInView();
     refresh();
     restartCaret();

@@ -1,18 +1,15 @@
 // The one-line text entry: while it holds the focus (a left press on it gives it the focus within
 // its container) it edits its text with the keyboard, scrolls the visible part ("text", a text
 // child) so the caret stays in view, and blinks its caret ("bar", a movie child). Keys reach it
-// wherever the pointer is, because it registers as a global key handler. Only spaces, digits,
-// letters and keypad digits are typed; letters take their case from Shift and Caps Lock.
+// wherever the pointer is, because it registers as a global key handler. The editing keys come as
+// key messages; what is typed comes as the window's character messages, so punctuation, letters of
+// every script, dead keys and compose sequences type what the keyboard layout makes of them, while
+// keys that make no character (arrows, function keys) type nothing.
 #pragma once
 
 #include "engine/scene/widgets/Component.h"
 
 #include <limits>
-
-namespace Platform
-{
-class WindowSystem;
-}
 
 namespace TarnEngine
 {
@@ -35,12 +32,11 @@ public:
 
     const std::wstring& GetText() const { return text; }
 
-    // Where Shift and Caps Lock are read: the running engine's window system unless one is set.
-    static void SetKeyboard(const Platform::WindowSystem* windows);
-
     // IInstanceEventHandler
     bool IsEatingMouse(InstanceHandle) override { return false; }
     void OnKeyDown(InstanceHandle instance, uint32_t key) override;
+    // A typed character; control characters are left to the key messages.
+    void OnChar(InstanceHandle instance, uint32_t character) override;
     void OnLoad(InstanceHandle instance) override;
     void OnMouseDown(InstanceHandle instance, uint32_t button) override;
     void OnMouseEnter(InstanceHandle instance) override;
@@ -70,9 +66,7 @@ private:
     void refresh();
     void placeCaret();
     void restartCaret();
-    // The character a key types, or 0 when the key types nothing.
-    wchar_t typedCharacter(uint32_t key) const;
-    bool insertCharacter(uint32_t key);
+    bool insertCharacter(uint32_t character);
 };
 
 } // namespace TarnEngine

@@ -428,4 +428,18 @@ TEST_F(ProgramXServer, AStartUpThatFailsSaysWhyOnStandardError)
     EXPECT_NE(said.find("pellwood: start-up failed: StringTable.xml has a broken entry"), std::string::npos)
         << said;
 }
+// A data folder whose path merely contains the letters of the script option ("-lua") is taken
+// whole: the game starts on it.
+TEST_F(ProgramXServer, ADataFolderWhosePathContainsDashLuaStartsTheGame)
+{
+    const std::filesystem::path folder = world.temp.path / "ana-luana" / "game";
+    std::filesystem::create_directories(folder.parent_path());
+    std::filesystem::create_directory_symlink(std::filesystem::path(PELLWOOD_SOURCE_DIR) / "sample", folder);
+    world.Set("PELLWOOD_LOG", "debug");
+    Process program(Launch({"-data", folder.string(), "-windowed", "-nosplash"}));
+    ASSERT_TRUE(program.Started());
+    EXPECT_TRUE(program.WaitFor([&] { return readFile(ErrorsFile()).find("menu: shown") != std::string::npos; },
+                                std::chrono::seconds(60)))
+        << readFile(ErrorsFile());
+}
 } // namespace

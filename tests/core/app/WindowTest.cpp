@@ -487,6 +487,9 @@ TEST_F(WindowTest, AnEmulatedRightPressCutOffByDeactivationDoesNotTurnTheNextLef
     press.kind = MessageKind::ButtonDown;
     press.button = Platform::ButtonLeft;
     press.keyFlags = Platform::MouseFlagLeft;
+    // Where the pointer is: the input already knows that place.
+    press.x = 10;
+    press.y = 20;
     system.Dispatch(press);
     press.kind = MessageKind::ButtonUp;
     press.keyFlags = 0;

@@ -99,6 +99,34 @@ TEST(TextConversion, Utf8OfOneCharacterAmongPlainTextIsTheSameAnywhere)
     EXPECT_EQ(WStringToUtf8(plain), "abcdefghijklmnopqrstu");
 }
 
+// Long texts with plain stretches of every length between other characters:
+// the sixteen-character groups are tried again only after a group that was not
+// plain, and nothing may be skipped or written twice on the way.
+TEST(TextConversion, Utf8OfMixedTextIsThatOfItsCharactersOneByOne)
+{
+    const wchar_t others[] = {wchar_t(0xE9), wchar_t(0x4E2D), wchar_t(0x1F600), wchar_t(0xDC00)};
+    uint32_t seed = 12345;
+    for (int round = 0; round < 50; ++round)
+    {
+        std::wstring text;
+        std::string expected;
+        while (text.size() < 300)
+        {
+            seed = seed * 1664525u + 1013904223u;
+            const size_t plainRun = (seed >> 16) % 40;
+            for (size_t i = 0; i < plainRun; ++i)
+            {
+                text += wchar_t(L'a' + (i % 26));
+                expected += char('a' + (i % 26));
+            }
+            const wchar_t other = others[(seed >> 8) % 4];
+            text += other;
+            expected += WStringToUtf8(std::wstring(1, other));
+        }
+        ASSERT_EQ(WStringToUtf8(text), expected) << "round " << round;
+    }
+}
+
 TEST(TextConversion, Utf16PairsJoinAndLoneSurrogatesAreReplaced)
 {
     const std::wstring text = L"x\U0001F600\u00e9";

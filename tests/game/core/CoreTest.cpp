@@ -3,7 +3,7 @@
 // level libraries.
 #include "tests/game/GameFixture.h"
 
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/ui/Screen.h"
 #include "engine/scene/ui/UserInterface.h"

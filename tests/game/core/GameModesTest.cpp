@@ -3,8 +3,10 @@
 // way out.
 #include "tests/game/GameFixture.h"
 
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
+#include "engine/core/diagnostics/Console.h"
 #include "engine/scene/ui/Screen.h"
+#include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "game/core/GameModes.h"
 
@@ -43,6 +45,15 @@ public:
     }
 
     int LevelStarts() { return int(LuaNumber("Fixture.levelStarts")); }
+
+    // Lines of the game's log (as printed into the engine's console) that contain the text.
+    size_t LoggedLines(const std::wstring& part)
+    {
+        size_t count = 0;
+        for (const std::wstring& line : UserInterface::Get()->GetConsole()->GetLines())
+            count += line.find(part) != std::wstring::npos;
+        return count;
+    }
 };
 
 struct SwitchCase
@@ -79,6 +90,8 @@ TEST_F(GameModesTest, SwitchModeOpensTheModesScreenOrNothing)
         Mgr().SwitchMode(c.index);
         EXPECT_EQ(Mgr().GetCurrentModeIndex(), c.modeAfter);
         EXPECT_EQ(LevelStarts(), startsBefore + (c.instance ? 1 : 0));
+        // An index that names no mode is logged.
+        EXPECT_EQ(LoggedLines(L"no game mode " + std::to_wstring(c.index) + L" to enter"), c.instance ? 0u : 1u);
         if (c.instance)
         {
             Screen* screen = ScreenInstance(c.instance);
@@ -115,9 +128,12 @@ TEST_F(GameModesTest, ModeIndicesFromTheScriptAreChecked)
         ASSERT_TRUE(Lua(std::string("Fixture.levelType = ") + c.value));
         Mgr().SwitchMode(7);
         const int startsBefore = LevelStarts();
+        const size_t loggedBefore = LoggedLines(L"no game mode");
         Mgr().EnterGame();
         EXPECT_EQ(Mgr().GetCurrentModeIndex(), c.modeAfter);
         EXPECT_EQ(LevelStarts(), startsBefore + (c.modeAfter == GameMgr::NoMode ? 0 : 1));
+        // A number that names no mode is logged.
+        EXPECT_EQ(LoggedLines(L"no game mode") > loggedBefore, c.modeAfter == GameMgr::NoMode);
         Stop();
     }
 }

@@ -8,7 +8,7 @@
 #include "engine/core/text/TextConversion.h"
 #include "engine/core/xml/XmlNode.h"
 #include "engine/scene/classes/SerialXMLClass.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/ui/Screen.h"
 #include "engine/scene/ui/UserInterface.h"

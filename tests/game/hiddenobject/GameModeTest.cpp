@@ -1,7 +1,7 @@
 // The hidden-object mode in the running game: a level whose library cannot be loaded opens nothing.
 #include "tests/game/GameFixture.h"
 
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "game/core/GameModes.h"
 

@@ -5,7 +5,7 @@
 // "ho_level": the items of board.xml on a board that runs the level script when it loads.
 #pragma once
 
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "game/hiddenobject/DlgGuess.h"
 #include "game/hiddenobject/HOScreen.h"

@@ -5,9 +5,9 @@
 // page-turn distortion of the book scaler.
 #include "engine/core/time/TimeManager.h"
 #include "engine/core/time/TimerList.h"
-#include "engine/scene/display/Distortion_Mesh.h"
-#include "engine/scene/display/Instance_Image.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/geometry/Distortion_Mesh.h"
+#include "engine/scene/display/image/Instance_Image.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "game/media/BookScaler.h"

@@ -4,7 +4,7 @@
 #include "tests/game/minigames/MiniGameFixture.h"
 
 #include "engine/core/base/RandomGenerator.h"
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/ui/_ScreenMgr.h"
@@ -82,7 +82,8 @@ TEST(DududeParsing, OnlyNamesInsideTheGridAct)
     EXPECT_EQ(c, 3u);
     for (const wchar_t* name : {L"cont_-1_2", L"cont_a_b", L"cont_3_0", L"cont_0_4", L"cont_1_2_3", L"cont_1",
                                 L"anim_1_1", L"cont__1", L"cont_4294967296_0"})
-        EXPECT_FALSE(OctaneBoard::ParseCellName(name, L"cont", r, c)) << std::string(name, name + std::wcslen(name));
+        EXPECT_FALSE(OctaneBoard::ParseCellName(name, L"cont", r, c))
+            << std::string(name, name + std::wcslen(name));
 }
 
 // ---- The board on the game.
@@ -114,8 +115,9 @@ public:
     OctaneBoard* Make(uint32_t seed = 1)
     {
         RandomGenerator::ForThread().Seed(seed);
-        const InstanceHandle made = Instance_Movie::CreateChild(UserInterface::Get()->GetRoot(), L"mov_octane_board",
-                                                                L"octane_" + std::to_wstring(serial++), nullptr);
+        const InstanceHandle made =
+            Instance_Movie::CreateChild(UserInterface::Get()->GetRoot(), L"mov_octane_board",
+                                        L"octane_" + std::to_wstring(serial++), nullptr);
         Frame();
         return RObjectCast<OctaneBoard>(made.GetInstance());
     }
@@ -138,7 +140,8 @@ public:
     void Press(OctaneBoard* board, uint32_t r, uint32_t c, bool up)
     {
         OctaneBoard::OctaneBtnContainer* buttons = board->GetButtons(r, c);
-        auto* button = RObjectCast<Button>(buttons->FindChildByPath(up ? L"btn_up" : L"btn_down").GetInstance());
+        auto* button =
+            RObjectCast<Button>(buttons->FindChildByPath(up ? L"btn_up" : L"btn_down").GetInstance());
         ASSERT_NE(button, nullptr);
         buttons->HandleButtonPressed(button);
         for (int i = 0; i < 60 && board->GetRoller(r, c)->IsRolling(); ++i)
@@ -181,6 +184,17 @@ TEST_F(Dudude, FixedAndRollableCellsAndRedTargets)
         EXPECT_EQ(board->GetTargets()[6].target, 31);
     }
     EXPECT_EQ(starts, (std::set<int32_t>{5, 7}));
+}
+
+TEST_F(Dudude, TargetsStartRedEvenWhenTheSumsAreAlreadyRight)
+{
+    ASSERT_TRUE(StartWith("1;1;1;1; 1;1;1;1; 1;1;1;1", "4,4,4,3,3,3,3"));
+    OctaneBoard* board = Make();
+    ASSERT_NE(board, nullptr);
+    EXPECT_EQ(board->GetState(), OctaneBoard::StatePlaying);
+    for (const OctaneBoard::Target& target : board->GetTargets())
+        EXPECT_EQ(RObjectCast<Instance_Text>(target.label.GetInstance())->colour, OctaneBoard::Red);
+    EXPECT_TRUE(ScriptEvents("MinigameComplete").empty());
 }
 
 TEST_F(Dudude, RollingWrapsThroughTheListAndARollBlocksItsCell)
@@ -302,8 +316,7 @@ TEST_F(Dudude, RollsColourTheirRowAndColumnAndAllSevenGreenWin)
     const std::pair<uint32_t, uint32_t> rollables[] = {{0, 0}, {1, 1}, {2, 2}, {2, 3}};
 
     // A roll to a wrong number: its row and column stay red; to the right one they turn green.
-    const auto solve = [&](uint32_t r, uint32_t c)
-    { Press(board, r, c, board->CellValue(r, c) == 5); };
+    const auto solve = [&](uint32_t r, uint32_t c) { Press(board, r, c, board->CellValue(r, c) == 5); };
     const auto wrong = [&](uint32_t r, uint32_t c)
     {
         // From 5 down is 7; from 7 down is 3 (right), so go up to 5 instead.
@@ -344,7 +357,8 @@ TEST_F(Dudude, AContainerNamedOutsideTheGridDoesNothing)
             before[r][c] = Current(board, r, c);
     for (const wchar_t* name : {L"cont_-1_2", L"cont_a_b", L"cont_0_9"})
     {
-        const InstanceHandle made = Instance_Movie::CreateInstanceByClassName(board, L"", name, L"OctaneBtnContainer");
+        const InstanceHandle made =
+            Instance_Movie::CreateInstanceByClassName(board, L"", name, L"OctaneBtnContainer");
         auto* stray = RObjectCast<OctaneBoard::OctaneBtnContainer>(made.GetInstance());
         ASSERT_NE(stray, nullptr);
         stray->board = board;
@@ -362,7 +376,8 @@ TEST_F(Dudude, EnterOctanePuzzlePlacesTheBoardUnderAnInstance)
 {
     // Without the library the script gets false; without an instance no result at all.
     ASSERT_TRUE(StartInMenu());
-    ASSERT_TRUE(Lua("Fixture.n = select('#', EnterOctanePuzzle())\nFixture.m = select('#', EnterOctanePuzzle(3))"));
+    ASSERT_TRUE(
+        Lua("Fixture.n = select('#', EnterOctanePuzzle())\nFixture.m = select('#', EnterOctanePuzzle(3))"));
     EXPECT_EQ(LuaNumber("Fixture.n"), 0);
     EXPECT_EQ(LuaNumber("Fixture.m"), 0);
     Instance_Movie* host = Dialog(L"scr_mainmenu");

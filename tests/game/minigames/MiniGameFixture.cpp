@@ -2,7 +2,7 @@
 #include "tests/game/minigames/MiniGameFixture.h"
 
 #include "engine/media/sound/ISoundManager.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "tests/common/SoundFiles.h"
 
@@ -36,8 +36,8 @@ std::string child(const std::string& name, const std::string& definition, int x,
 {
     return "<Instance type=\"library\" instancename=\"" + name + "\" definition=\"" + definition +
            "\" depth=\"" + std::to_string(depth) +
-           "\" create=\"0\" death=\"1000\" regx=\"0\" regy=\"0\"><Frame transform=\"1,0,-0,1," + std::to_string(x) +
-           "," + std::to_string(y) + "\" alpha=\"100\"/></Instance>";
+           "\" create=\"0\" death=\"1000\" regx=\"0\" regy=\"0\"><Frame transform=\"1,0,-0,1," +
+           std::to_string(x) + "," + std::to_string(y) + "\" alpha=\"100\"/></Instance>";
 }
 
 std::string movie(const std::string& name, int length, const std::string& body)
@@ -62,14 +62,16 @@ void MiniGameFixture::SetUp()
     strings.clear();
     // The boards' sounds, each a few seconds long so that a check finds it still playing.
     const SoundFiles::WavSpec spec;
-    const SoundFiles::Bytes wav = SoundFiles::MakeWav(spec, SoundFiles::Sine(spec.rate * 5, spec.rate, 440.0, 1, 0.2));
+    const SoundFiles::Bytes wav =
+        SoundFiles::MakeWav(spec, SoundFiles::Sine(spec.rate * 5, spec.rate, 440.0, 1, 0.2));
     std::filesystem::create_directories(Content("input/sounds"));
     std::ofstream(Content("input/sounds/long.wav"), std::ios::binary)
         .write(reinterpret_cast<const char*>(wav.data()), std::streamsize(wav.size()));
     std::string audio = readFile(Content("input/Audio/Audio.xml"));
     std::string extra;
     for (const char* name : {"Typewriter_key", "bell_fail", "letter_fail", "success_bell", "voice_level1"})
-        extra += std::string("    <Sound name=\"") + name + "\" source=\"sounds\\long.wav\" class=\"Sound\"/>\n";
+        extra +=
+            std::string("    <Sound name=\"") + name + "\" source=\"sounds\\long.wav\" class=\"Sound\"/>\n";
     extra += "    <Sound name=\"TypewriterLevel1Music\" source=\"sounds\\long.wav\" class=\"Music\"/>\n";
     extra += "    <Sound name=\"credits_music\" source=\"sounds\\long.wav\" class=\"Music\"/>\n";
     extra += "    <Sound name=\"credits_wind\" source=\"sounds\\long.wav\" class=\"Ambient\"/>\n";
@@ -115,7 +117,8 @@ void MiniGameFixture::WriteCreditsContent(const std::vector<bool>& panels, const
             screen += child("anim" + std::to_string(i), "mov_credits_pad", 100 + 200 * int(i), 100);
     std::string defs = std::string(kHeader) + "<Definitions>\n";
     defs += movie("scr_credits", 1, screen);
-    defs += movie("mov_credits_inner", 1, text("lbl_title", "", 0, 10) + text("lbl_name", "", 0, 40, 300, 120));
+    defs +=
+        movie("mov_credits_inner", 1, text("lbl_title", "", 0, 10) + text("lbl_name", "", 0, 40, 300, 120));
     // A panel shows its entry for a while, reaches "next" and stops a little later.
     defs += movie("mov_credits_pad", 40,
                   child("pad", "mov_credits_inner", 0, 0) + "<Label name=\"next\" frame=\"20\"/>" +
@@ -123,10 +126,11 @@ void MiniGameFixture::WriteCreditsContent(const std::vector<bool>& panels, const
     defs += "</Definitions>\n";
     WriteContent("credits/credits_screen.xml", defs);
     WriteContent("credits/libraries.xml",
-                 std::string(kHeader) + "<libraries>\n  <library file=\"credits_screen.xml\"/>\n</libraries>\n");
-    WriteContent("credits/libraries_meta.xml", std::string(kHeader) + "<libraries>\n" +
-                                                   classOf("scr_credits", "DlgCredits") +
-                                                   classOf("mov_credits_pad", "CreditsPad") + "</libraries>\n");
+                 std::string(kHeader) +
+                     "<libraries>\n  <library file=\"credits_screen.xml\"/>\n</libraries>\n");
+    WriteContent("credits/libraries_meta.xml",
+                 std::string(kHeader) + "<libraries>\n" + classOf("scr_credits", "DlgCredits") +
+                     classOf("mov_credits_pad", "CreditsPad") + "</libraries>\n");
     if (!creditsXml.empty())
         WriteContent("input/credits.xml", creditsXml);
 }
@@ -153,10 +157,11 @@ void MiniGameFixture::WriteTypewriterContent(const std::string& leaveOut)
     WriteContent("typewriter/typewriter.xml", defs);
     WriteContent("typewriter/libraries.xml",
                  std::string(kHeader) + "<libraries>\n  <library file=\"typewriter.xml\"/>\n</libraries>\n");
-    WriteContent("typewriter/libraries_meta.xml",
-                 std::string(kHeader) + "<libraries>\n" + classOf("mov_typewriter_board", "TypeBoard") +
-                     classOf("mov_typewriter_word", "TypeWord") + classOf("mov_typewriter_letter", "TypeLetter") +
-                     classOf("mov_tw_button", "Button") + "</libraries>\n");
+    WriteContent("typewriter/libraries_meta.xml", std::string(kHeader) + "<libraries>\n" +
+                                                      classOf("mov_typewriter_board", "TypeBoard") +
+                                                      classOf("mov_typewriter_word", "TypeWord") +
+                                                      classOf("mov_typewriter_letter", "TypeLetter") +
+                                                      classOf("mov_tw_button", "Button") + "</libraries>\n");
 }
 
 void MiniGameFixture::WriteOctaneContent(const std::vector<std::string>& leaveOut)
@@ -189,7 +194,8 @@ void MiniGameFixture::WriteOctaneContent(const std::vector<std::string>& leaveOu
     defs += movie("mov_oct_buttons", 1,
                   child("btn_up", "mov_oct_button", 0, 0) + child("btn_down", "mov_oct_button", 0, 80));
     defs += movie("mov_oct_button", 3, "<Event frame=\"0\" type=\"stop\"/>");
-    defs += movie("mov_oct_digits", 1, text("lbl_up", "", 0, 0, 60, 30) + text("lbl_down", "", 0, 40, 60, 30));
+    defs +=
+        movie("mov_oct_digits", 1, text("lbl_up", "", 0, 0, 60, 30) + text("lbl_down", "", 0, 40, 60, 30));
     // Frame 0 rests; "up" rolls over frames 1 to 4 and stops on the last frame, "down" over 5 to 8.
     defs += movie("mov_oct_roller", 10,
                   child("digits", "mov_oct_digits", 0, 0) + "<Label name=\"up\" frame=\"1\"/>" +
@@ -199,11 +205,11 @@ void MiniGameFixture::WriteOctaneContent(const std::vector<std::string>& leaveOu
     WriteContent("octane/octane.xml", defs);
     WriteContent("octane/libraries.xml",
                  std::string(kHeader) + "<libraries>\n  <library file=\"octane.xml\"/>\n</libraries>\n");
-    WriteContent("octane/libraries_meta.xml",
-                 std::string(kHeader) + "<libraries>\n" + classOf("mov_octane_board", "OctaneBoard") +
-                     classOf("mov_oct_buttons", "OctaneBtnContainer") +
-                     classOf("mov_oct_roller", "OctaneAnimController") + classOf("mov_oct_button", "Button") +
-                     "</libraries>\n");
+    WriteContent("octane/libraries_meta.xml", std::string(kHeader) + "<libraries>\n" +
+                                                  classOf("mov_octane_board", "OctaneBoard") +
+                                                  classOf("mov_oct_buttons", "OctaneBtnContainer") +
+                                                  classOf("mov_oct_roller", "OctaneAnimController") +
+                                                  classOf("mov_oct_button", "Button") + "</libraries>\n");
 }
 
 bool MiniGameFixture::StartInMenu()
@@ -218,7 +224,8 @@ bool MiniGameFixture::StartInMenu()
 Instance_Movie* MiniGameFixture::Dialog(const std::wstring& name)
 {
     _ScreenMgr* manager = _ScreenMgr::Get();
-    auto* dialogs = manager ? RObjectCast<Instance_Movie>(manager->GetDialogsHandle().GetInstance()) : nullptr;
+    auto* dialogs =
+        manager ? RObjectCast<Instance_Movie>(manager->GetDialogsHandle().GetInstance()) : nullptr;
     return dialogs ? RObjectCast<Instance_Movie>(dialogs->FindChildByPath(name).GetInstance()) : nullptr;
 }
 

@@ -14,7 +14,7 @@ namespace TarnEngine
 {
 class Instance_Movie;
 class Screen;
-}
+} // namespace TarnEngine
 
 class MiniGameFixture : public GameFixture
 {

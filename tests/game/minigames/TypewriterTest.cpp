@@ -4,7 +4,7 @@
 #include "tests/game/minigames/MiniGameFixture.h"
 
 #include "engine/core/time/TimeManager.h"
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "engine/scene/widgets/Button.h"
@@ -169,7 +169,8 @@ class Typewriter : public MiniGameFixture
 {
 public:
     // The board of the writer mode with those words (null: no word list) and closing text.
-    TypeBoard* Open(const char* words, const char* closing = "the cat and the dog", const std::string& leaveOut = "")
+    TypeBoard* Open(const char* words, const char* closing = "the cat and the dog",
+                    const std::string& leaveOut = "")
     {
         WriteTypewriterContent(leaveOut);
         std::map<std::string, std::string> strings = {{"typewriter_Level1_voice", "voice_level1"}};
@@ -230,15 +231,17 @@ public:
     // Types every word as it comes, each when it is in the zone, until the board leaves state 1.
     void TypeAll(TypeBoard* board)
     {
-        RunUntil([&] {
-            if (board->GetState() != TypeBoard::StatePlaying)
-                return true;
-            const auto words = board->GetWords();
-            const uint32_t i = board->GetCurrentWord();
-            if (i < words.size() && words[i] && words[i]->y > 0.0f)
-                Type(words[i]->PlainWord().substr(board->GetCurrentLetter()).c_str());
-            return false;
-        });
+        RunUntil(
+            [&]
+            {
+                if (board->GetState() != TypeBoard::StatePlaying)
+                    return true;
+                const auto words = board->GetWords();
+                const uint32_t i = board->GetCurrentWord();
+                if (i < words.size() && words[i] && words[i]->y > 0.0f)
+                    Type(words[i]->PlainWord().substr(board->GetCurrentLetter()).c_str());
+                return false;
+            });
     }
 };
 

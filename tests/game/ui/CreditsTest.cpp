@@ -9,7 +9,7 @@
 #include "engine/core/xml/XmlNode.h"
 #include "engine/media/sound/ISoundManager.h"
 #include "engine/media/sound/SoundFader.h"
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "game/core/Core.h"
 #include "game/ui/CreditsPad.h"
@@ -45,7 +45,8 @@ PickRun runPicks(const Entries& entries, const bool (&present)[4], int labels, u
     int32_t reached = -1;
     for (int i = 0; i < labels; ++i)
     {
-        const DlgCredits::Pick pick = DlgCredits::PickNext(entries, counter, present, reached, &DlgCredits::PoolDraw);
+        const DlgCredits::Pick pick =
+            DlgCredits::PickNext(entries, counter, present, reached, &DlgCredits::PoolDraw);
         result.trophies.push_back(pick.trophies);
         if (!pick.found)
             continue;
@@ -93,7 +94,7 @@ TEST(CreditsPick, MultiLineEntriesGoOnTheFourthPanelAtARateForTheirLength)
     };
     const std::wstring line(99, L'x');
     const Case cases[] = {
-        {line + L"\n" + std::wstring(150, L'y'), true, 0.4f}, // 250 characters
+        {line + L"\n" + std::wstring(150, L'y'), true, 0.4f},          // 250 characters
         {line.substr(0, 49) + L"\n" + line.substr(0, 50), true, 1.0f}, // 100 characters
         {std::wstring(80, L'z'), false, 1.0f},
     };
@@ -153,8 +154,10 @@ TEST(CreditsPick, MissingPanelsAreSkippedAndTheDrawAlwaysEnds)
 
 TEST(CreditsPick, EntriesAreReadInDocumentOrderWithMissingAttributesEmpty)
 {
-    const std::string xml = "<c><Entry title=\"A\" names=\"x&#10;y\"/><Other/><Entry/><Entry names=\"n\"/></c>";
-    std::unique_ptr<XmlNode> root = ParseXmlFileBytes(reinterpret_cast<const uint8_t*>(xml.data()), xml.size(), false);
+    const std::string xml =
+        "<c><Entry title=\"A\" names=\"x&#10;y\"/><Other/><Entry/><Entry names=\"n\"/></c>";
+    std::unique_ptr<XmlNode> root =
+        ParseXmlFileBytes(reinterpret_cast<const uint8_t*>(xml.data()), xml.size(), false);
     ASSERT_TRUE(root);
     const Entries entries = DlgCredits::ReadEntries(*root);
     ASSERT_EQ(entries.size(), 3u);
@@ -322,8 +325,9 @@ TEST_F(CreditsScreen, WithTheMiddlePanelsMissingEntriesAlternateOnTheFirst)
 TEST_F(CreditsScreen, MultiLineNamesPlayOnTheFourthPanelAtTheirRate)
 {
     const std::string names = std::string(99, 'x') + "&#10;" + std::string(150, 'y');
-    DlgCredits* credits = Open({true, true, true, true}, "<?xml version=\"1.0\"?><Credits><Entry title=\"M\" names=\"" +
-                                                             names + "\"/></Credits>");
+    DlgCredits* credits =
+        Open({true, true, true, true},
+             "<?xml version=\"1.0\"?><Credits><Entry title=\"M\" names=\"" + names + "\"/></Credits>");
     ASSERT_NE(credits, nullptr);
     CreditsPad* fourth = credits->GetPad(3);
     EXPECT_EQ(Title(fourth), L"M");
@@ -348,7 +352,8 @@ TEST_F(CreditsScreen, MirrorsLieUnderTheFirstPanelOnlyUpsideDownAndRipple)
         const wchar_t* source;
         float opacity;
     };
-    for (const Mirror& m : {Mirror{L"lbl_titlem", L"lbl_title", 0.15f}, Mirror{L"lbl_namesm", L"lbl_name", 0.2f}})
+    for (const Mirror& m :
+         {Mirror{L"lbl_titlem", L"lbl_title", 0.15f}, Mirror{L"lbl_namesm", L"lbl_name", 0.2f}})
     {
         SCOPED_TRACE(m.name);
         auto* mirror = RObjectCast<WarpedText>(pad->FindChildByPath(m.name).GetInstance());

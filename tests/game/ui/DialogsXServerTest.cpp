@@ -4,7 +4,6 @@
 // entries, and the "Quit" question answered No (the program stays) and then Yes (it ends with
 // code 0). The program says what happened on standard error when a log is asked for: the sample's
 // script traces ("sample <seconds>: <what>") and the game's log lines, which the test reads.
-#include "tests/game/e2e/GamePlayer.h"
 #include "tests/platform/ProgramLaunch.h"
 
 #include <gtest/gtest.h>
@@ -138,6 +137,17 @@ public:
             return false;
         world.Set("SDL_AUDIODRIVER", "dummy");
         world.Set("PELLWOOD_LOG", "debug");
+        // The end is read from the exit code: besides libdbus, Mesa's GL driver (which SDL's renderer
+        // loads and unloads) keeps a buffer past the end of the process; only the full stack of the
+        // allocation names it, as the driver is gone by then.
+        const std::filesystem::path suppressions = world.temp.path / "lsan-dialogs.supp";
+        std::ofstream(suppressions) << "leak:libdbus-1.so\nleak:libGLX_mesa.so\n";
+        world.Set("LSAN_OPTIONS", "suppressions=" + suppressions.string() + ":print_suppressions=0:fast_unwind_on_malloc=0");
+        // A player exists already, so that no new-profile screen covers the menu at the start.
+        const std::filesystem::path saves = world.temp.path / "data" / "Halcyra Games" / "Pellwood";
+        std::filesystem::create_directories(saves);
+        std::ofstream(saves / "brq.xml") << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                                            "<ROOT CURRENT_PROFILE_NAME=\"Robin\"><PROFILE NAME=\"Robin\"/></ROOT>\n";
         program = Process(world.Launch(ProgramLaunch::SampleArguments(), Said()));
         EXPECT_TRUE(program.Started()) << "the program did not start";
         return program.Started();
@@ -184,8 +194,6 @@ TEST(SampleDialogs, PopupTooltipHelpAndTheQuitQuestion)
         if ((window = hand.WindowAt(640, 512)) != 0 && !hand.Origin(window, left, top))
             window = 0;
     ASSERT_NE(window, 0u) << "no window under the middle of the desktop";
-    // The game's first start asks for a profile.
-    ASSERT_TRUE(GamePlayer::CreateFirstProfile(run.world.display, "Ann", [&] { return run.Log(); })) << run.Log();
     hand.Focus(window);
     auto click = [&](const int(&at)[2]) { hand.Click(left + at[0], top + at[1]); };
 

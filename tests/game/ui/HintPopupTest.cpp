@@ -225,6 +225,13 @@ TEST_F(HintPopupTest, TheScriptFunctionNeedsAllSixArguments)
     ASSERT_TRUE(Run("ShowHintPopup('nil text', nil, 100, 200, 6, 0)"));
     ASSERT_NE(Popup(L"nil text"), nullptr);
     EXPECT_EQ(Popup(L"nil text")->GetText(), L"");
+    // A nil title is the empty one: the pop-up takes its definition's name.
+    ASSERT_TRUE(Run("ShowHintPopup(nil, 'untitled', 100, 200, 7, 0)"));
+    HintPopup* untitled = Popup(HintPopup::DefinitionName);
+    ASSERT_NE(untitled, nullptr);
+    EXPECT_EQ(untitled->GetTitle(), L"");
+    EXPECT_EQ(untitled->GetText(), L"untitled");
+    EXPECT_EQ(untitled->GetId(), 7);
 }
 
 TEST_F(HintPopupTest, TheBackdropDoesNotOutliveItsHandler)

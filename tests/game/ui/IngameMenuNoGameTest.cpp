@@ -17,10 +17,12 @@ TEST_F(IngameMenuAlone, WithoutAGameObjectExitJustCloses)
 {
     ASSERT_EQ(Core::Get(), nullptr);
     DlgIngameMenu::StaticClass();
-    LoadDialogs("<Definitions><Definition type=\"movie\" name=\"menu_alone\" length=\"1\" fps=\"30\">"
-                "<Instance type=\"library\" instancename=\"btn_exit\" definition=\"w_button\" depth=\"0\" create=\"0\" "
-                "death=\"1\" regx=\"0\" regy=\"0\"><Frame transform=\"1,0,0,1,20,20\" alpha=\"100\"/></Instance>"
-                "</Definition></Definitions>");
+    LoadDialogs(
+        "<Definitions><Definition type=\"movie\" name=\"menu_alone\" length=\"1\" fps=\"30\">"
+        "<Instance type=\"library\" instancename=\"btn_exit\" definition=\"w_button\" depth=\"0\" "
+        "create=\"0\" "
+        "death=\"1\" regx=\"0\" regy=\"0\"><Frame transform=\"1,0,0,1,20,20\" alpha=\"100\"/></Instance>"
+        "</Definition></Definitions>");
     auto* menu = RObjectCast<DlgIngameMenu>(
         screens->ShowScreen(L"menu_alone", L"DlgIngameMenu", L"", true, true).GetInstance());
     ASSERT_NE(menu, nullptr);

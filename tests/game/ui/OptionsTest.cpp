@@ -95,7 +95,8 @@ TEST_F(OptionsTest, StoredVolumesThatAreNoNumbersOrOutOfRangeAreMended)
         const char* stored;
         float value;
     };
-    const Case cases[] = {{"abc", 0.0f}, {"nan", 0.0f}, {"150", 100.0f}, {"-3", 0.0f}, {"inf", 0.0f}, {"55.5", 55.5f}};
+    const Case cases[] = {{"abc", 0.0f}, {"nan", 0.0f}, {"150", 100.0f},
+                          {"-3", 0.0f},  {"inf", 0.0f}, {"55.5", 55.5f}};
     StartAnn();
     for (const Case& c : cases)
     {
@@ -275,10 +276,10 @@ TEST_F(OptionsTest, ADefinitionWithoutSomeControlsWorksWithTheRest)
     // The sample's options screen without its voice slider and effects box.
     std::string screens = ReadText(SampleInput() / "definitions/screens.xml");
     for (const char* name : {"slider_voice", "cb_effects"})
-        screens = std::regex_replace(
-            screens, std::regex("    <Instance type=\"library\" instancename=\"" + std::string(name) +
-                                "\"[^>]*>\n[^\n]*\n    </Instance>\n"),
-            "");
+        screens = std::regex_replace(screens,
+                                     std::regex("    <Instance type=\"library\" instancename=\"" +
+                                                std::string(name) + "\"[^>]*>\n[^\n]*\n    </Instance>\n"),
+                                     "");
     ASSERT_EQ(screens.find("instancename=\"slider_voice\""), std::string::npos);
     WriteContent("input/definitions/screens.xml", screens);
     StartAnn();
@@ -391,9 +392,11 @@ TEST_F(SpeechTest, CancelStoresNothing)
 TEST_F(SpeechTest, AMissingBoxIsSkipped)
 {
     std::string screens = ReadText(SampleInput() / "definitions/screens.xml");
-    screens = std::regex_replace(
-        screens, std::regex("    <Instance type=\"library\" instancename=\"cb_playvoiceover\"[^>]*>\n[^\n]*\n    </Instance>\n"),
-        "");
+    screens =
+        std::regex_replace(screens,
+                           std::regex("    <Instance type=\"library\" "
+                                      "instancename=\"cb_playvoiceover\"[^>]*>\n[^\n]*\n    </Instance>\n"),
+                           "");
     WriteContent("input/definitions/screens.xml", screens);
     StartAnn();
     UISpeechParams* speech = OpenSpeech();

@@ -5,13 +5,13 @@
 // the window (pointer and keys), frame by frame.
 #pragma once
 
+#include "engine/core/diagnostics/Console.h"
 #include "engine/core/xml/XmlNode.h"
 #include "engine/media/sound/ISoundManager.h"
 #include "engine/scene/ui/Screen.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "engine/scene/widgets/Button.h"
-#include "engine/core/diagnostics/Console.h"
 #include "tests/game/GameFixture.h"
 
 #include <cstdio>
@@ -44,41 +44,47 @@ public:
         GameFixture::SetUp();
         const std::filesystem::path from = SampleInput();
         const std::filesystem::path to = Content("input");
-        for (const char* file : {"definitions/scene.xml", "definitions/menu.xml", "definitions/dialogs.xml", "definitions/screens.xml",
-                                 "translator_en.xml", "translator_dialogs.xml", "translator_screens.xml"})
-            std::filesystem::copy_file(from / file, to / file, std::filesystem::copy_options::overwrite_existing);
+        for (const char* file : {"definitions/scene.xml", "definitions/menu.xml", "definitions/dialogs.xml",
+                                 "definitions/screens.xml", "translator_en.xml", "translator_dialogs.xml",
+                                 "translator_screens.xml"})
+            std::filesystem::copy_file(from / file, to / file,
+                                       std::filesystem::copy_options::overwrite_existing);
         for (const char* folder : {"ui", "fonts", "images"})
             std::filesystem::copy(from / folder, to / folder,
                                   std::filesystem::copy_options::recursive |
                                       std::filesystem::copy_options::overwrite_existing);
-        WriteContent("input/libraries.xml",
-                     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<libraries>\n"
-                     "  <library file=\"definitions\\game.xml\"/>\n  <library file=\"definitions\\scene.xml\"/>\n"
-                     "  <library file=\"definitions\\menu.xml\"/>\n"
-                     "  <library file=\"definitions\\dialogs.xml\"/>\n"
-                     "  <library file=\"definitions\\screens.xml\"/>\n"
-                     "  <library file=\"definitions\\lua_panel.xml\"/>\n</libraries>\n");
+        WriteContent(
+            "input/libraries.xml",
+            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<libraries>\n"
+            "  <library file=\"definitions\\game.xml\"/>\n  <library file=\"definitions\\scene.xml\"/>\n"
+            "  <library file=\"definitions\\menu.xml\"/>\n"
+            "  <library file=\"definitions\\dialogs.xml\"/>\n"
+            "  <library file=\"definitions\\screens.xml\"/>\n"
+            "  <library file=\"definitions\\lua_panel.xml\"/>\n</libraries>\n");
         // A script-driven screen with one button, whose script class "TestPanel" a test builds.
-        WriteContent("input/definitions/lua_panel.xml",
-                     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Definitions>\n"
-                     "  <Definition type=\"movie\" name=\"lua_panel\" length=\"1\" fps=\"30\">\n"
-                     "    <Instance type=\"library\" instancename=\"btn_a\" definition=\"button_ok\" depth=\"0\" "
-                     "create=\"0\" death=\"1\" regx=\"0\" regy=\"0\">\n"
-                     "      <Frame transform=\"1,0,-0,1,100,100\" alpha=\"100\"/>\n    </Instance>\n"
-                     "  </Definition>\n</Definitions>\n");
+        WriteContent(
+            "input/definitions/lua_panel.xml",
+            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Definitions>\n"
+            "  <Definition type=\"movie\" name=\"lua_panel\" length=\"1\" fps=\"30\">\n"
+            "    <Instance type=\"library\" instancename=\"btn_a\" definition=\"button_ok\" depth=\"0\" "
+            "create=\"0\" death=\"1\" regx=\"0\" regy=\"0\">\n"
+            "      <Frame transform=\"1,0,-0,1,100,100\" alpha=\"100\"/>\n    </Instance>\n"
+            "  </Definition>\n</Definitions>\n");
         // The fixture's own classes, less the stand-ins of the screens the sample defines, and the
         // sample's classes.
         std::string meta = ReadText(to / "libraries_meta.xml");
         for (const char* name : {"dlg_ingamemenu", "dlg_new_profile"})
-            meta = std::regex_replace(meta, std::regex("  <Definition name=\"" + std::string(name) + "\">.*\n"), "");
+            meta = std::regex_replace(
+                meta, std::regex("  <Definition name=\"" + std::string(name) + "\">.*\n"), "");
         const std::string sample = ReadText(from / "libraries_meta.xml");
         const size_t open = sample.find("<libraries>") + std::string("<libraries>").size();
         const size_t close = sample.rfind("</libraries>");
         meta.insert(meta.rfind("</libraries>"), sample.substr(open, close - open));
-        meta.insert(meta.rfind("</libraries>"),
-                    "  <Definition name=\"lua_panel\"><Nuggets><MovieClassNugget><MovieClassName>LuaScreen"
-                    "</MovieClassName></MovieClassNugget><LuaClassNugget><LuaClassName>TestPanel</LuaClassName>"
-                    "</LuaClassNugget></Nuggets></Definition>\n");
+        meta.insert(
+            meta.rfind("</libraries>"),
+            "  <Definition name=\"lua_panel\"><Nuggets><MovieClassNugget><MovieClassName>LuaScreen"
+            "</MovieClassName></MovieClassNugget><LuaClassNugget><LuaClassName>TestPanel</LuaClassName>"
+            "</LuaClassNugget></Nuggets></Definition>\n");
         WriteContent("input/libraries_meta.xml", meta);
     }
 
@@ -146,7 +152,8 @@ public:
         ASSERT_NE(instance, nullptr);
         float left = 0, top = 0, right = 0, bottom = 0;
         instance->GetBounds(left, top, right, bottom, true);
-        windows.MovePointer(Engine().GetWindow()->GetHandle(), int((left + right) / 2), int((top + bottom) / 2));
+        windows.MovePointer(Engine().GetWindow()->GetHandle(), int((left + right) / 2),
+                            int((top + bottom) / 2));
         Pump();
     }
 
@@ -180,7 +187,8 @@ public:
         const std::vector<std::wstring>& lines = UserInterface::Get()->GetConsole()->GetLines();
         float volume = -1.0f;
         if (!lines.empty())
-            std::swscanf(lines.back().c_str(), (L"Sound group " + className + L" has volume %f.").c_str(), &volume);
+            std::swscanf(lines.back().c_str(), (L"Sound group " + className + L" has volume %f.").c_str(),
+                         &volume);
         return volume;
     }
 

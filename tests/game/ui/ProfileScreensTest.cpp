@@ -6,7 +6,7 @@
 #include "tests/game/ui/PlayerScreensFixture.h"
 
 #include "engine/graphics/text/TextColorCodes.h"
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/widgets/TextField.h"
 #include "game/ui/ProfileButton.h"
 #include "game/ui/UIMessageBox.h"
@@ -52,10 +52,7 @@ public:
 
     Button* Delete(UIProfile* screen) { return Child<Button>(screen, L"deleteButton"); }
 
-    UIMessageBox* TopBox()
-    {
-        return RObjectCast<UIMessageBox>(Screens().GetTopModalScreen());
-    }
+    UIMessageBox* TopBox() { return RObjectCast<UIMessageBox>(Screens().GetTopModalScreen()); }
 
     // A single click that has taken effect.
     void Choose(UIProfile* screen, ProfileButton* slot)
@@ -177,7 +174,8 @@ TEST_F(ProfileTest, AddingWithFiveProfilesTellsThatTheListIsFull)
     EXPECT_FALSE(Child(box, L"btn_left")->visible);
     EXPECT_TRUE(Child(box, L"btn_center")->visible);
     EXPECT_FALSE(Child(box, L"btn_right")->visible);
-    EXPECT_EQ(Shown(box, L"message"), L"All five places are taken.\r\nDelete a player on the player screen first.");
+    EXPECT_EQ(Shown(box, L"message"),
+              L"All five places are taken.\r\nDelete a player on the player screen first.");
     EXPECT_EQ(Shown(box, L"lbl_center"), L"OK");
     Click(Child<Button>(box, L"btn_center"));
     for (int i = 0; i < 200 && TopBox(); ++i)
@@ -328,8 +326,8 @@ TEST_F(NewProfileTest, TheNameRules)
         bool accepted;
         const wchar_t* name;
     };
-    const Case cases[] = {{L"", false, L""},        {L"   ", false, L""},       {L"Ann", false, L"Ann"},
-                          {L" Ann ", false, L"Ann"}, {L"ann", true, L"ann"},    {L"  Bo  ", true, L"Bo"},
+    const Case cases[] = {{L"", false, L""},         {L"   ", false, L""},   {L"Ann", false, L"Ann"},
+                          {L" Ann ", false, L"Ann"}, {L"ann", true, L"ann"}, {L"  Bo  ", true, L"Bo"},
                           {L"B o", true, L"B o"}};
     for (const Case& c : cases)
     {
@@ -366,8 +364,8 @@ TEST_F(NewProfileTest, OkCreatesSavesActivatesAndClosesBothScreens)
 
 TEST_F(NewProfileTest, TypingKeepsToTheAllowedSymbolsAndTheFieldsWidth)
 {
-    WriteContent("input/translator_screens.xml",
-                 "<?xml version=\"1.0\"?><Translator><Record KEY=\"Allowed Symbols\" VALUE=\"ABCWabcw\"/></Translator>");
+    WriteContent("input/translator_screens.xml", "<?xml version=\"1.0\"?><Translator><Record KEY=\"Allowed "
+                                                 "Symbols\" VALUE=\"ABCWabcw\"/></Translator>");
     StartWith("Ann", profiles({"Ann"}));
     UINewProfile* screen = OpenNew();
     ASSERT_NE(screen, nullptr);
@@ -394,7 +392,9 @@ TEST_F(NewProfileTest, WithoutATextFieldBothButtonsAreInert)
 {
     std::string screens = ReadText(SampleInput() / "definitions/screens.xml");
     screens = std::regex_replace(
-        screens, std::regex("    <Instance type=\"library\" instancename=\"textfield\"[^>]*>\n[^\n]*\n    </Instance>\n"),
+        screens,
+        std::regex(
+            "    <Instance type=\"library\" instancename=\"textfield\"[^>]*>\n[^\n]*\n    </Instance>\n"),
         "");
     WriteContent("input/definitions/screens.xml", screens);
     StartWith("Ann", profiles({"Ann"}));

@@ -4,6 +4,8 @@
 
 #include "engine/media/sound/SoundFader.h"
 
+#include <cmath>
+
 using namespace SoundTest;
 
 namespace
@@ -90,12 +92,32 @@ TEST_F(Fades, DefaultsAndRefusals)
     WeakPtr<ISound> half = manager->FindPlayingSound(L"half");
     EXPECT_EQ(half.Get()->GetVolume(), 0.5f);
     EXPECT_TRUE(fader->GetFadeIns().empty());
-    manager->FadeSound(L"half", -2.0f, 1.0f, 0.0f);
     manager->FadeSound(L"half", 1.0f, 0.0f, 1.0f);
     EXPECT_TRUE(fader->GetFadeOuts().empty());
     // Fading out a name that does not play does nothing.
     manager->FadeSound(L"effect", 1.0f, -1.0f, -1.0f);
     EXPECT_TRUE(fader->GetFadeOuts().empty());
+}
+
+TEST_F(Fades, NonFiniteOrNegativeDurationsFinishAtOnce)
+{
+    const float durations[] = {INFINITY, -INFINITY, NAN, 1e38f, -2.0f, -0.5f};
+    for (const float duration : durations)
+    {
+        manager->FadeInSound(L"full", duration, 0.0f, 1.0f, false);
+        WeakPtr<ISound> full = manager->FindPlayingSound(L"full");
+        ASSERT_TRUE(full.IsAlive()) << duration;
+        Frame();
+        EXPECT_EQ(full.Get()->GetVolume(), 1.0f) << duration;
+        EXPECT_TRUE(fader->GetFadeIns().empty()) << duration;
+
+        manager->FadeSound(L"full", duration, -1.0f, 0.0f);
+        Frame();
+        EXPECT_TRUE(fader->GetFadeOuts().empty()) << duration;
+        EXPECT_FALSE(manager->FindPlayingSound(L"full").IsAlive()) << "faded out and stopped: " << duration;
+        for (float sample : Mix(4))
+            ASSERT_TRUE(std::isfinite(sample)) << duration;
+    }
 }
 
 TEST_F(Fades, FadeOutStopsAndATurnKeepsItsPace)

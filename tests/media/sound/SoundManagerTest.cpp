@@ -367,10 +367,30 @@ TEST_F(SoundManager, SwitchingSoundOffAndOn)
     manager->SetEnabled(false); // unchanged: nothing happens
     manager->SetEnabled(true);
     EXPECT_EQ(manager->GetSystem()->GetOutput(), Audio::OutputType::Manual);
-    EXPECT_TRUE(manager->GetDefinitions().empty());
-    ASSERT_TRUE(manager->LoadAudioXml());
+    EXPECT_EQ(manager->GetDefinitions().size(), 4u) << "switched on, the definitions are read again";
+    EXPECT_TRUE(manager->HasClass(L"sfx"));
     ASSERT_TRUE(manager->PlaySoundWithParams(L"one", true, false).IsAlive());
     EXPECT_EQ(left(Mix(2), 0), 0.5f);
+}
+
+TEST_F(SoundManager, TheConsoleSwitchOffAndOnIsHeard)
+{
+    Standard();
+    Command(L"audio.setenabled 0");
+    Command(L"audio.setenabled 1");
+    Command(L"audio.playsound one");
+    EXPECT_NE(Printed().back(), L"Sound one doesn't exist.");
+    ASSERT_TRUE(manager->FindPlayingSound(L"one").IsAlive());
+    EXPECT_EQ(left(Mix(2), 1), 0.5f) << "the sound plays at its default volume in its class";
+}
+
+TEST_F(SoundManager, SwitchingOnWithoutLoadedDefinitionsKeepsTheSystem)
+{
+    Start();
+    manager->SetEnabled(false);
+    manager->SetEnabled(true);
+    ASSERT_NE(manager->GetSystem(), nullptr) << "nothing is read, so nothing fails";
+    EXPECT_TRUE(manager->HasClass(L"default"));
 }
 
 TEST_F(SoundManager, InitWithoutADeviceStillTimesSounds)

@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <deque>
+#include <limits>
 
 using namespace Audio;
 using SoundFiles::Bytes;
@@ -268,6 +269,31 @@ TEST_F(AudioMix, FrequencyIsThePlaybackRate)
     Channel again = play(r.get());
     for (float bad : {0.0f, -8000.0f, NAN, INFINITY})
         EXPECT_EQ(again.SetFrequency(bad), Result::InvalidParam);
+}
+
+TEST_F(AudioMix, AFloatFileOfExtremeSamplesMixesToFiniteOutput)
+{
+    // Finite samples at the float's limits, looped and resampled, as a fuzzed file had them: the
+    // interpolation between them would overflow to an infinity, and an infinity times a zero
+    // weight is NaN.
+    const float big = std::numeric_limits<float>::max();
+    std::vector<float> samples;
+    for (int i = 0; i < 37; ++i)
+        samples.push_back(i % 3 == 0 ? big : (i % 3 == 1 ? -big : big / 2));
+    std::unique_ptr<Sound> extreme = sound(SoundFiles::MakeWav(kFloatMono, samples));
+    for (const float frequency : {kRate * 0.37f, kRate * 1.0f, kRate * 2.9f})
+    {
+        Channel channel = play(extreme.get(), -1);
+        channel.SetFrequency(frequency);
+        const std::vector<float> out = mix(500);
+        for (size_t i = 0; i < out.size(); ++i)
+        {
+            ASSERT_TRUE(std::isfinite(out[i])) << frequency << " at " << i;
+            ASSERT_LE(std::fabs(out[i]), 1.0f);
+        }
+        EXPECT_GT(std::fabs(out[0]), 0.5f) << "the samples still sound, at full scale";
+        channel.Stop();
+    }
 }
 
 TEST_F(AudioMix, PositionsInMilliseconds)

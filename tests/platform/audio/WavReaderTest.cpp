@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include <cstring>
 
 using namespace Audio;
@@ -78,6 +81,23 @@ TEST(WavReader, ExtremesOfEachIntegerWidth)
         EXPECT_EQ(out[1], 0.0f);
         EXPECT_LE(out[2], 1.0f);
         EXPECT_GT(out[2], 0.99f);
+    }
+}
+
+TEST(WavReader, FloatSamplesAreHeldToFullScaleAndNaNIsSilence)
+{
+    const float big = std::numeric_limits<float>::max();
+    const std::vector<float> stored = {big, -big, 1.5f, -1.0000001f, 0.25f, NAN, INFINITY, -INFINITY, 1e-40f};
+    const std::vector<float> read = {1.0f, -1.0f, 1.0f, -1.0f, 0.25f, 0.0f, 1.0f, -1.0f, 1e-40f};
+    for (const uint16_t bits : {uint16_t(32), uint16_t(64)})
+    {
+        const WavSpec spec{SoundFiles::kFloat, bits, 1, 8000, false};
+        const Bytes file = SoundFiles::MakeWav(spec, stored);
+        WavFormat format;
+        ASSERT_TRUE(ReadWavFormat(file.data(), file.size(), format));
+        std::vector<float> decoded(stored.size());
+        ConvertWavFrames(file.data(), format, 0, uint32_t(stored.size()), decoded.data());
+        EXPECT_EQ(decoded, read) << bits << " bits";
     }
 }
 

@@ -157,13 +157,39 @@ TEST(MovieDefinition, FrameRunsFillOneKeyPerFrameOfTheMovie)
 
     const KeyEntry& first = m->entries[0].keys[0];
     EXPECT_FLOAT_EQ(first.alpha, 0.5f);
-    EXPECT_EQ(first.color, 0x7FFFFFFFu) << "a colour written 0xFFFFFFFF is clamped, not \"no colour\"";
+    EXPECT_EQ(first.color, 0xFFFFFFFFu) << "a colour written 0xFFFFFFFF is opaque white";
     EXPECT_EQ(first.tween, 0u);
     const KeyEntry& later = m->entries[0].keys[4];
     EXPECT_FLOAT_EQ(later.alpha, 0.0f) << "no alpha is transparent";
     EXPECT_EQ(later.color, 0xFFFFFFFFu);
     EXPECT_EQ(later.tween, 1u);
     EXPECT_EQ(m->entries[2].keys[0].color, 0xFFFFFFFFu) << "no colour attribute";
+}
+
+TEST(MovieDefinition, KeyColoursAreReadAsUnsignedThirtyTwoBits)
+{
+    struct Case
+    {
+        const char* written;
+        uint32_t colour;
+    };
+    const Case cases[] = {
+        {"0xFF800000", 0xFF800000u}, // opaque dark red: the alpha byte set keeps its tint
+        {"0x80FF0000", 0x80FF0000u}, {"0x7F00FF00", 0x7F00FF00u}, {"0xFFFFFFFF", 0xFFFFFFFFu},
+        {"0x00000000", 0x00000000u}, {"4286578688", 0xFF800000u}, // decimal that fits in 32 bits
+        {"16711680", 0x00FF0000u},   {"-1", 0xFFFFFFFFu},         {"-16777216", 0xFF000000u},
+    };
+    for (const Case& c : cases)
+    {
+        DefinitionMap map;
+        std::unique_ptr<Definition_Movie> m =
+            loadMovie(map, movie("length=\"1\" fps=\"30\"",
+                                 std::string("<Instance instancename=\"tinted\" ") + kLibraryEntry +
+                                     "><Frame transform=\"1,0,0,1,0,0\" color=\"" + c.written + "\"/></Instance>"));
+        ASSERT_NE(m, nullptr) << c.written;
+        ASSERT_FALSE(m->entries.empty() || m->entries[0].keys.empty()) << c.written;
+        EXPECT_EQ(m->entries[0].keys[0].color, c.colour) << c.written;
+    }
 }
 
 TEST(MovieDefinition, AMovieOfNoFramesNeedsNoFrameElements)

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "engine/media/sound/ISoundManager.h"
-#include "engine/scene/display/IInstanceEventHandler.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
+#include "engine/scene/display/node/IInstanceEventHandler.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "tests/scene/RecordingRenderer.h"

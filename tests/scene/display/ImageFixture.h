@@ -6,7 +6,7 @@
 #include "engine/core/xml/XmlDocumentCache.h"
 #include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/definitions/Definition_Image.h"
-#include "engine/scene/display/Instance_Image.h"
+#include "engine/scene/display/image/Instance_Image.h"
 #include "tests/scene/display/DisplayFixture.h"
 
 #include <string>

@@ -7,7 +7,7 @@
 #include "engine/scene/definitions/DefinitionMap.h"
 #include "engine/scene/definitions/Definition_Movie.h"
 #include "engine/scene/definitions/InstanceSetup.h"
-#include "engine/scene/display/Instance_Image.h"
+#include "engine/scene/display/image/Instance_Image.h"
 #include "tests/scene/definitions/DefinitionTestSupport.h"
 #include "tests/scene/display/DisplayFixture.h"
 

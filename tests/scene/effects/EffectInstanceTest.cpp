@@ -6,8 +6,8 @@
 #include "engine/scene/classes/EngineRegistrations.h"
 #include "engine/scene/definitions/nuggets/REffectNugget.h"
 #include "engine/scene/definitions/nuggets/RNuggetBase.h"
-#include "engine/scene/display/Instance_Image.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/image/Instance_Image.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/effects/EffectLibrary.h"
 #include "engine/scene/effects/ParticleManager.h"
 #include "engine/scene/script/LuaMgr.h"
@@ -23,6 +23,13 @@ namespace EffectTest
 {
 namespace
 {
+
+class CountingTimerListener : public ITimerListener
+{
+public:
+    void OnTimer(InstanceHandle) override { ++notices; }
+    int notices = 0;
+};
 
 using SceneTest::RecordingRenderer;
 
@@ -350,6 +357,30 @@ TEST_F(EffectInstances, AnEffectDeletedWhileItWaitsCancelsItsTimer)
     clock.AdvanceMilliseconds(1000);
     timers.Update();
     EXPECT_FALSE(timer.IsValid());
+}
+
+TEST_F(EffectInstances, AReplacedTimerServiceIsNeverAskedAboutTheOldOnesTimer)
+{
+    auto first = std::make_unique<TimerService>(clock);
+    Instance_Effect* effect = Spawn(L"flight", L"fx");
+    ASSERT_NE(effect, nullptr);
+    effect->StartAfterDelay(0.5f);
+    ASSERT_TRUE(effect->startPending);
+    // The service goes and another takes its place (possibly where it lived), with a timer of its
+    // own in the slot the old handle names.
+    first.reset();
+    auto second = std::make_unique<TimerService>(clock);
+    CountingTimerListener other;
+    const InstanceHandle unrelated = second->AddTimer(0.5f, &other);
+    ASSERT_TRUE(unrelated.IsValid());
+    // Cancelling reads nothing of the freed table (AddressSanitizer would stop here) and leaves the
+    // new service's timer alone.
+    holder->RemoveAndQueueDelete(effect);
+    holder->DeletePending();
+    clock.AdvanceMilliseconds(600);
+    second->Update();
+    EXPECT_EQ(other.notices, 1);
+    EXPECT_FALSE(second->Cancel(InstanceHandle{})) << "a handle of no service";
 }
 
 TEST_F(EffectInstances, DrawingPassesOnlyTheMaskBitsAndTheCombinedOpacity)

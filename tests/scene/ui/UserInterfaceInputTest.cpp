@@ -189,6 +189,50 @@ TEST_F(UserInterfaceInput, TheFrontMovieThatEatsTheMouseIsTheOnlyOneReached)
     EXPECT_TRUE(ui->GetHovered().empty());
 }
 
+TEST_F(UserInterfaceInput, ASwitchedOffMovieThatEatsTheMouseCutsTheListBehindIt)
+{
+    // back (0..100) behind; the blocker (10..90) with its input off; a panel inside the blocker;
+    // front (40..60) in front of it all.
+    Movie(root, L"back", 0, 0);
+    Extent(root->children.back(), 100, 100);
+    Instance_Movie* blocker = Movie(root, L"blocker", 10, 10);
+    Extent(blocker, 80, 80);
+    Instance_Movie* inner = Movie(blocker, L"inner", 0, 0);
+    Extent(inner, 80, 80);
+    Instance_Movie* front = Movie(root, L"front", 40, 40);
+    Extent(front, 20, 20);
+    struct Case
+    {
+        const char* name;
+        std::function<void()> arrange;
+        int x, y;
+        const char* hits;
+    };
+    const Case cases[] = {
+        {"in front of the blocker", [] {}, 50, 50, "front"},
+        {"on the blocker alone", [] {}, 20, 20, ""},
+        {"beside the blocker", [] {}, 5, 5, "back root"},
+        {"blocker hidden", [&] { blocker->SetVisible(false); }, 50, 50, "front back root"},
+        {"blocker that lets the mouse through", [&] { blocker->eatingMouse = false; }, 50, 50, "front back root"},
+        {"blocker inside a switched-off movie", [&] { inner->eatingMouse = true; blocker->eatingMouse = false; },
+         50, 50, "front back root"},
+    };
+    for (const Case& c : cases)
+    {
+        blocker->SetVisible(true);
+        blocker->SetInputEnabled(false);
+        blocker->eatingMouse = true;
+        inner->eatingMouse = false;
+        c.arrange();
+        ui->OnMouseMove(c.x, c.y);
+        std::string names;
+        for (const InstanceHandle& hit : ui->GetHitList())
+            names += (names.empty() ? "" : " ") + narrow(hit.GetInstance()->name);
+        EXPECT_EQ(names, c.hits) << c.name;
+    }
+    (void)front;
+}
+
 TEST_F(UserInterfaceInput, AReleaseAwayFromAnInstanceLeftWithTheButtonHeldIsItsOutsideRelease)
 {
     struct Case

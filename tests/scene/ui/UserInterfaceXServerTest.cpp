@@ -4,7 +4,7 @@
 // program run again on one test) so that SDL's video state never mixes with the other tests.
 #include "engine/core/app/IWindowOwner.h"
 #include "engine/core/app/Window.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/script/LuaMgr.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "platform/window/WindowSystem.h"

@@ -1,16 +1,17 @@
 // Widgets made from the definition files of tests/data/scene/widgets (widgets.xml with its classes
 // and sounds in widgets_meta.xml) and driven only through the user interface's input entries, as
-// the window delivers them: pointer moves, presses and releases, key presses with Shift and Caps
-// Lock read from a scripted window layer. Frames step as the engine's tick steps them: the root
+// the window delivers them: pointer moves, presses and releases, key presses and typed characters. Frames step as the engine's tick steps them: the root
 // movie (which delivers the load notifications), then the screen manager. Text children measure
 // 10 pixels a character ('W' and 'w' measure `MeasuredText::wide`).
 #pragma once
 
-#include "engine/scene/display/Instance_Text.h"
+#include "engine/core/text/TextConversion.h"
+#include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/widgets/TextField.h"
 #include "platform/window/ScriptedWindowSystem.h"
 #include "tests/scene/widgets/WidgetFixture.h"
 
+#include <cctype>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -53,7 +54,6 @@ protected:
         std::unique_ptr<XmlNode> meta = DefinitionTest::Parse(ReadTestFile("widgets_meta.xml"));
         ASSERT_NE(meta, nullptr);
         LoadDefinitionsXml(*meta, *ui->GetDefinitionMap());
-        TextField::SetKeyboard(&windows);
         // note(text) writes into the table that Calls() reads; soundsSoFar() tells a script which
         // sounds have played up to then.
         ASSERT_TRUE(Run("calls = {} function note(text) calls[#calls + 1] = text end"));
@@ -64,7 +64,6 @@ protected:
 
     void TearDown() override
     {
-        TextField::SetKeyboard(nullptr);
         recordedSounds = nullptr;
         WidgetFixture::TearDown();
         textClass.reset();
@@ -114,10 +113,19 @@ protected:
         ui->OnKeyDown(key);
         ui->OnKeyUp(key);
     }
-    void Type(const std::string& keys)
+    // Types UTF-8 text as a window delivers it: per character its key press (for the keys of
+    // letters, digits and space), the character message, then the release.
+    void Type(const std::string& utf8)
     {
-        for (char key : keys)
-            Key(uint32_t(uint8_t(key)));
+        for (wchar_t c : Utf8ToWString(utf8))
+        {
+            const uint32_t key = c < 128 && (std::isalnum(int(c)) || c == L' ') ? uint32_t(std::toupper(int(c))) : 0;
+            if (key)
+                ui->OnKeyDown(key);
+            ui->OnChar(uint32_t(c));
+            if (key)
+                ui->OnKeyUp(key);
+        }
     }
 
     // The script's table of noted calls, joined by "; ".

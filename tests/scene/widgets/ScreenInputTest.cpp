@@ -239,6 +239,22 @@ TEST_F(ScreenInput, AModalScreenStopsThePointerWhileItFadesInAndOut)
     EXPECT_EQ(Calls(), "behind");
 }
 
+TEST_F(ScreenInput, AModalScreenStopsAClickRightAfterItOpens)
+{
+    Behind();
+    MoveTo(50, 30);
+    EXPECT_EQ(Calls(), "");
+    // No frame between the opening and the click: the screen's state machine has not stepped yet.
+    Screen* dialog = Open(L"dialog", true);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_FALSE(dialog->inputEnabled);
+    Click(50, 30);
+    EXPECT_EQ(Calls(), "") << "the button behind the dialog gets no click";
+    Frames(1);
+    Click(50, 30);
+    EXPECT_EQ(Calls(), "");
+}
+
 TEST_F(ScreenInput, APlainOrUnopenedScreenLetsThePointerThroughWhileItsInputIsOff)
 {
     Behind();

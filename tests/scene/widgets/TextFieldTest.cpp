@@ -1,12 +1,11 @@
-// Text fields driven by the window's keys through the user interface: the case of typed letters from
-// Shift and Caps Lock as the window layer holds them, keys that type nothing, the refusals,
+// Text fields driven by the window's keys and characters through the user interface: typed
+// characters of every kind, keys that type nothing, the refusals,
 // scrolling with Home, End and Backspace, the caret, the focus taken by a click, and random key
 // streams that must keep the caret inside a visible part that fits.
 #include "tests/scene/widgets/InputFixture.h"
 
 #include "engine/core/text/TextConversion.h"
 
-#include <SDL.h>
 
 #include <random>
 
@@ -53,47 +52,48 @@ protected:
     Instance_Movie* bar = nullptr;
 };
 
-TEST_F(TextFields, LettersTakeTheirCaseFromShiftAndCapsLock)
+TEST_F(TextFields, TypedCharactersComeFromTheCharacterMessages)
 {
-    struct Case
-    {
-        uint16_t modifiers;
-        const char* typed;
-    };
-    const Case cases[] = {
-        {0, "a"}, {KMOD_LSHIFT, "A"}, {KMOD_RSHIFT, "A"}, {KMOD_CAPS, "A"}, {KMOD_CAPS | KMOD_LSHIFT, "a"},
-    };
-    TextField* field = Field(500);
+    // What the window's characters say is what the field holds: punctuation, letters of other
+    // scripts, characters beyond the Basic Multilingual Plane.
+    const char* const texts[] = {"O'Neil", "Anne-Marie", "Zo\xC3\xAB", ("\xC3\x81ngel \xC5\x81\xC3\xB3" "d\xC5\xBA"),
+                                 "\xD0\x96\xD0\xB5\xD0\xBD\xD1\x8F", "a.b@c, d!?", "\xF0\x9F\x98\x80"};
+    TextField* field = Field(5000);
     ASSERT_TRUE(field->focused);
-    for (const Case& c : cases)
+    for (const char* typed : texts)
     {
-        windows.SetHeldModifiers(c.modifiers);
-        Key(kBackspace);
-        Type("A");
-        EXPECT_EQ(WStringToAnsi(field->text), c.typed) << c.modifiers;
+        Key(kHome);
+        while (!field->text.empty())
+            Key(kDelete);
+        Type(typed);
+        EXPECT_EQ(field->text, Utf8ToWString(typed)) << typed;
     }
 }
 
-TEST_F(TextFields, OnlySpacesDigitsLettersAndKeypadDigitsType)
+TEST_F(TextFields, KeysThatMakeNoCharacterTypeNothing)
 {
     TextField* field = Field(500);
     TakeSounds();
-    // Up, Down, F1, the keypad operators, a keyboard layout's punctuation keys and Shift itself.
-    for (uint32_t key : {38u, 40u, 112u, 107u, 109u, 106u, 110u, 111u, 186u, 188u, 190u, 222u, kShift})
+    // Up, Down, F1, the keypad operators, a keyboard layout's punctuation keys, Shift, and letter
+    // keys whose character message never came (Ctrl held, say).
+    for (uint32_t key : {38u, 40u, 112u, 107u, 109u, 106u, 110u, 111u, 186u, 188u, 190u, 222u, kShift,
+                         uint32_t('A'), uint32_t('7'), 101u})
         Key(key);
+    // Control characters come as characters too: Enter, Escape, Tab, Backspace, and DEL and C1.
+    for (uint32_t character : {13u, 27u, 9u, 8u, 0x7Fu, 0x85u, 0xD800u})
+        ui->OnChar(character);
     EXPECT_EQ(field->text, L"");
     EXPECT_TRUE(TakeSounds().empty()) << "a refused key does nothing";
-    for (uint32_t key : {101u, 96u, uint32_t('7'), uint32_t(' '), uint32_t('Q')})
-        Key(key);
-    EXPECT_EQ(field->text, L"507 q");
-    EXPECT_EQ(TakeSounds(), std::vector<std::wstring>(5, L"tf_click"));
+    Type("5 7q");
+    EXPECT_EQ(field->text, L"5 7q");
+    EXPECT_EQ(TakeSounds(), std::vector<std::wstring>(4, L"tf_click"));
 }
 
 TEST_F(TextFields, Refusals)
 {
     TextField* field = Field(500);
     field->allowRepeatedSpaces = false;
-    Type("A  B");
+    Type("a  b");
     EXPECT_EQ(field->text, L"a b");
     Key(kLeft);
     Key(kLeft);
@@ -102,8 +102,9 @@ TEST_F(TextFields, Refusals)
 
     field->allowedCharacters = L"0123456789ABC";
     Type("1D");
-    Type("C");
-    EXPECT_EQ(field->text, L"a1c b") << "listed upper-case letters admit both cases";
+    Type("c");
+    Type("\xC3\xA7");
+    EXPECT_EQ(field->text, L"a1c b") << "listed upper-case letters admit both cases; the rule holds for every character";
 
     field->maxLength = 5;
     Type("2");
@@ -117,7 +118,7 @@ TEST_F(TextFields, Refusals)
 TEST_F(TextFields, HomeEndAndBackspaceScrollTheView)
 {
     TextField* field = Field(55); // five characters fit
-    Type("ABCDEFGHIJ");
+    Type("abcdefghij");
     EXPECT_EQ(Visible(field), "fghij");
     EXPECT_EQ(field->caret, 10u);
     Key(kHome);
@@ -169,7 +170,7 @@ TEST_F(TextFields, TheFocusComesWithAClickAndTheCaretBlinksOnlyWhileFocused)
     EXPECT_FALSE(field->focused);
     EXPECT_FALSE(bar->visible);
     EXPECT_FALSE(bar->playing);
-    Type("A");
+    Type("a");
     EXPECT_EQ(field->text, L"") << "keys need the focus";
 
     Click(150, 130);
@@ -188,7 +189,7 @@ TEST_F(TextFields, TheFocusComesWithAClickAndTheCaretBlinksOnlyWhileFocused)
     ASSERT_TRUE(Run("f:SetEnable(true) f:SetFocus(true)"));
     EXPECT_TRUE(bar->visible);
     EXPECT_EQ(form->focusedComponent, nullptr) << "the script's focus is the flag alone";
-    Type("AB");
+    Type("ab");
     ASSERT_TRUE(Run("typed = f:GetText()"));
     EXPECT_EQ(Global("typed"), "ab");
 }
@@ -225,7 +226,7 @@ TEST_F(TextFields, TheFocusIsUniqueAcrossNestedContainers)
     }
 
     Click(150, 310);
-    Type("X");
+    Type("x");
     EXPECT_EQ(rightField->text, L"x");
     EXPECT_EQ(outerField->text, L"");
     EXPECT_EQ(leftField->text, L"");
@@ -233,7 +234,9 @@ TEST_F(TextFields, TheFocusIsUniqueAcrossNestedContainers)
 
 TEST_F(TextFields, RandomKeyStreamsKeepTheCaretInAVisiblePartThatFits)
 {
-    const uint32_t keys[] = {'A', 'W', ' ', '5', 101, kLeft, kRight, kHome, kEnd, kBackspace, kDelete, 38, 112};
+    // Non-zero: a key; zero: the character message of the letter 'w'.
+    const uint32_t keys[] = {'A', 0, ' ', '5', 101, kLeft, kRight, kHome, kEnd, kBackspace, kDelete, 38, 112};
+    const char* const typed[] = {"a", "W", " ", "5", "5"};
     std::mt19937 random(20261210);
     // Wide letters much wider than the others can push the caret out of a part that fits.
     MeasuredText::wide = 45;
@@ -245,8 +248,11 @@ TEST_F(TextFields, RandomKeyStreamsKeepTheCaretInAVisiblePartThatFits)
         field->allowRepeatedSpaces = random() % 2 == 0;
         for (int step = 0; step < 200; ++step)
         {
-            windows.SetHeldModifiers(random() % 2 ? KMOD_LSHIFT : 0);
-            Key(keys[random() % std::size(keys)]);
+            const size_t pick = random() % std::size(keys);
+            if (pick < std::size(typed))
+                Type(typed[pick]);
+            else
+                Key(keys[pick]);
             const uint32_t length = uint32_t(field->text.size());
             ASSERT_LE(field->firstVisible, field->caret) << run << ":" << step;
             ASSERT_LE(field->caret, field->endVisible) << run << ":" << step;

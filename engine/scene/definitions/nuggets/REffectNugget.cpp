@@ -4,7 +4,7 @@
 #include "engine/core/base/RandomGenerator.h"
 #include "engine/core/xml/XmlNode.h"
 #include "engine/scene/definitions/DefinitionValues.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 
 #include "engine/core/text/TextConversion.h"
 #include "engine/core/xml/XmlNode.h"
-#include "engine/scene/display/Instance_Base.h"
+#include "engine/scene/display/node/Instance_Base.h"
 #include "engine/scene/script/LuaMgr.h"
 
 namespace TarnEngine

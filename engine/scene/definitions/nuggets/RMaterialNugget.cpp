@@ -3,28 +3,19 @@
 
 #include "engine/core/text/TextHelpers.h"
 #include "engine/core/xml/XmlNode.h"
-#include "engine/scene/display/Instance_Base.h"
+#include "engine/graphics/device/DrawCall.h"
+#include "engine/scene/display/node/Instance_Base.h"
 
 namespace TarnEngine
 {
 
 TARN_IMPLEMENT_RCLASS(RMaterialNugget, RNuggetBase, RObjectFactory<RMaterialNugget>)
 
-namespace
-{
-
-constexpr uint32_t kMaskedIn = 0x10000;
-constexpr uint32_t kMaskClear = 0x20000;
-constexpr uint32_t kMaskedOut = 0x40000;
-constexpr uint32_t kNoAutoInherit = 0x80000;
-
-} // namespace
-
 bool RMaterialNugget::Load(const XmlNode& element)
 {
     static const wchar_t* const kBlendModes[] = {L"NoBlend", L"Alpha", L"Additive", L"NoTexture", L"MaskLayer",
                                                  L"Debug"};
-    flags = 1;
+    flags = eMaterialAlpha;
     const std::wstring material = element.GetChildText(L"Material");
     if (!material.empty())
     {
@@ -39,12 +30,12 @@ bool RMaterialNugget::Load(const XmlNode& element)
     }
     const std::wstring masking = element.GetChildText(L"Masking");
     if (EqualsNoCase(masking, L"MaskedIn"))
-        flags |= kMaskedIn;
+        flags |= eMaterialMaskedIn;
     else if (EqualsNoCase(masking, L"MaskedOut"))
-        flags |= kMaskedOut;
+        flags |= eMaterialMaskedOut;
     if (EqualsNoCase(element.GetChildText(L"MaskClear"), L"true"))
-        flags |= kMaskClear;
-    flags |= kNoAutoInherit;
+        flags |= eMaterialMaskClear;
+    flags |= eMaterialNoAutoInherit;
     return true;
 }
 

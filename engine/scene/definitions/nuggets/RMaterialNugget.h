@@ -3,6 +3,7 @@
 // becomes a timeline child instead of taking its parent's.
 #pragma once
 
+#include "engine/graphics/device/DrawCall.h"
 #include "engine/scene/definitions/nuggets/RNuggetBase.h"
 
 #include <cstdint>
@@ -19,7 +20,7 @@ public:
     bool Load(const XmlNode& element) override;
     void Apply(Instance_Base* instance) override;
 
-    uint32_t flags = 1; // eMaterialAlpha
+    uint32_t flags = eMaterialAlpha;
 };
 
 } // namespace TarnEngine

@@ -5,7 +5,7 @@
 #include "engine/media/video/IImageSource.h"
 #include "engine/scene/definitions/DefinitionValues.h"
 #include "engine/scene/definitions/InstanceSetup.h"
-#include "engine/scene/display/Instance_Base.h"
+#include "engine/scene/display/node/Instance_Base.h"
 
 namespace TarnEngine
 {

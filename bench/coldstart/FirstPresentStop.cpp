@@ -1,0 +1,33 @@
+// Preloaded into a program whose start is measured: after its first
+// SDL_RenderPresent returns, writes the nanoseconds since the launcher's
+// execve (COLD_START_T0_NS, CLOCK_MONOTONIC) to COLD_START_FD and ends the
+// program there, so that nothing after the first frame is counted or waited for.
+#include <dlfcn.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+struct SDL_Renderer;
+
+extern "C" void SDL_RenderPresent(SDL_Renderer* renderer)
+{
+    using Present = void (*)(SDL_Renderer*);
+    static Present real = reinterpret_cast<Present>(dlsym(RTLD_NEXT, "SDL_RenderPresent"));
+    if (real)
+        real(renderer);
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const char* start = std::getenv("COLD_START_T0_NS");
+    const char* fd = std::getenv("COLD_START_FD");
+    if (!start || !fd)
+        return;
+    const long long elapsed = (long long)now.tv_sec * 1000000000LL + now.tv_nsec - std::atoll(start);
+    char line[64];
+    const int length = std::snprintf(line, sizeof line, "%lld\n", elapsed);
+    if (write(std::atoi(fd), line, size_t(length)) != length)
+        _exit(3);
+    _exit(0);
+}

@@ -1,0 +1,472 @@
+// The pellwood program on the sample content, played as a player would on an X server of its own
+// (Xvfb) with real pointer and key events from the server's test extension. A first start has no
+// profile: the new-profile screen comes first and takes a typed name. Then the help button's click
+// is heard over the menu's music, the options screen's music slider dragged to the left silences
+// the music on SDL's "disk" audio output, and OK keeps that across a restart of the program. On the
+// profile screen a second player is added, the first one chosen again by a double click and the
+// second one deleted through the question. The in-game menu (the sample has no game mode in which
+// Escape opens it, so the menu's "Pause menu" button does) reaches the options and help screens.
+// The program says what happened on standard error: the sample's traces ("sample <seconds>:
+// <what>") and the game's log lines, which the test reads.
+#include "tests/platform/ProgramLaunch.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+using ProgramLaunch::Clock;
+using ProgramLaunch::pause;
+using ProgramLaunch::Process;
+using ProgramLaunch::readFile;
+
+// What the audio layer asks the device for; the disk driver writes it as 32-bit floats.
+constexpr double kOutputRate = 48000.0;
+constexpr size_t kFrameBytes = 2 * sizeof(float);
+
+// Window coordinates (the screens are centred in the 1024 x 768 area; scripts/make-sample-menu.py,
+// make-sample-dialogs.py and make-sample-screens.py place what is on them).
+struct Point
+{
+    int x, y;
+};
+// The main menu.
+constexpr Point kOptionsButton{216, 306}, kHelpButton{216, 376}, kPlayersButton{216, 516},
+    kPauseButton{216, 581};
+// The help screen (560 x 400).
+constexpr Point kHelpClose{512, 537};
+// The new-profile screen (480 x 280 at 272, 244).
+constexpr Point kNameField{512, 380}, kNewOk{417, 477};
+// The options screen (560 x 470 at 232, 149): the music slider's track from x 180 to 500 of the
+// screen, its knob 24 wide; OK and Cancel.
+constexpr int kOptionsLeft = 232, kOptionsTop = 149;
+constexpr Point kOptionsOk{kOptionsLeft + 165, kOptionsTop + 427},
+    kOptionsCancel{kOptionsLeft + 395, kOptionsTop + 427};
+// The profile screen (560 x 470 at 232, 149): slots of 320 x 44 from y 80, 56 apart.
+constexpr Point kSlot0{512, 149 + 80 + 22}, kSlot1{512, 149 + 136 + 22};
+constexpr Point kAddButton{232 + 115, 149 + 427}, kProfileOk{232 + 280, 149 + 427},
+    kDeleteButton{232 + 445, 149 + 427};
+// The message box (480 x 260 at 272, 254): its left button.
+constexpr Point kBoxLeft{367, 466};
+// The in-game menu (480 x 360 at 272, 204).
+constexpr Point kMenuOptions{512, 310}, kMenuHelp{512, 376}, kMenuBack{512, 508};
+
+// The music slider's knob centre for a volume, and a point left of its track (the knob stops at 0).
+Point MusicKnob(float volume)
+{
+    return {kOptionsLeft + 180 + int(std::lround((320 - 24) * volume / 100.0f)) + 12, kOptionsTop + 84 + 18};
+}
+constexpr Point kMusicLeftEnd{kOptionsLeft + 120, kOptionsTop + 84 + 18};
+
+// The Xlib and XTest calls the player's hands need, on one display.
+class Hands
+{
+public:
+    explicit Hands(const std::string& display)
+    {
+        if (!libraries_.Opened())
+            return;
+        bool all = true;
+        auto load = [&](void* library, auto& function, const char* name)
+        {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
+            all = all && function != nullptr;
+        };
+        load(libraries_.x11, open_, "XOpenDisplay");
+        load(libraries_.x11, close_, "XCloseDisplay");
+        load(libraries_.x11, root_, "XDefaultRootWindow");
+        load(libraries_.x11, queryPointer_, "XQueryPointer");
+        load(libraries_.x11, translate_, "XTranslateCoordinates");
+        load(libraries_.x11, setFocus_, "XSetInputFocus");
+        load(libraries_.x11, keycode_, "XKeysymToKeycode");
+        load(libraries_.x11, sync_, "XSync");
+        load(libraries_.x11, setErrorHandler_, "XSetErrorHandler");
+        load(libraries_.xtst, motion_, "XTestFakeMotionEvent");
+        load(libraries_.xtst, button_, "XTestFakeButtonEvent");
+        load(libraries_.xtst, key_, "XTestFakeKeyEvent");
+        if (!all)
+            return;
+        // The program may remake its window between our look and our request.
+        setErrorHandler_([](void*, void*) { return 0; });
+        display_ = open_(display.c_str());
+    }
+    ~Hands()
+    {
+        if (display_ != nullptr)
+            close_(display_);
+    }
+    bool Available() const { return display_ != nullptr; }
+
+    // Finds the program's window under the middle of the desktop and gives it the keyboard, as a
+    // window manager would; false when there is none within ten seconds.
+    bool FindWindow()
+    {
+        window_ = 0;
+        for (const auto deadline = Clock::now() + std::chrono::seconds(10);
+             Clock::now() < deadline && !window_; pause(50))
+        {
+            Move(640, 512);
+            unsigned long root = 0, child = 0;
+            int rootX = 0, rootY = 0, windowX = 0, windowY = 0;
+            unsigned int mask = 0;
+            queryPointer_(display_, root_(display_), &root, &child, &rootX, &rootY, &windowX, &windowY,
+                          &mask);
+            unsigned long inner = 0;
+            if (child != 0 && translate_(display_, child, root_(display_), 0, 0, &left_, &top_, &inner) != 0)
+                window_ = child;
+        }
+        if (window_ != 0)
+        {
+            setFocus_(display_, window_, 2 /* RevertToParent */, 0);
+            sync_(display_, 0);
+        }
+        return window_ != 0;
+    }
+
+    // Window coordinates.
+    void Move(Point at) { Move(left_ + at.x, top_ + at.y); }
+    void Click(Point at) { Drag(at, at); }
+    // Two clicks well inside the screens' double-click time of 20 frames.
+    void DoubleClick(Point at)
+    {
+        Move(at);
+        pause(120);
+        for (int i = 0; i < 2; ++i)
+            for (int down : {1, 0})
+            {
+                button_(display_, 1, down, 0);
+                sync_(display_, 0);
+                pause(40);
+            }
+    }
+    // Presses at one point and releases at another, moving there in small steps.
+    void Drag(Point from, Point to)
+    {
+        Move(from);
+        pause(120); // the program sees the pointer arrive (over states) before the press
+        button_(display_, 1, 1, 0);
+        sync_(display_, 0);
+        pause(80);
+        for (int step = 1; step <= 8 && (to.x != from.x || to.y != from.y); ++step)
+        {
+            Move(Point{from.x + (to.x - from.x) * step / 8, from.y + (to.y - from.y) * step / 8});
+            pause(40);
+        }
+        button_(display_, 1, 0, 0);
+        sync_(display_, 0);
+    }
+    // One key at a time, as fingers do; letters are their lower-case ASCII codes, Shift_L 0xFFE1.
+    void Type(const std::string& text)
+    {
+        for (char c : text)
+        {
+            const bool upper = c >= 'A' && c <= 'Z';
+            const unsigned long letter = static_cast<unsigned long>(upper ? c - 'A' + 'a' : c);
+            if (upper)
+                Key(0xFFE1, true);
+            for (bool down : {true, false})
+            {
+                pause(60);
+                Key(letter, down);
+            }
+            pause(60);
+            if (upper)
+                Key(0xFFE1, false);
+        }
+    }
+
+private:
+    void Move(int x, int y)
+    {
+        motion_(display_, 0, x, y, 0);
+        sync_(display_, 0);
+    }
+    void Key(unsigned long keysym, bool down)
+    {
+        key_(display_, keycode_(display_, keysym), down ? 1 : 0, 0);
+        sync_(display_, 0);
+    }
+
+    XServerSupport::XLibraries libraries_;
+    void* display_ = nullptr;
+    unsigned long window_ = 0;
+    int left_ = 0, top_ = 0;
+    void* (*open_)(const char*) = nullptr;
+    int (*close_)(void*) = nullptr;
+    unsigned long (*root_)(void*) = nullptr;
+    int (*queryPointer_)(void*, unsigned long, unsigned long*, unsigned long*, int*, int*, int*, int*,
+                         unsigned int*) = nullptr;
+    int (*translate_)(void*, unsigned long, unsigned long, int, int, int*, int*, unsigned long*) = nullptr;
+    int (*setFocus_)(void*, unsigned long, int, unsigned long) = nullptr;
+    unsigned char (*keycode_)(void*, unsigned long) = nullptr;
+    int (*sync_)(void*, int) = nullptr;
+    void* (*setErrorHandler_)(int (*)(void*, void*)) = nullptr;
+    int (*motion_)(void*, int, int, int, unsigned long) = nullptr;
+    int (*button_)(void*, unsigned int, int, unsigned long) = nullptr;
+    int (*key_)(void*, unsigned int, int, unsigned long) = nullptr;
+};
+
+size_t countOf(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++count;
+    return count;
+}
+
+// The loudest sample of the output frames [first, last).
+float Peak(const std::vector<float>& samples, size_t first, size_t last)
+{
+    float peak = 0.0f;
+    for (size_t i = 2 * first; i < std::min(2 * last, samples.size()); ++i)
+        peak = std::max(peak, std::fabs(samples[i]));
+    return peak;
+}
+
+// The program on its own X server with the disk audio driver; a run is one start of the program
+// in the same world (its saved-games folder stays from run to run).
+class PlayerRun
+{
+public:
+    bool StartWorld()
+    {
+        if (!world.Start())
+            return false;
+        world.Set("PELLWOOD_LOG", "debug");
+        // Besides libdbus, Mesa's GL driver keeps a buffer past the end of the process.
+        const std::filesystem::path suppressions = world.temp.path / "lsan-players.supp";
+        std::ofstream(suppressions) << "leak:libdbus-1.so\nleak:libGLX_mesa.so\n";
+        world.Set("LSAN_OPTIONS",
+                  "suppressions=" + suppressions.string() + ":print_suppressions=0:fast_unwind_on_malloc=0");
+        return true;
+    }
+    bool Launch()
+    {
+        ++run;
+        world.Set("SDL_AUDIODRIVER", "disk");
+        world.Set("SDL_DISKAUDIOFILE", Heard().string());
+        program = Process(world.Launch(ProgramLaunch::SampleArguments(), Said()));
+        EXPECT_TRUE(program.Started()) << "the program did not start";
+        return program.Started();
+    }
+    // Ends the program as a close signal from the desktop does; its exit code.
+    int End()
+    {
+        kill(program.Id(), SIGTERM);
+        bool bySignal = false;
+        return program.WaitForExit(std::chrono::seconds(30), bySignal);
+    }
+
+    std::filesystem::path Heard() const { return world.temp.path / ("heard" + std::to_string(run) + ".raw"); }
+    std::filesystem::path Said() const { return world.temp.path / ("said" + std::to_string(run) + ".txt"); }
+    std::string Log() const { return readFile(Said()); }
+
+    // Waits until the text has been said `times` times; false when the program ended first or the
+    // time ran out.
+    bool WaitFor(const std::string& text, size_t times = 1,
+                 std::chrono::seconds limit = std::chrono::seconds(30))
+    {
+        return program.WaitFor([&] { return countOf(Log(), text) >= times; }, limit);
+    }
+    size_t HeardFrames() const
+    {
+        std::error_code error;
+        const uintmax_t size = std::filesystem::file_size(Heard(), error);
+        return error ? 0 : size_t(size / kFrameBytes);
+    }
+    bool WaitForHeardFrames(size_t frames)
+    {
+        return program.WaitFor([&] { return HeardFrames() >= frames; }, std::chrono::seconds(30));
+    }
+    std::vector<float> Samples() const
+    {
+        const std::string bytes = readFile(Heard());
+        std::vector<float> samples(bytes.size() / sizeof(float));
+        std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
+        return samples;
+    }
+    bool Running() { return program.Running(); }
+    // The engine-clock seconds of the first trace line that contains the text, or -1.
+    double TraceSeconds(const std::string& text) const
+    {
+        std::istringstream lines(Log());
+        for (std::string line; std::getline(lines, line);)
+            if (line.rfind("sample ", 0) == 0 && line.find(text) != std::string::npos)
+                return std::stod(line.substr(7));
+        return -1.0;
+    }
+
+    // Clicks away from the buttons until the menu is there (a click skips the splash screen).
+    bool PastTheSplash(Hands& hands)
+    {
+        for (const auto deadline = Clock::now() + std::chrono::seconds(30);
+             Clock::now() < deadline && countOf(Log(), "menu: shown") == 0 && Running();)
+        {
+            hands.Click(Point{900, 700});
+            pause(250);
+        }
+        return WaitFor("menu: shown");
+    }
+
+    ProgramLaunch::ProgramWorld world;
+    Process program;
+    int run = 0;
+};
+
+} // namespace
+
+TEST(PlayerScreens, FirstProfileOptionsAcrossARestartProfilesAndTheInGameMenu)
+{
+#ifndef PELLWOOD_PROGRAM
+    GTEST_SKIP() << "the program is not built with the tests";
+#else
+    PlayerRun run;
+    if (!run.StartWorld() || !run.Launch())
+        return;
+    Hands hands(run.world.display);
+    ASSERT_TRUE(hands.Available()) << "libX11 and libXtst are needed to play";
+    ASSERT_TRUE(run.WaitFor("Graphics device")) << run.Log();
+    ASSERT_TRUE(hands.FindWindow()) << "no window under the middle of the desktop";
+    ASSERT_TRUE(run.PastTheSplash(hands)) << run.Log();
+    // The splash screen fades in for 0.5 s, stays 2.5 s and fades out for 0.5 s; a click skips it.
+    EXPECT_LT(run.TraceSeconds("menu: shown"), 3.5) << "the splash screen ran its whole time";
+
+    // No profile yet: the new-profile screen, for the first one, takes the typed name once the
+    // timed pop-up of the start has gone.
+    ASSERT_TRUE(run.WaitFor("new-profile screen shown for the first profile")) << run.Log();
+    ASSERT_TRUE(run.WaitFor("event HintClosed")) << run.Log();
+    pause(600); // its fade-out
+    hands.Click(kNameField);
+    pause(200);
+    hands.Type("Robin");
+    pause(200);
+    hands.Click(kNewOk);
+    ASSERT_TRUE(run.WaitFor("profile \"Robin\" created")) << run.Log();
+    // The menu's music starts with the game's clock, which stood while the screen was open, and
+    // fades in for a second.
+    ASSERT_TRUE(run.WaitFor("menu: music started")) << run.Log();
+    pause(1500);
+    // The menu's music alone, then a click on "Help", which plays the click.
+    const size_t beforeHelp = run.HeardFrames();
+    hands.Click(kHelpButton);
+    ASSERT_TRUE(run.WaitFor("help page 1 of 3")) << run.Log();
+    const size_t atHelp = run.HeardFrames();
+    pause(800);
+    hands.Click(kHelpClose);
+    pause(600);
+
+    // The options: the music all the way down, and OK.
+    hands.Click(kOptionsButton);
+    ASSERT_TRUE(run.WaitFor("options shown: music 50.000000")) << run.Log();
+    pause(600);
+    hands.Drag(MusicKnob(50.0f), kMusicLeftEnd);
+    pause(300);
+    hands.Click(kOptionsOk);
+    ASSERT_TRUE(run.WaitFor("options stored: music 0.000000")) << run.Log();
+    const size_t atOk = run.HeardFrames();
+    ASSERT_TRUE(run.WaitForHeardFrames(atOk + size_t(kOutputRate))) << run.Log();
+    {
+        const std::vector<float> samples = run.Samples();
+        const size_t second = size_t(kOutputRate);
+        ASSERT_GT(beforeHelp, second);
+        const float music = Peak(samples, beforeHelp - second / 2, beforeHelp);
+        std::string levels;
+        for (size_t at = 0; at + second / 2 <= samples.size() / 2; at += second / 2)
+            levels += std::to_string(Peak(samples, at, at + second / 2)) + " ";
+        EXPECT_GT(music, 0.02f) << "the menu's music is not heard\n"
+                                << "before help " << beforeHelp << ", at help " << atHelp << ", at OK "
+                                << atOk << "; peaks by half seconds: " << levels;
+        EXPECT_LT(music, 0.3f) << "something louder than the music plays before the click";
+        const float click = Peak(samples, atHelp - std::min(atHelp, second / 2), atHelp + second / 2);
+        EXPECT_GT(click, music + 0.2f) << "the click of the button is not heard over the music";
+        EXPECT_LT(Peak(samples, atOk + second * 4 / 10, atOk + second), 0.02f)
+            << "the slider left the music on";
+    }
+    EXPECT_EQ(run.End(), 0) << run.Log();
+
+    // A restart: Robin is current, the music stays silent and the options show it.
+    ASSERT_TRUE(run.Launch());
+    ASSERT_TRUE(run.WaitFor("Graphics device")) << run.Log();
+    ASSERT_TRUE(hands.FindWindow());
+    ASSERT_TRUE(run.PastTheSplash(hands)) << run.Log();
+    ASSERT_TRUE(run.WaitFor("event HintClosed")) << run.Log();
+    EXPECT_EQ(countOf(run.Log(), "new-profile screen shown"), 0u) << run.Log();
+    const size_t quietFrom = run.HeardFrames();
+    ASSERT_TRUE(run.WaitForHeardFrames(quietFrom + size_t(kOutputRate / 2))) << run.Log();
+    EXPECT_LT(Peak(run.Samples(), quietFrom, quietFrom + size_t(kOutputRate / 2)), 0.02f)
+        << "the music is heard after the restart";
+    hands.Click(kOptionsButton);
+    ASSERT_TRUE(run.WaitFor("options shown: music 0.000000")) << run.Log();
+    pause(600);
+    hands.Click(kOptionsCancel);
+    pause(600);
+
+    // A second player: added on the profile screen (and made current), then Robin chosen again by
+    // a double click, then the second player deleted.
+    hands.Click(kPlayersButton);
+    ASSERT_TRUE(run.WaitFor("profile screen shown: 1 profiles")) << run.Log();
+    pause(600);
+    hands.Click(kAddButton);
+    ASSERT_TRUE(run.WaitFor("new-profile screen shown")) << run.Log();
+    pause(600);
+    hands.Click(kNameField);
+    pause(200);
+    hands.Type("Sam");
+    pause(200);
+    hands.Click(kNewOk);
+    ASSERT_TRUE(run.WaitFor("profile \"Sam\" created")) << run.Log();
+    pause(800);
+    hands.Click(kPlayersButton);
+    ASSERT_TRUE(run.WaitFor("profile screen shown: 2 profiles")) << run.Log();
+    pause(600);
+    hands.DoubleClick(kSlot0);
+    ASSERT_TRUE(run.WaitFor("profile \"Robin\" chosen")) << run.Log();
+    pause(800);
+    hands.Click(kPlayersButton);
+    ASSERT_TRUE(run.WaitFor("profile screen shown: 2 profiles", 2)) << run.Log();
+    pause(600);
+    hands.Click(kSlot1);
+    ASSERT_TRUE(run.WaitFor("profile \"Sam\" selected")) << run.Log();
+    pause(300);
+    hands.Click(kDeleteButton);
+    pause(700);
+    hands.Click(kBoxLeft);
+    ASSERT_TRUE(run.WaitFor("profile \"Sam\" deleted")) << run.Log();
+    pause(800);
+    // The list shows Robin alone, selected; OK chooses Robin and closes the screen.
+    hands.Click(kProfileOk);
+    ASSERT_TRUE(run.WaitFor("profile \"Robin\" chosen", 2)) << run.Log();
+    pause(800);
+
+    // The in-game menu, and from it the options and help screens over it.
+    hands.Click(kPauseButton);
+    ASSERT_TRUE(run.WaitFor("in-game menu shown")) << run.Log();
+    pause(600);
+    hands.Click(kMenuOptions);
+    ASSERT_TRUE(run.WaitFor("options shown", 2)) << run.Log();
+    pause(600);
+    hands.Click(kOptionsCancel);
+    pause(800);
+    hands.Click(kMenuHelp);
+    ASSERT_TRUE(run.WaitFor("help page 1 of 3")) << run.Log();
+    pause(800);
+    hands.Click(kHelpClose);
+    pause(800);
+    hands.Click(kMenuBack);
+    pause(800);
+    EXPECT_TRUE(run.Running());
+    EXPECT_EQ(run.End(), 0) << run.Log();
+#endif
+}
