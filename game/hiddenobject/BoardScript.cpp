@@ -30,7 +30,7 @@ void RaiseGameEvent(const char* eventName, Instance_Base* argument)
     int count = 0;
     if (argument)
     {
-        if (!PushInstanceTable(argument))
+        if (!BoardScript::PushInstanceTable(argument))
             lua_pushnil(state);
         count = 1;
     }
