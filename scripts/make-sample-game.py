@@ -760,7 +760,7 @@ def noise(seconds, volume, seed, smooth=0.9):
 
 SOUND_FILES = {
     "empty_click": lambda: tone([180, 95], 0.18, 18, 0.7),
-    "bttn_click": lambda: tone([1200, 800], 0.06, 60, 0.5),
+    "bttn_click": lambda: tone([1200, 800], 0.08, 40, 1.0),
     "bttn_recharged": lambda: tone([660, 990, 1320], 0.45, 6, 0.5),
     "screen_close": lambda: tone([520, 390], 0.2, 14, 0.4),
     "find_item": lambda: tone([880, 1320, 1760], 0.5, 5, 0.6),

@@ -43,8 +43,8 @@ struct Point
     int x, y;
 };
 // The main menu.
-constexpr Point kOptionsButton{216, 306}, kHelpButton{216, 376}, kPlayersButton{216, 516},
-    kPauseButton{216, 581};
+// The game's main menu (scripts/make-sample-game.py).
+constexpr Point kPlayButton{210, 276}, kPlayersButton{210, 346}, kOptionsButton{210, 416}, kHelpButton{210, 486};
 // The help screen (560 x 400).
 constexpr Point kHelpClose{512, 537};
 // The new-profile screen (480 x 280 at 272, 244).
@@ -193,11 +193,15 @@ private:
         motion_(display_, 0, x, y, 0);
         sync_(display_, 0);
     }
+
+public:
     void Key(unsigned long keysym, bool down)
     {
         key_(display_, keycode_(display_, keysym), down ? 1 : 0, 0);
         sync_(display_, 0);
     }
+
+private:
 
     XServerSupport::XLibraries libraries_;
     void* display_ = nullptr;
@@ -308,16 +312,16 @@ public:
         return -1.0;
     }
 
-    // Clicks away from the buttons until the menu is there (a click skips the splash screen).
+    // Clicks away from the buttons until the game has started (a click skips the splash screen).
     bool PastTheSplash(Hands& hands)
     {
         for (const auto deadline = Clock::now() + std::chrono::seconds(30);
-             Clock::now() < deadline && countOf(Log(), "menu: shown") == 0 && Running();)
+             Clock::now() < deadline && countOf(Log(), "game: started") == 0 && Running();)
         {
             hands.Click(Point{900, 700});
             pause(250);
         }
-        return WaitFor("menu: shown");
+        return WaitFor("game: started");
     }
 
     ProgramLaunch::ProgramWorld world;
@@ -341,13 +345,11 @@ TEST(PlayerScreens, FirstProfileOptionsAcrossARestartProfilesAndTheInGameMenu)
     ASSERT_TRUE(hands.FindWindow()) << "no window under the middle of the desktop";
     ASSERT_TRUE(run.PastTheSplash(hands)) << run.Log();
     // The splash screen fades in for 0.5 s, stays 2.5 s and fades out for 0.5 s; a click skips it.
-    EXPECT_LT(run.TraceSeconds("menu: shown"), 3.5) << "the splash screen ran its whole time";
+    EXPECT_LT(run.TraceSeconds("game: started"), 3.5) << "the splash screen ran its whole time";
 
-    // No profile yet: the new-profile screen, for the first one, takes the typed name once the
-    // timed pop-up of the start has gone.
+    // No profile yet: the new-profile screen, for the first one, takes the typed name.
     ASSERT_TRUE(run.WaitFor("new-profile screen shown for the first profile")) << run.Log();
-    ASSERT_TRUE(run.WaitFor("event HintClosed")) << run.Log();
-    pause(600); // its fade-out
+    pause(1200); // its fade-in
     hands.Click(kNameField);
     pause(200);
     hands.Type("Robin");
@@ -357,6 +359,8 @@ TEST(PlayerScreens, FirstProfileOptionsAcrossARestartProfilesAndTheInGameMenu)
     // The menu's music starts with the game's clock, which stood while the screen was open, and
     // fades in for a second.
     ASSERT_TRUE(run.WaitFor("menu: music started")) << run.Log();
+    // The menu's timed tip holds the clicks until it has gone.
+    ASSERT_TRUE(run.WaitFor("event HintClosed")) << run.Log();
     pause(1500);
     // The menu's music alone, then a click on "Help", which plays the click.
     const size_t beforeHelp = run.HeardFrames();
@@ -450,8 +454,16 @@ TEST(PlayerScreens, FirstProfileOptionsAcrossARestartProfilesAndTheInGameMenu)
     ASSERT_TRUE(run.WaitFor("profile \"Robin\" chosen", 2)) << run.Log();
     pause(800);
 
-    // The in-game menu, and from it the options and help screens over it.
-    hands.Click(kPauseButton);
+    // The in-game menu, opened with Escape in the game (past the prologue, in the level), and from
+    // it the options and help screens over it.
+    hands.Click(kPlayButton);
+    ASSERT_TRUE(run.WaitFor("prologue: shown")) << run.Log();
+    pause(800);
+    hands.Click(Point{512, 300});
+    ASSERT_TRUE(run.WaitFor("level: new Attic")) << run.Log();
+    pause(1500);
+    hands.Key(0xFF1B, true);
+    hands.Key(0xFF1B, false);
     ASSERT_TRUE(run.WaitFor("in-game menu shown")) << run.Log();
     pause(600);
     hands.Click(kMenuOptions);
