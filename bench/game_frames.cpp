@@ -21,7 +21,7 @@
 #include "engine/core/app/CommandLine.h"
 #include "engine/media/sound/ISoundManager.h"
 #include "engine/runtime/EngineManager.h"
-#include "engine/scene/display/Instance_Movie.h"
+#include "engine/scene/display/movie/Instance_Movie.h"
 #include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "engine/scene/script/LuaBinding.h"
