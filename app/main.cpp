@@ -2,29 +2,13 @@
 // the engine and then the game object, fills the start-up record, starts the
 // engine with the game, runs the loop and ends with 0 when the engine ran and
 // 1 when its start-up failed (the engine ends the process itself, with codes
-// of its own, on a fatal error). The sample's "QuitSample" is registered beside
-// the game.
+// of its own, on a fatal error).
 #include "engine/runtime/EngineManager.h"
-#include "engine/scene/script/ScriptRegistry.h"
 #include "game/core/Core.h"
 #include "game/core/GameRegistrations.h"
 #include "game/core/StartupRecord.h"
 
 #include <unistd.h>
-
-namespace
-{
-
-// QuitSample(): the sample menu's "Quit" answered Yes; the window closes as when the player closes
-// it, and the game shuts down (and saves) on the way out.
-int luaQuitSample(lua_State*)
-{
-    if (TarnEngine::EngineManager* engine = TarnEngine::EngineManager::Get())
-        engine->RequestClose();
-    return 0;
-}
-
-} // namespace
 
 // A pure virtual call ends the program with its own exit code.
 extern "C" void __cxa_pure_virtual()
@@ -37,7 +21,6 @@ int main()
     using namespace TarnEngine;
 
     RegisterGameStatics();
-    RegisterScriptFunction("QuitSample", &luaQuitSample);
 
     int exitCode = ExitStartupFailed;
     {

@@ -33,8 +33,8 @@ using ProgramLaunch::readFile;
 using namespace std::chrono_literals;
 
 // Window coordinates (the sample's scripts place them; dialogs are centred in the 1024 x 768 area).
-constexpr int kOptionsButton[2] = {216, 306};
-constexpr int kShareButton[2] = {216, 446};
+constexpr int kOptionsButton[2] = {210, 416};
+constexpr int kShareButton[2] = {940, 466};
 constexpr int kFacebookBox[2] = {547, 456};   // "cb_facebook" of "dlg_options" at (232, 149)
 constexpr int kOptionsOk[2] = {397, 576};     // its "okButton"
 constexpr int kDialogCancel[2] = {607, 487};  // "btnCancel" of "dlg_facebook" at (272, 244)

@@ -47,8 +47,8 @@ struct Point
     int x, y;
 };
 // The main menu.
-constexpr Point kOptionsButton{216, 306}, kHelpButton{216, 376}, kPlayersButton{216, 516},
-    kPauseButton{216, 581};
+// The game's main menu (scripts/make-sample-game.py).
+constexpr Point kPlayButton{210, 276}, kPlayersButton{210, 346}, kOptionsButton{210, 416}, kHelpButton{210, 486};
 // The help screen (560 x 400).
 constexpr Point kHelpClose{512, 537};
 // The new-profile screen (480 x 280 at 272, 244).
@@ -196,11 +196,15 @@ private:
         motion_(display_, 0, x, y, 0);
         sync_(display_, 0);
     }
+
+public:
     void Key(unsigned long keysym, bool down)
     {
         key_(display_, keycode_(display_, keysym), down ? 1 : 0, 0);
         sync_(display_, 0);
     }
+
+private:
 
     XServerSupport::XLibraries libraries_;
     void* display_ = nullptr;
@@ -327,16 +331,16 @@ public:
         return -1.0;
     }
 
-    // Clicks away from the buttons until the menu is there (a click skips the splash screen).
+    // Clicks away from the buttons until the game has started (a click skips the splash screen).
     bool PastTheSplash(Hands& hands)
     {
         for (const auto deadline = Clock::now() + kPatience;
-             Clock::now() < deadline && countOf(Log(), "menu: shown") == 0 && Running();)
+             Clock::now() < deadline && countOf(Log(), "game: started") == 0 && Running();)
         {
             hands.Click(Point{900, 700});
             pause(250);
         }
-        return WaitFor("menu: shown");
+        return WaitFor("game: started");
     }
 
     ProgramLaunch::ProgramWorld world;
@@ -360,14 +364,12 @@ TEST(PlayerScreens, FirstProfileOptionsAcrossARestartProfilesAndTheInGameMenu)
     ASSERT_TRUE(hands.FindWindow()) << "no window under the middle of the desktop";
     ASSERT_TRUE(run.PastTheSplash(hands)) << run.Log();
     // The splash screen fades in for 0.5 s, stays 2.5 s and fades out for 0.5 s; a click skips it.
-    EXPECT_LT(run.TraceSeconds("menu: shown"), 3.5) << "the splash screen ran its whole time";
+    EXPECT_LT(run.TraceSeconds("game: started"), 3.5) << "the splash screen ran its whole time";
 
     // No profile yet: the new-profile screen, for the first one, takes the typed name once it has
-    // faded in and the timed pop-up of the start has faded out over it.
+    // faded in.
     ASSERT_TRUE(run.WaitFor("new-profile screen shown for the first profile")) << run.Log();
     ASSERT_TRUE(run.WaitFor(ScreenOpen("dlg_new_profile"))) << run.Log();
-    ASSERT_TRUE(run.WaitFor("event HintClosed")) << run.Log();
-    ASSERT_TRUE(run.WaitFor(ScreenClosed("__closing_hint_1"))) << run.Log();
     hands.Click(kNameField);
     hands.Type("Robin");
     ASSERT_TRUE(run.ClickOkUntil(hands, kNewOk, "profile \"Robin\" created")) << run.Log();
@@ -375,6 +377,9 @@ TEST(PlayerScreens, FirstProfileOptionsAcrossARestartProfilesAndTheInGameMenu)
     // The menu's music starts with the game's clock, which stood while the screen was open, and
     // fades in for a second: a second and a half of output after it started.
     ASSERT_TRUE(run.WaitFor("menu: music started")) << run.Log();
+    // The menu's timed tip holds the clicks until it has gone.
+    ASSERT_TRUE(run.WaitFor("event HintClosed")) << run.Log();
+    ASSERT_TRUE(run.WaitFor(ScreenClosed("__closing_hint_1"))) << run.Log();
     ASSERT_TRUE(run.WaitForHeardFrames(run.HeardFrames() + size_t(1.5 * kOutputRate))) << run.Log();
     // The menu's music alone, then a click on "Help", which plays the click: it is heard between
     // the press and a while after the help screen has come.
@@ -453,8 +458,19 @@ TEST(PlayerScreens, FirstProfileOptionsAcrossARestartProfilesAndTheInGameMenu)
     ASSERT_TRUE(run.ClickAndWait(hands, kProfileOk, ScreenClosed("dlg_profile"))) << run.Log();
     EXPECT_EQ(countOf(run.Log(), "profile \"Robin\" chosen"), 2u) << run.Log();
 
-    // The in-game menu, and from it the options and help screens over it.
-    ASSERT_TRUE(run.ClickAndWait(hands, kPauseButton, ScreenOpen("dlg_ingamemenu"))) << run.Log();
+    // The in-game menu, opened with Escape in the game (past the prologue, in the level), and from
+    // it the options and help screens over it.
+    ASSERT_TRUE(run.ClickAndWait(hands, kPlayButton, "prologue: shown")) << run.Log();
+    ASSERT_TRUE(run.ClickAndWait(hands, Point{512, 300}, "level: new Attic")) << run.Log();
+    // Escape is taken once the level's loading is over; another Escape only while the menu has not
+    // come (a second one would close it).
+    for (int attempt = 0; attempt < 10 && countOf(run.Log(), "in-game menu shown") == 0; ++attempt)
+    {
+        hands.Key(0xFF1B, true);
+        hands.Key(0xFF1B, false);
+        run.WaitFor("in-game menu shown", 1, std::chrono::seconds(15));
+    }
+    ASSERT_TRUE(run.WaitFor(ScreenOpen("dlg_ingamemenu"))) << run.Log();
     ASSERT_TRUE(run.WaitFor("in-game menu shown")) << run.Log();
     ASSERT_TRUE(run.ClickAndWait(hands, kMenuOptions, ScreenOpen("dlg_options"))) << run.Log();
     ASSERT_TRUE(run.WaitFor("options shown", 2)) << run.Log();
