@@ -26,4 +26,4 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export SDL_VIDEODRIVER=${SDL_VIDEODRIVER:-offscreen}
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 cd "$build"
-ctest --output-on-failure --parallel "$(nproc)" --timeout 300 "$@"
+ctest --output-on-failure --parallel "$(nproc)" --timeout 900 "$@"

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <string.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -21,6 +22,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -175,6 +177,47 @@ private:
 // The program's world: an Xvfb of its own, its XDG folders and the environment that points it
 // at them. Always a server of our own: on a desktop, a window manager would frame and stack the
 // windows in its own way, and the player's screen is not the test's to cover.
+// At most two programs run under these tests at once, whichever test executables start them: each
+// is a sanitized program on an X server of its own, and more of them side by side (CTest runs the
+// suites in parallel) slow every one down until the programs' own waits no longer hold. A slot is an
+// exclusive lock on one of two files, given back when its holder goes (or its process ends).
+class ProgramSlot
+{
+public:
+    ProgramSlot() = default;
+    ProgramSlot(const ProgramSlot&) = delete;
+    ProgramSlot& operator=(const ProgramSlot&) = delete;
+    ~ProgramSlot()
+    {
+        if (fd_ >= 0)
+            close(fd_);
+    }
+
+    void Take()
+    {
+        for (;;)
+        {
+            for (int slot = 0; slot < 2; ++slot)
+            {
+                const std::string path = "/tmp/pellwood-program-slot-" + std::to_string(slot) + ".lock";
+                const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+                if (fd < 0)
+                    return; // no lock to be had: run without one
+                if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+                {
+                    fd_ = fd;
+                    return;
+                }
+                close(fd);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+
+private:
+    int fd_ = -1;
+};
+
 class ProgramWorld
 {
 public:
@@ -186,6 +229,7 @@ public:
     // server to run on.
     bool Start()
     {
+        slot_.Take();
         const std::string xvfb = XServerSupport::findProgram("Xvfb");
         if (xvfb.empty())
         {
@@ -270,6 +314,7 @@ public:
     std::vector<std::string> environment;
 
 private:
+    ProgramSlot slot_; // taken before the server starts, given back after it has gone
     XServerSupport::XServer server_;
 };
 

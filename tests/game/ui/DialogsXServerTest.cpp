@@ -224,7 +224,7 @@ TEST(SampleDialogs, PopupTooltipHelpAndTheQuitQuestion)
     };
     const std::string helpOpen = ProgramLaunch::ScreenOpen("dlg_help");
     // The question's box is named by its caption.
-    const std::string boxOpen = ProgramLaunch::ScreenOpen("|T|QuitCaption");
+    const std::string boxOpen = ProgramLaunch::ScreenOpen("|T|ExitGame");
 
     // The help screen pages through its three entries.
     ASSERT_TRUE(clickAndWait(kHelpButton, helpOpen)) << run.Log();
