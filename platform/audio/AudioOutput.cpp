@@ -8,6 +8,7 @@
 
 #include <dlfcn.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -46,6 +47,18 @@ void keepAlsaQuiet()
     (void)done;
 }
 
+// Quitting the audio subsystem stops SDL's device-watch thread (ALSA's wakes
+// every 100 ms), so after a failed open it can hold start-up up for that long.
+// The first failed open's reference to the subsystem is kept for the
+// process's life instead, as the video subsystem's is; later ones reuse it
+// and give theirs back at once, which is cheap while one is kept.
+void keepAudioSubsystem()
+{
+    static std::atomic<bool> kept{false};
+    if (kept.exchange(true))
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
 class DeviceOutput final : public AudioOutput
 {
 public:
@@ -76,6 +89,8 @@ public:
         if (device == 0 || have.freq < 1000)
         {
             failure = device == 0 ? SDL_GetError() : "the device plays below 1000 frames a second";
+            keepAudioSubsystem();
+            subsystem = false;
             Close();
             return false;
         }
