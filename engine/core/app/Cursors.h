@@ -1,6 +1,7 @@
-// The set of mouse cursors the game chooses from: the program's cursor
-// resources, named by id as the game names them, the system arrow standing in
-// for any that cannot be loaded, and the index of the one to show. The render
+// The set of mouse cursors the game chooses from: the game data's cursor files
+// ("cursors\<id>.cur") or else the program's cursor resources, named by id as
+// the game names them, the system arrow standing in for any that cannot be
+// loaded, and the index of the one to show. The render
 // window owns it and applies it whenever the pointer is over its client area.
 #pragma once
 
@@ -21,8 +22,9 @@ public:
     Cursors& operator=(const Cursors&) = delete;
 
     // One cursor for each resource id (its low 16 bits are the resource
-    // number), in order, replacing those loaded before; an id that gives no
-    // cursor gives the system arrow. Always true.
+    // number), in order, replacing those loaded before: the mounted data's
+    // cursor file of that number when it reads, else the program's resource;
+    // an id that gives neither gives the system arrow. Always true.
     bool Load(const std::vector<uint32_t>& resourceIds);
     // Shows the cursor at `current`; false when the index is outside the set.
     bool Apply();
