@@ -141,10 +141,26 @@ void BitmapNumber::OnLoad(InstanceHandle instance)
     SetValue(value);
 }
 
+namespace
+{
+
+// self:SetValue(number): a game whose score lives in its scripts shows it this way.
+int setValue(lua_State* state)
+{
+    BitmapNumber* self = GetLuaSelf<BitmapNumber>(state);
+    int number = 0;
+    if (self && LuaGetIntArg(state, number, 2))
+        self->SetValue(int32_t(number));
+    return 0;
+}
+
+} // namespace
+
 void BitmapNumber::RegisterLua(lua_State* state)
 {
     LuaClassDef def(state);
     def.AddParent(Instance_Movie::StaticScriptName());
+    def.AddMethod("SetValue", &setValue);
     def.SetConstructor(&LuaConstruct<BitmapNumber>);
     def.Build(StaticScriptName());
 }

@@ -33,6 +33,7 @@ public:
     };
 
     void Initialize(const std::wstring& instanceName) override;
+    // Also the script method "SetValue"(number).
     void SetValue(int32_t newValue);
 
     // IInstanceEventHandler

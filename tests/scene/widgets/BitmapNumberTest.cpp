@@ -146,6 +146,19 @@ TEST_F(BitmapNumberDefinitions, DigitMoviesShowTheirDigitFrames)
     EXPECT_FALSE(number->slots[1].point.GetInstance()->visible);
 }
 
+TEST_F(BitmapNumberDefinitions, ScriptsSetTheNumber)
+{
+    BitmapNumber* number = Create<BitmapNumber>(root, L"w_number", L"score", 100, 40);
+    ASSERT_NE(number, nullptr);
+    SetGlobal("score", number);
+    ASSERT_TRUE(Run("score:SetValue(305)"));
+    EXPECT_EQ(number->value, 305);
+    EXPECT_EQ(number->shownCount, 3);
+    // A value that is not a number leaves the number as it was.
+    ASSERT_TRUE(Run("score:SetValue('many')"));
+    EXPECT_EQ(number->value, 305);
+}
+
 TEST_F(BitmapNumbers, NoDigitChildrenShowNothing)
 {
     BitmapNumber* number = MakeNumber(0);

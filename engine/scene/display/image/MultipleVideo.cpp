@@ -11,7 +11,7 @@
 namespace TarnEngine
 {
 
-TARN_IMPLEMENT_RINSTANCECLASS(MultipleVideo, LuaSubclass, RObjectFactory<MultipleVideo>, L"MultipleVideo",
+TARN_IMPLEMENT_RINSTANCECLASS(MultipleVideo, LuaBaseClass, RObjectFactory<MultipleVideo>, L"MultipleVideo",
                               &MultipleVideo::RegisterLua)
 
 // Held by the image in the playlist's place; a playlist that is gone makes it an idle source.

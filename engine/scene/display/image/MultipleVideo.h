@@ -3,8 +3,9 @@
 // Scripts make it (script class "MultipleVideo"), fill it with "AddVideoEntry", give it an image with
 // "SetImage" and start it with "Play". It moves on when the playing video tells it has ended.
 //
-// The image shows the playlist without owning it (scripts do): it owns a small stand-in that
-// passes its calls on while the playlist lives. The playlist refers to the image by handle, so
+// The image shows the playlist without owning it (scripts do: the playlist goes when the script
+// lets go of its table and the collector frees it): it owns a small stand-in that passes its calls
+// on while the playlist lives. The playlist refers to the image by handle, so
 // either may go first: a playlist that goes takes itself off its image, and a playlist whose image
 // went is idle. Main thread only.
 #pragma once
@@ -30,7 +31,7 @@ namespace TarnEngine
 class Instance_Base;
 class IVideoImage;
 
-class MultipleVideo final : public LuaSubclass, public IImageSource, public ITheoraEventListener
+class MultipleVideo final : public LuaBaseClass, public IImageSource, public ITheoraEventListener
 {
     TARN_RCLASS(MultipleVideo)
     TARN_LUA_CLASS("MultipleVideo")

@@ -59,7 +59,7 @@ int play(lua_State* state)
 void MultipleVideo::RegisterLua(lua_State* state)
 {
     LuaClassDef def(state);
-    def.AddParent(LuaSubclass::StaticScriptName());
+    def.AddParent(LuaBaseClass::StaticScriptName());
     def.AddMethod("AddVideoEntry", &addVideoEntry);
     def.AddMethod("SetImage", &setImage);
     def.AddMethod("Play", &play);

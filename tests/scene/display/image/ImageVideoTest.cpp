@@ -151,5 +151,22 @@ TEST_F(ImageVideo, AScriptPlaylistPlaysIntoAnImage)
     Draw(*image, 10);
 }
 
+TEST_F(ImageVideo, APlaylistTheScriptLetsGoGoesWithItsTable)
+{
+    Instance_Image* image = Image(L"pic", L"screen");
+    ASSERT_NE(image, nullptr);
+    SetGlobal("screen", image);
+    ASSERT_TRUE(Run("list = Make('MultipleVideo')()\n"
+                    "list:AddVideoEntry('grey.ogv', '', '', 1, 2, 0)\n"
+                    "list:SetImage(screen)\n"
+                    "list:Play(true, 0)"));
+    ASSERT_NE(MultipleVideo::ShownBy(image->GetVideoSource()), nullptr);
+    Draw(*image, 10);
+    // Nothing but the script held it: collected, it takes itself off its image.
+    ASSERT_TRUE(Run("list = nil collectgarbage('collect')"));
+    EXPECT_EQ(image->GetVideoSource(), nullptr);
+    Draw(*image, 10);
+}
+
 } // namespace
 } // namespace SceneTest
