@@ -3,12 +3,14 @@
 
 Writes, under sample/input/ (Python's standard library only, with the picture and definition helpers
 of make-sample.py and make-sample-menu.py):
-  ui/dlg_*.png, ui/arrow_*.png, ui/hint_bg.png   the dialogs' pictures
+  ui/dlg_*.png, ui/arrow_*.png, ui/hint_bg.png, ui/keys_*.png   the dialogs' pictures
   definitions/dialogs.xml   "dlg_msgbox" (caption, message, three buttons and their labels),
                             "dlg_help_popup" (frames "on_top", "on_bottom", "on_left", "on_right" and
                             "on_center" around the point it is shown at, and its "hint_pad" with
                             "title" and "text"), "dlg_help" ("lbl_title", "lbl_text", "btn_prev",
-                            "btn_next" and the close button "cancelButton"), the tooltip's text movie
+                            "btn_next", the close button "cancelButton" and the list of keys "keys": a
+                            Panel "help_keys" with four rows and a VSlider "help_keys_slider"), the
+                            tooltip's text movie
                             "text_hint" and background "hint_bg.png", and the menu's "Quit" button
   help.xml                  the help screen's three pages, one titled by a string-table key
   translator_dialogs.xml    the string-table keys the dialogs use ("Ok", "Yes", "No", "Cancel", ...)
@@ -58,16 +60,35 @@ POPUP_FRAMES = [
 ]
 
 HELP_PAGES = [
-    ("Finding your way", "Click the buttons of the menu to open the options, this help, or to leave. "
-                         "Rest the pointer on a button for a moment to read what it does."),
-    ("|T|HelpSparksTitle", "Click anywhere on the menu for a burst of sparks. "
-                           "The options can turn them off, change the evening light and the music's volume."),
-    ("The console", "Press the ` key (left of 1) for the engine's console; press it again to close it."),
+    ("Finding things", "Click the things the list at the bottom names. A group such as \"Candles (3)\" "
+                       "wants every one of its pieces. Clicking the attic at random brings a penalty."),
+    ("|T|HelpSparksTitle", "Hint sparkles where something waits; Guess opens the secret word once you have "
+                           "letters. Both buttons recharge after use."),
+    ("The chest", "When the list is done, drag the key onto the chest and pull the lever. Escape opens the "
+                  "menu; the attic keeps what you found."),
 ]
+
+# The help page's list of keys and mouse moves, scrolled with its slider: four rows show at a time.
+HELP_KEYS = [
+    "Click: find a thing, use the lever",
+    "Drag: carry the key to its lock",
+    "Rest the pointer: read a tooltip",
+    "Hint: sparkles on a listed thing",
+    "Guess: type the word, gap as space",
+    "Skip: leave the chest for later",
+    "Escape: the in-game menu",
+    "` (left of 1): the engine's console",
+    "Alt+Enter: full screen or window",
+]
+HELP_KEY_ROWS = 4
+# The list's place in the help screen, its slider's track and knob.
+KEYS_AT = (40, 190)
+KEYS_TRACK = (14, 92)
+KEYS_KNOB = (14, 26)
 
 KEYS = [
     ("Ok", "OK"), ("Yes", "Yes"), ("No", "No"), ("Cancel", "Cancel"),
-    ("HelpSparksTitle", "Sparks and settings"),
+    ("HelpSparksTitle", "Hints and the secret word"),
     ("QuitCaption", "Leave the sample?"),
     ("QuitMessage", "Do you really want to leave The Pellwood?"),
 ]
@@ -107,6 +128,12 @@ def pictures():
     SAMPLE.write("input/ui/dlg_pad.png", SAMPLE.png_bytes(PAD_W, PAD_H, MENU.rounded(PAD_W, PAD_H, 14, (250, 240, 210), GOLD, 3), True))
     for direction in ("up", "down", "left", "right"):
         SAMPLE.write("input/ui/arrow_%s.png" % direction, SAMPLE.png_bytes(ARROW, ARROW, triangle(ARROW, direction, GOLD), True))
+    w, h = KEYS_TRACK
+    SAMPLE.write("input/ui/keys_track.png", SAMPLE.png_bytes(w, h, MENU.rounded(w, h, 7, (18, 18, 32), GOLD), True))
+    w, h = KEYS_KNOB
+    for look, (fill, border) in BUTTON_LOOKS.items():
+        SAMPLE.write("input/ui/keys_knob_%s.png" % look,
+                     SAMPLE.png_bytes(w, h, MENU.rounded(w, h, 6, border, fill, 3), True))
     # Stretched behind every tooltip: a flat dark square with a gold rim.
     rim = [[GOLD + (255,) if x in (0, 15) or y in (0, 15) else (24, 24, 40, 235) for x in range(16)] for y in range(16)]
     SAMPLE.write("input/ui/hint_bg.png", SAMPLE.png_bytes(16, 16, rim, True))
@@ -134,6 +161,9 @@ def definitions():
         out.append(image("dlg_help_button_%s" % look, "ui\\dlg_help_button_%s.png" % look))
     for name in ("dlg_box", "dlg_help", "dlg_pad"):
         out.append(image("ui_" + name, "ui\\%s.png" % name))
+    out.append(image("ui_keys_track", "ui\\keys_track.png"))
+    for look in BUTTON_LOOKS:
+        out.append(image("ui_keys_knob_%s" % look, "ui\\keys_knob_%s.png" % look))
     for direction in ("up", "down", "left", "right"):
         out.append(image("ui_arrow_" + direction, "ui\\arrow_%s.png" % direction))
     out.append(image("hint_bg.png", "ui\\hint_bg.png"))
@@ -171,11 +201,23 @@ def definitions():
     out.append(button("dlg_help_close", "dlg_help_button", HELP_BUTTON, "Close"))
     help_ = library("panel", "ui_dlg_help", 0, 0, 1, [frame(0, 0)])
     help_ += text("lbl_title", "Help", "Title", 28, 0xFFFFF4D8, HELP_W - 1, 43, 1, 0, 1, [frame(0, 20)], align="center")
-    help_ += text("lbl_text", "", "Body", 20, 0xFFFFFFFF, HELP_W - 81, 219, 2, 0, 1, [frame(40, 84)], valign="top")
+    help_ += text("lbl_text", "", "Body", 20, 0xFFFFFFFF, HELP_W - 81, 100, 2, 0, 1, [frame(40, 84)], valign="top")
+    help_ += library("keys", "help_keys", 6, 0, 1, [frame(*KEYS_AT)])
     help_ += library("btn_prev", "dlg_help_prev", 3, 0, 1, [frame(40, 330)])
     help_ += library("cancelButton", "dlg_help_close", 3, 0, 1, [frame(220, 330)])
     help_ += library("btn_next", "dlg_help_next", 3, 0, 1, [frame(400, 330)])
     out.append(movie("dlg_help", 1, help_))
+    # The help screen's list of keys: a panel with a heading, four rows and a vertical slider, whose
+    # script (HelpKeysList, screens.luc) shows the rows the slider scrolls to.
+    stops = "".join('    <Event frame="%d" type="stop"/>\n' % index for index in range(3))
+    out.append(movie("help_keys_knob", 3, MENU.three_looks("ui_keys_knob"), extra=stops))
+    out.append(movie("help_keys_slider", 1, library("track", "ui_keys_track", 0, 0, 1, [frame(0, 0)]) +
+                     library("_handle", "help_keys_knob", 1, 0, 1, [frame(0, 0)])))
+    keys = text("heading", "Keys and mouse", "Title", 18, 0xFFFFE6A8, 440, 24, 0, 0, 1, [frame(0, 0)])
+    for row in range(HELP_KEY_ROWS):
+        keys += text("row_%d" % row, "", "Body", 17, 0xFFFFFFFF, 440, 22, 1 + row, 0, 1, [frame(0, 28 + 23 * row)])
+    keys += library("scroller", "help_keys_slider", 1 + HELP_KEY_ROWS, 0, 1, [frame(466, 28)])
+    out.append(movie("help_keys", 1, keys))
 
     # The tooltip's text; the hint manager sizes its box to the text.
     out.append(movie("text_hint", 1, text("MyText", "", "Body", 18, 0xFFFFF4D8, 9, 9, 0, 0, 1, [frame(0, 0)],
@@ -230,6 +272,16 @@ def lists():
                  "</MovieClassName></MovieClassNugget>\n      <SoundEffectNugget><EventName>bttn_click</EventName>"
                  "<SoundName>click</SoundName></SoundEffectNugget>\n    </Nuggets>\n  </Definition>\n" % name)
     add_once("input/libraries_meta.xml", "scripts/make-sample-dialogs.py", meta, "</libraries>", "")
+    keys = ("  <!-- The help screen's list of keys (scripts/make-sample-dialogs.py). -->\n"
+            "  <Definition name=\"help_keys\">\n    <Nuggets>\n      <MovieClassNugget><MovieClassName>Panel"
+            "</MovieClassName></MovieClassNugget>\n      <LuaClassNugget><LuaClassName>HelpKeysList</LuaClassName>"
+            "<LuaScriptText>t_keys = { %s }, i_rows = %d</LuaScriptText></LuaClassNugget>\n    </Nuggets>\n"
+            "  </Definition>\n"
+            "  <Definition name=\"help_keys_slider\">\n    <Nuggets>\n      <MovieClassNugget><MovieClassName>VSlider"
+            "</MovieClassName></MovieClassNugget>\n    </Nuggets>\n  </Definition>\n"
+            % (", ".join("&quot;%s&quot;" % attribute(key).replace("&quot;", "") for key in HELP_KEYS),
+               HELP_KEY_ROWS))
+    add_once("input/libraries_meta.xml", "help_keys_slider", keys, "</libraries>", "")
     add_once("input/translator_en.xml", "translator_dialogs.xml", '  <Record FILE="translator_dialogs.xml"/>\n',
              "</Translator>", '<?xml version="1.0" encoding="utf-8"?>\n<Translator>\n</Translator>\n')
 

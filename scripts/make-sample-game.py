@@ -6,13 +6,17 @@ WAV and Vorbis writers of make-sample-sounds.py):
   input/game/*.png            the shell's and the HUD's pictures: the menu and prologue scenes, the
                               loading and pause screens, the widescreen bars, the HUD panel, the
                               item list, the letter slots, the recharging buttons and their mask,
-                              the dialogs, the cursor mask and "blur_rt.png" (256 x 192)
+                              the dialogs, the cursor mask, "blur_rt.png" (256 x 192), the
+                              score's digits and the picture the credits' clips play into
   input/definitions/game.xml  the shell ("mov_loading", "mov_pause", "mov_wide_left",
                               "mov_wide_right"), "scr_mainmenu", "scr_prologue", "scr_ispy" with its
                               HUD, "mov_itemtext", "mov_letter", "mov_white_blank", "cursor_mask",
-                              "blur_rt.png", "dlg_guess" and "dlg_endlevel"
+                              "blur_rt.png", "dlg_guess", "dlg_endlevel", the HUD's score
+                              "hud_score" (a BitmapNumber) and the menu's delayed twinkle
+                              "menu_twinkle" (an effect nugget with a random start)
+  input/cursors/<id>.cur      the eight cursors, named by the resource id the game registers
   input/effects/*.xml         "scav_wave", "click_penalty_2", "find_Item_UI", "buttons_UI" and the
-                              level's candle glow "fx_glow"
+                              level's candle glow "fx_glow", and the menu's "menu_twinkle"
   input/sounds/*.wav          "empty_click", "bttn_click", "bttn_recharged", "screen_close",
                               "find_item", the attic's wind and creak
   input/music/attic.ogg       the level's music
@@ -50,6 +54,8 @@ SAMPLE = load("make_sample", "make-sample.py")
 SOUNDS = load("make_sample_sounds", "make-sample-sounds.py")
 ROOT = SAMPLE.ROOT
 LEVEL = "Attic"
+# The longest wait before the menu's twinkle starts (the effect nugget draws its delay below it).
+TWINKLE_DELAY = 2.5
 
 # --- pictures -------------------------------------------------------------------------------------
 
@@ -233,6 +239,37 @@ GLYPHS = {
 }
 
 
+# The HUD's score digits, 5 x 7 cells each.
+DIGITS = {
+    "0": ["01110", "10001", "10011", "10101", "11001", "10001", "01110"],
+    "1": ["00100", "01100", "00100", "00100", "00100", "00100", "01110"],
+    "2": ["01110", "10001", "00001", "00010", "00100", "01000", "11111"],
+    "3": ["11110", "00001", "00001", "01110", "00001", "00001", "11110"],
+    "4": ["00010", "00110", "01010", "10010", "11111", "00010", "00010"],
+    "5": ["11111", "10000", "11110", "00001", "00001", "10001", "01110"],
+    "6": ["00110", "01000", "10000", "11110", "10001", "10001", "01110"],
+    "7": ["11111", "00001", "00010", "00100", "01000", "01000", "01000"],
+    "8": ["01110", "10001", "10001", "01110", "10001", "10001", "01110"],
+    "9": ["01110", "10001", "10001", "01111", "00001", "00010", "01100"],
+    "-": ["00000", "00000", "00000", "11111", "00000", "00000", "00000"],
+    ",": ["00000", "00000", "00000", "00000", "00000", "01100", "01000"],
+}
+DIGIT_SIZE = (20, 28)
+DIGIT_SLOTS = 6
+
+
+def digit_picture(glyph):
+    """A gold digit of 3 x 3 pixel cells with a dark edge, for the HUD's bitmap number."""
+    c = Canvas(*DIGIT_SIZE)
+    cells = [rect(2.5 + gx * 3, 3.5 + gy * 3, 5.5 + gx * 3, 6.5 + gy * 3)
+             for gy, row in enumerate(DIGITS[glyph]) for gx, bit in enumerate(row) if bit == "1"]
+    shape = union(*cells)
+    c.shape(lambda x, y: shape(x - 1, y - 1) or shape(x + 1, y + 1) or shape(x - 1, y + 1) or shape(x + 1, y - 1),
+            (40, 24, 12, 220))
+    c.shape(shape, (255, 214, 110))
+    return c
+
+
 def letter_picture(letter):
     c = Canvas(44, 44)
     c.shape(disc(22, 22, 20), (250, 236, 190, 230))
@@ -413,6 +450,118 @@ def dust_picture():
     return c
 
 
+# --- cursors --------------------------------------------------------------------------------------
+
+# The game's eight cursors, as files named by the resource id the game registers them under (the
+# cursor constants CF_DEFAULT to CF_FREEZE are 106, 103, 107, 104, 105, 108, 102, 109). Each is a
+# 32 x 32 picture with alpha, drawn with a dark outline so it shows on the attic's dark wood.
+CURSOR_INK = (40, 24, 12)
+
+
+def grown(shape, by):
+    """The shape widened by `by` pixels: an outline drawn under it."""
+    offsets = [(by * math.cos(a * math.pi / 4), by * math.sin(a * math.pi / 4)) for a in range(8)]
+    return lambda x, y: shape(x, y) or any(shape(x + dx, y + dy) for dx, dy in offsets)
+
+
+def outlined(c, shape, colour, by=1.3):
+    c.shape(grown(shape, by), CURSOR_INK)
+    c.shape(shape, colour)
+
+
+ARROW = polygon([(2, 2), (2, 23), (7.2, 18.2), (10.8, 26.2), (14.2, 24.7), (10.7, 17.2), (17.6, 17.2)])
+PARCHMENT = (246, 226, 170)
+
+
+def cursor_arrow(c):
+    outlined(c, ARROW, PARCHMENT)
+
+
+def cursor_badge(c, colour, mark):
+    cursor_arrow(c)
+    outlined(c, disc(24, 24, 6.5), colour)
+    c.shape(mark, (255, 255, 255))
+
+
+def cursor_open_hand(c):
+    palm = union(rect(10, 17, 24, 28), disc(17, 27, 7))
+    fingers = union(*[union(rect(x - 1.7, top, x + 1.7, 20), disc(x, top, 1.7))
+                      for x, top in ((11, 9), (15, 6), (19, 7), (23, 10))])
+    thumb = polygon([(10, 27), (4, 19), (6.5, 17.5), (12, 22)])
+    outlined(c, union(palm, fingers, thumb), (250, 236, 214))
+
+
+def cursor_closed_hand(c):
+    fist = union(rect(9, 14, 25, 27), disc(11, 14, 2.6), disc(15, 13, 2.6), disc(19, 13, 2.6), disc(23, 14, 2.5),
+                 disc(17, 26, 7))
+    outlined(c, fist, (250, 236, 214))
+    c.shape(rect(10, 19, 20, 21), (190, 150, 120))
+
+
+def cursor_loupe(c):
+    # Over something to click: the hidden-object finder's loupe.
+    outlined(c, polygon([(19, 21), (22, 18), (30, 27), (27, 30)]), (120, 74, 36))
+    outlined(c, ring(13, 13, 7, 10), (214, 176, 70))
+    c.shape(disc(13, 13, 7), (190, 226, 240, 150))
+    c.shape(disc(10.5, 10.5, 2), (255, 255, 255, 200))
+
+
+def cursor_hourglass(c):
+    glass = polygon([(8, 4), (24, 4), (24, 7), (17.5, 16), (24, 25), (24, 28), (8, 28), (8, 25), (14.5, 16),
+                     (8, 7)])
+    outlined(c, glass, (236, 230, 214))
+    c.shape(polygon([(11, 8), (21, 8), (16, 14)]), (214, 170, 80))
+    c.shape(polygon([(16, 20), (22, 26), (10, 26)]), (214, 170, 80))
+    c.shape(rect(6, 2, 26, 5), (120, 74, 36))
+    c.shape(rect(6, 27, 26, 30), (120, 74, 36))
+
+
+def cursor_frost(c):
+    # The busy cursor of the click penalty: a frost star; the scene takes no clicks for a while.
+    arms = []
+    for i in range(6):
+        a = i * math.pi / 3
+        s, co = math.sin(a), math.cos(a)
+        at = lambda along, across: (16 + along * s + across * co, 16 - along * co + across * s)
+        arms.append(polygon([at(0, -1.4), at(13, -1.4), at(13, 1.4), at(0, 1.4)]))
+        arms.append(polygon([at(7, 0), at(10.5, 3.8), at(11.5, 2.8), at(8, -1)]))
+        arms.append(polygon([at(7, 0), at(10.5, -3.8), at(11.5, -2.8), at(8, 1)]))
+    outlined(c, union(*arms), (170, 220, 255), 1.1)
+
+
+CURSORS = [
+    # resource id, hot spot, painter
+    (106, (2, 2), cursor_arrow),
+    (103, (16, 16), cursor_open_hand),
+    (107, (16, 18), cursor_closed_hand),
+    (104, (2, 2), lambda c: cursor_badge(c, (60, 150, 70), union(rect(23, 20, 25, 28), rect(20, 23, 28, 25)))),
+    (105, (2, 2), lambda c: cursor_badge(c, (200, 58, 46), rect(20, 23, 28, 25))),
+    (108, (13, 13), cursor_loupe),
+    (102, (16, 16), cursor_hourglass),
+    (109, (16, 16), cursor_frost),
+]
+
+
+def cursor_file(canvas, hot):
+    """A ".cur" file of one 32-bit picture with alpha and its AND mask, rows from the bottom."""
+    w, h = canvas.width, canvas.height
+    colours = bytearray()
+    mask = bytearray()
+    mask_row = (w + 31) // 32 * 4
+    for y in range(h - 1, -1, -1):
+        row = bytearray(mask_row)
+        for x in range(w):
+            r, g, b, a = (max(0, min(255, round(v * 255))) for v in canvas.pixels[y][x])
+            colours += bytes((b, g, r, a))
+            if a == 0:
+                row[x // 8] |= 0x80 >> (x % 8)
+        mask += row
+    header = struct.pack("<IiiHHIIiiII", 40, w, h * 2, 1, 32, 0, len(colours) + len(mask), 0, 0, 0, 0)
+    image = header + bytes(colours) + bytes(mask)
+    return (struct.pack("<HHH", 0, 2, 1) + struct.pack("<BBBBHHII", w % 256, h % 256, 0, 0, hot[0], hot[1],
+                                                         len(image), 6 + 16) + image)
+
+
 # --- definitions ----------------------------------------------------------------------------------
 
 
@@ -475,6 +624,8 @@ LETTERS_AT = (380, 6)
 MENU_BUTTONS = [("btn_play", "Play"), ("btn_profiles", "Players"), ("btn_options", "Options"),
                 ("btn_help", "Help"), ("btn_quit", "Quit")]
 MENU_X, MENU_Y, MENU_STEP = 90, 250, 70
+TWINKLE_AT = (726, 62)
+SCORE_AT = (20, 618)
 # Dialogs are centred by the screen manager: their pictures start at their own origin.
 DIALOG_SIZE = (500, 300)
 DIALOG_AT = ((1024 - DIALOG_SIZE[0]) // 2, (768 - DIALOG_SIZE[1]) // 2)
@@ -486,7 +637,7 @@ def shell_definitions():
                  "pause_back", "wide_bar", "hud_panel", "list_panel", "entry_bar", "entry_line", "entry_underline",
                  "letter_slot", "ho_button_normal", "ho_button_over", "ho_button_pressed", "ho_mask", "white",
                  "dialog_panel", "game_button_normal", "game_button_over", "game_button_pressed", "mask_disc",
-                 "fx_glint"):
+                 "fx_glint", "clip") + tuple("digit_%s" % n for n in list("0123456789") + ["minus", "point"]):
         d += image("game_" + name, "game\\%s.png" % name)
     d += image("blur_rt.png", "game\\blur_rt.png")
     # The loading shield: shown by the game between modes; its timeline fades the card out and
@@ -510,9 +661,12 @@ def shell_definitions():
     body = place("back", "game_menu_back", sx=2, sy=2)
     body += text("title", 0, 60, 1024, 80, 56, "0xFFFFE6A8", "Title", "center", 1, "The Pellwood")
     body += text("txt_player", 0, 150, 1024, 30, 20, "0xFFFFF4D8", "Note", "center", 2)
+    # A twinkle on the title that starts a moment after the menu shows (its effect nugget's delay).
+    body += place("twinkle", "menu_twinkle", TWINKLE_AT[0], TWINKLE_AT[1], 8 + len(MENU_BUTTONS))
     for i, (name, _) in enumerate(MENU_BUTTONS):
         body += place(name, "game_button", MENU_X, MENU_Y + i * MENU_STEP, 3 + i)
     d += movie("scr_mainmenu", body)
+    d += movie("menu_twinkle", "")
     # The prologue: three layers moved by the camera, a bending page and its caption.
     layers = (place("sky", "prologue_layer_sky", 0, 0, 0) + place("hills", "prologue_layer_hills", 0, 0, 1) +
               place("arch", "prologue_layer_arch", 0, 0, 2))
@@ -558,8 +712,17 @@ def shell_definitions():
                  "|T|QuestText")
     for i, (name, at) in enumerate(BUTTONS.items()):
         body += place(name, "ho_button", at[0], at[1], 4 + i)
-    body += text("txt_score", 20, 620, 120, 30, 18, "0xFFFFF4D8", "Title", "left", 8)
+    body += text("txt_score", SCORE_AT[0], SCORE_AT[1], 120, 26, 18, "0xFFFFF4D8", "Title", "left", 8, "Score")
+    body += place("num_score", "hud_score", SCORE_AT[0], SCORE_AT[1] + 30, 9)
     d += movie("scr_ispy", body)
+    # The score's bitmap number: digit slots whose ten frames show the digits, each with the sign
+    # and the thousands separator that the number shows or hides.
+    digit = "".join(place("digit", "game_digit_%d" % n, create=n, death=n + 1) for n in range(10))
+    digit += place("minus", "game_digit_minus", -DIGIT_SIZE[0] + 4, 0, 1, death=10)
+    digit += place("point", "game_digit_point", DIGIT_SIZE[0] - 8, 4, 2, death=10)
+    d += movie("hud_digit", digit, 10, "".join('    <Event frame="%d" type="stop"/>\n' % n for n in range(10)))
+    d += movie("hud_score", "".join(place("digit_%d" % i, "hud_digit", i * DIGIT_SIZE[0], 0, i)
+                                    for i in range(DIGIT_SLOTS)))
     # The guess dialog and the end of the level.
     gx, gy = 0, 0
     body = place("panel", "game_dialog_panel", gx, gy, 0)
@@ -593,6 +756,16 @@ def shell_meta():
                 sounds=(("bttn_click", "bttn_click"), ("bttn_recharged", "bttn_recharged")))
     m += nugget("dlg_guess", "DlgGuess", "GuessDialog", sounds=(("screen_close", "screen_close"),))
     return m
+
+
+def extras_meta():
+    """Added after the first version of the shell's classes: the title's delayed twinkle."""
+    return ("  <!-- The game's menu twinkle (scripts/make-sample-game.py). -->\n"
+            '  <Definition name="menu_twinkle">\n    <Nuggets>\n      <EffectNugget><EffectName>menu_twinkle'
+            "</EffectName><AutoPlay>true</AutoPlay><EffectX>0</EffectX><EffectY>0</EffectY>"
+            "<RandomStart>%g</RandomStart></EffectNugget>\n    </Nuggets>\n  </Definition>\n"
+            '  <Definition name="hud_score">\n    <Nuggets>\n      <MovieClassNugget><MovieClassName>BitmapNumber'
+            "</MovieClassName></MovieClassNugget>\n    </Nuggets>\n  </Definition>\n" % TWINKLE_DELAY)
 
 
 # A puzzle item's look stands on the frame the item gives it.
@@ -718,6 +891,8 @@ EFFECTS = {
                          (160, 220, 255), 0.6),
     "fx_glow": effect("The candle's glow in the attic, shown with the visual effects on.", "game_fx_glint", 1.5, 6,
                       1000000, 12, 40, -20, (255, 200, 90), 0.8),
+    "menu_twinkle": effect("The twinkle on the menu's title; its effect nugget starts it after a delay.",
+                           "game_fx_glint", 1.4, 3, 1000000, 6, 180, 0, (255, 240, 200), 2.6),
     "hint_sparkle": effect("Where a hint points.", "game_fx_glint", 1.0, 60, 0.8, 40, 180, 0, (255, 255, 200), 1.0),
 }
 
@@ -894,6 +1069,13 @@ def main():
     picture(g + "mask_disc.png", soft_disc(128))
     picture(g + "fx_glint.png", glint(16))
     picture(g + "blur_rt.png", solid(256, 192, (0, 0, 0)))
+    for glyph, name in [(str(d), str(d)) for d in range(10)] + [("-", "minus"), (",", "point")]:
+        picture(g + "digit_%s.png" % name, digit_picture(glyph))
+    picture(g + "clip.png", solid(128, 96, (0, 0, 0)))
+    for resource, hot, paint in CURSORS:
+        canvas = Canvas(32, 32)
+        paint(canvas)
+        SAMPLE.write("input/cursors/%d.cur" % resource, cursor_file(canvas, hot))
 
     # The level's pictures.
     lv = LEVEL + "/images/"
@@ -972,6 +1154,7 @@ def main():
     add_once("input/libraries.xml", "definitions\\game.xml", '  <library file="definitions\\game.xml"/>\n',
              "</libraries>", "")
     add_once("input/libraries_meta.xml", "scripts/make-sample-game.py", shell_meta(), "</libraries>", "")
+    add_once("input/libraries_meta.xml", "menu_twinkle", extras_meta(), "</libraries>", "")
     add_once("input/translator_en.xml", "translator_game.xml", '  <Record FILE="translator_game.xml"/>\n',
              "</Translator>", "")
     add_once("input/Audio/Audio.xml", '<ClassDef name="Effects"/>', '    <ClassDef name="Effects"/>\n',

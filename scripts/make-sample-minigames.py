@@ -5,7 +5,8 @@ Writes, under sample/ (Python's standard library, with the picture helpers of ma
 definition helpers of make-sample-menu.py and the sound helpers of make-sample-sounds.py):
   credits/extras.xml, credits/libraries_meta.xml   the credits screen "scr_credits" with its four
                         panels "anim0".."anim3" (CreditsPad movies whose timelines carry the label
-                        "next" that paces the entries), the menu's buttons for the three extras and
+                        "next" that paces the entries) and the picture "clips" that the credits'
+                        playlist of video clips plays into, the menu's buttons for the three extras and
                         the script screen "scr_dudude"; credits/libraries.xml lists them
   input/credits.xml     the credits' entries, with a trophy entry and a long multi-line one
   input/Audio/ambient/credits.xml   the credits' ambient scene
@@ -213,6 +214,10 @@ def credits():
     screen += text("caption", "Credits", "Title", 34, INK, 1023, 50, 1, 0, 1, [frame(0, 30)], align="center")
     screen += text("hint", "Click anywhere to return", "Note", 18, 0xFFC8C0A8, 1023, 30, 1, 0, 1, [frame(0, 720)],
                    align="center")
+    # A window on the left where the credits' playlist of clips plays (extras.luc gives it its
+    # MultipleVideo): a 128 x 96 picture drawn larger inside the gold frame.
+    screen += library("clip_frame", "ui_video_frame", 1, 0, 1, [frame(20, 96)])
+    screen += library("clips", "game_clip", 2, 0, 1, [frame(30, 105, sx=216 / 128.0)])
     for index, x, y, definition in ((0, 302, 110, "mov_credits_pad"), (1, 60, 300, "mov_credits_pad"),
                                     (2, 544, 300, "mov_credits_pad"), (3, 232, 470, "mov_credits_pad_tall")):
         screen += library("anim%d" % index, definition, 2, 0, 1, [frame(x, y)])

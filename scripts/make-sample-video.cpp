@@ -163,6 +163,85 @@ TheoraFiles::Bytes splash()
     return TheoraFiles::Encode(spec, frames);
 }
 
+// The credits' clips, 128 x 96 at 12 frames a second, played one after another by the credits'
+// playlist. A candle flame that flickers in the dark, 2 seconds.
+TheoraFiles::Bytes candle()
+{
+    VideoSpec spec;
+    spec.width = 128;
+    spec.height = 96;
+    spec.fpsNumerator = 12;
+    spec.quality = 32;
+    const int count = 24;
+    std::vector<Frame> frames;
+    for (int i = 0; i < count; ++i)
+    {
+        const double t = double(i) / count;
+        const double sway = 3 * std::sin(2 * kPi * t * 3) + 1.5 * std::sin(2 * kPi * t * 7);
+        const double tall = 20 + 3 * std::sin(2 * kPi * t * 5);
+        frames.push_back(paint(spec, [&](double x, double y) {
+            // The glow around the flame, the candle below it.
+            const double glow = std::fmax(0.0, 1.0 - std::hypot(x - 64, y - 40) / (60 + 4 * std::sin(2 * kPi * t * 4)));
+            double r = 0.05 + 0.45 * glow * glow, g = 0.04 + 0.30 * glow * glow, b = 0.06 + 0.08 * glow * glow;
+            if (std::fabs(x - 64) < 9 && y > 52)
+            {
+                r = 0.90;
+                g = 0.86;
+                b = 0.74;
+            }
+            // The flame: a drop shape, pointed at its top, leaning with the sway.
+            const double along = (52 - y) / tall;
+            if (along > 0 && along < 1)
+            {
+                const double centre = 64 + sway * along;
+                const double half = 7 * std::sin(kPi * std::pow(along, 0.6)) * (1 - 0.3 * along);
+                const double a = inside(std::fabs(x - centre), half);
+                r = r * (1 - a) + 1.00 * a;
+                g = g * (1 - a) + (0.65 + 0.30 * (1 - along)) * a;
+                b = b * (1 - a) + 0.20 * (1 - along) * a;
+            }
+            return fromRgb(std::fmin(r, 1.0), std::fmin(g, 1.0), std::fmin(b, 1.0));
+        }));
+    }
+    return TheoraFiles::Encode(spec, frames);
+}
+
+// The moon passing the attic's round window, 3 seconds.
+TheoraFiles::Bytes moon()
+{
+    VideoSpec spec;
+    spec.width = 128;
+    spec.height = 96;
+    spec.fpsNumerator = 12;
+    spec.quality = 32;
+    const int count = 36;
+    std::vector<Frame> frames;
+    for (int i = 0; i < count; ++i)
+    {
+        const double t = double(i) / (count - 1);
+        const double mx = 30 + 68 * t;
+        const double my = 56 - 18 * std::sin(kPi * t);
+        frames.push_back(paint(spec, [&](double x, double y) {
+            const double d = std::hypot(x - 64, y - 48);
+            // The wooden frame of the window and its cross bars.
+            if (d > 44 || (d > 40 && d <= 44) || std::fabs(x - 64) < 2 || std::fabs(y - 48) < 2)
+                return d > 44 ? fromRgb(0.22, 0.15, 0.10) : fromRgb(0.35, 0.24, 0.16);
+            double r = 0.06, g = 0.08, b = 0.22 + 0.10 * (96 - y) / 96;
+            // A few fixed stars.
+            const double stars[4][2] = {{40, 30}, {86, 24}, {74, 70}, {50, 66}};
+            for (const auto& star : stars)
+                if (std::hypot(x - star[0], y - star[1]) < 1.2)
+                    r = g = b = 0.9;
+            const double a = inside(std::hypot(x - mx, y - my), 11);
+            r = r * (1 - a) + 0.96 * a;
+            g = g * (1 - a) + 0.94 * a;
+            b = b * (1 - a) + 0.80 * a;
+            return fromRgb(r, g, b);
+        }));
+    }
+    return TheoraFiles::Encode(spec, frames);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -178,6 +257,8 @@ int main(int argc, char** argv)
     orb(colour, alpha);
     const bool ok = write(root + "/input/video/shapes.ogv", shapes()) &&
                     write(root + "/input/video/orb.ogv", colour) && write(root + "/input/video/orb_alpha.ogv", alpha) &&
-                    write(root + "/splash.ogv", splash());
+                    write(root + "/splash.ogv", splash()) &&
+                    write(root + "/input/video/credits_candle.ogv", candle()) &&
+                    write(root + "/input/video/credits_moon.ogv", moon());
     return ok ? 0 : 1;
 }

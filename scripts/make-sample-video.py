@@ -5,6 +5,9 @@ Writes, under sample/:
   input/video/shapes.ogv        a 3-second looping video, 128x96 at 12 frames a second (Theora)
   input/video/orb.ogv           a 2-second colour video, 64x64
   input/video/orb_alpha.ogv     its alpha video (greyscale), 64x64
+  input/video/credits_candle.ogv, credits_moon.ogv
+                                the credits' clips, 128x96 (2 and 3 seconds), which the credits'
+                                playlist plays in turn with shapes.ogv
   splash.ogv                    the 2-second video of a splash screen, 160x128
   splash.png                    the picture of a splash screen, 320x160
   for_fading.png                the overlay the splash screens fade through (white; tinted by "color")
