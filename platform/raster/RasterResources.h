@@ -36,7 +36,8 @@ struct ZeroedAllocator
         throw std::bad_alloc();
     }
     void deallocate(T* p, std::size_t) noexcept { std::free(p); }
-    // Elements made without a value keep calloc's zero.
+    // Elements made without a value keep calloc's zero; that holds for storage
+    // sized once, as every resource's is (a shrink and regrow would keep old bytes).
     template <typename U>
     void construct(U* p) noexcept
     {
