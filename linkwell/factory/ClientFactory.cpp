@@ -3,7 +3,7 @@
 
 #include <new>
 
-#include "linkwell/browser/BrowserWindow.h"
+#include "linkwell/factory/BrowserModule.h"
 #include "linkwell/connection/Connection.h"
 #include "linkwell/http/HttpClient.h"
 #include "linkwell/log/Log.h"
@@ -37,7 +37,8 @@ IConnection* ClientFactory::CreateConnection(IHttpClient* client, const Connecti
 }
 
 IBrowserWindow* ClientFactory::CreateBrowserWindow(const char16_t* caption, const FBString* firstUrl, void* owner) {
-    return CreateGtkBrowserWindow(caption, firstUrl, owner);
+    CreateBrowserWindowFn create = LoadBrowserModule(BrowserModulePath());
+    return create != nullptr ? create(caption, firstUrl, owner) : nullptr;
 }
 
 const char* ClientFactory::GetVersion() {

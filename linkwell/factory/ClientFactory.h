@@ -1,5 +1,6 @@
 // The factory handed out by MakeKilnFactory: creates the HTTP client, the
-// connection and the browser window. It keeps no state.
+// connection and the browser window (the last from its own module, opened on
+// the first window: see BrowserModule.h). It keeps no state.
 #pragma once
 
 #include "linkwell/Linkwell.h"

@@ -8,31 +8,32 @@
 
 #include <new>
 
+#include "linkwell/http/CurlLibrary.h"
 #include "linkwell/http/UrlEscape.h"
 
 namespace linkwell {
 
 namespace {
 
-// libcurl's global set-up runs once while any client of this module lives and
-// its clean-up only after the last one is gone.
+// libcurl's global set-up runs once while any client of this module holds a
+// handle and its clean-up only after the last one is gone.
 std::mutex& globalLock() {
     static std::mutex lock;
     return lock;
 }
 int liveClients = 0;
 
-void acquireCurl() {
+void acquireCurl(const CurlLibrary& curl) {
     std::lock_guard<std::mutex> hold(globalLock());
     if (liveClients++ == 0) {
-        curl_global_init(CURL_GLOBAL_ALL);
+        curl.globalInit(CURL_GLOBAL_ALL);
     }
 }
 
-void releaseCurl() {
+void releaseCurl(const CurlLibrary& curl) {
     std::lock_guard<std::mutex> hold(globalLock());
     if (--liveClients == 0) {
-        curl_global_cleanup();
+        curl.globalCleanup();
     }
 }
 
@@ -45,8 +46,6 @@ void protectCookieFile() {
     }
 }
 
-constexpr long kConnectTimeoutMs = 10000;
-constexpr long kTransferTimeoutMs = 30000;
 constexpr long kMaxRedirects = 5;
 
 } // namespace
@@ -55,49 +54,68 @@ HttpClient* HttpClient::Make() {
     return new (std::nothrow) HttpClient();
 }
 
-HttpClient::HttpClient() {
-    acquireCurl();
-    handle_ = curl_easy_init();
+HttpClient::HttpClient() = default;
+
+bool HttpClient::MakeHandle() {
+    if (handle_ != nullptr) {
+        return true;
+    }
+    if (handleTried_) {
+        return false;
+    }
+    handleTried_ = true;
+    curl_ = Curl();
+    if (curl_ == nullptr) {
+        return false;
+    }
+    acquireCurl(*curl_);
+    handle_ = curl_->easyInit();
     if (handle_ == nullptr) {
-        return;
+        return false;
     }
-    curl_easy_setopt(handle_, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle_, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(handle_, CURLOPT_XFERINFOFUNCTION, &HttpClient::Progress);
-    curl_easy_setopt(handle_, CURLOPT_XFERINFODATA, this);
-    curl_easy_setopt(handle_, CURLOPT_OPENSOCKETFUNCTION, &HttpClient::OpenSocket);
-    curl_easy_setopt(handle_, CURLOPT_OPENSOCKETDATA, this);
-    curl_easy_setopt(handle_, CURLOPT_CLOSESOCKETFUNCTION, &HttpClient::CloseSocket);
-    curl_easy_setopt(handle_, CURLOPT_CLOSESOCKETDATA, this);
-    curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, &HttpClient::Receive);
-    curl_easy_setopt(handle_, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(handle_, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(handle_, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(handle_, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(handle_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(handle_, CURLOPT_USERAGENT, kUserAgent);
-    curl_easy_setopt(handle_, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(handle_, CURLOPT_SSL_VERIFYHOST, 2L);
-    SetLimits(kConnectTimeoutMs, kTransferTimeoutMs);
+    curl_->easySetopt(handle_, CURLOPT_NOSIGNAL, 1L);
+    curl_->easySetopt(handle_, CURLOPT_NOPROGRESS, 0L);
+    curl_->easySetopt(handle_, CURLOPT_XFERINFOFUNCTION, &HttpClient::Progress);
+    curl_->easySetopt(handle_, CURLOPT_XFERINFODATA, this);
+    curl_->easySetopt(handle_, CURLOPT_OPENSOCKETFUNCTION, &HttpClient::OpenSocket);
+    curl_->easySetopt(handle_, CURLOPT_OPENSOCKETDATA, this);
+    curl_->easySetopt(handle_, CURLOPT_CLOSESOCKETFUNCTION, &HttpClient::CloseSocket);
+    curl_->easySetopt(handle_, CURLOPT_CLOSESOCKETDATA, this);
+    curl_->easySetopt(handle_, CURLOPT_WRITEFUNCTION, &HttpClient::Receive);
+    curl_->easySetopt(handle_, CURLOPT_WRITEDATA, this);
+    curl_->easySetopt(handle_, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_->easySetopt(handle_, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl_->easySetopt(handle_, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_->easySetopt(handle_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_->easySetopt(handle_, CURLOPT_USERAGENT, kUserAgent);
+    curl_->easySetopt(handle_, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_->easySetopt(handle_, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_->easySetopt(handle_, CURLOPT_CONNECTTIMEOUT_MS, connectMs_);
+    curl_->easySetopt(handle_, CURLOPT_TIMEOUT_MS, totalMs_);
     protectCookieFile();
-    if (curl_easy_setopt(handle_, CURLOPT_COOKIEFILE, kCookieFile) == CURLE_OK) {
-        curl_easy_setopt(handle_, CURLOPT_COOKIEJAR, kCookieFile);
+    if (curl_->easySetopt(handle_, CURLOPT_COOKIEFILE, kCookieFile) == CURLE_OK) {
+        curl_->easySetopt(handle_, CURLOPT_COOKIEJAR, kCookieFile);
     }
+    return true;
 }
 
 HttpClient::~HttpClient() {
     if (handle_ != nullptr) {
         // Writes the cookie jar.
-        curl_easy_cleanup(handle_);
+        curl_->easyCleanup(handle_);
         chmod(kCookieFile, 0600);
     }
-    releaseCurl();
+    if (curl_ != nullptr) {
+        releaseCurl(*curl_);
+    }
 }
 
 void HttpClient::SetLimits(long connectMs, long totalMs) {
+    connectMs_ = connectMs;
+    totalMs_ = totalMs;
     if (handle_ != nullptr) {
-        curl_easy_setopt(handle_, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
-        curl_easy_setopt(handle_, CURLOPT_TIMEOUT_MS, totalMs);
+        curl_->easySetopt(handle_, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
+        curl_->easySetopt(handle_, CURLOPT_TIMEOUT_MS, totalMs);
     }
 }
 
@@ -128,33 +146,33 @@ bool HttpClient::PostFields(const char* url, const std::vector<FormField>& field
     reply_.Reserve(1);
     received_.Reset();
     lastResult_ = CURLE_FAILED_INIT;
-    if (handle_ == nullptr || url == nullptr || fields.empty() || abort_.load()) {
+    if (url == nullptr || fields.empty() || abort_.load() || !MakeHandle()) {
         status_ = kHttpFailed;
         return false;
     }
-    curl_mime* form = curl_mime_init(handle_);
+    curl_mime* form = curl_->mimeInit(handle_);
     bool built = form != nullptr;
     for (const FormField& field : fields) {
-        curl_mimepart* part = built ? curl_mime_addpart(form) : nullptr;
-        if (part == nullptr || curl_mime_name(part, field.name.c_str()) != CURLE_OK ||
-            curl_mime_data(part, field.value.data(), field.value.size()) != CURLE_OK) {
+        curl_mimepart* part = built ? curl_->mimeAddpart(form) : nullptr;
+        if (part == nullptr || curl_->mimeName(part, field.name.c_str()) != CURLE_OK ||
+            curl_->mimeData(part, field.value.data(), field.value.size()) != CURLE_OK) {
             built = false;
             break;
         }
     }
     bool ok = false;
     if (built) {
-        curl_easy_setopt(handle_, CURLOPT_URL, url);
-        curl_easy_setopt(handle_, CURLOPT_MIMEPOST, form);
-        curl_easy_setopt(handle_, CURLOPT_WRITEDATA, this);
-        lastResult_ = curl_easy_perform(handle_);
+        curl_->easySetopt(handle_, CURLOPT_URL, url);
+        curl_->easySetopt(handle_, CURLOPT_MIMEPOST, form);
+        curl_->easySetopt(handle_, CURLOPT_WRITEDATA, this);
+        lastResult_ = curl_->easyPerform(handle_);
         long code = 0;
-        curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &code);
+        curl_->easyGetinfo(handle_, CURLINFO_RESPONSE_CODE, &code);
         // An error page is not a reply of the relay.
         ok = lastResult_ == CURLE_OK && code >= 200 && code <= 299;
-        curl_easy_setopt(handle_, CURLOPT_MIMEPOST, nullptr);
+        curl_->easySetopt(handle_, CURLOPT_MIMEPOST, nullptr);
     }
-    curl_mime_free(form);
+    curl_->mimeFree(form);
     if (ok) {
         reply_ = received_.Text();
     }

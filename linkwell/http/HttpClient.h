@@ -2,7 +2,8 @@
 // fields as multipart/form-data to the relay and keeps the text that comes
 // back. Transfers are bounded (connect and total time-outs, reply cap, five
 // redirects over http/https only), TLS peers and hosts are verified, and a
-// stopping connection can abort a transfer from another thread.
+// stopping connection can abort a transfer from another thread. libcurl is
+// opened and the handle made by the first transfer (see CurlLibrary.h).
 #pragma once
 
 #include <curl/curl.h>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "linkwell/Linkwell.h"
+#include "linkwell/http/CurlLibrary.h"
 #include "linkwell/http/ParameterBlock.h"
 #include "linkwell/http/ReplyReceiver.h"
 
@@ -19,6 +21,8 @@ namespace linkwell {
 
 constexpr const char* kUserAgent = "LINKWELL/0.1 (Windows)";
 constexpr const char* kCookieFile = "cookie.txt";
+constexpr long kConnectTimeoutMs = 10000;
+constexpr long kTransferTimeoutMs = 30000;
 
 enum HttpStatus : int32_t { kHttpBusy = 1, kHttpDone = 3, kHttpFailed = 4 };
 
@@ -57,7 +61,14 @@ private:
     static curl_socket_t OpenSocket(void* self, curlsocktype purpose, curl_sockaddr* address);
     static int CloseSocket(void* self, curl_socket_t socket);
 
+    // The handle on first use; false when libcurl or the handle cannot be had.
+    bool MakeHandle();
+
+    const CurlLibrary* curl_ = nullptr;
     CURL* handle_ = nullptr;
+    bool handleTried_ = false;
+    long connectMs_ = kConnectTimeoutMs;
+    long totalMs_ = kTransferTimeoutMs;
     ReplyReceiver received_;
     FBString reply_;
     int32_t status_ = 0;

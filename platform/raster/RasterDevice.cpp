@@ -117,12 +117,31 @@ Result RasterDevice::CheckParams(PresentParams& p) const
 
 Result RasterDevice::MakeBuffers(PresentParams& p)
 {
-    auto colour = RasterSurface::Make(control, p.backBufferWidth, p.backBufferHeight, p.backBufferFormat,
-                                      Pool::Default, Value::UsageRenderTarget, Accounting::None);
+    // A reset to the same size keeps a buffer that nothing outside the device
+    // holds (its contents are undefined after a reset either way): making it
+    // again only gives fresh memory to fault in when it is first cleared, and
+    // the game's start-up resets the device it has just made.
+    auto keep = [&p](const std::shared_ptr<RasterSurface>& buffer, const std::shared_ptr<RasterSurface>& bound,
+                     Format format) -> std::shared_ptr<RasterSurface>
+    {
+        const long held = 1 + (bound == buffer ? 1 : 0);
+        if (buffer && buffer.use_count() == held && !buffer->IsLocked() && buffer->Width() == p.backBufferWidth &&
+            buffer->Height() == p.backBufferHeight && buffer->GetDesc().format == format)
+            return buffer;
+        return nullptr;
+    };
+    auto colour = keep(backBuffer, renderTarget, p.backBufferFormat);
+    if (!colour)
+        colour = RasterSurface::Make(control, p.backBufferWidth, p.backBufferHeight, p.backBufferFormat,
+                                     Pool::Default, Value::UsageRenderTarget, Accounting::None);
     std::shared_ptr<RasterSurface> depth;
     if (p.enableAutoDepthStencil)
-        depth = RasterSurface::Make(control, p.backBufferWidth, p.backBufferHeight, Format::D16,
-                                    Pool::Default, 0, Accounting::None);
+    {
+        depth = keep(autoDepth, depthSurface, Format::D16);
+        if (!depth)
+            depth = RasterSurface::Make(control, p.backBufferWidth, p.backBufferHeight, Format::D16,
+                                        Pool::Default, 0, Accounting::None);
+    }
     if (!colour || (p.enableAutoDepthStencil && !depth))
         return Result::OutOfVideoMemory;
     if (!presenter->Configure(p.backBufferWidth, p.backBufferHeight, p.windowed,

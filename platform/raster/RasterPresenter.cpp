@@ -256,12 +256,18 @@ bool SdlPresenter::Prepare(uint32_t w, uint32_t h, bool windowed, bool waitForRe
         modeWatch.Stop();
     else
         modeWatch.Start(LookAtDisplay());
-    DropTexture();
-    texture =
-        SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, int(w), int(h));
-    if (!texture)
-        return false;
-    SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
+    // A reset to the same size keeps the texture: making it again clears
+    // megabytes that the next frame overwrites anyway (the game's start-up
+    // resets the device it has just made).
+    if (!texture || w != width || h != height)
+    {
+        DropTexture();
+        texture =
+            SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, int(w), int(h));
+        if (!texture)
+            return false;
+        SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
+    }
     SDL_RenderSetLogicalSize(renderer, int(w), int(h));
     width = w;
     height = h;

@@ -14,7 +14,7 @@ std::shared_ptr<RasterSurface> RasterSurface::Make(std::shared_ptr<RasterControl
     if (accounting == Accounting::Budgeted && !control->Charge(bytes))
         return nullptr;
     std::shared_ptr<RasterSurface> surface(new RasterSurface());
-    surface->storage.assign(bytes, 0);
+    surface->storage.resize(bytes);
     if (accounting == Accounting::Managed)
         control->HoldManaged(bytes);
     surface->control = std::move(control);
@@ -118,7 +118,7 @@ std::shared_ptr<RasterBuffer> RasterBuffer::Make(std::shared_ptr<RasterControl> 
         return nullptr;
     std::shared_ptr<RasterBuffer> buffer(new RasterBuffer());
     buffer->control = std::move(control);
-    buffer->storage.assign(bytes, 0);
+    buffer->storage.resize(bytes);
     buffer->chargedBytes = bytes;
     buffer->usage = usage;
     buffer->vertexFormat = vertexFormat;

@@ -496,6 +496,44 @@ TEST_F(RasterDeviceTest, ResetMakesNewBuffersAndDefaultStates)
     EXPECT_EQ(presenter.LastFrame()[0], 0xFF112233u);
 }
 
+// A reset to the same size keeps the buffers only when nothing outside the device holds them:
+// a surface the caller kept is never the new one. Fresh storage reads zero even where the heap
+// held pixels before.
+TEST_F(RasterDeviceTest, SameSizeResetKeepsOnlyBuffersNobodyHolds)
+{
+    PresentParams params = device->GetPresentParams();
+    const uint32_t* kept = nullptr;
+    {
+        std::shared_ptr<RasterSurface> back;
+        ASSERT_EQ(device->GetBackBuffer(0, back), Result::Ok);
+        kept = back->Pixels();
+    }
+    ASSERT_EQ(device->Reset(params), Result::Ok);
+    std::shared_ptr<RasterSurface> back, target;
+    ASSERT_EQ(device->GetBackBuffer(0, back), Result::Ok);
+    EXPECT_EQ(back->Pixels(), kept);
+    ASSERT_EQ(device->Clear(Value::ClearTarget, 0xFF445566, 1.0f), Result::Ok);
+
+    ASSERT_EQ(device->Reset(params), Result::Ok);
+    ASSERT_EQ(device->GetBackBuffer(0, target), Result::Ok);
+    EXPECT_NE(target, back);
+    EXPECT_EQ(back->Pixels()[0], 0xFF445566u);
+    target.reset();
+
+    // Freed pixels go back to the heap; what is made next starts zeroed all the same.
+    back.reset();
+    for (int round = 0; round < 3; ++round)
+    {
+        std::shared_ptr<RasterSurface> surface;
+        ASSERT_EQ(device->CreateOffscreenPlainSurface(64, 64, Format::A8R8G8B8, Pool::SystemMem, surface),
+                  Result::Ok);
+        const uint32_t* pixels = surface->Pixels();
+        for (uint32_t i = 0; i < 64 * 64; ++i)
+            ASSERT_EQ(pixels[i], 0u) << "round " << round << " pixel " << i;
+        std::fill_n(surface->Pixels(), 64 * 64, 0xFFFFFFFFu);
+    }
+}
+
 TEST_F(RasterDeviceTest, PresentIntervalChoosesVsync)
 {
     auto& presenter = static_cast<NullPresenter&>(device->Presenter());

@@ -7,6 +7,7 @@
 #include "engine/media/video/YuvToBgra.h"
 #include "platform/system/Clock.h"
 
+#include <dlfcn.h>
 #include <ogg/ogg.h>
 #include <theora/theoradec.h>
 
@@ -45,6 +46,57 @@ struct aTheoraVideo::Decoder
 namespace
 {
 
+// The decoder library is opened by the first video rather than linked: on
+// Debian it brings cairo, pixman and their X libraries, whose loading showed
+// in the time to the first frame of a program that may never play a video.
+struct TheoraDecoderLibrary
+{
+    decltype(&th_info_init) infoInit;
+    decltype(&th_info_clear) infoClear;
+    decltype(&th_comment_init) commentInit;
+    decltype(&th_comment_clear) commentClear;
+    decltype(&th_decode_headerin) decodeHeaderin;
+    decltype(&th_decode_alloc) decodeAlloc;
+    decltype(&th_decode_free) decodeFree;
+    decltype(&th_setup_free) setupFree;
+    decltype(&th_decode_packetin) decodePacketin;
+    decltype(&th_decode_ycbcr_out) decodeYcbcrOut;
+};
+
+template <typename Fn>
+bool resolve(void* handle, const char* name, Fn* out)
+{
+    *out = reinterpret_cast<Fn>(dlsym(handle, name));
+    return *out != nullptr;
+}
+
+const TheoraDecoderLibrary* openTheora()
+{
+    static TheoraDecoderLibrary library;
+    // Kept for the process: decoders may be made again at any time.
+    void* handle = dlopen("libtheoradec.so.1", RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    if (!handle)
+        return nullptr;
+    const bool ok = resolve(handle, "th_info_init", &library.infoInit) &&
+                    resolve(handle, "th_info_clear", &library.infoClear) &&
+                    resolve(handle, "th_comment_init", &library.commentInit) &&
+                    resolve(handle, "th_comment_clear", &library.commentClear) &&
+                    resolve(handle, "th_decode_headerin", &library.decodeHeaderin) &&
+                    resolve(handle, "th_decode_alloc", &library.decodeAlloc) &&
+                    resolve(handle, "th_decode_free", &library.decodeFree) &&
+                    resolve(handle, "th_setup_free", &library.setupFree) &&
+                    resolve(handle, "th_decode_packetin", &library.decodePacketin) &&
+                    resolve(handle, "th_decode_ycbcr_out", &library.decodeYcbcrOut);
+    return ok ? &library : nullptr;
+}
+
+// Null when the library cannot be opened or lacks a function; not tried again.
+const TheoraDecoderLibrary* theora()
+{
+    static const TheoraDecoderLibrary* library = openTheora();
+    return library;
+}
+
 // A picture the converter can take, inside the decoded planes.
 bool acceptableInfo(const th_info& info)
 {
@@ -78,14 +130,16 @@ double aTheoraVideo::now() const
 void aTheoraVideo::clearDecoder()
 {
     Decoder& d = *decoder;
+    // Decoder state exists only once the library has been opened.
+    const TheoraDecoderLibrary* th = theora();
     if (d.context)
-        th_decode_free(d.context);
+        th->decodeFree(d.context);
     if (d.setup)
-        th_setup_free(d.setup);
+        th->setupFree(d.setup);
     if (d.headersReady)
     {
-        th_info_clear(&d.info);
-        th_comment_clear(&d.comment);
+        th->infoClear(&d.info);
+        th->commentClear(&d.comment);
     }
     if (d.streamReady)
         ogg_stream_clear(&d.stream);
@@ -109,11 +163,17 @@ uint32_t aTheoraVideo::readChunk()
 bool aTheoraVideo::readHeaders()
 {
     clearDecoder();
+    const TheoraDecoderLibrary* th = theora();
+    if (!th)
+    {
+        LOG_VIDEO(L"video %s: the Theora decoder (libtheoradec.so.1) cannot be loaded", fileName);
+        return false;
+    }
     Decoder& d = *decoder;
     ogg_sync_init(&d.sync);
     d.syncReady = true;
-    th_info_init(&d.info);
-    th_comment_init(&d.comment);
+    th->infoInit(&d.info);
+    th->commentInit(&d.comment);
     d.headersReady = true;
     int headers = 0;
 
@@ -148,7 +208,7 @@ bool aTheoraVideo::readHeaders()
                 ogg_stream_clear(&test);
                 return false;
             }
-            if (th_decode_headerin(&d.info, &d.comment, &d.setup, &d.packet) > 0)
+            if (th->decodeHeaderin(&d.info, &d.comment, &d.setup, &d.packet) > 0)
             {
                 d.stream = test;
                 d.streamReady = true;
@@ -169,7 +229,7 @@ bool aTheoraVideo::readHeaders()
             const int got = ogg_stream_packetout(&d.stream, &d.packet);
             if (got == 0)
                 break;
-            if (got < 0 || th_decode_headerin(&d.info, &d.comment, &d.setup, &d.packet) <= 0)
+            if (got < 0 || th->decodeHeaderin(&d.info, &d.comment, &d.setup, &d.packet) <= 0)
                 return false;
             ++headers;
         }
@@ -188,7 +248,7 @@ bool aTheoraVideo::readHeaders()
                   d.info.pic_height, int(d.info.pixel_fmt));
         return false;
     }
-    d.context = th_decode_alloc(&d.info, d.setup);
+    d.context = th->decodeAlloc(&d.info, d.setup);
     return d.context != nullptr;
 }
 
@@ -311,10 +371,11 @@ bool aTheoraVideo::decodeFrame()
         }
     }
     ogg_int64_t granule = 0;
-    const int result = th_decode_packetin(d.context, &d.packet, &granule);
+    const TheoraDecoderLibrary* th = theora();
+    const int result = th->decodePacketin(d.context, &d.packet, &granule);
     if (result < 0)
         return false;
-    if (th_decode_ycbcr_out(d.context, d.frame) != 0)
+    if (th->decodeYcbcrOut(d.context, d.frame) != 0)
         return false;
     const th_info& info = d.info;
     // The planes always cover the frame the header gave; the picture lies inside it (acceptableInfo).

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -123,6 +125,33 @@ TEST_F(FactoryTest, ObjectsOutliveTheFactory) {
     ASSERT_TRUE(connection->Initialize(3));
     EXPECT_TRUE(linkwell_test::Eventually([&] { return connection->GetState(nullptr) == linkwell::eConnected; }));
     EXPECT_STREQ(connection->StateName(connection->GetState(nullptr)), "eConnected");
+    connection->Destroy(linkwell::kDestroyFree);
+}
+
+// The game makes its client and connection at start-up; libcurl and what it
+// brings are opened by the first transfer, not before.
+TEST_F(FactoryTest, NetworkLibraryIsOpenedByTheFirstTransfer) {
+    auto curlMapped = [] {
+        std::ifstream maps("/proc/self/maps");
+        std::string line;
+        while (std::getline(maps, line)) {
+            if (line.find("libcurl") != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    };
+    relay::RelayServer relay;
+    linkwell::IHttpClient* client = factory_->CreateHttpClient();
+    linkwell::ConnectionParams params = Params("0.1", relay.BaseUrl(), 0);
+    linkwell::IConnection* connection = factory_->CreateConnection(client, &params);
+    ASSERT_NE(connection, nullptr);
+    EXPECT_FALSE(curlMapped());
+    EXPECT_FALSE(std::filesystem::exists("cookie.txt"));
+    ASSERT_TRUE(connection->Initialize(3));
+    EXPECT_TRUE(linkwell_test::Eventually([&] { return connection->GetState(nullptr) == linkwell::eConnected; }));
+    EXPECT_TRUE(curlMapped());
+    EXPECT_TRUE(std::filesystem::exists("cookie.txt"));
     connection->Destroy(linkwell::kDestroyFree);
 }
 
