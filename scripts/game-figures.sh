@@ -5,19 +5,23 @@
 #     its log says `screen "scr_mainmenu" open`; anchor: the same engine with a
 #     game object that loads the game's five start-up groups and nothing else
 #     (bench/gamestart/GroupsOnly.cpp), to its first present. Alternating, RUNS
-#     starts each, medians and their ratio (goal: at most 1.5).
+#     starts each, medians and their ratio (goal: at most 1.5); beside them
+#     pellwood with the social network off, for liblinkwell.so's share.
 #  2. the level's frame (pointer still and moving), the paused level's frame and
 #     the switch from the menu to the level's first frame: bench_game_frames.
 #  3. the idle level loop of the real program: Play clicked on the menu, then
 #     IDLE seconds without input; CPU time over wall time from /proc, and the
 #     program's peak resident memory (VmHWM) at the end.
 # Without a DISPLAY it runs on its own Xvfb. The load is printed with each part.
-# Usage: scripts/game-figures.sh [build-folder]   (RUNS=9 IDLE=10 by default)
+# Usage: scripts/game-figures.sh [build-folder]   (RUNS=9 IDLE=10 by default;
+# PARTS="start frames idle" picks the parts)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/bench}
 runs=${RUNS:-9}
 idle=${IDLE:-10}
+parts=${PARTS:-start frames idle}
+wanted() { [[ " $parts " == *" $1 "* ]]; }
 
 if [ ! -f "$build/build.ninja" ]; then
   launcher=()
@@ -59,6 +63,7 @@ export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 "$build/bench/gamestart/game_start_make_profile" "$PWD/sample" 2>/dev/null
 
 # ---- 1. Cold start to the main menu's first frame.
+if wanted start; then
 run="$build/bench/coldstart/cold_start_run"
 stop="$build/bench/gamestart/game_start_present_after_line.so"
 # Windowed: without a window manager (Xvfb) SDL waits 100 ms for one to apply
@@ -66,33 +71,51 @@ stop="$build/bench/gamestart/game_start_present_after_line.so"
 program=("$build/app/pellwood" -data "$PWD/sample" -nosplash -windowed)
 anchor=("$build/bench/gamestart/game_start_groups_only" -data "$PWD/sample" -nosplash -windowed)
 menu_line='screen "scr_mainmenu" open'
+# The same content without "lwcache.bin" (a copy of the small sample): the
+# social network stays off and liblinkwell.so is never loaded, which shows
+# that library's share of the start.
+offline="$folder/offline"
+cp -r "$PWD/sample" "$offline"
+rm -f "$offline/lwcache.bin"
+offline_program=("$build/app/pellwood" -data "$offline" -nosplash -windowed)
+start_offline() { COLD_START_AFTER_LINE="$menu_line" PELLWOOD_LOG=debug "$run" "$stop" "${offline_program[@]}" 2>/dev/null; }
 start_program() { COLD_START_AFTER_LINE="$menu_line" PELLWOOD_LOG=debug "$run" "$stop" "${program[@]}" 2>/dev/null; }
 start_anchor() { COLD_START_AFTER_LINE= PELLWOOD_LOG=debug "$run" "$stop" "${anchor[@]}" 2>/dev/null; }
 
 # One unmeasured start each, so that both find their files in the page cache.
 start_program >/dev/null || true
+start_offline >/dev/null || true
 start_anchor >/dev/null || true
 mine=()
+off=()
 floor=()
 for ((i = 0; i < runs; ++i)); do
   mine+=("$(start_program)")
   floor+=("$(start_anchor)")
+  off+=("$(start_offline)")
 done
 median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : (v[NR/2] + v[NR/2+1]) / 2}'; }
 m=$(median "${mine[@]}")
 f=$(median "${floor[@]}")
+o=$(median "${off[@]}")
 echo "== cold start to the main menu's first frame, $runs starts each"
 echo "pellwood, menu's first frame (ms):  ${mine[*]}"
 echo "engine + five start-up groups (ms): ${floor[*]}"
-awk -v m="$m" -v f="$f" 'BEGIN { printf "medians: pellwood %s ms, anchor %s ms; ratio %.2f (goal at most 1.5)\n", m, f, m / f }'
+echo "pellwood, social network off (ms): ${off[*]}"
+awk -v m="$m" -v f="$f" -v o="$o" 'BEGIN { printf "medians: pellwood %s ms, anchor %s ms; ratio %.2f (goal at most 1.5)\n", m, f, m / f;
+  printf "without liblinkwell.so: pellwood %s ms, ratio %.2f\n", o, o / f }'
 load
+fi
 
 # ---- 2. Frames and the switch to the level.
+if wanted frames; then
 echo "== frames (bench_game_frames)"
 "$build/bench/bench_game_frames" 2>/dev/null | grep -v 'repeats:\|^---\|^Benchmark\|^Run on\|^Load\|^\*\*\*\|^[0-9]\{4\}-' || true
 load
+fi
 
 # ---- 3. The idle level loop and peak memory of the real program.
+if ! wanted idle; then exit 0; fi
 echo "== idle level loop, $idle s without input"
 log="$folder/idle.log"
 PELLWOOD_LOG=debug "${program[@]}" 2>"$log" &
