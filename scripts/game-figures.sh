@@ -62,15 +62,16 @@ export XDG_CONFIG_HOME="$folder/config" XDG_DATA_HOME="$folder/data" XDG_RUNTIME
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 "$build/bench/gamestart/game_start_make_profile" "$PWD/sample" 2>/dev/null
 
+# Windowed: without a window manager (Xvfb) SDL waits 100 ms for one to apply
+# full screen. Both log to standard error, since the menu's line is read there.
+program=("$build/app/pellwood" -data "$PWD/sample" -nosplash -windowed)
+menu_line='screen "scr_mainmenu" open'
+
 # ---- 1. Cold start to the main menu's first frame.
 if wanted start; then
 run="$build/bench/coldstart/cold_start_run"
 stop="$build/bench/gamestart/game_start_present_after_line.so"
-# Windowed: without a window manager (Xvfb) SDL waits 100 ms for one to apply
-# full screen. Both log to standard error, since the menu's line is read there.
-program=("$build/app/pellwood" -data "$PWD/sample" -nosplash -windowed)
 anchor=("$build/bench/gamestart/game_start_groups_only" -data "$PWD/sample" -nosplash -windowed)
-menu_line='screen "scr_mainmenu" open'
 # The same content without "lwcache.bin" (a copy of the small sample): the
 # social network stays off and liblinkwell.so is never loaded, which shows
 # that library's share of the start.
@@ -145,15 +146,20 @@ xdotool mousemove --window "$window" 1000 20
 sleep 2
 ticks=$(getconf CLK_TCK)
 cpu() { awk '{print $14 + $15}' "/proc/$game_pid/stat"; }
+# The main thread alone: the loop itself, without the audio output's mixing.
+main_cpu() { awk '{print $14 + $15}' "/proc/$game_pid/task/$game_pid/stat"; }
 c0=$(cpu)
+m0=$(main_cpu)
 t0=$(date +%s.%N)
 sleep "$idle"
 c1=$(cpu)
+m1=$(main_cpu)
 t1=$(date +%s.%N)
 hwm=$(awk '/^VmHWM/ {print $2}' "/proc/$game_pid/status")
 rss=$(awk '/^VmRSS/ {print $2}' "/proc/$game_pid/status")
 awk -v c0="$c0" -v c1="$c1" -v t0="$t0" -v t1="$t1" -v hz="$ticks" \
-  'BEGIN { printf "CPU of the idle level loop: %.1f%% of one core (%.2f s CPU in %.2f s)\n", 100 * (c1 - c0) / hz / (t1 - t0), (c1 - c0) / hz, t1 - t0 }'
+  -v m0="$m0" -v m1="$m1" \
+  'BEGIN { printf "CPU of the idle level loop: %.1f%% of one core (%.2f s CPU in %.2f s); the main thread %.1f%%\n", 100 * (c1 - c0) / hz / (t1 - t0), (c1 - c0) / hz, t1 - t0, 100 * (m1 - m0) / hz / (t1 - t0) }'
 echo "peak memory after menu -> level -> idle: VmHWM $((hwm / 1024)) MiB (resident now $((rss / 1024)) MiB)"
 load
 kill "$game_pid"
