@@ -255,31 +255,40 @@ bool DirectXDevice::CreateDevice()
     return false;
 }
 
-void DirectXDevice::ApplyBackBufferRule()
+DirectXDevice::BackBufferLayout DirectXDevice::BackBufferRule(bool widescreen) const
 {
     uint32_t width = LogicalWidth;
     uint32_t height = LogicalHeight;
     services.logicalScreenSize(width, height);
-    if (widescreenMode && !presentParams.windowed && height > 0 && desktopHeight > 0 &&
-        desktopWidth >= width && desktopHeight >= height &&
-        float(desktopWidth) / float(desktopHeight) >= 1.5f)
+    BackBufferLayout layout;
+    if (widescreen && !presentParams.windowed && height > 0 && desktopHeight > 0 && desktopWidth >= width &&
+        desktopHeight >= height && float(desktopWidth) / float(desktopHeight) >= 1.5f)
     {
-        presentParams.backBufferWidth = desktopWidth;
-        presentParams.backBufferHeight = desktopHeight;
-        presentParams.backBufferFormat = desktopFormat;
-        viewScale = float(desktopHeight) / float(height);
+        layout.width = desktopWidth;
+        layout.height = desktopHeight;
+        layout.format = desktopFormat;
+        layout.viewScale = float(desktopHeight) / float(height);
         const int32_t shown = int32_t(desktopHeight) * int32_t(width) / int32_t(height);
-        viewOffsetX = (int32_t(desktopWidth) - shown) / 2;
-        viewOffsetY = 0;
+        layout.viewOffsetX = (int32_t(desktopWidth) - shown) / 2;
     }
     else
     {
-        presentParams.backBufferWidth = width;
-        presentParams.backBufferHeight = height;
-        presentParams.backBufferFormat = presentParams.windowed ? desktopFormat : fullScreenFormat;
-        viewOffsetX = viewOffsetY = 0;
-        viewScale = 1.0f;
+        layout.width = width;
+        layout.height = height;
+        layout.format = presentParams.windowed ? desktopFormat : fullScreenFormat;
     }
+    return layout;
+}
+
+void DirectXDevice::ApplyBackBufferRule()
+{
+    const BackBufferLayout layout = BackBufferRule(widescreenMode);
+    presentParams.backBufferWidth = layout.width;
+    presentParams.backBufferHeight = layout.height;
+    presentParams.backBufferFormat = layout.format;
+    viewScale = layout.viewScale;
+    viewOffsetX = layout.viewOffsetX;
+    viewOffsetY = layout.viewOffsetY;
     if (window)
         window->SetClientSize(presentParams.backBufferWidth, presentParams.backBufferHeight, true);
 }
@@ -757,7 +766,16 @@ void DirectXDevice::SetWidescreenMode(bool on)
 {
     if (on == widescreenMode)
         return;
+    // A window, or a desktop too narrow for borders, shows the same back buffer either way: the
+    // reset would only throw away and make again everything the device holds (at start-up, when
+    // the game turns the borders on, that is a whole back buffer and the presenter's texture).
+    const BackBufferLayout next = BackBufferRule(on);
+    const bool same = device && next.width == presentParams.backBufferWidth &&
+                      next.height == presentParams.backBufferHeight && next.format == presentParams.backBufferFormat &&
+                      next.viewScale == viewScale && next.viewOffsetX == viewOffsetX && next.viewOffsetY == viewOffsetY;
     widescreenMode = on;
+    if (same)
+        return;
     NotifyLost();
     if (ResetDevice())
     {

@@ -147,6 +147,17 @@ public:
 private:
     bool CreateDevice();
     bool ChooseAdapter(const std::vector<Raster::AdapterIdentifier>& excluded);
+    // The back buffer and view the size rule gives for a widescreen setting.
+    struct BackBufferLayout
+    {
+        uint32_t width = 0;
+        uint32_t height = 0;
+        Raster::Format format = Raster::Format::X8R8G8B8;
+        float viewScale = 1.0f;
+        int32_t viewOffsetX = 0;
+        int32_t viewOffsetY = 0;
+    };
+    BackBufferLayout BackBufferRule(bool widescreen) const;
     void ApplyBackBufferRule();
     bool ResetDevice();
     void NotifyLost();

@@ -444,6 +444,59 @@ TEST_F(DirectXDeviceTest, WidescreenBackBuffer)
     }
 }
 
+// The border mode resets the device only when it changes the back buffer: in a window, or on a
+// desktop too narrow for borders, the device keeps everything it holds.
+TEST_F(DirectXDeviceTest, WidescreenModeResetsOnlyForAnotherBackBuffer)
+{
+    struct Case
+    {
+        uint32_t desktopWidth, desktopHeight;
+        bool fullScreen;
+        bool resets;
+    } cases[] = {
+        {1920, 1080, false, false},
+        {1280, 1024, true, false},
+        {1920, 1080, true, true},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << c.desktopWidth << "x" << c.desktopHeight << " full " << c.fullScreen);
+        log = std::make_shared<ServiceLog>();
+        log->logicalWidth = 1024;
+        log->logicalHeight = 768;
+        ASSERT_TRUE(MakeDevice({TestAdapter(1, 1, c.desktopWidth, c.desktopHeight)}, c.fullScreen));
+        Subscribe();
+        const uint64_t resets = Count(Call::Reset);
+        for (bool on : {true, false})
+        {
+            device->SetWidescreenMode(on);
+            EXPECT_EQ(device->IsWidescreenMode(), on);
+        }
+        EXPECT_EQ(Count(Call::Reset), resets + (c.resets ? 2 : 0));
+        if (c.resets)
+        {
+            std::vector<std::string> twice = LostThenReset();
+            const std::vector<std::string> once = LostThenReset();
+            twice.insert(twice.end(), once.begin(), once.end());
+            EXPECT_EQ(events, twice);
+            EXPECT_EQ(listener.notices, 2);
+        }
+        else
+        {
+            EXPECT_TRUE(events.empty());
+            EXPECT_EQ(listener.notices, 0);
+        }
+        uint32_t w = 0, h = 0;
+        device->GetBackBufferSize(&w, &h);
+        EXPECT_EQ(w, 1024u);
+        EXPECT_EQ(h, 768u);
+        EXPECT_EQ(device->GetViewScale(), 1.0f);
+        EXPECT_EQ(device->GetViewOffsetX(), 0);
+        EXPECT_TRUE(Frame());
+        device.reset();
+    }
+}
+
 TEST_F(DirectXDeviceTest, SetBackBufferSizeResetsOnlyForAnotherSize)
 {
     ASSERT_TRUE(MakeDevice());
