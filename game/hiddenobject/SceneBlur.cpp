@@ -7,6 +7,7 @@
 #include "engine/scene/display/image/Instance_Image.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstring>
 
@@ -285,16 +286,12 @@ const Divider& dividerFor(uint32_t n)
 // floor(s / n) for s up to 255 n and n up to PackedLimit as (s * m) >> 32 with m = 2^32 / n + 1
 // (truncated): the product overshoots s / n by less than s / 2^32, below the 1 / n that keeps it
 // from the next integer while 255 n^2 < 2^32.
-const uint64_t* reciprocals()
-{
-    static const std::vector<uint64_t> table = [] {
-        std::vector<uint64_t> made(PackedLimit + 1, 0);
-        for (uint32_t n = 1; n <= PackedLimit; ++n)
-            made[n] = (uint64_t(1) << 32) / n + 1;
-        return made;
-    }();
-    return table.data();
-}
+constexpr std::array<uint64_t, PackedLimit + 1> Reciprocals = [] {
+    std::array<uint64_t, PackedLimit + 1> made{};
+    for (uint32_t n = 1; n <= PackedLimit; ++n)
+        made[n] = (uint64_t(1) << 32) / n + 1;
+    return made;
+}();
 
 // One kernel row group's contribution to an output row: the columns lo to hi of a row of packed
 // sums (one image row, or the sum of the image rows that share that span), `rows` image rows deep.
@@ -316,24 +313,36 @@ void writePixel(uint8_t* target, uint32_t c0, uint32_t c1, uint32_t c2)
 // number of kernel points inside the image.
 void packedPixel(const Tap* taps, size_t tapCount, int x, int width, uint8_t* target)
 {
-    uint32_t sum[3] = {0, 0, 0};
+    uint64_t sum[3] = {0, 0, 0};
     uint32_t n = 0;
+#if defined(__SSE2__)
+    __m128i lanesSum = _mm_setzero_si128();
+#endif
     for (size_t t = 0; t < tapCount; ++t)
     {
         const Tap& tap = taps[t];
         const uint16_t* lanes = tap.row + ptrdiff_t(x + tap.lo) * 4;
         for (int i = tap.lo; i <= tap.hi; ++i, lanes += 4)
         {
+#if defined(__SSE2__)
+            lanesSum = _mm_add_epi16(lanesSum, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(lanes)));
+#else
             sum[0] += lanes[0];
             sum[1] += lanes[1];
             sum[2] += lanes[2];
+#endif
         }
         const int a = std::max(0, x + tap.lo);
         const int b = std::min(width - 1, x + tap.hi);
         if (a <= b)
             n += tap.rows * uint32_t(b - a + 1);
     }
-    const uint64_t m = reciprocals()[n];
+#if defined(__SSE2__)
+    sum[0] = uint16_t(_mm_extract_epi16(lanesSum, 0));
+    sum[1] = uint16_t(_mm_extract_epi16(lanesSum, 1));
+    sum[2] = uint16_t(_mm_extract_epi16(lanesSum, 2));
+#endif
+    const uint64_t m = Reciprocals[n];
     writePixel(target, uint32_t((sum[0] * m) >> 32), uint32_t((sum[1] * m) >> 32), uint32_t((sum[2] * m) >> 32));
 }
 
@@ -395,13 +404,52 @@ __attribute__((target("avx2"))) int packedRunAvx2(const Tap* taps, size_t tapCou
     return x;
 }
 
+__attribute__((target("avx2"), always_inline)) inline __m256i lanesAt(const uint16_t* row, int column)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + ptrdiff_t(column) * 4));
+}
+
+// The radius-2 sums of four pixels from column x: the taps [0, 0], [-1, 1] (two rows) and [-2, 1].
+__attribute__((target("avx2"), always_inline)) inline __m256i radius2Sum(const uint16_t* top, const uint16_t* middle,
+                                                                        const uint16_t* centre, int x)
+{
+    const __m256i a = _mm256_add_epi16(lanesAt(top, x), lanesAt(middle, x - 1));
+    const __m256i b = _mm256_add_epi16(lanesAt(middle, x), lanesAt(middle, x + 1));
+    const __m256i c = _mm256_add_epi16(lanesAt(centre, x - 2), lanesAt(centre, x - 1));
+    const __m256i d = _mm256_add_epi16(lanesAt(centre, x), lanesAt(centre, x + 1));
+    return _mm256_add_epi16(_mm256_add_epi16(a, b), _mm256_add_epi16(c, d));
+}
+
+// Radius 2 inside the image, the blurer's every frame, with the loops over the taps unrolled.
+__attribute__((target("avx2"))) int packedRunAvx2Radius2(const Tap* taps, int x, int end, const Divider& divider,
+                                                         uint8_t* target)
+{
+    const __m256i multiplier = _mm256_set1_epi16(short(divider.multiplier));
+    const __m128i shift = _mm_cvtsi32_si128(divider.shift);
+    const __m256i alpha = _mm256_set1_epi32(int(0xFF000000u));
+    const uint16_t* top = taps[0].row;
+    const uint16_t* middle = taps[1].row;
+    const uint16_t* centre = taps[2].row;
+    for (; x + 8 <= end; x += 8)
+    {
+        const __m256i a = _mm256_srl_epi16(_mm256_mulhi_epu16(radius2Sum(top, middle, centre, x), multiplier), shift);
+        const __m256i b =
+            _mm256_srl_epi16(_mm256_mulhi_epu16(radius2Sum(top, middle, centre, x + 4), multiplier), shift);
+        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xD8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target + size_t(x) * 4), _mm256_or_si256(packed, alpha));
+    }
+    return x;
+}
+
+bool wideAllowed = true;
+
 bool hasAvx2()
 {
     static const bool has = [] {
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx2") != 0;
     }();
-    return has;
+    return has && wideAllowed;
 }
 #endif
 
@@ -409,12 +457,80 @@ int packedRun(const Tap* taps, size_t tapCount, int x, int end, const Divider& d
 {
 #if defined(SCENE_BLUR_WIDE)
     if (hasAvx2())
-        x = packedRunAvx2(taps, tapCount, x, end, divider, target);
+    {
+        const bool radius2 = tapCount == 3 && taps[0].lo == 0 && taps[0].hi == 0 && taps[1].lo == -1 &&
+                             taps[1].hi == 1 && taps[2].lo == -2 && taps[2].hi == 1;
+        x = radius2 ? packedRunAvx2Radius2(taps, x, end, divider, target)
+                    : packedRunAvx2(taps, tapCount, x, end, divider, target);
+    }
 #endif
 #if defined(__SSE2__)
     x = packedRunSse2(taps, tapCount, x, end, divider, target);
 #endif
     return x;
+}
+
+// A row's bytes widened to 16-bit lanes, and the sum of `count` rows of lanes.
+void widenPlain(const uint8_t* from, uint16_t* to, size_t lanes)
+{
+    for (size_t i = 0; i < lanes; ++i)
+        to[i] = from[i];
+}
+
+void addRowsPlain(const uint16_t* const* rows, size_t count, uint16_t* sum, size_t lanes)
+{
+    for (size_t i = 0; i < lanes; ++i)
+    {
+        uint16_t total = rows[0][i];
+        for (size_t k = 1; k < count; ++k)
+            total = uint16_t(total + rows[k][i]);
+        sum[i] = total;
+    }
+}
+
+#if defined(SCENE_BLUR_WIDE)
+__attribute__((target("avx2"))) void widenAvx2(const uint8_t* from, uint16_t* to, size_t lanes)
+{
+    size_t i = 0;
+    for (; i + 16 <= lanes; i += 16)
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i),
+                            _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i))));
+    widenPlain(from + i, to + i, lanes - i);
+}
+
+__attribute__((target("avx2"))) void addRowsAvx2(const uint16_t* const* rows, size_t count, uint16_t* sum, size_t lanes)
+{
+    size_t i = 0;
+    for (; i + 16 <= lanes; i += 16)
+    {
+        __m256i total = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[0] + i));
+        for (size_t k = 1; k < count; ++k)
+            total = _mm256_add_epi16(total, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[k] + i)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sum + i), total);
+    }
+    const uint16_t* rest[2 * MaxRadius + 1];
+    for (size_t k = 0; k < count; ++k)
+        rest[k] = rows[k] + i;
+    addRowsPlain(rest, count, sum + i, lanes - i);
+}
+#endif
+
+void widen(const uint8_t* from, uint16_t* to, size_t lanes)
+{
+#if defined(SCENE_BLUR_WIDE)
+    if (hasAvx2())
+        return widenAvx2(from, to, lanes);
+#endif
+    widenPlain(from, to, lanes);
+}
+
+void addRows(const uint16_t* const* rows, size_t count, uint16_t* sum, size_t lanes)
+{
+#if defined(SCENE_BLUR_WIDE)
+    if (hasAvx2())
+        return addRowsAvx2(rows, count, sum, lanes);
+#endif
+    addRowsPlain(rows, count, sum, lanes);
 }
 
 // Rows of packed sums, kept between calls: the blurer runs every frame at one size. The first 2r
@@ -443,17 +559,15 @@ void blurPacked(const uint8_t* source, size_t sourcePitch, uint8_t* target, size
         std::fill_n(rows.Row(slot) + rows.rowLanes - padding, padding, uint16_t(0));
     }
     Tap taps[2 * MaxRadius];
-    const uint16_t* rowsOf[2 * MaxRadius];
+    const uint16_t* rowsOf[2 * MaxRadius + 1];
     int converted = 0;
     for (int y = 0; y < height; ++y)
     {
         // The image rows up to y + r - 1 widened (before row y is written, so in place works).
         for (; converted < height && converted <= y + r - 1; ++converted)
         {
-            const uint8_t* from = source + size_t(converted) * sourcePitch;
-            uint16_t* to = rows.Row(size_t(converted) % ring) + padding;
-            for (size_t i = 0; i < size_t(width) * 4; ++i)
-                to[i] = from[i];
+            widen(source + size_t(converted) * sourcePitch, rows.Row(size_t(converted) % ring) + padding,
+                  size_t(width) * 4);
         }
         size_t tapCount = 0;
         for (size_t g = 0; g < groups.size(); ++g)
@@ -468,16 +582,7 @@ void blurPacked(const uint8_t* source, size_t sourcePitch, uint8_t* target, size
             if (count > 1)
             {
                 uint16_t* sum = rows.Row(ring + g);
-                const uint16_t* first = rowsOf[0];
-                const uint16_t* second = rowsOf[1];
-                for (size_t i = 0; i < rows.rowLanes; ++i)
-                    sum[i] = uint16_t(first[i] + second[i]);
-                for (size_t k = 2; k < count; ++k)
-                {
-                    const uint16_t* more = rowsOf[k];
-                    for (size_t i = 0; i < rows.rowLanes; ++i)
-                        sum[i] = uint16_t(sum[i] + more[i]);
-                }
+                addRows(rowsOf, count, sum, rows.rowLanes);
                 row = sum;
             }
             taps[tapCount++] = {row + padding, groups[g].lo, groups[g].hi, uint32_t(count)};
@@ -506,6 +611,15 @@ void blurPacked(const uint8_t* source, size_t sourcePitch, uint8_t* target, size
 }
 
 } // namespace
+
+void SetWideVectors(bool on)
+{
+#if defined(SCENE_BLUR_WIDE)
+    wideAllowed = on;
+#else
+    (void)on;
+#endif
+}
 
 bool BlurInto(const uint8_t* source, size_t sourcePitch, uint8_t* target, size_t targetPitch, uint32_t w, uint32_t h,
               int radius)

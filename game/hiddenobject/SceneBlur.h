@@ -49,6 +49,10 @@ const std::vector<std::pair<int, int>>& GetKernel(int radius);
 bool BlurInto(const uint8_t* source, size_t sourcePitch, uint8_t* target, size_t targetPitch, uint32_t w, uint32_t h,
               int radius);
 
+// Tests turn the 256-bit code off (on by default where the processor has it) to check the
+// 128-bit code beside it.
+void SetWideVectors(bool on);
+
 // Blurs w x h pixels of 4 bytes (bytes 0 to 2 colour, byte 3 alpha) in place. False (nothing
 // changed) for a refused radius, an empty image or a buffer of another size.
 bool Blur(std::vector<uint32_t>& pixels, uint32_t w, uint32_t h, int radius);

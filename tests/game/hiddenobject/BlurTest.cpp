@@ -92,16 +92,22 @@ TEST(SceneBlurFilter, FastFilterEqualsTheReferenceOnRandomImages)
 {
     std::mt19937 random(12345);
     const std::pair<int, int> sizes[] = {{1, 1}, {3, 2}, {7, 5}, {17, 13}, {64, 48}, {2, 40}, {40, 1}};
-    for (int radius = 1; radius <= 6; ++radius)
-        for (auto [w, h] : sizes)
-        {
-            std::vector<uint32_t> pixels(size_t(w) * size_t(h));
-            for (uint32_t& pixel : pixels)
-                pixel = random();
-            const std::vector<uint32_t> expected = referenceBlur(pixels, w, h, radius);
-            ASSERT_TRUE(SceneBlur::Blur(pixels, uint32_t(w), uint32_t(h), radius));
-            ASSERT_EQ(pixels, expected) << "radius " << radius << ", " << w << " x " << h;
-        }
+    // With the 256-bit code where the processor has it, and with the 128-bit code alone.
+    for (bool wide : {true, false})
+    {
+        SceneBlur::SetWideVectors(wide);
+        for (int radius = 1; radius <= 6; ++radius)
+            for (auto [w, h] : sizes)
+            {
+                std::vector<uint32_t> pixels(size_t(w) * size_t(h));
+                for (uint32_t& pixel : pixels)
+                    pixel = random();
+                const std::vector<uint32_t> expected = referenceBlur(pixels, w, h, radius);
+                ASSERT_TRUE(SceneBlur::Blur(pixels, uint32_t(w), uint32_t(h), radius));
+                ASSERT_EQ(pixels, expected) << "radius " << radius << ", " << w << " x " << h << (wide ? "" : ", narrow");
+            }
+    }
+    SceneBlur::SetWideVectors(true);
     // The other forms: an image too wide for packed sums, a kernel too large for them, and counts
     // too large for the division by multiplication.
     struct Case
