@@ -1,21 +1,23 @@
 // The blurred copy of the hidden-object scene: the board is rendered into a render target the size
-// of the screen's image "blur", the target becomes the image's texture, and its pixels are read
-// back, blurred on the processor with a disc kernel and uploaded again. The screen shows it behind
-// the pause menu and, when a level turns the blurer on, all the time with a hole cut around a mask.
+// of the screen's image "blur", and the target's pixels are blurred on the processor with a disc
+// kernel into the image's texture. The screen shows it behind the pause menu and, when a level
+// turns the blurer on, all the time with a hole cut around a mask.
 //
 // The disc kernel keeps the offsets (dx, dy) with dx and dy from -r to r - 1 (not r: the disc is
 // shifted by half a pixel) and dx² + dy² <= r², 11 of them at radius 2 and 47 at radius 4. One
-// kernel is cached for the whole process and rebuilt only for another radius. The filter walks the
-// kernel as one span of columns per kernel row over running sums of each image row and channel
-// (the interior a whole row at a time, the division by the point count done as an exact
-// multiplication), which gives exactly the bytes of the plain per-offset average: the sum of
-// channels 0, 1 and 2 over the points that lie inside the image, divided by their count
-// (truncating), and alpha 255.
+// kernel is cached for the whole process and rebuilt only for another radius. The result is
+// exactly the plain per-offset average: the sum of channels 0, 1 and 2 over the points that lie
+// inside the image, divided by their count (truncating), and alpha 255. The filter gets there by
+// grouping the kernel rows that share a span of columns (added once per column), summing the spans
+// over the pixel's four bytes widened to 16-bit lanes, several pixels a vector, and dividing by
+// a multiplication checked for every sum that can occur. Kernels with too many points for 16-bit
+// sums use 32-bit running sums along the rows instead.
 #pragma once
 
 #include "engine/core/base/InstanceHandle.h"
 #include "engine/core/base/RefPtr.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -39,6 +41,17 @@ constexpr int MaxRadius = 64;
 // The cached kernel for that radius, rebuilt when the cache holds another one; empty for a radius
 // that is refused.
 const std::vector<std::pair<int, int>>& GetKernel(int radius);
+
+// Blurs w x h pixels of 4 bytes (bytes 0 to 2 colour, byte 3 alpha) from `source` into `target`,
+// rows `sourcePitch` and `targetPitch` bytes apart; the two may be the same memory with the same
+// pitch (in place), but must not overlap otherwise. False (nothing written) for a refused radius, an
+// empty image or a pitch shorter than a row.
+bool BlurInto(const uint8_t* source, size_t sourcePitch, uint8_t* target, size_t targetPitch, uint32_t w, uint32_t h,
+              int radius);
+
+// Tests turn the 256-bit code off (on by default where the processor has it) to check the
+// 128-bit code beside it.
+void SetWideVectors(bool on);
 
 // Blurs w x h pixels of 4 bytes (bytes 0 to 2 colour, byte 3 alpha) in place. False (nothing
 // changed) for a refused radius, an empty image or a buffer of another size.

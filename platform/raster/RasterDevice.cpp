@@ -245,8 +245,11 @@ Result RasterDevice::Clear(uint32_t flags, uint32_t colour, float z)
         const uint16_t value = uint16_t(std::nearbyint(double(z) * 65535.0));
         const uint32_t w = std::min(width, depthSurface->Width());
         const uint32_t h = std::min(height, depthSurface->Height());
-        for (uint32_t y = 0; y < h; ++y)
-            std::fill_n(depthSurface->Depths() + size_t(y) * depthSurface->Width(), w, value);
+        if (w == depthSurface->Width() && h == depthSurface->Height())
+            depthSurface->FillDepthLater(value);
+        else
+            for (uint32_t y = 0; y < h; ++y)
+                std::fill_n(depthSurface->Depths() + size_t(y) * depthSurface->Width(), w, value);
     }
     return Result::Ok;
 }

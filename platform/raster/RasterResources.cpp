@@ -1,6 +1,8 @@
 // Storage, locking and budget accounting of the software device's resources.
 #include "platform/raster/RasterResources.h"
 
+#include <algorithm>
+
 namespace Raster
 {
 
@@ -42,9 +44,16 @@ Result RasterSurface::LockRect(LockedRect& out, uint32_t flags)
     if (locked)
         return Result::InvalidCall;
     locked = true;
+    Settle();
     out.pitch = static_cast<int32_t>(PitchBytes());
     out.bits = storage.data();
     return Result::Ok;
+}
+
+void RasterSurface::FillPendingDepth() const
+{
+    depthPending = false;
+    std::fill_n(reinterpret_cast<uint16_t*>(storage.data()), storage.size() / 2, pendingDepth);
 }
 
 Result RasterSurface::UnlockRect()

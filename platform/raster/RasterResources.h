@@ -89,15 +89,44 @@ public:
     size_t PitchBytes() const { return static_cast<size_t>(desc.width) * BytesPerPixel(); }
 
     // Direct access for the rasterizer (32-bit colour or 16-bit depth, rows packed).
-    uint32_t* Pixels() { return reinterpret_cast<uint32_t*>(storage.data()); }
-    const uint32_t* Pixels() const { return reinterpret_cast<const uint32_t*>(storage.data()); }
-    uint16_t* Depths() { return reinterpret_cast<uint16_t*>(storage.data()); }
+    uint32_t* Pixels()
+    {
+        Settle();
+        return reinterpret_cast<uint32_t*>(storage.data());
+    }
+    const uint32_t* Pixels() const
+    {
+        Settle();
+        return reinterpret_cast<const uint32_t*>(storage.data());
+    }
+    uint16_t* Depths()
+    {
+        Settle();
+        return reinterpret_cast<uint16_t*>(storage.data());
+    }
+
+    // Sets every depth of a D16 surface to `value`, written when the depths are next looked at
+    // (direct access or a lock): 2D drawing clears the depth of every render target and never tests
+    // it, and the fill then costs nothing.
+    void FillDepthLater(uint16_t value)
+    {
+        pendingDepth = value;
+        depthPending = true;
+    }
 
 private:
     RasterSurface() = default;
+    void Settle() const
+    {
+        if (depthPending)
+            FillPendingDepth();
+    }
+    void FillPendingDepth() const;
     std::shared_ptr<RasterControl> control;
     SurfaceDesc desc;
-    ZeroedBytes storage;
+    mutable ZeroedBytes storage;
+    mutable bool depthPending = false;
+    uint16_t pendingDepth = 0;
     uint64_t accountedBytes = 0;
     Accounting accounting = Accounting::None;
     bool locked = false;

@@ -6,6 +6,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -532,6 +533,49 @@ TEST_F(RasterDeviceTest, SameSizeResetKeepsOnlyBuffersNobodyHolds)
             ASSERT_EQ(pixels[i], 0u) << "round " << round << " pixel " << i;
         std::fill_n(surface->Pixels(), 64 * 64, 0xFFFFFFFFu);
     }
+}
+
+// A depth clear of the whole surface is written only when the depths are looked at: a lock and a
+// depth-tested draw both see the cleared value, and a partial clear (larger depth surface) still
+// clears only the target's part.
+TEST_F(RasterDeviceTest, DepthClearsAreSeenByLocksAndDraws)
+{
+    std::shared_ptr<RasterSurface> depth;
+    ASSERT_EQ(device->GetDepthStencilSurface(depth), Result::Ok);
+    ASSERT_EQ(device->Clear(Value::ClearZBuffer, 0, 0.5f), Result::Ok);
+    LockedRect rect;
+    ASSERT_EQ(depth->LockRect(rect, 0), Result::Ok);
+    const auto* depths = static_cast<const uint16_t*>(rect.bits);
+    const size_t count = size_t(depth->Width()) * depth->Height();
+    EXPECT_TRUE(std::all_of(depths, depths + count, [](uint16_t d) { return d == 32768; }));
+    ASSERT_EQ(depth->UnlockRect(), Result::Ok);
+
+    // Cleared to 0.5 again, then a quad at depth 0.3 with the test "greater" is refused and one at
+    // 0.7 drawn.
+    ASSERT_EQ(device->Clear(Value::ClearTarget | Value::ClearZBuffer, 0xFF000000, 0.5f), Result::Ok);
+    device->SetRenderState(RenderState::ZEnable, 1);
+    device->SetTexture(0, nullptr);
+    Material(0, false);
+    device->SetRenderState(RenderState::ZEnable, 1);
+    device->SetRenderState(RenderState::ZFunc, Value::CmpGreater);
+    ASSERT_EQ(DrawQuads(Quad(0, 0, 8, 8, 0xFFFF0000, 0, 0, 1, 1, 0.3f)), Result::Ok);
+    EXPECT_EQ(Pixel(2, 2), 0xFF000000u);
+    ASSERT_EQ(DrawQuads(Quad(0, 0, 8, 8, 0xFF00FF00, 0, 0, 1, 1, 0.7f)), Result::Ok);
+    EXPECT_EQ(Pixel(2, 2), 0xFF00FF00u);
+
+    // A depth surface larger than the target: only the target's rectangle is cleared.
+    std::shared_ptr<RasterSurface> larger;
+    ASSERT_EQ(device->CreateDepthStencilSurface(depth->Width() + 8, depth->Height(), Format::D16, false, larger),
+              Result::Ok);
+    ASSERT_EQ(device->SetDepthStencilSurface(larger), Result::Ok);
+    ASSERT_EQ(device->Clear(Value::ClearZBuffer, 0, 1.0f), Result::Ok);
+    ASSERT_EQ(larger->LockRect(rect, 0), Result::Ok);
+    const auto* row = static_cast<const uint16_t*>(rect.bits);
+    EXPECT_EQ(row[0], 65535);
+    EXPECT_EQ(row[depth->Width() - 1], 65535);
+    EXPECT_EQ(row[depth->Width()], 0) << "past the target";
+    ASSERT_EQ(larger->UnlockRect(), Result::Ok);
+    ASSERT_EQ(device->SetDepthStencilSurface(depth), Result::Ok);
 }
 
 TEST_F(RasterDeviceTest, PresentIntervalChoosesVsync)

@@ -6,6 +6,10 @@
 #include "platform/raster/RasterSystem.h"
 #include "tests/game/hiddenobject/ScreenFixture.h"
 
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
 namespace BoardTest
 {
 namespace
@@ -127,6 +131,46 @@ TEST_F(BlurCapture, BlurerOnCapturesEveryFrame)
     ASSERT_TRUE(screen->GetBlurImage()->UploadPixels(cleared.data(), 64, 48));
     Step(1);
     EXPECT_FALSE(AllOpaque(Pixels(screen)));
+}
+
+// The image holds the target's content blurred, and the texel row just past the image in its
+// texture (which bilinear sampling at the image's bottom edge reaches) holds the target's row there,
+// as a copy of the whole target into the texture leaves it.
+TEST_F(BlurCapture, TheImageIsTheBlurredTargetAndItsEdgeRowTheTargets)
+{
+    HOScreen* screen = OpenScreen();
+    ASSERT_NE(screen, nullptr);
+    Instance_Image* image = screen->GetBlurImage();
+    // Something on the board with edges to blur: the half-transparent picture, 4 x 3 pixels in the
+    // capture.
+    auto* board = RObjectCast<Instance_Movie>(screen->GetBoard()->handle.GetInstance());
+    ASSERT_NE(board, nullptr);
+    Instance_Base* picture = Instance_Movie::CreateChild(board, L"blur_rt.png", L"picture", nullptr).GetInstance();
+    ASSERT_NE(picture, nullptr);
+    picture->SetPosition(300.0f, 200.0f);
+    RefPtr<IRenderTarget> target;
+    ASSERT_TRUE(SceneBlur::Capture(screen->GetBoard()->handle, image, target, 2));
+    ASSERT_TRUE(target);
+    uint32_t targetWidth = 0, targetHeight = 0;
+    target->GetTextureSize(&targetWidth, &targetHeight);
+    ASSERT_GT(targetHeight, 48u);
+    void* bits = nullptr;
+    int32_t pitch = 0;
+    ASSERT_TRUE(target->Lock(&bits, &pitch, true));
+    std::vector<uint32_t> rendered(64 * 48), edge(64);
+    for (uint32_t y = 0; y < 48; ++y)
+        std::memcpy(&rendered[y * 64], static_cast<const uint8_t*>(bits) + size_t(y) * size_t(pitch), 64 * 4);
+    std::memcpy(edge.data(), static_cast<const uint8_t*>(bits) + 48 * size_t(pitch), 64 * 4);
+    target->Unlock();
+    ASSERT_NE(std::adjacent_find(rendered.begin(), rendered.end(), std::not_equal_to<>()), rendered.end())
+        << "the board draws something to blur";
+    std::vector<uint32_t> expected = rendered;
+    ASSERT_TRUE(SceneBlur::Blur(expected, 64, 48, 2));
+    EXPECT_EQ(Pixels(screen), expected);
+    ASSERT_TRUE(image->texture->Lock(&bits, &pitch, true));
+    const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(bits) + 48 * size_t(pitch));
+    EXPECT_TRUE(std::equal(edge.begin(), edge.end(), row));
+    image->texture->Unlock();
 }
 
 TEST_F(BlurCapture, RefusedInputsDoNothing)

@@ -4,6 +4,7 @@
 #include "game/hiddenobject/SceneBlur.h"
 #include "tests/game/hiddenobject/ScreenFixture.h"
 
+#include <algorithm>
 #include <random>
 
 namespace BoardTest
@@ -91,16 +92,22 @@ TEST(SceneBlurFilter, FastFilterEqualsTheReferenceOnRandomImages)
 {
     std::mt19937 random(12345);
     const std::pair<int, int> sizes[] = {{1, 1}, {3, 2}, {7, 5}, {17, 13}, {64, 48}, {2, 40}, {40, 1}};
-    for (int radius = 1; radius <= 6; ++radius)
-        for (auto [w, h] : sizes)
-        {
-            std::vector<uint32_t> pixels(size_t(w) * size_t(h));
-            for (uint32_t& pixel : pixels)
-                pixel = random();
-            const std::vector<uint32_t> expected = referenceBlur(pixels, w, h, radius);
-            ASSERT_TRUE(SceneBlur::Blur(pixels, uint32_t(w), uint32_t(h), radius));
-            ASSERT_EQ(pixels, expected) << "radius " << radius << ", " << w << " x " << h;
-        }
+    // With the 256-bit code where the processor has it, and with the 128-bit code alone.
+    for (bool wide : {true, false})
+    {
+        SceneBlur::SetWideVectors(wide);
+        for (int radius = 1; radius <= 6; ++radius)
+            for (auto [w, h] : sizes)
+            {
+                std::vector<uint32_t> pixels(size_t(w) * size_t(h));
+                for (uint32_t& pixel : pixels)
+                    pixel = random();
+                const std::vector<uint32_t> expected = referenceBlur(pixels, w, h, radius);
+                ASSERT_TRUE(SceneBlur::Blur(pixels, uint32_t(w), uint32_t(h), radius));
+                ASSERT_EQ(pixels, expected) << "radius " << radius << ", " << w << " x " << h << (wide ? "" : ", narrow");
+            }
+    }
+    SceneBlur::SetWideVectors(true);
     // The other forms: an image too wide for packed sums, a kernel too large for them, and counts
     // too large for the division by multiplication.
     struct Case
@@ -116,6 +123,57 @@ TEST(SceneBlurFilter, FastFilterEqualsTheReferenceOnRandomImages)
         ASSERT_TRUE(SceneBlur::Blur(pixels, uint32_t(c.w), uint32_t(c.h), c.radius));
         ASSERT_EQ(pixels, expected) << "radius " << c.radius << ", " << c.w << " x " << c.h;
     }
+}
+
+// The filter between buffers with rows of their own pitch (as between a render target and a
+// texture wider than the image) and in place: the reference's bytes, nothing written past a row or
+// after the last one.
+TEST(SceneBlurFilter, BetweenPitchedBuffersAndInPlace)
+{
+    std::mt19937 random(777);
+    struct Case
+    {
+        int w, h, radius;
+        size_t sourceExtra, targetExtra; // pixels past each row
+    };
+    const Case cases[] = {{64, 48, 2, 0, 64}, {61, 37, 2, 3, 0}, {33, 20, 4, 31, 7}, {9, 9, 1, 1, 1}, {100, 7, 6, 28, 0}};
+    for (const Case& c : cases)
+    {
+        const size_t sourcePitch = size_t(c.w) + c.sourceExtra, targetPitch = size_t(c.w) + c.targetExtra;
+        std::vector<uint32_t> image(size_t(c.w) * size_t(c.h));
+        for (uint32_t& pixel : image)
+            pixel = random();
+        std::vector<uint32_t> source(sourcePitch * size_t(c.h) + 1, 0x12345678u);
+        for (int y = 0; y < c.h; ++y)
+            std::copy_n(&image[size_t(y) * size_t(c.w)], c.w, &source[size_t(y) * sourcePitch]);
+        const std::vector<uint32_t> expected = referenceBlur(image, c.w, c.h, c.radius);
+        std::vector<uint32_t> target(targetPitch * size_t(c.h) + 1, 0xDEADBEEFu);
+        ASSERT_TRUE(SceneBlur::BlurInto(reinterpret_cast<const uint8_t*>(source.data()), sourcePitch * 4,
+                                        reinterpret_cast<uint8_t*>(target.data()), targetPitch * 4, uint32_t(c.w),
+                                        uint32_t(c.h), c.radius));
+        for (int y = 0; y < c.h; ++y)
+        {
+            ASSERT_TRUE(std::equal(expected.begin() + y * c.w, expected.begin() + (y + 1) * c.w,
+                                   target.begin() + ptrdiff_t(size_t(y) * targetPitch)))
+                << c.w << " x " << c.h << " radius " << c.radius << " row " << y;
+            for (size_t x = size_t(c.w); x < targetPitch; ++x)
+                ASSERT_EQ(target[size_t(y) * targetPitch + x], 0xDEADBEEFu) << "past row " << y;
+        }
+        EXPECT_EQ(target.back(), 0xDEADBEEFu);
+        // In place, with the source's pitch.
+        ASSERT_TRUE(SceneBlur::BlurInto(reinterpret_cast<const uint8_t*>(source.data()), sourcePitch * 4,
+                                        reinterpret_cast<uint8_t*>(source.data()), sourcePitch * 4, uint32_t(c.w),
+                                        uint32_t(c.h), c.radius));
+        for (int y = 0; y < c.h; ++y)
+            ASSERT_TRUE(std::equal(expected.begin() + y * c.w, expected.begin() + (y + 1) * c.w,
+                                   source.begin() + ptrdiff_t(size_t(y) * sourcePitch)))
+                << "in place " << c.w << " x " << c.h << " radius " << c.radius << " row " << y;
+    }
+    uint32_t pixel = 0;
+    EXPECT_FALSE(SceneBlur::BlurInto(reinterpret_cast<const uint8_t*>(&pixel), 0, reinterpret_cast<uint8_t*>(&pixel), 4,
+                                     1, 1, 2))
+        << "a pitch shorter than a row";
+    EXPECT_FALSE(SceneBlur::BlurInto(nullptr, 4, reinterpret_cast<uint8_t*>(&pixel), 4, 1, 1, 2));
 }
 
 TEST(SceneBlurFilter, RefusedInputsChangeNothing)

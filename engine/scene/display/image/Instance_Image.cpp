@@ -84,6 +84,7 @@ public:
     TextureLock& operator=(const TextureLock&) = delete;
 
     uint8_t* Row(uint32_t y) const { return bits + size_t(y) * size_t(pitch); }
+    int32_t Pitch() const { return pitch; }
 
     uint8_t* bits = nullptr;
 
@@ -296,6 +297,27 @@ bool Instance_Image::UploadPixels(const uint32_t* pixels, uint32_t w, uint32_t h
     for (uint32_t row = 0; row < place.height; ++row)
         std::memcpy(lock.Row(place.textureY + row) + size_t(place.textureX) * 4,
                     &pixels[size_t(place.imageY + row) * w + place.imageX], size_t(place.width) * 4);
+    return true;
+}
+
+bool Instance_Image::WritePixelsInPlace(
+    const std::function<void(uint8_t* bits, int32_t pitch, uint32_t textureWidth, uint32_t textureHeight)>& write)
+{
+    const Definition_Image* definition = findDefinition();
+    if (!definition || !texture || width == 0 || height == 0)
+        return false;
+    const Placement place = placementOf(definition, width, height);
+    if (place.textureX != 0 || place.textureY != 0 || place.imageX != 0 || place.imageY != 0 ||
+        place.width != width || place.height != height)
+        return false;
+    TextureLock lock(*texture, false);
+    if (!lock.bits)
+        return false;
+    uint32_t textureWidth = 0, textureHeight = 0;
+    texture->GetTextureSize(&textureWidth, &textureHeight);
+    if (textureWidth < width || textureHeight < height)
+        return false;
+    write(lock.bits, lock.Pitch(), textureWidth, textureHeight);
     return true;
 }
 

@@ -17,6 +17,7 @@
 #include "engine/scene/display/node/Instance_Base.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -65,6 +66,13 @@ public:
     // Writes a w x h block of ARGB words into the texture at the image's place. Refused (false,
     // nothing written) when the block is larger than the image or there is no texture.
     bool UploadPixels(const uint32_t* pixels, uint32_t w, uint32_t h);
+    // Hands `write` the texture locked for writing when the image is its whole top-left width x
+    // height block (not a trimmed or placed piece of an atlas): the bits of its first pixel, the row pitch in bytes and
+    // the texture's pixel size. For a filter that writes the image straight into its texture, with
+    // no buffer between. False, nothing called, when the image lies otherwise or there is no
+    // definition or texture, or the lock fails.
+    bool WritePixelsInPlace(
+        const std::function<void(uint8_t* bits, int32_t pitch, uint32_t textureWidth, uint32_t textureHeight)>& write);
     // Builds the definition's alpha mask unless it has one; true when it has one now.
     bool BuildAlphaMask();
     // Any of the outputs may be null.
