@@ -4,6 +4,7 @@
 #include "engine/scene/script/LuaBinding.h"
 
 #include <cmath>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -35,6 +36,41 @@ using ObjectPointer = LuaObjectPointer;
 
 // Depth of __index chains followed by the no-call field read.
 constexpr int kMaxIndexDepth = 32;
+
+// Event names pushed as interned strings held by the registry, found by
+// the address of the name (the engine raises events with literal names);
+// the text is compared too, so a name whose buffer was reused is not taken
+// for another. Pushing a string from its text hashes it on every call.
+struct EventName
+{
+    const char* pointer = nullptr;
+    std::string text;
+    int reference = LUA_NOREF;
+};
+constexpr size_t kEventNameSlots = 64; // the top 6 bits of the address hash
+EventName g_eventNames[kEventNameSlots];
+
+void forgetEventNames()
+{
+    for (EventName& name : g_eventNames)
+        name = EventName{};
+}
+
+void pushEventName(lua_State* state, const char* name)
+{
+    if (!name || state != LuaBinding::g_installation.state)
+        return (void)lua_pushstring(state, name);
+    EventName& slot = g_eventNames[(uintptr_t(name) * 0x9e3779b97f4a7c15ull) >> 58];
+    if (slot.pointer == name && std::strcmp(slot.text.c_str(), name) == 0)
+        return lua_rawgeti(state, LUA_REGISTRYINDEX, slot.reference);
+    lua_pushstring(state, name);
+    if (slot.reference != LUA_NOREF)
+        luaL_unref(state, LUA_REGISTRYINDEX, slot.reference);
+    lua_pushvalue(state, -1);
+    slot.reference = luaL_ref(state, LUA_REGISTRYINDEX);
+    slot.pointer = name;
+    slot.text = name;
+}
 
 
 // The userdata release function: the collector freed an object table (or
@@ -172,6 +208,8 @@ void Install(lua_State* state)
 {
     g_binding = BindingState{};
     g_installation = Installation{};
+    g_boundTables.Clear();
+    forgetEventNames();
     g_installation.state = state;
     static uint32_t generations = 0;
     g_installation.generation = ++generations;
@@ -212,7 +250,84 @@ void Uninstall(lua_State* state)
     {
         g_installation = Installation{};
         g_binding = BindingState{};
+        g_boundTables.Clear();
+        forgetEventNames();
     }
+}
+
+BoundTables g_boundTables;
+BoundTables::Entry BoundTables::empty[1] = {{nullptr, nullptr}};
+
+void BoundTables::grow()
+{
+    std::vector<Entry> old = std::move(storage);
+    const size_t capacity = old.empty() ? 16 : old.size() * 2;
+    storage.assign(capacity, Entry{nullptr, nullptr});
+    slots = storage.data();
+    mask = capacity - 1;
+    shift = 64;
+    for (size_t size = capacity; size > 1; size >>= 1)
+        --shift;
+    for (const Entry& entry : old)
+        if (entry.table)
+        {
+            size_t i = slotOf(entry.table);
+            while (slots[i].table)
+                i = (i + 1) & mask;
+            slots[i] = entry;
+        }
+}
+
+void BoundTables::Add(const void* table, LuaObjectBase* object)
+{
+    if (!table || !object)
+        return;
+    if ((used + 1) * 2 > mask + 1)
+        grow();
+    size_t i = slotOf(table);
+    while (slots[i].table && slots[i].table != table)
+        i = (i + 1) & mask;
+    if (!slots[i].table)
+        ++used;
+    slots[i] = Entry{table, object};
+}
+
+void BoundTables::Remove(const void* table, const LuaObjectBase* object)
+{
+    if (!table)
+        return;
+    size_t hole = slotOf(table);
+    while (slots[hole].table != table)
+    {
+        if (!slots[hole].table)
+            return;
+        hole = (hole + 1) & mask;
+    }
+    if (slots[hole].object != object)
+        return;
+    // Shift back the entries after the hole that may live there, so that no
+    // probe stops early at it.
+    for (size_t j = (hole + 1) & mask; slots[j].table; j = (j + 1) & mask)
+    {
+        const size_t home = slotOf(slots[j].table);
+        if (((j - home) & mask) >= ((j - hole) & mask))
+        {
+            slots[hole] = slots[j];
+            hole = j;
+        }
+    }
+    slots[hole] = Entry{nullptr, nullptr};
+    --used;
+}
+
+void BoundTables::Clear()
+{
+    storage.clear();
+    storage.shrink_to_fit();
+    slots = empty;
+    mask = 0;
+    shift = 63;
+    used = 0;
 }
 
 int TakeWeakSlot()
@@ -448,7 +563,7 @@ void LuaGetFieldNoCall(lua_State* state, int index, const char* name)
 bool LuaFindMethodNoCall(lua_State* state, const char* name)
 {
     const int current = lua_gettop(state) - 1;
-    lua_pushstring(state, name);
+    pushEventName(state, name);
     if (rawChainLookup(state, current) != LUA_TFUNCTION)
     {
         lua_settop(state, current - 1);
@@ -463,8 +578,9 @@ int LuaFindEventHandler(lua_State* state, const char* name)
 {
     const int table = lua_gettop(state);
     const int key = table + 1;
-    lua_pushstring(state, name);
-    // The table itself first, then each __index table in the slot above the key.
+    pushEventName(state, name);
+    // The table itself first, then each __index table, kept at key + 3 with
+    // its metatable below it: [table key value metatable index].
     int current = table;
     for (int depth = 0; depth < kMaxIndexDepth; ++depth)
     {
@@ -473,6 +589,11 @@ int LuaFindEventHandler(lua_State* state, const char* name)
         const int type = lua_type(state, -1);
         if (type == LUA_TFUNCTION)
         {
+            if (depth)
+            {
+                lua_replace(state, key + 1);
+                lua_settop(state, key + 1);
+            }
             // The key's slot takes the error handler: what lies between it
             // and the function goes with the call.
             lua_pushvalue(state, table);
@@ -482,13 +603,19 @@ int LuaFindEventHandler(lua_State* state, const char* name)
         }
         if (type != LUA_TNIL || !lua_getmetatable(state, current))
             break;
+        // Deeper chains step past the room the first two levels take.
+        if (depth && !lua_checkstack(state, 2))
+            break;
         pushIndexName(state);
         lua_rawget(state, -2);
         if (lua_type(state, -1) != LUA_TTABLE)
             break;
-        current = key + 1;
-        lua_replace(state, current);
-        lua_settop(state, current);
+        if (depth)
+        {
+            lua_replace(state, key + 3);
+            lua_settop(state, key + 3);
+        }
+        current = key + 3;
     }
     lua_settop(state, table - 1);
     return 0;

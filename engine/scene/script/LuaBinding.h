@@ -32,6 +32,8 @@
 namespace TarnEngine
 {
 
+class LuaObjectBase;
+
 namespace LuaBinding
 {
 // Creates the registry objects in the state and the globals "BuildType" and
@@ -83,6 +85,56 @@ inline const void* GetUserdataMetatable()
 {
     return g_installation.userdataMetatable;
 }
+// The tables of engine-owned (strong) objects by address, so that a method
+// call finds the object behind `self` with one inline probe instead of
+// reading key 0 through the Lua API. A table is entered when a strong object
+// connects it and removed before the object lets go of it; in between the
+// registry keeps the table alive, so its address cannot be taken by another
+// table while it is listed. Tables of weak objects are not listed: the
+// collector may free such a table before its object hears of it. Linear
+// probing in a power-of-two array, at most half full.
+class BoundTables
+{
+public:
+    struct Entry
+    {
+        const void* table;
+        LuaObjectBase* object;
+    };
+
+    // The object bound to the table at that address, or null when none is listed.
+    LuaObjectBase* Find(const void* table) const
+    {
+        for (size_t i = slotOf(table);; i = (i + 1) & mask)
+        {
+            if (slots[i].table == table)
+                return slots[i].object;
+            if (!slots[i].table)
+                return nullptr;
+        }
+    }
+    // Lists the table for that object (replacing any earlier object of it).
+    void Add(const void* table, LuaObjectBase* object);
+    // Unlists the table when it is listed for that object.
+    void Remove(const void* table, const LuaObjectBase* object);
+    void Clear();
+
+private:
+    size_t slotOf(const void* table) const
+    {
+        return size_t((uintptr_t(table) * 0x9e3779b97f4a7c15ull) >> shift) & mask;
+    }
+    void grow();
+
+    static Entry empty[1];
+    std::vector<Entry> storage;
+    Entry* slots = empty; // never null: the empty array has one free slot
+    size_t mask = 0;
+    int shift = 63;
+    size_t used = 0;
+};
+extern BoundTables g_boundTables;
+
 // Integer keys of the weak-valued table, one per reference holder. They are
 // handed out here rather than by luaL_ref: a collected value leaves a hole
 // that luaL_ref would give to a second holder while the first still owns it.

@@ -1,12 +1,15 @@
 // Engine objects with a Lua object table. The table holds, under the key
 // light userdata 0, a full userdata with a WeakPtr to the object; its
 // metatable is the type metatable of the object's script class. A method
-// called on the table finds the object through that userdata, so a table
-// whose object is gone makes every method a no-op. LuaObjectBaseImpl ties the
+// called on the table finds the object through that userdata (an
+// engine-owned object first through the index of bound tables, by the
+// table's address), so a table whose object is gone makes every method a
+// no-op. LuaObjectBaseImpl ties the
 // object to its table through the strong (registry) or the weak policy.
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 #include <lua.hpp>
 
@@ -73,6 +76,9 @@ inline LuaObjectBase* LuaGetObjectBase(lua_State* state, int index)
 {
     if (lua_type(state, index) != LUA_TTABLE)
         return nullptr;
+    // An engine-owned object's table is listed from its connection on.
+    if (LuaObjectBase* listed = LuaBinding::g_boundTables.Find(lua_topointer(state, index)))
+        return listed->IsLuaDying() ? nullptr : listed;
     lua_pushlightuserdata(state, nullptr);
     lua_rawget(state, index < 0 && index > LUA_REGISTRYINDEX ? index - 1 : index);
     LuaObjectBase* object = nullptr;
@@ -132,23 +138,33 @@ public:
     LuaObjectBaseImpl& operator=(const LuaObjectBaseImpl&) = delete;
     // The most derived bound class disconnects (with its script event) while
     // it is still whole; what is left here goes without one.
-    ~LuaObjectBaseImpl() override { luaTable.Reset(); }
+    ~LuaObjectBaseImpl() override
+    {
+        unlistTable();
+        luaTable.Reset();
+    }
 
     // Shares the given reference, then runs "OnTableConnect".
     void ConnectTable(const TableType& table)
     {
+        unlistTable();
         luaTable = table;
+        listTable();
         callEvent("OnTableConnect");
     }
     void ConnectTable(lua_State* state, int index) override
     {
+        unlistTable();
         luaTable.SetReference(state, index);
+        listTable();
         callEvent("OnTableConnect");
     }
     void DisconnectTable() override
     {
         if (!luaTable.IsSet())
             return;
+        // Unlisted first: from here on the table may outlive the object.
+        unlistTable();
         // The handler may end the object (a weak one through "_Release").
         const WeakPtr<LuaObjectBase> alive(this);
         callEvent("OnTableDisconnect");
@@ -170,6 +186,28 @@ protected:
     void callEvent(const char* name) { LuaRaiseEvent(*this, luaTable.GetState(), name, [](lua_State*) { return 0; }); }
 
     TableType luaTable;
+
+private:
+    // Only the registry keeps a table alive for as long as it is listed.
+    void listTable()
+    {
+        if constexpr (TableType::Kind == _LuaStrongRef::Kind)
+        {
+            lua_State* state = luaTable.GetState();
+            if (!state || !luaTable.PushTable())
+                return;
+            listedTable = lua_topointer(state, -1);
+            lua_pop(state, 1);
+            LuaBinding::g_boundTables.Add(listedTable, this);
+        }
+    }
+    void unlistTable()
+    {
+        if (listedTable)
+            LuaBinding::g_boundTables.Remove(std::exchange(listedTable, nullptr), this);
+    }
+
+    const void* listedTable = nullptr;
 };
 
 } // namespace TarnEngine

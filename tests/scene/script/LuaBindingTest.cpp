@@ -10,9 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -590,6 +593,138 @@ TEST_F(Binding, AttachedTablesKeepTheirFields)
     EXPECT_EQ(LuaTableRefFromStack(L, notTable, -1), 0);
     lua_pop(L, 1);
     delete thing;
+}
+
+TEST_F(Binding, TablesSharedOrReusedNameOnlyTheirLiveObject)
+{
+    // Two engine objects bound to one table: the later one answers; with it
+    // gone the table names no live object, whichever goes first.
+    for (const bool laterGoesFirst : {true, false})
+    {
+        auto* first = new TestThing;
+        first->x = 1;
+        ASSERT_TRUE(first->CreateLuaTable());
+        auto* later = new TestThing;
+        later->x = 2;
+        ASSERT_TRUE(later->AttachLuaTable(first->GetLuaTable()));
+        SetGlobalTable(*first, "shared");
+        EXPECT_EQ(Eval("shared:GetX()"), "2");
+        delete (laterGoesFirst ? later : first);
+        EXPECT_EQ(Eval("(select('#', shared:GetX()) == 1 and shared:GetX() or 'nothing')"),
+                  laterGoesFirst ? "nothing" : "2");
+        delete (laterGoesFirst ? first : later);
+        EXPECT_EQ(Eval("select('#', shared:GetX())"), "0");
+        EXPECT_EQ(Eval("shared:_IsValid()"), "false");
+    }
+
+    // Objects come and go while scripts keep their dead tables and the
+    // collector frees the others, so new tables take the addresses of old
+    // ones: each table reaches its own object only, and dead ones nothing.
+    ASSERT_TRUE(Run("kept = {}"));
+    std::vector<TestThing*> live;
+    for (int round = 0; round < 300; ++round)
+    {
+        auto* thing = new TestThing;
+        thing->x = float(round);
+        ASSERT_TRUE(thing->CreateLuaTable());
+        SetGlobalTable(*thing, "current");
+        if (round % 3 == 0)
+            ASSERT_TRUE(Run("kept[#kept + 1] = current"));
+        ASSERT_EQ(Eval("current:GetX()"), std::to_string(round)) << "round " << round;
+        live.push_back(thing);
+        if (round % 2 == 1)
+        {
+            // The older of the two goes; its table, when not kept, with the next collection.
+            delete live[live.size() - 2];
+            live.erase(live.end() - 2);
+            ASSERT_TRUE(Run("current = nil"));
+            lua_gc(L, LUA_GCCOLLECT, 0);
+        }
+    }
+    for (TestThing* thing : live)
+    {
+        ASSERT_TRUE(thing->PushTable());
+        lua_setglobal(L, "current");
+        EXPECT_EQ(Eval("current:GetX()"), std::to_string(int(thing->x)));
+        delete thing;
+    }
+    EXPECT_EQ(Eval("(function() local n = 0 for _, t in ipairs(kept) do n = n + select('#', t:GetX()) end return n end)()"),
+              "0")
+        << "every kept table's object is gone";
+}
+
+TEST_F(Binding, EventNamesAreTakenByTheirText)
+{
+    auto* thing = new TestThing;
+    ASSERT_TRUE(thing->CreateLuaTable());
+    SetGlobalTable(*thing, "obj");
+    ASSERT_TRUE(Run("function obj:OnOne() heard = 'one' end\n"
+                    "function obj:OnTwo() heard = 'two' end"));
+    // One buffer holding one name, then another.
+    char name[16] = "OnOne";
+    const auto none = [](lua_State*) { return 0; };
+    EXPECT_TRUE(LuaRaiseEvent(*thing, L, name, none));
+    EXPECT_EQ(Eval("heard"), "one");
+    std::strcpy(name, "OnTwo");
+    EXPECT_TRUE(LuaRaiseEvent(*thing, L, name, none));
+    EXPECT_EQ(Eval("heard"), "two");
+    std::strcpy(name, "OnNone");
+    EXPECT_FALSE(LuaRaiseEvent(*thing, L, name, none));
+    EXPECT_FALSE(LuaRaiseEvent(*thing, L, nullptr, none));
+    delete thing;
+}
+
+// The index of bound tables against a plain map, through growth and removals
+// in an order unlike the insertions (removals shift entries back).
+TEST(BoundTables, FindsWhatWasAddedAndNothingElse)
+{
+    LuaBinding::BoundTables tables;
+    std::map<const void*, LuaObjectBase*> expected;
+    std::vector<char> addresses(4096);
+    auto* const someObject = reinterpret_cast<LuaObjectBase*>(addresses.data());
+    const auto object = [&](size_t i) { return reinterpret_cast<LuaObjectBase*>(uintptr_t(someObject) + i); };
+    const auto check = [&] {
+        for (size_t i = 0; i < addresses.size(); i += 8)
+        {
+            const void* key = &addresses[i];
+            const auto found = expected.find(key);
+            ASSERT_EQ(tables.Find(key), found == expected.end() ? nullptr : found->second) << "address " << i;
+        }
+    };
+    EXPECT_EQ(tables.Find(&addresses[0]), nullptr);
+    for (size_t i = 0; i < addresses.size(); i += 8)
+    {
+        tables.Add(&addresses[i], object(i));
+        expected[&addresses[i]] = object(i);
+    }
+    check();
+    tables.Add(&addresses[8], object(1));
+    expected[&addresses[8]] = object(1);
+    tables.Remove(&addresses[16], object(1)); // listed for another object: stays
+    check();
+    uint32_t random = 12345;
+    for (size_t step = 0; step < 600; ++step)
+    {
+        random = random * 1103515245u + 12345u;
+        const size_t i = size_t(random >> 8) % (addresses.size() / 8) * 8;
+        const auto found = expected.find(&addresses[i]);
+        if (found == expected.end())
+        {
+            tables.Add(&addresses[i], object(i));
+            expected[&addresses[i]] = object(i);
+        }
+        else
+        {
+            tables.Remove(&addresses[i], found->second);
+            expected.erase(found);
+        }
+        if (step % 50 == 0)
+            check();
+    }
+    check();
+    tables.Clear();
+    expected.clear();
+    check();
 }
 
 } // namespace
