@@ -89,7 +89,7 @@ TEST(PresenterXServerChild, Scenario)
         const GlDriverAllocations notOurs(*driver != '\0');
         SDL_SetHint(SDL_HINT_RENDER_DRIVER, *driver ? driver : nullptr);
         std::unique_ptr<Platform::WindowSystem> system = Platform::WindowSystem::CreateSdl();
-        ASSERT_NE(system, nullptr);
+        ASSERT_NE(system, nullptr) << "SDL: " << SDL_GetError();
         const Platform::WindowHandle handle =
             system->NewWindow(L"presenter", 320, 240, Platform::WindowStyle::Bordered);
         ASSERT_NE(handle, 0u);
