@@ -501,6 +501,7 @@ void Core::SetPaused(bool pause)
 {
     // 1.
     paused = pause;
+    logGame(pause ? L"the game pauses" : L"the game goes on");
     if (TimeManager* time = TimeManager::Get())
         time->SetPaused(1, pause);
     // 2.

@@ -59,6 +59,20 @@ inline size_t countOf(const std::string& text, const std::string& part)
     return count;
 }
 
+// What the audio layer asks the device for; SDL's "disk" audio driver writes it to its file as it
+// comes, two 32-bit float channels a frame, at the pace of a sound card: the count of frames in the
+// file is the program's clock of what has been heard.
+constexpr double kOutputRate = 48000.0;
+constexpr size_t kFrameBytes = 2 * sizeof(float);
+
+// Output frames in the disk driver's file so far.
+inline size_t HeardFrames(const std::filesystem::path& file)
+{
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(file, error);
+    return error ? 0 : size_t(size / kFrameBytes);
+}
+
 // The engine's log lines (with PELLWOOD_LOG) for a screen that has faded in and takes input, and
 // for one that has faded out and gone, so that what lies behind it takes the pointer again. A test
 // clicks or types on a screen only after the first, and on what it covered only after the second:
@@ -115,7 +129,7 @@ public:
     }
 
     // Polls until done() holds; false when the process ended first or the time ran out.
-    template <class Done> bool WaitFor(Done done, std::chrono::seconds limit = kPatience)
+    template <class Done> bool WaitFor(Done done, std::chrono::milliseconds limit = kPatience)
     {
         for (const auto deadline = Clock::now() + limit; Clock::now() < deadline; pause(20))
         {
@@ -130,13 +144,16 @@ public:
     // Does the action again until done() holds, waiting a while for it after each time: only for
     // an action that does nothing once it has been taken (a click on a button that the program
     // enables a frame after what makes it usable, which a loaded machine may draw after the click
-    // came). False when the process ended first or the time ran out.
-    template <class Act, class Done> bool RepeatUntil(Act act, Done done, std::chrono::seconds limit = kPatience)
+    // came; a click that skips a splash screen, which takes no clicks before it shows). False when
+    // the process ended first or the time ran out.
+    template <class Act, class Done>
+    bool RepeatUntil(Act act, Done done, std::chrono::milliseconds limit = kPatience,
+                     std::chrono::milliseconds every = std::chrono::seconds(3))
     {
         for (const auto deadline = Clock::now() + limit; Clock::now() < deadline;)
         {
             act();
-            if (WaitFor(done, std::chrono::seconds(3)))
+            if (WaitFor(done, every))
                 return true;
             if (!Running())
                 return false;

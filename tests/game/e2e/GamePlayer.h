@@ -1,32 +1,39 @@
-// A player's hand on the pellwood program running the sample game on an X server of its own
-// (Xvfb): real pointer and key events from the server's test extension, the window given the input
-// focus (the game pauses in the background), the screen points of scripts/make-sample-game.py's
-// manifest, and the program's standard error (the game's script traces, "sample <seconds>: <what>",
-// and its log lines) read back while it runs.
+// A player of the sample game on the pellwood program running on an X server of its own (Xvfb):
+// the screen points of scripts/make-sample-game.py's manifest, the program's standard error (the
+// game's script traces, "sample <seconds>: <what>", and its log lines) read back while it runs,
+// what SDL's "disk" audio driver wrote (what would have been heard) and the profile file.
 #pragma once
 
 #include "engine/core/files/ProtectedXmlFile.h"
 #include "engine/core/xml/XmlNode.h"
+#include "tests/platform/ProgramHand.h"
 #include "tests/platform/ProgramLaunch.h"
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
-#include <utility>
+#include <vector>
 
 namespace GamePlayer
 {
 
 using ProgramLaunch::Clock;
-using ProgramLaunch::pause;
+using ProgramLaunch::countOf;
+using ProgramLaunch::Hand;
+using ProgramLaunch::kOutputRate;
+using ProgramLaunch::kPatience;
+using ProgramLaunch::Point;
 using ProgramLaunch::Process;
 using ProgramLaunch::readFile;
+using ProgramLaunch::ScreenClosed;
+using ProgramLaunch::ScreenOpen;
 
 // The manifest of screen points (sample/clickpoints.txt): "name x y" lines, '#' comments.
 class Points
@@ -41,206 +48,20 @@ public:
                 continue;
             std::istringstream fields(line);
             std::string name;
-            int x = 0, y = 0;
-            if (fields >> name >> x >> y)
-                at_[name] = {x, y};
+            Point at;
+            if (fields >> name >> at.x >> at.y)
+                at_[name] = at;
         }
     }
-    bool Has(const std::string& name) const { return at_.count(name) != 0; }
-    std::pair<int, int> operator[](const std::string& name) const
+    Point operator[](const std::string& name) const
     {
         const auto found = at_.find(name);
         EXPECT_NE(found, at_.end()) << "no point " << name << " in the manifest";
-        return found != at_.end() ? found->second : std::pair<int, int>{0, 0};
+        return found != at_.end() ? found->second : Point{};
     }
 
 private:
-    std::map<std::string, std::pair<int, int>> at_;
-};
-
-// The Xlib and XTest calls of a player's hand, on one display.
-class Hand
-{
-public:
-    explicit Hand(const std::string& display)
-    {
-        if (!libraries_.Opened())
-            return;
-        bool all = true;
-        auto load = [&](void* library, auto& function, const char* name)
-        {
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
-            all = all && function != nullptr;
-        };
-        load(libraries_.x11, open_, "XOpenDisplay");
-        load(libraries_.x11, close_, "XCloseDisplay");
-        load(libraries_.x11, root_, "XDefaultRootWindow");
-        load(libraries_.x11, queryPointer_, "XQueryPointer");
-        load(libraries_.x11, translate_, "XTranslateCoordinates");
-        load(libraries_.x11, setFocus_, "XSetInputFocus");
-        load(libraries_.x11, sync_, "XSync");
-        load(libraries_.x11, keycode_, "XKeysymToKeycode");
-        load(libraries_.x11, setErrorHandler_, "XSetErrorHandler");
-        load(libraries_.xtst, motion_, "XTestFakeMotionEvent");
-        load(libraries_.xtst, button_, "XTestFakeButtonEvent");
-        load(libraries_.xtst, key_, "XTestFakeKeyEvent");
-        load(libraries_.x11, getImage_, "XGetImage");
-        destroyImage_ = reinterpret_cast<int (*)(void*)>(dlsym(libraries_.x11, "XDestroyImage"));
-        if (!all)
-            return;
-        setErrorHandler_([](void*, void*) { return 0; });
-        display_ = open_(display.c_str());
-    }
-    ~Hand()
-    {
-        if (display_ != nullptr)
-            close_(display_);
-    }
-    Hand(const Hand&) = delete;
-    Hand& operator=(const Hand&) = delete;
-
-    bool Available() const { return display_ != nullptr; }
-
-    // The program's window under a desktop point, and its origin; false when there is none yet.
-    bool FindWindow(int x, int y)
-    {
-        Move(x, y);
-        unsigned long root = 0, child = 0;
-        int rootX = 0, rootY = 0, windowX = 0, windowY = 0;
-        unsigned int mask = 0;
-        queryPointer_(display_, root_(display_), &root, &child, &rootX, &rootY, &windowX, &windowY, &mask);
-        if (child == 0)
-            return false;
-        unsigned long inner = 0;
-        if (translate_(display_, child, root_(display_), 0, 0, &left_, &top_, &inner) == 0)
-            return false;
-        window_ = child;
-        return true;
-    }
-    void FocusGame()
-    {
-        setFocus_(display_, window_, 2 /* RevertToParent */, 0);
-        sync_(display_, 0);
-    }
-    // The focus goes to the desktop: the game is in the background.
-    void FocusDesktop()
-    {
-        setFocus_(display_, root_(display_), 2, 0);
-        sync_(display_, 0);
-    }
-
-    // Points are in the game's 1024 x 768 window.
-    void Move(int x, int y)
-    {
-        motion_(display_, 0, left_ + x, top_ + y, 0);
-        sync_(display_, 0);
-    }
-    void Button(bool down)
-    {
-        button_(display_, 1, down ? 1 : 0, 0);
-        sync_(display_, 0);
-    }
-    void Click(std::pair<int, int> at)
-    {
-        Move(at.first, at.second);
-        pause(120); // the program sees the pointer arrive before the press
-        Button(true);
-        pause(80);
-        Button(false);
-        pause(80);
-    }
-    // Button down, motion in steps, button up.
-    void Drag(std::pair<int, int> from, std::pair<int, int> to, int steps = 12)
-    {
-        Move(from.first, from.second);
-        pause(150);
-        Button(true);
-        pause(150);
-        for (int i = 1; i <= steps; ++i)
-        {
-            Move(from.first + (to.first - from.first) * i / steps, from.second + (to.second - from.second) * i / steps);
-            pause(60);
-        }
-        pause(150);
-        Button(false);
-        pause(100);
-    }
-    // X key symbols: Latin-1 letters and the space are their own codes; Return 0xFF0D, Escape 0xFF1B.
-    void Key(unsigned long keysym, bool shift = false)
-    {
-        const unsigned int shiftCode = keycode_(display_, 0xFFE1);
-        if (shift)
-            key_(display_, shiftCode, 1, 0);
-        key_(display_, keycode_(display_, keysym), 1, 0);
-        sync_(display_, 0);
-        pause(40);
-        key_(display_, keycode_(display_, keysym), 0, 0);
-        if (shift)
-            key_(display_, shiftCode, 0, 0);
-        sync_(display_, 0);
-        pause(60);
-    }
-    // The mean brightness (0 to 255) of a region of the game's window as the X server shows it; -1
-    // when it cannot be read (a depth other than 24 bits in 32-bit pixels).
-    double Brightness(int x, int y, int width, int height)
-    {
-        struct ImageHead // the leading fields of Xlib's XImage
-        {
-            int width, height, xoffset, format;
-            char* data;
-            int byteOrder, bitmapUnit, bitmapBitOrder, bitmapPad, depth, bytesPerLine, bitsPerPixel;
-        };
-        auto* image = static_cast<ImageHead*>(
-            getImage_(display_, root_(display_), left_ + x, top_ + y, unsigned(width), unsigned(height), ~0ul, 2));
-        if (image == nullptr)
-            return -1.0;
-        double sum = -1.0;
-        if (image->bitsPerPixel == 32 && image->data != nullptr)
-        {
-            sum = 0.0;
-            for (int row = 0; row < height; ++row)
-                for (int column = 0; column < width; ++column)
-                {
-                    const auto* pixel =
-                        reinterpret_cast<const unsigned char*>(image->data + row * image->bytesPerLine + column * 4);
-                    sum += (pixel[0] + pixel[1] + pixel[2]) / 3.0;
-                }
-            sum /= double(width) * height;
-        }
-        if (destroyImage_ != nullptr)
-            destroyImage_(image);
-        return sum;
-    }
-
-    void Type(const std::string& text)
-    {
-        for (char c : text)
-        {
-            const bool upper = c >= 'A' && c <= 'Z';
-            Key(static_cast<unsigned char>(upper ? c - 'A' + 'a' : c), upper);
-        }
-    }
-
-private:
-    XServerSupport::XLibraries libraries_;
-    void* display_ = nullptr;
-    unsigned long window_ = 0;
-    int left_ = 0, top_ = 0;
-    void* (*open_)(const char*) = nullptr;
-    int (*close_)(void*) = nullptr;
-    unsigned long (*root_)(void*) = nullptr;
-    int (*queryPointer_)(void*, unsigned long, unsigned long*, unsigned long*, int*, int*, int*, int*,
-                         unsigned int*) = nullptr;
-    int (*translate_)(void*, unsigned long, unsigned long, int, int, int*, int*, unsigned long*) = nullptr;
-    int (*setFocus_)(void*, unsigned long, int, unsigned long) = nullptr;
-    int (*sync_)(void*, int) = nullptr;
-    unsigned char (*keycode_)(void*, unsigned long) = nullptr;
-    void* (*setErrorHandler_)(int (*)(void*, void*)) = nullptr;
-    int (*motion_)(void*, int, int, int, unsigned long) = nullptr;
-    int (*button_)(void*, unsigned int, int, unsigned long) = nullptr;
-    int (*key_)(void*, unsigned int, int, unsigned long) = nullptr;
-    void* (*getImage_)(void*, unsigned long, int, int, unsigned int, unsigned int, unsigned long, int) = nullptr;
-    int (*destroyImage_)(void*) = nullptr;
+    std::map<std::string, Point> at_;
 };
 
 // The text of a profile file (protected or plain), ASCII kept and everything else as '?'; empty
@@ -258,36 +79,83 @@ inline std::string ProfileText(const std::filesystem::path& path)
     return text;
 }
 
-// The first start of the game asks for a profile: once the program says so, the name is typed
-// into the new-profile screen's field and Enter pressed. For program tests that want the menu.
-template <class Said> bool CreateFirstProfile(const std::string& display, const std::string& name, Said said)
-{
-    Hand hand(display);
-    if (!hand.Available())
-        return false;
-    const auto deadline = Clock::now() + std::chrono::seconds(40);
-    bool found = false;
-    while (Clock::now() < deadline && !(found = hand.FindWindow(640, 512)))
-        pause(50);
-    if (!found)
-        return false;
-    hand.FocusGame();
-    while (Clock::now() < deadline && said().find("asking for a new one") == std::string::npos)
-        pause(100);
-    pause(1500); // the screen fades in
-    hand.Click(Points()["new_profile_field"]);
-    hand.Type(name);
-    hand.Key(0xFF0D);
-    return true;
-}
 
-inline size_t countOf(const std::string& text, const std::string& part)
+// What the disk audio output holds, as mono.
+class Output
 {
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
-        ++count;
-    return count;
-}
+public:
+    explicit Output(const std::filesystem::path& file)
+    {
+        const std::string bytes = readFile(file);
+        std::vector<float> stereo(bytes.size() / sizeof(float));
+        std::memcpy(stereo.data(), bytes.data(), stereo.size() * sizeof(float));
+        mono_.resize(stereo.size() / 2);
+        for (size_t i = 0; i < mono_.size(); ++i)
+            mono_[i] = 0.5f * (stereo[2 * i] + stereo[2 * i + 1]);
+    }
+    size_t Frames() const { return mono_.size(); }
+
+    // The amplitude of a pure tone at each frequency, summed, in the loudest block of `block`
+    // frames that starts in [first, last) (blocks in steps of half their length).
+    double Loudest(const std::vector<double>& frequencies, size_t first, size_t last, size_t block = 2048) const
+    {
+        double loudest = 0.0;
+        for (size_t at = first; at < last && at + block <= mono_.size(); at += block / 2)
+        {
+            double sum = 0.0;
+            for (double frequency : frequencies)
+                sum += Tone(frequency, at, block);
+            loudest = std::max(loudest, sum);
+        }
+        return loudest;
+    }
+    // The summed amplitudes of the tones over [first, last) in blocks, added up: how much of them
+    // the stretch holds (in amplitude-blocks).
+    double Amount(const std::vector<double>& frequencies, size_t first, size_t last, size_t block = 2048) const
+    {
+        double amount = 0.0;
+        for (size_t at = first; at + block <= std::min(last, mono_.size()); at += block)
+            for (double frequency : frequencies)
+                amount += Tone(frequency, at, block);
+        return amount;
+    }
+    // The loudness of the tones by tenths of a second over [first, last), for a failure's message.
+    std::string Levels(const std::vector<double>& frequencies, size_t first, size_t last, size_t block = 2048) const
+    {
+        std::string text;
+        const size_t tenth = size_t(kOutputRate / 10);
+        for (size_t at = first; at < last; at += tenth)
+            text += std::to_string(Loudest(frequencies, at, at + tenth, block)).substr(0, 5) + " ";
+        return text;
+    }
+    // The amplitude of a pure tone of the frequency in the block (Goertzel, Hann window).
+    double Tone(double frequency, size_t first, size_t block) const
+    {
+        const double pi = 3.14159265358979323846;
+        const double w = 2.0 * pi * frequency / kOutputRate;
+        const double c = 2.0 * std::cos(w);
+        double s1 = 0.0, s2 = 0.0;
+        for (size_t i = 0; i < block && first + i < mono_.size(); ++i)
+        {
+            const double hann = 0.5 - 0.5 * std::cos(2.0 * pi * double(i) / double(block - 1));
+            const double s = hann * mono_[first + i] + c * s1 - s2;
+            s2 = s1;
+            s1 = s;
+        }
+        const double power = s1 * s1 + s2 * s2 - c * s1 * s2;
+        return 4.0 * std::sqrt(std::max(0.0, power)) / double(block); // the Hann window halves it
+    }
+
+private:
+    std::vector<float> mono_;
+};
+
+// The sample's sounds by their tones (scripts/make-sample-game.py): the find (of the effects
+// class), the buttons' click and the empty click (effects), and the level's music by its drone.
+const std::vector<double> kFindTones = {880.0, 1320.0, 1760.0};
+const std::vector<double> kButtonTones = {800.0, 1200.0};
+const std::vector<double> kEmptyClickTones = {180.0};
+const std::vector<double> kMusicTones = {110.0};
 
 // One run of the program on the sample game. The saved-games folder lives as long as the object,
 // so a second Start plays on the profile the first left.
@@ -325,11 +193,27 @@ public:
     std::string Log() const { return readFile(Said()); }
     // Waits until the text has been said `times` times; false when the program ended first or the
     // time ran out.
-    bool WaitFor(const std::string& text, size_t times = 1, std::chrono::seconds limit = std::chrono::seconds(30))
+    bool WaitFor(const std::string& text, size_t times = 1, std::chrono::milliseconds limit = kPatience)
     {
         return program.WaitFor([&] { return countOf(Log(), text) >= times; }, limit);
     }
     size_t Count(const std::string& text) const { return countOf(Log(), text); }
+    // The text of the last line that begins with the start, after it; empty when there is none.
+    std::string Last(const std::string& start) const
+    {
+        const std::string log = Log();
+        const size_t at = log.rfind(start);
+        if (at == std::string::npos)
+            return std::string();
+        const size_t from = at + start.size();
+        return log.substr(from, log.find('\n', from) - from);
+    }
+
+    size_t HeardFrames() const { return ProgramLaunch::HeardFrames(Audio()); }
+    bool WaitForHeardFrames(size_t frames)
+    {
+        return program.WaitFor([&] { return HeardFrames() >= frames; });
+    }
 
     ProgramLaunch::ProgramWorld world;
     Process program;

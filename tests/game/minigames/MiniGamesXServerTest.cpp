@@ -7,11 +7,10 @@
 // sample's message box for the level's intro).
 // The sample's scripts and the game's log say on standard error what happened; the board's log line
 // tells where its rollers start, so the test knows which arrow brings each to its solution.
+#include "tests/platform/ProgramHand.h"
 #include "tests/platform/ProgramLaunch.h"
 
 #include <gtest/gtest.h>
-
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <chrono>
@@ -24,10 +23,11 @@
 namespace
 {
 
-using ProgramLaunch::Clock;
+using ProgramLaunch::Hand;
+using ProgramLaunch::kOutputRate;
 using ProgramLaunch::countOf;
 using ProgramLaunch::kPatience;
-using ProgramLaunch::pause;
+using ProgramLaunch::Point;
 using ProgramLaunch::ScreenClosed;
 using ProgramLaunch::ScreenOpen;
 using ProgramLaunch::Process;
@@ -36,15 +36,13 @@ using ProgramLaunch::readFile;
 // Where scripts/make-sample-minigames.py and script\extras.luc put what the test clicks (window
 // coordinates): the menu's buttons, and the Dudude board's cells (arrows 40 by 20 above and below
 // each roller).
-constexpr double kOutputRate = 48000.0;           // what the audio layer asks the device for
-constexpr size_t kFrameBytes = 2 * sizeof(float); // the disk audio output: two float channels
-constexpr int kCreditsButton[2] = {895, 283};
-constexpr int kDududeButton[2] = {895, 403};
-constexpr int kTypewriterButton[2] = {895, 343};
+constexpr Point kCreditsButton{895, 283};
+constexpr Point kDududeButton{895, 403};
+constexpr Point kTypewriterButton{895, 343};
 // The message box (scripts/make-sample-dialogs.py): 480 by 260 in the middle of the window, its centre
 // button 130 by 44 at (175, 190) of it. The typewriter's "btn_done" lies at (437, 700), 150 by 46.
-constexpr int kBoxCenterButton[2] = {272 + 175 + 65, 254 + 190 + 22};
-constexpr int kDoneButton[2] = {512, 723};
+constexpr Point kBoxCenterButton{272 + 175 + 65, 254 + 190 + 22};
+constexpr Point kDoneButton{512, 723};
 constexpr int kBoardLeft = 222, kBoardTop = 120;
 int arrowX(int column)
 {
@@ -54,134 +52,6 @@ int arrowY(int row, bool up)
 {
     return kBoardTop + 130 * row + (up ? 10 : 90);
 }
-
-// The Xlib and XTest calls the player's hands need, on one display.
-class Hands
-{
-public:
-    explicit Hands(const std::string& display)
-    {
-        if (!libraries_.Opened())
-            return;
-        bool all = true;
-        auto load = [&](void* library, auto& function, const char* name)
-        {
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
-            all = all && function != nullptr;
-        };
-        load(libraries_.x11, open_, "XOpenDisplay");
-        load(libraries_.x11, close_, "XCloseDisplay");
-        load(libraries_.x11, root_, "XDefaultRootWindow");
-        load(libraries_.x11, queryPointer_, "XQueryPointer");
-        load(libraries_.x11, translate_, "XTranslateCoordinates");
-        load(libraries_.x11, setFocus_, "XSetInputFocus");
-        load(libraries_.x11, keycode_, "XKeysymToKeycode");
-        load(libraries_.x11, sync_, "XSync");
-        load(libraries_.x11, setErrorHandler_, "XSetErrorHandler");
-        load(libraries_.xtst, motion_, "XTestFakeMotionEvent");
-        load(libraries_.xtst, button_, "XTestFakeButtonEvent");
-        load(libraries_.xtst, key_, "XTestFakeKeyEvent");
-        if (!all)
-            return;
-        // The program may remake its window between our look and our request.
-        setErrorHandler_([](void*, void*) { return 0; });
-        display_ = open_(display.c_str());
-    }
-    ~Hands()
-    {
-        if (display_ != nullptr)
-            close_(display_);
-    }
-    bool Available() const { return display_ != nullptr; }
-
-    // The top-level window under the desktop point, or 0.
-    unsigned long WindowAt(int x, int y)
-    {
-        Move(x, y);
-        unsigned long root = 0, child = 0;
-        int rootX = 0, rootY = 0, windowX = 0, windowY = 0;
-        unsigned int mask = 0;
-        queryPointer_(display_, root_(display_), &root, &child, &rootX, &rootY, &windowX, &windowY, &mask);
-        return child;
-    }
-    // The desktop position of the window's client area; false when the window is gone.
-    bool Origin(unsigned long window, int& x, int& y)
-    {
-        unsigned long child = 0;
-        return translate_(display_, window, root_(display_), 0, 0, &x, &y, &child) != 0;
-    }
-    // What a window manager does when the player clicks a window: it gets the keyboard.
-    void Focus(unsigned long window)
-    {
-        setFocus_(display_, window, 2 /* RevertToParent */, 0);
-        sync_(display_, 0);
-    }
-    void Move(int x, int y)
-    {
-        motion_(display_, 0, x, y, 0);
-        sync_(display_, 0);
-    }
-    void Click(int x, int y) { Drag(x, y, x, y); }
-    // Presses at one point and releases at another, moving there in small steps.
-    void Drag(int fromX, int fromY, int toX, int toY)
-    {
-        Move(fromX, fromY);
-        pause(120); // the program sees the pointer arrive (over states) before the press
-        button_(display_, 1, 1, 0);
-        sync_(display_, 0);
-        pause(80);
-        for (int step = 1; step <= 8 && (toX != fromX || toY != fromY); ++step)
-        {
-            Move(fromX + (toX - fromX) * step / 8, fromY + (toY - fromY) * step / 8);
-            pause(40);
-        }
-        button_(display_, 1, 0, 0);
-        sync_(display_, 0);
-    }
-    // Key symbols: letters are their lower-case ASCII codes; Shift_L is 0xFFE1.
-    void Key(unsigned long keysym, bool down)
-    {
-        key_(display_, keycode_(display_, keysym), down ? 1 : 0, 0);
-        sync_(display_, 0);
-    }
-    // One key at a time, as fingers do: the program reads Shift as held or not when it handles a
-    // letter, so a release must not reach it in the same batch as the letter it modified.
-    void Type(const std::string& text)
-    {
-        for (char c : text)
-        {
-            const bool upper = c >= 'A' && c <= 'Z';
-            const unsigned long letter = static_cast<unsigned long>(upper ? c - 'A' + 'a' : c);
-            if (upper)
-                Key(0xFFE1, true);
-            for (bool down : {true, false})
-            {
-                pause(60);
-                Key(letter, down);
-            }
-            pause(60);
-            if (upper)
-                Key(0xFFE1, false);
-        }
-    }
-
-private:
-    XServerSupport::XLibraries libraries_;
-    void* display_ = nullptr;
-    void* (*open_)(const char*) = nullptr;
-    int (*close_)(void*) = nullptr;
-    unsigned long (*root_)(void*) = nullptr;
-    int (*queryPointer_)(void*, unsigned long, unsigned long*, unsigned long*, int*, int*, int*, int*,
-                         unsigned int*) = nullptr;
-    int (*translate_)(void*, unsigned long, unsigned long, int, int, int*, int*, unsigned long*) = nullptr;
-    int (*setFocus_)(void*, unsigned long, int, unsigned long) = nullptr;
-    unsigned char (*keycode_)(void*, unsigned long) = nullptr;
-    int (*sync_)(void*, int) = nullptr;
-    void* (*setErrorHandler_)(int (*)(void*, void*)) = nullptr;
-    int (*motion_)(void*, int, int, int, unsigned long) = nullptr;
-    int (*button_)(void*, unsigned int, int, unsigned long) = nullptr;
-    int (*key_)(void*, unsigned int, int, unsigned long) = nullptr;
-};
 
 // The program on its own X server with the disk audio driver, ended when the test leaves.
 class SampleRun
@@ -232,7 +102,12 @@ public:
     // Does the action, which does nothing once it has been taken, until the line is said.
     template <class Act> bool RepeatUntilLine(Act act, const std::string& text)
     {
-        return program.RepeatUntil(act, [&] { return readFile(Said()).find(text) != std::string::npos; });
+        return RepeatUntil(act, [&] { return readFile(Said()).find(text) != std::string::npos; });
+    }
+    template <class Act, class Done>
+    bool RepeatUntil(Act act, Done done, std::chrono::milliseconds every = std::chrono::seconds(3))
+    {
+        return program.RepeatUntil(act, done, kPatience, every);
     }
     // The engine-clock seconds of the first trace line that contains the text, or -1.
     double TraceSeconds(const std::string& text)
@@ -244,12 +119,7 @@ public:
         return -1.0;
     }
     // Output frames written so far.
-    size_t HeardFrames() const
-    {
-        std::error_code error;
-        const uintmax_t size = std::filesystem::file_size(Heard(), error);
-        return error ? 0 : size_t(size / kFrameBytes);
-    }
+    size_t HeardFrames() const { return ProgramLaunch::HeardFrames(Heard()); }
     bool WaitForHeardFrames(size_t frames)
     {
         return program.WaitFor([&] { return HeardFrames() >= frames; });
@@ -273,10 +143,10 @@ bool sampleHasMessageBox()
     return false;
 }
 
-// Starts the program, skips the splash and waits for the menu; the window's client origin.
-bool startAtTheMenu(SampleRun& run, Hands& hands, int& left, int& top)
+// Starts the program, skips the splash and waits for the menu.
+bool startAtTheMenu(SampleRun& run, Hand& hand)
 {
-    if (!hands.Available())
+    if (!hand.Available())
     {
         ADD_FAILURE() << "libX11 and libXtst are needed to play";
         return false;
@@ -286,22 +156,14 @@ bool startAtTheMenu(SampleRun& run, Hands& hands, int& left, int& top)
         ADD_FAILURE() << readFile(run.Said());
         return false;
     }
-    unsigned long window = 0;
-    for (const auto deadline = Clock::now() + kPatience; Clock::now() < deadline && !window; pause(50))
-        if ((window = hands.WindowAt(640, 512)) != 0 && !hands.Origin(window, left, top))
-            window = 0;
-    if (window == 0)
+    if (!hand.FindWindow())
     {
         ADD_FAILURE() << "no window under the middle of the desktop";
         return false;
     }
-    hands.Focus(window);
-    for (const auto deadline = Clock::now() + kPatience;
-         Clock::now() < deadline && run.TraceSeconds("menu: shown") < 0.0 && run.Running();)
-    {
-        hands.Click(left + 512, top + 700);
-        pause(250);
-    }
+    // A click skips the splash screen once it shows.
+    run.RepeatUntil([&] { hand.Click(Point{512, 700}); }, [&] { return run.TraceSeconds("menu: shown") >= 0.0; },
+                    std::chrono::milliseconds(250));
     if (!run.WaitForLine("menu: shown"))
     {
         ADD_FAILURE() << readFile(run.Said());
@@ -328,25 +190,24 @@ TEST(MiniGamesProgram, ATypewriterLevelIsPlayedByTypedKeysToTheEnd)
     SampleRun run;
     if (!run.Start())
         return;
-    Hands hands(run.world.display);
-    int left = 0, top = 0;
-    if (!startAtTheMenu(run, hands, left, top))
+    Hand hand(run.world.display);
+    if (!startAtTheMenu(run, hand))
         return;
-    hands.Click(left + kTypewriterButton[0], top + kTypewriterButton[1]);
+    hand.Click(kTypewriterButton);
     ASSERT_TRUE(run.WaitForLine("typewriter: start")) << readFile(run.Said());
     // "Ok" in the intro box (named by its caption) starts the game once the box has faded in; the
     // program says so once the box has faded out and gone, and the board takes keys from then on.
     ASSERT_TRUE(run.WaitForLine(ScreenOpen("|T|HINT_Typewriter_TITLE"))) << readFile(run.Said());
-    ASSERT_TRUE(run.ActAndWait([&] { hands.Click(left + kBoxCenterButton[0], top + kBoxCenterButton[1]); },
+    ASSERT_TRUE(run.ActAndWait([&] { hand.Click(kBoxCenterButton); },
                                "the typewriter starts with 6 words"))
         << readFile(run.Said());
     // Every word of the level in order ("quill, ink, paper, letter, don't, write"): a word may be
     // typed before it comes into view; its letters fly up to it.
-    hands.Type("quillinkpaperletterdon'twrite");
+    hand.Type("quillinkpaperletterdon'twrite");
     // Once every letter has landed, the closing text scrolls up and fades, frame by frame; then
     // "btn_done" shows. The board says nothing meanwhile, so the player clicks on the button's
     // place until it answers: before it shows, a click there does nothing.
-    EXPECT_TRUE(run.RepeatUntilLine([&] { hands.Click(left + kDoneButton[0], top + kDoneButton[1]); },
+    EXPECT_TRUE(run.RepeatUntilLine([&] { hand.Click(kDoneButton); },
                                     "typewriter: score"))
         << readFile(run.Said());
     EXPECT_TRUE(run.WaitForLine("typewriter: score 18000")) << readFile(run.Said());
@@ -362,18 +223,17 @@ TEST(MiniGamesProgram, CreditsCycleAndCloseAndTheDududePuzzleIsSolvedByClicks)
     SampleRun run;
     if (!run.Start())
         return;
-    Hands hands(run.world.display);
-    int left = 0, top = 0;
-    if (!startAtTheMenu(run, hands, left, top))
+    Hand hand(run.world.display);
+    if (!startAtTheMenu(run, hand))
         return;
 
     // The credits: each panel's label starts the next entry, so the cycle reaches its trophy entry
     // (the third) after two labels; a click anywhere ends them.
-    hands.Click(left + kCreditsButton[0], top + kCreditsButton[1]);
+    hand.Click(kCreditsButton);
     ASSERT_TRUE(run.WaitForLine("credits: open")) << readFile(run.Said());
     ASSERT_TRUE(run.WaitForLine(ScreenOpen("scr_credits"))) << readFile(run.Said());
     ASSERT_TRUE(run.WaitForLine("credits: trophy")) << readFile(run.Said());
-    ASSERT_TRUE(run.ActAndWait([&] { hands.Click(left + 512, top + 400); }, ScreenClosed("scr_credits")))
+    ASSERT_TRUE(run.ActAndWait([&] { hand.Click(Point{512, 400}); }, ScreenClosed("scr_credits")))
         << readFile(run.Said());
     // Counted from the output written once the credits have gone (the program's time, not ours).
     const size_t atClose = run.HeardFrames();
@@ -389,7 +249,7 @@ TEST(MiniGamesProgram, CreditsCycleAndCloseAndTheDududePuzzleIsSolvedByClicks)
     EXPECT_GT(peak, 0.004f) << "the music is not back after the credits";
 
     // The menu is back in front: its Dudude button opens the puzzle.
-    hands.Click(left + kDududeButton[0], top + kDududeButton[1]);
+    hand.Click(kDududeButton);
     ASSERT_TRUE(run.WaitForLine("dudude: open true")) << readFile(run.Said());
     ASSERT_TRUE(run.WaitForLine("the Dudude board starts at ")) << readFile(run.Said());
     const std::string said = readFile(run.Said());
@@ -412,7 +272,7 @@ TEST(MiniGamesProgram, CreditsCycleAndCloseAndTheDududePuzzleIsSolvedByClicks)
         const int row = cell / 4, column = cell % 4;
         const std::string stopped =
             "the Dudude cell " + std::to_string(row) + "," + std::to_string(column) + " has stopped at ";
-        ASSERT_TRUE(run.ActAndWait([&] { hands.Click(left + arrowX(column), top + arrowY(row, start[cell] == 1)); },
+        ASSERT_TRUE(run.ActAndWait([&] { hand.Click(Point{arrowX(column), arrowY(row, start[cell] == 1)}); },
                                    stopped))
             << readFile(run.Said());
     }

@@ -12,11 +12,10 @@
 #include "engine/core/xml/XmlNode.h"
 #include "game/core/GuardedXmlFile.h"
 #include "tests/linkwell/browser/WebKitTestEnvironment.h"
+#include "tests/platform/ProgramHand.h"
 #include "tests/platform/ProgramLaunch.h"
 
 #include <gtest/gtest.h>
-
-#include <dlfcn.h>
 
 #include <chrono>
 #include <fstream>
@@ -27,180 +26,20 @@ namespace
 {
 
 using ProgramLaunch::Clock;
-using ProgramLaunch::pause;
+using ProgramLaunch::countOf;
+using ProgramLaunch::Hand;
+using ProgramLaunch::Point;
 using ProgramLaunch::Process;
 using ProgramLaunch::readFile;
 using namespace std::chrono_literals;
 
 // Window coordinates (the sample's scripts place them; dialogs are centred in the 1024 x 768 area).
-constexpr int kOptionsButton[2] = {210, 416};
-constexpr int kShareButton[2] = {940, 466};
-constexpr int kFacebookBox[2] = {547, 456};   // "cb_facebook" of "dlg_options" at (232, 149)
-constexpr int kOptionsOk[2] = {397, 576};     // its "okButton"
-constexpr int kDialogCancel[2] = {607, 487};  // "btnCancel" of "dlg_facebook" at (272, 244)
-constexpr int kNowhere[2] = {600, 300};
-
-size_t countOf(const std::string& text, const std::string& part)
-{
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
-        ++count;
-    return count;
-}
-
-// The Xlib and XTest calls of a player: the pointer, and the top-level windows of a process.
-class Desk
-{
-public:
-    explicit Desk(const std::string& display)
-    {
-        if (!libraries_.Opened())
-            return;
-        bool all = true;
-        auto load = [&](void* library, auto& function, const char* name)
-        {
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
-            all = all && function != nullptr;
-        };
-        load(libraries_.x11, open_, "XOpenDisplay");
-        load(libraries_.x11, close_, "XCloseDisplay");
-        load(libraries_.x11, root_, "XDefaultRootWindow");
-        load(libraries_.x11, queryPointer_, "XQueryPointer");
-        load(libraries_.x11, translate_, "XTranslateCoordinates");
-        load(libraries_.x11, setFocus_, "XSetInputFocus");
-        load(libraries_.x11, sync_, "XSync");
-        load(libraries_.x11, setErrorHandler_, "XSetErrorHandler");
-        load(libraries_.x11, queryTree_, "XQueryTree");
-        load(libraries_.x11, free_, "XFree");
-        load(libraries_.x11, internAtom_, "XInternAtom");
-        load(libraries_.x11, getProperty_, "XGetWindowProperty");
-        load(libraries_.x11, sendEvent_, "XSendEvent");
-        load(libraries_.xtst, motion_, "XTestFakeMotionEvent");
-        load(libraries_.xtst, button_, "XTestFakeButtonEvent");
-        if (!all)
-            return;
-        setErrorHandler_([](void*, void*) { return 0; });
-        display_ = open_(display.c_str());
-    }
-    ~Desk()
-    {
-        if (display_ != nullptr)
-            close_(display_);
-    }
-    bool Available() const { return display_ != nullptr; }
-
-    unsigned long WindowAt(int x, int y)
-    {
-        Move(x, y);
-        unsigned long root = 0, child = 0;
-        int rootX = 0, rootY = 0, windowX = 0, windowY = 0;
-        unsigned int mask = 0;
-        queryPointer_(display_, root_(display_), &root, &child, &rootX, &rootY, &windowX, &windowY, &mask);
-        return child;
-    }
-    bool Origin(unsigned long window, int& x, int& y)
-    {
-        unsigned long child = 0;
-        return translate_(display_, window, root_(display_), 0, 0, &x, &y, &child) != 0;
-    }
-    void Focus(unsigned long window)
-    {
-        setFocus_(display_, window, 2 /* RevertToParent */, 0);
-        sync_(display_, 0);
-    }
-    void Move(int x, int y)
-    {
-        motion_(display_, 0, x, y, 0);
-        sync_(display_, 0);
-    }
-    void Click(int x, int y)
-    {
-        Move(x, y);
-        pause(120);
-        for (int down : {1, 0})
-        {
-            button_(display_, 1, down, 0);
-            sync_(display_, 0);
-            pause(80);
-        }
-    }
-    // The top-level windows the process says are its own.
-    std::vector<unsigned long> WindowsOf(pid_t pid)
-    {
-        std::vector<unsigned long> found;
-        unsigned long root = 0, parent = 0;
-        unsigned long* children = nullptr;
-        unsigned int count = 0;
-        if (queryTree_(display_, root_(display_), &root, &parent, &children, &count) == 0)
-            return found;
-        const unsigned long pidAtom = internAtom_(display_, "_NET_WM_PID", 0);
-        for (unsigned int i = 0; i < count; ++i)
-        {
-            unsigned long type = 0, items = 0, after = 0;
-            int format = 0;
-            unsigned char* data = nullptr;
-            if (getProperty_(display_, children[i], pidAtom, 0, 1, 0, 6 /* XA_CARDINAL */, &type, &format, &items,
-                             &after, &data) == 0 &&
-                data != nullptr)
-            {
-                if (format == 32 && items == 1 && *reinterpret_cast<long*>(data) == pid)
-                    found.push_back(children[i]);
-                free_(data);
-            }
-        }
-        if (children != nullptr)
-            free_(children);
-        return found;
-    }
-    // What a window manager sends when the player clicks the close button.
-    void AskToClose(unsigned long window)
-    {
-        struct ClientMessage
-        {
-            int type;
-            unsigned long serial;
-            int sendEvent;
-            void* display;
-            unsigned long window;
-            unsigned long messageType;
-            int format;
-            long data[5];
-        };
-        union Event
-        {
-            ClientMessage message;
-            long pad[24];
-        } event{};
-        event.message.type = 33; // ClientMessage
-        event.message.window = window;
-        event.message.messageType = internAtom_(display_, "WM_PROTOCOLS", 0);
-        event.message.format = 32;
-        event.message.data[0] = static_cast<long>(internAtom_(display_, "WM_DELETE_WINDOW", 0));
-        sendEvent_(display_, window, 0, 0, &event);
-        sync_(display_, 0);
-    }
-
-private:
-    XServerSupport::XLibraries libraries_;
-    void* display_ = nullptr;
-    void* (*open_)(const char*) = nullptr;
-    int (*close_)(void*) = nullptr;
-    unsigned long (*root_)(void*) = nullptr;
-    int (*queryPointer_)(void*, unsigned long, unsigned long*, unsigned long*, int*, int*, int*, int*,
-                         unsigned int*) = nullptr;
-    int (*translate_)(void*, unsigned long, unsigned long, int, int, int*, int*, unsigned long*) = nullptr;
-    int (*setFocus_)(void*, unsigned long, int, unsigned long) = nullptr;
-    int (*sync_)(void*, int) = nullptr;
-    void* (*setErrorHandler_)(int (*)(void*, void*)) = nullptr;
-    int (*queryTree_)(void*, unsigned long, unsigned long*, unsigned long*, unsigned long**, unsigned int*) = nullptr;
-    int (*free_)(void*) = nullptr;
-    unsigned long (*internAtom_)(void*, const char*, int) = nullptr;
-    int (*getProperty_)(void*, unsigned long, unsigned long, long, long, int, unsigned long, unsigned long*, int*,
-                        unsigned long*, unsigned long*, unsigned char**) = nullptr;
-    int (*sendEvent_)(void*, unsigned long, int, long, void*) = nullptr;
-    int (*motion_)(void*, int, int, int, unsigned long) = nullptr;
-    int (*button_)(void*, unsigned int, int, unsigned long) = nullptr;
-};
+constexpr Point kOptionsButton{210, 416};
+constexpr Point kShareButton{940, 466};
+constexpr Point kFacebookBox{547, 456};  // "cb_facebook" of "dlg_options" at (232, 149)
+constexpr Point kOptionsOk{397, 576};    // its "okButton"
+constexpr Point kDialogCancel{607, 487}; // "btnCancel" of "dlg_facebook" at (272, 244)
+constexpr Point kNowhere{600, 300};
 
 class SocialProgram : public ::testing::Test
 {
@@ -280,25 +119,17 @@ public:
         program = Process(world.Launch({"-data", content.string(), "-windowed", "-nosplash"}, Said()));
         if (!program.Started())
             return false;
-        desk = std::make_unique<Desk>(world.display);
-        if (!desk->Available())
+        desk = std::make_unique<Hand>(world.display);
+        if (!desk->Available() || !desk->FindWindow())
             return false;
-        window = 0;
-        for (const auto deadline = Clock::now() + ProgramLaunch::kPatience; Clock::now() < deadline && !window;
-             pause(50))
-            if ((window = desk->WindowAt(640, 512)) != 0 && !desk->Origin(window, left, top))
-                window = 0;
-        if (!window)
-            return false;
-        desk->Focus(window);
         // The pop-up's fade-out holds the pointer until the engine says it has gone.
         return WaitFor("menu: shown") && WaitFor("event HintClosed 1") &&
                WaitFor(ProgramLaunch::ScreenClosed("__closing_hint_1"));
     }
-    void Click(const int (&at)[2])
+    void Click(Point at)
     {
-        desk->Click(left + at[0], top + at[1]);
-        desk->Move(left + kNowhere[0], top + kNowhere[1]);
+        desk->Click(at);
+        desk->Move(kNowhere);
     }
     std::filesystem::path Said() const { return world.temp.path / "stderr.txt"; }
     std::string Log() const { return readFile(Said()); }
@@ -345,10 +176,7 @@ public:
     bool started = false;
     std::filesystem::path content;
     Process program;
-    std::unique_ptr<Desk> desk;
-    unsigned long window = 0;
-    int left = 0;
-    int top = 0;
+    std::unique_ptr<Hand> desk;
 };
 
 const std::string kInitialize = "/Connect/Facebook/0.1/Initialize";
@@ -437,12 +265,13 @@ TEST_F(SocialProgram, ARelayThatRefusesShowsTheErrorPageAndCancelUnticks)
     ASSERT_TRUE(WaitFor(ProgramLaunch::ScreenOpen("dlg_options"))) << Log();
     Click(kFacebookBox);
     ASSERT_TRUE(WaitFor("social-network dialog: page error")) << Log();
-    pause(500);
-    EXPECT_EQ(desk->WindowsOf(program.Id()).size(), 1u) << "no page window for a failure text";
-    EXPECT_EQ(countOf(Log(), "social network: page window"), 0u);
+    ASSERT_TRUE(WaitFor(ProgramLaunch::ScreenOpen("dlg_facebook"))) << Log();
     Click(kDialogCancel);
     ASSERT_TRUE(WaitFor("social-network dialog: closed")) << Log();
-    pause(500);
+    // A page window is modal: had one come for the failure text, the dialog would not have closed.
+    EXPECT_EQ(desk->WindowsOf(program.Id()).size(), 1u) << "no page window for a failure text";
+    EXPECT_EQ(countOf(Log(), "social network: page window"), 0u);
+    ASSERT_TRUE(WaitFor(ProgramLaunch::ScreenClosed("dlg_facebook"))) << Log();
     Click(kOptionsOk);
     ASSERT_TRUE(WaitFor(ProgramLaunch::ScreenClosed("dlg_options"))) << Log();
     EXPECT_EQ(Quit(), 0) << Log();
@@ -488,13 +317,14 @@ TEST_F(SocialProgram, WithoutTheDistributionFileTheLibraryIsNeverLoaded)
     Click(kOptionsButton);
     ASSERT_TRUE(WaitFor("menu: clicked btn_options")) << Log();
     ASSERT_TRUE(WaitFor(ProgramLaunch::ScreenOpen("dlg_options"))) << Log();
+    // The click on the box's place comes to the program before the one on OK: once the options
+    // have closed, it has been handled.
     Click(kFacebookBox);
-    pause(500);
+    Click(kOptionsOk);
+    ASSERT_TRUE(WaitFor(ProgramLaunch::ScreenClosed("dlg_options"))) << Log();
     EXPECT_FALSE(LibraryMapped());
     EXPECT_EQ(countOf(Log(), "social-network dialog"), 0u) << "the hidden box does not open the dialog";
     EXPECT_EQ(countOf(Log(), "social network: on"), 0u);
-    Click(kOptionsOk);
-    ASSERT_TRUE(WaitFor(ProgramLaunch::ScreenClosed("dlg_options"))) << Log();
     EXPECT_EQ(Quit(), 0) << Log();
 }
 

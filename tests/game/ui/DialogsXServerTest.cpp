@@ -4,11 +4,10 @@
 // entries, and the "Quit" question answered No (the program stays) and then Yes (it ends with
 // code 0). The program says what happened on standard error when a log is asked for: the sample's
 // script traces ("sample <seconds>: <what>") and the game's log lines, which the test reads.
+#include "tests/platform/ProgramHand.h"
 #include "tests/platform/ProgramLaunch.h"
 
 #include <gtest/gtest.h>
-
-#include <dlfcn.h>
 
 #include <chrono>
 #include <sstream>
@@ -17,110 +16,22 @@
 namespace
 {
 
-using ProgramLaunch::Clock;
 using ProgramLaunch::countOf;
+using ProgramLaunch::Hand;
 using ProgramLaunch::kPatience;
-using ProgramLaunch::pause;
+using ProgramLaunch::Point;
 using ProgramLaunch::Process;
 using ProgramLaunch::readFile;
 
 // Window coordinates of what the test points at (scripts/make-sample-game.py and
 // scripts/make-sample-dialogs.py place them; the dialogs are centred in the 1024 x 768 area).
-constexpr int kOptionsButton[2] = {210, 416};
-constexpr int kHelpButton[2] = {210, 486};
-constexpr int kQuitButton[2] = {210, 556};
-constexpr int kHelpBack[2] = {332, 537}, kHelpClose[2] = {512, 537}, kHelpNext[2] = {692, 537};
-constexpr int kBoxYes[2] = {367, 466}, kBoxNo[2] = {657, 466};
+constexpr Point kOptionsButton{210, 416};
+constexpr Point kHelpButton{210, 486};
+constexpr Point kQuitButton{210, 556};
+constexpr Point kHelpBack{332, 537}, kHelpClose{512, 537}, kHelpNext{692, 537};
+constexpr Point kBoxYes{367, 466}, kBoxNo{657, 466};
 // Where the pointer rests when it should be over nothing.
-constexpr int kNowhere[2] = {600, 300};
-
-// The Xlib and XTest calls of a player's hand, on one display.
-class Hand
-{
-public:
-    explicit Hand(const std::string& display)
-    {
-        if (!libraries_.Opened())
-            return;
-        bool all = true;
-        auto load = [&](void* library, auto& function, const char* name)
-        {
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
-            all = all && function != nullptr;
-        };
-        load(libraries_.x11, open_, "XOpenDisplay");
-        load(libraries_.x11, close_, "XCloseDisplay");
-        load(libraries_.x11, root_, "XDefaultRootWindow");
-        load(libraries_.x11, queryPointer_, "XQueryPointer");
-        load(libraries_.x11, translate_, "XTranslateCoordinates");
-        load(libraries_.x11, setFocus_, "XSetInputFocus");
-        load(libraries_.x11, sync_, "XSync");
-        load(libraries_.x11, setErrorHandler_, "XSetErrorHandler");
-        load(libraries_.xtst, motion_, "XTestFakeMotionEvent");
-        load(libraries_.xtst, button_, "XTestFakeButtonEvent");
-        if (!all)
-            return;
-        setErrorHandler_([](void*, void*) { return 0; });
-        display_ = open_(display.c_str());
-    }
-    ~Hand()
-    {
-        if (display_ != nullptr)
-            close_(display_);
-    }
-    bool Available() const { return display_ != nullptr; }
-
-    unsigned long WindowAt(int x, int y)
-    {
-        Move(x, y);
-        unsigned long root = 0, child = 0;
-        int rootX = 0, rootY = 0, windowX = 0, windowY = 0;
-        unsigned int mask = 0;
-        queryPointer_(display_, root_(display_), &root, &child, &rootX, &rootY, &windowX, &windowY, &mask);
-        return child;
-    }
-    bool Origin(unsigned long window, int& x, int& y)
-    {
-        unsigned long child = 0;
-        return translate_(display_, window, root_(display_), 0, 0, &x, &y, &child) != 0;
-    }
-    void Focus(unsigned long window)
-    {
-        setFocus_(display_, window, 2 /* RevertToParent */, 0);
-        sync_(display_, 0);
-    }
-    void Move(int x, int y)
-    {
-        motion_(display_, 0, x, y, 0);
-        sync_(display_, 0);
-    }
-    void Click(int x, int y)
-    {
-        Move(x, y);
-        pause(120); // the program sees the pointer arrive before the press
-        for (int down : {1, 0})
-        {
-            button_(display_, 1, down, 0);
-            sync_(display_, 0);
-            pause(80);
-        }
-    }
-
-private:
-    XServerSupport::XLibraries libraries_;
-    void* display_ = nullptr;
-    void* (*open_)(const char*) = nullptr;
-    int (*close_)(void*) = nullptr;
-    unsigned long (*root_)(void*) = nullptr;
-    int (*queryPointer_)(void*, unsigned long, unsigned long*, unsigned long*, int*, int*, int*, int*,
-                         unsigned int*) = nullptr;
-    int (*translate_)(void*, unsigned long, unsigned long, int, int, int*, int*, unsigned long*) = nullptr;
-    int (*setFocus_)(void*, unsigned long, int, unsigned long) = nullptr;
-    int (*sync_)(void*, int) = nullptr;
-    void* (*setErrorHandler_)(int (*)(void*, void*)) = nullptr;
-    int (*motion_)(void*, int, int, int, unsigned long) = nullptr;
-    int (*button_)(void*, unsigned int, int, unsigned long) = nullptr;
-};
+constexpr Point kNowhere{600, 300};
 
 class DialogsRun
 {
@@ -180,26 +91,15 @@ TEST(SampleDialogs, PopupTooltipHelpAndTheQuitQuestion)
     Hand hand(run.world.display);
     ASSERT_TRUE(hand.Available()) << "libX11 and libXtst are needed to play";
     ASSERT_TRUE(run.WaitFor("Graphics device")) << run.Log();
-    unsigned long window = 0;
-    int left = 0, top = 0;
-    for (const auto deadline = Clock::now() + kPatience; Clock::now() < deadline && !window; pause(50))
-        if ((window = hand.WindowAt(640, 512)) != 0 && !hand.Origin(window, left, top))
-            window = 0;
-    ASSERT_NE(window, 0u) << "no window under the middle of the desktop";
-    hand.Focus(window);
-    auto click = [&](const int(&at)[2]) { hand.Click(left + at[0], top + at[1]); };
+    ASSERT_TRUE(hand.FindWindow()) << "no window under the middle of the desktop";
 
     // Past the splash screen to the menu, with the pointer away from the buttons.
-    for (const auto deadline = Clock::now() + kPatience;
-         Clock::now() < deadline && run.TraceSeconds("menu: shown") < 0.0 && run.program.Running();)
-    {
-        hand.Click(left + kNowhere[0], top + 700);
-        pause(250);
-    }
-    ASSERT_TRUE(run.WaitFor("menu: shown")) << run.Log();
+    ASSERT_TRUE(run.program.RepeatUntil([&] { hand.Click(Point{kNowhere.x, 700}); },
+                                        [&] { return run.TraceSeconds("menu: shown") >= 0.0; }))
+        << run.Log();
 
     // The timed pop-up closes by itself after its 3 seconds of real time, whatever the player does.
-    click(kNowhere);
+    hand.Click(kNowhere);
     ASSERT_TRUE(run.WaitFor("event HintClosed 1")) << run.Log();
     const double shown = run.TraceSeconds("menu: shown");
     const double closed = run.TraceSeconds("event HintClosed 1");
@@ -209,17 +109,17 @@ TEST(SampleDialogs, PopupTooltipHelpAndTheQuitQuestion)
     ASSERT_TRUE(run.WaitFor(ProgramLaunch::ScreenClosed("__closing_hint_1"))) << run.Log();
 
     // Resting on "Options" shows its tooltip.
-    hand.Move(left + kOptionsButton[0], top + kOptionsButton[1]);
+    hand.Move(kOptionsButton);
     EXPECT_TRUE(run.WaitFor("shown: Music, sound and voice volumes and more")) << run.Log();
-    hand.Move(left + kNowhere[0], top + kNowhere[1]);
+    hand.Move(kNowhere);
 
     // A dialog takes input once its fade-in has ended and what it covered takes it again once its
     // fade-out has: each click waits for the engine to say so (a loaded machine draws few frames a
     // second), then for the program to say what the click did, each said once more than before.
-    auto clickAndWait = [&](const int(&at)[2], const std::string& said)
+    auto clickAndWait = [&](Point at, const std::string& said)
     {
         const size_t before = countOf(run.Log(), said);
-        click(at);
+        hand.Click(at);
         return run.WaitFor(said, before + 1);
     };
     const std::string helpOpen = ProgramLaunch::ScreenOpen("dlg_help");
@@ -246,7 +146,7 @@ TEST(SampleDialogs, PopupTooltipHelpAndTheQuitQuestion)
 
     // "Quit" again: Yes ends it with code 0.
     ASSERT_TRUE(clickAndWait(kQuitButton, boxOpen)) << run.Log();
-    click(kBoxYes);
+    hand.Click(kBoxYes);
     bool bySignal = false;
     const int code = run.program.WaitForExit(kPatience, bySignal);
     EXPECT_FALSE(bySignal);

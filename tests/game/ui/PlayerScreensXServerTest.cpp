@@ -8,11 +8,11 @@
 // Escape opens it, so the menu's "Pause menu" button does) reaches the options and help screens.
 // The program says what happened on standard error: the sample's traces ("sample <seconds>:
 // <what>") and the game's log lines, which the test reads.
+#include "tests/platform/ProgramHand.h"
 #include "tests/platform/ProgramLaunch.h"
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
 #include <signal.h>
 
 #include <algorithm>
@@ -27,25 +27,19 @@
 namespace
 {
 
-using ProgramLaunch::Clock;
+using ProgramLaunch::Hand;
+using ProgramLaunch::kOutputRate;
 using ProgramLaunch::countOf;
 using ProgramLaunch::kPatience;
-using ProgramLaunch::pause;
+using ProgramLaunch::Point;
 using ProgramLaunch::ScreenClosed;
 using ProgramLaunch::ScreenOpen;
 using ProgramLaunch::Process;
 using ProgramLaunch::readFile;
 
-// What the audio layer asks the device for; the disk driver writes it as 32-bit floats.
-constexpr double kOutputRate = 48000.0;
-constexpr size_t kFrameBytes = 2 * sizeof(float);
 
 // Window coordinates (the screens are centred in the 1024 x 768 area; scripts/make-sample-menu.py,
 // make-sample-dialogs.py and make-sample-screens.py place what is on them).
-struct Point
-{
-    int x, y;
-};
 // The main menu.
 // The game's main menu (scripts/make-sample-game.py).
 constexpr Point kPlayButton{210, 276}, kPlayersButton{210, 346}, kOptionsButton{210, 416}, kHelpButton{210, 486};
@@ -73,157 +67,6 @@ Point MusicKnob(float volume)
     return {kOptionsLeft + 180 + int(std::lround((320 - 24) * volume / 100.0f)) + 12, kOptionsTop + 84 + 18};
 }
 constexpr Point kMusicLeftEnd{kOptionsLeft + 120, kOptionsTop + 84 + 18};
-
-// The Xlib and XTest calls the player's hands need, on one display.
-class Hands
-{
-public:
-    explicit Hands(const std::string& display)
-    {
-        if (!libraries_.Opened())
-            return;
-        bool all = true;
-        auto load = [&](void* library, auto& function, const char* name)
-        {
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
-            all = all && function != nullptr;
-        };
-        load(libraries_.x11, open_, "XOpenDisplay");
-        load(libraries_.x11, close_, "XCloseDisplay");
-        load(libraries_.x11, root_, "XDefaultRootWindow");
-        load(libraries_.x11, queryPointer_, "XQueryPointer");
-        load(libraries_.x11, translate_, "XTranslateCoordinates");
-        load(libraries_.x11, setFocus_, "XSetInputFocus");
-        load(libraries_.x11, keycode_, "XKeysymToKeycode");
-        load(libraries_.x11, sync_, "XSync");
-        load(libraries_.x11, setErrorHandler_, "XSetErrorHandler");
-        load(libraries_.xtst, motion_, "XTestFakeMotionEvent");
-        load(libraries_.xtst, button_, "XTestFakeButtonEvent");
-        load(libraries_.xtst, key_, "XTestFakeKeyEvent");
-        if (!all)
-            return;
-        // The program may remake its window between our look and our request.
-        setErrorHandler_([](void*, void*) { return 0; });
-        display_ = open_(display.c_str());
-    }
-    ~Hands()
-    {
-        if (display_ != nullptr)
-            close_(display_);
-    }
-    bool Available() const { return display_ != nullptr; }
-
-    // Finds the program's window under the middle of the desktop and gives it the keyboard, as a
-    // window manager would; false when there is none within ten seconds.
-    bool FindWindow()
-    {
-        window_ = 0;
-        for (const auto deadline = Clock::now() + kPatience; Clock::now() < deadline && !window_; pause(50))
-        {
-            Move(640, 512);
-            unsigned long root = 0, child = 0;
-            int rootX = 0, rootY = 0, windowX = 0, windowY = 0;
-            unsigned int mask = 0;
-            queryPointer_(display_, root_(display_), &root, &child, &rootX, &rootY, &windowX, &windowY,
-                          &mask);
-            unsigned long inner = 0;
-            if (child != 0 && translate_(display_, child, root_(display_), 0, 0, &left_, &top_, &inner) != 0)
-                window_ = child;
-        }
-        if (window_ != 0)
-        {
-            setFocus_(display_, window_, 2 /* RevertToParent */, 0);
-            sync_(display_, 0);
-        }
-        return window_ != 0;
-    }
-
-    // Window coordinates.
-    void Move(Point at) { Move(left_ + at.x, top_ + at.y); }
-    void Click(Point at) { Drag(at, at); }
-    // Two clicks well inside the screens' double-click time of 20 frames.
-    void DoubleClick(Point at)
-    {
-        Move(at);
-        pause(120);
-        for (int i = 0; i < 2; ++i)
-            for (int down : {1, 0})
-            {
-                button_(display_, 1, down, 0);
-                sync_(display_, 0);
-                pause(40);
-            }
-    }
-    // Presses at one point and releases at another, moving there in small steps.
-    void Drag(Point from, Point to)
-    {
-        Move(from);
-        pause(120); // the program sees the pointer arrive (over states) before the press
-        button_(display_, 1, 1, 0);
-        sync_(display_, 0);
-        pause(80);
-        for (int step = 1; step <= 8 && (to.x != from.x || to.y != from.y); ++step)
-        {
-            Move(Point{from.x + (to.x - from.x) * step / 8, from.y + (to.y - from.y) * step / 8});
-            pause(40);
-        }
-        button_(display_, 1, 0, 0);
-        sync_(display_, 0);
-    }
-    // One key at a time, as fingers do; letters are their lower-case ASCII codes, Shift_L 0xFFE1.
-    void Type(const std::string& text)
-    {
-        for (char c : text)
-        {
-            const bool upper = c >= 'A' && c <= 'Z';
-            const unsigned long letter = static_cast<unsigned long>(upper ? c - 'A' + 'a' : c);
-            if (upper)
-                Key(0xFFE1, true);
-            for (bool down : {true, false})
-            {
-                pause(60);
-                Key(letter, down);
-            }
-            pause(60);
-            if (upper)
-                Key(0xFFE1, false);
-        }
-    }
-
-private:
-    void Move(int x, int y)
-    {
-        motion_(display_, 0, x, y, 0);
-        sync_(display_, 0);
-    }
-
-public:
-    void Key(unsigned long keysym, bool down)
-    {
-        key_(display_, keycode_(display_, keysym), down ? 1 : 0, 0);
-        sync_(display_, 0);
-    }
-
-private:
-
-    XServerSupport::XLibraries libraries_;
-    void* display_ = nullptr;
-    unsigned long window_ = 0;
-    int left_ = 0, top_ = 0;
-    void* (*open_)(const char*) = nullptr;
-    int (*close_)(void*) = nullptr;
-    unsigned long (*root_)(void*) = nullptr;
-    int (*queryPointer_)(void*, unsigned long, unsigned long*, unsigned long*, int*, int*, int*, int*,
-                         unsigned int*) = nullptr;
-    int (*translate_)(void*, unsigned long, unsigned long, int, int, int*, int*, unsigned long*) = nullptr;
-    int (*setFocus_)(void*, unsigned long, int, unsigned long) = nullptr;
-    unsigned char (*keycode_)(void*, unsigned long) = nullptr;
-    int (*sync_)(void*, int) = nullptr;
-    void* (*setErrorHandler_)(int (*)(void*, void*)) = nullptr;
-    int (*motion_)(void*, int, int, int, unsigned long) = nullptr;
-    int (*button_)(void*, unsigned int, int, unsigned long) = nullptr;
-    int (*key_)(void*, unsigned int, int, unsigned long) = nullptr;
-};
 
 // The loudest sample of the output frames [first, last).
 float Peak(const std::vector<float>& samples, size_t first, size_t last)
@@ -279,7 +122,7 @@ public:
         return program.WaitFor([&] { return countOf(Log(), text) >= times; }, limit);
     }
     // Clicks once and waits until the program has said the line once more than before the click.
-    bool ClickAndWait(Hands& hands, Point at, const std::string& text)
+    bool ClickAndWait(Hand& hands, Point at, const std::string& text)
     {
         const size_t before = countOf(Log(), text);
         hands.Click(at);
@@ -290,7 +133,7 @@ public:
     // that exists opens nothing; so a click in that frame, which on a loaded machine is a long one,
     // does nothing, and the player clicks again. The button lies beside the screen, on its
     // backdrop, which eats a click that comes once the screen is there.
-    bool ClickPlayersUntilOpen(Hands& hands)
+    bool ClickPlayersUntilOpen(Hand& hands)
     {
         const size_t before = countOf(Log(), ScreenOpen("dlg_profile"));
         return program.RepeatUntil([&] { hands.Click(kPlayersButton); },
@@ -299,16 +142,11 @@ public:
     // Clicks on a screen's OK button until the line is said: the screen enables the button in its
     // step after the typed text, which on a loaded machine can come after the click; a click on a
     // disabled button, or on the screen once it is going, does nothing.
-    bool ClickOkUntil(Hands& hands, Point at, const std::string& text)
+    bool ClickOkUntil(Hand& hands, Point at, const std::string& text)
     {
         return program.RepeatUntil([&] { hands.Click(at); }, [&] { return countOf(Log(), text) >= 1; });
     }
-    size_t HeardFrames() const
-    {
-        std::error_code error;
-        const uintmax_t size = std::filesystem::file_size(Heard(), error);
-        return error ? 0 : size_t(size / kFrameBytes);
-    }
+    size_t HeardFrames() const { return ProgramLaunch::HeardFrames(Heard()); }
     bool WaitForHeardFrames(size_t frames)
     {
         return program.WaitFor([&] { return HeardFrames() >= frames; });
@@ -332,15 +170,11 @@ public:
     }
 
     // Clicks away from the buttons until the game has started (a click skips the splash screen).
-    bool PastTheSplash(Hands& hands)
+    bool PastTheSplash(Hand& hands)
     {
-        for (const auto deadline = Clock::now() + kPatience;
-             Clock::now() < deadline && countOf(Log(), "game: started") == 0 && Running();)
-        {
-            hands.Click(Point{900, 700});
-            pause(250);
-        }
-        return WaitFor("game: started");
+        return program.RepeatUntil([&] { hands.Click(Point{900, 700}); },
+                                   [&] { return countOf(Log(), "game: started") != 0; }, kPatience,
+                                   std::chrono::milliseconds(250));
     }
 
     ProgramLaunch::ProgramWorld world;
@@ -358,7 +192,7 @@ TEST(PlayerScreens, FirstProfileOptionsAcrossARestartProfilesAndTheInGameMenu)
     PlayerRun run;
     if (!run.StartWorld() || !run.Launch())
         return;
-    Hands hands(run.world.display);
+    Hand hands(run.world.display);
     ASSERT_TRUE(hands.Available()) << "libX11 and libXtst are needed to play";
     ASSERT_TRUE(run.WaitFor("Graphics device")) << run.Log();
     ASSERT_TRUE(hands.FindWindow()) << "no window under the middle of the desktop";
@@ -466,8 +300,7 @@ TEST(PlayerScreens, FirstProfileOptionsAcrossARestartProfilesAndTheInGameMenu)
     // come (a second one would close it).
     for (int attempt = 0; attempt < 10 && countOf(run.Log(), "in-game menu shown") == 0; ++attempt)
     {
-        hands.Key(0xFF1B, true);
-        hands.Key(0xFF1B, false);
+        hands.Press(ProgramLaunch::kKeyEscape);
         run.WaitFor("in-game menu shown", 1, std::chrono::seconds(15));
     }
     ASSERT_TRUE(run.WaitFor(ScreenOpen("dlg_ingamemenu"))) << run.Log();
