@@ -837,6 +837,46 @@ CombineFn PickCombine(const PipelineState& s, const FastSetup& f)
     }
 }
 
+#if defined(__SSE2__)
+// The row path's horizontal step: the two mixed columns of the pixel at `us` (less half a texel)
+// in 16-bit lanes, with their weights; `columns` holds texel columns `low` to `high`, and columns
+// outside the texture (0 to `lastX`) clamp to its sides.
+AlwaysInline __m128i ColumnPair(const uint32_t* columns, int64_t low, int64_t high, int64_t lastX, int64_t us,
+                                __m128i& weights)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const int64_t x0 = us >> AttrShift;
+    const uint32_t fx = uint32_t(us >> (AttrShift - 8)) & 0xFF;
+    __m128i w = _mm_cvtsi32_si128(int((256 - fx) | (fx << 16)));
+    w = _mm_unpacklo_epi16(w, w);
+    weights = _mm_unpacklo_epi32(w, w);
+    if (x0 >= low && x0 + 1 <= high)
+        return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(columns + (x0 - low))),
+                                 zero);
+    const uint32_t left = columns[ClampInt(x0, lastX) - low];
+    const uint32_t right = columns[ClampInt(x0 + 1, lastX) - low];
+    return _mm_unpacklo_epi8(_mm_set_epi32(0, 0, int(right), int(left)), zero);
+}
+
+// The row path's pixel at `us`.
+AlwaysInline uint32_t ColumnPixel(const uint32_t* columns, int64_t low, int64_t high, int64_t lastX,
+                                  int64_t us)
+{
+    __m128i w;
+    const __m128i pair = ColumnPair(columns, low, high, lastX, us, w);
+    __m128i p = _mm_mullo_epi16(pair, w);
+    p = _mm_add_epi16(p, _mm_srli_si128(p, 8));
+    p = _mm_srli_epi16(_mm_add_epi16(p, _mm_set1_epi16(128)), 8);
+    return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(p, _mm_setzero_si128())));
+}
+#endif
+
+#if defined(RASTER_WIDE_RUNS)
+bool HasWideRuns();
+WideTarget void WideColumnMix(const uint32_t* columns, int64_t low, int64_t high, int64_t lastX, int64_t us,
+                              int64_t du, int count, uint32_t* out);
+#endif
+
 // Fills `out` with the stage-0 texels of `count` pixels starting at texture position (u, v).
 // Returns a pointer straight into the texture when the run is an in-range 1:1 copy.
 const uint32_t* GatherTexels(const Context& c, const TriangleSetup& t, int64_t u, int64_t v, int count,
@@ -904,20 +944,15 @@ const uint32_t* GatherTexels(const Context& c, const TriangleSetup& t, int64_t u
             for (; k < columnCount; ++k)
                 columns[k] = BilinearMix(rowA[low + k], rowA[low + k], rowB[low + k], rowB[low + k], 0, fy);
         }
-        auto pair = [&](int64_t us, __m128i& weights)
+#if defined(RASTER_WIDE_RUNS)
+        if (c.state->wideRuns && HasWideRuns())
         {
-            const int64_t x0 = us >> AttrShift;
-            const uint32_t fx = uint32_t(us >> (AttrShift - 8)) & 0xFF;
-            __m128i w = _mm_cvtsi32_si128(int((256 - fx) | (fx << 16)));
-            w = _mm_unpacklo_epi16(w, w);
-            weights = _mm_unpacklo_epi32(w, w);
-            if (x0 >= low && x0 + 1 <= high)
-                return _mm_unpacklo_epi8(
-                    _mm_loadl_epi64(reinterpret_cast<const __m128i*>(columns + (x0 - low))), zero);
-            const uint32_t left = columns[ClampInt(x0, c.texWidth - 1) - low];
-            const uint32_t right = columns[ClampInt(x0 + 1, c.texWidth - 1) - low];
-            return _mm_unpacklo_epi8(_mm_set_epi32(0, 0, int(right), int(left)), zero);
-        };
+            WideColumnMix(columns, low, high, c.texWidth - 1, firstU, du, count, out);
+            return out;
+        }
+#endif
+        auto pair = [&](int64_t us, __m128i& weights)
+        { return ColumnPair(columns, low, high, c.texWidth - 1, us, weights); };
         int i = 0;
         int64_t us = firstU;
         for (; i + 2 <= count; i += 2, us += 2 * du)
@@ -932,14 +967,7 @@ const uint32_t* GatherTexels(const Context& c, const TriangleSetup& t, int64_t u
             _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(sum, zero));
         }
         for (; i < count; ++i, us += du)
-        {
-            __m128i w;
-            const __m128i columnPair = pair(us, w);
-            __m128i p = _mm_mullo_epi16(columnPair, w);
-            p = _mm_add_epi16(p, _mm_srli_si128(p, 8));
-            p = _mm_srli_epi16(_mm_add_epi16(p, round), 8);
-            out[i] = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(p, zero)));
-        }
+            out[i] = ColumnPixel(columns, low, high, c.texWidth - 1, us);
         return out;
     }
 #endif
@@ -1238,29 +1266,19 @@ template <bool Linear> SampledFn PickSampledFilter(const PipelineState& s, Blend
 // within one texel outside the texture has all its samples there, so no tap needs clamping; the
 // weights of four pixels come from the low words of their positions at once. Runs that reach
 // further go through the clamping run.
+//
+// The run itself takes its taps from `texels` (texel (0, 0), rows `pitch` apart) at the positions
+// `us`, `vs` (less half a texel), none of which may need clamping.
 template <BlendMode Mode, bool Modulate, bool TestMask>
-AlwaysInline void BorderedRun(const Context& c, uint32_t* dst, int64_t u, int64_t v, int64_t du, int64_t dv, uint32_t constant,
-                 int count)
+AlwaysInline void TapRun(const Context& c, const uint32_t* texels, int64_t pitch, uint32_t* dst, int64_t us,
+                         int64_t vs, int64_t du, int64_t dv, uint32_t constant, int count)
 {
-    const int64_t us = u - AttrHalf;
-    const int64_t vs = v - AttrHalf;
-    const int64_t usLast = us + du * (count - 1);
-    const int64_t vsLast = vs + dv * (count - 1);
-    const int64_t xLow = std::min(us, usLast) >> AttrShift, xHigh = std::max(us, usLast) >> AttrShift;
-    const int64_t yLow = std::min(vs, vsLast) >> AttrShift, yHigh = std::max(vs, vsLast) >> AttrShift;
-    if (xLow < -1 || yLow < -1 || xHigh > c.texWidth - 1 || yHigh > c.texHeight - 1)
-    {
-        SampledRun<true, Mode, Modulate, TestMask>(c, dst, u, v, du, dv, constant, count);
-        return;
-    }
     const PipelineState& s = *c.state;
     const __m128i zero = _mm_setzero_si128();
     const __m128i full = _mm_set1_epi16(256);
     const __m128i round = _mm_set1_epi16(128);
     const __m128i low8 = _mm_set1_epi32(0xFF);
     const __m128i factor = _mm_unpacklo_epi8(_mm_set1_epi32(int(constant)), zero);
-    const int64_t pitch = c.borderedWidth;
-    const uint32_t* texels = c.bordered;
     // The weights need bits 16 to 23 of the positions only, which wrap-around in 32 bits keeps.
     __m128i uWords = _mm_setr_epi32(int32_t(us), int32_t(us + du), int32_t(us + 2 * du), int32_t(us + 3 * du));
     __m128i vWords = _mm_setr_epi32(int32_t(vs), int32_t(vs + dv), int32_t(vs + 2 * dv), int32_t(vs + 3 * dv));
@@ -1339,6 +1357,89 @@ AlwaysInline void BorderedRun(const Context& c, uint32_t* dst, int64_t u, int64_
         StorePixels(dst + i, CombineGroup<Mode, Modulate>(s, in, LoadPixels(dst + i, rest), factor, TestMask),
                     rest);
     }
+}
+
+template <BlendMode Mode, bool Modulate, bool TestMask>
+AlwaysInline void BorderedRun(const Context& c, uint32_t* dst, int64_t u, int64_t v, int64_t du, int64_t dv,
+                              uint32_t constant, int count)
+{
+    const int64_t us = u - AttrHalf;
+    const int64_t vs = v - AttrHalf;
+    const int64_t usLast = us + du * (count - 1);
+    const int64_t vsLast = vs + dv * (count - 1);
+    const int64_t xLow = std::min(us, usLast) >> AttrShift, xHigh = std::max(us, usLast) >> AttrShift;
+    const int64_t yLow = std::min(vs, vsLast) >> AttrShift, yHigh = std::max(vs, vsLast) >> AttrShift;
+    if (xLow < -1 || yLow < -1 || xHigh > c.texWidth - 1 || yHigh > c.texHeight - 1)
+        SampledRun<true, Mode, Modulate, TestMask>(c, dst, u, v, du, dv, constant, count);
+    else
+        TapRun<Mode, Modulate, TestMask>(c, c.bordered, c.borderedWidth, dst, us, vs, du, dv, constant,
+                                         count);
+}
+
+// Textures too large for the bordered copy: the pixels of a run whose taps all lie inside the
+// texture (pair starts from texel 0 to the last but one, across and down) take them from the
+// texture itself; on a texture drawn whole, that is all of a run but a pixel or two at its ends,
+// which go through the clamping run as before.
+constexpr int DirectRunMinimum = 4; // fewer inside pixels are not worth splitting the run
+
+// The pixels [first, end) of `count` whose positions `start + i * step` lie in [low, high).
+inline void InsideSpan(int64_t start, int64_t step, int64_t low, int64_t high, int64_t& first, int64_t& end)
+{
+    if (step > 0)
+    {
+        first = std::max(first, -FloorDiv(start - low, step));
+        end = std::min(end, -FloorDiv(start - high, step));
+    }
+    else if (step < 0)
+    {
+        first = std::max(first, FloorDiv(start - high, -step) + 1);
+        end = std::min(end, FloorDiv(start - low, -step) + 1);
+    }
+    else if (start < low || start >= high)
+        end = first;
+}
+
+// True, with the pixels [first, end) of the run whose taps all lie inside the texture, when there
+// are enough of them; `us`, `vs` are the run's first position less half a texel.
+inline bool InsideRun(const Context& c, int64_t us, int64_t vs, int64_t du, int64_t dv, int count, int& first,
+                      int& end)
+{
+    int64_t from = 0, to = count;
+    InsideSpan(us, du, 0, int64_t(c.texWidth - 1) << AttrShift, from, to);
+    InsideSpan(vs, dv, 0, int64_t(c.texHeight - 1) << AttrShift, from, to);
+    if (to - from < DirectRunMinimum)
+        return false;
+    first = int(from);
+    end = int(to);
+    return true;
+}
+
+template <BlendMode Mode, bool Modulate, bool TestMask>
+AlwaysInline void DirectRun(const Context& c, uint32_t* dst, int64_t u, int64_t v, int64_t du, int64_t dv,
+                            uint32_t constant, int count)
+{
+    int first, end;
+    if (!InsideRun(c, u - AttrHalf, v - AttrHalf, du, dv, count, first, end))
+    {
+        SampledRun<true, Mode, Modulate, TestMask>(c, dst, u, v, du, dv, constant, count);
+        return;
+    }
+    if (first > 0)
+        SampledRun<true, Mode, Modulate, TestMask>(c, dst, u, v, du, dv, constant, first);
+    TapRun<Mode, Modulate, TestMask>(c, c.texels, c.texWidth, dst + first, u - AttrHalf + first * du,
+                                     v - AttrHalf + first * dv, du, dv, constant, end - first);
+    if (end < count)
+        SampledRun<true, Mode, Modulate, TestMask>(c, dst + end, u + end * du, v + end * dv, du, dv, constant,
+                                                   count - end);
+}
+
+template <BlendMode Mode, bool Modulate, bool TestMask>
+void DirectRows(const Context& c, const TriangleSetup& t, uint32_t constant, RowWalker& walk)
+{
+    EachRun(c, t, walk,
+            [&](uint32_t* dst, int64_t u, int64_t v, int count) {
+                DirectRun<Mode, Modulate, TestMask>(c, dst, u, v, t.dx[AttrU], t.dx[AttrV], constant, count);
+            });
 }
 
 template <BlendMode Mode, bool Modulate, bool TestMask>
@@ -1460,27 +1561,16 @@ AlwaysInline WideTarget __m128i WidePack(__m256i lanes)
         _mm256_permute4x64_epi64(_mm256_packus_epi16(lanes, lanes), _MM_SHUFFLE(3, 1, 2, 0)));
 }
 
+// TapRun four pixels to a register.
 template <BlendMode Mode, bool Modulate>
-AlwaysInline WideTarget void WideBorderedRun(const Context& c, uint32_t* dst, int64_t u, int64_t v, int64_t du,
-                                             int64_t dv, uint32_t constant, int count)
+AlwaysInline WideTarget void WideTapRun(const Context& c, const uint32_t* texels, int64_t pitch,
+                                        uint32_t* dst, int64_t us, int64_t vs, int64_t du, int64_t dv,
+                                        uint32_t constant, int count)
 {
-    const int64_t us = u - AttrHalf;
-    const int64_t vs = v - AttrHalf;
-    const int64_t usLast = us + du * (count - 1);
-    const int64_t vsLast = vs + dv * (count - 1);
-    const int64_t xLow = std::min(us, usLast) >> AttrShift, xHigh = std::max(us, usLast) >> AttrShift;
-    const int64_t yLow = std::min(vs, vsLast) >> AttrShift, yHigh = std::max(vs, vsLast) >> AttrShift;
-    if (xLow < -1 || yLow < -1 || xHigh > c.texWidth - 1 || yHigh > c.texHeight - 1)
-    {
-        SampledRun<true, Mode, Modulate, false>(c, dst, u, v, du, dv, constant, count);
-        return;
-    }
     const PipelineState& s = *c.state;
     const __m256i zero = _mm256_setzero_si256();
-    const __m256i factor = _mm256_set1_epi64x(int64_t(_mm_cvtsi128_si64(
-        _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(constant)), _mm_setzero_si128()))));
-    const int64_t pitch = c.borderedWidth;
-    const uint32_t* texels = c.bordered;
+    const __m256i factor = _mm256_set1_epi64x(
+        int64_t(_mm_cvtsi128_si64(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(constant)), _mm_setzero_si128()))));
     // The weights need bits 16 to 23 of the positions only, which wrap-around in 32 bits keeps.
     __m128i uWords = _mm_setr_epi32(int32_t(us), int32_t(us + du), int32_t(us + 2 * du), int32_t(us + 3 * du));
     __m128i vWords = _mm_setr_epi32(int32_t(vs), int32_t(vs + dv), int32_t(vs + 2 * dv), int32_t(vs + 3 * dv));
@@ -1526,6 +1616,102 @@ AlwaysInline WideTarget void WideBorderedRun(const Context& c, uint32_t* dst, in
         const __m256i in = WideSample(p, pitch, uWords, vWords);
         const __m256i old = _mm256_cvtepu8_epi16(LoadPixels(dst + i, rest));
         StorePixels(dst + i, WidePack(WideCombine<Mode, Modulate>(s, in, old, factor)), rest);
+    }
+}
+
+// The row path's horizontal step four pixels at a time: each 64-bit lane takes a pixel's two
+// columns; groups of four with a column clamped at a side of the texture go one pixel at a time.
+WideTarget void WideColumnMix(const uint32_t* columns, int64_t low, int64_t high, int64_t lastX, int64_t us,
+                              int64_t du, int count, uint32_t* out)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i round = _mm256_set1_epi16(128);
+    const __m128i low8 = _mm_set1_epi32(0xFF);
+    const __m128i full = _mm_set1_epi32(256);
+    const __m256i firstWeights = _mm256_setr_epi32(0, 0, 1, 1, 4, 4, 5, 5);
+    const __m256i secondWeights = _mm256_setr_epi32(2, 2, 3, 3, 6, 6, 7, 7);
+    // The weights need bits 16 to 23 of the positions only, which wrap-around in 32 bits keeps.
+    __m128i uWords =
+        _mm_setr_epi32(int32_t(us), int32_t(us + du), int32_t(us + 2 * du), int32_t(us + 3 * du));
+    const __m128i uStep = _mm_set1_epi32(int32_t(4 * du));
+    const uint32_t* at = columns - low;
+    int i = 0;
+    for (; i + 4 <= count; i += 4, us += 4 * du, uWords = _mm_add_epi32(uWords, uStep))
+    {
+        const int64_t x0 = us >> AttrShift, x1 = (us + du) >> AttrShift, x2 = (us + 2 * du) >> AttrShift,
+                      x3 = (us + 3 * du) >> AttrShift;
+        if (std::min(x0, x3) < low || std::max(x0, x3) + 1 > high)
+        {
+            for (int k = 0; k < 4; ++k)
+                out[i + k] = ColumnPixel(columns, low, high, lastX, us + k * du);
+            continue;
+        }
+        // Pixels 0 and 1 in the low half, 2 and 3 in the high half.
+        const __m256i pairs = _mm256_setr_epi64x(WideTexelPair(at + x0), WideTexelPair(at + x1),
+                                                 WideTexelPair(at + x2), WideTexelPair(at + x3));
+        const __m128i fx = _mm_and_si128(_mm_srli_epi32(uWords, AttrShift - 8), low8);
+        const __m128i w = _mm_or_si128(_mm_sub_epi32(full, fx), _mm_slli_epi32(fx, 16));
+        const __m256i words = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi16(w, w)),
+                                                      _mm_unpackhi_epi16(w, w), 1);
+        const __m256i even = _mm256_mullo_epi16(_mm256_unpacklo_epi8(pairs, zero),
+                                                _mm256_permutevar8x32_epi32(words, firstWeights));
+        const __m256i odd = _mm256_mullo_epi16(_mm256_unpackhi_epi8(pairs, zero),
+                                               _mm256_permutevar8x32_epi32(words, secondWeights));
+        __m256i sum = _mm256_add_epi16(_mm256_unpacklo_epi64(even, odd), _mm256_unpackhi_epi64(even, odd));
+        sum = _mm256_srli_epi16(_mm256_add_epi16(sum, round), 8);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), WidePack(sum));
+    }
+    for (; i < count; ++i, us += du)
+        out[i] = ColumnPixel(columns, low, high, lastX, us);
+}
+
+template <BlendMode Mode, bool Modulate>
+AlwaysInline WideTarget void WideBorderedRun(const Context& c, uint32_t* dst, int64_t u, int64_t v,
+                                             int64_t du, int64_t dv, uint32_t constant, int count)
+{
+    const int64_t us = u - AttrHalf;
+    const int64_t vs = v - AttrHalf;
+    const int64_t usLast = us + du * (count - 1);
+    const int64_t vsLast = vs + dv * (count - 1);
+    const int64_t xLow = std::min(us, usLast) >> AttrShift, xHigh = std::max(us, usLast) >> AttrShift;
+    const int64_t yLow = std::min(vs, vsLast) >> AttrShift, yHigh = std::max(vs, vsLast) >> AttrShift;
+    if (xLow < -1 || yLow < -1 || xHigh > c.texWidth - 1 || yHigh > c.texHeight - 1)
+        SampledRun<true, Mode, Modulate, false>(c, dst, u, v, du, dv, constant, count);
+    else
+        WideTapRun<Mode, Modulate>(c, c.bordered, c.borderedWidth, dst, us, vs, du, dv, constant, count);
+}
+
+// DirectRun four pixels to a register.
+template <BlendMode Mode, bool Modulate>
+[[gnu::noinline]] WideTarget void WideDirectRows(const Context& c, const TriangleSetup& t, uint32_t constant,
+                                                 RowWalker& walk)
+{
+    const int64_t du = t.dx[AttrU], dv = t.dx[AttrV];
+    int64_t uRow = t.At(AttrU, 0, walk.rowFirst), vRow = t.At(AttrV, 0, walk.rowFirst);
+    uint32_t* line = c.target + size_t(walk.rowFirst) * size_t(c.targetWidth);
+    for (int64_t py = walk.rowFirst; py <= walk.rowLast;
+         ++py, uRow += t.dy[AttrU], vRow += t.dy[AttrV], line += c.targetWidth)
+    {
+        int64_t lo, hi;
+        walk.Next(lo, hi);
+        if (lo > hi)
+            continue;
+        uint32_t* dst = line + lo;
+        const int64_t u = uRow + lo * du, v = vRow + lo * dv;
+        const int count = int(hi + 1 - lo);
+        int first, end;
+        if (!InsideRun(c, u - AttrHalf, v - AttrHalf, du, dv, count, first, end))
+        {
+            SampledRun<true, Mode, Modulate, false>(c, dst, u, v, du, dv, constant, count);
+            continue;
+        }
+        if (first > 0)
+            SampledRun<true, Mode, Modulate, false>(c, dst, u, v, du, dv, constant, first);
+        WideTapRun<Mode, Modulate>(c, c.texels, c.texWidth, dst + first, u - AttrHalf + first * du,
+                                   v - AttrHalf + first * dv, du, dv, constant, end - first);
+        if (end < count)
+            SampledRun<true, Mode, Modulate, false>(c, dst + end, u + end * du, v + end * dv, du, dv,
+                                                    constant, count - end);
     }
 }
 
@@ -1767,6 +1953,35 @@ SampledFn PickBordered(const PipelineState& s, BlendMode mode, uint32_t constant
 }
 #endif
 
+#if defined(__SSE2__)
+template <BlendMode Mode> SampledFn PickDirectMode(const PipelineState& s, uint32_t constant)
+{
+    const bool modulate = constant != 0xFFFFFFFF;
+    if (AlphaTestIsVisible(s, Mode))
+        return modulate ? &DirectRows<Mode, true, true> : &DirectRows<Mode, false, true>;
+#if defined(RASTER_WIDE_RUNS)
+    if (s.wideRuns && HasWideRuns())
+        return modulate ? &WideDirectRows<Mode, true> : &WideDirectRows<Mode, false>;
+#endif
+    return modulate ? &DirectRows<Mode, true, false> : &DirectRows<Mode, false, false>;
+}
+
+SampledFn PickDirect(const PipelineState& s, BlendMode mode, uint32_t constant)
+{
+    switch (mode)
+    {
+    case BlendMode::Replace:
+        return PickDirectMode<BlendMode::Replace>(s, constant);
+    case BlendMode::Over:
+        return PickDirectMode<BlendMode::Over>(s, constant);
+    case BlendMode::Add:
+        return PickDirectMode<BlendMode::Add>(s, constant);
+    default:
+        return PickDirectMode<BlendMode::General>(s, constant);
+    }
+}
+#endif
+
 constexpr int64_t BorderedLimit = 256 * 256; // texels; larger textures are not copied per draw call
 
 // Makes the bordered copy of the draw call's texture if it has none yet; false when the texture is
@@ -1812,6 +2027,10 @@ SampledFn PickSampled(Context& c, const TriangleSetup& t, const FastSetup& f)
         return nullptr;
     if (MakeBordered(c))
         return PickBordered(*c.state, f.mode, f.constant);
+    // A texture that is also the target changes under the run: its texels are read only as the
+    // clamping run reads them.
+    if (c.texels && c.state->texture != c.state->target)
+        return PickDirect(*c.state, f.mode, f.constant);
     return PickSampledFilter<true>(*c.state, f.mode, f.constant);
 #else
     (void)c;

@@ -40,6 +40,24 @@ const QuadCase quadCases[] = {
     {"two by two", 50.0f, 50.0f, 20.0f, 20.0f, 0.8f, 0, 0, 1, 1, 2, 2},
     {"one texel row", 50.0f, 50.0f, 20.0f, 10.0f, 0.8f, 0, 0, 1, 1, 8, 1},
     {"large texture", 80.0f, 60.0f, 50.0f, 40.0f, 0.2f, 0, 0, 1, 1, 300, 240},
+    // Textures too large for the bordered copy, scaled down 4x and up 2x, as backgrounds are: runs
+    // whose taps are all inside take them from the texture itself, their ends clamp as before.
+    {"large, down 4x", 80.0f, 60.0f, 80.0f, 60.0f, 0.0f, 0, 0, 1, 1, 640, 480},
+    {"large, down 4x, sub-pixel", 80.3f, 59.6f, 80.0f, 60.0f, 0.0f, 0, 0, 1, 1, 640, 480},
+    {"large, down 4x, to the last column and row", 80.0f, 60.0f, 80.0f, 60.0f, 0.0f, 0.003f, 0.004f, 1.002f,
+     1.003f, 640, 480},
+    {"large, down 4x, turned", 80.2f, 60.7f, 70.0f, 50.0f, 0.05f, 0, 0, 1, 1, 640, 480},
+    {"large, down 4x, flipped, past the sides", 80.0f, 60.0f, 80.0f, 60.0f, 0.01f, 1.02f, 1.02f, -0.02f, -0.02f,
+     640, 480},
+    {"large, up 2x, last texels", 80.0f, 60.0f, 80.0f, 60.0f, 0.01f, 0.8f, 0.8f, 1, 1, 400, 300},
+    {"large, up 2x, first texels", 80.4f, 59.7f, 80.0f, 60.0f, -0.02f, 0, 0, 0.2f, 0.2f, 400, 300},
+    {"large, up 2x, clipped", 100.0f, 70.0f, 100.0f, 75.0f, 0.3f, 0.5f, 0.5f, 0.75f, 0.75f, 400, 300},
+    // Level quads stretched up to 2x mix two texel rows once and then neighbouring columns.
+    {"level, up 2x, last texels", 80.0f, 60.0f, 80.0f, 60.0f, 0.0f, 0.8f, 0.8f, 1, 1, 400, 300},
+    {"level, up 1.5x, flipped, first texels", 80.3f, 60.6f, 75.0f, 50.0f, 0.0f, 0.25f, 0.2f, 0, 0, 400, 300},
+    {"level, up 2x, past the sides", 80.0f, 60.0f, 80.0f, 60.0f, 0.0f, -0.1f, -0.05f, 1.15f, 1.1f, 64, 48},
+    {"level, down 2x", 80.4f, 60.0f, 40.0f, 30.0f, 0.0f, 0, 0, 1, 1, 160, 120},
+    {"large, one texel past the last", 80.0f, 60.0f, 80.0f, 60.0f, 0.02f, 0.5f, 0.5f, 1.0025f, 1.0034f, 400, 300},
     {"shrunk", 40.25f, 40.75f, 5.0f, 5.0f, 0.0f, 0, 0, 1, 1, 64, 64},
     {"shrunk and flipped", 40.25f, 40.75f, 5.0f, 5.0f, 0.0f, 1, 0, 0, 1, 64, 64},
     // Small sprites are listed pixel by pixel before they are filled; the two triangles of a quad
