@@ -108,6 +108,12 @@ void ISpyBoard::OnFrameUpdate(float)
     tooltips.Update();
 }
 
+bool ISpyBoard::IsGamePaused()
+{
+    TimeManager* time = TimeManager::Get();
+    return time && time->GetClock(1).paused;
+}
+
 float ISpyBoard::clockSeconds()
 {
     const TimeManager* time = TimeManager::Get();
@@ -324,7 +330,8 @@ bool ISpyBoard::IsMoving()
 
 void ISpyBoard::OnMouseUp(InstanceHandle instance, uint32_t button)
 {
-    if (button != 0 || !instance.IsValid() || instance.GetInstance() != static_cast<Instance_Base*>(this))
+    if (button != 0 || !instance.IsValid() || instance.GetInstance() != static_cast<Instance_Base*>(this) ||
+        IsGamePaused())
         return;
     emptyClick();
 }

@@ -49,6 +49,9 @@ public:
     // IInstanceEventHandler: attach (the board is loaded) and the empty click.
     void OnLoad(TarnEngine::InstanceHandle instance) override;
     void OnMouseUp(TarnEngine::InstanceHandle instance, uint32_t button) override;
+    // The game clock stands while the game is paused (in the background or under a modal screen):
+    // the board then takes no finds and no empty clicks.
+    static bool IsGamePaused();
 
     // ---- Registration by the level script. Each sets the item's board; duplicates are kept.
     void AddItem(ISpyItem* item);

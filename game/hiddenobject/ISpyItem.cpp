@@ -2,6 +2,7 @@
 #include "game/hiddenobject/ISpyItem.h"
 
 #include "engine/scene/script/LuaBaseSubclass.h"
+#include "game/hiddenobject/ISpyBoard.h"
 
 using namespace TarnEngine;
 
@@ -16,7 +17,7 @@ void ISpyItem::SetState(int32_t newState)
 
 void ISpyItem::OnMouseUp(InstanceHandle, uint32_t button)
 {
-    if (state != ITEM_ACTIVE || button != 0 || unloaded)
+    if (state != ITEM_ACTIVE || button != 0 || unloaded || ISpyBoard::IsGamePaused())
         return;
     SetState(ITEM_HIDDEN);
     CallOwnMethod("OnFound");

@@ -6,6 +6,7 @@
 #include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
 #include "engine/scene/script/ScriptRegistry.h"
+#include "engine/scene/ui/UserInterface.h"
 #include "engine/scene/ui/_ScreenMgr.h"
 #include "engine/scene/widgets/Button.h"
 
@@ -177,6 +178,32 @@ void UIMessageBox::OnScreenLoaded()
 {
     loaded = true;
     enableByVisibility();
+    // Keys go only to global handlers; the box answers Enter and Escape.
+    if (UserInterface* ui = UserInterface::Get())
+        ui->AddGlobalHandler(movieHandle);
+}
+
+void UIMessageBox::OnKeyDown(InstanceHandle instance, uint32_t key)
+{
+    if (!IsSelf(instance) || (key != Button::KeyEnter && key != Button::KeyEscape))
+        return;
+    const _ScreenMgr* screens = _ScreenMgr::Get();
+    if (!screens || screens->GetTopModalScreen() != this || GetScreenState() == StateFadingOut ||
+        GetScreenState() == StateClosed)
+        return;
+    auto usable = [](Button* button) { return button && button->visible && button->enabled; };
+    Button* chosen = nullptr;
+    if (key == Button::KeyEscape)
+        chosen = usable(sideButton(ResultRight)) ? sideButton(ResultRight) : nullptr;
+    else
+        for (int side = 0; side < 3 && !chosen; ++side)
+            if (usable(sideButton(side)))
+                chosen = sideButton(side);
+    if (!chosen)
+        return;
+    // Pressed as the pointer would press it: its look, its click sound, then the answer.
+    chosen->SetState(2);
+    chosen->OnMouseUp(chosen->GetHitArea(), 0);
 }
 
 void UIMessageBox::HandleButtonPressed(Button* button)

@@ -59,6 +59,10 @@ public:
     void OnScreenLoaded() override;
     void OnRemoved() override;
     void HandleButtonPressed(TarnEngine::Button* button) override;
+    // While the box is the top modal screen, Enter answers with its first button shown (the
+    // affirmative, or a lone acknowledgement) and Escape with its right one (the negative) when it
+    // has one, as a click on that button would.
+    void OnKeyDown(TarnEngine::InstanceHandle instance, uint32_t key) override;
 
     // Every box that names the listener forgets it (the listener is going away).
     static void ForgetListener(UIMessageBoxListener* gone);

@@ -210,7 +210,8 @@ WeakPtr<ISound> FMODManager::PlaySoundWithParams(const std::wstring& name, bool 
     // A class that no ClassDef made plays in the master group.
     channel.SetChannelGroup(findGroup(definition.className));
     channel.SetPriority(definition.priority);
-    channel.SetPaused(false);
+    // Only a class with a group can be paused, as PauseClass acts on nothing else.
+    channel.SetPaused(HasClass(definition.className) && IsClassPaused(definition.className));
     RefPtr<ISound> playing(new FMODSound(name, channel, resource, this));
     sounds.push_back(playing);
     return WeakPtr<ISound>(playing);
@@ -249,6 +250,9 @@ void FMODManager::GetPlayingSoundsOfClass(const std::wstring& className, std::ve
 
 void FMODManager::PauseAll(bool pause)
 {
+    // Resuming everything resumes the paused classes as well.
+    if (!pause)
+        pausedClasses.clear();
     for (const RefPtr<ISound>& sound : sounds)
         if (sound && !sound->IsStopped())
             sound->SetPaused(pause);
@@ -256,6 +260,10 @@ void FMODManager::PauseAll(bool pause)
 
 void FMODManager::PauseClass(const std::wstring& className, bool pause)
 {
+    if (pause)
+        pausedClasses.insert(className);
+    else
+        pausedClasses.erase(className);
     std::vector<WeakPtr<ISound>> playing;
     GetPlayingSoundsOfClass(className, playing);
     for (const WeakPtr<ISound>& sound : playing)

@@ -10,6 +10,7 @@
 #include "platform/audio/AudioSystem.h"
 
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 
@@ -57,6 +58,7 @@ public:
 
     Audio::System* GetSystem() const { return system.get(); }
     bool IsMuted() const { return muted; }
+    bool IsClassPaused(const std::wstring& className) const { return pausedClasses.count(className) != 0; }
     int32_t GetMaxChannels() const { return maxChannels; }
 
 private:
@@ -70,6 +72,9 @@ private:
     std::map<std::wstring, std::unique_ptr<Audio::ChannelGroup>> channelGroups;
     Audio::ChannelGroup* defaultGroup = nullptr;
     bool muted = false;
+    // Classes paused by PauseClass: a sound of one started later starts paused too, so nothing of
+    // a paused class is heard until the class is resumed.
+    std::set<std::wstring> pausedClasses;
 };
 
 } // namespace TarnEngine

@@ -96,6 +96,16 @@ TEST_F(Find, TheRightButtonAnInactiveItemAndATransparentPixelFindNothing)
     Click(101, 101); // the key's corner: inside its box, alpha 0
     EXPECT_EQ(key->GetState(), ITEM_ACTIVE) << "transparent pixel";
     EXPECT_EQ(Calls(), "");
+
+    // While the game is paused (its clock stands) a click on the item finds nothing; once it goes
+    // on, the same click finds.
+    time->SetPaused(1, true);
+    Click(120, 120);
+    EXPECT_EQ(key->GetState(), ITEM_ACTIVE) << "paused";
+    EXPECT_EQ(Calls(), "");
+    time->SetPaused(1, false);
+    Click(120, 120);
+    EXPECT_NE(key->GetState(), ITEM_ACTIVE) << "going on";
 }
 
 TEST_F(Find, IsMovingAsksTheBoardsScript)

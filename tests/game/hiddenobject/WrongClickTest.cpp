@@ -177,7 +177,7 @@ TEST_F(WrongClicks, TheSoundIsPannedByThePlaceOnTheBoard)
     EXPECT_EQ(services.sounds[0].second, 0.0f);
 }
 
-TEST_F(WrongClicks, ACompleteBoardOrOneOutsideTheHiddenObjectModeIgnoresEmptyClicks)
+TEST_F(WrongClicks, ACompleteBoardOneOutsideTheHiddenObjectModeOrAPausedGameIgnoresEmptyClicks)
 {
     ASSERT_TRUE(Run("__QueryGameSetting = nil"));
     Child<ISpyItem>(board, L"key")->SetState(ITEM_HIDDEN);
@@ -191,6 +191,17 @@ TEST_F(WrongClicks, ACompleteBoardOrOneOutsideTheHiddenObjectModeIgnoresEmptyCli
     board->hiddenObjectMode = false;
     Play("click");
     EXPECT_TRUE(services.sounds.empty());
+
+    // Nor does a paused game (in the background, or under a modal screen) take them.
+    board->hiddenObjectMode = true;
+    time->SetPaused(1, true);
+    Play("click click");
+    EXPECT_EQ(Calls(), "");
+    EXPECT_TRUE(services.sounds.empty());
+    EXPECT_EQ(board->wrongClickCount, 0u);
+    time->SetPaused(1, false);
+    Play("click");
+    EXPECT_EQ(services.sounds.size(), 1u);
 }
 
 } // namespace

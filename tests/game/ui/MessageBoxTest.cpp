@@ -136,6 +136,71 @@ TEST_F(MessageBoxTest, TheAnswerReachesCallbackListenerAndTableOnceAfterTheFade)
     EXPECT_EQ(g_told, (std::vector<std::string>{"callback 7 0", "listener 7 0", "table 7 0"}));
 }
 
+// Keys come through the user interface as the window gives them: Enter answers with the first
+// button shown, Escape with the right one; a box without that button stays open.
+TEST_F(MessageBoxTest, EnterTakesTheFirstButtonShownAndEscapeTheRightOne)
+{
+    constexpr int none = -1;
+    const struct
+    {
+        const wchar_t *left, *center, *right;
+        uint32_t key;
+        int answer;
+    } cases[] = {
+        {L"|T|Yes", nullptr, L"|T|No", Button::KeyEnter, UIMessageBox::ResultLeft},
+        {L"|T|Yes", nullptr, L"|T|No", Button::KeyEscape, UIMessageBox::ResultRight},
+        {nullptr, L"|T|Ok", nullptr, Button::KeyEnter, UIMessageBox::ResultCenter},
+        {nullptr, L"|T|Ok", nullptr, Button::KeyEscape, none},
+        {L"a", L"b", nullptr, Button::KeyEscape, none},
+        {nullptr, nullptr, L"c", Button::KeyEnter, UIMessageBox::ResultRight},
+        {L"|T|Yes", nullptr, L"|T|No", 'Y', none},
+    };
+    int id = 0;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << "case " << id);
+        g_told.clear();
+        RecordingListener listener;
+        UIMessageBox* box = ShowMessageBox(nullptr, &listener, ++id, L"Keys", L"m", c.left, c.center, c.right);
+        ASSERT_NE(box, nullptr);
+        UntilOpen(box);
+        ui->OnKeyDown(c.key);
+        ui->OnKeyUp(c.key);
+        if (c.answer == none)
+        {
+            Tick(5);
+            EXPECT_EQ(box->GetScreenState(), Screen::StateOpen) << "no answer: the box stays";
+            EXPECT_EQ(box->GetResult(), UIMessageBox::ResultNone);
+            box->Close(false);
+            EXPECT_GT(TickUntilGone(box), 0);
+            EXPECT_TRUE(g_told.empty());
+            continue;
+        }
+        EXPECT_EQ(box->GetResult(), c.answer);
+        // Keys during the fade change nothing.
+        ui->OnKeyDown(Button::KeyEnter);
+        ui->OnKeyDown(Button::KeyEscape);
+        EXPECT_EQ(box->GetResult(), c.answer);
+        EXPECT_GT(TickUntilGone(box), 0);
+        EXPECT_EQ(g_told, (std::vector<std::string>{"listener " + std::to_string(id) + " " +
+                                                    std::to_string(c.answer)}));
+    }
+}
+
+// A box under another modal screen leaves the keys to that screen.
+TEST_F(MessageBoxTest, ABoxUnderAnotherModalScreenTakesNoKeys)
+{
+    UIMessageBox* lower = ShowMessageBox(nullptr, nullptr, 1, L"Lower", L"m", L"|T|Yes", nullptr, L"|T|No");
+    UntilOpen(lower);
+    UIMessageBox* upper = ShowMessageBox(nullptr, nullptr, 2, L"Upper", L"m", nullptr, L"|T|Ok", nullptr);
+    UntilOpen(upper);
+    ui->OnKeyDown(Button::KeyEscape);
+    EXPECT_EQ(lower->GetResult(), UIMessageBox::ResultNone);
+    ui->OnKeyDown(Button::KeyEnter);
+    EXPECT_EQ(upper->GetResult(), UIMessageBox::ResultCenter);
+    EXPECT_EQ(lower->GetResult(), UIMessageBox::ResultNone);
+}
+
 TEST_F(MessageBoxTest, TheSameCaptionWhileOpenReplacesTheReceivers)
 {
     RecordingListener first("first"), second("second");

@@ -320,6 +320,39 @@ TEST_F(SoundManager, PauseMuteAndStopByClass)
     EXPECT_FALSE(manager->IsMuted());
 }
 
+// A class paused while nothing of it plays stays quiet: its sounds started afterwards start paused
+// and go on with the class. Classes without a group, and other classes, are not held.
+TEST_F(SoundManager, SoundsOfAPausedClassStartPausedAndResumeWithIt)
+{
+    Standard();
+    manager->PauseClass(L"sfx", true);
+    manager->PauseClass(L"unlisted", true);
+    WeakPtr<ISound> two = manager->PlaySoundWithParams(L"two", false, false);
+    ASSERT_TRUE(two.IsAlive());
+    EXPECT_TRUE(two.Get()->GetPaused());
+    EXPECT_FALSE(two.Get()->IsStopped());
+    EXPECT_EQ(left(Mix(2), 0), 0.0f);
+    WeakPtr<ISound> loose = manager->PlaySoundWithParams(L"loose", false, false);
+    EXPECT_FALSE(loose.Get()->GetPaused());
+    EXPECT_EQ(left(Mix(2), 0), 0.25f);
+    loose.Get()->Stop();
+    manager->Update();
+    EXPECT_TRUE(two.IsAlive()) << "a paused sound is not finished";
+
+    manager->PauseClass(L"sfx", false);
+    EXPECT_FALSE(two.Get()->GetPaused());
+    EXPECT_EQ(left(Mix(2), 0), 0.5f);
+    two.Get()->Stop();
+    manager->Update();
+    EXPECT_FALSE(manager->PlaySoundWithParams(L"one", false, false).Get()->GetPaused());
+
+    // Resuming everything resumes the paused classes too.
+    manager->StopAll();
+    manager->PauseClass(L"sfx", true);
+    manager->PauseAll(false);
+    EXPECT_FALSE(manager->PlaySoundWithParams(L"one", false, false).Get()->GetPaused());
+}
+
 TEST_F(SoundManager, StreamsAreLetGoWhenNothingPlaysThemAndLoadAgain)
 {
     Standard();
