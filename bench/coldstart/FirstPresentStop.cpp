@@ -1,5 +1,6 @@
 // Preloaded into a program whose start is measured: after its first
-// SDL_RenderPresent returns, writes the nanoseconds since the launcher's
+// SDL_RenderPresent or SDL_UpdateWindowSurface (a frame copied straight into
+// the window) returns, writes the nanoseconds since the launcher's
 // execve (COLD_START_T0_NS, CLOCK_MONOTONIC) to COLD_START_FD and ends the
 // program there, so that nothing after the first frame is counted or waited for.
 #include <dlfcn.h>
@@ -11,13 +12,13 @@
 #include <cstring>
 
 struct SDL_Renderer;
+struct SDL_Window;
 
-extern "C" void SDL_RenderPresent(SDL_Renderer* renderer)
+namespace
 {
-    using Present = void (*)(SDL_Renderer*);
-    static Present real = reinterpret_cast<Present>(dlsym(RTLD_NEXT, "SDL_RenderPresent"));
-    if (real)
-        real(renderer);
+// Reports the time since the launcher's execve and ends the program.
+void stopAfterFirstFrame()
+{
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     const char* start = std::getenv("COLD_START_T0_NS");
@@ -30,4 +31,23 @@ extern "C" void SDL_RenderPresent(SDL_Renderer* renderer)
     if (write(std::atoi(fd), line, size_t(length)) != length)
         _exit(3);
     _exit(0);
+}
+} // namespace
+
+extern "C" void SDL_RenderPresent(SDL_Renderer* renderer)
+{
+    using Present = void (*)(SDL_Renderer*);
+    static Present real = reinterpret_cast<Present>(dlsym(RTLD_NEXT, "SDL_RenderPresent"));
+    if (real)
+        real(renderer);
+    stopAfterFirstFrame();
+}
+
+extern "C" int SDL_UpdateWindowSurface(SDL_Window* window)
+{
+    using Update = int (*)(SDL_Window*);
+    static Update real = reinterpret_cast<Update>(dlsym(RTLD_NEXT, "SDL_UpdateWindowSurface"));
+    const int result = real ? real(window) : -1;
+    stopAfterFirstFrame();
+    return result;
 }

@@ -236,6 +236,28 @@ bool SdlPresenter::Prepare(uint32_t w, uint32_t h, bool windowed, bool waitForRe
     SDL_SetWindowFullscreen(window, windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
     if (windowed && ownsWindow)
         SDL_SetWindowSize(window, int(w), int(h));
+    width = w;
+    height = h;
+    // Without a GPU a window of the frame's size takes the frame straight into its
+    // surface: a renderer would first copy it into a texture (megabytes of fresh,
+    // cleared memory) and then copy that into the same surface.
+    direct = windowed && SDL_GetHint(SDL_HINT_RENDER_DRIVER) == nullptr && !Platform::HasGpuDevice();
+    if (direct)
+    {
+        DropTexture();
+        if (renderer)
+            SDL_DestroyRenderer(renderer);
+        renderer = nullptr;
+        vsync = waitForRetrace;
+        modeWatch.Stop();
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        return true;
+    }
+    return PrepareRenderer(w, h, windowed, waitForRetrace);
+}
+
+bool SdlPresenter::PrepareRenderer(uint32_t w, uint32_t h, bool windowed, bool waitForRetrace)
+{
     if (!renderer)
     {
         // A GL renderer makes SDL re-create the window, which puts it back
@@ -259,7 +281,11 @@ bool SdlPresenter::Prepare(uint32_t w, uint32_t h, bool windowed, bool waitForRe
     // A reset to the same size keeps the texture: making it again clears
     // megabytes that the next frame overwrites anyway (the game's start-up
     // resets the device it has just made).
-    if (!texture || w != width || h != height)
+    int textureWidth = 0;
+    int textureHeight = 0;
+    if (texture)
+        SDL_QueryTexture(texture, nullptr, nullptr, &textureWidth, &textureHeight);
+    if (!texture || int(w) != textureWidth || int(h) != textureHeight)
     {
         DropTexture();
         texture =
@@ -269,19 +295,45 @@ bool SdlPresenter::Prepare(uint32_t w, uint32_t h, bool windowed, bool waitForRe
         SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
     }
     SDL_RenderSetLogicalSize(renderer, int(w), int(h));
-    width = w;
-    height = h;
     return true;
+}
+
+bool SdlPresenter::ShowDirect(const uint32_t* pixels, uint32_t w, uint32_t h)
+{
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    if (!surface || surface->w != int(w) || surface->h != int(h) ||
+        (surface->format->format != SDL_PIXELFORMAT_RGB888 && surface->format->format != SDL_PIXELFORMAT_ARGB8888))
+        return false;
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0)
+        return false;
+    for (uint32_t y = 0; y < h; ++y)
+        std::memcpy(static_cast<uint8_t*>(surface->pixels) + size_t(y) * surface->pitch, pixels + size_t(y) * w,
+                    size_t(w) * 4);
+    if (SDL_MUSTLOCK(surface))
+        SDL_UnlockSurface(surface);
+    return SDL_UpdateWindowSurface(window) == 0;
 }
 
 Result SdlPresenter::Show(const uint32_t* pixels, uint32_t w, uint32_t h)
 {
     if (IsLost())
         return Result::DeviceLost;
-    if (!texture || w != width || h != height)
+    if ((!direct && !texture) || w != width || h != height)
     {
         if (!Configure(w, h, !(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN), vsync))
             return Result::DeviceLost;
+    }
+    if (direct)
+    {
+        if (ShowDirect(pixels, w, h))
+            return Result::Ok;
+        // A window of another size (or an unusual surface) is scaled by a renderer.
+        direct = false;
+        if (!PrepareRenderer(w, h, true, vsync))
+        {
+            lost = true;
+            return Result::DeviceLost;
+        }
     }
     void* bits = nullptr;
     int pitch = 0;

@@ -116,6 +116,9 @@ public:
 private:
     static int WatchEvent(void* presenter, SDL_Event* event);
     bool Prepare(uint32_t width, uint32_t height, bool windowed, bool vsync);
+    bool PrepareRenderer(uint32_t width, uint32_t height, bool windowed, bool vsync);
+    // Copies the frame into the window's own surface; false when that surface cannot take it as it is.
+    bool ShowDirect(const uint32_t* pixels, uint32_t width, uint32_t height);
     void DropTexture();
     FullScreenModeWatch::Look LookAtDisplay() const;
 
@@ -127,6 +130,8 @@ private:
     uint32_t height = 0;
     bool vsync = false;
     bool ownsWindow = false;
+    // Frames go into the window's surface without a renderer (windowed, no GPU).
+    bool direct = false;
     bool videoStarted = false;
     bool watching = false;
     FullScreenModeWatch modeWatch;
