@@ -57,8 +57,9 @@ bare=("$build/bench/coldstart/cold_start_bare_window")
 mine=()
 floor=()
 for ((i = 0; i < runs; ++i)); do
-  mine+=("$("$run" "$stop" "${program[@]}" 2>/dev/null)")
-  floor+=("$("$run" "$stop" "${bare[@]}" 2>/dev/null)")
+  # The runner prints "wall cpu"; the wall time is compared here.
+  mine+=("$("$run" "$stop" "${program[@]}" 2>/dev/null | cut -d' ' -f1)")
+  floor+=("$("$run" "$stop" "${bare[@]}" 2>/dev/null | cut -d' ' -f1)")
 done
 
 median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : (v[NR/2] + v[NR/2+1]) / 2}'; }

@@ -38,8 +38,8 @@ if [ ! -f "$build/build.ninja" ]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLWOOD_BENCH=ON -DPELLWOOD_TESTS=OFF \
     "${launcher[@]}" >/dev/null
 fi
-cmake --build "$build" --parallel 3 --target pellwood game_start_run game_start_groups_only game_start_make_profile \
-  game_start_present_after_line bench_game_frames >/dev/null
+cmake --build "$build" --parallel 3 --target pellwood cold_start_run game_start_groups_only game_start_make_profile \
+  cold_start_first_present bench_game_frames >/dev/null
 
 load() { echo "load: $(cut -d' ' -f1-3 /proc/loadavg)"; }
 
@@ -76,8 +76,8 @@ menu_line='screen "scr_mainmenu" open'
 
 # ---- 1. Cold start to the main menu's first frame.
 if wanted start; then
-run="$build/bench/gamestart/game_start_run"
-stop="$build/bench/gamestart/game_start_present_after_line.so"
+run="$build/bench/coldstart/cold_start_run"
+stop="$build/bench/coldstart/cold_start_first_present.so"
 anchor=("$build/bench/gamestart/game_start_groups_only" -data "$PWD/sample" -nosplash -windowed)
 # The same content without "lwcache.bin" (a copy of the small sample): the
 # social network stays off and liblinkwell.so is never loaded, which shows
