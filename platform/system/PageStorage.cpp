@@ -1,7 +1,11 @@
 #include "platform/system/PageStorage.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 #include <utility>
@@ -70,6 +74,33 @@ void PageStorage::Prefault(void* data, size_t bytes)
     const uintptr_t from = reinterpret_cast<uintptr_t>(data) / page * page;
     const uintptr_t to = roundUp(reinterpret_cast<uintptr_t>(data) + bytes, page);
     madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+}
+
+void PageStorage::ReserveHeap(size_t bytes)
+{
+    // Blocks up to a few megabytes come from the heap too, as glibc's sliding threshold would have
+    // settled after the first large free (fixing the pad below stops it from sliding); mapped
+    // directly, each would cost fresh pages on every use.
+    mallopt(M_MMAP_THRESHOLD, int(kHeapBlocksUpTo));
+    mallopt(M_TOP_PAD, int(std::min<size_t>(bytes, size_t(INT32_MAX))));
+    // Requests that the free chunks cannot meet come from the top, which then grows by the request
+    // and the pad at once; a few are held until the break moves. (Under an allocator of its own, as
+    // with the sanitizers, the break never moves and nothing more happens.)
+    void* held[64];
+    int count = 0;
+    const void* before = sbrk(0);
+    while (count < 64 && sbrk(0) == before)
+        held[count++] = std::malloc(100 * 1024);
+    while (count > 0)
+        std::free(held[--count]);
+    if (sbrk(0) == before)
+        return;
+    const struct mallinfo2 info = mallinfo2();
+    const uintptr_t end = reinterpret_cast<uintptr_t>(sbrk(0));
+    const uintptr_t from = roundUp(end - info.keepcost, kHugePage);
+    const uintptr_t to = end / kHugePage * kHugePage;
+    if (to > from)
+        madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
 }
 
 PageStorage::~PageStorage()
