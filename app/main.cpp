@@ -7,6 +7,7 @@
 #include "game/core/Core.h"
 #include "game/core/GameRegistrations.h"
 #include "game/core/StartupRecord.h"
+#include "platform/system/PageStorage.h"
 
 #include <unistd.h>
 
@@ -20,6 +21,7 @@ int main()
 {
     using namespace TarnEngine;
 
+    Platform::PageStorage::ReserveHeap(16u << 20);
     RegisterGameStatics();
 
     int exitCode = ExitStartupFailed;

@@ -1,6 +1,7 @@
 // The null and SDL presenters of the software device.
 #include "platform/raster/RasterPresenter.h"
 
+#include "platform/system/PageStorage.h"
 #include "platform/window/RendererChoice.h"
 
 #include <SDL.h>
@@ -306,6 +307,13 @@ bool SdlPresenter::ShowDirect(const uint32_t* pixels, uint32_t w, uint32_t h)
         return false;
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0)
         return false;
+    // The window's surface is fresh shared memory that the copy below writes whole: its pages are
+    // asked for in one call rather than one trap each.
+    if (surface->pixels != prefaulted)
+    {
+        Platform::PageStorage::Prefault(surface->pixels, size_t(surface->pitch) * h);
+        prefaulted = surface->pixels;
+    }
     for (uint32_t y = 0; y < h; ++y)
         std::memcpy(static_cast<uint8_t*>(surface->pixels) + size_t(y) * surface->pitch, pixels + size_t(y) * w,
                     size_t(w) * 4);

@@ -132,6 +132,8 @@ private:
     bool ownsWindow = false;
     // Frames go into the window's surface without a renderer (windowed, no GPU).
     bool direct = false;
+    // The window surface whose pages were last asked for (a new surface after a resize is asked again).
+    const void* prefaulted = nullptr;
     bool videoStarted = false;
     bool watching = false;
     FullScreenModeWatch modeWatch;

@@ -16,7 +16,10 @@ std::shared_ptr<RasterSurface> RasterSurface::Make(std::shared_ptr<RasterControl
     if (accounting == Accounting::Budgeted && !control->Charge(bytes))
         return nullptr;
     std::shared_ptr<RasterSurface> surface(new RasterSurface());
-    surface->storage.resize(bytes);
+    // A colour surface is written whole as soon as it is made (a back buffer is cleared, a texture
+    // filled from its image); 2D drawing never reads a depth surface, whose pages wait for a use.
+    surface->storage = Platform::PageStorage(
+        size_t(bytes), format == Format::D16 ? Platform::PageStorage::Use::Later : Platform::PageStorage::Use::AtOnce);
     if (accounting == Accounting::Managed)
         control->HoldManaged(bytes);
     surface->control = std::move(control);
@@ -127,7 +130,7 @@ std::shared_ptr<RasterBuffer> RasterBuffer::Make(std::shared_ptr<RasterControl> 
         return nullptr;
     std::shared_ptr<RasterBuffer> buffer(new RasterBuffer());
     buffer->control = std::move(control);
-    buffer->storage.resize(bytes);
+    buffer->storage = Platform::PageStorage(bytes, Platform::PageStorage::Use::Later);
     buffer->chargedBytes = bytes;
     buffer->usage = usage;
     buffer->vertexFormat = vertexFormat;

@@ -1,61 +1,17 @@
 // Resources of the software device: surfaces (colour, depth, system memory), textures with their
-// one level, and vertex and index buffers. Each keeps its memory in ordinary heap storage, knows
+// one level, and vertex and index buffers. Each keeps its memory in zeroed page storage, knows
 // whether it is locked, charges the device's memory budget (or, for managed textures, is counted
 // outside it) and gives the charge back when freed.
 #pragma once
 
 #include "platform/raster/RasterControl.h"
 #include "platform/raster/RasterTypes.h"
+#include "platform/system/PageStorage.h"
 
-#include <cstdlib>
 #include <memory>
-#include <new>
-#include <utility>
-#include <vector>
 
 namespace Raster
 {
-
-// Storage that starts zeroed without writing it: calloc takes large blocks
-// fresh from the system, already zero, so a back buffer or texture of several
-// megabytes costs no pass over its memory until it is drawn into (the device
-// and its first textures are made during start-up, where those passes showed).
-template <typename T>
-struct ZeroedAllocator
-{
-    using value_type = T;
-    ZeroedAllocator() = default;
-    template <typename U>
-    ZeroedAllocator(const ZeroedAllocator<U>&) noexcept
-    {
-    }
-    T* allocate(std::size_t n)
-    {
-        if (void* p = std::calloc(n, sizeof(T)))
-            return static_cast<T*>(p);
-        throw std::bad_alloc();
-    }
-    void deallocate(T* p, std::size_t) noexcept { std::free(p); }
-    // Elements made without a value keep calloc's zero; that holds for storage
-    // sized once, as every resource's is (a shrink and regrow would keep old bytes).
-    template <typename U>
-    void construct(U* p) noexcept
-    {
-        ::new (static_cast<void*>(p)) U;
-    }
-    template <typename U, typename... Args>
-    void construct(U* p, Args&&... args)
-    {
-        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-    }
-    template <typename U>
-    bool operator==(const ZeroedAllocator<U>&) const noexcept
-    {
-        return true;
-    }
-};
-
-using ZeroedBytes = std::vector<uint8_t, ZeroedAllocator<uint8_t>>;
 
 // How a resource's storage is accounted in the control.
 enum class Accounting
@@ -124,7 +80,8 @@ private:
     void FillPendingDepth() const;
     std::shared_ptr<RasterControl> control;
     SurfaceDesc desc;
-    mutable ZeroedBytes storage;
+    // Zeroed from the start: a surface of several megabytes costs no pass over its memory to clear it.
+    mutable Platform::PageStorage storage;
     mutable bool depthPending = false;
     uint16_t pendingDepth = 0;
     uint64_t accountedBytes = 0;
@@ -175,7 +132,7 @@ public:
 private:
     RasterBuffer() = default;
     std::shared_ptr<RasterControl> control;
-    ZeroedBytes storage;
+    Platform::PageStorage storage;
     uint64_t chargedBytes = 0;
     uint32_t usage = 0;
     uint32_t vertexFormat = 0;

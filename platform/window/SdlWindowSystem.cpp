@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <mutex>
 
 namespace Platform
 {
@@ -39,7 +40,6 @@ bool queryX11Modifiers(std::uint16_t& modifiers)
     if (driver == nullptr || std::strcmp(driver, "x11") != 0)
         return false;
     using OpenDisplayFn = void* (*)(const char*);
-    using CloseDisplayFn = int (*)(void*);
     using RootWindowFn = unsigned long (*)(void*);
     using QueryPointerFn =
         int (*)(void*, unsigned long, unsigned long*, unsigned long*, int*, int*, int*, int*, unsigned int*);
@@ -49,21 +49,23 @@ bool queryX11Modifiers(std::uint16_t& modifiers)
     if (library == nullptr)
         return false;
     auto openDisplay = reinterpret_cast<OpenDisplayFn>(dlsym(library, "XOpenDisplay"));
-    auto closeDisplay = reinterpret_cast<CloseDisplayFn>(dlsym(library, "XCloseDisplay"));
     auto rootWindow = reinterpret_cast<RootWindowFn>(dlsym(library, "XDefaultRootWindow"));
     auto queryPointer = reinterpret_cast<QueryPointerFn>(dlsym(library, "XQueryPointer"));
-    if (openDisplay == nullptr || closeDisplay == nullptr || rootWindow == nullptr || queryPointer == nullptr)
+    if (openDisplay == nullptr || rootWindow == nullptr || queryPointer == nullptr)
         return false;
-    void* display = openDisplay(nullptr);
+    // One connection, made on the first question and kept: start-up asks three times before the
+    // window has the keyboard, and each new connection cost a handshake with the server.
+    static std::mutex guard;
+    static void* display = nullptr;
+    std::lock_guard<std::mutex> lock(guard);
+    if (display == nullptr)
+        display = openDisplay(nullptr);
     if (display == nullptr)
         return false;
     unsigned long root = 0, child = 0;
     int rootX = 0, rootY = 0, x = 0, y = 0;
     unsigned int mask = 0;
-    const bool ok =
-        queryPointer(display, rootWindow(display), &root, &child, &rootX, &rootY, &x, &y, &mask) != 0;
-    closeDisplay(display);
-    if (!ok)
+    if (queryPointer(display, rootWindow(display), &root, &child, &rootX, &rootY, &x, &y, &mask) == 0)
         return false;
     // Core protocol modifier bits: Shift, Lock, Control, Mod1 (Alt).
     modifiers = 0;

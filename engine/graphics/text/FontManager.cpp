@@ -276,7 +276,16 @@ FT_Face FontManager::LoadSystemFontFile(const std::wstring& fileName)
     const std::string path = Platform::FindSystemFontFile(WStringToUtf8(fileName));
     if (path.empty())
         return nullptr;
-    return openFace(fileName, readPhysicalFile(path));
+    // OpenType kerning is read from the file's bytes, so those files are kept in memory. Other
+    // system fonts are opened by path: FreeType maps the file and reads only the tables a glyph
+    // needs, where reading the whole file (hundreds of kilobytes each) wrote every page of a fresh
+    // block at start-up.
+    if (endsWithNoCase(fileName, L".otf"))
+        return openFace(fileName, readPhysicalFile(path));
+    FT_Face face = nullptr;
+    if (FT_New_Face(m_library, path.c_str(), 0, &face) != 0)
+        return nullptr;
+    return AddFace(face, fileName, nullptr);
 }
 
 FT_Face FontManager::openFace(const std::wstring& fileName, RefPtr<MemoryRegionCounted> block)
