@@ -149,12 +149,17 @@ def library(name, definition, depth, create, death, frames, regx=0, regy=0):
             % (name, definition, depth, create, death, regx, regy, "\n      ".join(frames)))
 
 
+def escape(words):
+    """The words as an XML attribute value."""
+    return words.replace("&", "&amp;").replace('"', "&quot;").replace("<", "&lt;").replace(">", "&gt;")
+
+
 def text(name, words, face, size, colour, width, height, depth, create, death, frames, align="left",
          valign="center"):
     return ('    <Instance type="text" instancename="%s" text="%s" face="%s" size="%d" color="0x%08X" align="%s" '
             'valign="%s" width="%d" height="%d" depth="%d" create="%d" death="%d" regx="0" regy="0">\n'
             '      %s\n    </Instance>\n'
-            % (name, words, face, size, colour, align, valign, width, height, depth, create, death,
+            % (name, escape(words), face, size, colour, align, valign, width, height, depth, create, death,
                "\n      ".join(frames)))
 
 

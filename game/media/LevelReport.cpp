@@ -21,10 +21,12 @@ struct OpenLevel
     std::wstring name;
 };
 
+// Never destroyed: a screen torn down by another static's destructor at exit may still report
+// leaving its level, after a destroyed stack would have been read.
 std::vector<OpenLevel>& openLevels()
 {
-    static std::vector<OpenLevel> levels;
-    return levels;
+    static auto* levels = new std::vector<OpenLevel>;
+    return *levels;
 }
 
 double reportTime()

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -231,6 +232,20 @@ TEST_F(LevelReports, WithoutTheModuleTheDefaultsAbsorbEveryReport)
     ReportExitLevel(L"r", L"item");
     EXPECT_EQ(Take(), Log{});
     EXPECT_EQ(GetOpenLevelCount(), 0u);
+}
+
+TEST(LevelReportsAtExit, ALevelLeftAfterStaticDestructionReadsNoFreedStack)
+{
+    // In a fresh process the stack is made after this handler is registered, so it would be
+    // destroyed before the handler runs.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::atexit([] { ReportExitLevel(L"quit", L""); });
+            ReportEnterLevel(L"Attic", 3);
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 } // namespace
