@@ -45,7 +45,6 @@
 #include "platform/system/ProgramResources.h"
 #include "platform/system/Session.h"
 #include "platform/system/SingleInstance.h"
-#include "platform/text/FontFolders.h"
 #include "platform/window/MessageBox.h"
 #include "platform/window/WindowSystem.h"
 
@@ -481,9 +480,6 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     settingsStore = std::make_unique<SettingsStore>();
     traceEvent("create", L"SettingsStore");
     systemPreferences = LoadSystemPreferences(*settingsStore, params.startFullscreen != 0);
-
-    // The fonts' configuration is read on a thread of its own while the display starts.
-    Platform::StartLoadingSystemFonts();
 
     // 15. The window system is needed for the keys held at start.
     if (!windows)

@@ -6,8 +6,11 @@
 
 #include <fontconfig/fontconfig.h>
 
-#include <future>
+#include <algorithm>
+#include <cstdlib>
 #include <mutex>
+#include <set>
+#include <utility>
 
 namespace Platform
 {
@@ -44,19 +47,14 @@ namespace
 
 // Our own configuration rather than the library's global one: that one is
 // never fully released, and leak checks would report it. Building it reads
-// fontconfig's caches, not the fonts. A load started ahead is waited for
-// before the configuration is destroyed.
+// fontconfig's configuration files and caches (milliseconds), not the fonts.
 struct FontConfigurationState
 {
-    std::once_flag started;
-    std::once_flag taken;
-    std::future<FcConfig*> loading;
+    std::once_flag built;
     FcConfig* config = nullptr;
 
     ~FontConfigurationState()
     {
-        if (loading.valid())
-            config = loading.get();
         if (config)
             FcConfigDestroy(config);
     }
@@ -68,22 +66,95 @@ FontConfigurationState& fontConfigurationState()
     return state;
 }
 
-} // namespace
-
-void StartLoadingSystemFonts()
+// The folders fontconfig's stock configuration names: the XDG data folders' "fonts" (the user's
+// first) and the older ~/.fonts. A font is looked for there before fontconfig is asked, so that
+// finding the game's fonts does not read fontconfig's whole configuration at start-up.
+std::vector<std::string> standardFontRoots()
 {
-    FontConfigurationState& state = fontConfigurationState();
-    std::call_once(state.started,
-                   [&state] { state.loading = std::async(std::launch::async, &FcInitLoadConfigAndFonts); });
+    std::vector<std::string> roots;
+    const char* home = std::getenv("HOME");
+    const bool hasHome = home != nullptr && home[0] == '/';
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    if (dataHome != nullptr && dataHome[0] == '/')
+        roots.push_back(std::string(dataHome) + "/fonts");
+    else if (hasHome)
+        roots.push_back(std::string(home) + "/.local/share/fonts");
+    const char* dataDirs = std::getenv("XDG_DATA_DIRS");
+    const std::string dirs = dataDirs != nullptr && dataDirs[0] != '\0' ? dataDirs : "/usr/local/share:/usr/share";
+    size_t from = 0;
+    while (from <= dirs.size())
+    {
+        size_t end = dirs.find(':', from);
+        if (end == std::string::npos)
+            end = dirs.size();
+        std::string dir = dirs.substr(from, end - from);
+        while (dir.size() > 1 && dir.back() == '/')
+            dir.pop_back();
+        // Relative entries mean nothing here; the XDG rules say to ignore them.
+        if (!dir.empty() && dir[0] == '/')
+            roots.push_back(dir == "/" ? "/fonts" : dir + "/fonts");
+        from = end + 1;
+    }
+    if (hasHome)
+        roots.push_back(std::string(home) + "/.fonts");
+    return roots;
 }
+
+// Breadth first over the roots, as fontconfig lists its folders (every configured folder before
+// the folders below them), matching the name ignoring ASCII case. Each folder is read once, even
+// when links reach it twice; the walk is bounded in depth and in folders read.
+std::string findBelow(const std::vector<std::string>& roots, const std::string& fileName)
+{
+    constexpr int kMaxDepth = 8;
+    constexpr size_t kMaxFolders = 4096;
+    std::vector<std::pair<std::string, int>> queue;
+    for (const std::string& root : roots)
+        queue.emplace_back(root, 0);
+    std::set<std::pair<dev_t, ino_t>> seen;
+    for (size_t next = 0; next < queue.size() && next < kMaxFolders; ++next)
+    {
+        const std::string folder = queue[next].first;
+        const int depth = queue[next].second;
+        struct stat st;
+        if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || !seen.emplace(st.st_dev, st.st_ino).second)
+            continue;
+        const std::string exact = folder + "/" + fileName;
+        if (isRegularFile(exact))
+            return exact;
+        DIR* dir = opendir(folder.c_str());
+        if (dir == nullptr)
+            continue;
+        std::string found;
+        std::vector<std::string> below;
+        while (dirent* entry = readdir(dir))
+        {
+            const char* name = entry->d_name;
+            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+                continue;
+            const std::string path = folder + "/" + name;
+            const bool maybeFolder = entry->d_type == DT_DIR || entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN;
+            if (found.empty() && entry->d_type != DT_DIR && equalsNoCase(fileName, name) && isRegularFile(path))
+                found = path;
+            else if (maybeFolder && depth < kMaxDepth)
+                below.push_back(path);
+        }
+        closedir(dir);
+        if (!found.empty())
+            return found;
+        // Directory order is the file system's; sorted, the same tree always gives the same answer.
+        std::sort(below.begin(), below.end());
+        for (std::string& path : below)
+            queue.emplace_back(std::move(path), depth + 1);
+    }
+    return std::string();
+}
+
+} // namespace
 
 FcConfig* SystemFontConfiguration()
 {
     FontConfigurationState& state = fontConfigurationState();
-    // Not started ahead: loaded here, on the caller's thread.
-    std::call_once(state.started,
-                   [&state] { state.loading = std::async(std::launch::deferred, &FcInitLoadConfigAndFonts); });
-    std::call_once(state.taken, [&state] { state.config = state.loading.get(); });
+    std::call_once(state.built, [&state] { state.config = FcInitLoadConfigAndFonts(); });
     return state.config;
 }
 
@@ -113,8 +184,12 @@ const std::vector<std::string>& SystemFontFolders()
 
 std::string FindSystemFontFile(const std::string& fileName)
 {
-    if (fileName.empty() || fileName.find('/') != std::string::npos)
+    if (fileName.empty() || fileName.find('/') != std::string::npos || fileName == "." || fileName == "..")
         return std::string();
+    const std::string standard = findBelow(standardFontRoots(), fileName);
+    if (!standard.empty())
+        return standard;
+    // Folders named only in the machine's own fontconfig settings.
     for (const std::string& folder : SystemFontFolders())
     {
         const std::string exact = folder + "/" + fileName;

@@ -17,17 +17,15 @@ namespace Platform
 // font lookup shares it. Null when fontconfig cannot start.
 FcConfig* SystemFontConfiguration();
 
-// Starts building that configuration on a thread of its own, so that it is
-// ready by the time the first font is looked up; SystemFontConfiguration waits
-// for it. Without this call the first lookup builds it.
-void StartLoadingSystemFonts();
-
 // UTF-8 paths without a trailing separator; empty when fontconfig has none.
 // Listed once per process.
 const std::vector<std::string>& SystemFontFolders();
 
 // The path of the first file named fileName (a bare name, ASCII case
-// ignored) in those folders, in fontconfig's order; empty when none.
+// ignored): first in the folders fontconfig's stock configuration names
+// (the XDG data folders' "fonts" and ~/.fonts, and the folders below them,
+// breadth first), which needs no fontconfig at all; then in the folders above,
+// in fontconfig's order. Empty when none.
 std::string FindSystemFontFile(const std::string& fileName);
 
 } // namespace Platform
