@@ -489,7 +489,7 @@ bool EngineManager::Initialize(const STarnGameInitParams& paramsIn, ITarnGame* g
     }
     {
         const CommandLine& commandLine = platform.commandLine ? *platform.commandLine : CommandLine::Get();
-        const HeldKeys keys = windows ? HeldKeysOf(*windows)() : HeldKeys{};
+        const HeldKeysSource keys = windows ? HeldKeysOf(*windows) : HeldKeysSource();
         systemPreferences.fullscreen =
             DecideFullscreen(commandLine, keys, systemPreferences.fullscreen != 0) ? 1 : 0;
         fullscreen = systemPreferences.fullscreen;

@@ -21,6 +21,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <thread>
 
 namespace Platform
 {
@@ -29,55 +30,6 @@ namespace
 void logFailure(const char* what)
 {
     SDL_LogError(SDL_LOG_CATEGORY_VIDEO, "window: %s: %s", what, SDL_GetError());
-}
-
-// The modifier state of the X server's keyboard as SDL modifiers, asked
-// through a connection of our own. False when the video driver is not X11 or
-// the server cannot be reached.
-bool queryX11Modifiers(std::uint16_t& modifiers)
-{
-    const char* driver = SDL_GetCurrentVideoDriver();
-    if (driver == nullptr || std::strcmp(driver, "x11") != 0)
-        return false;
-    using OpenDisplayFn = void* (*)(const char*);
-    using RootWindowFn = unsigned long (*)(void*);
-    using QueryPointerFn =
-        int (*)(void*, unsigned long, unsigned long*, unsigned long*, int*, int*, int*, int*, unsigned int*);
-    // SDL has loaded the library already; this only takes another reference,
-    // kept for the life of the process.
-    static void* library = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
-    if (library == nullptr)
-        return false;
-    auto openDisplay = reinterpret_cast<OpenDisplayFn>(dlsym(library, "XOpenDisplay"));
-    auto rootWindow = reinterpret_cast<RootWindowFn>(dlsym(library, "XDefaultRootWindow"));
-    auto queryPointer = reinterpret_cast<QueryPointerFn>(dlsym(library, "XQueryPointer"));
-    if (openDisplay == nullptr || rootWindow == nullptr || queryPointer == nullptr)
-        return false;
-    // One connection, made on the first question and kept: start-up asks three times before the
-    // window has the keyboard, and each new connection cost a handshake with the server.
-    static std::mutex guard;
-    static void* display = nullptr;
-    std::lock_guard<std::mutex> lock(guard);
-    if (display == nullptr)
-        display = openDisplay(nullptr);
-    if (display == nullptr)
-        return false;
-    unsigned long root = 0, child = 0;
-    int rootX = 0, rootY = 0, x = 0, y = 0;
-    unsigned int mask = 0;
-    if (queryPointer(display, rootWindow(display), &root, &child, &rootX, &rootY, &x, &y, &mask) == 0)
-        return false;
-    // Core protocol modifier bits: Shift, Lock, Control, Mod1 (Alt).
-    modifiers = 0;
-    if (mask & 0x1)
-        modifiers |= KMOD_LSHIFT;
-    if (mask & 0x2)
-        modifiers |= KMOD_CAPS;
-    if (mask & 0x4)
-        modifiers |= KMOD_LCTRL;
-    if (mask & 0x8)
-        modifiers |= KMOD_LALT;
-    return true;
 }
 
 // What ReleaseDisplayGrabs needs of SDL's X11 connection, taken when a
@@ -90,6 +42,8 @@ struct X11Grabs
     UngrabFn ungrabPointer = nullptr;
     UngrabFn ungrabKeyboard = nullptr;
     SyncFn sync = nullptr;
+    // The thread that made the window and so drives SDL's connection.
+    std::thread::id owner;
 };
 
 X11Grabs& x11Grabs()
@@ -115,7 +69,67 @@ void rememberX11Connection(SDL_Window* window)
     grabs.ungrabKeyboard = reinterpret_cast<X11Grabs::UngrabFn>(dlsym(library, "XUngrabKeyboard"));
     grabs.sync = reinterpret_cast<X11Grabs::SyncFn>(dlsym(library, "XSync"));
     if (grabs.ungrabPointer != nullptr && grabs.ungrabKeyboard != nullptr && grabs.sync != nullptr)
+    {
+        grabs.owner = std::this_thread::get_id();
         grabs.display.store(info.info.x11.display);
+    }
+}
+
+// The modifier state of the X server's keyboard as SDL modifiers, asked
+// through SDL's connection or one of our own. False when the video driver is not X11 or
+// the server cannot be reached.
+bool queryX11Modifiers(std::uint16_t& modifiers)
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver == nullptr || std::strcmp(driver, "x11") != 0)
+        return false;
+    using OpenDisplayFn = void* (*)(const char*);
+    using RootWindowFn = unsigned long (*)(void*);
+    using QueryPointerFn =
+        int (*)(void*, unsigned long, unsigned long*, unsigned long*, int*, int*, int*, int*, unsigned int*);
+    // SDL has loaded the library already; this only takes another reference,
+    // kept for the life of the process.
+    static void* library = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+    if (library == nullptr)
+        return false;
+    auto openDisplay = reinterpret_cast<OpenDisplayFn>(dlsym(library, "XOpenDisplay"));
+    auto rootWindow = reinterpret_cast<RootWindowFn>(dlsym(library, "XDefaultRootWindow"));
+    auto queryPointer = reinterpret_cast<QueryPointerFn>(dlsym(library, "XQueryPointer"));
+    if (openDisplay == nullptr || rootWindow == nullptr || queryPointer == nullptr)
+        return false;
+    // Once a window exists, SDL's own connection answers on the thread that drives it. Before that,
+    // or on another thread, one connection of our own, made on the first question and kept: each
+    // new connection costs a handshake with the server.
+    static std::mutex guard;
+    static void* own = nullptr;
+    std::unique_lock<std::mutex> lock(guard, std::defer_lock);
+    X11Grabs& grabs = x11Grabs();
+    void* display = grabs.display.load();
+    if (display == nullptr || std::this_thread::get_id() != grabs.owner)
+    {
+        lock.lock();
+        if (own == nullptr)
+            own = openDisplay(nullptr);
+        display = own;
+    }
+    if (display == nullptr)
+        return false;
+    unsigned long root = 0, child = 0;
+    int rootX = 0, rootY = 0, x = 0, y = 0;
+    unsigned int mask = 0;
+    if (queryPointer(display, rootWindow(display), &root, &child, &rootX, &rootY, &x, &y, &mask) == 0)
+        return false;
+    // Core protocol modifier bits: Shift, Lock, Control, Mod1 (Alt).
+    modifiers = 0;
+    if (mask & 0x1)
+        modifiers |= KMOD_LSHIFT;
+    if (mask & 0x2)
+        modifiers |= KMOD_CAPS;
+    if (mask & 0x4)
+        modifiers |= KMOD_LCTRL;
+    if (mask & 0x8)
+        modifiers |= KMOD_LALT;
+    return true;
 }
 
 class SdlWindowSystem final : public WindowSystem

@@ -73,8 +73,11 @@ TEST(WindowXServerChild, Scenario)
     EXPECT_FALSE(system->IsKeyHeld(VirtualKey::Control));
     EXPECT_FALSE(system->IsKeyHeld(VirtualKey::Alt));
     FakeKeyboard keyboard;
-    if (keyboard.Available())
+    // Each modifier alone, pressed and let go on the server's keyboard.
+    const auto checkHeldKeys = [&](const char* when)
     {
+        if (!keyboard.Available())
+            return;
         const struct
         {
             unsigned long keysym;
@@ -85,11 +88,12 @@ TEST(WindowXServerChild, Scenario)
             keyboard.Key(k.keysym, true);
             for (const auto& other : keys)
                 EXPECT_EQ(system->IsKeyHeld(other.key), other.key == k.key)
-                    << k.key << " held, asking " << other.key;
+                    << when << ": " << k.key << " held, asking " << other.key;
             keyboard.Key(k.keysym, false);
-            EXPECT_FALSE(system->IsKeyHeld(k.key)) << k.key;
+            EXPECT_FALSE(system->IsKeyHeld(k.key)) << when << ": " << k.key;
         }
-    }
+    };
+    checkHeldKeys("before any window");
 
     const std::vector<MonitorInfo> monitors = system->GetMonitors();
     ASSERT_FALSE(monitors.empty());
@@ -108,6 +112,8 @@ TEST(WindowXServerChild, Scenario)
     ASSERT_NE(sdlWindow, nullptr);
     EXPECT_EQ(SDL_GetWindowID(sdlWindow), window);
     EXPECT_FALSE(system->IsShown(window));
+    // A window without the keyboard: asked through SDL's own connection now.
+    checkHeldKeys("with a window");
     Recorder recorder(*system);
     system->SetHandler(window, &recorder);
 

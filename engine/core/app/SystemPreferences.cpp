@@ -137,6 +137,13 @@ bool DecideFullscreen(const CommandLine& commandLine, const HeldKeys& keys, bool
     return preference;
 }
 
+bool DecideFullscreen(const CommandLine& commandLine, const HeldKeysSource& keys, bool preference)
+{
+    if (commandLine.HasOption(L"-windowed") || commandLine.HasOption(L"-window"))
+        return false;
+    return DecideFullscreen(commandLine, keys ? keys() : HeldKeys{}, preference);
+}
+
 OptionsReport BuildOptionsReport(bool fullscreen, bool is16Bit)
 {
     OptionsReport report;

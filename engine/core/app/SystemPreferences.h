@@ -61,6 +61,9 @@ HeldKeysSource HeldKeysOf(const Platform::WindowSystem& windows);
 // Full screen or not: "-windowed"/"-window" or Shift alone give windowed;
 // "-fullscreen" or Shift with Ctrl give full screen; else the preference.
 bool DecideFullscreen(const CommandLine& commandLine, const HeldKeys& keys, bool preference);
+// The same, asking the keys only when they can change the answer: with "-windowed" they cannot,
+// and asking them costs a connection to the display server at start-up.
+bool DecideFullscreen(const CommandLine& commandLine, const HeldKeysSource& keys, bool preference);
 
 // The "Options" report: keys "FullScreen", "SoftwareMode", "ForcedSoftware",
 // "16Bit" with "1" or "0".

@@ -9,6 +9,7 @@
 #include "engine/core/files/ProtectedXmlFile.h"
 #include "engine/core/files/SettingsStore.h"
 #include "engine/core/app/SystemPreferences.h"
+#include "engine/core/text/TextHelpers.h"
 #include "engine/core/xml/XmlDocumentCache.h"
 #include "platform/window/ScriptedWindowSystem.h"
 #include "tests/core/FileTestSupport.h"
@@ -259,7 +260,16 @@ TEST(SystemPreferences, DisplayModeDecision)
         keys.shift = c.shift;
         EXPECT_EQ(DecideFullscreen(CommandLine(c.line), keys, c.preference), c.fullscreen)
             << c.line << " ctrl " << c.ctrl << " shift " << c.shift << " preference " << c.preference;
+        // Asked lazily, the keys give the same answer, and are not asked at all when the
+        // command line asks for a window (asking costs a display connection at start-up).
+        int asked = 0;
+        const HeldKeysSource source = [&] { ++asked; return keys; };
+        EXPECT_EQ(DecideFullscreen(CommandLine(c.line), source, c.preference), c.fullscreen) << c.line;
+        const std::wstring lower = ToLower(c.line);
+        const bool windowed = lower.find(L"-window") != std::wstring::npos;
+        EXPECT_EQ(asked, windowed ? 0 : 1) << c.line;
     }
+    EXPECT_TRUE(DecideFullscreen(CommandLine(L"p"), HeldKeysSource(), true)) << "no source: no key held";
 }
 
 TEST(SystemPreferences, HeldKeysComeFromTheInstalledSource)
