@@ -11,6 +11,7 @@
 #include "engine/core/files/SettingsStore.h"
 #include "engine/core/xml/XmlNode.h"
 #include "game/core/GuardedXmlFile.h"
+#include "linkwell/http/HttpClient.h"
 #include "tests/linkwell/browser/WebKitTestEnvironment.h"
 #include "tests/platform/ProgramHand.h"
 #include "tests/platform/ProgramLaunch.h"
@@ -304,7 +305,10 @@ TEST_F(SocialProgram, ARelayThatHoldsEveryRequestDoesNotHoldTheProgramsEnd)
     bool bySignal = false;
     EXPECT_EQ(program.WaitForExit(ProgramLaunch::kPatience, bySignal), 0) << Log();
     EXPECT_FALSE(bySignal);
-    EXPECT_LT(Clock::now() - asked, 2s) << "the held request kept the program";
+    // A held request would keep the program until its transfer times out; a loaded machine may
+    // take a few seconds to end a sanitized program, so the bound is half that time-out.
+    EXPECT_LT(Clock::now() - asked, std::chrono::milliseconds(linkwell::kTransferTimeoutMs / 2))
+        << "the held request kept the program";
 }
 
 TEST_F(SocialProgram, WithoutTheDistributionFileTheLibraryIsNeverLoaded)
