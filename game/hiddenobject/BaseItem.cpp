@@ -128,6 +128,17 @@ void BaseItem::OnLoad(InstanceHandle instance)
     ApplyHitType(this, this, HTT_NonAlpha);
 }
 
+bool BaseItem::OnLuaRelease()
+{
+    // Only once the table is gone (the collector or the closing state freed it): "_Release" on a
+    // live table leaves the item as it leaves every engine-owned object.
+    if (!madeByScript || IsLuaDying() || HasTable() || parent.IsValid() || handle.IsValid())
+        return Instance_Movie::OnLuaRelease();
+    if (ISpyBoard* owner = GetBoard())
+        owner->ForgetItem(this);
+    return ReleaseCheck();
+}
+
 bool BaseItem::CallOwnMethod(const char* method)
 {
     if (!luaTable.GetMethod(method))
@@ -165,6 +176,6 @@ void BaseItem::RegisterLua(lua_State* state)
     def.AddParent(Instance_Movie::StaticScriptName());
     def.AddMethod("SetState", &setState);
     def.AddMethod("GetState", &getState);
-    def.SetConstructor(&LuaConstruct<BaseItem>);
+    def.SetConstructor(&LuaConstructItem<BaseItem>);
     def.Build(StaticScriptName());
 }

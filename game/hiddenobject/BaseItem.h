@@ -6,11 +6,16 @@
 //
 // An item registered with a board leaves the board's lists when it is unloaded, so a script that
 // deletes an item (a used puzzle item, say) leaves no dangling entry behind.
+//
+// An item a script makes with its class's constructor is in no display tree (nothing adopts it), so
+// no tree deletes it: it goes with its script table, when the script state lets go of it (at the
+// latest when the state closes). Items the engine makes belong to their tree as before.
 #pragma once
 
 #include "engine/core/base/WeakPtr.h"
 #include "engine/scene/display/node/IInstanceEventHandler.h"
 #include "engine/scene/display/movie/Instance_Movie.h"
+#include "engine/scene/script/LuaBaseSubclass.h"
 
 #include <cstdint>
 #include <string>
@@ -61,6 +66,11 @@ public:
 
     bool IsSelf(const TarnEngine::InstanceHandle& instance) const;
 
+    // Lua let go of the item's table: a script-made item that no tree holds is deleted when nothing
+    // counts a reference to it (true then); any other item stays, as every engine-owned object does.
+    bool OnLuaRelease() override;
+    void MarkMadeByScript() { madeByScript = true; }
+
     static void RegisterLua(lua_State* state);
 
     int32_t state = ITEM_DISABLED;
@@ -76,4 +86,16 @@ private:
     void detachSubMovieHandlers(TarnEngine::Instance_Movie& movie);
 
     TarnEngine::WeakPtr<TarnEngine::Instance_Movie> board;
+    bool madeByScript = false;
 };
+
+// The script constructor of the item classes: LuaConstruct's object and table, the object marked as
+// the script's own.
+template <class T> int LuaConstructItem(lua_State* state)
+{
+    const int results = TarnEngine::LuaConstruct<T>(state);
+    if (results == 1)
+        if (T* item = TarnEngine::LuaGetObjectArg<T>(state, -1))
+            item->MarkMadeByScript();
+    return results;
+}

@@ -27,6 +27,6 @@ void ISpyItem::RegisterLua(lua_State* state)
 {
     LuaClassDef def(state);
     def.AddParent(BaseItem::StaticScriptName());
-    def.SetConstructor(&LuaConstruct<ISpyItem>);
+    def.SetConstructor(&LuaConstructItem<ISpyItem>);
     def.Build(StaticScriptName());
 }

@@ -234,6 +234,6 @@ void PuzzleItem::RegisterLua(lua_State* state)
     def.AddMethod("InternalStateChanded", &internalStateChanded);
     def.AddMethod("EnableDrag", &enableDrag);
     def.AddMethod("IsDragEnabled", &isDragEnabled);
-    def.SetConstructor(&LuaConstruct<PuzzleItem>);
+    def.SetConstructor(&LuaConstructItem<PuzzleItem>);
     def.Build(StaticScriptName());
 }

@@ -1,6 +1,7 @@
 // The definition map and the library loaders; see DefinitionMap.h.
 #include "engine/scene/definitions/DefinitionMap.h"
 
+#include "engine/core/diagnostics/Logger.h"
 #include "engine/core/diagnostics/StartupProblem.h"
 #include "engine/core/text/TextHelpers.h"
 #include "engine/core/xml/XmlDocumentCache.h"
@@ -106,6 +107,24 @@ std::wstring describeRefusal(const XmlNode& element)
     return L"the " + *type + L" definition \"" + *name + L"\" is damaged (a required attribute is missing or wrong)";
 }
 
+const wchar_t* kindOf(const Definition_Base& definition)
+{
+    return definition.isMovie ? L"movie" : L"image";
+}
+
+// Images and movies share one name table, so a definition of the other kind under a name hides the
+// one before it from every lookup by name: most likely a content mistake, which the log names.
+void reportKindCollision(const std::wstring& file, const Definition_Base& later, const Definition_Base& earlier)
+{
+    if (earlier.isMovie == later.isMovie)
+        return;
+    if (ILogger* logger = ILogger::Get())
+        logger->Log(LogLibrary, __FILE__, __LINE__,
+                    L"%s: the %s definition \"%s\" hides the %s definition of the same name",
+                    file.empty() ? std::wstring(L"(definition file)") : file, std::wstring(kindOf(later)),
+                    later.name, std::wstring(kindOf(earlier)));
+}
+
 } // namespace
 
 std::unique_ptr<Definition_Base> CreateDefinition(const XmlNode& element, DefinitionMap& map)
@@ -135,6 +154,8 @@ bool LoadDefinitionFile(const XmlNode& document, DefinitionMap& map, uint32_t& a
     // Gathered first, so that a failing file leaves the map untouched; a name that comes again in
     // the same file replaces (and frees) the earlier definition.
     std::map<std::wstring, std::unique_ptr<Definition_Base>> gathered;
+    // Replaced in the file with one of the other kind: reported once the file has loaded.
+    std::vector<std::unique_ptr<Definition_Base>> hiddenInFile;
     for (const std::unique_ptr<XmlNode>& child : document.children)
     {
         if (child->name != kDefinition)
@@ -145,11 +166,18 @@ bool LoadDefinitionFile(const XmlNode& document, DefinitionMap& map, uint32_t& a
             NoteProblem(document.sourceName + L": " + describeRefusal(*child));
             return false;
         }
-        std::wstring name = definition->name;
-        gathered.insert_or_assign(std::move(name), std::move(definition));
+        std::unique_ptr<Definition_Base>& slot = gathered[definition->name];
+        if (slot && slot->isMovie != definition->isMovie)
+            hiddenInFile.push_back(std::move(slot));
+        slot = std::move(definition);
     }
+    for (const std::unique_ptr<Definition_Base>& hidden : hiddenInFile)
+        reportKindCollision(document.sourceName, *gathered.at(hidden->name), *hidden);
+    hiddenInFile.clear();
     for (auto& [name, definition] : gathered)
     {
+        if (const Definition_Base* earlier = map.FindDefinition(name, -1))
+            reportKindCollision(document.sourceName, *definition, *earlier);
         if (map.Append(std::move(definition)))
             ++added;
         else

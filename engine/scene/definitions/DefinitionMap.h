@@ -4,7 +4,9 @@
 //
 // Names are compared exactly. A name keeps every definition loaded under it, in loading order: a
 // file loaded later overrides a name for lookups of the last definition while the older ones stay
-// reachable by index. Loading only adds; a definition file is loaded whole or not at all. Loading
+// reachable by index. Images and movies share the names: a definition of the other kind hides the
+// earlier one just the same, and the loader logs it (file and name), since it is most likely a
+// content mistake. Loading only adds; a definition file is loaded whole or not at all. Loading
 // failures are answered with false and nothing else: what a failed library means is the caller's
 // decision.
 #pragma once

@@ -158,6 +158,61 @@ TEST_F(Lifetimes, PuzzleItemsDeletedWhenPickedOrDropped)
     }
 }
 
+// Items a script makes are in no display tree (nothing adopts them), so nothing in the engine deletes
+// them: they go with the script state that holds their tables. The tree goes first, as at the
+// engine's exit; the leak check of the sanitizer build would report any item left over.
+TEST(ScriptMadeItems, GoWithTheScriptStateAndNeverWithTheTree)
+{
+    RegisterHiddenObjectBoardClasses();
+    std::vector<WeakPtr<Instance_Movie>> loose;
+    WeakPtr<Instance_Movie> adopted;
+    {
+        LuaMgr lua;
+        ASSERT_TRUE(lua.Init());
+        lua_State* state = lua.GetState();
+        {
+            UserInterface ui(nullptr, nullptr);
+            ASSERT_TRUE(ui.Init());
+            auto* board = RObjectCast<ISpyBoard>(
+                Instance_Movie::CreateInstanceByClassName(ui.GetRoot(), L"", L"board", L"ISpyBoard").GetInstance());
+            auto* child = RObjectCast<ISpyItem>(
+                Instance_Movie::CreateInstanceByClassName(board, L"", L"child", L"ISpyItem").GetInstance());
+            ASSERT_NE(board, nullptr);
+            ASSERT_NE(child, nullptr);
+            adopted = child;
+            for (auto [name, instance] : {std::pair{"board", static_cast<Instance_Base*>(board)},
+                                          std::pair{"child", static_cast<Instance_Base*>(child)}})
+            {
+                ASSERT_TRUE(PushInstanceTable(instance));
+                lua_setglobal(state, name);
+            }
+            ASSERT_TRUE(lua.DoString(std::string(
+                "loose = { Make('BaseItem')(), Make('ISpyItem')(), Make('PuzzleItem')(), Make('ISpyItem')(),"
+                "          Make('ISpyItem')() }\n"
+                "board:AddItem(loose[2]) board:AddPuzzleItem(loose[3]) board:AddLetter(loose[4])\n"
+                "board:AddItem(child)")));
+            lua_getglobal(state, "loose");
+            for (int i = 1; i <= 5; ++i)
+            {
+                lua_rawgeti(state, -1, i);
+                loose.emplace_back(LuaGetObjectArg<BaseItem>(state, -1));
+                lua_pop(state, 1);
+            }
+            lua_pop(state, 1);
+            // The script lets go of one: an engine-owned object stays until the engine deletes it.
+            ASSERT_TRUE(lua.DoString(std::string("loose[5]:_Release() loose[5] = nil collectgarbage('collect')")));
+            for (const WeakPtr<Instance_Movie>& item : loose)
+                ASSERT_TRUE(item.IsAlive());
+            EXPECT_EQ(board->GetItems().size(), 2u);
+        }
+        EXPECT_FALSE(adopted.IsAlive()) << "the tree's own item goes with the tree";
+        for (const WeakPtr<Instance_Movie>& item : loose)
+            EXPECT_TRUE(item.IsAlive()) << "no tree ever held it";
+    }
+    for (const WeakPtr<Instance_Movie>& item : loose)
+        EXPECT_FALSE(item.IsAlive()) << "the script state that made it has closed";
+}
+
 // A subscriber that changes the list it is called from.
 class Subscriber
 {

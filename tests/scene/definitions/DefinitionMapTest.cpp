@@ -152,6 +152,44 @@ TEST_F(LibraryList, StopsAtTheFirstFailingLibrary)
     }
 }
 
+// An image and a movie share one name table: the one loaded later hides the other for every
+// lookup by name, as any later definition does. Content authors learn of it from the log (file and
+// name); a later definition of the same kind is an ordinary override and is not reported.
+TEST_F(LibraryList, AnImageAndAMovieOfOneNameAreReportedAndTheLaterOneWins)
+{
+    const std::string movie = "<Definition type=\"movie\" name=\"door\" length=\"0\" fps=\"30\"/>";
+    memory.files[L"first.xml"] = file(image("door", "door.png") + image("wall", "wall.png"));
+    memory.files[L"second.xml"] = file(movie + image("wall", "wall2.png"));
+    memory.files[L"third.xml"] = file(image("door", "door3.png"));
+    memory.files[L"both.xml"] = file(image("gate", "gate.png") +
+                                     "<Definition type=\"movie\" name=\"gate\" length=\"0\" fps=\"30\"/>");
+    memory.files[L"libraries.xml"] = "<L><library file=\"first.xml\"/><library file=\"second.xml\"/>"
+                                     "<library file=\"third.xml\"/><library file=\"both.xml\"/></L>";
+    CapturingLogger logger;
+    ASSERT_TRUE(Load(false));
+
+    EXPECT_EQ(map.FindDefinition(L"door", 1)->isMovie, 1u);
+    EXPECT_EQ(sourceOf(map.FindDefinition(L"door", -1)), L"door3.png") << "the later one wins, whatever its kind";
+    EXPECT_EQ(sourceOf(map.FindDefinition(L"door", 0)), L"door.png");
+    EXPECT_EQ(map.FindDefinition(L"gate", -1)->isMovie, 1u) << "in one file too";
+    EXPECT_EQ(map.GetDefinitions().at(L"gate").size(), 1u);
+
+    std::vector<std::wstring> collisions;
+    for (const std::wstring& line : logger.lines)
+        if (line.find(L"door") != std::wstring::npos || line.find(L"gate") != std::wstring::npos ||
+            line.find(L"wall") != std::wstring::npos)
+            collisions.push_back(line);
+    ASSERT_EQ(collisions.size(), 3u) << "the same kind again (wall) is no collision";
+    const std::pair<const wchar_t*, const wchar_t*> expected[] = {
+        {L"second.xml", L"\"door\""}, {L"third.xml", L"\"door\""}, {L"both.xml", L"\"gate\""}};
+    for (size_t i = 0; i < collisions.size(); ++i)
+    {
+        SCOPED_TRACE(std::string(collisions[i].begin(), collisions[i].end()));
+        EXPECT_NE(collisions[i].find(expected[i].first), std::wstring::npos);
+        EXPECT_NE(collisions[i].find(expected[i].second), std::wstring::npos);
+    }
+}
+
 TEST_F(LibraryList, EachFileIsReadAfreshAndNotKept)
 {
     memory.files[L"libraries.xml"] = "<L><library file=\"a.xml\"/><other file=\"c.xml\"/></L>";
