@@ -227,6 +227,9 @@ void Core::Shutdown()
 
 void Core::OnDeactivate()
 {
+    // Releases made while another window has the keyboard never come here.
+    keysHeld.clear();
+    keysTakenByModal.clear();
     SetPaused(true);
 }
 
@@ -339,11 +342,28 @@ void Core::showPauseMovie(bool foreground)
 void Core::OnEvent(const Event_Base& event)
 {
     _ScreenMgr* screens = _ScreenMgr::Get();
-    if (screens && screens->GetTopModalScreen())
+    const bool modal = screens && screens->GetTopModalScreen();
+    if (event.type == Event_Base::KeyDown)
+    {
+        // Listeners hear a press before the screens' key handlers, so the modal screen that will
+        // take it is still on top here. A held key's repeats belong to its first press.
+        const uint32_t key = static_cast<const Event_Key&>(event).key;
+        if (keysHeld.insert(key).second)
+        {
+            if (modal)
+                keysTakenByModal.insert(key);
+            else
+                keysTakenByModal.erase(key);
+        }
         return;
+    }
     if (event.type != Event_Base::KeyUp)
         return;
     const uint32_t key = static_cast<const Event_Key&>(event).key;
+    keysHeld.erase(key);
+    const bool taken = keysTakenByModal.erase(key) != 0;
+    if (modal || taken)
+        return;
     if (key == kEscapeKey && gameMgr.GetCurrentModeIndex() != 0 && screens)
         screens->OpenScreen(L"dlg_ingamemenu", L"", true, true);
     typedCodes.OnKeyUp(key);

@@ -138,6 +138,11 @@ private:
     TarnEngine::InstanceHandle loadingMovie;
     TarnEngine::InstanceHandle pauseMovie;
     TypedCodeReader typedCodes;
+    // Keys held now, and those of them whose press came while a modal screen was on top: that
+    // screen answered the press, so its release is no command of the game's (a box answered with
+    // Escape must not open the menu when the key comes up after the box has gone).
+    std::set<uint32_t> keysHeld;
+    std::set<uint32_t> keysTakenByModal;
     bool listening = false;
     std::unique_ptr<IFaceBook> faceBook;
 };

@@ -629,7 +629,8 @@ void HOScreen::OnMouseDown(InstanceHandle instance, uint32_t button)
         return releaseShield();
     HUDList* itemList = GetList();
     const Instance_Base* back = shield.GetInstance();
-    if (!itemList || !itemList->IsSelecting() || !back || !back->visible)
+    // While the game is paused the hint selection is not cancelled (that would recharge the button).
+    if (!itemList || !itemList->IsSelecting() || !back || !back->visible || ISpyBoard::IsGamePaused())
         return;
     // The list may have heard the same press already; the selection is cancelled once.
     if (button != 1 && instance != shield)

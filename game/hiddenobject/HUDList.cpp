@@ -167,7 +167,8 @@ bool HUDList::CancelSelection()
 void HUDList::OnMouseDown(InstanceHandle instance, uint32_t button)
 {
     const Instance_Base* back = shield.GetInstance();
-    if (!selecting || !back || !back->visible)
+    // The selection stays as it is while the game is paused.
+    if (!selecting || !back || !back->visible || ISpyBoard::IsGamePaused())
         return;
     if (button == 1 || instance == shield)
         CancelSelection();

@@ -252,7 +252,8 @@ void HUDListEntry::OnItemFound(ISpyItem* item)
 
 void HUDListEntry::OnMouseDown(InstanceHandle, uint32_t)
 {
-    if (!IsOffered())
+    // A pick while the game is paused would spend the hint with the game clock standing.
+    if (!IsOffered() || ISpyBoard::IsGamePaused())
         return;
     HUDList* list = GetOwner();
     const WeakPtr<LuaObjectBase> alive(this);

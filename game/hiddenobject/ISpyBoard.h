@@ -50,7 +50,8 @@ public:
     void OnLoad(TarnEngine::InstanceHandle instance) override;
     void OnMouseUp(TarnEngine::InstanceHandle instance, uint32_t button) override;
     // The game clock stands while the game is paused (in the background or under a modal screen):
-    // the board then takes no finds and no empty clicks.
+    // the board then takes no finds and no empty clicks, and the screen's recharging buttons,
+    // puzzle items and hint selection take no clicks.
     static bool IsGamePaused();
 
     // ---- Registration by the level script. Each sets the item's board; duplicates are kept.

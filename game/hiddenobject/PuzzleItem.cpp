@@ -95,7 +95,8 @@ void PuzzleItem::InternalStateChanded()
 
 void PuzzleItem::OnMouseDown(InstanceHandle instance, uint32_t button)
 {
-    if (!IsSelf(instance) || button != 0 || state != ITEM_ACTIVE)
+    // While the game is paused the board is out of play: no pick-up and no use.
+    if (!IsSelf(instance) || button != 0 || state != ITEM_ACTIVE || ISpyBoard::IsGamePaused())
         return;
     if (!dragEnabled)
     {
@@ -141,6 +142,9 @@ void PuzzleItem::OnMouseUp(InstanceHandle instance, uint32_t button)
 {
     if (!IsSelf(instance) || button != 0 || !dragging)
         return;
+    // A drag that the pause caught (the focus went with the button held) is no drop: it goes home.
+    if (ISpyBoard::IsGamePaused())
+        return cancelDrag();
     const WeakPtr<Instance_Movie> self(this);
     ISpyBoard* board = GetBoard();
     const bool accepted = board && board->OnItemDropped(this);

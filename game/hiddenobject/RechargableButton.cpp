@@ -4,6 +4,7 @@
 #include "engine/scene/effects/Instance_Effect.h"
 #include "engine/scene/display/text/Instance_Text.h"
 #include "engine/scene/script/LuaBinding.h"
+#include "game/hiddenobject/ISpyBoard.h"
 
 #include <algorithm>
 #include <cmath>
@@ -84,11 +85,21 @@ void RechargableButton::OnLoad(InstanceHandle instance)
 
 void RechargableButton::OnMouseDown(InstanceHandle instance, uint32_t button)
 {
+    // The button spends game time, which stands while the game is paused: no press then.
+    if (ISpyBoard::IsGamePaused())
+        return;
     Button::OnMouseDown(instance, button);
 }
 
 void RechargableButton::OnMouseUp(InstanceHandle instance, uint32_t button)
 {
+    if (ISpyBoard::IsGamePaused())
+    {
+        // Pressed before the pause: the look lets go, the click does not happen.
+        if (enabled && button == 0 && state == 2)
+            SetState(1);
+        return;
+    }
     const int32_t before = state;
     const uint32_t changesBefore = changes;
     const WeakPtr<LuaObjectBase> alive(this);

@@ -4,7 +4,8 @@
 // plays its "bttn_recharged" event sound and the particle effect "buttons_UI". The hidden-object
 // screen uses three of them (hint, guess, skip) and drives them through the operations below.
 //
-// The countdown runs on game time (time channel 1), so a paused game clock stops it. The arithmetic
+// The countdown runs on game time (time channel 1), so a paused game clock stops it; while it is
+// paused the button takes no press and no click either. The arithmetic
 // is guarded: a total time not above 0 counts as recharged at once, the mask frame is clamped to
 // the mask's frames, and times that are not finite are refused.
 #pragma once

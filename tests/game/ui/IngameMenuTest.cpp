@@ -7,7 +7,10 @@
 #include "game/ui/DlgHelp.h"
 #include "game/ui/DlgIngameMenu.h"
 #include "game/ui/LuaScreen.h"
+#include "game/ui/UIMessageBox.h"
 #include "game/ui/UIOptions.h"
+
+#include <algorithm>
 
 namespace PlayerScreensTest
 {
@@ -109,6 +112,114 @@ TEST_F(IngameMenuTest, EscapeInAGameModeOpensTheMenu)
     TypeKey(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE);
     Frames(2);
     EXPECT_NE(RObjectCast<DlgIngameMenu>(Screens().GetTopModalScreen()), nullptr);
+}
+
+// One Escape press answers the modal screen on top and nothing else: its key-down answers the box (or
+// leaves the menu), and its key-up must not open the menu once that screen has gone, however long
+// the key was held (a box without a backdrop is gone at the next frame). A later press still opens
+// the menu.
+class EscapeOnceTest : public IngameMenuTest, public UIMessageBoxListener
+{
+public:
+    void HandleMsgBox(int32_t, int32_t result) override { answers.push_back(result); }
+    DlgIngameMenu* TopMenu() { return RObjectCast<DlgIngameMenu>(Screens().GetTopModalScreen()); }
+    // Frames until the screen is no longer listed, open or closing (at most 200); by the object,
+    // since an answered box gives up its name.
+    bool FramesUntilDeleted(const Screen* screen)
+    {
+        auto listed = [&]
+        {
+            for (const auto* list : {&Screens().GetOpenScreens(), &Screens().GetClosingScreens()})
+                if (std::find(list->begin(), list->end(), screen) != list->end())
+                    return true;
+            return false;
+        };
+        for (int i = 0; i < 200 && listed(); ++i)
+            Frame();
+        return !listed();
+    }
+    std::vector<int32_t> answers;
+};
+
+TEST_F(EscapeOnceTest, TheKeyUpOfAnEscapeThatAnsweredAModalScreenOpensNoMenu)
+{
+    enum Opened
+    {
+        FadingBox,
+        PlainBox,
+        Menu
+    };
+    struct Case
+    {
+        const char* name;
+        Opened opened;
+        bool repeats;   // the key auto-repeats while held
+        bool focusLost; // the window loses its focus while the key is held; its release is lost
+    };
+    for (const Case& c : {Case{"box that fades", FadingBox, false, false},
+                          Case{"box without a backdrop", PlainBox, false, false},
+                          Case{"box, key repeating", PlainBox, true, false},
+                          Case{"in-game menu", Menu, false, false},
+                          Case{"box, release lost with the focus", PlainBox, false, true}})
+    {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        if (c.opened == PlainBox)
+        {
+            // No "blackback" definition: a modal screen has no backdrop and closes without a fade.
+            std::string menus = ReadText(Content("input/definitions/menu.xml"));
+            menus = std::regex_replace(menus, std::regex("name=\"blackback\""), "name=\"blackback_gone\"");
+            WriteContent("input/definitions/menu.xml", menus);
+        }
+        StartWith("Ann", "<PROFILE NAME=\"Ann\"/>");
+        Game().GetGameMgr().SwitchMode(1);
+        Frames(5);
+        answers.clear();
+        Screen* top = nullptr;
+        if (c.opened == Menu)
+            top = Open<DlgIngameMenu>(L"dlg_ingamemenu");
+        else
+        {
+            top = ShowMessageBox(nullptr, this, 7, L"Skip?", L"m", L"|T|Yes", nullptr, L"|T|No");
+            if (top)
+                FramesUntilOpen(top);
+        }
+        ASSERT_NE(top, nullptr);
+        ASSERT_EQ(top->GetScreenState(), Screen::StateOpen);
+
+        PressKey(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE);
+        ASSERT_TRUE(FramesUntilDeleted(top));
+        if (c.repeats)
+            for (int i = 0; i < 3; ++i)
+            {
+                windows.PressKey(Engine().GetWindow()->GetHandle(), SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, true);
+                Pump();
+                Frame();
+            }
+        if (c.focusLost)
+        {
+            windows.SendWindowEvent(Engine().GetWindow()->GetHandle(), SDL_WINDOWEVENT_FOCUS_LOST);
+            Pump();
+            Frame();
+            windows.SendWindowEvent(Engine().GetWindow()->GetHandle(), SDL_WINDOWEVENT_FOCUS_GAINED);
+            Pump();
+            Frames(2);
+        }
+        else
+        {
+            ReleaseKey(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE);
+            Frames(2);
+            EXPECT_EQ(Screens().GetTopModalScreen(), nullptr) << "the release opened a screen";
+        }
+        if (c.opened != Menu)
+            EXPECT_EQ(answers, std::vector<int32_t>{UIMessageBox::ResultRight});
+
+        // The next press is a command of its own again.
+        TypeKey(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE);
+        Frames(2);
+        EXPECT_NE(TopMenu(), nullptr) << "a later Escape opens the menu";
+    }
 }
 
 // ---- The script-driven screen.
