@@ -125,25 +125,6 @@ size_t readPrefix(const std::wstring& text, size_t at, bool& negative, int& base
 
 } // namespace
 
-// Sanitized builds only. Loading liblinkwell.so brings GLib and GObject, whose process-lifetime
-// allocations (and the strings some of the toolkit's library constructors give them, left behind
-// when those libraries are unloaded with ours) the leak checker would report at the end of every run
-// that had the feature; nothing of the game itself allocates through GLib.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define PELLWOOD_LEAK_RULES 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) && !defined(PELLWOOD_LEAK_RULES)
-#define PELLWOOD_LEAK_RULES 1
-#endif
-#ifdef PELLWOOD_LEAK_RULES
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libglib-2.0.so\nleak:libgobject-2.0.so\n";
-}
-#endif
-
 // ---- FaceBookHost: the running engine and game.
 
 std::unique_ptr<LinkwellLibrary> FaceBookHost::LoadLibrary()
