@@ -677,7 +677,8 @@ def shell_definitions():
     body = place("layers", "prologue_layers", 0, 0, 0)
     body += ('    <Instance type="library" instancename="page" definition="game_page" depth="1" create="0" death="1" '
              'regx="100" regy="0"><Frame transform="1,0,0,1,512,560" alpha="100"/></Instance>\n')
-    body += text("caption", 112, 710, 800, 40, 22, "0xFFFFF4D8", "Note", "center", 2,
+    # Wide enough for the line on one row, tall enough for two should a wider face wrap it.
+    body += text("caption", 62, 700, 900, 60, 22, "0xFFFFF4D8", "Note", "center", 2,
                  "Grandmother's attic holds a word no one has said for years. Click to go up.")
     d += movie("scr_prologue", body)
     # The hidden-object HUD.
