@@ -100,12 +100,12 @@ std::vector<std::string> standardFontRoots()
     return roots;
 }
 
-// Breadth first over the roots, as fontconfig lists its folders (every configured folder before
-// the folders below them), matching the name ignoring ASCII case. Each folder is read once, even
-// when links reach it twice; the walk is bounded in depth and in folders read.
-std::string findBelow(const std::vector<std::string>& roots, const std::string& fileName)
+// Breadth first over the folders and, down to maxDepth, the folders below them, as fontconfig lists
+// its folders (every configured folder before the folders below them), matching the name ignoring
+// ASCII case. Each folder is read once, even when links reach it twice; the walk is bounded in
+// folders read.
+std::string findBelow(const std::vector<std::string>& roots, const std::string& fileName, int maxDepth)
 {
-    constexpr int kMaxDepth = 8;
     constexpr size_t kMaxFolders = 4096;
     std::vector<std::pair<std::string, int>> queue;
     for (const std::string& root : roots)
@@ -135,7 +135,7 @@ std::string findBelow(const std::vector<std::string>& roots, const std::string& 
             const bool maybeFolder = entry->d_type == DT_DIR || entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN;
             if (found.empty() && entry->d_type != DT_DIR && equalsNoCase(fileName, name) && isRegularFile(path))
                 found = path;
-            else if (maybeFolder && depth < kMaxDepth)
+            else if (maybeFolder && depth < maxDepth)
                 below.push_back(path);
         }
         closedir(dir);
@@ -186,32 +186,13 @@ std::string FindSystemFontFile(const std::string& fileName)
 {
     if (fileName.empty() || fileName.find('/') != std::string::npos || fileName == "." || fileName == "..")
         return std::string();
-    const std::string standard = findBelow(standardFontRoots(), fileName);
+    // Eight levels are far more than any fonts folder has.
+    const std::string standard = findBelow(standardFontRoots(), fileName, 8);
     if (!standard.empty())
         return standard;
-    // Folders named only in the machine's own fontconfig settings.
-    for (const std::string& folder : SystemFontFolders())
-    {
-        const std::string exact = folder + "/" + fileName;
-        if (isRegularFile(exact))
-            return exact;
-        DIR* dir = opendir(folder.c_str());
-        if (dir == nullptr)
-            continue;
-        std::string found;
-        while (dirent* entry = readdir(dir))
-        {
-            if (equalsNoCase(fileName, entry->d_name) && isRegularFile(folder + "/" + entry->d_name))
-            {
-                found = folder + "/" + entry->d_name;
-                break;
-            }
-        }
-        closedir(dir);
-        if (!found.empty())
-            return found;
-    }
-    return std::string();
+    // Folders named only in the machine's own fontconfig settings; fontconfig lists the folders
+    // below them itself.
+    return findBelow(SystemFontFolders(), fileName, 0);
 }
 
 } // namespace Platform

@@ -13,6 +13,7 @@
 #include <zlib.h>
 
 #include "engine/core/app/AppPaths.h"
+#include "tests/common/ScopedEnvironment.h"
 #include "engine/core/files/Xxtea.h"
 
 namespace FileTest
@@ -238,27 +239,6 @@ inline std::string MakeProtectedFile(const std::string& payload, const uint32_t 
     return out;
 }
 
-// Sets an environment variable for the life of the object, then puts the old value back.
-class ScopedEnv
-{
-public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name)
-    {
-        if (const char* old = std::getenv(name))
-            m_old = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv()
-    {
-        if (m_old)
-            setenv(m_name, m_old->c_str(), 1);
-        else
-            unsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
+using ScopedEnv = ScopedEnvironmentVariable;
 
 } // namespace FileTest

@@ -5,12 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/common/ScopedEnvironment.h"
+
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -18,31 +19,7 @@ namespace fs = std::filesystem;
 namespace
 {
 
-// Sets (or, given null, removes) an environment variable while it lives.
-class ScopedVariable
-{
-public:
-    ScopedVariable(const char* name, const char* value) : name(name)
-    {
-        if (const char* old = std::getenv(name))
-            previous = old;
-        if (value)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-    ~ScopedVariable()
-    {
-        if (previous)
-            setenv(name, previous->c_str(), 1);
-        else
-            unsetenv(name);
-    }
-
-private:
-    const char* name;
-    std::optional<std::string> previous;
-};
+using ScopedVariable = ScopedEnvironmentVariable;
 
 class FontFolders : public ::testing::Test
 {

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/common/ScopedEnvironment.h"
+
 #include <systemd/sd-bus.h>
 #include <systemd/sd-event.h>
 
@@ -41,28 +43,7 @@ using Platform::SessionWatch;
 constexpr const char* kSessionPath = "/org/freedesktop/login1/session/_31";
 constexpr const char* kOtherSessionPath = "/org/freedesktop/login1/session/_32";
 
-// Sets an environment variable for the life of the object.
-class ScopedVariable
-{
-public:
-    ScopedVariable(const char* name, const std::string& value) : name_(name)
-    {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedVariable()
-    {
-        if (old_)
-            setenv(name_, old_->c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using ScopedVariable = ScopedEnvironmentVariable;
 
 // A dbus-daemon with the session configuration on a socket of its own; it
 // prints its address once it accepts connections.
