@@ -138,10 +138,12 @@ private:
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
         // Xvfb writes its display number to the descriptor once it accepts
-        // connections, so no waiting by time is needed.
+        // connections, so no waiting by time is needed. Without -noreset it
+        // resets when its last client leaves, and a client connecting then is
+        // refused ("x11 not available"), as a desktop's server never does.
         const pid_t pid = spawn(program,
-                                {displayName(number), "-nolisten", "tcp", "-screen", "0", "1280x1024x24",
-                                 "-displayfd", std::to_string(ready[1])},
+                                {displayName(number), "-nolisten", "tcp", "-noreset", "-screen", "0",
+                                 "1280x1024x24", "-displayfd", std::to_string(ready[1])},
                                 currentEnvironment(), &actions);
         posix_spawn_file_actions_destroy(&actions);
         close(ready[1]);
