@@ -56,7 +56,9 @@ trap cleanup EXIT
 if [ -z "${DISPLAY:-}" ]; then
   fifo="$folder/displayfd"
   mkfifo "$fifo"
-  Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp 4>"$fifo" 2>/dev/null &
+  # -noreset: a desktop's server stays as it is between programs; without it Xvfb resets
+  # whenever its last client leaves, and every measured start would pay for the reset.
+  Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp -noreset 4>"$fifo" 2>/dev/null &
   xvfb_pid=$!
   read -r number <"$fifo"
   export DISPLAY=":$number"
