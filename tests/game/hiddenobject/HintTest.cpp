@@ -9,16 +9,14 @@ namespace BoardTest
 namespace
 {
 
-class HintFlow : public ScreenFixture
+class HintFlow : public OpenScreenFixture
 {
 protected:
     void SetUp() override
     {
-        ScreenFixture::SetUp();
+        OpenScreenFixture::SetUp();
         if (HasFatalFailure())
             return;
-        screen = OpenScreen();
-        ASSERT_NE(screen, nullptr);
         list = screen->GetList();
         ASSERT_NE(list, nullptr);
         hint = Button(screen, L"btn_hint");
@@ -62,7 +60,6 @@ protected:
         Calls();
     }
 
-    HOScreen* screen = nullptr;
     HUDList* list = nullptr;
     RechargableButton* hint = nullptr;
 };

@@ -8,16 +8,14 @@ namespace BoardTest
 namespace
 {
 
-class ItemList : public ScreenFixture
+class ItemList : public OpenScreenFixture
 {
 protected:
     void SetUp() override
     {
-        ScreenFixture::SetUp();
+        OpenScreenFixture::SetUp();
         if (HasFatalFailure())
             return;
-        screen = OpenScreen();
-        ASSERT_NE(screen, nullptr);
         list = screen->GetList();
         ASSERT_NE(list, nullptr);
         Calls();
@@ -47,7 +45,6 @@ protected:
         return nullptr;
     }
 
-    HOScreen* screen = nullptr;
     HUDList* list = nullptr;
 };
 

@@ -13,16 +13,14 @@ namespace BoardTest
 namespace
 {
 
-class PausedScreen : public ScreenFixture
+class PausedScreen : public OpenScreenFixture
 {
 protected:
     void SetUp() override
     {
-        ScreenFixture::SetUp();
+        OpenScreenFixture::SetUp();
         if (HasFatalFailure())
             return;
-        screen = OpenScreen();
-        ASSERT_NE(screen, nullptr);
         // A stand-in for the game object's pause movie: in front of everything, input on, not
         // eating the pointer.
         pauseMovie = RObjectCast<Instance_Movie>(
@@ -91,7 +89,6 @@ protected:
             }
     }
 
-    HOScreen* screen = nullptr;
     Instance_Movie* pauseMovie = nullptr;
 };
 

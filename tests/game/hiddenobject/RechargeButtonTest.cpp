@@ -9,16 +9,14 @@ namespace BoardTest
 namespace
 {
 
-class RechargeButton : public ScreenFixture
+class RechargeButton : public OpenScreenFixture
 {
 protected:
     void SetUp() override
     {
-        ScreenFixture::SetUp();
+        OpenScreenFixture::SetUp();
         if (HasFatalFailure())
             return;
-        screen = OpenScreen();
-        ASSERT_NE(screen, nullptr);
         button = Button(screen, L"btn_hint");
         ASSERT_NE(button, nullptr);
         mask = Child<Instance_Movie>(button, L"disable_mask");
@@ -28,7 +26,6 @@ protected:
         Played();
     }
 
-    HOScreen* screen = nullptr;
     RechargableButton* button = nullptr;
     Instance_Movie* mask = nullptr;
 };

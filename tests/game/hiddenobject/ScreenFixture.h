@@ -161,4 +161,20 @@ protected:
     ScreenServices* previousScreenServices = nullptr;
 };
 
+// The fixture with the hidden-object screen already open.
+class OpenScreenFixture : public ScreenFixture
+{
+protected:
+    void SetUp() override
+    {
+        ScreenFixture::SetUp();
+        if (HasFatalFailure())
+            return;
+        screen = OpenScreen();
+        ASSERT_NE(screen, nullptr);
+    }
+
+    HOScreen* screen = nullptr;
+};
+
 } // namespace BoardTest

@@ -7,18 +7,8 @@ namespace BoardTest
 namespace
 {
 
-class ScreenFrame : public ScreenFixture
+class ScreenFrame : public OpenScreenFixture
 {
-protected:
-    void SetUp() override
-    {
-        ScreenFixture::SetUp();
-        if (HasFatalFailure())
-            return;
-        screen = OpenScreen();
-        ASSERT_NE(screen, nullptr);
-    }
-    HOScreen* screen = nullptr;
 };
 
 TEST_F(ScreenFrame, HiddenWhileTheLibraryScreenIsOpen)
