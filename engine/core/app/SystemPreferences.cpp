@@ -41,6 +41,13 @@ void addFlag(XmlNode& root, const wchar_t* name, uint8_t value)
     child->text = value ? L"1" : L"0";
     child->empty = false;
 }
+
+// "-windowed" or "-window" on the command line.
+bool windowAsked(const CommandLine& commandLine)
+{
+    return commandLine.HasOption(L"-windowed") || commandLine.HasOption(L"-window");
+}
+
 } // namespace
 
 bool ReadPrefs(const XmlNode& root, SystemPreferences& prefs)
@@ -129,8 +136,7 @@ HeldKeysSource HeldKeysOf(const Platform::WindowSystem& windows)
 
 bool DecideFullscreen(const CommandLine& commandLine, const HeldKeys& keys, bool preference)
 {
-    if (commandLine.HasOption(L"-windowed") || commandLine.HasOption(L"-window") ||
-        (keys.shift && !keys.ctrl))
+    if (windowAsked(commandLine) || (keys.shift && !keys.ctrl))
         return false;
     if (commandLine.HasOption(L"-fullscreen") || (keys.shift && keys.ctrl))
         return true;
@@ -139,7 +145,7 @@ bool DecideFullscreen(const CommandLine& commandLine, const HeldKeys& keys, bool
 
 bool DecideFullscreen(const CommandLine& commandLine, const HeldKeysSource& keys, bool preference)
 {
-    if (commandLine.HasOption(L"-windowed") || commandLine.HasOption(L"-window"))
+    if (windowAsked(commandLine))
         return false;
     return DecideFullscreen(commandLine, keys ? keys() : HeldKeys{}, preference);
 }
