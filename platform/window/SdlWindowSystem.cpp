@@ -32,6 +32,14 @@ void logFailure(const char* what)
     SDL_LogError(SDL_LOG_CATEGORY_VIDEO, "window: %s: %s", what, SDL_GetError());
 }
 
+// libX11, which SDL has loaded already: this only takes another reference, kept for the life of
+// the process.
+void* x11Library()
+{
+    static void* library = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+    return library;
+}
+
 // What ReleaseDisplayGrabs needs of SDL's X11 connection, taken when a
 // window is made so that releasing loads and asks nothing.
 struct X11Grabs
@@ -61,8 +69,7 @@ void rememberX11Connection(SDL_Window* window)
     SDL_VERSION(&info.version);
     if (SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11)
         return;
-    // SDL has loaded the library already; this only takes another reference.
-    static void* library = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+    void* library = x11Library();
     if (library == nullptr)
         return;
     grabs.ungrabPointer = reinterpret_cast<X11Grabs::UngrabFn>(dlsym(library, "XUngrabPointer"));
@@ -87,9 +94,7 @@ bool queryX11Modifiers(std::uint16_t& modifiers)
     using RootWindowFn = unsigned long (*)(void*);
     using QueryPointerFn =
         int (*)(void*, unsigned long, unsigned long*, unsigned long*, int*, int*, int*, int*, unsigned int*);
-    // SDL has loaded the library already; this only takes another reference,
-    // kept for the life of the process.
-    static void* library = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+    void* library = x11Library();
     if (library == nullptr)
         return false;
     auto openDisplay = reinterpret_cast<OpenDisplayFn>(dlsym(library, "XOpenDisplay"));
